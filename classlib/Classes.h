@@ -1,0 +1,158 @@
+// The class library's core classes: persistent objects, owned components and
+// string lists.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "classlib/SysUtils.h"
+
+class TObject {
+public:
+  virtual ~TObject() = default;
+};
+
+class EComponentError : public Exception {
+public:
+  using Exception::Exception;
+};
+class EStringListError : public Exception {
+public:
+  using Exception::Exception;
+};
+
+class TPersistent : public TObject {
+public:
+  // Copies Source into this object; the default refuses (EConvertError), as
+  // the class library does for classes that do not know each other.
+  virtual void Assign(const TPersistent* Source);
+};
+
+enum TOperation { opInsert, opRemove };
+
+enum TComponentStateFlag : unsigned {
+  csLoading = 1u << 0,
+  csReading = 1u << 1,
+  csDesigning = 1u << 2,
+  csDestroying = 1u << 3,
+};
+
+class TComponent : public TPersistent {
+public:
+  explicit TComponent(TComponent* AOwner);
+  ~TComponent() override;
+  TComponent(const TComponent&) = delete;
+  TComponent& operator=(const TComponent&) = delete;
+
+  TComponent* Owner() const { return FOwner; }
+  const std::string& Name() const { return FName; }
+  // Refuses a name that is no identifier or that another component of the
+  // same owner already has (EComponentError), changing nothing.
+  virtual void SetName(const std::string& NewName);
+
+  int ComponentCount() const { return static_cast<int>(FComponents.size()); }
+  TComponent* Components(int Index) const { return FComponents.at(static_cast<size_t>(Index)); }
+  TComponent* FindComponent(const std::string& AName) const;
+
+  unsigned ComponentState() const { return FComponentState; }
+  bool HasState(unsigned flags) const { return (FComponentState & flags) != 0; }
+  void SetState(unsigned flags) { FComponentState |= flags; }
+  void ClearState(unsigned flags) { FComponentState &= ~flags; }
+
+  // Called once the component's properties have been read; clears csLoading.
+  virtual void Loaded();
+  // Told when a component it refers to is inserted or removed (freed).
+  virtual void Notification(TComponent* AComponent, TOperation Operation);
+  // Asks to be told (Notification with opRemove) when AComponent is freed,
+  // whoever owns it.
+  void FreeNotification(TComponent* AComponent);
+  void RemoveFreeNotification(TComponent* AComponent);
+
+  int Tag = 0;
+
+protected:
+  void InsertComponent(TComponent* AComponent);
+  void RemoveComponent(TComponent* AComponent);
+
+private:
+  TComponent* FOwner = nullptr;
+  std::string FName;
+  std::vector<TComponent*> FComponents;
+  std::vector<TComponent*> FFreeNotifies;
+  unsigned FComponentState = 0;
+};
+
+class TStrings : public TPersistent {
+public:
+  virtual int Count() const = 0;
+  virtual std::string Get(int Index) const = 0;
+  virtual void Put(int Index, const std::string& S);
+  virtual TObject* GetObject(int Index) const;
+  virtual void PutObject(int Index, TObject* AObject);
+
+  virtual int Add(const std::string& S);
+  virtual int AddObject(const std::string& S, TObject* AObject);
+  virtual void AddStrings(const TStrings* Strings);
+  virtual void Clear() = 0;
+  virtual void Delete(int Index) = 0;
+  virtual void Insert(int Index, const std::string& S) = 0;
+  virtual void InsertObject(int Index, const std::string& S, TObject* AObject);
+  virtual void Move(int CurIndex, int NewIndex);
+  virtual int IndexOf(const std::string& S) const;  // case-insensitive, as the class library compares
+  void Assign(const TPersistent* Source) override;
+
+  std::string operator[](int Index) const { return Get(Index); }
+  std::string Strings(int Index) const { return Get(Index); }
+  TObject* Objects(int Index) const { return GetObject(Index); }
+
+  // Lines joined with CR LF after each; setting splits at CR LF, LF or CR.
+  virtual std::string Text() const;
+  virtual void SetText(const std::string& Value);
+
+  // NAME=VALUE lines.
+  std::string Names(int Index) const;
+  std::string Values(const std::string& Name) const;
+  int IndexOfName(const std::string& Name) const;
+
+  int UpdateCount() const { return FUpdateCount; }
+  void BeginUpdate() { ++FUpdateCount; }
+  void EndUpdate() { if (FUpdateCount > 0) --FUpdateCount; }
+
+private:
+  int FUpdateCount = 0;
+};
+
+enum TDuplicates { dupIgnore, dupAccept, dupError };
+
+class TStringList : public TStrings {
+public:
+  int Count() const override { return static_cast<int>(FItems.size()); }
+  std::string Get(int Index) const override;
+  void Put(int Index, const std::string& S) override;
+  TObject* GetObject(int Index) const override;
+  void PutObject(int Index, TObject* AObject) override;
+  int Add(const std::string& S) override;
+  int AddObject(const std::string& S, TObject* AObject) override;
+  void Clear() override;
+  void Delete(int Index) override;
+  void Insert(int Index, const std::string& S) override;
+  void InsertObject(int Index, const std::string& S, TObject* AObject) override;
+  int IndexOf(const std::string& S) const override;
+
+  bool Sorted() const { return FSorted; }
+  void SetSorted(bool Value);
+  TDuplicates Duplicates = dupAccept;
+  // Binary search of a sorted list; true when found, Index = where it is or would go.
+  bool Find(const std::string& S, int& Index) const;
+  void Sort();
+
+protected:
+  void CheckIndex(int Index) const;
+
+private:
+  struct Item {
+    std::string s;
+    TObject* obj;
+  };
+  std::vector<Item> FItems;
+  bool FSorted = false;
+};

@@ -1,0 +1,499 @@
+#include "classlib/SysUtils.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "classlib/WinText.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#include <fstream>
+#endif
+
+Exception::Exception(const std::string& fmt, const TVarRecs& args) : Message(Format(fmt, args)) {}
+
+void Abort() { throw EAbort("Operation aborted"); }
+
+namespace {
+
+[[noreturn]] void InvalidFormat(const std::string& fmt) {
+  throw EConvertError("Format '" + fmt + "' invalid or incompatible with argument");
+}
+
+std::string Pad(std::string body, int width, bool left) {
+  if (width > 0 && static_cast<int>(body.size()) < width) {
+    std::string fill(static_cast<size_t>(width) - body.size(), ' ');
+    body = left ? body + fill : fill + body;
+  }
+  return body;
+}
+
+// Integers that fit 32 bits print as the class library's Integer does when
+// shown unsigned or in hex: as their 32-bit two's complement.
+unsigned long long AsUnsigned(long long v) {
+  if (v < 0 && v >= INT32_MIN) return static_cast<uint32_t>(static_cast<int32_t>(v));
+  return static_cast<unsigned long long>(v);
+}
+
+std::string MinDigits(std::string digits, int prec) {
+  if (prec > 0 && static_cast<int>(digits.size()) < prec)
+    digits.insert(0, static_cast<size_t>(prec) - digits.size(), '0');
+  return digits;
+}
+
+std::string Printf(const char* spec, int prec, double v) {
+  char buf[512];
+  int n = std::snprintf(buf, sizeof buf, spec, prec, v);
+  if (n < 0) return {};
+  if (n >= static_cast<int>(sizeof buf)) {
+    std::string big(static_cast<size_t>(n) + 1, '\0');
+    std::snprintf(big.data(), big.size(), spec, prec, v);
+    big.resize(static_cast<size_t>(n));
+    return big;
+  }
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string Thousands(const std::string& fixed) {
+  size_t start = (fixed.size() && fixed[0] == '-') ? 1 : 0;
+  size_t dot = fixed.find('.');
+  if (dot == std::string::npos) dot = fixed.size();
+  std::string intpart = fixed.substr(start, dot - start), out;
+  int count = 0;
+  for (size_t i = intpart.size(); i-- > 0;) {
+    out.insert(out.begin(), intpart[i]);
+    if (++count % 3 == 0 && i > 0) out.insert(out.begin(), ',');
+  }
+  return fixed.substr(0, start) + out + fixed.substr(dot);
+}
+
+}  // namespace
+
+std::string Format(const std::string& fmt, const TVarRecs& args) {
+  std::string out;
+  size_t argIndex = 0;
+  const size_t n = fmt.size();
+  auto takeNumber = [&](size_t& i, int& value) -> bool {
+    if (i < n && fmt[i] == '*') {
+      if (argIndex >= args.size() || args[argIndex].kind != TVarRec::Kind::Int) InvalidFormat(fmt);
+      value = static_cast<int>(args[argIndex++].i);
+      ++i;
+      return true;
+    }
+    if (i < n && std::isdigit(static_cast<unsigned char>(fmt[i]))) {
+      long v = 0;
+      while (i < n && std::isdigit(static_cast<unsigned char>(fmt[i]))) {
+        v = v * 10 + (fmt[i] - '0');
+        if (v > 100000) InvalidFormat(fmt);
+        ++i;
+      }
+      value = static_cast<int>(v);
+      return true;
+    }
+    return false;
+  };
+  for (size_t i = 0; i < n;) {
+    char c = fmt[i];
+    if (c != '%') {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    ++i;
+    if (i >= n) InvalidFormat(fmt);
+    if (fmt[i] == '%') {
+      out.push_back('%');
+      ++i;
+      continue;
+    }
+    // Optional argument index "n:".
+    {
+      size_t j = i;
+      int idx = 0;
+      if (j < n && std::isdigit(static_cast<unsigned char>(fmt[j]))) {
+        while (j < n && std::isdigit(static_cast<unsigned char>(fmt[j]))) {
+          idx = idx * 10 + (fmt[j] - '0');
+          if (idx > 100000) InvalidFormat(fmt);
+          ++j;
+        }
+        if (j < n && fmt[j] == ':') {
+          argIndex = static_cast<size_t>(idx);
+          i = j + 1;
+        }
+      }
+    }
+    bool left = false;
+    if (i < n && fmt[i] == '-') {
+      left = true;
+      ++i;
+    }
+    int width = 0, prec = -1;
+    takeNumber(i, width);
+    if (i < n && fmt[i] == '.') {
+      ++i;
+      prec = 0;
+      takeNumber(i, prec);
+    }
+    if (i >= n) InvalidFormat(fmt);
+    char type = static_cast<char>(std::tolower(static_cast<unsigned char>(fmt[i])));
+    ++i;
+    if (argIndex >= args.size())
+      throw EConvertError("No argument for format '" + fmt + "'");
+    const TVarRec& a = args[argIndex++];
+    std::string body;
+    switch (type) {
+      case 'd':
+        if (a.kind != TVarRec::Kind::Int) InvalidFormat(fmt);
+        if (a.i < 0) {
+          unsigned long long mag = static_cast<unsigned long long>(-(a.i + 1)) + 1;
+          body = "-" + MinDigits(std::to_string(mag), prec);
+        } else {
+          body = MinDigits(std::to_string(a.i), prec);
+        }
+        break;
+      case 'u':
+        if (a.kind != TVarRec::Kind::Int) InvalidFormat(fmt);
+        body = MinDigits(std::to_string(AsUnsigned(a.i)), prec);
+        break;
+      case 'x':
+        if (a.kind != TVarRec::Kind::Int) InvalidFormat(fmt);
+        body = IntToHex(AsUnsigned(a.i), prec < 0 ? 0 : prec);
+        break;
+      case 'p':
+        if (a.kind != TVarRec::Kind::Pointer) InvalidFormat(fmt);
+        body = IntToHex(static_cast<unsigned long long>(a.i), static_cast<int>(sizeof(void*) * 2));
+        break;
+      case 's':
+        if (a.kind != TVarRec::Kind::String && a.kind != TVarRec::Kind::Char) InvalidFormat(fmt);
+        body = a.s;
+        if (prec >= 0 && static_cast<size_t>(prec) < body.size()) body.resize(static_cast<size_t>(prec));
+        break;
+      case 'f':
+      case 'n':
+      case 'e':
+      case 'g': {
+        if (a.kind != TVarRec::Kind::Float) InvalidFormat(fmt);
+        if (type == 'f' || type == 'n') {
+          body = Printf("%.*f", prec < 0 ? 2 : prec, a.f);
+          if (type == 'n') body = Thousands(body);
+        } else if (type == 'e') {
+          int p = prec < 0 ? 15 : (prec == 0 ? 1 : prec);
+          body = Printf("%.*E", p - 1, a.f);
+          // The class library writes at least three exponent digits.
+          size_t e = body.find('E');
+          if (e != std::string::npos && e + 2 < body.size()) {
+            std::string digits = body.substr(e + 2);
+            while (digits.size() < 3) digits.insert(digits.begin(), '0');
+            body = body.substr(0, e + 2) + digits;
+          }
+        } else {
+          int p = prec < 0 ? 15 : (prec == 0 ? 1 : prec);
+          body = Printf("%.*G", p, a.f);
+        }
+        break;
+      }
+      default:
+        InvalidFormat(fmt);
+    }
+    out += Pad(body, width, left);
+  }
+  return out;
+}
+
+std::string IntToStr(long long v) { return std::to_string(v); }
+
+std::string IntToHex(unsigned long long v, int digits) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string r;
+  do {
+    r.insert(r.begin(), hex[v & 15]);
+    v >>= 4;
+  } while (v);
+  return MinDigits(r, digits);
+}
+
+bool TryStrToInt(const std::string& s, long long& out) {
+  std::string t = Trim(s);
+  if (t.empty()) return false;
+  size_t i = 0;
+  bool neg = false;
+  if (t[0] == '-' || t[0] == '+') {
+    neg = t[0] == '-';
+    i = 1;
+  }
+  int base = 10;
+  if (i < t.size() && t[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= t.size()) return false;
+  unsigned long long v = 0;
+  for (; i < t.size(); ++i) {
+    int d;
+    char c = t[i];
+    if (c >= '0' && c <= '9') d = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+    else return false;
+    v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
+    if (v > static_cast<unsigned long long>(LLONG_MAX) + 1) return false;
+  }
+  if (!neg && v > static_cast<unsigned long long>(LLONG_MAX)) return false;
+  out = neg ? static_cast<long long>(0 - v) : static_cast<long long>(v);
+  return true;
+}
+
+long long StrToInt(const std::string& s) {
+  long long v;
+  if (!TryStrToInt(s, v)) throw EConvertError("'" + s + "' is not a valid integer value");
+  return v;
+}
+
+long long StrToIntDef(const std::string& s, long long def) {
+  long long v;
+  return TryStrToInt(s, v) ? v : def;
+}
+
+// The class library trims every control character and blank (<= ' ').
+std::string TrimLeft(const std::string& s) {
+  size_t b = 0;
+  while (b < s.size() && static_cast<unsigned char>(s[b]) <= ' ') ++b;
+  return s.substr(b);
+}
+
+std::string TrimRight(const std::string& s) {
+  size_t e = s.size();
+  while (e > 0 && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
+  return s.substr(0, e);
+}
+
+std::string Trim(const std::string& s) { return TrimRight(TrimLeft(s)); }
+
+std::string UpperCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return r;
+}
+
+std::string LowerCase(const std::string& s) {
+  std::string r = s;
+  for (char& c : r)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return r;
+}
+
+int CompareText(const std::string& a, const std::string& b) {
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 32);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+bool SameText(const std::string& a, const std::string& b) { return CompareText(a, b) == 0; }
+
+bool IsValidIdent(const std::string& s) {
+  if (s.empty()) return false;
+  auto alpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+  if (!alpha(s[0])) return false;
+  for (char c : s)
+    if (!alpha(c) && !(c >= '0' && c <= '9')) return false;
+  return true;
+}
+
+std::string StringReplaceAll(const std::string& s, const std::string& from, const std::string& to) {
+  if (from.empty()) return s;
+  std::string r;
+  size_t pos = 0;
+  for (;;) {
+    size_t f = s.find(from, pos);
+    if (f == std::string::npos) break;
+    r.append(s, pos, f - pos);
+    r += to;
+    pos = f + from.size();
+  }
+  r.append(s, pos, std::string::npos);
+  return r;
+}
+
+namespace {
+size_t LastDelimiter(const std::string& path, const char* delims) {
+  size_t p = path.find_last_of(delims);
+  return p;
+}
+}  // namespace
+
+std::string ExtractFilePath(const std::string& path) {
+  size_t p = LastDelimiter(path, "\\:");
+  return p == std::string::npos ? std::string() : path.substr(0, p + 1);
+}
+
+std::string ExtractFileDir(const std::string& path) {
+  size_t p = LastDelimiter(path, "\\:");
+  if (p == std::string::npos) return {};
+  // Keep "C:\" whole and a drive alone ("C:").
+  if (p > 0 && path[p] == '\\' && path[p - 1] != ':' && path[p - 1] != '\\') return path.substr(0, p);
+  return path.substr(0, p + 1);
+}
+
+std::string ExtractFileName(const std::string& path) {
+  size_t p = LastDelimiter(path, "\\:");
+  return p == std::string::npos ? path : path.substr(p + 1);
+}
+
+std::string ExtractFileExt(const std::string& path) {
+  size_t p = LastDelimiter(path, ".\\:");
+  if (p == std::string::npos || path[p] != '.') return {};
+  return path.substr(p);
+}
+
+std::string ChangeFileExt(const std::string& path, const std::string& ext) {
+  size_t p = LastDelimiter(path, ".\\:");
+  if (p == std::string::npos || path[p] != '.') return path + ext;
+  return path.substr(0, p) + ext;
+}
+
+std::string IncludeTrailingBackslash(const std::string& s) {
+  return (!s.empty() && s.back() == '\\') ? s : s + "\\";
+}
+
+std::string ExcludeTrailingBackslash(const std::string& s) {
+  return (!s.empty() && s.back() == '\\') ? s.substr(0, s.size() - 1) : s;
+}
+
+std::vector<std::string> SplitCommandLine(const std::string& cmdline) {
+  std::vector<std::string> result;
+  size_t i = 0, n = cmdline.size();
+  for (;;) {
+    while (i < n && static_cast<unsigned char>(cmdline[i]) <= ' ') ++i;
+    if (i >= n) break;
+    std::string token;
+    bool quoted = false;
+    while (i < n && (quoted || static_cast<unsigned char>(cmdline[i]) > ' ')) {
+      if (cmdline[i] == '"') quoted = !quoted;
+      else token.push_back(cmdline[i]);
+      ++i;
+    }
+    result.push_back(token);
+  }
+  return result;
+}
+
+#ifdef _WIN32
+
+bool FileExists(const std::string& path) {
+  DWORD a = GetFileAttributesW(Widen(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+  DWORD a = GetFileAttributesW(Widen(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool RemoveFile(const std::string& path) { return DeleteFileW(Widen(path).c_str()) != 0; }
+
+bool ForceDirectories(const std::string& path) {
+  std::string dir = ExcludeTrailingBackslash(path);
+  if (dir.empty() || DirectoryExists(dir)) return !dir.empty();
+  std::string parent = ExtractFileDir(dir);
+  if (!parent.empty() && parent != dir && !ForceDirectories(parent)) return false;
+  return CreateDirectoryW(Widen(dir).c_str(), nullptr) != 0 || DirectoryExists(dir);
+}
+
+std::string GetCurrentDir() {
+  wchar_t buf[MAX_PATH * 4];
+  DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(std::size(buf)), buf);
+  return (n == 0 || n >= std::size(buf)) ? std::string() : Narrow(buf, n);
+}
+
+namespace {
+std::vector<std::string> CommandLineArgs() {
+  const wchar_t* cl = GetCommandLineW();
+  return SplitCommandLine(Narrow(std::wstring(cl ? cl : L"")));
+}
+}  // namespace
+
+int ParamCount() {
+  auto a = CommandLineArgs();
+  return a.empty() ? 0 : static_cast<int>(a.size()) - 1;
+}
+
+std::string ParamStr(int index) {
+  if (index == 0) {
+    std::wstring buf(32768, L'\0');
+    DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    return Narrow(buf.data(), n);
+  }
+  auto a = CommandLineArgs();
+  if (index < 0 || index >= static_cast<int>(a.size())) return {};
+  return a[static_cast<size_t>(index)];
+}
+
+#else
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool ForceDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  if (DirectoryExists(path)) return true;
+  size_t p = path.find_last_of('/');
+  if (p != std::string::npos && p > 0 && !ForceDirectories(path.substr(0, p))) return false;
+  return mkdir(path.c_str(), 0777) == 0 || DirectoryExists(path);
+}
+
+std::string GetCurrentDir() {
+  char buf[4096];
+  return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
+}
+
+namespace {
+std::vector<std::string> CommandLineArgs() {
+  std::ifstream f("/proc/self/cmdline", std::ios::binary);
+  std::vector<std::string> a;
+  std::string tok;
+  while (std::getline(f, tok, '\0')) a.push_back(tok);
+  return a;
+}
+}  // namespace
+
+int ParamCount() {
+  auto a = CommandLineArgs();
+  return a.empty() ? 0 : static_cast<int>(a.size()) - 1;
+}
+
+std::string ParamStr(int index) {
+  if (index == 0) {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
+  }
+  auto a = CommandLineArgs();
+  if (index < 0 || index >= static_cast<int>(a.size())) return {};
+  return a[static_cast<size_t>(index)];
+}
+
+#endif

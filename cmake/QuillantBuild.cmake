@@ -1,0 +1,30 @@
+# Compile settings shared by every target of ours (not by googletest).
+add_library(qnt_options INTERFACE)
+target_compile_options(qnt_options INTERFACE -Wall -Wextra)
+target_include_directories(qnt_options INTERFACE ${CMAKE_SOURCE_DIR})
+if(WIN32)
+  target_compile_definitions(qnt_options INTERFACE
+    UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
+endif()
+
+option(QNT_SANITIZE "Native build with AddressSanitizer and UBSan" ON)
+if(QNT_NATIVE AND QNT_SANITIZE)
+  set(QNT_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_compile_options(${QNT_SAN_FLAGS})
+  add_link_options(${QNT_SAN_FLAGS})
+endif()
+
+# qnt_library(NAME SOURCES ... [WIN32_SOURCES ...] [LIBS ...])
+# WIN32_SOURCES are left out of the native build.
+function(qnt_library name)
+  cmake_parse_arguments(A "" "" "SOURCES;WIN32_SOURCES;LIBS;WIN32_LIBS" ${ARGN})
+  set(srcs ${A_SOURCES})
+  if(NOT QNT_NATIVE)
+    list(APPEND srcs ${A_WIN32_SOURCES})
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_link_libraries(${name} PUBLIC qnt_options ${A_LIBS})
+  if(NOT QNT_NATIVE AND A_WIN32_LIBS)
+    target_link_libraries(${name} PUBLIC ${A_WIN32_LIBS})
+  endif()
+endfunction()

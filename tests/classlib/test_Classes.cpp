@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "classlib/Classes.h"
+
+namespace {
+std::vector<std::string>* destroyed = nullptr;
+
+class Tracked : public TComponent {
+public:
+  Tracked(TComponent* owner, const std::string& name) : TComponent(owner) { SetName(name); }
+  ~Tracked() override {
+    if (destroyed) destroyed->push_back(Name());
+  }
+};
+
+class Watcher : public TComponent {
+public:
+  using TComponent::TComponent;
+  TComponent* ref = nullptr;
+  void Notification(TComponent* c, TOperation op) override {
+    if (op == opRemove && c == ref) ref = nullptr;
+  }
+};
+}  // namespace
+
+TEST(Component, OwnerFreesWhatItOwnsLastCreatedFirst) {
+  std::vector<std::string> log;
+  destroyed = &log;
+  {
+    TComponent owner(nullptr);
+    new Tracked(&owner, "A");
+    new Tracked(&owner, "B");
+    auto* c = new Tracked(&owner, "C");
+    new Tracked(c, "C1");
+    EXPECT_EQ(owner.ComponentCount(), 3);
+    EXPECT_EQ(owner.FindComponent("b")->Name(), "B");
+  }
+  destroyed = nullptr;
+  EXPECT_EQ(log, (std::vector<std::string>{"C", "C1", "B", "A"}));
+}
+
+TEST(Component, NamesAreIdentifiersUniqueWithinTheOwner) {
+  TComponent owner(nullptr);
+  auto* a = new TComponent(&owner);
+  a->SetName("Install1");
+  auto* b = new TComponent(&owner);
+  EXPECT_THROW(b->SetName("install1"), EComponentError);
+  EXPECT_EQ(b->Name(), "");
+  EXPECT_THROW(b->SetName("1bad"), EComponentError);
+  b->SetName("Install2");
+  EXPECT_EQ(b->Name(), "Install2");
+}
+
+TEST(Component, FreedComponentNotifiesSiblingsAndFreeNotificationClients) {
+  TComponent owner(nullptr);
+  auto* w = new Watcher(&owner);
+  auto* target = new TComponent(&owner);
+  w->ref = target;
+  delete target;
+  EXPECT_EQ(w->ref, nullptr);
+  EXPECT_EQ(owner.ComponentCount(), 1);
+
+  // A component owned elsewhere: only FreeNotification tells the watcher.
+  auto* other = new TComponent(nullptr);
+  w->ref = other;
+  w->FreeNotification(other);
+  delete other;
+  EXPECT_EQ(w->ref, nullptr);
+}
+
+TEST(StringList, EditingSortingAndText) {
+  TStringList l;
+  l.Add("b");
+  l.Add("a");
+  l.Insert(0, "c");
+  EXPECT_EQ(l.Text(), "c\r\nb\r\na\r\n");
+  l.Move(0, 2);
+  EXPECT_EQ(l[2], "c");
+  EXPECT_EQ(l.IndexOf("B"), 0);
+  l.Delete(0);
+  EXPECT_EQ(l.Count(), 2);
+  EXPECT_THROW(l.Get(5), EStringListError);
+  l.SetText("x\r\ny\nz\r");
+  EXPECT_EQ(l.Count(), 3);
+  EXPECT_EQ(l[2], "z");
+
+  TStringList s;
+  s.SetSorted(true);
+  s.Duplicates = dupIgnore;
+  s.Add("pear");
+  s.Add("Apple");
+  s.Add("apple");
+  EXPECT_EQ(s.Count(), 2);
+  EXPECT_EQ(s[0], "Apple");
+  s.Duplicates = dupError;
+  EXPECT_THROW(s.Add("PEAR"), EStringListError);
+
+  TStringList v;
+  v.Add("Name=Value=x");
+  EXPECT_EQ(v.Values("name"), "Value=x");
+  EXPECT_EQ(v.Names(0), "Name");
+  TStringList copy;
+  copy.Assign(&v);
+  EXPECT_EQ(copy.Text(), v.Text());
+}

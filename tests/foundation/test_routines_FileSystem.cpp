@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+#include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
+#include "common/TestSupport.h"
+#include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_FileSystem.h"
+
+using namespace testsupport;
+
+namespace {
+std::string Probe() { return BinDir() + "\\qnt_probe.exe"; }
+}  // namespace
+
+TEST(ProgramLauncher, WaitsAndReportsTheExitCode) {
+  TProgramLauncher l(nullptr);
+  EXPECT_EQ(l.Action(), "Open");
+  EXPECT_EQ(l.Timeout(), -1);
+  l.SetFileName(Probe());
+  l.SetParameters("exit 7");
+  l.SetShowMode(smHide);
+  l.Launch();
+  EXPECT_EQ(l.ExitCode(), 7u);
+  EXPECT_NE(l.HProcess(), nullptr);
+  // The process handle stays usable after the launch.
+  DWORD code = 0;
+  EXPECT_TRUE(GetExitCodeProcess(static_cast<HANDLE>(l.HProcess()), &code));
+  EXPECT_EQ(code, 7u);
+  l.SetParameters("exit 0");
+  l.Launch();
+  EXPECT_EQ(l.ExitCode(), 0u);
+}
+
+TEST(ProgramLauncher, RunsInTheStartFolder) {
+  std::string dir = ScratchDir("launch dir");
+  TProgramLauncher l(nullptr);
+  l.SetFileName(Probe());
+  l.SetStartDir(dir);
+  l.SetParameters("args \"" + dir + "\\out.txt\"");
+  l.Launch();
+  auto lines = ReadLines(dir + "\\out.txt");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_TRUE(SameText(lines.back(), dir)) << lines.back();
+  RemoveTree(dir);
+}
+
+TEST(ProgramLauncher, MissingStartFolderIsRefusedBeforeAnythingStarts) {
+  TProgramLauncher l(nullptr);
+  l.SetFileName(Probe());
+  l.SetStartDir("C:\\no\\such\\folder");
+  try {
+    l.Launch();
+    FAIL() << "no error";
+  } catch (const EProgramLauncherFailed& e) {
+    EXPECT_EQ(e.Message, "The directory C:\\no\\such\\folder, as specified in the StartDir property, does not exist");
+  }
+  EXPECT_EQ(l.HProcess(), nullptr);
+}
+
+TEST(ProgramLauncher, MissingProgramGivesTheShellErrorCode) {
+  // The shell shows its own box about the missing file first.
+  DialogWatcher boxes;
+  TProgramLauncher l(nullptr);
+  l.SetFileName("C:\\no\\such\\program.exe");
+  try {
+    l.Launch();
+    FAIL() << "no error";
+  } catch (const EProgramLauncherFailed& e) {
+    EXPECT_TRUE(e.ErrorCode == 2 || e.ErrorCode == 3) << e.ErrorCode;
+    EXPECT_EQ(e.Message, ProgramLauncherErrorText(e.ErrorCode));
+  }
+}
+
+TEST(ProgramLauncher, TimeoutOfZeroOnARunningProgram) {
+  TProgramLauncher l(nullptr);
+  l.SetFileName(Probe());
+  l.SetParameters("sleep 3000");
+  l.SetTimeout(0);
+  EXPECT_THROW(l.Launch(), EProgramLauncherTimeout);
+  ASSERT_NE(l.HProcess(), nullptr);
+  TerminateProcess(static_cast<HANDLE>(l.HProcess()), 0);
+}
+
+TEST(ProgramLauncher, StartErrorTable) {
+  EXPECT_EQ(ProgramLauncherErrorText(0), "Out of memory");
+  EXPECT_EQ(ProgramLauncherErrorText(8), "Out of memory");
+  EXPECT_EQ(ProgramLauncherErrorText(6), "Library/Segment error");
+  EXPECT_EQ(ProgramLauncherErrorText(13), "Invalid DOS version");
+  EXPECT_EQ(ProgramLauncherErrorText(31), "File type has no association");
+  EXPECT_EQ(ProgramLauncherErrorText(21), "Application requires Win32");
+  EXPECT_EQ(ProgramLauncherErrorText(4), "Unknown error");
+}

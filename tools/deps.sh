@@ -1,0 +1,19 @@
+# Sourced by the README's commands: installs what is missing (Debian 12, as root).
+qnt_deps() {
+  local pkgs=(cmake ninja-build python3 git
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
+    wine wine64 xvfb xauth x11-utils xdotool imagemagick
+    vsftpd googletest clang libclang-rt-14-dev zlib1g-dev)
+  local missing=()
+  for p in "${pkgs[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  # vsftpd's package starts a system-wide daemon on port 21; the tests run their own.
+  if systemctl is-active --quiet vsftpd 2>/dev/null; then $sudo systemctl stop vsftpd || true; fi
+}

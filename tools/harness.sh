@@ -1,0 +1,66 @@
+# Sourced: building the three configurations and the Wine/Xvfb harness.
+# Everything started here is recorded and ended by qnt_harness_stop, and only that.
+
+qnt_configure_and_build() {
+  local cfg="$1" dir="$top/build/$1" args=()
+  case "$cfg" in
+    win64) args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw64.cmake") ;;
+    i686)  args=(-DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw32.cmake") ;;
+    native) args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
+  esac
+  mkdir -p "$top/build"
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S "$top" -B "$dir" -G Ninja "${args[@]}" >"$dir.configure.log" 2>&1 ||
+      { cat "$dir.configure.log"; echo "configuring $cfg failed"; return 1; }
+  fi
+  echo "== building $cfg"
+  cmake --build "$dir" -- -k 0 2>&1 | grep -vE '^\[[0-9]+/[0-9]+\] ' ; local rc=${PIPESTATUS[0]}
+  [ "$rc" -eq 0 ] || { echo "building $cfg failed"; return 1; }
+}
+
+QNT_XVFB_PID=""
+QNT_WINESERVER_STARTED=""
+QNT_HARNESS_HOOKS_STOP=()
+
+qnt_harness_start() {
+  export QNT_WINE_ROOT="$1"
+  source "$top/tools/wine-env.sh"
+  # A display of our own.
+  local n
+  for n in $(seq 90 140); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  QNT_XVFB_PID=$!
+  local i
+  for i in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  export DISPLAY=":$n"
+  qnt_wine_ensure_prefix "$WINEPREFIX"
+  # One wineserver for the whole run: every test's wine process attaches to it
+  # instead of starting (and tearing down) a server of its own.
+  wineserver -p
+  QNT_WINESERVER_STARTED=1
+  # Start Wine's own services now, detached from any test's output.
+  wine cmd /c exit >/dev/null 2>&1 </dev/null
+  # Services the tests need (FTP server, ...) start from here.
+  local hook
+  for hook in "$top"/tools/services/*.sh; do
+    [ -e "$hook" ] || continue
+    source "$hook"
+  done
+}
+
+qnt_harness_stop() {
+  local h
+  for h in "${QNT_HARNESS_HOOKS_STOP[@]}"; do "$h" || true; done
+  QNT_HARNESS_HOOKS_STOP=()
+  if [ -n "$QNT_WINESERVER_STARTED" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    QNT_WINESERVER_STARTED=""
+  fi
+  if [ -n "$QNT_XVFB_PID" ]; then
+    kill "$QNT_XVFB_PID" 2>/dev/null || true
+    wait "$QNT_XVFB_PID" 2>/dev/null || true
+    QNT_XVFB_PID=""
+  fi
+}
