@@ -25,15 +25,23 @@ QNT_HARNESS_HOOKS_STOP=()
 qnt_harness_start() {
   export QNT_WINE_ROOT="$1"
   source "$top/tools/wine-env.sh"
-  # A display of our own.
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  # A display of our own; several harnesses may start at once, so a number
+  # counts as ours only when our server is still alive with its socket up.
+  local n i
+  for n in $(seq 90 160); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    QNT_XVFB_PID=$!
+    for i in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$QNT_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    sleep 0.2
+    kill -0 "$QNT_XVFB_PID" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ] && break
+    QNT_XVFB_PID=""
   done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  QNT_XVFB_PID=$!
-  local i
-  for i in $(seq 1 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  [ -n "$QNT_XVFB_PID" ] || { echo "no X display could be started"; return 1; }
   export DISPLAY=":$n"
   qnt_wine_ensure_prefix "$WINEPREFIX"
   # One wineserver for the whole run: every test's wine process attaches to it
