@@ -1,0 +1,133 @@
+#include "foundation/archive/lzhFormat.h"
+
+#include <cstring>
+
+namespace lzh {
+
+int32_t GetI32(const uint8_t* p) {
+  uint32_t v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+               (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+  return static_cast<int32_t>(v);
+}
+
+void PutI32(uint8_t* p, int32_t v) {
+  uint32_t u = static_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+}
+
+double GetF64(const uint8_t* p) {
+  uint64_t u = 0;
+  for (int i = 7; i >= 0; --i) u = (u << 8) | p[i];
+  double d;
+  std::memcpy(&d, &u, sizeof d);
+  return d;
+}
+
+void PutF64(uint8_t* p, double v) {
+  uint64_t u;
+  std::memcpy(&u, &v, sizeof u);
+  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(u >> (8 * i));
+}
+
+void EncodeStart(const TArchiveStart& s, uint8_t out[kStartSize]) {
+  PutI32(out, s.Count);
+  out[4] = s.MultiPartition;
+}
+
+TArchiveStart DecodeStart(const uint8_t in[kStartSize]) { return {GetI32(in), in[4]}; }
+
+namespace {
+void PutShortString(uint8_t* p, const std::string& s, size_t max) {
+  size_t n = s.size() < max ? s.size() : max;
+  p[0] = static_cast<uint8_t>(n);
+  std::memcpy(p + 1, s.data(), n);
+  std::memset(p + 1 + n, 0, max - n);
+}
+
+bool GetShortString(const uint8_t* p, size_t max, std::string& s) {
+  if (p[0] > max) return false;
+  s.assign(reinterpret_cast<const char*>(p + 1), p[0]);
+  return true;
+}
+}  // namespace
+
+void EncodeHeader(const TlzhFileHeader& h, uint8_t out[kHeaderSize]) {
+  PutI32(out + 0, h.AddedOrder);
+  PutF64(out + 4, h.Date);
+  out[12] = h.EndDisk;
+  std::memcpy(out + 13, h.Pad1.data(), 3);
+  PutI32(out + 16, h.EndOffset);
+  PutShortString(out + 20, h.FileName, kMaxFileName);
+  std::memcpy(out + 121, h.Pad2.data(), 3);
+  PutI32(out + 124, h.NextHeaderOffset);
+  PutI32(out + 128, h.NormalSize);
+  PutI32(out + 132, h.StartOffset);
+  PutI32(out + 136, h.PackedSize);
+  out[140] = h.StartDisk;
+  PutShortString(out + 141, h.Version, kMaxVersion);
+  std::memcpy(out + 162, h.Pad3.data(), 2);
+}
+
+bool DecodeHeader(const uint8_t in[kHeaderSize], TlzhFileHeader& h) {
+  TlzhFileHeader r;
+  r.AddedOrder = GetI32(in + 0);
+  r.Date = GetF64(in + 4);
+  r.EndDisk = in[12];
+  std::memcpy(r.Pad1.data(), in + 13, 3);
+  r.EndOffset = GetI32(in + 16);
+  if (!GetShortString(in + 20, kMaxFileName, r.FileName)) return false;
+  std::memcpy(r.Pad2.data(), in + 121, 3);
+  r.NextHeaderOffset = GetI32(in + 124);
+  r.NormalSize = GetI32(in + 128);
+  r.StartOffset = GetI32(in + 132);
+  r.PackedSize = GetI32(in + 136);
+  r.StartDisk = in[140];
+  if (!GetShortString(in + 141, kMaxVersion, r.Version)) return false;
+  std::memcpy(r.Pad3.data(), in + 162, 2);
+  h = std::move(r);
+  return true;
+}
+
+TSelfExtractInfo MakeSelfExtractInfo(int32_t Setup1Start, int32_t Setup1End, int32_t Files1Start, int32_t Files1End) {
+  TSelfExtractInfo t;
+  t.MarkerLength = 14;
+  std::memcpy(t.Marker.data(), kSelfExtractMarker, 14);
+  t.Setup1StartOffset = Setup1Start;
+  t.Setup1EndOffset = Setup1End;
+  t.Files1StartOffset = Files1Start;
+  t.Files1EndOffset = Files1End;
+  return t;
+}
+
+void EncodeTrailer(const TSelfExtractInfo& t, uint8_t out[kTrailerSize]) {
+  std::memset(out, 0, kTrailerSize);
+  out[0] = t.MarkerLength;
+  std::memcpy(out + 1, t.Marker.data(), 14);
+  PutI32(out + 16, t.Setup1StartOffset);
+  PutI32(out + 20, t.Setup1EndOffset);
+  PutI32(out + 24, t.Files1StartOffset);
+  PutI32(out + 28, t.Files1EndOffset);
+}
+
+TSelfExtractInfo DecodeTrailer(const uint8_t in[kTrailerSize]) {
+  TSelfExtractInfo t;
+  t.MarkerLength = in[0];
+  std::memcpy(t.Marker.data(), in + 1, 14);
+  t.Setup1StartOffset = GetI32(in + 16);
+  t.Setup1EndOffset = GetI32(in + 20);
+  t.Files1StartOffset = GetI32(in + 24);
+  t.Files1EndOffset = GetI32(in + 28);
+  return t;
+}
+
+bool IsSelfExtracting(const TSelfExtractInfo& t) {
+  return t.MarkerLength == 14 && std::memcmp(t.Marker.data(), kSelfExtractMarker, 14) == 0;
+}
+
+std::string VolumeName(const std::string& FirstVolume, int N) {
+  size_t dot = FirstVolume.find_last_of(".\\:");
+  std::string base = (dot != std::string::npos && FirstVolume[dot] == '.') ? FirstVolume.substr(0, dot) : FirstVolume;
+  return base + "." + std::to_string(N);
+}
+
+}  // namespace lzh

@@ -1,0 +1,77 @@
+// The byte layouts that cross between the distribution build, the setup
+// program and the loader: the archive start, the 164-byte entry header and the
+// 56-byte trailer of a self-extracting file. Serialised field by field,
+// little-endian, never by casting a struct. Depends on the standard library
+// only, so the loader can share it and it compiles natively for fuzzing.
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace lzh {
+
+constexpr size_t kStartSize = 5;
+constexpr size_t kHeaderSize = 164;
+constexpr size_t kTrailerSize = 56;
+constexpr size_t kMaxFileName = 100;
+constexpr size_t kMaxVersion = 20;
+constexpr const char* kSelfExtractMarker = "SELFEXTRACTING";
+
+int32_t GetI32(const uint8_t* p);
+void PutI32(uint8_t* p, int32_t v);
+double GetF64(const uint8_t* p);
+void PutF64(uint8_t* p, double v);
+
+// The 5 bytes an archive starts with.
+struct TArchiveStart {
+  int32_t Count = 0;
+  uint8_t MultiPartition = 0;  // any nonzero value: a disk set
+};
+void EncodeStart(const TArchiveStart& s, uint8_t out[kStartSize]);
+TArchiveStart DecodeStart(const uint8_t in[kStartSize]);
+
+struct TlzhFileHeader {
+  int32_t AddedOrder = 0;
+  double Date = 0;
+  uint8_t EndDisk = 0;
+  std::array<uint8_t, 3> Pad1{};
+  int32_t EndOffset = 0;
+  std::string FileName;  // at most 100 characters
+  std::array<uint8_t, 3> Pad2{};
+  int32_t NextHeaderOffset = 0;
+  int32_t NormalSize = 0;
+  int32_t StartOffset = 0;
+  int32_t PackedSize = 0;
+  uint8_t StartDisk = 0;
+  std::string Version;  // at most 20 characters
+  std::array<uint8_t, 2> Pad3{};
+};
+
+// Names and versions longer than their fields are cut; padding is written as
+// it stands (zeros for a new header, carried for one that was read).
+void EncodeHeader(const TlzhFileHeader& h, uint8_t out[kHeaderSize]);
+// False when a length byte claims more characters than its field holds:
+// such bytes are no header of ours.
+bool DecodeHeader(const uint8_t in[kHeaderSize], TlzhFileHeader& h);
+
+struct TSelfExtractInfo {
+  uint8_t MarkerLength = 0;
+  std::array<char, 14> Marker{};
+  int32_t Setup1StartOffset = 0;
+  int32_t Setup1EndOffset = 0;
+  int32_t Files1StartOffset = 0;
+  int32_t Files1EndOffset = 0;
+};
+// A trailer with the marker set, the reserved bytes zero.
+TSelfExtractInfo MakeSelfExtractInfo(int32_t Setup1Start, int32_t Setup1End, int32_t Files1Start, int32_t Files1End);
+void EncodeTrailer(const TSelfExtractInfo& t, uint8_t out[kTrailerSize]);
+TSelfExtractInfo DecodeTrailer(const uint8_t in[kTrailerSize]);
+// True only for the exact marker: length 14 and the same 14 characters, case included.
+bool IsSelfExtracting(const TSelfExtractInfo& t);
+
+// Volume N of a disk set: volume 1's name with its extension replaced by "."
+// and N ("files.1" -> "files.12").
+std::string VolumeName(const std::string& FirstVolume, int N);
+
+}  // namespace lzh
