@@ -1,0 +1,7 @@
+list(APPEND FOUNDATION_SOURCES
+  routines/routines_Strings.cpp
+  routines/routines_Components.cpp)
+list(APPEND FOUNDATION_WIN32_SOURCES
+  routines/routines_API.cpp
+  routines/routines_FileSystem.cpp)
+list(APPEND FOUNDATION_WIN32_LIBS shell32 ole32)

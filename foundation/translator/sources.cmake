@@ -1,0 +1,1 @@
+list(APPEND FOUNDATION_SOURCES translator/cmp_TTranslator.cpp)
