@@ -5,10 +5,13 @@
 #include <atomic>
 #include <thread>
 
+#include <shlobj.h>
+
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "common/TestSupport.h"
 #include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_FileSystem.h"
 
 using namespace testsupport;
@@ -94,4 +97,60 @@ TEST(ProgramLauncher, StartErrorTable) {
   EXPECT_EQ(ProgramLauncherErrorText(31), "File type has no association");
   EXPECT_EQ(ProgramLauncherErrorText(21), "Application requires Win32");
   EXPECT_EQ(ProgramLauncherErrorText(4), "Unknown error");
+}
+
+namespace {
+BOOL CALLBACK FindOwnDialog(HWND h, LPARAM p) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(h, cls, 64);
+  if (pid == GetCurrentProcessId() && IsWindowVisible(h) && std::wstring(cls) == L"#32770") {
+    *reinterpret_cast<HWND*>(p) = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Finds the folder browser of this process and answers it with Button once it
+// is up; takes a picture first when QNT_SCREENSHOT names a file.
+void AnswerFolderBrowser(int Button, std::atomic<bool>& answered, std::wstring select = L"") {
+  for (int i = 0; i < 200 && !answered; ++i) {
+    Sleep(50);
+    HWND found = nullptr;
+    EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&found));
+    if (!found) continue;
+    Sleep(300);
+    if (!select.empty()) SendMessageW(found, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(select.c_str()));
+    if (const char* shot = std::getenv("QNT_SCREENSHOT")) {
+      std::string cmd = std::string("start /unix /usr/bin/import -window root ") + shot;
+      _wsystem(Widen(cmd).c_str());
+      Sleep(1500);
+    }
+    PostMessageW(found, WM_COMMAND, Button, 0);
+    answered = true;
+  }
+}
+}  // namespace
+
+TEST(FolderDialog, CancelKeepsThePreviousChoice) {
+  TOpenFolderDialog dlg;
+  std::atomic<bool> answered{false};
+  std::thread t(AnswerFolderBrowser, IDCANCEL, std::ref(answered), std::wstring());
+  bool picked = dlg.Execute();
+  t.join();
+  EXPECT_TRUE(answered);
+  EXPECT_FALSE(picked);
+  EXPECT_EQ(dlg.Path(), "");
+}
+
+TEST(FolderDialog, PickedFolderIsReturnedAsAPath) {
+  std::string dir = WindowsDir;
+  TOpenFolderDialog dlg;
+  std::atomic<bool> answered{false};
+  std::thread t(AnswerFolderBrowser, IDOK, std::ref(answered), Widen(dir));
+  bool picked = dlg.Execute();
+  t.join();
+  EXPECT_TRUE(picked);
+  EXPECT_TRUE(SameText(dlg.Path(), dir)) << dlg.Path();
 }
