@@ -8,13 +8,14 @@
 
 namespace loadertest {
 
-TChildProcess::TChildProcess(const std::string& CommandLine, const std::string& WorkDir) {
+TChildProcess::TChildProcess(const std::string& CommandLine, const std::string& WorkDir, const std::string& Program) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::wstring cl = Widen(CommandLine);
   std::wstring wd = Widen(WorkDir);
-  if (CreateProcessW(nullptr, cl.data(), nullptr, nullptr, FALSE, 0, nullptr, wd.empty() ? nullptr : wd.c_str(), &si,
+  std::wstring prog = Widen(Program);
+  if (CreateProcessW(prog.empty() ? nullptr : prog.c_str(), cl.data(), nullptr, nullptr, FALSE, 0, nullptr, wd.empty() ? nullptr : wd.c_str(), &si,
                      &pi)) {
     CloseHandle(pi.hThread);
     FProcess = pi.hProcess;

@@ -9,9 +9,11 @@ namespace loadertest {
 // A started program; the handles close with it.
 class TChildProcess {
 public:
-  // Starts CommandLine with the given working folder (empty: ours);
+  // Starts CommandLine with the given working folder (empty: ours); a given
+  // Program is started whatever the command line names as its program.
   // Started() tells whether that worked.
-  explicit TChildProcess(const std::string& CommandLine, const std::string& WorkDir = "");
+  explicit TChildProcess(const std::string& CommandLine, const std::string& WorkDir = "",
+                         const std::string& Program = "");
   ~TChildProcess();
   TChildProcess(const TChildProcess&) = delete;
   TChildProcess& operator=(const TChildProcess&) = delete;

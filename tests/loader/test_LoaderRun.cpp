@@ -145,6 +145,20 @@ TEST_F(LoaderRun, SelfExtractingFileStartsTheSetupProgramWithQuotedArguments) {
   CheckWorkFolder(log, TempDir());
 }
 
+TEST_F(LoaderRun, OwnFileIsFoundThroughTheSystemNotTheCommandLine) {
+  std::string exe = FDir + "\\setup.exe";
+  CopyData("setup.exe", exe);
+  // The command line names some other program; the trailer is still found.
+  TChildProcess p("C:\\nowhere\\other.exe", FDir, exe);
+  ASSERT_TRUE(p.Started());
+  EXPECT_EQ(p.Wait(30000), 0);
+  auto log = WaitForLog(FLog);
+  ASSERT_FALSE(log.empty()) << "the setup program did not run";
+  EXPECT_EQ(log["arg1"], "*SELFEXTRACT");
+  EXPECT_EQ(log["arg2"], "setup.exe");
+  EXPECT_EQ(log["arg3"], FDir);
+}
+
 TEST_F(LoaderRun, ArchiveBesideTheLoader) {
   std::string exe = CopyProgram("QuillantLoadProgram.exe", FDir, "QuillantLoadProgram.exe");
   CopyData("setup.1", FDir + "\\setup.1");
@@ -177,6 +191,9 @@ TEST_F(LoaderRun, WithoutSetup1ShowsTheErrorBoxAndEndsWithOne) {
   std::string exe = CopyProgram("QuillantLoadProgram.exe", FDir, "QuillantLoadProgram.exe");
   TChildProcess p("\"" + exe + "\"", FDir);
   ASSERT_TRUE(p.Started());
+  for (int i = 0; i < 300 && !loadertest::HasWindowCaptioned(p.Pid(), ErrorCaption); ++i) Sleep(100);
+  // The box stands over the loader's own window.
+  EXPECT_TRUE(loadertest::HasWindowCaptioned(p.Pid(), "Initializing..."));
   auto box = AnswerForeignBox(p.Pid(), ErrorCaption, 30000);
   ASSERT_TRUE(box.Found) << "no error box";
   EXPECT_EQ(box.Text, "LOADER: Setup.1 must be in the same directory as the the loader program. Directory is " + FDir);
