@@ -1,0 +1,112 @@
+#include "loader/ForeignWindow.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "classlib/WinText.h"
+
+namespace loadertest {
+
+TChildProcess::TChildProcess(const std::string& CommandLine, const std::string& WorkDir, const std::string& Program) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  std::wstring cl = Widen(CommandLine);
+  std::wstring wd = Widen(WorkDir);
+  std::wstring prog = Widen(Program);
+  if (CreateProcessW(prog.empty() ? nullptr : prog.c_str(), cl.data(), nullptr, nullptr, FALSE, 0, nullptr, wd.empty() ? nullptr : wd.c_str(), &si,
+                     &pi)) {
+    CloseHandle(pi.hThread);
+    FProcess = pi.hProcess;
+    FPid = pi.dwProcessId;
+  }
+}
+
+TChildProcess::~TChildProcess() {
+  if (!FProcess) return;
+  if (WaitForSingleObject(FProcess, 0) != WAIT_OBJECT_0) TerminateProcess(FProcess, 255);
+  CloseHandle(FProcess);
+}
+
+long TChildProcess::Wait(uint32_t TimeoutMs) {
+  if (!FProcess) return -1;
+  if (WaitForSingleObject(FProcess, TimeoutMs) != WAIT_OBJECT_0) {
+    TerminateProcess(FProcess, 255);
+    WaitForSingleObject(FProcess, 5000);
+    return -2;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(FProcess, &code);
+  return static_cast<long>(code);
+}
+
+namespace {
+
+struct TSearch {
+  DWORD Pid;
+  std::wstring Caption;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK MatchWindow(HWND H, LPARAM P) {
+  auto* s = reinterpret_cast<TSearch*>(P);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(H, &pid);
+  if (pid != s->Pid || !IsWindowVisible(H)) return TRUE;
+  wchar_t caption[512] = {};
+  GetWindowTextW(H, caption, 512);
+  if (s->Caption != caption) return TRUE;
+  s->Found = H;
+  return FALSE;
+}
+
+HWND FindWindowOf(uint32_t Pid, const std::string& Caption) {
+  TSearch s{Pid, Widen(Caption)};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&s));
+  return s.Found;
+}
+
+BOOL CALLBACK CollectStatic(HWND H, LPARAM P) {
+  wchar_t cls[64] = {};
+  GetClassNameW(H, cls, 64);
+  if (lstrcmpiW(cls, L"Static") == 0) {
+    wchar_t text[4096] = {};
+    GetWindowTextW(H, text, 4096);
+    auto* out = reinterpret_cast<std::wstring*>(P);
+    if (text[0]) {
+      if (!out->empty()) *out += L"\n";
+      *out += text;
+    }
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+bool HasWindowCaptioned(uint32_t Pid, const std::string& Caption) { return FindWindowOf(Pid, Caption) != nullptr; }
+
+TForeignBox AnswerForeignBox(uint32_t Pid, const std::string& Caption, uint32_t TimeoutMs) {
+  TForeignBox box;
+  DWORD start = GetTickCount();
+  HWND h = nullptr;
+  while (!(h = FindWindowOf(Pid, Caption))) {
+    if (GetTickCount() - start > TimeoutMs) return box;
+    Sleep(50);
+  }
+  box.Found = true;
+  box.Caption = Caption;
+  // The box may still be filling in its controls right after it appears.
+  std::wstring text;
+  for (int i = 0; i < 40 && text.empty(); ++i) {
+    EnumChildWindows(h, CollectStatic, reinterpret_cast<LPARAM>(&text));
+    if (text.empty()) Sleep(50);
+  }
+  box.Text = Narrow(text);
+  // As the OK button itself reports a click to its box.
+  HWND ok = GetDlgItem(h, IDOK);
+  PostMessageW(h, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+  return box;
+}
+
+}  // namespace loadertest

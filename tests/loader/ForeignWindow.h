@@ -1,0 +1,44 @@
+// For tests that start a program which shows a message box: finds a window of
+// that other process by its caption, reads the box's text and presses OK.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace loadertest {
+
+// A started program; the handles close with it.
+class TChildProcess {
+public:
+  // Starts CommandLine with the given working folder (empty: ours); a given
+  // Program is started whatever the command line names as its program.
+  // Started() tells whether that worked.
+  explicit TChildProcess(const std::string& CommandLine, const std::string& WorkDir = "",
+                         const std::string& Program = "");
+  ~TChildProcess();
+  TChildProcess(const TChildProcess&) = delete;
+  TChildProcess& operator=(const TChildProcess&) = delete;
+  bool Started() const { return FProcess != nullptr; }
+  uint32_t Pid() const { return FPid; }
+  // The exit code once ended within TimeoutMs; -2 on time-out (the program is
+  // then ended).
+  long Wait(uint32_t TimeoutMs);
+
+private:
+  void* FProcess = nullptr;
+  uint32_t FPid = 0;
+};
+
+struct TForeignBox {
+  bool Found = false;
+  std::string Caption;
+  std::string Text;  // the texts of its static controls, one per line
+};
+
+// Waits up to TimeoutMs for a visible top-level window of process Pid whose
+// caption is Caption, reads its text and presses its OK button.
+TForeignBox AnswerForeignBox(uint32_t Pid, const std::string& Caption, uint32_t TimeoutMs);
+
+// True while process Pid shows a visible top-level window captioned Caption.
+bool HasWindowCaptioned(uint32_t Pid, const std::string& Caption);
+
+}  // namespace loadertest
