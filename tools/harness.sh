@@ -9,10 +9,10 @@ qnt_configure_and_build() {
     native) args=(-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++) ;;
   esac
   mkdir -p "$top/build"
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$top" -B "$dir" -G Ninja "${args[@]}" >"$dir.configure.log" 2>&1 ||
-      { cat "$dir.configure.log"; echo "configuring $cfg failed"; return 1; }
-  fi
+  # Configured on every run (a second or two): folders that appear in the tree
+  # are only picked up by a fresh configure.
+  cmake -S "$top" -B "$dir" -G Ninja "${args[@]}" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; echo "configuring $cfg failed"; return 1; }
   echo "== building $cfg"
   cmake --build "$dir" -- -k 0 2>&1 | grep -vE '^\[[0-9]+/[0-9]+\] ' ; local rc=${PIPESTATUS[0]}
   [ "$rc" -eq 0 ] || { echo "building $cfg failed"; return 1; }
