@@ -254,16 +254,31 @@ void TQlntSocket::ReadVar(TSocket Socket, void* Buffer, int Size, int& Count) {
 
 TQlntSocket::TLineResult TQlntSocket::ReadLineEx(TSocket Socket, std::string& Line) {
   Line.clear();
+  char chunk[512];
   for (;;) {
-    char c;
+    // Wait for data, then look at what is there and take it up to the line
+    // end only: the rest stays for the next reader.
     int n = 0;
-    TReadResult r = ReadSome(Socket, &c, 1, n);
+    TReadResult r = ReadSome(Socket, chunk, 1, n);
     if (r == rrTimeout) return lrTimeout;
     if (r != rrData || n <= 0) return lrEnd;
-    if (c == '\r') continue;
-    if (c == '\n') return lrLine;
-    if (Line.size() >= ftpreply::MaxLineLength) return lrTooLong;
-    Line += c;
+    if (chunk[0] == '\n') return lrLine;
+    if (chunk[0] != '\r') Line += chunk[0];
+    int peeked = recv(S(Socket), chunk, sizeof chunk, MSG_PEEK);
+    if (peeked > 0) {
+      int take = peeked;
+      for (int i = 0; i < peeked; ++i)
+        if (chunk[i] == '\n') {
+          take = i;  // the LF itself is read by the next round
+          break;
+        }
+      if (take > 0) {
+        take = recv(S(Socket), chunk, take, 0);
+        for (int i = 0; i < take; ++i)
+          if (chunk[i] != '\r') Line += chunk[i];
+      }
+    }
+    if (Line.size() > ftpreply::MaxLineLength) return lrTooLong;
   }
 }
 
