@@ -256,29 +256,30 @@ TQlntSocket::TLineResult TQlntSocket::ReadLineEx(TSocket Socket, std::string& Li
   Line.clear();
   char chunk[512];
   for (;;) {
-    // Wait for data, then look at what is there and take it up to the line
-    // end only: the rest stays for the next reader.
+    if (Line.size() > ftpreply::MaxLineLength) return lrTooLong;
+    // Wait (bounded) for one byte, then take what else has arrived up to the
+    // line end: the rest stays for the next reader.
     int n = 0;
     TReadResult r = ReadSome(Socket, chunk, 1, n);
     if (r == rrTimeout) return lrTimeout;
     if (r != rrData || n <= 0) return lrEnd;
     if (chunk[0] == '\n') return lrLine;
     if (chunk[0] != '\r') Line += chunk[0];
-    int peeked = recv(S(Socket), chunk, sizeof chunk, MSG_PEEK);
-    if (peeked > 0) {
-      int take = peeked;
-      for (int i = 0; i < peeked; ++i)
-        if (chunk[i] == '\n') {
-          take = i;  // the LF itself is read by the next round
-          break;
-        }
-      if (take > 0) {
-        take = recv(S(Socket), chunk, take, 0);
-        for (int i = 0; i < take; ++i)
-          if (chunk[i] != '\r') Line += chunk[i];
+    // Only what is there: a peek at an empty socket would wait unbounded.
+    u_long avail = 0;
+    if (ioctlsocket(S(Socket), FIONREAD, &avail) != 0 || avail == 0) continue;
+    int peeked = recv(S(Socket), chunk, static_cast<int>(std::min<u_long>(avail, sizeof chunk)), MSG_PEEK);
+    int take = peeked;
+    for (int i = 0; i < peeked; ++i)
+      if (chunk[i] == '\n') {
+        take = i;  // the LF itself ends the line in the next round
+        break;
       }
+    if (take > 0) {
+      take = recv(S(Socket), chunk, take, 0);
+      for (int i = 0; i < take; ++i)
+        if (chunk[i] != '\r') Line += chunk[i];
     }
-    if (Line.size() > ftpreply::MaxLineLength) return lrTooLong;
   }
 }
 

@@ -21,7 +21,7 @@ qnt_vsftpd_stop() {
 }
 
 qnt_vsftpd_start() {
-  local w="$top/build/ftp-server" user=qnttester password='Qnt-Secret1' port i n
+  local w="$top/build/ftp-server" user=qnttester password='Qnt-Secret1' port i n ok=""
   if [ "$(id -u)" -ne 0 ]; then
     echo "vsftpd: not root, the FTP server tests will skip"
     return 0
@@ -32,10 +32,15 @@ qnt_vsftpd_start() {
   # service of ours (the Debian one also wants a listed shell). vsftpd enters
   # the home before local_root, so the home is "/", the same for every
   # harness that runs at once.
-  id "$user" >/dev/null 2>&1 ||
-    useradd --system --no-create-home --home-dir / --shell /usr/sbin/nologin "$user" || return 0
-  [ "$(getent passwd "$user" | cut -d: -f6)" = / ] || usermod --home / "$user"
-  echo "$user:$password" | chpasswd || return 0
+  # Another harness may hold the password files' lock for a moment: retry.
+  for i in $(seq 1 20); do
+    id "$user" >/dev/null 2>&1 ||
+      useradd --system --no-create-home --home-dir / --shell /usr/sbin/nologin "$user" 2>/dev/null
+    [ "$(getent passwd "$user" | cut -d: -f6)" = / ] || usermod --home / "$user" 2>/dev/null
+    [ "$(getent passwd "$user" | cut -d: -f6)" = / ] && echo "$user:$password" | chpasswd 2>/dev/null && { ok=1; break; }
+    sleep 0.5
+  done
+  [ -n "$ok" ] || { echo "vsftpd: the test user could not be set up, the FTP server tests will skip"; return 0; }
   [ -f /etc/pam.d/qnt-vsftpd ] || printf '%s\n' \
     'auth required pam_unix.so' 'account required pam_unix.so' 'session required pam_permit.so' \
     >/etc/pam.d/qnt-vsftpd

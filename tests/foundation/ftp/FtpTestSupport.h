@@ -25,10 +25,15 @@ uint16_t ClosedPort();
 uint16_t VsftpdPort();  // 0 when the harness has none
 uint16_t ResponderControlPort();
 
-#define QNT_NEED_VSFTPD() \
-  if (::ftptest::VsftpdPort() == 0) GTEST_SKIP() << "no vsftpd from the harness (QNT_FTP_PORT)"
-#define QNT_NEED_RESPONDER() \
-  if (::ftptest::ResponderControlPort() == 0) GTEST_SKIP() << "no FTP responder from the harness (QNT_FTPR_PORT)"
+// Without the server the test skips; in CI, where the harness must have
+// started it, that is a failure.
+#define QNT_NEED_SERVER(Port, What)                                                  \
+  if ((Port) == 0) {                                                                \
+    if (::ftptest::Env("CI") == "true") GTEST_FAIL() << "the harness started no " What; \
+    GTEST_SKIP() << "the harness started no " What;                                 \
+  }
+#define QNT_NEED_VSFTPD() QNT_NEED_SERVER(::ftptest::VsftpdPort(), "vsftpd (QNT_FTP_PORT)")
+#define QNT_NEED_RESPONDER() QNT_NEED_SERVER(::ftptest::ResponderControlPort(), "FTP responder (QNT_FTPR_PORT)")
 
 // Lines of the vsftpd log.
 std::vector<std::string> VsftpdLog();

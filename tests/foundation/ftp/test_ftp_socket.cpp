@@ -155,6 +155,25 @@ TEST(SocketRead, OverlongLinesAndSilentPeersAreBounded) {
   s.Logout();
 }
 
+TEST(SocketRead, ALineThatStopsHalfWayIsBounded) {
+  Peer peer([](SOCKET c) {
+    SendText(c, "220 first\r\n220 par");
+    WaitClose(c);
+  });
+  TestSocket s(nullptr);
+  s.SetTimeout(1500);
+  s.Target("127.0.0.1", peer.Port());
+  s.Login();
+  Sleep(300);  // both pieces have arrived
+  EXPECT_EQ(s.ReadLine(s.Socket()), "220 first");
+  DWORD t0 = GetTickCount();
+  EXPECT_EQ(s.ReadLine(s.Socket()), "");
+  DWORD took = GetTickCount() - t0;
+  EXPECT_GE(took, 1400u);
+  EXPECT_LT(took, 5000u);
+  s.Logout();
+}
+
 TEST(SocketAction, ReadsUntilThePeerCloses) {
   std::string data = ftptest::ResponderContent(100000);
   Peer peer([&data](SOCKET c) { SendText(c, data); });
