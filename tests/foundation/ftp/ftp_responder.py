@@ -18,6 +18,7 @@ Scenario keys (all optional):
   drop_after    n: after n bytes of a RETR, both connections close
   stall_data    true: a RETR sends its preliminary reply, then nothing
   short_by      n: a RETR sends n bytes fewer than the size, then 226
+  hold_after    n: a RETR sends n bytes, then waits for a command (ABOR)
   abor          reply to ABOR during a transfer (default 426, then 226)
   idle_timeout  s: after s seconds without a command, "421 Timeout." and close
   chunk         bytes per send of a RETR (default 8192)
@@ -118,9 +119,11 @@ class Session:
         if drop is not None:
             limit = min(limit, int(drop))
         chunk = int(self.sc.get("chunk", 8192))
+        hold = self.sc.get("hold_after")
         pos = 0
         while pos < limit:
-            r, w, _ = select.select([self.c], [d], [], 30)
+            held = hold is not None and pos >= int(hold)
+            r, w, _ = select.select([self.c], [] if held else [d], [], 30)
             if self.c in r:
                 line = self.readline(1)
                 if not line:
@@ -131,6 +134,10 @@ class Session:
                     d.close()
                     self.send(self.sc.get("abor", "426 Transfer aborted.\r\n226 Abort successful."))
                     return True
+                if line.upper().startswith("QUIT"):
+                    d.close()
+                    self.send("221 Goodbye.")
+                    return False
                 continue
             if not w:
                 d.close()

@@ -279,7 +279,7 @@ TEST_F(Scripted, AbortCommand) {
     ASSERT_TRUE(f.Busy());
   };
   {
-    Responder r(R"({"files": {"a.bin": 4000000}, "chunk": 4096})");
+    Responder r(R"({"files": {"a.bin": 400000}, "chunk": 4096, "hold_after": 65536})");
     TQlntFTP f(nullptr);
     Point(f, r);
     f.Abort();  // not busy: nothing happens
@@ -293,7 +293,7 @@ TEST_F(Scripted, AbortCommand) {
     EXPECT_EQ(Count(log, "QUIT"), 1);
   }
   {
-    Responder r(R"({"files": {"a.bin": 4000000}, "chunk": 4096, "abor": "500 No."})");
+    Responder r(R"({"files": {"a.bin": 400000}, "chunk": 4096, "hold_after": 65536, "abor": "500 No."})");
     TQlntFTP f(nullptr);
     Point(f, r);
     busyClient(f);

@@ -245,13 +245,13 @@ TEST_F(NetLocation, FailuresLeaveNoFileBehind) {
 
 TEST_F(NetLocation, ALoginEndedByTheServerIsRenewedOnce) {
   QNT_NEED_RESPONDER();
-  Responder r(R"({"files": {"a.bin": 1000}, "idle_timeout": 1})");
+  Responder r(R"({"files": {"a.bin": 1000}, "idle_timeout": 2})");
   TNetInstallLocation loc(nullptr);
   Point(loc, r.Port());
   int logins = 0;
   loc.SetOnBeforeLogin([&](TObject*) { ++logins; });
   loc.DownloadFile("a.bin", Target("a.bin"));
-  Sleep(2000);  // the server says "421 Timeout." and closes
+  Sleep(3500);  // the server says "421 Timeout." and closes
   loc.DownloadFile("a.bin", Target("b.bin"));
   EXPECT_EQ(ReadWholeFile(Target("b.bin")), ResponderContent(1000));
   EXPECT_EQ(logins, 2);
