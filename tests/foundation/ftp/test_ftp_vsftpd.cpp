@@ -106,6 +106,16 @@ TEST_F(Vsftpd, ActiveAndAsynchronousTransfers) {
   EXPECT_EQ(ev.DataSum(), static_cast<int64_t>(expected.size()));
   EXPECT_EQ(ev.Completions(), 1);
   EXPECT_FALSE(f.Async());
+  // Listings both ways.
+  f.GetDir("sub");
+  ASSERT_EQ(f.CurrentDirList().Count(), 1);
+  EXPECT_NE(f.CurrentDirList()[0].find("hello.txt"), std::string::npos);
+  f.SetAsynchronous(false);
+  f.SetPassive(false);
+  f.GetDir("sub");
+  ASSERT_EQ(f.CurrentDirList().Count(), 1);
+  EXPECT_NE(f.CurrentDirList()[0].find("hello.txt"), std::string::npos);
+  EXPECT_FALSE(f.Busy());
 }
 
 TEST_F(Vsftpd, LoginFailures) {
