@@ -1,0 +1,131 @@
+#include "foundation/ftp/cmp_TNetInstallLocation.h"
+
+#include "classlib/SysUtils.h"
+#include "classlib/Units.h"
+#include "foundation/exceptions_Quillant.h"
+#include "foundation/translator/cmp_TTranslator.h"
+
+const char* const SFTPCouldNotLogin =
+    "Could not logon onto the following FTP site: HostName - %s, UserName - %s. Please re-check your internet "
+    "connection";
+const char* const SFTPCouldNotLoginUserName = "Could not logon onto %s. The username -%s- is incorrect";
+const char* const SFTPCouldNotLoginPassword = "Could not logon onto %s. The password for username -%s- is incorrect";
+
+TNetInstallLocation* DefaultNetLocation = nullptr;
+
+namespace {
+void StartDefaultLocation() { DefaultNetLocation = new TNetInstallLocation(nullptr); }
+void EndDefaultLocation() {
+  delete DefaultNetLocation;
+  DefaultNetLocation = nullptr;
+}
+// With the engine's units, so it is freed (and logs out) before WinSock ends.
+TUnitRegistration reg(ulEngine, "DefaultNetLocation", StartDefaultLocation, EndDefaultLocation);
+}  // namespace
+
+// ------------------------------------------------------ TCustomLoginInformation
+
+void TCustomLoginInformation::Assign(const TPersistent* Source) {
+  if (auto src = dynamic_cast<const TCustomLoginInformation*>(Source)) {
+    FAsynchronous = src->FAsynchronous;
+    FDirectory = src->FDirectory;
+    FHostname = src->FHostname;
+    FPassive = src->FPassive;
+    FPassword = src->FPassword;
+    FPort = src->FPort;
+    FUserName = src->FUserName;
+    return;
+  }
+  TPersistent::Assign(Source);
+}
+
+bool TCustomLoginInformation::FilledIn() const {
+  return !Trim(FHostname).empty() || !Trim(FPassword).empty() || !Trim(FUserName).empty();
+}
+
+// ---------------------------------------------------- TCustomNetInstallLocation
+
+TCustomNetInstallLocation::TCustomNetInstallLocation(TComponent* AOwner)
+    : TComponent(AOwner), FLoginInformation(new TLoginInformation()) {
+  FMyFTP = new TQlntFTP(this);
+}
+
+TCustomNetInstallLocation::~TCustomNetInstallLocation() {
+  delete FLoginInformation;
+  FLoginInformation = nullptr;
+  delete FMyFTP;  // logs out
+  FMyFTP = nullptr;
+}
+
+void TCustomNetInstallLocation::SetLoginInformation(const TLoginInformation* New) { FLoginInformation->Assign(New); }
+
+void TCustomNetInstallLocation::DoDataReceived(TObject*, TFTPMode, int32_t Bytes) {
+  FTotalBytes += Bytes;
+  if (FDataReceivedEvent) FDataReceivedEvent(this, FMyFTP->URI(), Bytes, FTotalBytes, FMyFTP->Size());
+  if (FDataReceivedNPEvent) FDataReceivedNPEvent(this, FMyFTP->URI(), Bytes, FTotalBytes, FMyFTP->Size());
+}
+
+void TCustomNetInstallLocation::FTPComplete(TObject*, TFTPMode Mode) {
+  if (Mode != fmDownload) return;
+  try {
+    FMyFTP->Stream()->SaveToFile(FDestFile);
+  } catch (...) {
+    // A file cut short by a failed write must not pass for the download.
+    RemoveFile(FDestFile);
+    throw;
+  }
+}
+
+void TCustomNetInstallLocation::TryDownload(const std::string& Remote) {
+  if (!FMyFTP->LoggedIn()) {
+    if (FBeforeLoginEvent) FBeforeLoginEvent(this);
+    FMyFTP->Login();
+    if (FAfterLoginEvent) FAfterLoginEvent(this);
+  }
+  FMyFTP->SetURI(Remote);
+  FMyFTP->SetOnDataReceived([this](TObject* s, TFTPMode m, int32_t b) { DoDataReceived(s, m, b); });
+  FTotalBytes = 0;
+  FMyFTP->Download();
+  FTotalBytes = 0;
+  FMyFTP->SetOnDataReceived(nullptr);
+}
+
+void TCustomNetInstallLocation::DownloadFile(const std::string& SourceFile, const std::string& DestFile) {
+  FDestFile = DestFile;
+  const TLoginInformation& li = *FLoginInformation;
+  // A blank user name is an anonymous login, not "USER " with nothing.
+  std::string user = Trim(li.Username()).empty() ? std::string("ftp") : li.Username();
+  // Host names are compared without case; user names are not (servers tell
+  // "Tester" from "tester"), and a new port is a new server.
+  if (CompareText(FMyFTP->Hostname(), li.Hostname()) != 0 || FMyFTP->Username() != user ||
+      FMyFTP->Port() != li.Port())
+    FMyFTP->Logout();
+  FMyFTP->SetHostname(li.Hostname());
+  // A blank password is the customary anonymous one.
+  FMyFTP->SetPassword(li.Password().empty() ? std::string(DefaultFTPPassword) : li.Password());
+  FMyFTP->SetPort(li.Port());
+  FMyFTP->SetUsername(user);
+  FMyFTP->SetOnActionComplete([this](TObject* s, TFTPMode m) { FTPComplete(s, m); });
+  std::string remote = li.Directory() + "/" + SourceFile;
+  bool reused = FMyFTP->LoggedIn();
+  try {
+    try {
+      TryDownload(remote);
+    } catch (const EQlntFTPCode& e) {
+      // A login kept from an earlier download may have been ended by the
+      // server's idle time-out; that shows before any data arrives. One
+      // fresh login then.
+      if (!reused || FTotalBytes != 0 || !(e.ErrorNumber == 421 || FMyFTP->ConnectionLost())) throw;
+      FMyFTP->Logout();
+      TryDownload(remote);
+    }
+  } catch (const EQlntFTPCode& e) {
+    throw IENetInstallLocation(SFTPFileProcessError, {Name(), remote, static_cast<int>(e.ErrorNumber), e.Message});
+  } catch (const EQlntSocketLogin&) {
+    throw IENetInstallLocation(SFTPCouldNotLogin, {FMyFTP->Hostname(), FMyFTP->Username()});
+  } catch (const EQlntFTPLogin_UserName&) {
+    throw IENetInstallLocation(SFTPCouldNotLoginUserName, {FMyFTP->Hostname(), FMyFTP->Username()});
+  } catch (const EQlntFTPLogin_Password&) {
+    throw IENetInstallLocation(SFTPCouldNotLoginPassword, {FMyFTP->Hostname(), FMyFTP->Username()});
+  }
+}

@@ -1,0 +1,318 @@
+// The client against the scripted responder: what a real server does only
+// when something goes wrong.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <thread>
+
+#include "FtpTestSupport.h"
+#include "foundation/exceptions_Quillant.h"
+#include "foundation/ftp/cmp_TQlntFTP.h"
+
+using namespace ftptest;
+
+namespace {
+
+class Scripted : public testing::Test {
+protected:
+  void SetUp() override {
+    AbortDownload = false;
+    QNT_NEED_RESPONDER();
+  }
+  void TearDown() override { AbortDownload = false; }
+  static void Point(TQlntFTP& f, const Responder& r) {
+    f.SetHostname("127.0.0.1");
+    f.SetPort(r.Port());
+  }
+  // Runs Body expecting EQlntFTPCode with that code; returns its message.
+  template <class F>
+  static std::string ExpectCode(int Code, F Body) {
+    try {
+      Body();
+    } catch (const EQlntFTPCode& e) {
+      EXPECT_EQ(e.ErrorNumber, Code) << e.Message;
+      return e.Message;
+    }
+    ADD_FAILURE() << "no EQlntFTPCode " << Code;
+    return "";
+  }
+};
+
+}  // namespace
+
+TEST_F(Scripted, RefusedSizeCountsAsZero) {
+  Responder r(R"({"files": {"a.bin": 70000}, "replies": {"SIZE": "500 SIZE not understood."}})");
+  TQlntFTP f(nullptr);
+  Point(f, r);
+  TEventLog ev;
+  ev.Attach(f);
+  f.SetURI("a.bin");
+  f.Download();
+  EXPECT_EQ(f.Size(), 0);
+  EXPECT_TRUE(StreamText(f.Stream()) == ResponderContent(70000));
+  EXPECT_EQ(ev.Completions(), 1);
+  // A SIZE answer that is no number counts as unknown too.
+  Responder r2(R"({"files": {"a.bin": 10}, "replies": {"SIZE": "213 ten bytes"}})");
+  TQlntFTP g(nullptr);
+  Point(g, r2);
+  g.SetURI("a.bin");
+  g.Download();
+  EXPECT_EQ(g.Size(), 0);
+  EXPECT_EQ(g.Stream()->Size(), 10);
+}
+
+TEST_F(Scripted, LoginRefusalsAndTheirCommands) {
+  {
+    Responder r(R"({"replies": {"USER": "530 Permission denied."}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetUsername("someone");
+    try {
+      f.Login();
+      FAIL();
+    } catch (const EQlntFTPLogin_UserName& e) {
+      EXPECT_EQ(e.Message, "someone");
+    }
+    EXPECT_FALSE(f.LoggedIn());
+    auto log = r.LogWhenClosed();
+    EXPECT_EQ(Count(log, "USER someone"), 1);
+    EXPECT_EQ(Count(log, "PASS"), 0);
+  }
+  {
+    Responder r(R"({"replies": {"PASS": "530 Login incorrect."}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetPassword("s3cret");
+    try {
+      f.Login();
+      FAIL();
+    } catch (const EQlntFTPLogin_Password& e) {
+      EXPECT_EQ(e.Message.find("s3cret"), std::string::npos);
+    }
+    EXPECT_FALSE(f.LoggedIn());
+    EXPECT_EQ(Count(r.LogWhenClosed(), "PASS s3cret"), 1);
+  }
+  {
+    // A server that logs the user in at USER gets no password.
+    Responder r(R"({"replies": {"USER": "230 Logged in, no password needed."}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.Login();
+    f.Logout();
+    auto log = r.LogWhenClosed();
+    EXPECT_EQ(Count(log, "PASS"), 0);
+    EXPECT_EQ(Count(log, "TYPE I"), 1);
+    EXPECT_EQ(Count(log, "QUIT"), 1);
+  }
+  {
+    Responder r(R"({"greeting": ["421 Too many users."]})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    EXPECT_EQ(ExpectCode(421, [&] { f.Login(); }), "Too many users.");
+    EXPECT_FALSE(f.LoggedIn());
+  }
+}
+
+TEST_F(Scripted, MultiLineRepliesStayInStep) {
+  Responder r(R"({"files": {"a.bin": 5},
+    "greeting": ["220-Welcome", "this line has no code", " nor this", "220-", "220 Ready."],
+    "replies": {"TYPE": "200-Switching\r\nno code here\r\n200 Done."}})");
+  TQlntFTP f(nullptr);
+  Point(f, r);
+  f.Login();
+  EXPECT_EQ(f.Status_number(), 200);
+  EXPECT_EQ(f.Status_text(), "Switching");
+  f.SetURI("a.bin");
+  f.Download();
+  EXPECT_EQ(f.Size(), 5);
+  EXPECT_EQ(StreamText(f.Stream()), ResponderContent(5));
+
+  // The whole of an error reply is read, so the next command's reply is its own.
+  Responder e(R"({"files": {"a.bin": 5},
+    "replies": {"RETR": "550-No such file\r\nreally not\r\n550 End."}})");
+  TQlntFTP g(nullptr);
+  Point(g, e);
+  g.SetURI("a.bin");
+  EXPECT_EQ(ExpectCode(550, [&] { g.Download(); }), "No such file");
+  EXPECT_TRUE(g.LoggedIn());
+  g.GetDir(".");
+  EXPECT_EQ(g.Status_number(), 200);  // the TYPE I after the listing
+  ASSERT_EQ(g.CurrentDirList().Count(), 1);
+  EXPECT_NE(g.CurrentDirList()[0].find("a.bin"), std::string::npos);
+}
+
+TEST_F(Scripted, UnreadableAndHostileReplies) {
+  {
+    Responder r(R"({"greeting": ["abc"]})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    EXPECT_EQ(ExpectCode(999, [&] { f.Login(); }), "");
+    EXPECT_FALSE(f.LoggedIn());
+  }
+  {
+    // A reply line without end.
+    Responder r(R"({"replies": {"USER": "331 )" + std::string(10000, 'x') + R"("}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    DWORD t0 = GetTickCount();
+    EXPECT_THROW(f.Login(), EQlntFTPLogin_UserName);
+    EXPECT_LT(GetTickCount() - t0, 5000u);
+    EXPECT_FALSE(f.LoggedIn());
+  }
+  {
+    // Passive-mode numbers out of range: refused at once, no connection tried.
+    Responder r(R"({"files": {"a.bin": 5}, "replies": {"PASV": "227 Entering Passive Mode (127,0,0,1,300,1)."}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetURI("a.bin");
+    std::string msg = ExpectCode(999, [&] { f.Download(); });
+    EXPECT_NE(msg.find("(127,0,0,1,300,1)"), std::string::npos) << msg;
+    EXPECT_FALSE(f.Busy());
+    auto log = r.Log();
+    EXPECT_EQ(Count(log, "RETR"), 0);
+  }
+  {
+    Responder r(R"({"files": {"a.bin": 5}, "replies": {"PASV": "200 Not quite."}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetURI("a.bin");
+    EXPECT_EQ(ExpectCode(200, [&] { f.Download(); }), "Not quite.");
+  }
+  {
+    // A command never carries a second line into the server.
+    Responder r(R"({"files": {"a.bin": 5}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetURI("a.bin\r\nDELE a.bin");
+    EXPECT_THROW(f.Download(), EQlntFTP);
+    f.Logout();
+    EXPECT_EQ(Count(r.LogWhenClosed(), "DELE"), 0);
+  }
+}
+
+TEST_F(Scripted, ConnectionDroppedAfterTheFirstBlock) {
+  Responder r(R"({"files": {"a.bin": 200000}, "drop_after": 32512})");
+  TQlntFTP f(nullptr);
+  Point(f, r);
+  TEventLog ev;
+  ev.Attach(f);
+  f.SetURI("a.bin");
+  ExpectCode(999, [&] { f.Download(); });
+  EXPECT_EQ(ev.Completions(), 0);
+  EXPECT_FALSE(f.Busy());
+  EXPECT_FALSE(f.LoggedIn()) << "a lost control connection is no login";
+  EXPECT_TRUE(f.ConnectionLost());
+}
+
+TEST_F(Scripted, TruncatedTransferIsNoFile) {
+  Responder r(R"({"files": {"a.bin": 100000}, "short_by": 1000})");
+  TQlntFTP f(nullptr);
+  Point(f, r);
+  TEventLog ev;
+  ev.Attach(f);
+  f.SetURI("a.bin");
+  std::string msg = ExpectCode(999, [&] { f.Download(); });
+  EXPECT_NE(msg.find("99000 of 100000"), std::string::npos) << msg;
+  EXPECT_EQ(ev.Completions(), 0);
+  EXPECT_FALSE(f.Busy());
+  // The session itself is still in step.
+  EXPECT_TRUE(f.LoggedIn());
+  f.GetDir(".");
+  EXPECT_EQ(f.CurrentDirList().Count(), 1);
+}
+
+TEST_F(Scripted, StalledServersAreBounded) {
+  {
+    Responder r(R"({"files": {"a.bin": 100000}, "stall_data": true})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetTimeout(1500);
+    f.SetURI("a.bin");
+    DWORD t0 = GetTickCount();
+    ExpectCode(999, [&] { f.Download(); });
+    EXPECT_LT(GetTickCount() - t0, 6000u);
+    EXPECT_FALSE(f.Busy());
+    EXPECT_FALSE(f.LoggedIn());
+  }
+  {
+    Responder r(R"({"replies": {"TYPE": ""}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetTimeout(1500);
+    DWORD t0 = GetTickCount();
+    std::string msg = ExpectCode(999, [&] { f.Login(); });
+    EXPECT_NE(msg.find("did not answer"), std::string::npos) << msg;
+    EXPECT_LT(GetTickCount() - t0, 6000u);
+    EXPECT_FALSE(f.LoggedIn());
+  }
+  {
+    // A cancel reaches a download whose server went silent.
+    Responder r(R"({"files": {"a.bin": 100000}, "stall_data": true})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetURI("a.bin");
+    std::thread t([] {
+      Sleep(700);
+      AbortDownload = true;
+    });
+    DWORD t0 = GetTickCount();
+    f.Download();
+    t.join();
+    EXPECT_LT(GetTickCount() - t0, 5000u);
+    EXPECT_TRUE(f.Busy());
+    f.Logout();
+    EXPECT_FALSE(f.Busy());
+  }
+}
+
+TEST_F(Scripted, AbortCommand) {
+  auto busyClient = [](TQlntFTP& f) {
+    int blocks = 0;
+    f.SetOnDataReceived([&blocks](TObject*, TFTPMode, int32_t n) {
+      if (n > 0 && ++blocks == 1) AbortDownload = true;
+    });
+    f.SetURI("a.bin");
+    f.Download();
+    AbortDownload = false;
+    f.SetOnDataReceived(nullptr);
+    ASSERT_TRUE(f.Busy());
+  };
+  {
+    Responder r(R"({"files": {"a.bin": 400000}, "chunk": 4096, "hold_after": 65536})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.Abort();  // not busy: nothing happens
+    busyClient(f);
+    f.Abort();  // 426, then 226
+    EXPECT_FALSE(f.Busy());
+    EXPECT_EQ(f.Status_number(), 226);
+    f.Logout();
+    auto log = r.LogWhenClosed();
+    EXPECT_EQ(Count(log, "ABOR"), 1);
+    EXPECT_EQ(Count(log, "QUIT"), 1);
+  }
+  {
+    Responder r(R"({"files": {"a.bin": 400000}, "chunk": 4096, "hold_after": 65536, "abor": "500 No."})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    busyClient(f);
+    EXPECT_EQ(ExpectCode(500, [&] { f.Abort(); }), "No.");
+    EXPECT_TRUE(f.Busy());
+    // Logging out tries the abort again, and ends the session whatever it says.
+    f.Logout();
+    EXPECT_FALSE(f.LoggedIn());
+    EXPECT_FALSE(f.Busy());
+  }
+}
+
+TEST_F(Scripted, LogoutNeverRaises) {
+  Responder r(R"({"replies": {"QUIT": "500 What?"}})");
+  TQlntFTP f(nullptr);
+  Point(f, r);
+  f.Login();
+  EXPECT_NO_THROW(f.Logout());
+  EXPECT_FALSE(f.LoggedIn());
+  f.Login();
+  EXPECT_TRUE(f.LoggedIn());
+}
