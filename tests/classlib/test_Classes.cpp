@@ -70,6 +70,19 @@ TEST(Component, FreedComponentNotifiesSiblingsAndFreeNotificationClients) {
   EXPECT_EQ(w->ref, nullptr);
 }
 
+TEST(Component, RemovedFreeNotificationLeavesNoPointerBehind) {
+  // The watcher stops watching, is freed, and then the watched component:
+  // the watched one must not tell the freed watcher anything.
+  auto* target = new TComponent(nullptr);
+  auto* w = new Watcher(nullptr);
+  w->ref = target;
+  w->FreeNotification(target);
+  w->RemoveFreeNotification(target);
+  delete w;
+  delete target;  // ASan reports a use after free if the watcher is still listed
+  SUCCEED();
+}
+
 TEST(StringList, EditingSortingAndText) {
   TStringList l;
   l.Add("b");
