@@ -80,8 +80,8 @@ public:
   void Run() {
     SkipBlanks();
     std::string kw = Ident("object");
-    if (!SameText(kw, "object")) Fail("'object' expected");
-    ReadObject(nullptr, 0);
+    if (!SameText(kw, "object") && !SameText(kw, "inherited")) Fail("'object' expected");
+    ReadObject(nullptr, 0, false);
     SkipBlanks();
     if (p < src.size()) Fail("Text after the end of the root object");
     // References, in the order of the text.
@@ -164,7 +164,9 @@ private:
     ++p;
   }
 
-  void ReadObject(TComponent* parent, int depth) {
+  // inherited: the component exists already (made by an ancestor's resource)
+  // and only gets the properties given here.
+  void ReadObject(TComponent* parent, int depth, bool inherited) {
     if (depth >= MaxDepth) Fail("Objects nested too deeply");
     int headerLine = line;
     std::string name = Ident("Component name");
@@ -180,6 +182,12 @@ private:
       instance->SetState(csLoading | csReading);
       watch.Watch(instance);
       if (root->Name().empty()) Guard([&] { root->SetName(name); });
+    } else if (inherited) {
+      instance = root->FindComponent(name);
+      if (!instance) Fail("Inherited component " + name + " not found");
+      if (!instance->ClassInfo().InheritsFrom(cls)) Fail(name + " is a " + instance->ClassName() + ", not a " + cls);
+      instance->SetState(csLoading | csReading);
+      if (!watch.Alive(instance)) watch.Watch(instance);
     } else {
       const TClassInfo* info = FindClassInfo(cls);
       if (!info) Fail("Class " + cls + " not found");
@@ -201,8 +209,8 @@ private:
       int itemLine = line;
       std::string word = Ident("Property name");
       if (SameText(word, "end")) break;
-      if (SameText(word, "object")) {
-        ReadObject(instance, depth + 1);
+      if (SameText(word, "object") || SameText(word, "inherited")) {
+        ReadObject(instance, depth + 1, SameText(word, "inherited"));
         comp = name;
         continue;
       }
@@ -482,6 +490,7 @@ private:
       if (!inner) Fail(part + " is not assigned");
       target = inner;
     }
+    if (prop->ReadOnly) Fail(prop->Name + " is read-only");
     switch (prop->Kind) {
       case pkString:
         if (v.kind != Value::String) Wrong(v, "A string");

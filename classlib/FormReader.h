@@ -26,6 +26,11 @@
 // component in the order of the text. Errors while reading or resolving raise
 // EFormReadError naming the resource, line, component and property; an
 // exception from a Loaded passes unchanged.
+//
+// A form read after its ancestor form's resource names the components that
+// the ancestor made with "inherited Name: TClass ... end" (the outer one too):
+// they are not created again, only their properties given are set, and they
+// take part in the references and Loaded as the others do.
 #pragma once
 #include <string>
 

@@ -116,6 +116,7 @@ struct TPropInfo {
   const TIdentMap* Idents = nullptr;    // pkInteger (optional)
   bool HasDefault = false;
   std::string Default;                  // the default as form text
+  bool ReadOnly = false;                // no writer: shown, never set
 
   // Per kind, only the matching pair is set.
   std::function<std::string(const TPersistent*)> GetString;
@@ -327,6 +328,19 @@ TPropInfo Enum(std::string Name, G Getter, S Setter, const TEnumInfo& Info, E De
   TPropInfo p = Enum(std::move(Name), Getter, Setter, Info);
   p.HasDefault = true;
   p.Default = Info.NameOf(static_cast<int>(Default));
+  return p;
+}
+
+// Published for reading only (the reader refuses to set it).
+template <class G>
+TPropInfo EnumReadOnly(std::string Name, G Getter, const TEnumInfo& Info) {
+  using C = detail::ClassOf<G>;
+  TPropInfo p;
+  p.Name = std::move(Name);
+  p.Kind = pkEnum;
+  p.Enum = &Info;
+  p.ReadOnly = true;
+  p.GetInt = [Getter](const TPersistent* o) { return static_cast<long long>(detail::Get(Getter, detail::Cast<C>(o))); };
   return p;
 }
 

@@ -207,6 +207,7 @@ void TLangFormatStrings::Move(int CurIndex, int NewIndex) {
 QNT_PUBLISH(TLanguage,
   Prop::Object("Font", &TLanguage::Font),
   Prop::Boolean("FontOverride", &TLanguage::FontOverride, &TLanguage::SetFontOverride, false),
+  Prop::EnumReadOnly("LanguageIdent", &TLanguage::LanguageIdent, QlntLanguageInfo),
   Prop::Strings("Strings", &TLanguage::Strings));
 
 TLanguage::TLanguage(TTranslator* ATranslator, TQlntLanguage ALanguageIdent, const std::string& ATextFile,
@@ -396,7 +397,10 @@ std::string TTranslator::TranslateByGLID(TGlobalId GLID, const std::string& Text
 
 void TTranslator::TranslateMemo(TQlntLanguage FromLang, const TStrings* SourceStrings, TStrings* DestStrings) const {
   if (!DestStrings) return;
-  if (SourceStrings != DestStrings) DestStrings->Assign(SourceStrings);
+  if (!SourceStrings)
+    DestStrings->Clear();
+  else if (SourceStrings != DestStrings)
+    DestStrings->Assign(SourceStrings);
   TLanguage* source = FromLang == qlUser ? GetDefaultLanguage() : GetLanguageObject(FromLang);
   if (!source) return;
   TLanguageMemo* entry = source->FindMemoByText(DestStrings);

@@ -256,3 +256,20 @@ TEST(FormReader, ComponentFreedDuringLoadingIsNotTouchedAgain) {
   EXPECT_EQ(std::find(Log.begin(), Log.end(), "B.Loaded"), Log.end());
   EXPECT_EQ(l.Item("C")->LoadedCalls, 1);
 }
+
+TEST(FormReader, DescendantResourceSetsInheritedComponents) {
+  Loaded l = Load("object X: TFixtureModule\n object A: TFixtureItem\n  Caption = 'base'\n end\nend\n");
+  Log.clear();
+  ReadComponentText(l.module.get(),
+                    "inherited X: TFixtureModule\n inherited A: TFixtureItem\n  Count = 2\n  Link = B\n end\n"
+                    " object B: TFixtureItem\n end\nend\n",
+                    "TDERIVED");
+  ASSERT_EQ(l.module->ComponentCount(), 2);
+  TFixtureItem* a = l.Item("A");
+  EXPECT_EQ(a->Caption(), "base");
+  EXPECT_EQ(a->Count(), 2);
+  EXPECT_EQ(a->Link(), l.Item("B"));
+  EXPECT_EQ(a->LoadedCalls, 2);  // once per resource read
+  EXPECT_EQ(LoadError("object X: TFixtureModule\n inherited Q: TFixtureItem\n end\nend\n").Detail,
+            "Inherited component Q not found");
+}

@@ -268,4 +268,11 @@ TEST(Translator, StreamedWithTheModuleAndReparsedPerLine) {
     EXPECT_EQ(e.PropertyName, "lgFrench.Strings.Strings");
     EXPECT_EQ(e.Detail, "The 1'th string (deux) does not have the proper format of GLID;Text or .GLID;");
   }
+  EXPECT_EQ(GetPropText(t, "lgKorean.LanguageIdent"), "qlKorean");
+  TDataModule ro(nullptr);
+  EXPECT_THROW(ReadComponentText(&ro,
+                                 "object IM: TDataModule\n object T: TTranslator\n  lgFrench.LanguageIdent = qlGerman\n"
+                                 " end\nend\n",
+                                 "TIM"),
+               EFormReadError);
 }
