@@ -103,6 +103,21 @@ void TFileHeader::ReadFileInformation(const std::string& FileName) {
   Data.Version = ReadFileVersion(name).substr(0, lzh::kMaxVersion);
 }
 
+void TFileHeaders::CreateHeaderInformation(const TStrings* FileNameList, bool Append) {
+  if (!Append) Clear();
+  for (int i = 0; i < FileNameList->Count(); ++i) {
+    auto* h = new TFileHeader;
+    try {
+      h->ReadFileInformation(FileNameList->Get(i));
+      h->Data.AddedOrder = i + 1;
+      AddFileHeader(h);
+    } catch (...) {
+      delete h;
+      throw;
+    }
+  }
+}
+
 // ------------------------------------------------------------ TQlntCompress
 
 TQlntCompress::TQlntCompress(TComponent* AOwner)

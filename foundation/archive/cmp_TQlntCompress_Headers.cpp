@@ -81,21 +81,6 @@ void TFileHeaders::DeleteFrom(int Index) {
   }
 }
 
-void TFileHeaders::CreateHeaderInformation(const TStrings* FileNameList, bool Append) {
-  if (!Append) Clear();
-  for (int i = 0; i < FileNameList->Count(); ++i) {
-    auto* h = new TFileHeader;
-    try {
-      h->ReadFileInformation(FileNameList->Get(i));
-      h->Data.AddedOrder = i + 1;
-      AddFileHeader(h);
-    } catch (...) {
-      delete h;
-      throw;
-    }
-  }
-}
-
 int TFileHeaders::IndexOf(const std::string& FileName) const {
   std::string key = FirstField(FileName);
   for (size_t i = 0; i < FList.size(); ++i)

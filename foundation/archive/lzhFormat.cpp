@@ -138,7 +138,7 @@ bool EntryFits(const TlzhFileHeader& H, bool MultiPartition, int64_t Offset, int
   if (H.NormalSize < 0 || H.PackedSize < 0 || H.StartOffset < 0 || H.EndOffset < -1) return false;
   if (!MultiPartition) {
     // Single volume: the entry lies inside the archive file, start before end.
-    if (H.EndOffset < H.StartOffset - 1) return false;
+    if (H.EndOffset < H.StartOffset - 1 || H.StartDisk != H.EndDisk) return false;
     return Offset + static_cast<int64_t>(H.EndOffset) < FirstVolumeSize &&
            Offset + static_cast<int64_t>(H.StartOffset) <= FirstVolumeSize;
   }
