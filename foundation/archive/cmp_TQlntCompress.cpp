@@ -25,6 +25,7 @@ constexpr size_t kOutBlock = 4096;       // one progress step while extracting
 constexpr size_t kWriteBuffer = 1 << 20;  // targets are written in large pieces
 constexpr size_t kCopyChunk = 8192;      // plain copy and volume copy
 constexpr size_t kSourceChunk = 65536;   // source reads while compressing
+constexpr uint64_t kPumpIntervalMs = 10;
 
 std::string FirstField(const std::string& Line) {
   size_t p = Line.find(';');
@@ -206,6 +207,18 @@ void TQlntCompress::ProcessMessages() {
   }
 }
 
+void TQlntCompress::PumpMessages() {
+  // Every block asks, but the queue is looked at no more than once per
+  // window of kPumpIntervalMs: an empty look costs a round trip to the window
+  // system, which at a look per 4 KB block costs more than the inflating. A
+  // Cancel still arrives within a few milliseconds, and the window repaints
+  // as often as the screen does.
+  uint64_t now = GetTickCount64();
+  if (FLastPump != 0 && now - FLastPump < kPumpIntervalMs) return;
+  FLastPump = now;
+  ProcessMessages();
+}
+
 void TQlntCompress::CheckAbort() {
   if (FAbort) throw EycAborted(kAborted);
 }
@@ -245,6 +258,8 @@ void TQlntCompress::Extract() {
     delete FArchive;
     FArchive = nullptr;
     FCurrentHeader = nullptr;
+    FInBuffer.reset();
+    FOutBuffer.reset();
     FFilesToProcess->Clear();
     FExtractName.clear();
   }};
@@ -340,12 +355,16 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
     if (!complete) RemoveFile(Target);
   }};
 
-  std::vector<unsigned char> in(kInBuffer);
-  std::vector<unsigned char> pending(kWriteBuffer);
+  // The buffers live for the whole Extract: fresh megabytes per file would
+  // cost more than the inflating.
+  if (!FInBuffer) FInBuffer.reset(new unsigned char[kInBuffer]);
+  if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
+  unsigned char* const in = FInBuffer.get();
+  unsigned char* const pending = FOutBuffer.get();
   size_t pendingSize = 0;
   int64_t written = 0;
   auto writeOut = [&](size_t count) {
-    int64_t w = out.Write(pending.data(), static_cast<int64_t>(count));
+    int64_t w = count ? out.Write(pending, static_cast<int64_t>(count)) : 0;
     if (w < 0) w = 0;
     written += w;
     pendingSize = 0;
@@ -360,7 +379,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
     for (;;) {
       // One output block.
       size_t got = 0;
-      unsigned char* block = pending.data() + pendingSize;
+      unsigned char* block = pending + pendingSize;
       while (got < kOutBlock && !z.Ended()) {
         if (z.InputLeft() == 0) {
           int64_t want = static_cast<int64_t>(kInBuffer);
@@ -368,21 +387,21 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
             int64_t pos = FArchive->Position();
             want = pos > last ? 0 : std::min<int64_t>(want, last - pos + 1);
           }
-          int64_t n = want > 0 ? FArchive->Read(in.data(), want) : 0;
+          int64_t n = want > 0 ? FArchive->Read(in, want) : 0;
           if (n <= 0) break;
-          z.SetInput(in.data(), static_cast<size_t>(n));
+          z.SetInput(in, static_cast<size_t>(n));
         }
         got += z.Inflate(block + got, kOutBlock - got);
       }
       CheckAbort();
-      ProcessMessages();
+      PumpMessages();
       if (got == 0) break;
       // More output than the header promised: the entry is not what it
       // claims, and need not be written to its end to know that.
       if (FFileStats.IFBytesProcessed + static_cast<int64_t>(got) > d.NormalSize)
         throw EQlntCompress(kSizeMismatch, {d.FileName});
       pendingSize += got;
-      if (pendingSize + kOutBlock > pending.size()) writeOut(pendingSize);
+      if (pendingSize + kOutBlock > kWriteBuffer) writeOut(pendingSize);
       FFileStats.IFBytesProcessed += static_cast<int32_t>(got);
       FFileStats.TotalBytesProcessed += static_cast<int32_t>(got);
       FFileStats.IFCompletion = Percentage(FFileStats.IFBytesProcessed, FFileStats.IFSize);
@@ -469,7 +488,7 @@ void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestP
     s.IFCompletion = Percentage(s.IFBytesProcessed, s.IFSize);
     s.TotalCompletion = s.IFCompletion;
     Status();
-    ProcessMessages();
+    PumpMessages();
     if (n < static_cast<int64_t>(buf.size())) break;
   }
   SetFileTime(dst.h, nullptr, nullptr, &date);
@@ -490,6 +509,8 @@ void TQlntCompress::Add(TlzhCommand Cmd) {
   Finally done{[&] {
     FArchive = nullptr;
     archive.reset();
+    FInBuffer.reset();
+    FOutBuffer.reset();
     FFilesToProcess->Clear();
   }};
   try {
@@ -575,7 +596,7 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
 
   auto addStatus = [&] {
     CheckAbort();
-    ProcessMessages();
+    PumpMessages();
     if (!dest) throw EQlntCompress("AddStatus has Nil DestFile");
     FFileStats.TotalBytesProcessed += static_cast<int32_t>(sourcePos - FFileStats.IFBytesProcessed - 1);
     FFileStats.IFBytesProcessed = static_cast<int32_t>(sourcePos - 1);
@@ -605,12 +626,12 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
       InformDiskFull();
       throw EycDiskFull("The disk is full");
     };
-    std::vector<unsigned char> buf(kSourceChunk);
+    if (!FInBuffer) FInBuffer.reset(new unsigned char[kSourceChunk]);
     for (;;) {
-      int64_t n = source.Read(buf.data(), static_cast<int64_t>(buf.size()));
+      int64_t n = source.Read(FInBuffer.get(), static_cast<int64_t>(kSourceChunk));
       if (n <= 0) break;
       sourcePos += n;
-      c.Write(buf.data(), static_cast<size_t>(n));
+      c.Write(FInBuffer.get(), static_cast<size_t>(n));
     }
     c.Finish();
   }
@@ -625,12 +646,13 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
   Header->WriteHeaderInformation(FArchive);
   d.StartOffset = static_cast<int32_t>(p + static_cast<int64_t>(lzh::kHeaderSize));
   packed.Seek(0, soBeginning);
-  std::vector<unsigned char> buf(kWriteBuffer);
+  if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
+  unsigned char* const buf = FOutBuffer.get();
   int64_t copied = 0;
   for (;;) {
-    int64_t n = packed.Read(buf.data(), static_cast<int64_t>(buf.size()));
+    int64_t n = packed.Read(buf, static_cast<int64_t>(kWriteBuffer));
     if (n <= 0) break;
-    int64_t w = FArchive->Write(buf.data(), n);
+    int64_t w = FArchive->Write(buf, n);
     if (w > 0) copied += w;
     if (w != n) break;
   }
@@ -702,7 +724,7 @@ void TQlntCompress::CopyToDiskRun(const std::string& Path, const std::string& Fi
       int64_t want = std::min<int64_t>(static_cast<int64_t>(kCopyChunk), last - pos + 1);
       int64_t n = source->Read(buf.data(), want);
       if (n <= 0) throw EQlntCompress(kCorrupt);
-      ProcessMessages();
+      PumpMessages();
       int64_t w = volume->Write(buf.data(), n);
       if (w < 0) w = 0;
       if (w < n) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -154,6 +155,7 @@ protected:
 private:
   enum TOpenMode { omRead, omReadWrite };
   void ChangeToPartition(TStream*& Stream, int Disk, std::string& CF, TOpenMode Mode);
+  void PumpMessages();
   void CheckAbort();
   void Status();
   void ExtractOne(const std::string& Line);
@@ -184,4 +186,7 @@ private:
   TFileHeader* FCurrentHeader = nullptr;
   TlzhFileStats FFileStats;
   bool FInMemory = false;
+  // Transfer buffers of the running Add or Extract.
+  std::unique_ptr<unsigned char[]> FInBuffer, FOutBuffer;
+  uint64_t FLastPump = 0;
 };

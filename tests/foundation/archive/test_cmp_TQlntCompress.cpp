@@ -353,3 +353,39 @@ TEST(ArchiveCopy, PlainCopiesUnderTheRules) {
   EXPECT_EQ(Message([&] { c.Copy(s("data"), s("copy")); }), "Error comparing file versions in TQlntCompress");
   CloseHandle(lock);
 }
+
+namespace {
+TQlntCompress* gCancelTarget = nullptr;
+LRESULT CALLBACK CancelProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_APP && gCancelTarget) gCancelTarget->SetAbort(true);
+  return DefWindowProcW(w, m, wp, lp);
+}
+}  // namespace
+
+TEST(ArchiveAbort, ACancelQueuedAsAWindowMessageReachesTheExtraction) {
+  Scratch s;
+  WriteBytes(s("big"), Payload(24000000, 12));
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("big")}, false, colFastest);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = CancelProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"QntCancelTest";
+  RegisterClassW(&wc);
+  HWND w = CreateWindowExW(0, L"QntCancelTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(w, nullptr);
+  gCancelTarget = &c;
+  int aborted = 0;
+  c.SetOnAborted([&](TObject*) { ++aborted; });
+  // The Cancel arrives a little after the start, as a click would.
+  int blocks = 0;
+  c.SetOnStatus([&](TQlntCompress*, const TlzhFileStats&) {
+    if (++blocks == 3) PostMessageW(w, WM_APP, 0, 0);
+  });
+  Unpack(c, s("a.1"), {s("big")}, s("out"));
+  gCancelTarget = nullptr;
+  DestroyWindow(w);
+  EXPECT_EQ(aborted, 1);
+  EXPECT_LT(blocks, 5800);  // far from the file's end (5,860 blocks)
+  EXPECT_FALSE(FileExists(s("out\\big")));
+}
