@@ -90,12 +90,12 @@ ours_times=() nsis_times=() floor_times=() inner_times=()
 for i in $(seq "$runs"); do
   out="$work/out-ours"; rm -rf "$out"; mkdir -p "$out"
   t0=$(now); line=$(wine "$bin/qnt_bench_extract.exe" "$(winpath "$work/files.1")" "$(winpath "$out")" | tr -d '\r'); t1=$(now)
-  ours_times+=("$(echo "$t1 - $t0" | bc)")
+  ours_times+=("$(awk "BEGIN{print $t1 - $t0}")")
   inner_times+=("$(sed -nE 's/.* in ([0-9.]+) s/\1/p' <<<"$line")")
 
   out="$work/out-nsis"; rm -rf "$out"; mkdir -p "$out"
   t0=$(now); wine "$work/bench-nsis.exe" /S "/D=$(winpath "$out")"; t1=$(now)
-  nsis_times+=("$(echo "$t1 - $t0" | bc)")
+  nsis_times+=("$(awk "BEGIN{print $t1 - $t0}")")
   [ "$(ls "$out" | wc -l)" -eq "$files" ] || { echo "NSIS installed $(ls "$out" | wc -l) of $files files"; exit 1; }
 
   out="$work/out-floor"; rm -rf "$out"; mkdir -p "$out"
@@ -109,7 +109,7 @@ ours=$(printf '%s\n' "${ours_times[@]}" | best)
 inner=$(printf '%s\n' "${inner_times[@]}" | best)
 nsis=$(printf '%s\n' "${nsis_times[@]}" | best)
 floor=$(printf '%s\n' "${floor_times[@]}" | best)
-ratio() { echo "scale=3; $1 / $2" | bc; }
+ratio() { awk "BEGIN{printf \"%.3f\", $1 / $2}"; }
 echo
 echo "best of $runs runs, $files files, $bytes bytes"
 printf 'ours  (Wine, whole process)   %8.3f s   (inside the program %.3f s)\n' "$ours" "$inner"

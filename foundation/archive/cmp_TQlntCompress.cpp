@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <memory>
 
 #include "classlib/DateUtils.h"
@@ -420,7 +421,8 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
   Status();
   if (out.Size() != d.NormalSize) throw EQlntCompress(kSizeMismatch, {d.FileName});
   if (!z.Ended()) throw EQlntCompress("The compressed data of the following file is incomplete: %s", {d.FileName});
-  int32_t dos = DateTimeToFileDate(d.Date);
+  // The stored date is outside bytes too: only a real date is converted.
+  int32_t dos = std::isfinite(d.Date) && d.Date > 0 && d.Date < 100000 ? DateTimeToFileDate(d.Date) : 0;
   if (dos == 0 || !FileSetDate(file->Handle(), dos)) throw EQlntCompress("Cannot set the date of the file just extracted.");
   complete = true;
   delete FArchive;

@@ -103,6 +103,9 @@ TEST(VersionReader, FilesWithoutBlockAndSystemLibraries) {
     EXPECT_EQ(dots, 3) << name << " " << fv;
     EXPECT_EQ(r.VersionInfo()->FileType(), "Dynamic-Link Library") << name;
   }
+  r.SetFileName(SystemDir + "\\msiexec.exe");
+  EXPECT_EQ(r.VersionInfo()->FileType(), "Application");
+  EXPECT_FALSE(r.VersionInfo()->FileVersion().empty());
 }
 
 TEST(VersionReader, OutOfRangeKeysRaiseTheBaseException) {
