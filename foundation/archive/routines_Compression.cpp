@@ -83,7 +83,8 @@ void TZCompressor::Finish() {
   F->z.avail_in = 0;
   for (;;) {
     int r = deflate(&F->z, Z_FINISH);
-    if (r < 0 && r != Z_BUF_ERROR) throw ECompressionError("error");
+    // No progress with room left is an error too: the loop would not end.
+    if (r < 0 && (r != Z_BUF_ERROR || F->z.avail_out != 0)) throw ECompressionError("error");
     if (r == Z_STREAM_END) {
       Flush(FOut.size() - F->z.avail_out);
       return;

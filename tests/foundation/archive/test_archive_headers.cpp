@@ -2,6 +2,7 @@
 // arithmetic and the zlib layer; runs natively under the sanitizers too.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -248,4 +249,51 @@ TEST(ZlibLayer, RoundTripAndDamagedStreams) {
     c.Finish();
     EXPECT_EQ(e.Size(), 8);
   }
+}
+
+namespace {
+// A destination that takes only Room bytes, like a disk that fills.
+class TFullStream : public TMemoryStream {
+public:
+  explicit TFullStream(int64_t Room) : FRoom(Room) {}
+  int64_t Write(const void* B, int64_t N) override {
+    int64_t n = std::min(N, FRoom - Size());
+    return n > 0 ? TMemoryStream::Write(B, n) : 0;
+  }
+
+private:
+  int64_t FRoom;
+};
+}  // namespace
+
+TEST(ZlibLayer, AShortWriteReachesTheHandler) {
+  std::vector<unsigned char> data(400000);
+  uint32_t x = 1;
+  for (auto& b : data) {
+    x = x * 1103515245u + 12345u;
+    b = static_cast<unsigned char>(x >> 24);
+  }
+  TFullStream full(100000);
+  int told = 0;
+  TZCompressor c(&full, ZlibLevel(colFastest));
+  c.OnShortWrite = [&] {
+    ++told;
+    throw EQlntCompress("The disk is full");
+  };
+  EXPECT_THROW(
+      {
+        c.Write(data.data(), data.size());
+        c.Finish();
+      },
+      EQlntCompress);
+  EXPECT_EQ(told, 1);
+  // Without a handler the compressor still refuses to go on.
+  TFullStream full2(10);
+  TZCompressor c2(&full2, ZlibLevel(colNone));
+  EXPECT_THROW(
+      {
+        c2.Write(data.data(), data.size());
+        c2.Finish();
+      },
+      ECompressionError);
 }
