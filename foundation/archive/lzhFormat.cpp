@@ -131,3 +131,20 @@ std::string VolumeName(const std::string& FirstVolume, int N) {
 }
 
 }  // namespace lzh
+
+namespace lzh {
+
+bool EntryFits(const TlzhFileHeader& H, bool MultiPartition, int64_t Offset, int64_t FirstVolumeSize) {
+  if (H.NormalSize < 0 || H.PackedSize < 0 || H.StartOffset < 0 || H.EndOffset < -1) return false;
+  if (!MultiPartition) {
+    // Single volume: the entry lies inside the archive file, start before end.
+    if (H.EndOffset < H.StartOffset - 1 || H.StartDisk != H.EndDisk) return false;
+    return Offset + static_cast<int64_t>(H.EndOffset) < FirstVolumeSize &&
+           Offset + static_cast<int64_t>(H.StartOffset) <= FirstVolumeSize;
+  }
+  if (H.StartDisk < 1 || H.EndDisk < H.StartDisk) return false;
+  if (H.StartDisk == H.EndDisk && H.EndOffset < H.StartOffset - 1) return false;
+  return true;
+}
+
+}  // namespace lzh

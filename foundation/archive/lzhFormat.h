@@ -75,3 +75,11 @@ bool IsSelfExtracting(const TSelfExtractInfo& t);
 std::string VolumeName(const std::string& FirstVolume, int N);
 
 }  // namespace lzh
+
+namespace lzh {
+// Whether an entry's stored positions can describe data of an archive: sizes
+// not negative, start not after end, and for a single volume (read at Offset
+// inside a file of FirstVolumeSize bytes) the data inside the file; for a
+// disk set volumes counted from 1, the first not after the last.
+bool EntryFits(const TlzhFileHeader& H, bool MultiPartition, int64_t Offset, int64_t FirstVolumeSize);
+}  // namespace lzh

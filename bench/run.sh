@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# Extraction benchmark: our archive writer and component against an NSIS
+# (zlib) installer of the same payload, and against the floor (zlib's inflate
+# and plain writes in one native process).
+#
+#   bash bench/run.sh            payload of at least 200 MB of Wine's DLLs
+#   QNT_BENCH_MB=300 bash bench/run.sh
+#   QNT_BENCH_DIR=/somewhere bash bench/run.sh   (work folder, kept afterwards)
+#
+# Everything runs in a work folder and a Wine prefix of its own; only the
+# wineserver of that prefix is stopped at the end.
+set -euo pipefail
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+mb="${QNT_BENCH_MB:-200}"
+work="${QNT_BENCH_DIR:-/tmp/qnt-bench-$(id -u)}"
+runs="${QNT_BENCH_RUNS:-3}"
+mkdir -p "$work"
+work="$(cd "$work" && pwd)"
+
+command -v makensis >/dev/null || {
+  echo "installing nsis"
+  sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo
+  $sudo apt-get install -y -qq nsis >/dev/null
+}
+
+# Our programs (Windows build) and the native floor.
+source "$top/tools/harness.sh"
+qnt_configure_and_build win64 >/dev/null
+cmake "$top/build/win64" >/dev/null  # picks up bench/ when it came after the first configure
+cmake --build "$top/build/win64" --target qnt_bench_pack qnt_bench_extract >/dev/null
+bin="$top/build/win64/bin"
+g++ -O2 -std=c++20 -I"$top" "$top/bench/bench_floor.cpp" "$top/foundation/archive/lzhFormat.cpp" -lz \
+  -o "$work/bench_floor"
+
+# Payload: real programs, taken from the DLLs Wine installs into system32.
+src=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+payload="$work/payload"
+if [ ! -f "$work/payload.done" ] || [ "$(cat "$work/payload.done")" != "$mb" ]; then
+  rm -rf "$payload"; mkdir -p "$payload"
+  limit=$((mb * 1024 * 1024)); sum=0
+  for f in "$src"/*.dll; do
+    [ "$sum" -ge "$limit" ] && break
+    cp "$f" "$payload/"
+    sum=$((sum + $(stat -c %s "$f")))
+  done
+  echo "$mb" >"$work/payload.done"
+fi
+files=$(ls "$payload" | wc -l)
+bytes=$(du -sb "$payload" | cut -f1)
+echo "payload: $files files, $bytes bytes"
+
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+[ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+wineserver -p60 >/dev/null 2>&1 || true
+winpath() { echo "Z:${1//\//\\}"; }
+
+# Pack with ours.
+wp="$(winpath "$payload")"
+for f in $(ls "$payload"); do printf '%s\\%s\r\n' "$wp" "$f"; done >"$work/list.txt"
+rm -f "$work/files.1"
+wine "$bin/qnt_bench_pack.exe" "$(winpath "$work/list.txt")" "$(winpath "$work/files.1")" | tr -d '\r'
+ours_size=$(stat -c %s "$work/files.1")
+
+# The NSIS installer of the same files: zlib, amd64, silent.
+cat >"$work/bench.nsi" <<NSI
+Unicode true
+Target amd64-unicode
+SetCompressor zlib
+Name "bench"
+OutFile "$work/bench-nsis.exe"
+RequestExecutionLevel user
+SilentInstall silent
+InstallDir "\$TEMP\\bench"
+Section
+  SetOutPath "\$INSTDIR"
+  File "$payload/*.dll"
+SectionEnd
+NSI
+makensis -V1 "$work/bench.nsi"
+nsis_size=$(stat -c %s "$work/bench-nsis.exe")
+stub_size=$(stat -c %s /usr/share/nsis/Stubs/zlib-amd64-unicode)
+
+cat "$payload"/* "$work/files.1" "$work/bench-nsis.exe" >/dev/null  # warm the page cache
+
+now() { date +%s.%N; }
+best() { sort -n | head -1; }
+ours_times=() nsis_times=() floor_times=() inner_times=()
+for i in $(seq "$runs"); do
+  out="$work/out-ours"; rm -rf "$out"; mkdir -p "$out"
+  t0=$(now); line=$(wine "$bin/qnt_bench_extract.exe" "$(winpath "$work/files.1")" "$(winpath "$out")" | tr -d '\r'); t1=$(now)
+  ours_times+=("$(awk "BEGIN{print $t1 - $t0}")")
+  inner_times+=("$(sed -nE 's/.* in ([0-9.]+) s/\1/p' <<<"$line")")
+
+  out="$work/out-nsis"; rm -rf "$out"; mkdir -p "$out"
+  t0=$(now); wine "$work/bench-nsis.exe" /S "/D=$(winpath "$out")"; t1=$(now)
+  nsis_times+=("$(awk "BEGIN{print $t1 - $t0}")")
+  [ "$(ls "$out" | wc -l)" -eq "$files" ] || { echo "NSIS installed $(ls "$out" | wc -l) of $files files"; exit 1; }
+
+  out="$work/out-floor"; rm -rf "$out"; mkdir -p "$out"
+  line=$("$work/bench_floor" "$work/files.1" "$out")
+  floor_times+=("$(sed -nE 's/.* in ([0-9.]+) s/\1/p' <<<"$line")")
+done
+diff -rq "$payload" "$work/out-ours" >/dev/null || { echo "our extraction differs from the payload"; exit 1; }
+diff -rq "$payload" "$work/out-floor" >/dev/null || { echo "the floor's extraction differs from the payload"; exit 1; }
+
+ours=$(printf '%s\n' "${ours_times[@]}" | best)
+inner=$(printf '%s\n' "${inner_times[@]}" | best)
+nsis=$(printf '%s\n' "${nsis_times[@]}" | best)
+floor=$(printf '%s\n' "${floor_times[@]}" | best)
+ratio() { awk "BEGIN{printf \"%.3f\", $1 / $2}"; }
+echo
+echo "best of $runs runs, $files files, $bytes bytes"
+printf 'ours  (Wine, whole process)   %8.3f s   (inside the program %.3f s)\n' "$ours" "$inner"
+printf 'NSIS  (Wine, whole process)   %8.3f s\n' "$nsis"
+printf 'floor (native zlib + write)   %8.3f s\n' "$floor"
+echo "ours/NSIS  = $(ratio "$ours" "$nsis")"
+echo "ours/floor = $(ratio "$ours" "$floor")   (inside the program: $(ratio "$inner" "$floor"))"
+echo "archive: ours $ours_size bytes; NSIS installer $nsis_size bytes ($((nsis_size - stub_size)) without its $stub_size-byte stub)"
+echo "size ours/NSIS data = $(ratio "$ours_size" "$((nsis_size - stub_size))")"

@@ -1,0 +1,765 @@
+#include "foundation/archive/cmp_TQlntCompress.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <memory>
+
+#include "classlib/DateUtils.h"
+#include "classlib/WinText.h"
+#include "foundation/archive/cmp_TVersion.h"
+#include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_API.h"
+
+namespace {
+
+const char* const kCorrupt =
+    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+const char* const kAborted = "Operation aborted by user";
+const char* const kSizeMismatch =
+    "The decompressed file's size does not match with the actual size of the file.  The file is %s";
+
+constexpr size_t kInBuffer = 65536;      // archive reads while extracting
+constexpr size_t kOutBlock = 4096;       // one progress step while extracting
+constexpr size_t kWriteBuffer = 1 << 20;  // targets are written in large pieces
+constexpr size_t kCopyChunk = 8192;      // plain copy and volume copy
+constexpr size_t kSourceChunk = 65536;   // source reads while compressing
+constexpr uint64_t kPumpIntervalMs = 10;
+
+std::string FirstField(const std::string& Line) {
+  size_t p = Line.find(';');
+  return p == std::string::npos ? Line : Line.substr(0, p);
+}
+
+// The name part of a path: whatever follows the last "\", "/" or ":". Names
+// that would not make a file of their own inside the folder are refused.
+bool SafeNamePart(const std::string& Path, std::string& Name) {
+  size_t p = Path.find_last_of("\\/:");
+  Name = p == std::string::npos ? Path : Path.substr(p + 1);
+  std::string t = Trim(Name);
+  if (t.empty() || t.find_first_not_of('.') == std::string::npos) return false;
+  for (unsigned char c : Name)
+    if (c < 32 || std::string("<>\"|?*").find(static_cast<char>(c)) != std::string::npos) return false;
+  // Device names stay devices whatever their extension.
+  std::string stem = UpperCase(Trim(t.substr(0, t.find('.'))));
+  static const char* devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* d : devices)
+    if (stem == d) return false;
+  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '0' &&
+      stem[3] <= '9')
+    return false;
+  return true;
+}
+
+HANDLE OpenShared(const std::string& Name) {
+  return CreateFileW(Widen(Name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+struct HandleCloser {
+  HANDLE h;
+  ~HandleCloser() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
+// A file's last write as the local DOS date-time the archive keeps.
+TDateTime HandleDate(HANDLE h) {
+  FILETIME ft{};
+  int32_t dos = -1;
+  if (GetFileTime(h, nullptr, nullptr, &ft)) {
+    uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    if (!FileTimeToLocalDosDateTime(t, dos)) dos = -1;
+  }
+  return FileDateToDateTime(dos);  // EConvertError before 1980
+}
+
+// Runs at scope end whatever happened.
+template <class F>
+struct Finally {
+  F f;
+  ~Finally() { f(); }
+};
+template <class F>
+Finally(F) -> Finally<F>;
+
+}  // namespace
+
+// ------------------------------------------------------------ TFileHeader
+
+void TFileHeader::ReadFileInformation(const std::string& FileName) {
+  std::string name = FirstField(FileName).substr(0, lzh::kMaxFileName);
+  Data.FileName = name;
+  {
+    HandleCloser f{OpenShared(name)};
+    if (f.h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot open the file %s", {name});
+    Data.Date = HandleDate(f.h);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(f.h, &size)) throw EQlntCompress("Cannot open the file %s", {name});
+    // Sizes and positions of the format are signed 32-bit.
+    if (size.QuadPart > INT32_MAX) throw EQlntCompress("The file %s is too large for an archive", {name});
+    Data.NormalSize = static_cast<int32_t>(size.QuadPart);
+  }
+  Data.Version = ReadFileVersion(name).substr(0, lzh::kMaxVersion);
+}
+
+void TFileHeaders::CreateHeaderInformation(const TStrings* FileNameList, bool Append) {
+  if (!Append) Clear();
+  for (int i = 0; i < FileNameList->Count(); ++i) {
+    auto* h = new TFileHeader;
+    try {
+      h->ReadFileInformation(FileNameList->Get(i));
+      h->Data.AddedOrder = i + 1;
+      AddFileHeader(h);
+    } catch (...) {
+      delete h;
+      throw;
+    }
+  }
+}
+
+// ------------------------------------------------------------ TQlntCompress
+
+TQlntCompress::TQlntCompress(TComponent* AOwner)
+    : TComponent(AOwner), FFilesToProcess(new TStringList), FFileHeaders(new TFileHeaders) {}
+
+TQlntCompress::~TQlntCompress() {
+  delete FArchive;
+  delete FFileHeaders;
+  delete FFilesToProcess;
+}
+
+void TQlntCompress::SetCompressedFile(const std::string& Value) {
+  if (SameText(Value, FCompressedFile)) return;
+  // Volumes of one set (and setup.exe beside setup.1) share the headers.
+  if (FInMemory && !SameText(ChangeFileExt(Value, ".1"), ChangeFileExt(FCompressedFile, ".1"))) FInMemory = false;
+  FCompressedFile = Value;
+}
+
+void TQlntCompress::SetFilesToProcess(TStrings* Value) {
+  for (int i = Value->Count() - 1; i >= 0; --i)
+    if (Trim(Value->Get(i)).empty()) Value->Delete(i);
+  FFilesToProcess->Assign(Value);
+}
+
+void TQlntCompress::ReadInformation() {
+  FInMemory = false;
+  std::unique_ptr<TFileStream> f;
+  if (!FileExists(FCompressedFile)) throw EQlntCompress("Cannot open the compressed file %s", {FCompressedFile});
+  try {
+    f = std::make_unique<TFileStream>(FCompressedFile, fmOpenRead | fmShareDenyNone);
+  } catch (const EFOpenError&) {
+    throw EQlntCompress("Cannot open the compressed file %s", {FCompressedFile});
+  }
+  try {
+    FFileHeaders->ReadHeaderInformation(f.get(), FOffset);
+  } catch (const std::exception&) {
+    throw EQlntCompress(kCorrupt);
+  }
+  FInMemory = true;
+}
+
+int TQlntCompress::FileCount() {
+  if (!FInMemory && FAction != acAdd) ReadInformation();
+  return FFileHeaders->Count();
+}
+
+TlzhFileStats TQlntCompress::Files(int I) {
+  if (I < 0 || I >= FileCount()) throw EQlntCompress("Tried to access the %dth file. This file is not defined", {I});
+  FFileHeaders->ProcessTotalStatistics(FFileStats);
+  FFileHeaders->FileHeaders(I)->ProcessFileStatistics(FFileStats);
+  return FFileStats;
+}
+
+int TQlntCompress::FindFile(const std::string& FilePath) {
+  if (!FInMemory) ReadInformation();
+  for (int i = 0; i < FFileHeaders->Count(); ++i)
+    if (SameText(FFileHeaders->FileHeaders(i)->Data.FileName, FilePath)) return i;
+  return -1;
+}
+
+void TQlntCompress::InformDiskFull() {
+  if (FOnFullDisk)
+    FOnFullDisk(this);
+  else
+    throw EycDiskFull("The disk is full");
+}
+
+TStream* TQlntCompress::CreateVolume(const std::string& Name) {
+  try {
+    return new TFileStream(Name, fmCreate);
+  } catch (const EFCreateError&) {
+    return nullptr;
+  }
+}
+
+void TQlntCompress::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      // Left for the program's own message loop.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void TQlntCompress::PumpMessages() {
+  // Every block asks, but the queue is looked at no more than once per
+  // window of kPumpIntervalMs: an empty look costs a round trip to the window
+  // system, which at a look per 4 KB block costs more than the inflating. A
+  // Cancel still arrives within a few milliseconds, and the window repaints
+  // as often as the screen does.
+  uint64_t now = GetTickCount64();
+  if (FLastPump != 0 && now - FLastPump < kPumpIntervalMs) return;
+  FLastPump = now;
+  ProcessMessages();
+}
+
+void TQlntCompress::CheckAbort() {
+  if (FAbort) throw EycAborted(kAborted);
+}
+
+void TQlntCompress::Status() {
+  if (FOnStatus) FOnStatus(this, FFileStats);
+}
+
+void TQlntCompress::ChangeToPartition(TStream*& Stream, int Disk, std::string& CF, TOpenMode Mode) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    delete Stream;
+    Stream = nullptr;
+    if (FFileHeaders->MultiPartition()) CF = lzh::VolumeName(CF, Disk);
+    if (!FileExists(CF)) {
+      if (!FOnNewDisk) throw EQlntCompress("Could not open the correct disk file %d", {Disk});
+      std::string path = ExcludeTrailingBackslash(ExtractFileDir(CF));
+      FOnNewDisk(this, Disk, path);
+      CF = IncludeTrailingBackslash(path) + ExtractFileName(CF);
+      if (!FileExists(CF)) continue;
+    }
+    try {
+      Stream = new TFileStream(CF, (Mode == omRead ? fmOpenRead : fmOpenReadWrite) | fmShareDenyNone);
+    } catch (const EFOpenError&) {
+      throw EQlntCompress("Cannot open the compressed file %s", {CF});
+    }
+    return;
+  }
+  throw EQlntCompress("Cannot open the compressed file %s", {CF});
+}
+
+// ------------------------------------------------------------ Extract
+
+void TQlntCompress::Extract() {
+  FAbort = false;
+  FAction = acExtract;
+  Finally done{[this] {
+    delete FArchive;
+    FArchive = nullptr;
+    FCurrentHeader = nullptr;
+    FInBuffer.reset();
+    FOutBuffer.reset();
+    FFilesToProcess->Clear();
+    FExtractName.clear();
+  }};
+  try {
+    if (!FInMemory) ReadInformation();
+    FCurrentDisk = 0;
+    FFileHeaders->ProcessTotalStatistics(FFileStats);
+    FFileHeaders->ProcessDecompressSize(FFileStats);
+    std::vector<std::string> lines;
+    for (int i = 0; i < FFilesToProcess->Count(); ++i) lines.push_back(FFilesToProcess->Get(i));
+    for (const std::string& line : lines) ExtractOne(line);
+  } catch (const EycAborted&) {
+    if (FOnAborted) FOnAborted(this);
+  } catch (const EAbort&) {
+  } catch (...) {
+    FAbort = true;
+    throw;
+  }
+}
+
+void TQlntCompress::ExtractOne(const std::string& Line) {
+  FSkipFile = false;
+  int idx = FFileHeaders->IndexOf(Line);
+  if (idx < 0) throw EQlntCompress("The following file was not found in the archive: %s", {Line});
+  TFileHeader* h = FFileHeaders->FileHeaders(idx);
+  FCurrentHeader = h;
+  h->ProcessFileStatistics(FFileStats);
+
+  std::string name;
+  if (Trim(FExtractName).empty()) {
+    SafeNamePart(h->Data.FileName, name);
+    FExtractName = name;
+  }
+  if (FOnBeforeExtracting) FOnBeforeExtracting(this, FFileStats);
+  std::string dir = IncludeTrailingBackslash(FExtractDirectory);
+  bool safe = SafeNamePart(FExtractName, name);
+  FExtractName = name;
+  std::string target = dir + FExtractName;
+  if (!safe) throw EQlntCompress("Cannot create the file %s", {target});
+
+  bool newer = true;
+  if (FileExists(target)) {
+    switch (TVersionResource::IsFileNewerHaveSource(h->Data.Date, h->Data.Version, target,
+                                                    ConvertToVersionCompareCriteria(FOverwrite))) {
+      case vcrError:
+        throw EQlntCompress("Error comparing file versions in TQlntCompress");
+      case vcrSame:
+      case vcrDestNewer:
+        newer = false;
+        break;
+      case vcrSourceNewer:
+        break;
+    }
+    if (newer && FOnReplace) {
+      FOnReplace(this, FFileStats);
+      safe = SafeNamePart(FExtractName, name);
+      target = dir + name;
+      if (!safe) throw EQlntCompress("Cannot create the file %s", {target});
+    }
+  }
+  if (FSkipFile) newer = false;
+  if (!newer) {
+    FFileStats.Last = true;
+    Status();
+  } else {
+    int disk = h->Data.StartDisk == 0 ? 1 : h->Data.StartDisk;
+    ChangeToPartition(FArchive, disk, FCompressedFile, omRead);
+    FCurrentDisk = h->Data.StartDisk;
+    if (!lzh::EntryFits(h->Data, FFileHeaders->MultiPartition(), FOffset, FArchive->Size()))
+      throw EQlntCompress(kCorrupt);
+    InflateEntry(h, target);
+  }
+  FExtractName.clear();
+}
+
+void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target) {
+  const TlzhFileHeader& d = Header->Data;
+  ForceDirectories(ExtractFileDir(Target));
+  std::unique_ptr<TFileStream> file;
+  try {
+    file = std::make_unique<TFileStream>(Target, fmCreate);
+  } catch (const EFCreateError&) {
+    throw EQlntCompress("Cannot create the file %s", {Target});
+  }
+  TQlntNormalHandleStream out(file->Handle());
+  FTarget = &out;
+  // A target that did not come out whole is removed, never left looking
+  // installed.
+  bool complete = false;
+  Finally cleanup{[&] {
+    FTarget = nullptr;
+    file.reset();
+    if (!complete) RemoveFile(Target);
+  }};
+
+  // The buffers live for the whole Extract: fresh megabytes per file would
+  // cost more than the inflating.
+  if (!FInBuffer) FInBuffer.reset(new unsigned char[kInBuffer]);
+  if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
+  unsigned char* const in = FInBuffer.get();
+  unsigned char* const pending = FOutBuffer.get();
+  size_t pendingSize = 0;
+  int64_t written = 0;
+  auto writeOut = [&](size_t count) {
+    int64_t w = count ? out.Write(pending, static_cast<int64_t>(count)) : 0;
+    if (w < 0) w = 0;
+    written += w;
+    pendingSize = 0;
+    if (w < static_cast<int64_t>(count)) InformDiskFull();
+  };
+
+  TZDecompressor z;
+  FArchive->Seek(static_cast<int64_t>(FOffset) + d.StartOffset, soBeginning);
+  const int64_t last = static_cast<int64_t>(FOffset) + d.EndOffset;
+  int fragments = d.EndDisk - FCurrentDisk + 1;
+  for (int frag = 0; frag < fragments; ++frag) {
+    for (;;) {
+      // One output block.
+      size_t got = 0;
+      unsigned char* block = pending + pendingSize;
+      while (got < kOutBlock && !z.Ended()) {
+        if (z.InputLeft() == 0) {
+          int64_t want = static_cast<int64_t>(kInBuffer);
+          if (FCurrentDisk == d.EndDisk) {
+            int64_t pos = FArchive->Position();
+            want = pos > last ? 0 : std::min<int64_t>(want, last - pos + 1);
+          }
+          int64_t n = want > 0 ? FArchive->Read(in, want) : 0;
+          if (n <= 0) break;
+          z.SetInput(in, static_cast<size_t>(n));
+        }
+        got += z.Inflate(block + got, kOutBlock - got);
+      }
+      CheckAbort();
+      PumpMessages();
+      if (got == 0) break;
+      // More output than the header promised: the entry is not what it
+      // claims, and need not be written to its end to know that.
+      if (FFileStats.IFBytesProcessed + static_cast<int64_t>(got) > d.NormalSize)
+        throw EQlntCompress(kSizeMismatch, {d.FileName});
+      pendingSize += got;
+      if (pendingSize + kOutBlock > kWriteBuffer) writeOut(pendingSize);
+      FFileStats.IFBytesProcessed += static_cast<int32_t>(got);
+      FFileStats.TotalBytesProcessed += static_cast<int32_t>(got);
+      FFileStats.IFCompletion = Percentage(FFileStats.IFBytesProcessed, FFileStats.IFSize);
+      FFileStats.TotalCompletion = Percentage(FFileStats.TotalBytesProcessed, FFileStats.TotalSize);
+      Status();
+    }
+    if (FCurrentDisk < d.EndDisk) {
+      ++FCurrentDisk;
+      ChangeToPartition(FArchive, FCurrentDisk, FCompressedFile, omRead);
+      FArchive->Seek(0, soBeginning);
+    }
+  }
+  writeOut(pendingSize);
+
+  FFileStats.Last = true;
+  Status();
+  if (out.Size() != d.NormalSize) throw EQlntCompress(kSizeMismatch, {d.FileName});
+  if (!z.Ended()) throw EQlntCompress("The compressed data of the following file is incomplete: %s", {d.FileName});
+  // The stored date is outside bytes too: only a real date is converted.
+  int32_t dos = std::isfinite(d.Date) && d.Date > 0 && d.Date < 100000 ? DateTimeToFileDate(d.Date) : 0;
+  if (dos == 0 || !FileSetDate(file->Handle(), dos)) throw EQlntCompress("Cannot set the date of the file just extracted.");
+  complete = true;
+  delete FArchive;
+  FArchive = nullptr;
+}
+
+// ------------------------------------------------------------ Copy
+
+void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestPath) {
+  FAbort = false;
+  FOffset = 0;
+  FExtractDirectory = ExtractFileDir(DestPath);
+  FExtractName = ExtractFileName(DestPath);
+  std::string target = DestPath;
+  bool newer = true;
+  if (FileExists(DestPath)) {
+    switch (TVersionResource::IsFileNewerByName(SourcePath, DestPath, ConvertToVersionCompareCriteria(FOverwrite))) {
+      case vcrError:
+        throw EQlntCompress("Error comparing file versions in TQlntCompress");
+      case vcrSame:
+      case vcrDestNewer:
+        newer = false;
+        break;
+      case vcrSourceNewer:
+        break;
+    }
+    if (newer && FOnReplace) {
+      FOnReplace(this, FFileStats);
+      target = IncludeTrailingBackslash(FExtractDirectory) + ExtractFileName(FExtractName);
+    }
+  }
+  if (FSkipFile || !newer) return;
+
+  HandleCloser src{OpenShared(SourcePath)};
+  if (src.h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot open the file %s", {SourcePath});
+  LARGE_INTEGER size{};
+  GetFileSizeEx(src.h, &size);
+  FILETIME date{};
+  GetFileTime(src.h, nullptr, nullptr, &date);
+  TlzhFileStats& s = FFileStats;
+  s = TlzhFileStats();
+  s.IFName = SourcePath;
+  s.IFSize = static_cast<int32_t>(std::min<int64_t>(size.QuadPart, INT32_MAX));
+  s.TotalSize = s.IFSize;
+
+  HandleCloser dst{CreateFileW(Widen(target).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)};
+  if (dst.h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot create the file %s", {target});
+  bool complete = false;
+  Finally cleanup{[&] {
+    if (!complete) {
+      CloseHandle(dst.h);
+      dst.h = INVALID_HANDLE_VALUE;
+      DeleteFileW(Widen(target).c_str());
+    }
+  }};
+  TQlntNormalHandleStream in(reinterpret_cast<THandle>(src.h)), out(reinterpret_cast<THandle>(dst.h));
+  std::vector<unsigned char> buf(kCopyChunk);
+  for (;;) {
+    if (FAbort) return;  // quietly; the partial target is removed
+    int64_t n = in.Read(buf.data(), static_cast<int64_t>(buf.size()));
+    if (out.Write(buf.data(), n) < n) InformDiskFull();
+    s.IFBytesProcessed += static_cast<int32_t>(n);
+    s.TotalBytesProcessed += static_cast<int32_t>(n);
+    s.IFCompletion = Percentage(s.IFBytesProcessed, s.IFSize);
+    s.TotalCompletion = s.IFCompletion;
+    Status();
+    PumpMessages();
+    if (n < static_cast<int64_t>(buf.size())) break;
+  }
+  SetFileTime(dst.h, nullptr, nullptr, &date);
+  complete = true;
+  s.Last = true;
+  Status();
+}
+
+// ------------------------------------------------------------ Add
+
+void TQlntCompress::Add(TlzhCommand Cmd) {
+  FAbort = false;
+  FAction = acAdd;
+  FFileHeaders->SetMultiPartition(false);
+  FOffset = 0;
+  FInMemory = false;
+  std::unique_ptr<TFileStream> archive;
+  Finally done{[&] {
+    FArchive = nullptr;
+    archive.reset();
+    FInBuffer.reset();
+    FOutBuffer.reset();
+    FFilesToProcess->Clear();
+  }};
+  try {
+    ForceDirectories(ExtractFileDir(FCompressedFile));
+    bool append = Cmd == lzcOnlyAdd && FileExists(FCompressedFile);
+    try {
+      archive = std::make_unique<TFileStream>(FCompressedFile, append ? (fmOpenReadWrite | fmShareDenyNone) : fmCreate);
+    } catch (const EStreamError&) {
+      throw EQlntCompress("Cannot create the file %s", {FCompressedFile});
+    }
+    FArchive = archive.get();
+    if (append) {
+      FFileHeaders->ReadHeaderInformation(archive.get(), 0);
+      FFileHeaders->CreateHeaderInformation(FFilesToProcess, true);
+    } else {
+      FFileHeaders->CreateHeaderInformation(FFilesToProcess, false);
+    }
+    AddEntries();
+  } catch (const EycAborted&) {
+    if (FOnAborted) FOnAborted(this);
+  } catch (const EAbort&) {
+  } catch (...) {
+    FAbort = true;
+    throw;
+  }
+}
+
+void TQlntCompress::AddEntries() {
+  // What the archive holds whole so far: on a failure it is cut back to this,
+  // so an interrupted addition never leaves a count that claims lost entries.
+  int whole = 0;
+  while (whole < FFileHeaders->Count() && FFileHeaders->FileHeaders(whole)->ReadInfo) ++whole;
+  int64_t wholeEnd = FArchive->Size();
+  if (whole == 0) wholeEnd = static_cast<int64_t>(lzh::kStartSize);
+  try {
+    FFileHeaders->WriteHeaderInformation(FArchive);
+    FArchive->Seek(0, soEnd);
+    FFileHeaders->ProcessTotalStatistics(FFileStats);
+    FFileStats.TotalPackedSize = 0;
+    for (int i = 0; i < FFileHeaders->Count(); ++i) {
+      TFileHeader* h = FFileHeaders->FileHeaders(i);
+      if (h->ReadInfo) continue;
+      AddEntry(h);
+      whole = i + 1;
+      wholeEnd = FArchive->Position();
+    }
+  } catch (...) {
+    try {
+      FArchive->SetSize(wholeEnd);
+      uint8_t start[lzh::kStartSize];
+      lzh::EncodeStart({whole, 0}, start);
+      FArchive->Seek(0, soBeginning);
+      FArchive->Write(start, sizeof start);
+    } catch (...) {
+    }
+    // The list in memory describes the file as it now stands.
+    FFileHeaders->DeleteFrom(whole);
+    throw;
+  }
+}
+
+void TQlntCompress::AddEntry(TFileHeader* Header) {
+  TlzhFileHeader& d = Header->Data;
+  FCurrentHeader = Header;
+  std::string tmp = MakeTempFileName(true);
+  Finally removeTmp{[&] { DeleteFileW(Widen(tmp).c_str()); }};
+  HandleCloser src{OpenShared(d.FileName)};
+  if (src.h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot open the file %s", {d.FileName});
+  std::unique_ptr<TFileStream> tmpFile;
+  try {
+    tmpFile = std::make_unique<TFileStream>(tmp, fmCreate);
+  } catch (const EFCreateError&) {
+    throw EQlntCompress("Cannot create the file %s", {tmp});
+  }
+  TQlntNormalHandleStream packed(tmpFile->Handle());
+  TQlntNormalHandleStream source(reinterpret_cast<THandle>(src.h));
+  TStream* dest = &packed;
+  int64_t sourcePos = 0, packedSize = 0;
+
+  Header->ProcessFileStatistics(FFileStats);
+  FFileStats.IFPackedSize = 0;
+  if (FOnBeforeAdding) FOnBeforeAdding(this, FFileStats);
+
+  auto addStatus = [&] {
+    CheckAbort();
+    PumpMessages();
+    if (!dest) throw EQlntCompress("AddStatus has Nil DestFile");
+    FFileStats.TotalBytesProcessed += static_cast<int32_t>(sourcePos - FFileStats.IFBytesProcessed - 1);
+    FFileStats.IFBytesProcessed = static_cast<int32_t>(sourcePos - 1);
+    FFileStats.IFPackedSize = static_cast<int32_t>(packedSize);
+    FFileStats.IFCompletion = Percentage(FFileStats.IFBytesProcessed, FFileStats.IFSize);
+    FFileStats.TotalCompletion = Percentage(FFileStats.TotalBytesProcessed, FFileStats.TotalSize);
+    Status();
+  };
+  {
+    // Counts what reaches the temporary file without asking it for its size.
+    struct Counting : TStream {
+      TStream* Inner;
+      int64_t* Count;
+      int64_t Read(void*, int64_t) override { return 0; }
+      int64_t Write(const void* B, int64_t N) override {
+        int64_t w = Inner->Write(B, N);
+        if (w > 0) *Count += w;
+        return w;
+      }
+      int64_t Seek(int64_t O, TSeekOrigin S) override { return Inner->Seek(O, S); }
+    } counting;
+    counting.Inner = &packed;
+    counting.Count = &packedSize;
+    TZCompressor c(&counting, ZlibLevel(FCompressionLevel));
+    c.OnBlock = addStatus;
+    c.OnShortWrite = [this] {
+      InformDiskFull();
+      throw EycDiskFull("The disk is full");
+    };
+    if (!FInBuffer) FInBuffer.reset(new unsigned char[kSourceChunk]);
+    for (;;) {
+      int64_t n = source.Read(FInBuffer.get(), static_cast<int64_t>(kSourceChunk));
+      if (n <= 0) break;
+      sourcePos += n;
+      c.Write(FInBuffer.get(), static_cast<size_t>(n));
+    }
+    c.Finish();
+  }
+  FFileStats.IFRatio = Percentage(FFileStats.IFPackedSize, FFileStats.IFSize);
+  FFileStats.Last = true;
+  addStatus();
+  FFileStats.Last = false;
+
+  int64_t p = FArchive->Position();
+  if (p + static_cast<int64_t>(lzh::kHeaderSize) + packedSize > INT32_MAX)
+    throw EQlntCompress("The compressed file %s would grow beyond 2 GB", {FCompressedFile});
+  Header->WriteHeaderInformation(FArchive);
+  d.StartOffset = static_cast<int32_t>(p + static_cast<int64_t>(lzh::kHeaderSize));
+  packed.Seek(0, soBeginning);
+  if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
+  unsigned char* const buf = FOutBuffer.get();
+  int64_t copied = 0;
+  for (;;) {
+    int64_t n = packed.Read(buf, static_cast<int64_t>(kWriteBuffer));
+    if (n <= 0) break;
+    int64_t w = FArchive->Write(buf, n);
+    if (w > 0) copied += w;
+    if (w != n) break;
+  }
+  if (copied != packedSize) {
+    InformDiskFull();
+    // The handler returned, but the entry is not whole: it must not stay.
+    throw EycDiskFull("The disk is full");
+  }
+  FFileStats.TotalPackedSize += static_cast<int32_t>(packedSize);
+  int64_t end = FArchive->Position();
+  d.EndOffset = static_cast<int32_t>(end - 1);
+  d.NextHeaderOffset = static_cast<int32_t>(end);
+  d.PackedSize = static_cast<int32_t>(packedSize);
+  FArchive->Seek(p, soBeginning);
+  Header->WriteHeaderInformation(FArchive);
+  FArchive->Seek(0, soEnd);
+  FFileStats.IFHeader = d;
+  if (FOnAfterAdding) FOnAfterAdding(this, FFileStats);
+  dest = nullptr;
+}
+
+// ------------------------------------------------------------ CopyToDisk
+
+void TQlntCompress::CopyToDisk(const std::string& Path, const std::string& FileName) {
+  FAbort = false;
+  try {
+    CopyToDiskRun(Path, FileName);
+  } catch (const EycAborted&) {
+    if (FOnAborted) FOnAborted(this);
+  } catch (...) {
+    FAbort = true;
+    throw;
+  }
+}
+
+void TQlntCompress::CopyToDiskRun(const std::string& Path, const std::string& FileName) {
+  if (!FInMemory) ReadInformation();
+  int disk = 1;
+  FFileHeaders->SetMultiPartition(true);
+  FFileHeaders->ProcessTotalStatistics(FFileStats);
+  std::unique_ptr<TFileStream> source;
+  try {
+    source = std::make_unique<TFileStream>(FCompressedFile, fmOpenReadWrite | fmShareDenyNone);
+  } catch (const EFOpenError&) {
+    throw EQlntCompress("Cannot open the compressed file %s", {FCompressedFile});
+  }
+  const int64_t sourceSize = source->Size();
+  std::string path = Path;
+  std::string volumeName = IncludeTrailingBackslash(path) + ExtractFileName(FileName);
+  std::unique_ptr<TStream> volume(CreateVolume(volumeName));
+  if (!volume) throw EQlntCompress("Cannot create the file %s", {volumeName});
+  FFileHeaders->WriteHeaderInformation(volume.get());
+
+  std::vector<unsigned char> buf(kCopyChunk);
+  for (int i = 0; i < FFileHeaders->Count(); ++i) {
+    TFileHeader* h = FFileHeaders->FileHeaders(i);
+    TlzhFileHeader& d = h->Data;
+    h->ProcessFileStatistics(FFileStats);
+    // The source is a single volume read at Offset: its entry must lie in it.
+    if (!lzh::EntryFits(d, false, FOffset, sourceSize)) throw EQlntCompress(kCorrupt);
+    const int64_t last = static_cast<int64_t>(FOffset) + d.EndOffset;
+    source->Seek(static_cast<int64_t>(FOffset) + d.StartOffset, soBeginning);
+    d.StartOffset = static_cast<int32_t>(volume->Position());
+    d.StartDisk = static_cast<uint8_t>(disk);
+    for (;;) {
+      CheckAbort();
+      int64_t pos = source->Position();
+      if (pos > last) break;
+      int64_t want = std::min<int64_t>(static_cast<int64_t>(kCopyChunk), last - pos + 1);
+      int64_t n = source->Read(buf.data(), want);
+      if (n <= 0) throw EQlntCompress(kCorrupt);
+      PumpMessages();
+      int64_t w = volume->Write(buf.data(), n);
+      if (w < 0) w = 0;
+      if (w < n) {
+        // This disk is full: the rest of the chunk starts the next one.
+        volume.reset();
+        ++disk;
+        if (disk > 255) throw EQlntCompress("An archive cannot be spread over more than 255 disks");
+        if (!FOnNewDisk)
+          throw EQlntCompress(
+              "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
+        FOnNewDisk(this, disk, path);
+        volumeName = IncludeTrailingBackslash(path) + ExtractFileName(lzh::VolumeName(FileName, disk));
+        volume.reset(CreateVolume(volumeName));
+        if (!volume) throw EQlntCompress("Cannot create the file %s", {volumeName});
+        int64_t rest = n - w;
+        if (volume->Write(buf.data() + w, rest) < rest)
+          throw EQlntCompress("There is too little space on this disk to operate");
+      }
+      FFileStats.IFBytesProcessed += static_cast<int32_t>(n);
+      FFileStats.TotalBytesProcessed += static_cast<int32_t>(n);
+      FFileStats.IFCompletion = Percentage(FFileStats.IFBytesProcessed, FFileStats.IFPackedSize);
+      FFileStats.TotalCompletion = Percentage(FFileStats.TotalBytesProcessed, FFileStats.TotalPackedSize);
+      Status();
+    }
+    d.EndOffset = static_cast<int32_t>(volume->Position() - 1);
+    d.EndDisk = static_cast<uint8_t>(disk);
+  }
+  volume.reset();
+  // Volume 1 again for the final headers; the last disk may still be in the drive.
+  TStream* first = nullptr;
+  std::unique_ptr<TStream> firstOwner;
+  std::string name = volumeName;
+  ChangeToPartition(first, 1, name, omReadWrite);
+  firstOwner.reset(first);
+  FFileHeaders->WriteHeaderInformation(first);
+}

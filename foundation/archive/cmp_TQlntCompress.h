@@ -1,0 +1,192 @@
+// The archive component: the entry headers of an archive in memory, packing
+// files into archives, unpacking them under the overwrite rules, plain copies
+// and the spreading of an archive over a set of disks.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "classlib/Classes.h"
+#include "classlib/Streams.h"
+#include "foundation/archive/lzhFormat.h"
+#include "foundation/archive/routines_Compression.h"
+#include "foundation/types_Quillant.h"
+
+using lzh::TlzhFileHeader;
+
+enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
+enum TlzhAction { acNone, acAdd, acExtract };
+
+struct TlzhFileStats {
+  uint8_t IFCompletion = 0;
+  int32_t IFBytesProcessed = 0;
+  std::string IFName;
+  int32_t IFPackedSize = 0;
+  uint8_t IFRatio = 0;
+  int32_t IFSize = 0;
+  TlzhFileHeader IFHeader;
+  bool Last = false;
+  uint8_t TotalCompletion = 0;
+  int32_t TotalBytesProcessed = 0;
+  int32_t TotalPackedSize = 0;
+  uint8_t TotalRatio = 0;
+  int32_t TotalSize = 0;
+};
+
+// Quotient times 100, rounded half to even, kept in a byte; 0 for a zero divisor.
+uint8_t Percentage(double Part, double Whole);
+
+// One entry of an archive.
+class TFileHeader : public TObject {
+public:
+  TlzhFileHeader Data;
+  bool ReadInfo = false;
+  bool Valid() const;
+
+  // A new header from a source file: the first ';'-field of the line, cut to
+  // 100 characters, its date, size and version.
+  void ReadFileInformation(const std::string& FileName);
+  void ReadHeaderInformation(TStream* Stream);
+  void WriteHeaderInformation(TStream* Stream);
+  void ProcessFileStatistics(TlzhFileStats& FileStats) const;
+};
+
+// The headers of one archive, owned.
+class TFileHeaders : public TObject {
+public:
+  TFileHeaders() = default;
+  ~TFileHeaders() override;
+  TFileHeaders(const TFileHeaders&) = delete;
+  TFileHeaders& operator=(const TFileHeaders&) = delete;
+
+  int Count() const { return static_cast<int>(FList.size()); }
+  TFileHeader* FileHeaders(int I) const;
+  TFileHeader* operator[](int I) const { return FileHeaders(I); }
+  bool MultiPartition() const { return FMultiPartition; }
+  void SetMultiPartition(bool Value) { FMultiPartition = Value; }
+
+  void AddFileHeader(TFileHeader* NewFileHeader);
+  void Clear();
+  // Frees the headers from Index on (those of entries an interrupted
+  // addition did not write).
+  void DeleteFrom(int Index);
+  void CreateHeaderInformation(const TStrings* FileNameList, bool Append);
+  int IndexOf(const std::string& FileName) const;
+  void ReadHeaderInformation(TStream* Stream, int32_t Offset);
+  void WriteHeaderInformation(TStream* Stream);
+  void ProcessDecompressSize(TlzhFileStats& FileStats) const;
+  void ProcessTotalStatistics(TlzhFileStats& FileStats) const;
+
+private:
+  std::vector<TFileHeader*> FList;
+  bool FMultiPartition = false;
+};
+
+class TQlntCompress;
+using TlzhFileStatsEvent = std::function<void(TQlntCompress* Sender, const TlzhFileStats& FileStats)>;
+using TlzhNewDiskEvent = std::function<void(TQlntCompress* Sender, int32_t DiskNumber, std::string& Path)>;
+using TlzhNotifyEvent = std::function<void(TObject* Sender)>;
+
+class TQlntCompress : public TComponent {
+public:
+  explicit TQlntCompress(TComponent* AOwner);
+  ~TQlntCompress() override;
+
+  bool Abort() const { return FAbort; }
+  void SetAbort(bool Value) { FAbort = Value; }
+  const std::string& CompressedFile() const { return FCompressedFile; }
+  void SetCompressedFile(const std::string& Value);
+  TCompressionLevel CompressionLevel() const { return FCompressionLevel; }
+  void SetCompressionLevel(TCompressionLevel Value) { FCompressionLevel = Value; }
+  const std::string& ExtractDirectory() const { return FExtractDirectory; }
+  void SetExtractDirectory(const std::string& Value) { FExtractDirectory = Value; }
+  TStrings* FilesToProcess() const { return FFilesToProcess; }
+  void SetFilesToProcess(TStrings* Value);
+  int32_t Offset() const { return FOffset; }
+  void SetOffset(int32_t Value) { FOffset = Value; }
+  TOverwriteType Overwrite() const { return FOverwrite; }
+  void SetOverwrite(TOverwriteType Value) { FOverwrite = Value; }
+
+  const std::string& ExtractName() const { return FExtractName; }
+  void SetExtractName(const std::string& Value) { FExtractName = Value; }
+  bool SkipFile() const { return FSkipFile; }
+  void SetSkipFile(bool Value) { FSkipFile = Value; }
+  int FileCount();
+  TlzhFileStats Files(int I);
+  TFileHeaders* FileHeaders() const { return FFileHeaders; }
+
+  const TlzhNotifyEvent& OnAborted() const { return FOnAborted; }
+  void SetOnAborted(TlzhNotifyEvent E) { FOnAborted = std::move(E); }
+  const TlzhFileStatsEvent& OnAfterAdding() const { return FOnAfterAdding; }
+  void SetOnAfterAdding(TlzhFileStatsEvent E) { FOnAfterAdding = std::move(E); }
+  const TlzhFileStatsEvent& OnBeforeAdding() const { return FOnBeforeAdding; }
+  void SetOnBeforeAdding(TlzhFileStatsEvent E) { FOnBeforeAdding = std::move(E); }
+  const TlzhFileStatsEvent& OnAfterExtracting() const { return FOnAfterExtracting; }
+  void SetOnAfterExtracting(TlzhFileStatsEvent E) { FOnAfterExtracting = std::move(E); }
+  const TlzhFileStatsEvent& OnBeforeExtracting() const { return FOnBeforeExtracting; }
+  void SetOnBeforeExtracting(TlzhFileStatsEvent E) { FOnBeforeExtracting = std::move(E); }
+  const TlzhNotifyEvent& OnFullDisk() const { return FOnFullDisk; }
+  void SetOnFullDisk(TlzhNotifyEvent E) { FOnFullDisk = std::move(E); }
+  const TlzhFileStatsEvent& OnListing() const { return FOnListing; }
+  void SetOnListing(TlzhFileStatsEvent E) { FOnListing = std::move(E); }
+  const TlzhNewDiskEvent& OnNewDisk() const { return FOnNewDisk; }
+  void SetOnNewDisk(TlzhNewDiskEvent E) { FOnNewDisk = std::move(E); }
+  const TlzhFileStatsEvent& OnReplace() const { return FOnReplace; }
+  void SetOnReplace(TlzhFileStatsEvent E) { FOnReplace = std::move(E); }
+  const TlzhFileStatsEvent& OnStatus() const { return FOnStatus; }
+  void SetOnStatus(TlzhFileStatsEvent E) { FOnStatus = std::move(E); }
+
+  void ReadInformation();
+  int FindFile(const std::string& FilePath);
+  void Extract();
+  void Copy(const std::string& SourcePath, const std::string& DestPath);
+  void Add(TlzhCommand Cmd);
+  void CopyToDisk(const std::string& Path, const std::string& FileName);
+
+protected:
+  virtual void InformDiskFull();
+  // Makes a new volume of a disk set (emptied); nullptr when it cannot be made.
+  virtual TStream* CreateVolume(const std::string& Name);
+  // Lets pending window messages run (a Cancel reaches Abort there).
+  virtual void ProcessMessages();
+
+private:
+  enum TOpenMode { omRead, omReadWrite };
+  void ChangeToPartition(TStream*& Stream, int Disk, std::string& CF, TOpenMode Mode);
+  void PumpMessages();
+  void CheckAbort();
+  void Status();
+  void ExtractOne(const std::string& Line);
+  void InflateEntry(TFileHeader* Header, const std::string& Target);
+  void AddEntries();
+  void AddEntry(TFileHeader* Header);
+  void CopyToDiskRun(const std::string& Path, const std::string& FileName);
+
+  bool FAbort = false;
+  std::string FCompressedFile;
+  TCompressionLevel FCompressionLevel = colMax;
+  std::string FExtractDirectory;
+  TStringList* FFilesToProcess;
+  int32_t FOffset = 0;
+  TOverwriteType FOverwrite = owAlways;
+  std::string FExtractName;
+  bool FSkipFile = false;
+  TFileHeaders* FFileHeaders;
+  TlzhNotifyEvent FOnAborted, FOnFullDisk;
+  TlzhFileStatsEvent FOnAfterAdding, FOnBeforeAdding, FOnAfterExtracting, FOnBeforeExtracting, FOnListing,
+      FOnReplace, FOnStatus;
+  TlzhNewDiskEvent FOnNewDisk;
+
+  TlzhAction FAction = acNone;
+  int FCurrentDisk = 0;
+  TStream* FArchive = nullptr;  // the open archive or volume
+  TStream* FTarget = nullptr;   // the file being written
+  TFileHeader* FCurrentHeader = nullptr;
+  TlzhFileStats FFileStats;
+  bool FInMemory = false;
+  // Transfer buffers of the running Add or Extract.
+  std::unique_ptr<unsigned char[]> FInBuffer, FOutBuffer;
+  uint64_t FLastPump = 0;
+};

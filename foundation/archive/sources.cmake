@@ -1,0 +1,8 @@
+list(APPEND FOUNDATION_SOURCES
+  archive/cmp_TQlntCompress_Headers.cpp
+  archive/routines_Compression.cpp)
+list(APPEND FOUNDATION_WIN32_SOURCES
+  archive/cmp_TVersion.cpp
+  archive/cmp_TQlntCompress.cpp)
+list(APPEND FOUNDATION_LIBS z)
+list(APPEND FOUNDATION_WIN32_LIBS version)

@@ -1,0 +1,391 @@
+// Packing and unpacking single-volume archives: round trips, the layout,
+// appending, archives inside larger files, the overwrite rules, damaged
+// archives and aborts.
+#include <gtest/gtest.h>
+
+#include "archive_test_util.h"
+#include "classlib/DateUtils.h"
+#include "common/TestSupport.h"
+
+using namespace testsupport;
+using namespace archtest;
+
+namespace {
+const char* const kCorrupt =
+    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+
+struct Scratch {
+  std::string dir = ScratchDir("arc");
+  ~Scratch() { RemoveTree(dir); }
+  std::string operator()(const std::string& name) const { return dir + "\\" + name; }
+};
+}  // namespace
+
+TEST(ArchiveRoundTrip, SizesAroundTheBlockSizesAtEveryLevel) {
+  Scratch s;
+  const size_t sizes[] = {0, 1, 4095, 4096, 4097, 65536, 3 * 65536, 65536 * 5 + 4096 * 3 + 1, 1000003};
+  std::vector<std::string> files;
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    files.push_back(s("src" + std::to_string(i) + ".bin"));
+    WriteBytes(files.back(), Payload(sizes[i], static_cast<unsigned>(i)));
+  }
+  for (auto level : {colNone, colFastest, colDefault, colMax}) {
+    TQlntCompress c(nullptr);
+    std::string arc = s("level" + std::to_string(level) + ".1");
+    int before = 0, after = 0;
+    c.SetOnBeforeAdding([&](TQlntCompress*, const TlzhFileStats& st) {
+      ++before;
+      EXPECT_EQ(st.IFPackedSize, 0);
+    });
+    c.SetOnAfterAdding([&](TQlntCompress*, const TlzhFileStats&) { ++after; });
+    Pack(c, arc, files, false, level);
+    EXPECT_EQ(before, static_cast<int>(files.size()));
+    EXPECT_EQ(after, static_cast<int>(files.size()));
+    EXPECT_EQ(c.FilesToProcess()->Count(), 0);
+
+    TQlntCompress r(nullptr);
+    r.SetCompressedFile(arc);
+    ASSERT_EQ(r.FileCount(), static_cast<int>(files.size()));
+    std::string out = s("out" + std::to_string(level));
+    for (size_t i = 0; i < files.size(); ++i) {
+      TlzhFileStats st = r.Files(static_cast<int>(i));
+      EXPECT_EQ(st.IFHeader.NormalSize, static_cast<int32_t>(sizes[i]));
+      EXPECT_EQ(st.IFHeader.EndOffset - st.IFHeader.StartOffset + 1, st.IFHeader.PackedSize);
+      EXPECT_EQ(st.IFHeader.AddedOrder, static_cast<int32_t>(i + 1));
+      if (sizes[i] == 0 && level != colNone) {
+        EXPECT_EQ(st.IFHeader.PackedSize, 8);
+      }
+      Unpack(r, arc, {files[i]}, out);
+      std::string got = out + "\\" + ExtractFileName(files[i]);
+      EXPECT_EQ(ReadBytes(got), ReadBytes(files[i])) << sizes[i];
+      EXPECT_EQ(FileAge(got), FileAge(files[i]));
+    }
+  }
+}
+
+TEST(ArchiveRoundTrip, LayoutOfASingleVolume) {
+  Scratch s;
+  WriteBytes(s("a.bin"), Payload(5000, 1));
+  std::string v = s("versioned.dll");
+  CopyFileW(Widen(BinDir() + "\\qnt_ver_2_0.dll").c_str(), Widen(v).c_str(), FALSE);
+  TQlntCompress c(nullptr);
+  Pack(c, s("x.1"), {s("a.bin") + ";extra fields", v});
+  std::string b = ReadBytes(s("x.1"));
+  auto* p = reinterpret_cast<const uint8_t*>(b.data());
+  EXPECT_EQ(lzh::GetI32(p), 2);
+  EXPECT_EQ(p[4], 0);
+  lzh::TlzhFileHeader h1, h2;
+  ASSERT_TRUE(lzh::DecodeHeader(p + 5, h1));
+  EXPECT_EQ(h1.FileName, s("a.bin"));
+  EXPECT_EQ(h1.StartOffset, 169);
+  EXPECT_EQ(h1.NextHeaderOffset, h1.EndOffset + 1);
+  EXPECT_EQ(h1.Version, "");
+  EXPECT_EQ(h1.Date, FileDateToDateTime(FileAge(s("a.bin"))));
+  ASSERT_TRUE(lzh::DecodeHeader(p + h1.NextHeaderOffset, h2));
+  EXPECT_EQ(h2.Version, "2.0.0.0");
+  EXPECT_EQ(h2.AddedOrder, 2);
+  EXPECT_EQ(h2.StartOffset, h1.NextHeaderOffset + 164);
+  EXPECT_EQ(static_cast<size_t>(h2.NextHeaderOffset), b.size());
+  // The headers stay in memory after Add; FindFile reads the file again.
+  EXPECT_EQ(c.FileCount(), 2);
+  EXPECT_EQ(c.FindFile(s("A.BIN")), 0);
+  EXPECT_EQ(c.FindFile(s("a.bin") + ";extra fields"), -1);
+  EXPECT_EQ(Message([&] { c.Files(2); }), "Tried to access the 2th file. This file is not defined");
+  EXPECT_EQ(Message([&] { c.Files(-1); }), "Tried to access the -1th file. This file is not defined");
+}
+
+TEST(ArchiveRoundTrip, EmptyAddAndAppending) {
+  Scratch s;
+  TQlntCompress c(nullptr);
+  Pack(c, s("sub\\dir\\e.1"), {});
+  EXPECT_EQ(ReadBytes(s("sub\\dir\\e.1")), std::string("\0\0\0\0\0", 5));
+  std::vector<std::string> first, second;
+  for (int i = 0; i < 3; ++i) WriteBytes(s("f" + std::to_string(i)), Payload(70000 + i, i)), first.push_back(s("f" + std::to_string(i)));
+  WriteBytes(s("g0"), Payload(10, 9));
+  second = {s("g0"), s("f1")};  // f1 a second time
+  Pack(c, s("a.1"), first);
+  std::string old = ReadBytes(s("a.1"));
+  Pack(c, s("a.1"), second, true);
+  std::string now = ReadBytes(s("a.1"));
+  EXPECT_EQ(now.substr(5, old.size() - 5), old.substr(5));  // old entries untouched
+  TQlntCompress r(nullptr);
+  r.SetCompressedFile(s("a.1"));
+  ASSERT_EQ(r.FileCount(), 5);
+  EXPECT_EQ(r.Files(3).IFHeader.AddedOrder, 1);
+  EXPECT_EQ(r.Files(4).IFHeader.AddedOrder, 2);
+  EXPECT_EQ(r.FindFile(s("f1")), 1);
+  Unpack(r, s("a.1"), {s("g0"), s("f2")}, s("out"));
+  EXPECT_EQ(ReadBytes(s("out\\g0")), ReadBytes(s("g0")));
+  EXPECT_EQ(ReadBytes(s("out\\f2")), ReadBytes(s("f2")));
+  // A missing source fails before anything is written.
+  EXPECT_EQ(Message([&] { Pack(c, s("b.1"), {s("nothing here")}); }), "Cannot open the file " + s("nothing here"));
+  EXPECT_TRUE(c.Abort());
+}
+
+TEST(ArchiveRoundTrip, ArchiveAtAnOffsetInsideALargerFile) {
+  Scratch s;
+  WriteBytes(s("a"), Payload(100000, 3));
+  WriteBytes(s("b"), Payload(333, 4));
+  TQlntCompress c(nullptr);
+  Pack(c, s("setup.1"), {s("a"), s("b")});
+  std::string host = Payload(40000, 5) + ReadBytes(s("setup.1")) + std::string(56, 'T');
+  WriteBytes(s("setup.exe"), host);
+  TQlntCompress r(nullptr);
+  r.SetCompressedFile(s("setup.exe"));
+  r.SetOffset(40000);
+  EXPECT_EQ(r.FileCount(), 2);
+  Unpack(r, s("setup.exe"), {s("b"), s("a")}, s("out"));
+  EXPECT_EQ(ReadBytes(s("out\\a")), ReadBytes(s("a")));
+  EXPECT_EQ(ReadBytes(s("out\\b")), ReadBytes(s("b")));
+  // Read at the wrong offset the bytes are no archive.
+  TQlntCompress w(nullptr);
+  w.SetCompressedFile(s("setup.exe"));
+  w.SetOffset(39999);
+  EXPECT_EQ(Message([&] { w.FileCount(); }), kCorrupt);
+}
+
+TEST(ArchiveExtract, NamesEventsAndOverwriteRules) {
+  Scratch s;
+  std::string v19 = s("lib.dll");
+  CopyFileW(Widen(BinDir() + "\\qnt_ver_1_9.dll").c_str(), Widen(v19).c_str(), FALSE);
+  WriteBytes(s("t1"), "one");
+  WriteBytes(s("t2"), "two");
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {v19, s("t1"), s("t2")});
+
+  // ExtractName names the first file only, without any folder in it.
+  c.SetExtractName("sub\\renamed.dll");
+  int before = 0;
+  c.SetOnBeforeExtracting([&](TQlntCompress*, const TlzhFileStats&) { ++before; });
+  Unpack(c, s("a.1"), {v19, s("t1"), s("t2")}, s("out"));
+  EXPECT_EQ(before, 3);
+  EXPECT_TRUE(FileExists(s("out\\renamed.dll")));
+  EXPECT_FALSE(DirectoryExists(s("out\\sub")));
+  EXPECT_EQ(ReadBytes(s("out\\t1")), "one");
+  EXPECT_EQ(c.ExtractName(), "");
+
+  // A newer version at the destination stays under owVersion.
+  std::string dest = s("out\\lib.dll");
+  CopyFileW(Widen(BinDir() + "\\qnt_ver_2_0.dll").c_str(), Widen(dest).c_str(), FALSE);
+  std::string kept = ReadBytes(dest);
+  c.SetOverwrite(owVersion);
+  int statuses = 0, lastOnes = 0, replaced = 0;
+  c.SetOnStatus([&](TQlntCompress*, const TlzhFileStats& st) {
+    ++statuses;
+    lastOnes += st.Last;
+  });
+  c.SetOnReplace([&](TQlntCompress*, const TlzhFileStats&) { ++replaced; });
+  Unpack(c, s("a.1"), {v19}, s("out"));
+  EXPECT_EQ(statuses, 1);
+  EXPECT_EQ(lastOnes, 1);
+  EXPECT_EQ(replaced, 0);
+  EXPECT_EQ(ReadBytes(dest), kept);
+  c.SetOverwrite(owNever);
+  Unpack(c, s("a.1"), {v19}, s("out"));
+  EXPECT_EQ(ReadBytes(dest), kept);
+  // owAlways replaces, and OnReplace may rename the target.
+  c.SetOverwrite(owAlways);
+  c.SetOnReplace([&](TQlntCompress* q, const TlzhFileStats&) {
+    ++replaced;
+    q->SetExtractName("other\\moved.dll");
+  });
+  Unpack(c, s("a.1"), {v19}, s("out"));
+  EXPECT_EQ(replaced, 1);
+  EXPECT_EQ(ReadBytes(dest), kept);
+  EXPECT_EQ(ReadBytes(s("out\\moved.dll")), ReadBytes(v19));
+  // A handler's SkipFile leaves the file alone.
+  c.SetOnReplace(nullptr);
+  c.SetOnBeforeExtracting([](TQlntCompress* q, const TlzhFileStats&) { q->SetSkipFile(true); });
+  RemoveFile(s("out\\t2"));
+  Unpack(c, s("a.1"), {s("t2")}, s("out"));
+  EXPECT_FALSE(FileExists(s("out\\t2")));
+  c.SetOnBeforeExtracting(nullptr);
+
+  // Totals cover the whole archive.
+  uint8_t lastTotal = 0;
+  c.SetOnStatus([&](TQlntCompress*, const TlzhFileStats& st) { lastTotal = st.TotalCompletion; });
+  Unpack(c, s("a.1"), {s("t1")}, s("out2"));
+  EXPECT_LT(lastTotal, 10);
+  EXPECT_EQ(Message([&] { Unpack(c, s("a.1"), {"nope.txt"}, s("out")); }),
+            "The following file was not found in the archive: nope.txt");
+  EXPECT_TRUE(c.Abort());
+}
+
+TEST(ArchiveExtract, DamagedEntriesFailAndLeaveNoTarget) {
+  Scratch s;
+  WriteBytes(s("a"), Payload(300000, 7));
+  TQlntCompress c(nullptr);
+  Pack(c, s("good.1"), {s("a")});
+  const std::string good = ReadBytes(s("good.1"));
+  lzh::TlzhFileHeader h;
+  ASSERT_TRUE(lzh::DecodeHeader(reinterpret_cast<const uint8_t*>(good.data()) + 5, h));
+  auto attempt = [&](const std::string& bytes) {
+    WriteBytes(s("bad.1"), bytes);
+    TQlntCompress r(nullptr);
+    std::string m = Message([&] { Unpack(r, s("bad.1"), {s("a")}, s("out")); });
+    EXPECT_FALSE(FileExists(s("out\\a"))) << m;
+    EXPECT_TRUE(r.Abort());
+    return m;
+  };
+  // A flipped byte inside the stream.
+  std::string flipped = good;
+  flipped[static_cast<size_t>(h.StartOffset) + 5000] ^= 0x55;
+  EXPECT_FALSE(attempt(flipped).empty());
+  // A bad checksum only.
+  std::string sum = good;
+  sum[good.size() - 1] ^= 0x01;
+  EXPECT_EQ(attempt(sum), "error");
+  // The file cut short: the entry no longer fits.
+  EXPECT_EQ(attempt(good.substr(0, good.size() - 1000)), kCorrupt);
+  // The entry's stored end moved forward: the stream ends early.
+  std::string early = good;
+  lzh::PutI32(reinterpret_cast<uint8_t*>(early.data()) + 5 + 16, h.EndOffset - 5000);
+  EXPECT_EQ(attempt(early),
+            "The decompressed file's size does not match with the actual size of the file.  The file is " + s("a"));
+  // Only the checksum missing: all bytes come out, yet the stream is incomplete.
+  std::string trailer = good;
+  lzh::PutI32(reinterpret_cast<uint8_t*>(trailer.data()) + 5 + 16, h.EndOffset - 4);
+  EXPECT_EQ(attempt(trailer), "The compressed data of the following file is incomplete: " + s("a"));
+  // A stated size smaller than the data.
+  std::string small = good;
+  lzh::PutI32(reinterpret_cast<uint8_t*>(small.data()) + 5 + 128, 1000);
+  EXPECT_EQ(attempt(small),
+            "The decompressed file's size does not match with the actual size of the file.  The file is " + s("a"));
+  // A count larger than the file holds.
+  std::string count = good;
+  lzh::PutI32(reinterpret_cast<uint8_t*>(count.data()), 0x7FFFFFFF);
+  EXPECT_EQ(attempt(count), kCorrupt);
+}
+
+TEST(ArchiveExtract, StoredNamesNeverLeaveTheFolder) {
+  Scratch s;
+  WriteBytes(s("a"), "payload");
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("a")});
+  std::string good = ReadBytes(s("a.1"));
+  auto withName = [&](const std::string& name) {
+    std::string b = good;
+    lzh::TlzhFileHeader h;
+    lzh::DecodeHeader(reinterpret_cast<const uint8_t*>(b.data()) + 5, h);
+    h.FileName = name;
+    lzh::EncodeHeader(h, reinterpret_cast<uint8_t*>(b.data()) + 5);
+    WriteBytes(s("n.1"), b);
+  };
+  ForceDirectories(s("deep\\out"));
+  for (const std::string name : {"..\\..\\evil.txt", "x/../../evil.txt", "c:evil.txt"}) {
+    withName(name);
+    TQlntCompress r(nullptr);
+    Unpack(r, s("n.1"), {name}, s("deep\\out"));
+    EXPECT_EQ(ReadBytes(s("deep\\out\\evil.txt")), "payload") << name;
+    EXPECT_FALSE(FileExists(s("evil.txt")));
+    RemoveFile(s("deep\\out\\evil.txt"));
+  }
+  for (const std::string name : {"c:\\dir\\..", "NUL", "c:\\x\\con.txt"}) {
+    withName(name);
+    TQlntCompress r(nullptr);
+    EXPECT_EQ(Message([&] { Unpack(r, s("n.1"), {name}, s("deep\\out")); }).rfind("Cannot create the file ", 0), 0u)
+        << name;
+  }
+}
+
+TEST(ArchiveAbort, ExtractionStopsWithoutAHalfFile) {
+  Scratch s;
+  WriteBytes(s("big"), Payload(2000000, 11));
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("big")});
+  int aborted = 0, statuses = 0;
+  c.SetOnAborted([&](TObject*) { ++aborted; });
+  c.SetOnStatus([&](TQlntCompress* q, const TlzhFileStats&) {
+    if (++statuses == 10) q->SetAbort(true);
+  });
+  Unpack(c, s("a.1"), {s("big")}, s("out"));
+  EXPECT_EQ(aborted, 1);
+  EXPECT_EQ(statuses, 10);
+  EXPECT_FALSE(FileExists(s("out\\big")));
+  // A handler that raises ends the call with its exception.
+  c.SetOnAborted([](TObject*) { throw EAbort("stop"); });
+  statuses = 0;
+  EXPECT_THROW(Unpack(c, s("a.1"), {s("big")}, s("out")), EAbort);
+  EXPECT_FALSE(FileExists(s("out\\big")));
+}
+
+TEST(ArchiveAbort, AddingStopsWithAReadableArchive) {
+  Scratch s;
+  WriteBytes(s("small"), Payload(1000, 1));
+  WriteBytes(s("big"), Payload(3000000, 2));
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("small")});
+  int aborted = 0;
+  c.SetOnAborted([&](TObject*) { ++aborted; });
+  c.SetOnStatus([](TQlntCompress* q, const TlzhFileStats& st) {
+    if (st.IFName.find("big") != std::string::npos) q->SetAbort(true);
+  });
+  Pack(c, s("a.1"), {s("small"), s("big")}, true);
+  EXPECT_EQ(aborted, 1);
+  TQlntCompress r(nullptr);
+  r.SetCompressedFile(s("a.1"));
+  ASSERT_EQ(r.FileCount(), 2);  // the old entry and the new small one, whole
+  Unpack(r, s("a.1"), {s("small")}, s("out"));
+  EXPECT_EQ(ReadBytes(s("out\\small")), ReadBytes(s("small")));
+}
+
+TEST(ArchiveCopy, PlainCopiesUnderTheRules) {
+  Scratch s;
+  WriteBytes(s("empty"), "");
+  int statuses = 0;
+  TQlntCompress c(nullptr);
+  c.SetOnStatus([&](TQlntCompress*, const TlzhFileStats&) { ++statuses; });
+  c.Copy(s("empty"), s("copy"));
+  EXPECT_EQ(statuses, 2);
+  EXPECT_EQ(ReadBytes(s("copy")), "");
+  EXPECT_EQ(FileAge(s("copy")), FileAge(s("empty")));
+  WriteBytes(s("data"), Payload(100000, 3));
+  c.SetOverwrite(owNever);
+  c.Copy(s("data"), s("copy"));
+  EXPECT_EQ(ReadBytes(s("copy")), "");
+  c.SetOverwrite(owAlways);
+  c.Copy(s("data"), s("copy"));
+  EXPECT_EQ(ReadBytes(s("copy")), ReadBytes(s("data")));
+  EXPECT_EQ(c.ExtractDirectory(), s("").substr(0, s("").size() - 1));
+  EXPECT_EQ(Message([&] { c.Copy(s("none"), s("copy2")); }), "Cannot open the file " + s("none"));
+  c.SetOverwrite(owDate);
+  HANDLE lock = CreateFileW(Widen(s("copy")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  EXPECT_EQ(Message([&] { c.Copy(s("data"), s("copy")); }), "Error comparing file versions in TQlntCompress");
+  CloseHandle(lock);
+}
+
+namespace {
+TQlntCompress* gCancelTarget = nullptr;
+LRESULT CALLBACK CancelProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_APP && gCancelTarget) gCancelTarget->SetAbort(true);
+  return DefWindowProcW(w, m, wp, lp);
+}
+}  // namespace
+
+TEST(ArchiveAbort, ACancelQueuedAsAWindowMessageReachesTheExtraction) {
+  Scratch s;
+  WriteBytes(s("big"), Payload(24000000, 12));
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("big")}, false, colFastest);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = CancelProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"QntCancelTest";
+  RegisterClassW(&wc);
+  HWND w = CreateWindowExW(0, L"QntCancelTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  ASSERT_NE(w, nullptr);
+  gCancelTarget = &c;
+  int aborted = 0;
+  c.SetOnAborted([&](TObject*) { ++aborted; });
+  // The Cancel arrives a little after the start, as a click would.
+  int blocks = 0;
+  c.SetOnStatus([&](TQlntCompress*, const TlzhFileStats&) {
+    if (++blocks == 3) PostMessageW(w, WM_APP, 0, 0);
+  });
+  Unpack(c, s("a.1"), {s("big")}, s("out"));
+  gCancelTarget = nullptr;
+  DestroyWindow(w);
+  EXPECT_EQ(aborted, 1);
+  EXPECT_LT(blocks, 5800);  // far from the file's end (5,860 blocks)
+  EXPECT_FALSE(FileExists(s("out\\big")));
+}
