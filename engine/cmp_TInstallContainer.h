@@ -90,6 +90,17 @@ extern const char* const SPONotFileStatus;        // ... not a TFileStatusParame
 extern const char* const SPONotMessage;           // ... not a TMessageParameter object
 extern const char* const SPONotDownloadStatus;    // ... not a TDownloadStatusParameter object
 
+// A receiver's check of the parameter object of a code it handles: nil raises
+// SNilPO, another class WrongClassText (one of the three above), both as
+// install errors naming the receiver.
+template <class T>
+T* ParameterAs(TObject* PO, const TComponent* Receiver, const char* WrongClassText) {
+  if (!PO) throw IException(SNilPO, {Receiver->Name()});
+  T* t = dynamic_cast<T*>(PO);
+  if (!t) throw IException(WrongClassText, {Receiver->Name()});
+  return t;
+}
+
 class TInstallContainer : public TComponent, public TDestinationSource {
 public:
   explicit TInstallContainer(TComponent* AOwner);

@@ -144,3 +144,33 @@ TEST_F(Broadcast, InformationEventsClimbWhileContainersPassThemOn) {
   inFolder->Report(eieBPFileContainer, nullptr);
   EXPECT_EQ(Link->Events.size(), 1u);
 }
+
+TEST_F(Broadcast, ReceiversCheckTheirParameterObjects) {
+  TFileStatusParameter status;
+  TMessageParameter message;
+  EXPECT_EQ(ParameterAs<TFileStatusParameter>(&status, Page, SPONotFileStatus), &status);
+  try {
+    ParameterAs<TFileStatusParameter>(nullptr, Page, SPONotFileStatus);
+    FAIL() << "no exception";
+  } catch (const IException& e) {
+    EXPECT_EQ(e.Message, "Page got a nil PO parameter");
+  }
+  try {
+    ParameterAs<TFileStatusParameter>(&message, Page, SPONotFileStatus);
+    FAIL() << "no exception";
+  } catch (const IException& e) {
+    EXPECT_EQ(e.Message, "The PO object passed to Page is not a TFileStatusParameter object");
+  }
+  try {
+    ParameterAs<TMessageParameter>(&status, Manager, SPONotMessage);
+    FAIL() << "no exception";
+  } catch (const IException& e) {
+    EXPECT_EQ(e.Message, "The PO object passed to Manager is not a TMessageParameter object");
+  }
+  try {
+    ParameterAs<TDownloadStatusParameter>(&status, Manager, SPONotDownloadStatus);
+    FAIL() << "no exception";
+  } catch (const IException& e) {
+    EXPECT_EQ(e.Message, "The PO object passed to Manager is not a TDownloadStatusParameter object");
+  }
+}
