@@ -36,6 +36,10 @@ TEST(RemoveFileAfterBootWin95, NoWininitMakesOneWithTheSection) {
   Scheduled w = MakeVictim("second.dat");
   RemoveFileAfterBoot(w.file);
   EXPECT_EQ(ReadFileText(WininitPath()), "[RENAME]\r\nNul=" + w.shortName + "\r\nNul=" + v.shortName + "\r\n");
+  // What the next start of Windows does with it: both files go.
+  EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0);
+  EXPECT_FALSE(FileExists(v.file));
+  EXPECT_FALSE(FileExists(w.file));
   RemoveFile(WininitPath());
 }
 

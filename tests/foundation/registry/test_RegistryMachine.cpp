@@ -100,6 +100,9 @@ TEST(RemoveFileAfterBoot, WindowsNTSchedulesADelayedDelete) {
   EXPECT_TRUE(found) << "no pending delete of " << file << " among " << ops.size() << " entries";
   // A WININIT.INI is no part of this branch.
   EXPECT_FALSE(FileExists(DirectoryWBS(WindowsDir) + "WININIT.INI"));
+  // What a restart does with it: the file goes.
+  EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0);
+  EXPECT_FALSE(FileExists(file));
 }
 
 TEST(ExpandDirs, MissingValuesFallBackAndTrailingBackslashesGo) {
