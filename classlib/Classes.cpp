@@ -2,10 +2,28 @@
 
 #include <algorithm>
 
+#include "classlib/Streams.h"
+#include "classlib/TypInfo.h"
+
 void TPersistent::Assign(const TPersistent* Source) {
   throw EConvertError("Cannot assign a " + std::string(Source ? "different object" : "nil") +
                       " to this object");
 }
+
+const TClassInfo& TPersistent::StaticClassInfo() {
+  static const TClassInfo info("TPersistent", nullptr, nullptr, {});
+  return info;
+}
+
+const TClassInfo& TPersistent::ClassInfo() const { return StaticClassInfo(); }
+
+const std::string& TPersistent::ClassName() const { return ClassInfo().ClassName(); }
+
+QNT_PUBLISH(TComponent,
+  Prop::String("Name", &TComponent::Name, &TComponent::SetName),
+  Prop::Integer("Tag", &TComponent::Tag, &TComponent::Tag, 0));
+
+QNT_PUBLISH(TDataModule);
 
 // ---------------------------------------------------------------- TComponent
 
@@ -79,10 +97,27 @@ void TComponent::FreeNotification(TComponent* AComponent) {
     FFreeNotifies.push_back(AComponent);
 }
 
+// Both sides forget each other, so neither keeps a pointer to the other once
+// one of them is freed.
 void TComponent::RemoveFreeNotification(TComponent* AComponent) {
   FFreeNotifies.erase(std::remove(FFreeNotifies.begin(), FFreeNotifies.end(), AComponent),
                       FFreeNotifies.end());
+  if (AComponent && AComponent != this)
+    AComponent->FFreeNotifies.erase(
+        std::remove(AComponent->FFreeNotifies.begin(), AComponent->FFreeNotifies.end(), this),
+        AComponent->FFreeNotifies.end());
 }
+
+void TComponent::RegisterHandler(const std::string& HandlerName, std::any Handler) {
+  FHandlers[UpperCase(HandlerName)] = std::move(Handler);
+}
+
+const std::any* TComponent::FindHandler(const std::string& HandlerName) const {
+  auto it = FHandlers.find(UpperCase(HandlerName));
+  return it == FHandlers.end() ? nullptr : &it->second;
+}
+
+void TComponent::SetParentComponent(TComponent*) {}
 
 // ------------------------------------------------------------------ TStrings
 
@@ -161,6 +196,39 @@ void TStrings::SetText(const std::string& Value) {
     if (j < n && Value[j] == '\n') ++j;
     i = j;
   }
+}
+
+void TStrings::LoadFromFile(const std::string& FileName) {
+  TFileStream f(FileName, fmOpenRead | fmShareDenyWrite);
+  LoadFromStream(&f);
+}
+
+void TStrings::LoadFromStream(TStream* Stream) {
+  int64_t size = Stream->Size() - Stream->Position();
+  std::string text;
+  if (size > 0) {
+    text.resize(static_cast<size_t>(size));
+    Stream->ReadBuffer(text.data(), size);
+  }
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  BeginUpdate();
+  try {
+    SetText(text);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+}
+
+void TStrings::SaveToFile(const std::string& FileName) const {
+  TFileStream f(FileName, fmCreate);
+  SaveToStream(&f);
+}
+
+void TStrings::SaveToStream(TStream* Stream) const {
+  std::string text = Text();
+  Stream->WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
 }
 
 std::string TStrings::Names(int Index) const {

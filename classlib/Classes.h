@@ -1,6 +1,10 @@
 // The class library's core classes: persistent objects, owned components and
-// string lists.
+// string lists. Published properties and their tables: classlib/TypInfo.h;
+// reading components from a text form resource: classlib/FormReader.h.
 #pragma once
+#include <any>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -10,6 +14,19 @@ class TObject {
 public:
   virtual ~TObject() = default;
 };
+
+class TClassInfo;
+class TStream;
+
+using TNotifyEvent = std::function<void(TObject* Sender)>;
+
+// Inside the body of a class that publishes properties (see classlib/TypInfo.h):
+// declares its table and names its direct base.
+#define QNT_PUBLISHED(ThisClass, BaseClass)                \
+ public:                                                  \
+  using inherited = BaseClass;                            \
+  static const TClassInfo& StaticClassInfo();             \
+  const TClassInfo& ClassInfo() const override { return ThisClass::StaticClassInfo(); }
 
 class EComponentError : public Exception {
 public:
@@ -25,6 +42,12 @@ public:
   // Copies Source into this object; the default refuses (EConvertError), as
   // the class library does for classes that do not know each other.
   virtual void Assign(const TPersistent* Source);
+
+  // The table of published properties of the object's class.
+  static const TClassInfo& StaticClassInfo();
+  virtual const TClassInfo& ClassInfo() const;
+  // The name of the most derived class that declares a table.
+  const std::string& ClassName() const;
 };
 
 enum TOperation { opInsert, opRemove };
@@ -37,6 +60,7 @@ enum TComponentStateFlag : unsigned {
 };
 
 class TComponent : public TPersistent {
+  QNT_PUBLISHED(TComponent, TPersistent)
 public:
   explicit TComponent(TComponent* AOwner);
   ~TComponent() override;
@@ -68,6 +92,23 @@ public:
   void RemoveFreeNotification(TComponent* AComponent);
 
   int Tag = 0;
+  int GetTag() const { return Tag; }
+  void SetTag(int Value) { Tag = Value; }
+
+  // Event handlers of a module or form, found by name when its resource is
+  // read. Register them in the constructor, before the resource is read.
+  void RegisterHandler(const std::string& HandlerName, std::any Handler);
+  template <class C, class R, class... A>
+  void RegisterHandler(const std::string& HandlerName, C* Self, R (C::*Method)(A...)) {
+    RegisterHandler(HandlerName, std::any(std::function<R(A...)>(
+                                     [Self, Method](A... a) -> R { return (Self->*Method)(std::forward<A>(a)...); })));
+  }
+  // nullptr when no handler has that name (names ignore case).
+  const std::any* FindHandler(const std::string& HandlerName) const;
+
+  // Told by the form reader which object an object nested inside another in
+  // the text belongs to (a control's parent); components ignore it.
+  virtual void SetParentComponent(TComponent* Value);
 
 protected:
   void InsertComponent(TComponent* AComponent);
@@ -79,6 +120,21 @@ private:
   std::vector<TComponent*> FComponents;
   std::vector<TComponent*> FFreeNotifies;
   unsigned FComponentState = 0;
+  std::map<std::string, std::any> FHandlers;  // upper-case name
+};
+
+// A non-visual container of components, read from its text form resource:
+// a descendant registers its handlers, then calls ReadResource(ClassName)
+// at the end of its constructor.
+class TDataModule : public TComponent {
+  QNT_PUBLISHED(TDataModule, TComponent)
+public:
+  using TComponent::TComponent;
+
+protected:
+  // Reads the resource of that name (Windows: an RCDATA resource of the
+  // program or library that holds this code) into this module.
+  void ReadResource(const std::string& ResourceName);
 };
 
 class TStrings : public TPersistent {
@@ -107,6 +163,14 @@ public:
   // Lines joined with CR LF after each; setting splits at CR LF, LF or CR.
   virtual std::string Text() const;
   virtual void SetText(const std::string& Value);
+
+  // Files and streams hold the lines as Text does (a UTF-8 byte-order mark at
+  // the start is skipped when reading). Loading replaces the lines (Clear,
+  // then Add per line); a file that cannot be opened raises EFOpenError.
+  virtual void LoadFromFile(const std::string& FileName);
+  virtual void LoadFromStream(TStream* Stream);
+  virtual void SaveToFile(const std::string& FileName) const;
+  virtual void SaveToStream(TStream* Stream) const;
 
   // NAME=VALUE lines.
   std::string Names(int Index) const;

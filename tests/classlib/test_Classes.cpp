@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "classlib/Classes.h"
+#include "classlib/Streams.h"
 
 namespace {
 std::vector<std::string>* destroyed = nullptr;
@@ -70,6 +71,19 @@ TEST(Component, FreedComponentNotifiesSiblingsAndFreeNotificationClients) {
   EXPECT_EQ(w->ref, nullptr);
 }
 
+TEST(Component, RemovedFreeNotificationLeavesNoPointerBehind) {
+  // The watcher stops watching, is freed, and then the watched component:
+  // the watched one must not tell the freed watcher anything.
+  auto* target = new TComponent(nullptr);
+  auto* w = new Watcher(nullptr);
+  w->ref = target;
+  w->FreeNotification(target);
+  w->RemoveFreeNotification(target);
+  delete w;
+  delete target;  // ASan reports a use after free if the watcher is still listed
+  SUCCEED();
+}
+
 TEST(StringList, EditingSortingAndText) {
   TStringList l;
   l.Add("b");
@@ -104,4 +118,54 @@ TEST(StringList, EditingSortingAndText) {
   TStringList copy;
   copy.Assign(&v);
   EXPECT_EQ(copy.Text(), v.Text());
+}
+
+namespace {
+// Records the virtual calls that loading makes.
+class CountingList : public TStringList {
+public:
+  int clears = 0, adds = 0;
+  void Clear() override {
+    ++clears;
+    TStringList::Clear();
+  }
+  int Add(const std::string& S) override {
+    ++adds;
+    return TStringList::Add(S);
+  }
+};
+}  // namespace
+
+TEST(StringList, StreamsLoadThroughTheVirtualEditsAndSkipAByteOrderMark) {
+  TMemoryStream ms;
+  std::string text = "\xEF\xBB\xBFone\r\ntwo\nthree";
+  ms.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+  ms.SetPosition(0);
+  CountingList l;
+  l.Add("old");
+  l.LoadFromStream(&ms);
+  EXPECT_EQ(l.Text(), "one\r\ntwo\r\nthree\r\n");
+  EXPECT_EQ(l.clears, 1);
+  EXPECT_EQ(l.adds, 4);
+
+  TMemoryStream out;
+  l.SaveToStream(&out);
+  EXPECT_EQ(std::string(static_cast<const char*>(out.Memory()), static_cast<size_t>(out.Size())),
+            "one\r\ntwo\r\nthree\r\n");
+
+  // Loading from the middle of a stream takes the rest of it.
+  ms.SetPosition(text.size() - 5);
+  l.LoadFromStream(&ms);
+  EXPECT_EQ(l.Text(), "three\r\n");
+
+  TStringList sorted;
+  sorted.SetSorted(true);
+  sorted.Duplicates = dupIgnore;
+  out.SetPosition(0);
+  std::string dup = "b\na\nB\n";
+  TMemoryStream ds;
+  ds.WriteBuffer(dup.data(), static_cast<int64_t>(dup.size()));
+  ds.SetPosition(0);
+  sorted.LoadFromStream(&ds);
+  EXPECT_EQ(sorted.Text(), "a\r\nb\r\n");
 }

@@ -39,3 +39,21 @@ TEST(FileDates, LocalDosDateRoundTripThroughTheFileSystem) {
   EXPECT_EQ(FileAge(dir), -1);
   RemoveTree(dir);
 }
+
+TEST(StringListFiles, SaveAndLoadKeepLinesAndNames) {
+  std::string dir = ScratchDir("lists");
+  std::string f = dir + "\\Lines \xC3\xA9.txt";  // a UTF-8 name reaches the W calls
+  TStringList l;
+  l.Add("first");
+  l.Add("");
+  l.Add("third \xE2\x82\xAC");
+  l.SaveToFile(f);
+  EXPECT_EQ(ReadFileText(f), "first\r\n\r\nthird \xE2\x82\xAC\r\n");
+  TStringList back;
+  back.Add("old");
+  back.LoadFromFile(f);
+  EXPECT_EQ(back.Text(), l.Text());
+  EXPECT_THROW(back.LoadFromFile(dir + "\\missing.txt"), EFOpenError);
+  EXPECT_EQ(back.Count(), 3);  // a failed load changes nothing
+  RemoveTree(dir);
+}

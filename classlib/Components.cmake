@@ -1,0 +1,1 @@
+list(APPEND CLASSLIB_SOURCES TypInfo.cpp FormReader.cpp Graphics.cpp)

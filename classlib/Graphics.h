@@ -1,0 +1,61 @@
+// Fonts as the forms and the translator's languages describe them: a plain
+// description (face, height, style, character set, colour) that controls
+// turn into system fonts when they draw.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "classlib/Classes.h"
+#include "classlib/TypInfo.h"
+
+using TColor = int32_t;
+// System colours carry the high bit and the system colour index.
+constexpr TColor clBlack = 0x000000;
+constexpr TColor clWhite = 0xFFFFFF;
+constexpr TColor clWindowText = static_cast<TColor>(0x80000008u);
+constexpr TColor clWindow = static_cast<TColor>(0x80000005u);
+constexpr TColor clBtnFace = static_cast<TColor>(0x8000000Fu);
+extern const TIdentMap ColorIdents;
+
+using TFontCharset = uint8_t;
+extern const TIdentMap CharsetIdents;        // ANSI_CHARSET, DEFAULT_CHARSET, SHIFTJIS_CHARSET ...
+
+enum TFontPitch { fpDefault, fpVariable, fpFixed };
+enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
+using TFontStyles = unsigned;  // bit (1 << style)
+extern const TEnumInfo FontPitchInfo;
+extern const TEnumInfo FontStyleInfo;
+
+class TFont : public TPersistent {
+  QNT_PUBLISHED(TFont, TPersistent)
+public:
+  // Screen resolution that Size and Height convert by.
+  static constexpr int PixelsPerInch = 96;
+
+  TFontCharset Charset() const { return FCharset; }
+  void SetCharset(TFontCharset v) { FCharset = v; }
+  TColor Color() const { return FColor; }
+  void SetColor(TColor v) { FColor = v; }
+  // Negative: the character height in pixels; positive: the cell height.
+  int Height() const { return FHeight; }
+  void SetHeight(int v) { FHeight = v; }
+  const std::string& Name() const { return FName; }
+  void SetName(const std::string& v) { FName = v; }
+  TFontPitch Pitch() const { return FPitch; }
+  void SetPitch(TFontPitch v) { FPitch = v; }
+  // Points, derived from Height.
+  int Size() const;
+  void SetSize(int Points);
+  TFontStyles Style() const { return FStyle; }
+  void SetStyle(TFontStyles v) { FStyle = v; }
+
+  void Assign(const TPersistent* Source) override;
+
+private:
+  TFontCharset FCharset = 1;  // DEFAULT_CHARSET
+  TColor FColor = clWindowText;
+  int FHeight = -11;
+  std::string FName = "MS Sans Serif";
+  TFontPitch FPitch = fpDefault;
+  TFontStyles FStyle = 0;
+};
