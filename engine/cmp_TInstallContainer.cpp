@@ -6,6 +6,29 @@
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_Strings.h"
 
+const TEnumInfo InstallTypeInfo{"TInstallType", {"itFull", "itDefault", "itCompact", "itAlways", "itCustom"}};
+const TEnumInfo PathSpecifiersInfo{
+    "TPathSpecifiers",
+    {"ddAbsolute", "ddSystem", "ddWindows", "ddProgramFilesDir", "ddCommonFilesDir", "ddInstallSourceDir",
+     "ddContainerDestDir", "ddContainerArchiveFile", "ddObjectLink", "ddBDEDLLDir", "ddMainInstallDir",
+     "ddDesktopMenuDir", "ddProgramMenuDir", "ddStartMenuDir", "ddFontDir", "ddStartupMenuDir"}};
+const TEnumInfo DistributeTypeInfo{"TDistributeType", {"dtTraditional", "dtWeb", "dtTraditionalNet"}};
+
+QNT_PUBLISH(TInstallContainer,
+  Prop::Boolean("Include", &TInstallContainer::Include, &TInstallContainer::SetInclude, true),
+  Prop::Set("InstallTypes", &TInstallContainer::InstallTypes, &TInstallContainer::SetInstallTypes, InstallTypeInfo,
+            InstallTypeBit(itAlways)),
+  Prop::String("DestDir", &TInstallContainer::DestDir, &TInstallContainer::SetDestDir, ""),
+  Prop::Enum("DestDirType", &TInstallContainer::DestDirType, &TInstallContainer::SetDestDirType,
+             PathSpecifiersInfo, ddAbsolute),
+  Prop::Event("OnBeforeProcess", &TInstallContainer::OnBeforeProcess, &TInstallContainer::SetOnBeforeProcess),
+  Prop::Event("OnAfterProcess", &TInstallContainer::OnAfterProcess, &TInstallContainer::SetOnAfterProcess));
+
+// Order has no default: it is always stored.
+QNT_PUBLISH(TInstallObject,
+  Prop::Component("Container", &TInstallObject::Container, &TInstallObject::SetContainer),
+  Prop::Integer("Order", &TInstallObject::Order, &TInstallObject::SetOrder));
+
 std::vector<TInstallContainer*>* QuillantComps = nullptr;
 TInstallObject* MainInstall = nullptr;
 std::function<std::string()> MainInstallProductName;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "classlib/Classes.h"
+#include "classlib/TypInfo.h"
 #include "foundation/constants_Quillant.h"
 #include "foundation/routines/routines_ExpandPaths.h"
 #include "foundation/translator/cmp_TTranslator.h"
@@ -101,7 +102,15 @@ T* ParameterAs(TObject* PO, const TComponent* Receiver, const char* WrongClassTe
   return t;
 }
 
+// Names of the enumerations as text forms write them.
+extern const TEnumInfo InstallTypeInfo;
+extern const TEnumInfo PathSpecifiersInfo;
+extern const TEnumInfo DistributeTypeInfo;
+
+// Publishes Include, InstallTypes, DestDir, DestDirType, OnBeforeProcess and
+// OnAfterProcess; install objects add Container and Order.
 class TInstallContainer : public TComponent, public TDestinationSource {
+  QNT_PUBLISHED(TInstallContainer, TComponent)
 public:
   explicit TInstallContainer(TComponent* AOwner);
   ~TInstallContainer() override;
@@ -166,8 +175,8 @@ public:
   virtual void InstallUnique();
   // Completion in the run after a restart; the base does nothing.
   virtual void FinishInstall() {}
-  // The wizard language changed (a TQlntLanguage ordinal); the base does nothing.
-  virtual void LanguageSwitch(int NewLanguageIdent) { (void)NewLanguageIdent; }
+  // The wizard language changed; the base does nothing.
+  virtual void LanguageSwitch(TQlntLanguage NewLanguageIdent) { (void)NewLanguageIdent; }
   // Writes this component's part of the uninstall record; the base does nothing.
   virtual void WriteInstallInfo(const std::string& RegKey) { (void)RegKey; }
 
@@ -236,6 +245,7 @@ private:
 };
 
 class TInstallObject : public TInstallContainer {
+  QNT_PUBLISHED(TInstallObject, TInstallContainer)
 public:
   explicit TInstallObject(TComponent* AOwner);
   ~TInstallObject() override;

@@ -2,35 +2,16 @@
 
 #include <windows.h>
 
-#include "classlib/Streams.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_Strings.h"
 
-namespace {
-
-// The lines of a text file (CR LF, LF or CR), and back with CR LF.
-void LoadLinesFromFile(const std::string& FilePath, TStrings* SL) {
-  TFileStream f(FilePath, fmOpenRead | fmShareDenyWrite);
-  std::string text(static_cast<size_t>(f.Size()), '\0');
-  if (!text.empty()) f.ReadBuffer(text.data(), static_cast<int64_t>(text.size()));
-  SL->SetText(text);
-}
-
-void SaveLinesToFile(const TStrings* SL, const std::string& FilePath) {
-  std::string text = SL->Text();
-  TFileStream f(FilePath, fmCreate);
-  if (!text.empty()) f.WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
-}
-
-}  // namespace
-
 void GetINISections(const std::string& FilePath, TStrings* SL) {
   if (!SL) return;
   SL->Clear();
   TStringList lines;
-  LoadLinesFromFile(FilePath, &lines);
+  lines.LoadFromFile(FilePath);
   for (int i = 0; i < lines.Count(); ++i) {
     // Cut the trimmed line: " [A]" names section A, as the profile functions read it.
     std::string s = Trim(lines[i]);
@@ -49,7 +30,7 @@ void RemoveFileAfterBoot(const std::string& FileName) {
     TStringList lines;
     try {
       if (FileExists(ini))
-        LoadLinesFromFile(ini, &lines);
+        lines.LoadFromFile(ini);
       else
         lines.Add("[RENAME]");
       int at = -1;
@@ -64,7 +45,7 @@ void RemoveFileAfterBoot(const std::string& FileName) {
       }
       // The newest entry stands first in the section.
       lines.Insert(at, Format("Nul=%s", {shortName}));
-      SaveLinesToFile(&lines, ini);
+      lines.SaveToFile(ini);
     } catch (const Exception&) {
     }
     return;

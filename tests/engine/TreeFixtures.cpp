@@ -2,6 +2,36 @@
 
 std::vector<std::string> TreeLog;
 
+QNT_PUBLISH(TTestObject);
+QNT_PUBLISH(TTestGroup);
+QNT_PUBLISH(TTestFile);
+QNT_PUBLISH(TTestLinkFolder);
+QNT_PUBLISH(TTestLink);
+QNT_PUBLISH(TTestPage);
+QNT_PUBLISH(TTestController);
+QNT_PUBLISH(TTreeModule);
+
+TTreeModule::TTreeModule(TComponent* AOwner) : TDataModule(AOwner) {
+  RegisterHandler("GroupBBeforeProcess", this, &TTreeModule::GroupBBeforeProcess);
+  RegisterHandler("Install1AfterProcess", this, &TTreeModule::Install1AfterProcess);
+  ReadResource("TTREEMODULE");
+}
+
+// Silently skips the group it is attached to.
+void TTreeModule::GroupBBeforeProcess(TInstallContainer* Container) {
+  TreeLog.push_back(Container->Name() + ":OnBeforeProcess");
+  Abort();
+}
+
+void TTreeModule::Install1AfterProcess(TInstallContainer* Container) {
+  TreeLog.push_back(Container->Name() + ":OnAfterProcess");
+}
+
+void TTestObject::Loaded() {
+  TInstallObject::Loaded();
+  TreeLog.push_back(Name() + ":loaded [" + ChildList(this) + "]");
+}
+
 TTestObject::TTestObject(TComponent* AOwner, int AType, bool AAutomatic) : TInstallObject(AOwner), FType(AType) {
   SetAutomaticInstallation(AAutomatic);
 }
