@@ -58,7 +58,7 @@ void DeleteKey(TRootKeys Root, const std::string& Key) {
     {
       TRegistry reg;
       SetTheRoot(&reg, Root);
-      if (!reg.OpenKey(Key, false)) return;
+      if (!reg.OpenKeyReadOnly(Key)) return;
       reg.GetKeyNames(&names);
       reg.CloseKey();
     }
