@@ -137,6 +137,15 @@ protected:
   void ReadResource(const std::string& ResourceName);
 };
 
+// Which edits call which (all through virtual calls), so that a descendant's
+// overrides neither repeat their work nor get bypassed:
+//   TStrings:    Add -> Insert(Count); AddObject -> Add, PutObject;
+//                AddStrings -> AddObject per line; InsertObject -> Insert, PutObject;
+//                Put, Move -> Delete, InsertObject; Assign -> Clear, AddStrings;
+//                SetText -> Clear, Add per line; LoadFromStream -> SetText;
+//                LoadFromFile -> LoadFromStream; SaveToFile -> SaveToStream -> Text.
+//   TStringList: Add -> AddObject -> InsertObject; Insert -> InsertObject;
+//                Put, PutObject, Clear and Delete call nothing else.
 class TStrings : public TPersistent {
 public:
   virtual int Count() const = 0;

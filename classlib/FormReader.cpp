@@ -78,6 +78,7 @@ public:
   Reader(TComponent* root, const std::string& text, const std::string& res) : root(root), src(text), res(res) {}
 
   void Run() {
+    if (src.compare(0, 3, "\xEF\xBB\xBF") == 0) p = 3;  // a UTF-8 byte-order mark from an editor
     SkipBlanks();
     std::string kw = Ident("object");
     if (!SameText(kw, "object") && !SameText(kw, "inherited")) Fail("'object' expected");

@@ -31,6 +31,10 @@
 // the ancestor made with "inherited Name: TClass ... end" (the outer one too):
 // they are not created again, only their properties given are set, and they
 // take part in the references and Loaded as the others do.
+//
+// A program carries the text as an RCDATA resource named after the module's
+// class, listed in a .rc file of its target (paths from the source root):
+//     TIM RCDATA "setup/InstallModule.txt"
 #pragma once
 #include <string>
 

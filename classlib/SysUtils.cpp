@@ -244,8 +244,10 @@ bool TryStrToInt(const std::string& s, long long& out) {
     else if (base == 16 && c >= 'a' && c <= 'f') d = c - 'a' + 10;
     else if (base == 16 && c >= 'A' && c <= 'F') d = c - 'A' + 10;
     else return false;
+    // Checked before multiplying, so a long number cannot wrap around.
+    if (v > (static_cast<unsigned long long>(LLONG_MAX) + 1 - static_cast<unsigned>(d)) / static_cast<unsigned>(base))
+      return false;
     v = v * static_cast<unsigned>(base) + static_cast<unsigned>(d);
-    if (v > static_cast<unsigned long long>(LLONG_MAX) + 1) return false;
   }
   if (!neg && v > static_cast<unsigned long long>(LLONG_MAX)) return false;
   out = neg ? static_cast<long long>(0 - v) : static_cast<long long>(v);

@@ -44,6 +44,13 @@
 // refuse a component of another class; events take the std::function type of
 // the writer's parameter and accept only a handler of exactly that type.
 //
+// Prop::EnumReadOnly(name, reader, info) publishes a value that is shown but
+// never set (the reader refuses it). A class that publishes nothing of its
+// own still declares its (empty) table with QNT_PUBLISH(TFoo) when the reader
+// must create it or read a resource into it (a module or form): the reader
+// checks the root's class against the name in the resource. Use QNT_PUBLISH
+// at namespace scope, inside the class's own namespace.
+//
 // An enumeration's names, in ordinal order:
 //     const TEnumInfo PathSpecifiersInfo{"TPathSpecifiers", {"ddAbsolute", "ddSystem", ...}};
 //

@@ -156,11 +156,21 @@ void TLangFormatStrings::Clear() {
   Changed();
 }
 
+// The deleted line's own string entry goes with it (it would otherwise keep
+// translating a text that is no longer there); later string entries move up.
 void TLangFormatStrings::Delete(int Index) {
   TStringList::Delete(Index);
   if (!Language) return;
-  for (TLanguageString* s : Language->FLangStrings)
-    if (s->StrIndex > Index) --s->StrIndex;
+  auto& strings = Language->FLangStrings;
+  for (size_t i = 0; i < strings.size();) {
+    if (strings[i]->StrIndex == Index) {
+      delete strings[i];
+      strings.erase(strings.begin() + static_cast<std::ptrdiff_t>(i));
+      continue;
+    }
+    if (strings[i]->StrIndex > Index) --strings[i]->StrIndex;
+    ++i;
+  }
 }
 
 void TLangFormatStrings::Insert(int Index, const std::string& S) {

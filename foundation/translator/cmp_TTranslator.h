@@ -89,7 +89,8 @@ public:
   void AddStrings(const TStrings* Strings) override;
   void Assign(const TPersistent* Source) override;
   void Clear() override;
-  // Does not reparse: later string entries move up one line.
+  // Does not reparse: the line's string entry is dropped and later string
+  // entries move up one line; memo entries stay as they are.
   void Delete(int Index) override;
   void Insert(int Index, const std::string& S) override;
   void LoadFromFile(const std::string& FileName) override;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "classlib/SysUtils.h"
 
 TEST(Format, IntegersStringsAndHexAsTheClassLibraryWritesThem) {
@@ -57,6 +59,11 @@ TEST(StrToInt, StrictIntegersOnly) {
   EXPECT_THROW(StrToInt("12a"), EConvertError);
   EXPECT_THROW(StrToInt(""), EConvertError);
   EXPECT_THROW(StrToInt("99999999999999999999"), EConvertError);
+  // 2^64 + 1 once wrapped around to 1.
+  EXPECT_THROW(StrToInt("18446744073709551617"), EConvertError);
+  EXPECT_THROW(StrToInt("9223372036854775808"), EConvertError);
+  EXPECT_EQ(StrToInt("-9223372036854775808"), LLONG_MIN);
+  EXPECT_EQ(StrToInt("9223372036854775807"), LLONG_MAX);
   EXPECT_EQ(StrToIntDef("x", 7), 7);
 }
 

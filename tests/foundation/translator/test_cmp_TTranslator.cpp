@@ -114,7 +114,10 @@ TEST(TranslatorLines, EditsReparseExceptDeleteWhichShiftsStringIndexes) {
   TLanguage* en = t.lgEnglish();
   SetLines(en, {"1;a", "#3", "memo", "#", "2;b", "4;c"});
   en->Strings()->Delete(0);
-  // No reparse: later string entries move up; the memo keeps its index.
+  // No reparse: later string entries move up; the memo keeps its index; the
+  // deleted line no longer translates.
+  EXPECT_EQ(en->FindStringByGlobalId(1), nullptr);
+  EXPECT_EQ(en->LangStringCount(), 2);
   EXPECT_EQ(en->FindStringByGlobalId(2)->StrIndex, 3);
   EXPECT_EQ(en->FindStringByGlobalId(4)->StrIndex, 4);
   EXPECT_EQ(en->FindMemoByGlobalId(3)->StrIndex, 1);
