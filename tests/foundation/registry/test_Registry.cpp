@@ -134,13 +134,3 @@ TEST(RegistryRoutines, DeleteKeyRemovesANestedTreeAndIgnoresMissingKeys) {
   DeleteKey(hkCurrentUser, key);  // gone already: no error
   DeleteKey(hkCurrentUser, key + "\\Never\\There");
 }
-
-TEST(RegistryRoutines, DeleteKeyOfABlankPathLeavesTheRootAlone) {
-  std::string key = ScratchKey("Root");
-  WriteRVStr(hkCurrentUser, key, "v", "1");
-  DeleteKey(hkCurrentUser, "");
-  DeleteKey(hkCurrentUser, "\\");
-  EXPECT_TRUE(KeyExists(hkCurrentUser, key));
-  EXPECT_TRUE(KeyExists(hkCurrentUser, "\\Software"));
-  DeleteKey(hkCurrentUser, key);
-}

@@ -134,3 +134,15 @@ TEST(ExpandDirs, MissingValuesFallBackAndTrailingBackslashesGo) {
   EXPECT_EQ(ExpandDesktopDir(), "F:");
   EXPECT_EQ(ExpandPath("%d\\link.lnk", nullptr), "F:\\link.lnk");
 }
+
+// Were the guard missing, this would empty the hive: it runs here, in a
+// prefix that is thrown away.
+TEST(RegistryRoutines, DeleteKeyOfABlankPathLeavesTheRootAlone) {
+  const std::string key = "\\Software\\QuillantTests\\Root";
+  WriteRVStr(hkCurrentUser, key, "v", "1");
+  DeleteKey(hkCurrentUser, "");
+  DeleteKey(hkCurrentUser, "\\");
+  EXPECT_EQ(GetRVStr(hkCurrentUser, key, "v", ""), "1");
+  EXPECT_NE(GetRVStr(hkCurrentUser, ShellFolders, "Desktop", ""), "");
+  DeleteKey(hkCurrentUser, key);
+}
