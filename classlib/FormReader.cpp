@@ -344,8 +344,7 @@ private:
       if (!digits) Fail("Hexadecimal digits expected");
       v.kind = Value::Integer;
       // $FFFFFFFF style values keep their bits, as the class library reads them.
-      v.i = static_cast<long long>(u);
-      if (neg) v.i = -v.i;
+      v.i = static_cast<long long>(neg ? 0 - u : u);
       return v;
     }
     if (!(Cur() >= '0' && Cur() <= '9')) Fail("Number expected");

@@ -19,7 +19,8 @@ QNT_PUBLISH(TFixtureFont,
 
 QNT_PUBLISH(TFixtureInfo,
   Prop::String("Product", &TFixtureInfo::Product, &TFixtureInfo::SetProduct, ""),
-  Prop::Object("Font", &TFixtureInfo::Font));
+  Prop::Object("Font", &TFixtureInfo::Font),
+  Prop::Component("Buddy", &TFixtureInfo::Buddy, &TFixtureInfo::Buddy));
 
 void TFixtureInfo::SetProduct(const std::string& v) {
   Log.push_back("Product=" + v);

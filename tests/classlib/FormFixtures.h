@@ -36,6 +36,7 @@ public:
   const std::string& Product() const { return FProduct; }
   void SetProduct(const std::string& v);
   TFixtureFont* Font() const { return FFont; }
+  class TFixtureItem* Buddy = nullptr;  // a reference inside a nested object
 
 private:
   std::string FProduct;

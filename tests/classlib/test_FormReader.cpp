@@ -21,6 +21,7 @@ const char* const FullModule =
     "    Info.Product = 'Quillant32'\n"           // 10
     "    Info.Font.Height = -16\n"
     "    Info.Font.Color = clWindowText\n"
+    "    Info.Buddy = Third\n"
     "    Lines.Strings = (\n"
     "      'one'\n"
     "      'two'#9'tabs'\n"                       // 15
@@ -28,12 +29,12 @@ const char* const FullModule =
     "    Link = Third\n"
     "    Data = {\n"
     "      00FF 7a}\n"
-    "    OnClick = ItemClick\n"                   // 20
+    "    OnClick = ItemClick\n"
     "    OnAsk = itemask\n"
     "    object Nested: TFixtureSpecial\n"
     "      Extra = #$263A\n"
     "      Link = First\n"
-    "    end\n"                                   // 25
+    "    end\n"
     "  end\n"
     "  object Third: TFixtureItem\n"
     "    Link = Nested\n"
@@ -99,6 +100,7 @@ TEST(FormReader, EveryPropertyKindReadsIntoTheFixtureModule) {
 
   // References, the one to a later component included, in text order.
   EXPECT_EQ(first->Link(), l.Item("Third"));
+  EXPECT_EQ(first->Info()->Buddy, l.Item("Third"));
   EXPECT_EQ(nested->Link(), first);
   EXPECT_EQ(l.Item("Third")->Link(), nested);
 
@@ -161,6 +163,8 @@ TEST(FormReader, ErrorsNameTheResourceLineComponentAndProperty) {
   EXPECT_EQ(e.Detail, "A string expected, not an integer");
 
   // Out of the writer's range (a 16-bit count), a bad Boolean, a bad set element.
+  EXPECT_EQ(LoadError("object X: TFixtureModule\n object A: TFixtureItem\n Count = -$8000000000000000\n end\nend").Line,
+            3);
   EXPECT_EQ(LoadError("object X: TFixtureModule\n object A: TFixtureItem\n Count = 40000\n end\nend").Line, 3);
   EXPECT_EQ(LoadError("object X: TFixtureModule\n object A: TFixtureItem\n Enabled = Yes\n end\nend").PropertyName,
             "Enabled");
