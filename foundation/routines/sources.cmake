@@ -5,3 +5,8 @@ list(APPEND FOUNDATION_WIN32_SOURCES
   routines/routines_API.cpp
   routines/routines_FileSystem.cpp)
 list(APPEND FOUNDATION_WIN32_LIBS shell32 ole32)
+list(APPEND FOUNDATION_WIN32_SOURCES
+  routines/routines_Registry.cpp
+  routines/routines_INIFiles.cpp
+  routines/routines_ExpandPaths.cpp)
+list(APPEND FOUNDATION_WIN32_LIBS advapi32)

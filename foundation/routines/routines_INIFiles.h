@@ -1,0 +1,14 @@
+// INI section names and removing a file at the next start of Windows.
+#pragma once
+#include <string>
+
+#include "classlib/Classes.h"
+
+// The section names of an INI file, read as text lines. The class library's
+// file error passes when the file cannot be read; a nil SL does nothing.
+void GetINISections(const std::string& FilePath, TStrings* SL);
+// Deletes FileName at the next restart of Windows: through WININIT.INI on the
+// Windows 95 family, through the system's delayed delete otherwise. Reports
+// no failure.
+void RemoveFileAfterBoot(const std::string& FileName);
+
