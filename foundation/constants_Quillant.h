@@ -74,20 +74,5 @@ constexpr int eieInstallFileAbortOlder = BaseEIE + 16;
 // number as text for a code this system does not know.
 std::string ComponentCallName(int Code);
 
-// The archive component's progress record: the current file and the whole
-// operation. Percentages are bytes (0..255 by their low 8 bits).
-struct TlzhFileStats {
-  uint8_t IFCompletion = 0;
-  int32_t IFBytesProcessed = 0;
-  std::string IFName;
-  int32_t IFPackedSize = 0;
-  uint8_t IFRatio = 0;
-  int32_t IFSize = 0;
-  lzh::TlzhFileHeader IFHeader;
-  bool Last = false;
-  uint8_t TotalCompletion = 0;
-  int32_t TotalBytesProcessed = 0;
-  int32_t TotalPackedSize = 0;
-  uint8_t TotalRatio = 0;
-  int32_t TotalSize = 0;
-};
+// The archive component's progress record (declared beside the archive layout).
+using lzh::TlzhFileStats;

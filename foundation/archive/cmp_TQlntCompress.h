@@ -19,21 +19,7 @@ using lzh::TlzhFileHeader;
 enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
 enum TlzhAction { acNone, acAdd, acExtract };
 
-struct TlzhFileStats {
-  uint8_t IFCompletion = 0;
-  int32_t IFBytesProcessed = 0;
-  std::string IFName;
-  int32_t IFPackedSize = 0;
-  uint8_t IFRatio = 0;
-  int32_t IFSize = 0;
-  TlzhFileHeader IFHeader;
-  bool Last = false;
-  uint8_t TotalCompletion = 0;
-  int32_t TotalBytesProcessed = 0;
-  int32_t TotalPackedSize = 0;
-  uint8_t TotalRatio = 0;
-  int32_t TotalSize = 0;
-};
+using lzh::TlzhFileStats;
 
 // Quotient times 100, rounded half to even, kept in a byte; 0 for a zero divisor.
 uint8_t Percentage(double Part, double Whole);

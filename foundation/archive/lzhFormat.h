@@ -55,6 +55,24 @@ void EncodeHeader(const TlzhFileHeader& h, uint8_t out[kHeaderSize]);
 // such bytes are no header of ours.
 bool DecodeHeader(const uint8_t in[kHeaderSize], TlzhFileHeader& h);
 
+// The archive component's progress record, passed to every archive event:
+// the current file and the whole operation.
+struct TlzhFileStats {
+  uint8_t IFCompletion = 0;
+  int32_t IFBytesProcessed = 0;
+  std::string IFName;
+  int32_t IFPackedSize = 0;
+  uint8_t IFRatio = 0;
+  int32_t IFSize = 0;
+  TlzhFileHeader IFHeader;
+  bool Last = false;
+  uint8_t TotalCompletion = 0;
+  int32_t TotalBytesProcessed = 0;
+  int32_t TotalPackedSize = 0;
+  uint8_t TotalRatio = 0;
+  int32_t TotalSize = 0;
+};
+
 struct TSelfExtractInfo {
   uint8_t MarkerLength = 0;
   std::array<char, 14> Marker{};
