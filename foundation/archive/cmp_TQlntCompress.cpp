@@ -122,6 +122,33 @@ void TFileHeaders::CreateHeaderInformation(const TStrings* FileNameList, bool Ap
 
 // ------------------------------------------------------------ TQlntCompress
 
+namespace {
+const TEnumInfo CompressionLevelInfo{"TCompressionLevel", {"colNone", "colFastest", "colDefault", "colMax"}};
+const TEnumInfo OverwriteTypeInfo{"TOverwriteType", {"owAlways", "owNever", "owVersion", "owDate", "owVersionDate"}};
+}  // namespace
+
+// FilesToProcess is filled in place by the form reader, so its setter's
+// removal of blank lines does not apply to lines given in a form.
+QNT_PUBLISH(TQlntCompress,
+  Prop::Boolean("Abort", &TQlntCompress::Abort, &TQlntCompress::SetAbort, false),
+  Prop::String("CompressedFile", &TQlntCompress::CompressedFile, &TQlntCompress::SetCompressedFile, ""),
+  Prop::Enum("CompressionLevel", &TQlntCompress::CompressionLevel, &TQlntCompress::SetCompressionLevel,
+             CompressionLevelInfo, colMax),
+  Prop::String("ExtractDirectory", &TQlntCompress::ExtractDirectory, &TQlntCompress::SetExtractDirectory, ""),
+  Prop::Strings("FilesToProcess", &TQlntCompress::FilesToProcess),
+  Prop::Integer("Offset", &TQlntCompress::Offset, &TQlntCompress::SetOffset, 0),
+  Prop::Enum("Overwrite", &TQlntCompress::Overwrite, &TQlntCompress::SetOverwrite, OverwriteTypeInfo, owAlways),
+  Prop::Event("OnAborted", &TQlntCompress::OnAborted, &TQlntCompress::SetOnAborted),
+  Prop::Event("OnAfterAdding", &TQlntCompress::OnAfterAdding, &TQlntCompress::SetOnAfterAdding),
+  Prop::Event("OnBeforeAdding", &TQlntCompress::OnBeforeAdding, &TQlntCompress::SetOnBeforeAdding),
+  Prop::Event("OnAfterExtracting", &TQlntCompress::OnAfterExtracting, &TQlntCompress::SetOnAfterExtracting),
+  Prop::Event("OnBeforeExtracting", &TQlntCompress::OnBeforeExtracting, &TQlntCompress::SetOnBeforeExtracting),
+  Prop::Event("OnFullDisk", &TQlntCompress::OnFullDisk, &TQlntCompress::SetOnFullDisk),
+  Prop::Event("OnListing", &TQlntCompress::OnListing, &TQlntCompress::SetOnListing),
+  Prop::Event("OnNewDisk", &TQlntCompress::OnNewDisk, &TQlntCompress::SetOnNewDisk),
+  Prop::Event("OnReplace", &TQlntCompress::OnReplace, &TQlntCompress::SetOnReplace),
+  Prop::Event("OnStatus", &TQlntCompress::OnStatus, &TQlntCompress::SetOnStatus));
+
 TQlntCompress::TQlntCompress(TComponent* AOwner)
     : TComponent(AOwner), FFilesToProcess(new TStringList), FFileHeaders(new TFileHeaders) {}
 

@@ -10,6 +10,7 @@
 
 #include "classlib/Classes.h"
 #include "classlib/Streams.h"
+#include "classlib/TypInfo.h"
 #include "foundation/archive/lzhFormat.h"
 #include "foundation/archive/routines_Compression.h"
 #include "foundation/types_Quillant.h"
@@ -76,6 +77,7 @@ using TlzhNewDiskEvent = std::function<void(TQlntCompress* Sender, int32_t DiskN
 using TlzhNotifyEvent = std::function<void(TObject* Sender)>;
 
 class TQlntCompress : public TComponent {
+  QNT_PUBLISHED(TQlntCompress, TComponent)
 public:
   explicit TQlntCompress(TComponent* AOwner);
   ~TQlntCompress() override;

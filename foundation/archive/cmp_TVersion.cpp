@@ -10,6 +10,60 @@
 
 TVersionResource* VersionResource = nullptr;
 
+const TEnumInfo VersionLanguageInfo{
+    "TLanguage",
+    {"lnArabic", "lnBulgarian", "lnCatalan", "lnTraditionalChinese", "lnCzech", "lnDanish", "lnGerman", "lnGreek",
+     "lnUSEnglish", "lnCastilianSpanish", "lnFinnish", "lnFrench", "lnHebrew", "lnHungarian", "lnIcelandic",
+     "lnItalian", "lnJapanese", "lnKorean", "lnDutch", "lnNorwegianBokmal", "lnPolish", "lnBrazilianPortuguese",
+     "lnRhaetoRomanic", "lnRomanian", "lnRussian", "lnCroatoSerbian", "lnSlovak", "lnAlbanian", "lnSwedish",
+     "lnThai", "lnTurkish", "lnUrdu", "lnBahasa", "lnSimplifiedChinese", "lnSwissGerman", "lnUKEnglish",
+     "lnMexicanSpanish", "lnBelgianFrench", "lnSwissItalian", "lnBelgianDutch", "lnNorwegianNynorsk",
+     "lnPortuguese", "lnSerboCroatian", "lnCanadianFrench", "lnSwissFrench"}};
+
+const TEnumInfo VersionCharacterSetInfo{
+    "TCharacterSet",
+    {"csASCII", "csJapan", "csKorea", "csTaiwan", "csUnicode", "csLatin2", "csCyrillic", "csMultilingual",
+     "csGreek", "csTurkish", "csHebrew", "csArabic"}};
+
+namespace {
+// A value shown by the form tools but never set from a form: the next read
+// of the block would overwrite it anyway.
+TPropInfo Shown(std::string Name, const std::string& (TVersionInfo::*Getter)() const) {
+  TPropInfo p;
+  p.Name = std::move(Name);
+  p.Kind = pkString;
+  p.ReadOnly = true;
+  p.GetString = [Getter](const TPersistent* o) { return (Prop::detail::Cast<TVersionInfo>(o)->*Getter)(); };
+  return p;
+}
+}  // namespace
+
+QNT_PUBLISH(TVersionInfo,
+  Shown("Comment", &TVersionInfo::Comment),
+  Shown("CompanyName", &TVersionInfo::CompanyName),
+  Shown("FileDescription", &TVersionInfo::FileDescription),
+  Shown("FileVersion", &TVersionInfo::FileVersion),
+  Shown("InternalName", &TVersionInfo::InternalName),
+  Shown("LegalCopyright", &TVersionInfo::LegalCopyright),
+  Shown("LegalTradeMarks", &TVersionInfo::LegalTradeMarks),
+  Shown("OriginalFileName", &TVersionInfo::OriginalFileName),
+  Shown("PrivateBuild", &TVersionInfo::PrivateBuild),
+  Shown("ProductName", &TVersionInfo::ProductName),
+  Shown("ProductVersion", &TVersionInfo::ProductVersion),
+  Shown("SpecialBuild", &TVersionInfo::SpecialBuild),
+  Shown("FileOS", &TVersionInfo::FileOS),
+  Shown("FileType", &TVersionInfo::FileType),
+  Shown("FileSubType", &TVersionInfo::FileSubType));
+
+// FileName has no declared default: it starts as the running program's file,
+// which differs from program to program.
+QNT_PUBLISH(TVersionResource,
+  Prop::String("FileName", &TVersionResource::FileName, &TVersionResource::SetFileName),
+  Prop::Enum("Language", &TVersionResource::Language, &TVersionResource::SetLanguage, VersionLanguageInfo, lnUSEnglish),
+  Prop::Enum("CharacterSet", &TVersionResource::CharacterSet, &TVersionResource::SetCharacterSet,
+             VersionCharacterSetInfo, csMultilingual),
+  Prop::Object("VersionInfo", &TVersionResource::VersionInfo));
+
 unsigned LanguageIdentifier(TLanguage Language) {
   static const unsigned tail[] = {0x0804, 0x0807, 0x0809, 0x080A, 0x080C, 0x0810,
                                   0x0813, 0x0814, 0x0816, 0x081A, 0x0C0C, 0x100C};

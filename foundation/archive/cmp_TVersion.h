@@ -5,6 +5,7 @@
 
 #include "classlib/Classes.h"
 #include "classlib/DateUtils.h"
+#include "classlib/TypInfo.h"
 #include "foundation/types_Quillant.h"
 
 enum TLanguage {
@@ -21,6 +22,9 @@ enum TCharacterSet {
   csHebrew, csArabic
 };
 
+extern const TEnumInfo VersionLanguageInfo;
+extern const TEnumInfo VersionCharacterSetInfo;
+
 // The language identifier and code page of a string-table key; the base
 // exception with an empty message for a value outside the lists.
 unsigned LanguageIdentifier(TLanguage Language);
@@ -34,7 +38,9 @@ enum TFileVersionCompareResult { vcrError, vcrSame, vcrSourceNewer, vcrDestNewer
 
 TFileVersionCompareCriteria ConvertToVersionCompareCriteria(TOverwriteType Overwrite);
 
+// Published for reading: the values come from the file, never from a form.
 class TVersionInfo : public TPersistent {
+  QNT_PUBLISHED(TVersionInfo, TPersistent)
 public:
   const std::string& Comment() const { return FComment; }
   const std::string& CompanyName() const { return FCompanyName; }
@@ -62,6 +68,7 @@ private:
 };
 
 class TVersionResource : public TComponent {
+  QNT_PUBLISHED(TVersionResource, TComponent)
 public:
   explicit TVersionResource(TComponent* AOwner);
   ~TVersionResource() override;

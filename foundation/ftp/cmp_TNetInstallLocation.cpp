@@ -45,6 +45,25 @@ bool TCustomLoginInformation::FilledIn() const {
 
 // ---------------------------------------------------- TCustomNetInstallLocation
 
+// Port, Passive and Asynchronous stay public: forms give the server, the
+// account and the directory only.
+QNT_PUBLISH(TCustomLoginInformation,
+  Prop::String("Directory", &TCustomLoginInformation::Directory, &TCustomLoginInformation::SetDirectory, ""),
+  Prop::String("Hostname", &TCustomLoginInformation::Hostname, &TCustomLoginInformation::SetHostname, ""),
+  Prop::String("Password", &TCustomLoginInformation::Password, &TCustomLoginInformation::SetPassword, ""),
+  Prop::String("Username", &TCustomLoginInformation::Username, &TCustomLoginInformation::SetUsername, ""));
+QNT_PUBLISH(TLoginInformation);
+
+// The base publishes nothing (its descendant decides what forms give).
+QNT_PUBLISH(TCustomNetInstallLocation);
+// The location's login information is filled in place; OnDataReceivedNP is
+// attached at run time only.
+QNT_PUBLISH(TNetInstallLocation,
+  Prop::Object("LoginInformation", &TNetInstallLocation::LoginInformation),
+  Prop::Event("OnAfterLogin", &TNetInstallLocation::OnAfterLogin, &TNetInstallLocation::SetOnAfterLogin),
+  Prop::Event("OnBeforeLogin", &TNetInstallLocation::OnBeforeLogin, &TNetInstallLocation::SetOnBeforeLogin),
+  Prop::Event("OnDataReceived", &TNetInstallLocation::OnDataReceived, &TNetInstallLocation::SetOnDataReceived));
+
 TCustomNetInstallLocation::TCustomNetInstallLocation(TComponent* AOwner)
     : TComponent(AOwner), FLoginInformation(new TLoginInformation()) {
   FMyFTP = new TQlntFTP(this);

@@ -7,9 +7,11 @@
 #include <string>
 
 #include "classlib/Classes.h"
+#include "classlib/TypInfo.h"
 #include "foundation/ftp/cmp_TQlntFTP.h"
 
 class TCustomLoginInformation : public TPersistent {
+  QNT_PUBLISHED(TCustomLoginInformation, TPersistent)
 public:
   TCustomLoginInformation() = default;
   // Copies all seven values from another login information; anything else is
@@ -44,7 +46,9 @@ protected:
   std::string FUserName;
 };
 
-class TLoginInformation : public TCustomLoginInformation {};
+class TLoginInformation : public TCustomLoginInformation {
+  QNT_PUBLISHED(TLoginInformation, TCustomLoginInformation)
+};
 
 using TLoginEvent = std::function<void(TObject* Sender)>;
 using TDataReceivedEvent = std::function<void(TObject* Sender, const std::string& FileName, int32_t Bytes,
@@ -55,6 +59,7 @@ extern const char* const SFTPCouldNotLoginUserName;
 extern const char* const SFTPCouldNotLoginPassword;
 
 class TCustomNetInstallLocation : public TComponent {
+  QNT_PUBLISHED(TCustomNetInstallLocation, TComponent)
 public:
   explicit TCustomNetInstallLocation(TComponent* AOwner);
   ~TCustomNetInstallLocation() override;
@@ -100,6 +105,7 @@ private:
 };
 
 class TNetInstallLocation : public TCustomNetInstallLocation {
+  QNT_PUBLISHED(TNetInstallLocation, TCustomNetInstallLocation)
 public:
   using TCustomNetInstallLocation::TCustomNetInstallLocation;
 };

@@ -342,6 +342,24 @@ void TQlntSocket::Action() {
 
 // ------------------------------------------------------------------- TQlntFTP
 
+const TEnumInfo FTPModeInfo{"TFTPMode", {"fmDownload", "fmUpload", "fmGetDir"}};
+
+// The socket layer publishes nothing of its own (its table gives it its class
+// name); the client is what forms configure.
+QNT_PUBLISH(TQlntSocket);
+QNT_PUBLISH(TQlntFTP,
+  Prop::Boolean("Asynchronous", &TQlntFTP::Asynchronous, &TQlntFTP::SetAsynchronous, false),
+  Prop::String("Hostname", &TQlntFTP::Hostname, &TQlntFTP::SetHostname, ""),
+  Prop::Enum("Mode", &TQlntFTP::Mode, &TQlntFTP::SetMode, FTPModeInfo, fmDownload),
+  Prop::Boolean("Passive", &TQlntFTP::Passive, &TQlntFTP::SetPassive, true),
+  Prop::String("Password", &TQlntFTP::Password, &TQlntFTP::SetPassword, DefaultFTPPassword),
+  Prop::Integer("Port", &TQlntFTP::Port, &TQlntFTP::SetPort, 21),
+  Prop::String("URI", &TQlntFTP::URI, &TQlntFTP::SetURI, ""),
+  Prop::String("Username", &TQlntFTP::Username, &TQlntFTP::SetUsername, "ftp"),
+  Prop::Event("OnActionComplete", &TQlntFTP::OnActionComplete, &TQlntFTP::SetOnActionComplete),
+  Prop::Event("OnCancel", &TQlntFTP::OnCancel, &TQlntFTP::SetOnCancel),
+  Prop::Event("OnDataReceived", &TQlntFTP::OnDataReceived, &TQlntFTP::SetOnDataReceived));
+
 TQlntFTP::TQlntFTP(TComponent* AOwner) : TQlntSocket(AOwner), FPassword(DefaultFTPPassword) {}
 
 TQlntFTP::~TQlntFTP() {

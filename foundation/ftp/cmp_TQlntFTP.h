@@ -9,6 +9,7 @@
 
 #include "classlib/Classes.h"
 #include "classlib/Streams.h"
+#include "classlib/TypInfo.h"
 #include "foundation/ftp/cmp_TQlntTCPIP.h"
 
 // A WinSock socket handle; NoSocket is WinSock's INVALID_SOCKET.
@@ -40,6 +41,7 @@ constexpr int DefaultSocketTimeout = 60000;
 // message window. Every read waits at most Timeout milliseconds, in short
 // slices (pumping the thread's messages between them while Async is set).
 class TQlntSocket : public TComponent {
+  QNT_PUBLISHED(TQlntSocket, TComponent)
 public:
   explicit TQlntSocket(TComponent* AOwner);
   ~TQlntSocket() override;
@@ -125,6 +127,7 @@ private:
 extern std::atomic<bool> AbortDownload;
 
 enum TFTPMode { fmDownload, fmUpload, fmGetDir };
+extern const TEnumInfo FTPModeInfo;
 using TDataTransferProc = std::function<void(TObject* Sender, TFTPMode Mode, int32_t Bytes)>;
 using TFTPActionCompleteProc = std::function<void(TObject* Sender, TFTPMode Mode)>;
 using TNotifyEvent = std::function<void(TObject* Sender)>;
@@ -139,6 +142,7 @@ extern const char* const SFTPFileProcessError;
 // The FTP client: a control connection with the command and reply cycle, and
 // passive (or active) data connections for download, upload and listing.
 class TQlntFTP : public TQlntSocket {
+  QNT_PUBLISHED(TQlntFTP, TQlntSocket)
 public:
   explicit TQlntFTP(TComponent* AOwner);
   ~TQlntFTP() override;

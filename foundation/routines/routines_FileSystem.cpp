@@ -56,6 +56,17 @@ int ShowCommand(TplShowMode m) {
 }
 }  // namespace
 
+const TEnumInfo TplShowModeInfo{"TplShowMode", {"smNormal", "smMaximized", "smMinimized", "smHide"}};
+
+QNT_PUBLISH(TProgramLauncher,
+  Prop::String("Action", &TProgramLauncher::Action, &TProgramLauncher::SetAction, "Open"),
+  Prop::String("FileName", &TProgramLauncher::FileName, &TProgramLauncher::SetFileName, ""),
+  Prop::String("Parameters", &TProgramLauncher::Parameters, &TProgramLauncher::SetParameters, ""),
+  Prop::Enum("ShowMode", &TProgramLauncher::ShowMode, &TProgramLauncher::SetShowMode, TplShowModeInfo, smNormal),
+  Prop::String("StartDir", &TProgramLauncher::StartDir, &TProgramLauncher::SetStartDir, ""),
+  Prop::Integer("Timeout", &TProgramLauncher::Timeout, &TProgramLauncher::SetTimeout,
+                TProgramLauncher::InfiniteTimeout));
+
 TProgramLauncher::TProgramLauncher(TComponent* AOwner) : TComponent(AOwner) {}
 
 TProgramLauncher::~TProgramLauncher() { CloseProcess(); }

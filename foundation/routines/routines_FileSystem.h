@@ -5,6 +5,7 @@
 #include <string>
 
 #include "classlib/Classes.h"
+#include "classlib/TypInfo.h"
 
 class TOpenFolderDialog {
 public:
@@ -18,8 +19,10 @@ private:
 };
 
 enum TplShowMode { smNormal, smMaximized, smMinimized, smHide };
+extern const TEnumInfo TplShowModeInfo;
 
 class TProgramLauncher : public TComponent {
+  QNT_PUBLISHED(TProgramLauncher, TComponent)
 public:
   static constexpr int32_t InfiniteTimeout = -1;  // all bits set
 
