@@ -15,6 +15,13 @@
 
 namespace {
 
+// Whether an existing destination gives way to the source, by the verdict of
+// the version reader; a comparison that failed stops the operation.
+bool SourceWins(TFileVersionCompareResult Verdict) {
+  if (Verdict == vcrError) throw EQlntCompress("Error comparing file versions in TQlntCompress");
+  return Verdict == vcrSourceNewer;
+}
+
 const char* const kCorrupt =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
 const char* const kAborted = "Operation aborted by user";
@@ -330,17 +337,8 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
 
   bool newer = true;
   if (FileExists(target)) {
-    switch (TVersionResource::IsFileNewerHaveSource(h->Data.Date, h->Data.Version, target,
-                                                    ConvertToVersionCompareCriteria(FOverwrite))) {
-      case vcrError:
-        throw EQlntCompress("Error comparing file versions in TQlntCompress");
-      case vcrSame:
-      case vcrDestNewer:
-        newer = false;
-        break;
-      case vcrSourceNewer:
-        break;
-    }
+    newer = SourceWins(TVersionResource::IsFileNewerHaveSource(h->Data.Date, h->Data.Version, target,
+                                                               ConvertToVersionCompareCriteria(FOverwrite)));
     if (newer && FOnReplace) {
       FOnReplace(this, FFileStats);
       safe = SafeNamePart(FExtractName, name);
@@ -466,16 +464,8 @@ void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestP
   std::string target = DestPath;
   bool newer = true;
   if (FileExists(DestPath)) {
-    switch (TVersionResource::IsFileNewerByName(SourcePath, DestPath, ConvertToVersionCompareCriteria(FOverwrite))) {
-      case vcrError:
-        throw EQlntCompress("Error comparing file versions in TQlntCompress");
-      case vcrSame:
-      case vcrDestNewer:
-        newer = false;
-        break;
-      case vcrSourceNewer:
-        break;
-    }
+    newer = SourceWins(
+        TVersionResource::IsFileNewerByName(SourcePath, DestPath, ConvertToVersionCompareCriteria(FOverwrite)));
     if (newer && FOnReplace) {
       FOnReplace(this, FFileStats);
       target = IncludeTrailingBackslash(FExtractDirectory) + ExtractFileName(FExtractName);

@@ -122,19 +122,24 @@ int TLangFormatStrings::AddObject(const std::string& S, TObject* AObject) {
   return i;
 }
 
-// The lines are added without reparsing in between, so a bad line does not
-// stop the copy halfway; the language is reparsed once at the end.
-void TLangFormatStrings::AddStrings(const TStrings* Strings) {
+// Runs Edit with the per-line reparse switched off, then reparses once.
+void TLangFormatStrings::WithoutReparse(const std::function<void()>& Edit) {
   bool old = Language ? Language->DoUpdate : false;
   if (Language) Language->DoUpdate = false;
   try {
-    TStringList::AddStrings(Strings);
+    Edit();
   } catch (...) {
     if (Language) Language->DoUpdate = old;
     throw;
   }
   if (Language) Language->DoUpdate = old;
   Changed();
+}
+
+// The lines are added without reparsing in between, so a bad line does not
+// stop the copy halfway; the language is reparsed once at the end.
+void TLangFormatStrings::AddStrings(const TStrings* Strings) {
+  WithoutReparse([&] { TStringList::AddStrings(Strings); });
 }
 
 void TLangFormatStrings::Assign(const TPersistent* Source) {
@@ -195,16 +200,7 @@ void TLangFormatStrings::LoadFromFile(const std::string& FileName) {
 // Loaded whole before the one reparse, so a bad line leaves every line of the
 // stream in the list.
 void TLangFormatStrings::LoadFromStream(TStream* Stream) {
-  bool old = Language ? Language->DoUpdate : false;
-  if (Language) Language->DoUpdate = false;
-  try {
-    TStringList::LoadFromStream(Stream);
-  } catch (...) {
-    if (Language) Language->DoUpdate = old;
-    throw;
-  }
-  if (Language) Language->DoUpdate = old;
-  Changed();
+  WithoutReparse([&] { TStringList::LoadFromStream(Stream); });
 }
 
 void TLangFormatStrings::Move(int CurIndex, int NewIndex) {

@@ -10,6 +10,7 @@
 //   #              closes it
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,7 @@ public:
 
 private:
   void Changed();
+  void WithoutReparse(const std::function<void()>& Edit);
 };
 
 class TLanguage : public TPersistent {

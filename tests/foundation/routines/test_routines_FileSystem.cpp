@@ -112,33 +112,45 @@ BOOL CALLBACK FindOwnDialog(HWND h, LPARAM p) {
   return TRUE;
 }
 
-// Finds the folder browser of this process and answers it with Button once it
-// is up; takes a picture first when QNT_SCREENSHOT names a file.
-void AnswerFolderBrowser(int Button, std::atomic<bool>& answered, std::wstring select = L"") {
-  for (int i = 0; i < 200 && !answered; ++i) {
+// Answers the folder browser of this process with Button until Execute has
+// returned (done); the answer is sent again while the box stays up, since a
+// box still being built may not take it. Takes a picture first when
+// QNT_SCREENSHOT names a file.
+void AnswerFolderBrowser(int Button, std::atomic<bool>& done, std::atomic<bool>& answered, std::wstring select) {
+  DWORD lastPost = 0;
+  while (!done) {
     Sleep(50);
     HWND found = nullptr;
     EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&found));
-    if (!found) continue;
+    if (!found || (answered && GetTickCount() - lastPost < 2000)) continue;
     Sleep(300);
     if (!select.empty()) SendMessageW(found, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(select.c_str()));
-    if (const char* shot = std::getenv("QNT_SCREENSHOT")) {
+    if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && !answered) {
       std::string cmd = std::string("start /unix /usr/bin/import -window root ") + shot;
       _wsystem(Widen(cmd).c_str());
       Sleep(1500);
     }
     PostMessageW(found, WM_COMMAND, Button, 0);
     answered = true;
+    lastPost = GetTickCount();
   }
+}
+
+bool RunFolderBrowser(TOpenFolderDialog& dlg, int Button, const std::wstring& select, bool& answeredOut) {
+  std::atomic<bool> done{false}, answered{false};
+  std::thread t(AnswerFolderBrowser, Button, std::ref(done), std::ref(answered), select);
+  bool picked = dlg.Execute();
+  done = true;
+  t.join();
+  answeredOut = answered;
+  return picked;
 }
 }  // namespace
 
 TEST(FolderDialog, CancelKeepsThePreviousChoice) {
   TOpenFolderDialog dlg;
-  std::atomic<bool> answered{false};
-  std::thread t(AnswerFolderBrowser, IDCANCEL, std::ref(answered), std::wstring());
-  bool picked = dlg.Execute();
-  t.join();
+  bool answered = false;
+  bool picked = RunFolderBrowser(dlg, IDCANCEL, L"", answered);
   EXPECT_TRUE(answered);
   EXPECT_FALSE(picked);
   EXPECT_EQ(dlg.Path(), "");
@@ -147,10 +159,8 @@ TEST(FolderDialog, CancelKeepsThePreviousChoice) {
 TEST(FolderDialog, PickedFolderIsReturnedAsAPath) {
   std::string dir = WindowsDir;
   TOpenFolderDialog dlg;
-  std::atomic<bool> answered{false};
-  std::thread t(AnswerFolderBrowser, IDOK, std::ref(answered), Widen(dir));
-  bool picked = dlg.Execute();
-  t.join();
+  bool answered = false;
+  bool picked = RunFolderBrowser(dlg, IDOK, Widen(dir), answered);
   EXPECT_TRUE(picked);
   EXPECT_TRUE(SameText(dlg.Path(), dir)) << dlg.Path();
 }
