@@ -670,6 +670,20 @@ void TQlntFTP::WndProc(TMessage& Message) {
   TQlntSocket::WndProc(Message);
 }
 
+// A refused transfer leaves no data connection behind, and a lost control
+// connection ends the login.
+void TQlntFTP::AbandonTransferStart() {
+  CloseDataSocket();
+  if (FConnectionLost) DropConnection();
+}
+
+// Takes what the server still sends, then closes the data connection.
+void TQlntFTP::DrainDataSocket() {
+  while (ReadBlock() == drData) {
+  }
+  CloseDataSocket();
+}
+
 void TQlntFTP::Download() {
   if (FBusy) throw EQlntFTPBusy(Format(SFTPBusy, {"Download"}));
   if (!LoggedIn()) Login();
@@ -689,9 +703,7 @@ void TQlntFTP::Download() {
     Response();
     AcceptDataConnection();
   } catch (...) {
-    // A refused transfer leaves no data connection behind.
-    CloseDataSocket();
-    if (FConnectionLost) DropConnection();
+    AbandonTransferStart();
     throw;
   }
   FModeInternal = fmDownload;
@@ -721,9 +733,7 @@ void TQlntFTP::Download() {
 }
 
 void TQlntFTP::FinishDownload() {
-  while (ReadBlock() == drData) {
-  }
-  CloseDataSocket();
+  DrainDataSocket();
   // A transfer that ends early is no file, whatever the closing reply says.
   if (FSize > 0 && FReceived < FSize)
     throw EQlntFTPCode(Format("Only %d of %d bytes of %s arrived", {FReceived, FSize, FUrl}),
@@ -743,8 +753,7 @@ void TQlntFTP::Upload() {
     Response();
     AcceptDataConnection();
   } catch (...) {
-    CloseDataSocket();
-    if (FConnectionLost) DropConnection();
+    AbandonTransferStart();
     throw;
   }
   FModeInternal = fmUpload;
@@ -790,8 +799,7 @@ void TQlntFTP::GetDir(const std::string& DirName) {
     Response();
     AcceptDataConnection();
   } catch (...) {
-    CloseDataSocket();
-    if (FConnectionLost) DropConnection();
+    AbandonTransferStart();
     throw;
   }
   FModeInternal = fmGetDir;
@@ -814,9 +822,7 @@ void TQlntFTP::GetDir(const std::string& DirName) {
 }
 
 void TQlntFTP::FinishGetDir() {
-  while (ReadBlock() == drData) {
-  }
-  CloseDataSocket();
+  DrainDataSocket();
   // The client always returns to binary transfers.
   SendCommand("TYPE I");
   Response();

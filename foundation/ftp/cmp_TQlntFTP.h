@@ -216,6 +216,8 @@ private:
   // After a failed transfer: not busy, no data socket, and a control
   // connection that went out of step is dropped.
   void TransferFailed();
+  void AbandonTransferStart();
+  void DrainDataSocket();
   void SetAsyncSelect(TSocket Socket, unsigned Message, long Events);
   void WaitFinalReplyAsync();
   void DoReadNow();

@@ -143,17 +143,7 @@ void TLangFormatStrings::AddStrings(const TStrings* Strings) {
 }
 
 void TLangFormatStrings::Assign(const TPersistent* Source) {
-  if (Language) Language->DoUpdate = false;
-  try {
-    TStringList::Assign(Source);
-  } catch (...) {
-    if (Language) Language->DoUpdate = true;
-    throw;
-  }
-  if (Language) {
-    Language->DoUpdate = true;
-    Language->Update();
-  }
+  WithoutReparse([&] { TStringList::Assign(Source); });
 }
 
 void TLangFormatStrings::Clear() {
@@ -184,17 +174,7 @@ void TLangFormatStrings::Insert(int Index, const std::string& S) {
 }
 
 void TLangFormatStrings::LoadFromFile(const std::string& FileName) {
-  if (Language) Language->DoUpdate = false;
-  try {
-    TStringList::LoadFromFile(FileName);
-  } catch (...) {
-    if (Language) Language->DoUpdate = true;
-    throw;
-  }
-  if (Language) {
-    Language->DoUpdate = true;
-    Language->Update();
-  }
+  WithoutReparse([&] { TStringList::LoadFromFile(FileName); });
 }
 
 // Loaded whole before the one reparse, so a bad line leaves every line of the
