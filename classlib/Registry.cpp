@@ -130,6 +130,29 @@ bool TRegistry::DeleteKey(const std::string& Key) {
   return RegDeleteKeyW(BaseKey(relative), w.c_str()) == ERROR_SUCCESS;
 }
 
+bool TRegistry::DeleteKeyTree(const std::string& Key) {
+  bool relative = IsRelative(Key);
+  std::wstring w = Widen(relative ? Key : Key.substr(1));
+  if (w.find_first_not_of(L'\\') == std::wstring::npos) return false;  // never the base key itself
+  HKEY base = BaseKey(relative);
+  HKEY k = nullptr;
+  if (RegOpenKeyExW(base, w.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  std::vector<std::wstring> names;
+  wchar_t buf[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD len = 256;
+    if (RegEnumKeyExW(k, i, buf, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.emplace_back(buf, len);
+  }
+  RegCloseKey(k);
+  for (const std::wstring& n : names) {
+    TRegistry sub(FAccess);
+    sub.SetRootKey(base);
+    sub.DeleteKeyTree("\\" + Narrow(w + L"\\" + n));
+  }
+  return RegDeleteKeyW(base, w.c_str()) == ERROR_SUCCESS;
+}
+
 void TRegistry::CloseKey() {
   if (FCurrentKey == nullptr) return;
   if (!FLazyWrite) RegFlushKey(FCurrentKey);

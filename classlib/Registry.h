@@ -51,6 +51,9 @@ public:
   bool CreateKey(const std::string& Key);
   // Deletes one key (Windows NT refuses when it has subkeys).
   bool DeleteKey(const std::string& Key);
+  // Deletes Key with all its subkeys, deepest first (for systems that
+  // refuse to delete a key that has subkeys); true when Key is gone.
+  bool DeleteKeyTree(const std::string& Key);
   void CloseKey();
 
   bool HasSubKeys() const;

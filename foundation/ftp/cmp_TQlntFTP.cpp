@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "classlib/SysUtils.h"
+#include "classlib/Threads.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/ftp/ftpReply.h"
 
@@ -92,18 +93,7 @@ TQlntSocket::~TQlntSocket() {
   delete[] FBuffer;
 }
 
-void TQlntSocket::ProcessMessages() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    if (m.message == WM_QUIT) {
-      // Leave the quit request to the thread's own message loop.
-      PostQuitMessage(static_cast<int>(m.wParam));
-      break;
-    }
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
+void TQlntSocket::ProcessMessages() { ProcessThreadMessages(); }
 
 void TQlntSocket::RaisePendingWndProcError() {
   if (FWndProcError) {

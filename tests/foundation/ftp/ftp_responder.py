@@ -22,6 +22,9 @@ Scenario keys (all optional):
   abor          reply to ABOR during a transfer (default 426, then 226)
   idle_timeout  s: after s seconds without a command, "421 Timeout." and close
   chunk         bytes per send of a RETR (default 8192)
+  listen        "host:port" to serve the sessions on instead of a free port
+                of 127.0.0.1 (for a client with a fixed port); "PORT 0"
+                when it cannot be bound
 """
 import json
 import select
@@ -237,7 +240,15 @@ class Control(socketserver.StreamRequestHandler):
             return
         sc = json.loads(first)
         lst = socket.socket()
-        lst.bind(("127.0.0.1", 0))
+        lst.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        host, _, port = sc.get("listen", "127.0.0.1:0").rpartition(":")
+        try:
+            lst.bind((host, int(port)))
+        except OSError:
+            lst.close()
+            self.wfile.write(b"PORT 0\n")
+            self.wfile.flush()
+            return
         lst.listen(4)
         lst.settimeout(0.5)
         log = []

@@ -1,0 +1,222 @@
+// A start from a page: the earlier run's setup, or a download from the FTP
+// server on port 21 (the harness's vsftpd on 127.0.0.1, or a scripted
+// responder on another loopback address), and the start of the stub setup.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "classlib/DateUtils.h"
+#include "classlib/Registry.h"
+#include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
+#include "common/TestSupport.h"
+#include "foundation/ftp/FtpTestSupport.h"
+#include "webcontrol/FetchkitHost.h"
+#include "webcontrol/Fetchkit_TLB.h"
+
+using namespace fetchkit;
+
+namespace {
+
+// Port 21 belongs to the harness that holds its lock; the others skip.
+#define QNT_NEED_PORT21()                                                                    \
+  if (ftptest::Env("QNT_FTP21_DIR").empty()) {                                              \
+    if (ftptest::Env("CI") == "true") GTEST_FAIL() << "the harness started no FTP server on port 21"; \
+    GTEST_SKIP() << "no FTP server of ours on port 21 (another harness holds it)";          \
+  }
+
+std::string UniqueName(const std::string& Tag) {
+  return "qntstub-" + Tag + "-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) +
+         ".exe";
+}
+
+std::string StubProgram() { return testsupport::BinDir() + "\\qnt_fetchkit_stub.exe"; }
+
+// The stub on the port-21 server under Name (in its folder "kit").
+void PublishStub(const std::string& Name) {
+  std::string dir = ftptest::UnixPath(ftptest::Env("QNT_FTP21_DIR")) + "\\kit";
+  CreateDirectoryW(Widen(dir).c_str(), nullptr);
+  ASSERT_TRUE(CopyFileW(Widen(StubProgram()).c_str(), Widen(dir + "\\" + Name).c_str(), FALSE));
+}
+
+IDispatch* ControlFor(const std::string& Host, const std::string& Name, double Date = 0, int32_t Size = 0) {
+  IDispatch* d = CreateControl();
+  TPageBag bag;
+  bag.Set("HostName", Host);
+  bag.Set("Directory", "kit");
+  bag.Set("LoadingEXE", Name);
+  bag.Set("UserName", "anonymous");
+  bag.Set("Password", "guest@example.com");
+  bag.Set("SetupCreationDate", Format("%.10f", {Date}));
+  bag.Set("SetupSize", IntToStr(Size));
+  EXPECT_EQ(LoadBag(d, bag), S_OK);
+  return d;
+}
+
+bool WaitStarted(const std::string& Name, int TimeoutMs = 30000) {
+  return PumpUntil([&] { return !FindStartedStub(Name).empty(); }, TimeoutMs);
+}
+
+// A setup key of an earlier run, as the setup program writes it.
+void WriteSetupKey(const std::string& Sub, const std::string& Path, double Date, int32_t Size) {
+  TRegistry reg;
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(reg.OpenKey("\\SOFTWARE\\Quillant\\Install\\" + Sub, true));
+  if (!Path.empty()) reg.WriteString("Path", Path);
+  reg.WriteDateTime("CreationDate", Date);
+  reg.WriteInteger("Size", Size);
+}
+
+int32_t UniqueSize() { return static_cast<int32_t>(1000000 + (GetCurrentProcessId() * 7919 + GetTickCount()) % 1000000); }
+
+}  // namespace
+
+TEST(FetchkitDownload, ADownloadLandsInANewQntFolderAndStartsTheSetup) {
+  QNT_NEED_PORT21();
+  std::string name = UniqueName("dl");
+  PublishStub(name);
+  testsupport::DialogWatcher boxes;
+  IDispatch* d = ControlFor("127.0.0.1", name);
+  EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+  ASSERT_TRUE(WaitStarted(name)) << "the downloaded stub did not start";
+  std::string file = FindDownloaded(name);
+  EXPECT_EQ(testsupport::ReadFileText(file), testsupport::ReadFileText(StubProgram()));
+  EXPECT_EQ(ExtractFileName(ExcludeTrailingBackslash(ExtractFilePath(file))).substr(0, 3), "qnt");
+  // Started by its quoted path.
+  std::string cmd = testsupport::ReadFileText(FindStartedStub(name));
+  EXPECT_EQ(cmd.substr(0, 2), std::string("\"\0", 2));
+  EXPECT_TRUE(boxes.Dialogs().empty());
+  d->Release();
+}
+
+TEST(FetchkitDownload, AMatchingEarlierRunStartsItsSetupWithoutADownload) {
+  std::string dir = testsupport::ScratchDir("fetchkit-earlier");
+  std::string name = UniqueName("earlier");
+  std::string path = dir + "\\" + name;
+  ASSERT_TRUE(CopyFileW(Widen(StubProgram()).c_str(), Widen(path).c_str(), FALSE));
+  const double date = 40000.123456789;
+  const int32_t size = UniqueSize();
+  std::string key = "QntTest" + std::to_string(GetCurrentProcessId());
+  WriteSetupKey(key, path, date, size);
+  testsupport::DialogWatcher boxes;
+  // A host nothing answers on: any download attempt would fail with a box.
+  IDispatch* d = ControlFor("127.0.0.9", name, date + 0.4 / 86400, size);
+  EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+  EXPECT_TRUE(PumpUntil([&] { return FileExists(path + ".started"); }, 20000));
+  PumpFor(300);
+  EXPECT_TRUE(boxes.Dialogs().empty());
+  d->Release();
+  TRegistry reg;
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  reg.DeleteKey("\\SOFTWARE\\Quillant\\Install\\" + key);
+  testsupport::RemoveTree(dir);
+}
+
+TEST(FetchkitDownload, AnEarlierRunThatDoesNotMatchLeadsToADownload) {
+  QNT_NEED_PORT21();
+  std::string dir = testsupport::ScratchDir("fetchkit-nomatch");
+  const double date = 40001.5;
+  const int32_t size = UniqueSize();
+  struct Case {
+    const char* tag;
+    bool pathExists;
+    int32_t keySize;
+  } cases[] = {{"offbyone", true, size + 1}, {"nopath", false, size}};
+  for (const Case& c : cases) {
+    std::string name = UniqueName(c.tag);
+    PublishStub(name);
+    std::string local = dir + "\\" + name;
+    if (c.pathExists) {
+      ASSERT_TRUE(CopyFileW(Widen(StubProgram()).c_str(), Widen(local).c_str(), FALSE));
+    }
+    std::string key = std::string("QntTest-") + c.tag + std::to_string(GetCurrentProcessId());
+    WriteSetupKey(key, local, date, c.keySize);
+    IDispatch* d = ControlFor("127.0.0.1", name, date, size);
+    EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+    EXPECT_TRUE(WaitStarted(name)) << c.tag << ": no download started";
+    EXPECT_FALSE(FileExists(local + ".started")) << c.tag;
+    d->Release();
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    reg.DeleteKey("\\SOFTWARE\\Quillant\\Install\\" + key);
+  }
+  testsupport::RemoveTree(dir);
+}
+
+// The scripted responder on a loopback address of this test's own, port 21.
+class ResponderOn21 {
+public:
+  ResponderOn21(const std::string& Address, const std::string& Scenario)
+      : R("{\"listen\": \"" + Address + ":21\", " + Scenario.substr(1)) {}
+  ftptest::Responder R;
+};
+
+TEST(FetchkitDownload, AServerWithoutSizeStillCompletes) {
+  QNT_NEED_PORT21();
+  QNT_NEED_RESPONDER();
+  std::string name = UniqueName("nosize");
+  // The stub itself is not what the responder serves; the file it stores
+  // is started and fails to run as a program, which is reported.
+  ResponderOn21 srv("127.0.0.2", "{\"files\": {\"" + name + "\": 70000}, \"replies\": {\"SIZE\": \"550 No size.\"}}");
+  ASSERT_NE(srv.R.Port(), 0) << "127.0.0.2:21 taken";
+  testsupport::DialogWatcher boxes;
+  IDispatch* d = ControlFor("127.0.0.2", name);
+  EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return !FindDownloaded(name).empty() && !boxes.Dialogs().empty(); }, 30000));
+  EXPECT_EQ(testsupport::ReadFileText(FindDownloaded(name)), ftptest::ResponderContent(70000));
+  // Not a program: the start fails and says so with the code.
+  auto seen = boxes.Dialogs();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_NE(seen[0].Text.find("LOADER: Could not run the installation executable file. The WinExec return was "),
+            std::string::npos)
+      << seen[0].Text;
+  d->Release();
+}
+
+TEST(FetchkitDownload, RefusedLoginAndMissingFileStoreAndStartNothingAndEndTheRun) {
+  QNT_NEED_PORT21();
+  QNT_NEED_RESPONDER();
+  struct Case {
+    const char* tag;
+    const char* address;
+    std::string replies;
+  } cases[] = {{"login", "127.0.0.3", "{\"PASS\": \"530 Login incorrect.\"}"},
+               {"missing", "127.0.0.4", "{\"RETR\": \"550 Failed to open file.\"}"}};
+  for (const Case& c : cases) {
+    std::string name = UniqueName(c.tag);
+    ResponderOn21 srv(c.address, "{\"files\": {\"" + name + "\": 1000}, \"replies\": " + c.replies + "}");
+    ASSERT_NE(srv.R.Port(), 0) << c.address << ":21 taken";
+    testsupport::DialogWatcher boxes;
+    IDispatch* d = ControlFor(c.address, name);
+    EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.Dialogs().empty(); }, 30000)) << c.tag << ": no report";
+    PumpFor(200);
+    EXPECT_TRUE(FindDownloaded(name).empty()) << c.tag;
+    EXPECT_TRUE(FindStartedStub(name).empty()) << c.tag;
+    // The run is over: the next click starts again.
+    EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return boxes.Dialogs().size() >= 2; }, 30000)) << c.tag << ": no second start";
+    EXPECT_EQ(ftptest::Count(srv.R.LogWhenClosed(), "CONNECT"), 2) << c.tag;
+    d->Release();
+  }
+}
+
+TEST(FetchkitDownload, ASecondClickDuringADownloadStartsNothing) {
+  QNT_NEED_PORT21();
+  QNT_NEED_RESPONDER();
+  std::string name = UniqueName("twice");
+  // The transfer stops after a first part and waits: the download runs on.
+  ResponderOn21 srv("127.0.0.5", "{\"files\": {\"" + name + "\": 200000}, \"hold_after\": 40000}");
+  ASSERT_NE(srv.R.Port(), 0) << "127.0.0.5:21 taken";
+  IDispatch* d = ControlFor("127.0.0.5", name);
+  EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+  ASSERT_TRUE(PumpUntil([&] { return ftptest::Count(srv.R.Log(), "RETR") == 1; }, 20000));
+  EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+  IDispatch* other = ControlFor("127.0.0.5", name);  // another control of the page
+  EXPECT_EQ(CallMethod(other, DISPID_StartInstall), S_OK);
+  PumpFor(1000);
+  EXPECT_EQ(ftptest::Count(srv.R.Log(), "CONNECT"), 1);
+  other->Release();
+  d->Release();
+}

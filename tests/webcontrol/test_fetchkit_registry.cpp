@@ -1,0 +1,63 @@
+// Registration of Fetchkit.ocx and its removal (in a prefix of its own: it
+// unregisters the class that the other tests of the control use).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <comcat.h>
+
+#include <string>
+
+#include "classlib/Registry.h"
+#include "webcontrol/FetchkitHost.h"
+#include "webcontrol/Fetchkit_TLB.h"
+#include "webcontrol/fetchkit_SafeFactory.h"
+
+namespace {
+const std::string ClassKey = "\\CLSID\\{5EFFDA83-44CF-11D1-ACEE-444553540000}";
+const std::string Categories = ClassKey + "\\Implemented Categories";
+const std::string Scripting = Categories + "\\{7DD95801-9882-11CF-9FA9-00AA006C42C4}";
+const std::string Initializing = Categories + "\\{7DD95802-9882-11CF-9FA9-00AA006C42C4}";
+
+bool KeyExists(const std::string& Key) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_CLASSES_ROOT);
+  return reg.KeyExists(Key);
+}
+std::string Value(const std::string& Key, const std::string& Name = "") {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_CLASSES_ROOT);
+  if (!reg.OpenKeyReadOnly(Key)) return "<missing>";
+  return reg.ReadString(Name);
+}
+}  // namespace
+
+TEST(FetchkitRegistry, RegisterMarksTheControlSafeAndUnregisterRemovesEverything) {
+  OleInitialize(nullptr);
+  ASSERT_EQ(fetchkit::CallEntry("DllRegisterServer"), S_OK);
+  EXPECT_TRUE(KeyExists(Scripting));
+  EXPECT_TRUE(KeyExists(Initializing));
+  EXPECT_EQ(Value(Scripting), "");
+  EXPECT_TRUE(KeyExists(ClassKey + "\\Control"));
+  EXPECT_EQ(Value(ClassKey + "\\InprocServer32", "ThreadingModel"), "Apartment");
+  EXPECT_TRUE(SameText(Value(ClassKey + "\\InprocServer32"), fetchkit::OcxPath()));
+  EXPECT_EQ(Value(ClassKey + "\\TypeLib"), "{5EFFDA80-44CF-11D1-ACEE-444553540000}");
+  EXPECT_EQ(Value(ClassKey + "\\Version"), "1.0");
+  EXPECT_EQ(Value(ClassKey + "\\MiscStatus\\1"), "73728");  // 0x12000
+  EXPECT_EQ(Value("\\Fetchkit.FetchkitX\\Clsid"), "{5EFFDA83-44CF-11D1-ACEE-444553540000}");
+  EXPECT_TRUE(KeyExists("\\TypeLib\\{5EFFDA80-44CF-11D1-ACEE-444553540000}\\1.0"));
+
+  // What a browser asks before it lets a page script the control.
+  ICatInformation* cats = nullptr;
+  ASSERT_EQ(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatInformation,
+                             reinterpret_cast<void**>(&cats)),
+            S_OK);
+  CATID both[2] = {CATID_SafeForScripting, CATID_SafeForInitializing};
+  EXPECT_EQ(cats->IsClassOfCategories(CLASS_FetchkitX, 2, both, static_cast<ULONG>(-1), nullptr), S_OK);
+
+  ASSERT_EQ(fetchkit::CallEntry("DllUnregisterServer"), S_OK);
+  EXPECT_FALSE(KeyExists(Scripting));
+  EXPECT_FALSE(KeyExists(Categories));
+  EXPECT_FALSE(KeyExists(ClassKey));
+  EXPECT_FALSE(KeyExists("\\Fetchkit.FetchkitX"));
+  EXPECT_NE(cats->IsClassOfCategories(CLASS_FetchkitX, 2, both, static_cast<ULONG>(-1), nullptr), S_OK);
+  cats->Release();
+}

@@ -1,0 +1,93 @@
+// The ActiveX control FetchkitX: the web-install panel as a page sees it,
+// through the dual interface IFetchkitX and the page's parameters.
+#pragma once
+#include "classlib/ComObj.h"
+#include "webcontrol/Fetchkit_TLB.h"
+#include "webcontrol/cmp_TQlntFetchkit.h"
+
+class TFetchkitX : public TActiveXControl, public IFetchkitX {
+public:
+  TFetchkitX();
+
+  QNT_ACTIVEX_IUNKNOWN
+  QNT_ACTIVEX_IDISPATCH
+
+  TQlntFetchkit* DelphiControl() const { return FDelphiControl; }
+
+  HRESULT STDMETHODCALLTYPE Get_Directory(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Directory(BSTR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_DownloadingMsg_Engli(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_DownloadingMsg_Engli(BSTR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_LoadingEXE(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_LoadingEXE(BSTR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_LogonMsg_Engli(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_LogonMsg_Engli(BSTR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_HostName(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_HostName(BSTR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Password(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Password(BSTR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_SetupSize(LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_SetupSize(LONG Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Alignment(TxAlignment* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Alignment(TxAlignment Value) override;
+  HRESULT STDMETHODCALLTYPE Get_BevelInner(TxPanelBevel* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_BevelInner(TxPanelBevel Value) override;
+  HRESULT STDMETHODCALLTYPE Get_BevelOuter(TxPanelBevel* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_BevelOuter(TxPanelBevel Value) override;
+  HRESULT STDMETHODCALLTYPE Get_BevelWidth(LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_BevelWidth(LONG Value) override;
+  HRESULT STDMETHODCALLTYPE Get_BorderWidth(LONG* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_BorderWidth(LONG Value) override;
+  HRESULT STDMETHODCALLTYPE Get_BorderStyle(TxBorderStyle* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_BorderStyle(TxBorderStyle Value) override;
+  HRESULT STDMETHODCALLTYPE Get_DragCursor(SHORT* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_DragCursor(SHORT Value) override;
+  HRESULT STDMETHODCALLTYPE Get_DragMode(TxDragMode* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_DragMode(TxDragMode Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Enabled(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Enabled(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE Get_FullRepaint(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_FullRepaint(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Caption(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Caption(BSTR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Color(OLE_COLOR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Color(OLE_COLOR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Ctl3D(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Ctl3D(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Font(IFontDisp** Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Font(IFontDisp* Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Locked(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Locked(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE Get_ParentColor(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_ParentColor(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE Get_ParentCtl3D(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_ParentCtl3D(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Visible(VARIANT_BOOL* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Visible(VARIANT_BOOL Value) override;
+  HRESULT STDMETHODCALLTYPE Get_Cursor(SHORT* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_Cursor(SHORT Value) override;
+  HRESULT STDMETHODCALLTYPE Get_UserName(BSTR* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_UserName(BSTR Value) override;
+  HRESULT STDMETHODCALLTYPE Get_SetupCreationDate(DATE* Value) override;
+  HRESULT STDMETHODCALLTYPE Set_SetupCreationDate(DATE Value) override;
+  HRESULT STDMETHODCALLTYPE StartInstall() override;
+
+protected:
+  IDispatch* DualInterface() override { return static_cast<IFetchkitX*>(this); }
+  void DefinePropertyPages() override;
+  void EventSinkChanged(IUnknown* Sink) override;
+  void InitializeControl() override;
+  HRESULT PersistPropertyBagLoad(IPropertyBag* Bag, IErrorLog* Log) override;
+  HRESULT PersistPropertyBagSave(IPropertyBag* Bag, BOOL ClearDirty, BOOL SaveAll) override;
+
+private:
+  HRESULT GetString(BSTR* Value, const std::string& (TQlntFetchkit::*Getter)() const);
+  HRESULT SetString(BSTR Value, void (TQlntFetchkit::*Setter)(const std::string&));
+
+  TQlntFetchkit* FDelphiControl = nullptr;
+  IDispatch* FEvents = nullptr;  // the connected IFetchkitXEvents sink (not owned)
+};
+
+// Starts the library's units (the control's factory among them) once, on
+// the first call of an entry point rather than while the library loads.
+void EnsureFetchkitStarted();

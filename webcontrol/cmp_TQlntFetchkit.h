@@ -1,0 +1,143 @@
+// The web-install panel: clicked on a page (or called by a script), it starts
+// the setup that an earlier, unfinished run left on this computer, or else
+// downloads the setup by FTP on a worker thread, with a progress window, and
+// starts it. The whole start is carried by an ownerless copy of the panel,
+// made inside the library through its export RunInstall, so that it goes on
+// after the page and its control are gone.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "classlib/Classes.h"
+#include "classlib/Threads.h"
+#include "classlib/TypInfo.h"
+#include "foundation/ftp/cmp_TQlntFTP.h"
+
+class TfmFetchkit;
+class TQlntFetchkit;
+
+// The download of one start: logs on, downloads, stores the file as the
+// panel's RunEXE and hands each progress step to the user-interface thread.
+class TFTPThread : public TThread {
+public:
+  // Made suspended: the caller attaches its termination handler, then
+  // starts it.
+  explicit TFTPThread(TQlntFetchkit* AKit);
+  // Sets the process-wide cancel flag of downloads.
+  static void Abort();
+
+  bool Successful = false;
+  // What went wrong (empty after success or an abort).
+  const std::string& ErrorMessage() const { return FError; }
+
+protected:
+  void Execute() override;
+
+private:
+  void Run();
+  void DoDataReceived(TObject* Sender, TFTPMode Mode, int32_t Bytes);
+  void FTPComplete(TObject* Sender, TFTPMode Mode);
+  void SetFormProperties();
+
+  TQlntFTP* FTP = nullptr;
+  std::string FMessage;
+  int32_t FProgress = 0;
+  int64_t FTransferred = 0;
+  TQlntFetchkit* Kit;
+  std::string FError;
+};
+
+// A start is in progress (from a click until the run ends).
+extern bool AlreadyClicked;
+
+class TQlntFetchkit : public TComponent {
+  QNT_PUBLISHED(TQlntFetchkit, TComponent)
+public:
+  explicit TQlntFetchkit(TComponent* AOwner);
+  ~TQlntFetchkit() override;
+
+  // From another panel: every published string property by name, then
+  // SetupCreationDate and SetupSize.
+  void Assign(const TPersistent* Source) override;
+  // The click: the OnClick handler with the bevel flat, then StartInstall.
+  virtual void Click();
+
+  void StartInstall();
+  void StartInstall2();
+  void LaunchEXE();
+  std::string GetLogonMsg() const;
+  std::string GetDownloadingMsg() const;
+  // The setup that an earlier run of the same setup left ("" when none).
+  std::string GetPreviouslyDownloadedExecutable() const;
+
+  std::string RunEXE;
+  const std::string& TempDir() const { return FTempDir; }
+  TfmFetchkit* ProgressForm() const { return fmFetchkit; }
+  TFTPThread* Thread() const { return FTPThread; }
+
+  double SetupCreationDate() const { return FSetupCreationDate; }
+  void SetSetupCreationDate(double Value) { FSetupCreationDate = Value; }
+  int32_t SetupSize() const { return FSetupSize; }
+  void SetSetupSize(int32_t Value) { FSetupSize = Value; }
+
+#define QNT_FETCHKIT_STRING(N) \
+  const std::string& N() const { return F##N; } \
+  void Set##N(const std::string& Value) { F##N = Value; }
+  QNT_FETCHKIT_STRING(Directory)
+  QNT_FETCHKIT_STRING(LoadingEXE)
+  QNT_FETCHKIT_STRING(HostName)
+  QNT_FETCHKIT_STRING(UserName)
+  QNT_FETCHKIT_STRING(Password)
+  QNT_FETCHKIT_STRING(DownloadingMsgLang)
+  QNT_FETCHKIT_STRING(LogonMsgLang)
+  QNT_FETCHKIT_STRING(DownloadingMsg_Engli)
+  QNT_FETCHKIT_STRING(LogonMsg_Engli)
+#undef QNT_FETCHKIT_STRING
+
+  // A caption kept for the panel (the window's own once it has one).
+  const std::string& Caption() const { return FCaption; }
+  void SetCaption(const std::string& Value) { FCaption = Value; }
+  int BorderWidth() const { return FBorderWidth; }
+  void SetBorderWidth(int Value) { FBorderWidth = Value; }
+  TNotifyEvent OnClick;
+
+private:
+  friend class TFTPThread;
+  void ThreadDone(TObject* Sender);
+  void DoAbortClick(TObject* Sender);
+  void ReportError(const std::string& Message);
+
+  TFTPThread* FTPThread = nullptr;
+  TfmFetchkit* fmFetchkit = nullptr;
+  std::string FTempDir;
+  std::string FCaption;
+  int FBorderWidth = 0;
+
+  std::string FDirectory, FLoadingEXE, FHostName, FUserName, FPassword;
+  double FSetupCreationDate = 0.0;
+  int32_t FSetupSize = 0;
+  std::string FDownloadingMsg_ChSim, FDownloadingMsg_Czech, FDownloadingMsg_Danis, FDownloadingMsg_Engli,
+      FDownloadingMsg_Frenc, FDownloadingMsg_Germa, FDownloadingMsg_Greek, FDownloadingMsg_Hebre,
+      FDownloadingMsg_Itali, FDownloadingMsg_Japan, FDownloadingMsg_Korea, FDownloadingMsg_Portu,
+      FDownloadingMsg_Russi, FDownloadingMsg_Spani, FDownloadingMsg_Vietn;
+  std::string FDownloadingMsgLang;
+  std::string FLogonMsg_ChSim, FLogonMsg_Czech, FLogonMsg_Danis, FLogonMsg_Engli, FLogonMsg_Frenc,
+      FLogonMsg_Germa, FLogonMsg_Greek, FLogonMsg_Hebre, FLogonMsg_Itali, FLogonMsg_Japan, FLogonMsg_Korea,
+      FLogonMsg_Portu, FLogonMsg_Russi, FLogonMsg_Spani, FLogonMsg_Vietn;
+  std::string FLogonMsgLang;
+};
+
+// Looks among the published string properties of Comp's class (own and
+// inherited) for PropName, ignoring case: true with its value, else false
+// with ResultString empty.
+bool GetPropertyValueAsString(const TPersistent* Comp, const std::string& PropName, std::string& ResultString);
+// Sets the published string property of that name (ignoring case); false
+// when there is none.
+bool SetPropertyValueAsString(TPersistent* Comp, const std::string& PropName, const std::string& Value);
+// The full path of the control library's own file.
+std::string GetLibraryName();
+
+// The library's export: makes the ownerless copy of QKit that carries the
+// start. Exported undecorated by name.
+extern "C" void RunInstall(TQlntFetchkit* QKit);
+using TRunInstall = void (*)(TQlntFetchkit* QKit);
