@@ -1,7 +1,7 @@
 # Sourced by the README's commands: installs what is missing (Debian 12, as root).
 qnt_deps() {
   local pkgs=(cmake ninja-build python3 git
-    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev mingw-w64-tools
     wine wine64 xvfb xauth x11-utils xdotool imagemagick
     vsftpd googletest clang libclang-rt-14-dev zlib1g-dev)
   local missing=()

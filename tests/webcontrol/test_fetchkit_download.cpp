@@ -220,3 +220,30 @@ TEST(FetchkitDownload, ASecondClickDuringADownloadStartsNothing) {
   other->Release();
   d->Release();
 }
+
+TEST(FetchkitDownload, AFailedStartIsAnErrorOfTheCallAndEndsTheRun) {
+  // The earlier run's file is no program: the start fails inside the call.
+  std::string dir = testsupport::ScratchDir("fetchkit-badexe");
+  std::string path = dir + "\\not a program.exe";
+  testsupport::WriteFileText(path, "text, not a program");
+  const double date = 40002.25;
+  const int32_t size = UniqueSize();
+  std::string key = "QntTestBad" + std::to_string(GetCurrentProcessId());
+  WriteSetupKey(key, path, date, size);
+  IDispatch* d = ControlFor("127.0.0.9", "unused.exe", date, size);
+  for (int click = 0; click < 2; ++click) {  // the second is no silent no-op
+    EXCEPINFO info = {};
+    EXPECT_EQ(CallMethod(d, DISPID_StartInstall, &info), DISP_E_EXCEPTION) << "click " << click;
+    std::string text = info.bstrDescription ? Narrow(info.bstrDescription, SysStringLen(info.bstrDescription)) : "";
+    EXPECT_EQ(text.rfind("LOADER: Could not run the installation executable file. The WinExec return was ", 0), 0u)
+        << text;
+    SysFreeString(info.bstrDescription);
+    SysFreeString(info.bstrSource);
+    SysFreeString(info.bstrHelpFile);
+  }
+  d->Release();
+  TRegistry reg;
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  reg.DeleteKey("\\SOFTWARE\\Quillant\\Install\\" + key);
+  testsupport::RemoveTree(dir);
+}

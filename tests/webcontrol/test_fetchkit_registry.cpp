@@ -51,13 +51,13 @@ TEST(FetchkitRegistry, RegisterMarksTheControlSafeAndUnregisterRemovesEverything
                              reinterpret_cast<void**>(&cats)),
             S_OK);
   CATID both[2] = {CATID_SafeForScripting, CATID_SafeForInitializing};
-  EXPECT_EQ(cats->IsClassOfCategories(CLASS_FetchkitX, 2, both, static_cast<ULONG>(-1), nullptr), S_OK);
+  EXPECT_EQ(cats->IsClassOfCategories(CLASS_FetchkitX, 2, both, 0, both), S_OK);
 
   ASSERT_EQ(fetchkit::CallEntry("DllUnregisterServer"), S_OK);
   EXPECT_FALSE(KeyExists(Scripting));
   EXPECT_FALSE(KeyExists(Categories));
   EXPECT_FALSE(KeyExists(ClassKey));
   EXPECT_FALSE(KeyExists("\\Fetchkit.FetchkitX"));
-  EXPECT_NE(cats->IsClassOfCategories(CLASS_FetchkitX, 2, both, static_cast<ULONG>(-1), nullptr), S_OK);
+  EXPECT_NE(cats->IsClassOfCategories(CLASS_FetchkitX, 2, both, 0, both), S_OK);
   cats->Release();
 }
