@@ -19,7 +19,6 @@ const TEnumInfo InstallFileTypeInfo{
     {"iftNormal", "iftJustADLL", "iftApplicationSpecificDLL", "iftVendorSharedDLL", "iftSystemWideDLL"}};
 const TEnumInfo OverwriteTypeInfo{"TOverwriteType", {"owAlways", "owNever", "owVersion", "owDate", "owVersionDate"}};
 
-QNT_PUBLISH(TRepository);
 QNT_PUBLISH(TCustomInstallFile);
 
 using TIF = TInstallFile;
@@ -80,11 +79,6 @@ bool HasOLESelfRegister(const std::string& Path) {
   return VerQueryValueW(block.data(), key, &value, &len) != 0;
 }
 }  // namespace
-
-void TRepository::Assign(const TPersistent* Source) {
-  if (dynamic_cast<const TRepository*>(Source)) return;
-  TPersistent::Assign(Source);
-}
 
 TCustomInstallFile::TCustomInstallFile(TComponent* AOwner) : TFileRelated(AOwner), FRepository(new TRepository()) {
   FAutomaticInstallation = true;

@@ -1,5 +1,7 @@
 #include "engine/files/InstallFileFixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 
 #include "classlib/Streams.h"
@@ -11,7 +13,7 @@ QNT_PUBLISH(TRecordingPage);
 
 TTestController::TTestController(TComponent* AOwner) : TFileContainer(AOwner) {
   MainInstall = this;
-  MainInstallProductName = [] { return std::string(fixtures::Product); };
+  MainInstallProductName = [] { return fixtures::Product(); };
 }
 
 TTestController::~TTestController() { MainInstallProductName = nullptr; }
@@ -25,8 +27,12 @@ void TRecordingPage::HandleExternalComponentCall(TInstallContainer*, int Compone
 }
 
 namespace fixtures {
-const char* const Product = "QntFilesTest";
-std::string RecordKey() { return UninstallKeyFor(Product); }
+std::string Product() {
+  // Tests run side by side in one prefix: each writes a record of its own.
+  const testing::TestInfo* t = testing::UnitTest::GetInstance()->current_test_info();
+  return t ? std::string("Qnt-") + t->test_suite_name() + "-" + t->name() : "Qnt-files";
+}
+std::string RecordKey() { return UninstallKeyFor(Product()); }
 
 void Pack(const std::string& Archive, const std::string& Dir, const std::vector<std::string>& Names) {
   QlntCompress->SetCompressedFile(Archive);

@@ -44,7 +44,7 @@ public:
 };
 
 namespace fixtures {
-extern const char* const Product;  // the product name of the test controller
+std::string Product();  // the product name of the test controller: one per test
 std::string RecordKey();           // its uninstall key
 // Packs each file of Dir named in Names into Archive (a new one), entry
 // names Dir\Name.

@@ -182,7 +182,7 @@ protected:
 TEST_F(Download, RecordAdoptionAbortAndFailure) {
   QNT_NEED_VSFTPD();
   // A failed transfer (the server has no such file) leaves nothing behind.
-  EXPECT_ANY_THROW(FGroup->DownloadRemoteFile());
+  EXPECT_THROW(FGroup->DownloadRemoteFile(), IENetInstallLocation);
   EXPECT_EQ(FGroup->NetArchiveFile(), "");
   EXPECT_FALSE(FGroup->DownloadedRemoteFile());
   EXPECT_EQ(Record(), "");
@@ -190,12 +190,18 @@ TEST_F(Download, RecordAdoptionAbortAndFailure) {
   WriteBytes(ftptest::UnixPath(FAnon + "/QntDownloaded.1"), FPayload);
   // Cancel from a progress handler: the partial file goes, nothing recorded.
   FGroup->SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t, int32_t) { AbortDownload = true; });
+  TNetInstallLocation aborted(nullptr);
+  aborted.LoginInformation()->Assign(FLocation->LoginInformation());
+  FGroup->SetNetLocation(&aborted);
   EXPECT_THROW(FGroup->DownloadRemoteFile(), EAIUserAbort);
   EXPECT_EQ(FGroup->NetArchiveFile(), "");
   EXPECT_EQ(Record(), "");
   AbortDownload = false;
 
   FGroup->SetOnDataReceived(nullptr);
+  TNetInstallLocation fresh(nullptr);
+  fresh.LoginInformation()->Assign(FLocation->LoginInformation());
+  FGroup->SetNetLocation(&fresh);
   FGroup->DownloadRemoteFile();
   const std::string local = FGroup->NetArchiveFile();
   EXPECT_TRUE(SameText(ExtractFileExt(local), ".1"));

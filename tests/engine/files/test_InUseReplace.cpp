@@ -128,6 +128,7 @@ TEST_F(InUse, WithoutAControllerAFailedMoveIsAnError) {
   auto saved = DelayedMoveFile;
   DelayedMoveFile = [](const std::string&, const std::string&) { return false; };
   MainInstall = nullptr;
+  FFile->SetNet(false);  // without a controller the distribution counts as a network one
   EXPECT_THROW(FFile->Install(), IECustomInstallFile);
   MainInstall = FController;
   DelayedMoveFile = saved;
