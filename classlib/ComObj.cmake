@@ -1,0 +1,3 @@
+# COM errors and the DDE client conversation.
+list(APPEND CLASSLIB_WIN32_SOURCES ComObj.cpp DdeMan.cpp)
+list(APPEND CLASSLIB_WIN32_LIBS ole32 uuid user32)
