@@ -74,7 +74,7 @@ TEST_F(ProgramManagerClient, ReadsGroupFieldsAndFindsItemsWithCase) {
   PM->SetCurrentGroup("G");
   // Description and CommandLine lose two levels of quotes, the others one.
   EXPECT_EQ(PM->Description(1), "Help");
-  EXPECT_EQ(PM->CommandLine(1), "C:\\P\\h.exe\" x");
+  EXPECT_EQ(PM->CommandLine(1), "C:\\P\\h.exe\"\" x");  // quotes inside stay
   EXPECT_EQ(PM->DefaultDirectory(1), "C:\\P");
   EXPECT_EQ(PM->IconPath(1), "C:\\P\\i.ico");
   EXPECT_EQ(PM->X(1), "10");
@@ -82,7 +82,7 @@ TEST_F(ProgramManagerClient, ReadsGroupFieldsAndFindsItemsWithCase) {
   EXPECT_EQ(PM->IconIndex(1), "3");
   EXPECT_EQ(PM->ShortcutKey(1), "Ctrl+H");
   EXPECT_EQ(PM->DefaultDirectory(2), "");  // "" loses its opening quote, then its closing one
-  EXPECT_EQ(PM->IconPath(2), "\"");        // a lone quote stays
+  EXPECT_EQ(PM->IconPath(2), "");          // a lone quote is a closing one
   EXPECT_EQ(PM->Description(0), "");
   EXPECT_EQ(PM->Description(3), "");
   EXPECT_EQ(PM->ItemIndexOf("Read me"), 2);
