@@ -136,11 +136,26 @@ TCustomBaseInstallDlg::TCustomBaseInstallDlg(TComponent* AOwner) : TInstallObjec
 TCustomBaseInstallDlg::~TCustomBaseInstallDlg() {
   // Told first, while this is still a page component to the managers.
   AnnounceDestruction();
+  RemoveBIFEntry(FEntry);
   if (FDialog) FDialog->RemoveFreeNotification(this);
   delete FThemeBitmap;
 }
 
-void TCustomBaseInstallDlg::SetDialog(TBaseQuillantForm* Value) {
+void TCustomBaseInstallDlg::RegisterPage(TFormClass FormClass, TManagerType ManagerType, int32_t DefaultOrder,
+                                         int StandAloneCode) {
+  FDlgOrder = DefaultOrder;
+  FStandAloneCode = StandAloneCode;
+  FEntry = AddToBIFList(FormClass, this, nullptr);
+  FDialogManager = LinkToManager(ManagerType);
+}
+
+void TCustomBaseInstallDlg::HandleExternalComponentCall(TInstallContainer* Container, int ComponentCall,
+                                                        TObject* PO) {
+  TInstallObject::HandleExternalComponentCall(Container, ComponentCall, PO);
+  if (!FDialogManager && FStandAloneCode != 0 && ComponentCall == FStandAloneCode) Execute();
+}
+
+void TCustomBaseInstallDlg::SetDialog(TForm* Value) {
   if (Value == FDialog) return;
   if (FDialog) FDialog->RemoveFreeNotification(this);
   FDialog = Value;
@@ -185,15 +200,19 @@ void TCustomBaseInstallDlg::Translate() {
 void TCustomBaseInstallDlg::AssignDialogProperties() {
   if (!FDialog)
     throw Exception(Format(TSE("Cannot AssignDialogProperties for %s because the Dialog is Nil"), {Name()}));
-  FDialog->SetAutoSetFont(FAutoSetFont);
-  FDialog->SetAutoTranslate(FAutoTranslate);
-  FDialog->SetContainer(Container());
-  FDialog->SetOverrideMainTranslator(FOverrideMainTranslator);
-  FDialog->SetTranslateIntoLanguage(FTranslateIntoLanguage);
+  if (auto* q = dynamic_cast<TBaseQuillantForm*>(FDialog)) {
+    q->SetAutoSetFont(FAutoSetFont);
+    q->SetAutoTranslate(FAutoTranslate);
+    q->SetContainer(Container());
+    q->SetOverrideMainTranslator(FOverrideMainTranslator);
+    q->SetTranslateIntoLanguage(FTranslateIntoLanguage);
+    // A new form's texts are in the language it was designed in, whatever
+    // language the previous form of this component was left in.
+    FCurrentLanguage = q->CurrentLanguage();
+  } else {
+    FCurrentLanguage = qlEnglish;
+  }
   if (auto* f = dynamic_cast<TBaseInstallForm*>(FDialog)) f->SetDC(this);
-  // A new form's texts are in the language it was designed in, whatever
-  // language the previous form of this component was left in.
-  FCurrentLanguage = FDialog->CurrentLanguage();
   Translate();
 }
 
@@ -201,6 +220,7 @@ void TCustomBaseInstallDlg::StandAloneLook(TBaseInstallForm* Form) {
   if (!Form) return;
   if (Form->BackButton) Form->BackButton->SetVisible(false);
   for (TBitBtn* b : Form->OkButtons) b->SetModalResult(mrOk);
+  if (Form->ThemeImage) AssignTheme(Form->ThemeImage->Picture());
 }
 
 void TCustomBaseInstallDlg::AssignTheme(TPicture* Image) {
@@ -226,7 +246,7 @@ bool TCustomBaseInstallDlg::Execute() {
 
 bool TCustomBaseInstallDlg::ExecuteUnique() {
   if (!IsIncluded()) return true;
-  TBaseQuillantForm* form = CreateFormOf<TBaseQuillantForm>(GetDialogClassType(), Application);
+  TForm* form = CreateFormOf<TForm>(GetDialogClassType(), Application);
   if (!form) throw Exception(Format(TSE("Cannot AssignDialogProperties for %s because the Dialog is Nil"), {Name()}));
   SetDialog(form);
   int mr = mrNone;

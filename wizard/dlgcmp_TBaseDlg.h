@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "classlib/Buttons.h"
+#include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/Graphics.h"
 #include "engine/cmp_TInstallContainer.h"
@@ -29,6 +30,7 @@ enum TManagerType {
 extern const TEnumInfo ManagerTypeInfo;
 
 class TDialogManager;
+class TBIFEntry;
 class TBaseInstallForm;
 class TBaseDuringCopyForm;
 class TBaseChangeDiskForm;
@@ -47,6 +49,15 @@ T* CreateFormOf(TFormClass FormClass, TComponent* AOwner) {
   return t;
 }
 
+// The component named Name that Root owns, as a T; an Exception naming both
+// when there is none (a form resource that lost a control).
+template <class T>
+T* FindChild(TComponent* Root, const std::string& Name) {
+  T* t = dynamic_cast<T*>(Root->FindComponent(Name));
+  if (!t) throw Exception(Root->ClassName() + " has no " + Name);
+  return t;
+}
+
 // --------------------------------------------------------------------------
 // Page component.
 class TCustomBaseInstallDlg : public TInstallObject {
@@ -62,8 +73,8 @@ public:
   TQlntLanguage CurrentLanguage() const { return FCurrentLanguage; }
   void SetCurrentLanguage(TQlntLanguage Value) { FCurrentLanguage = Value; }
   // The live page form; nullptr whenever none exists.
-  TBaseQuillantForm* Dialog() const { return FDialog; }
-  void SetDialog(TBaseQuillantForm* Value);
+  TForm* Dialog() const { return FDialog; }
+  void SetDialog(TForm* Value);
   TDialogManager* DialogManager() const { return FDialogManager; }
   // Inserts into the new manager first (a refused insertion changes
   // nothing), then leaves the old one.
@@ -100,8 +111,16 @@ public:
   int RegisteredType() override { return cDialog; }
   void LanguageSwitch(TQlntLanguage NewLanguageIdent) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  // Inherited handling; then, without a manager, Execute on the page's own
+  // code (StandAloneCode).
+  void HandleExternalComponentCall(TInstallContainer* Container, int ComponentCall, TObject* PO) override;
 
 protected:
+  // A wizard page component's start: its component entry for FormClass in
+  // the page list, and its manager found by type (set directly: the stored
+  // DialogManager goes through SetDialogManager when the module is read).
+  void RegisterPage(TFormClass FormClass, TManagerType ManagerType, int32_t DefaultOrder, int StandAloneCode);
+  int FStandAloneCode = 0;
   // The look every wizard page gives its form when run by its component:
   // Back hidden, Next (and Finish) closing a modal form with OK, the theme
   // picture from the component or the resource.
@@ -116,13 +135,14 @@ private:
   bool FAutoSetFont = true;
   bool FAutoTranslate = true;
   TQlntLanguage FCurrentLanguage = qlEnglish;
-  TBaseQuillantForm* FDialog = nullptr;
+  TForm* FDialog = nullptr;
   int32_t FDlgOrder = 0;
   bool FOverrideMainTranslator = false;
   TPicture* FThemeBitmap;
   TQlntLanguage FTranslateIntoLanguage = qlUser;
   TNotifyEvent FOnBeforeExecute;
   TNotifyEvent FOnAfterExecute;
+  TBIFEntry* FEntry = nullptr;
 };
 
 // Publishes the page settings; the wizard page components derive from it.
@@ -168,6 +188,8 @@ public:
   // the pages that have one) and Back; set by each page form.
   std::vector<TBitBtn*> OkButtons;
   TControl* BackButton = nullptr;
+  // The picture at the left (its image named ThemeBitmap), or nullptr.
+  TImage* ThemeImage = nullptr;
 
 protected:
   // The owning wizard window, or nullptr.
