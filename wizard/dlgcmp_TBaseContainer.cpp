@@ -2,40 +2,6 @@
 
 #include "classlib/FormReader.h"
 
-// ------------------------------------------------------------ navigation
-
-bool TWizardNavigation::ChangeTo(int Number, TChangeToDir Dir) {
-  // Iterative form of "a skipping page passes the call on to its neighbour".
-  for (;;) {
-    if (Number < 0 || Number >= Count()) return false;
-    if (!Skips(Number)) break;
-    Number += Dir == cdBack ? -1 : 1;
-  }
-  Current = Number;
-  Show(Number);
-  return true;
-}
-
-void TWizardNavigation::Next() {
-  const int remembered = Current;
-  if (!ChangeTo(Current + 1, cdNext)) ChangeTo(Current + 1, cdBack);
-  if (Current == remembered && Finish) Finish();
-}
-
-void TWizardNavigation::Previous() {
-  if (!ChangeTo(Current - 1, cdBack)) ChangeTo(Current - 1, cdNext);
-}
-
-bool TWizardNavigation::IsFirst() const {
-  for (int i = 0; i < Current; ++i)
-    if (!Skips(i)) return false;
-  return true;
-}
-
-bool TWizardNavigation::IsLast() const { return Current == Count() - 1; }
-
-bool TWizardNavigation::Start() { return ChangeTo(0, cdBack) || ChangeTo(0, cdNext); }
-
 // ------------------------------------------------------------ window
 
 QNT_PUBLISH(TBaseFormContainer);

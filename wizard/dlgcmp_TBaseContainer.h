@@ -8,45 +8,8 @@
 
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
+#include "wizard/WizardRules.h"
 #include "wizard/dlgcmp_TBaseDlg.h"
-
-enum TChangeToDir { cdNext, cdBack };
-
-// Sorts by Order, smaller first, with the wizard's exchange sort: for each
-// position, every later element of smaller Order is swapped into it. Not
-// stable: elements of equal Order may change their relative order, and which
-// way they go is part of how a wizard looks, so no other sort will do.
-template <class T, class OrderOf>
-void ExchangeSortByOrder(std::vector<T>& Items, OrderOf Order) {
-  const size_t n = Items.size();
-  for (size_t i = 0; i < n; ++i)
-    for (size_t j = i + 1; j < n; ++j)
-      if (Order(Items[i]) > Order(Items[j])) std::swap(Items[i], Items[j]);
-}
-
-// Movement over pages that may skip, apart from any window: the pages are
-// counted and asked whether they skip each time; Show makes one current.
-class TWizardNavigation {
-public:
-  std::function<int()> Count;
-  std::function<bool(int)> Skips;
-  std::function<void(int)> Show;
-  std::function<void()> Finish;  // Next passed the last page
-
-  int Current = -1;
-
-  // Shows page Number, or the nearest page in direction Dir that does not
-  // skip; false when none is shown.
-  bool ChangeTo(int Number, TChangeToDir Dir);
-  void Next();
-  void Previous();
-  // Every page before the current one skips.
-  bool IsFirst() const;
-  // The current page is the last one (pages that skip count).
-  bool IsLast() const;
-  // Opens on the first page that does not skip; false when every page skips.
-  bool Start();
-};
 
 class TBaseFormContainer : public TForm {
   QNT_PUBLISHED(TBaseFormContainer, TForm)

@@ -18,15 +18,8 @@
 #include "classlib/Forms.h"
 #include "classlib/Graphics.h"
 #include "engine/cmp_TInstallContainer.h"
+#include "wizard/WizardRules.h"
 
-enum TManagerType {
-  dmBeforeInstall,
-  dmAfterGoodInstall,
-  dmAfterBadInstall,
-  dmDuringCopyFiles,
-  dmChangeDisk,
-  dmReboot,
-};
 extern const TEnumInfo ManagerTypeInfo;
 
 class TDialogManager;
@@ -302,10 +295,6 @@ constexpr int ulWizardComponents = ulWizard + 20;
 
 // --------------------------------------------------------------------------
 // Dialog manager.
-
-// What a manager does with a broadcast code.
-enum TManagerAction { maNone, maExecute, maUpdateFile, maUpdateDownload, maCloseCopyForms, maChangeDisk };
-TManagerAction ManagerActionFor(TManagerType ManagerType, int ComponentCall);
 
 class TDialogManager : public TInstallObject {
   QNT_PUBLISHED(TDialogManager, TInstallObject)

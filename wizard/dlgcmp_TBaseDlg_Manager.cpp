@@ -4,27 +4,6 @@
 #include "wizard/dlgcmp_TBaseContainer.h"
 #include "wizard/dlgcmp_TBaseDlg.h"
 
-TManagerAction ManagerActionFor(TManagerType ManagerType, int ComponentCall) {
-  switch (ManagerType) {
-    case dmBeforeInstall:
-      return ComponentCall == eccBeginningDialogManager ? maExecute : maNone;
-    case dmAfterGoodInstall:
-      return ComponentCall == eccGoodInstallDialogManager ? maExecute : maNone;
-    case dmAfterBadInstall:
-      return ComponentCall == eccBadInstallDialogManager ? maExecute : maNone;
-    case dmReboot:
-      return ComponentCall == eccShutDownDialog ? maExecute : maNone;
-    case dmDuringCopyFiles:
-      if (ComponentCall == eccCopyingFile) return maUpdateFile;
-      if (ComponentCall == eccDownloadingNetFile) return maUpdateDownload;
-      if (ComponentCall == eccDoneCopyingFiles) return maCloseCopyForms;
-      return maNone;
-    case dmChangeDisk:
-      return ComponentCall == eccChangeDiskManager ? maChangeDisk : maNone;
-  }
-  return maNone;
-}
-
 QNT_PUBLISH(TDialogManager,
   Prop::Enum("ManagerType", &TDialogManager::ManagerType, &TDialogManager::SetManagerType, ManagerTypeInfo,
              dmBeforeInstall));

@@ -47,12 +47,6 @@ void TCopyFileDlg::HandleExternalComponentCall(TInstallContainer* Container, int
   }
 }
 
-void TCopyFileDlg::BottomPlace(int ScreenWidth, int ScreenHeight, int CaptionHeight, int FormWidth, int FormHeight,
-                               int& Left, int& Top) {
-  Left = static_cast<int>(std::nearbyint(ScreenWidth / 2.0 - FormWidth / 2.0));
-  Top = ScreenHeight - CaptionHeight - FormHeight - 30;
-}
-
 void TCopyFileDlg::UpdateCopy() {
   TCopyFileForm* form = Form();
   if (!form) {

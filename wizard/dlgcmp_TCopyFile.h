@@ -20,11 +20,6 @@ public:
   void HandleExternalComponentCall(TInstallContainer* Container, int ComponentCall, TObject* PO) override;
   void HideCopy();
 
-  // Where cfpBottom puts a window of that height: centred across, 30 pixels
-  // above the bottom less a caption's height.
-  static void BottomPlace(int ScreenWidth, int ScreenHeight, int CaptionHeight, int FormWidth, int FormHeight,
-                          int& Left, int& Top);
-
 private:
   void UpdateCopy();
 

@@ -28,13 +28,6 @@ void FolderList(TStrings* List) {
   }
 }
 
-bool IsValidProgramFolderName(const std::string& Name) {
-  if (Name == "." || Name == "..") return false;
-  for (unsigned char c : Name)
-    if (c < 32 || std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos) return false;
-  return true;
-}
-
 QNT_PUBLISH(TSelectFolderForm);
 
 TSelectFolderForm::TSelectFolderForm(TComponent* AOwner) : TBaseInstallForm(AOwner) {

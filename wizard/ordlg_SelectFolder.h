@@ -9,10 +9,6 @@
 // 95 and NT 4.0, the Program Manager's groups on other versions.
 void FolderList(TStrings* List);
 
-// False for a name that cannot be one folder below Programs: "." and "..",
-// and names holding a character that a folder name cannot hold.
-bool IsValidProgramFolderName(const std::string& Name);
-
 class TSelectFolderForm : public TBaseInstallForm {
   QNT_PUBLISHED(TSelectFolderForm, TBaseInstallForm)
 public:

@@ -5,10 +5,6 @@
 
 #include "classlib/Units.h"
 
-int LanguageGridRows(int Count, int Columns) {
-  return static_cast<int>(std::nearbyint(static_cast<double>(Count) / Columns + 0.1));
-}
-
 bool IsListedLanguage(const TLanguage* Language) { return Language && Language->Strings()->Count() > 1; }
 
 void SwitchWizardLanguage(TQlntLanguage Language) {

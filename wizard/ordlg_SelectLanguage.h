@@ -7,9 +7,6 @@
 #include "foundation/translator/cmp_TTranslateControls.h"
 #include "wizard/dlgcmp_TBaseDlg.h"
 
-// The number of grid rows for Count languages in Columns columns: an odd
-// count takes one more row.
-int LanguageGridRows(int Count, int Columns);
 // A language is listed when its list holds more than one line.
 bool IsListedLanguage(const TLanguage* Language);
 // Switches the wizard language and tells every install component and every
