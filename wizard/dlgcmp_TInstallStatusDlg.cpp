@@ -2,6 +2,22 @@
 
 #include <cmath>
 
+#include "classlib/WinText.h"
+
+namespace {
+// The width of S drawn in the control's font.
+int TextWidthOf(TControl* Control, const std::string& S) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, Control->FontHandle());
+  const std::wstring w = Widen(S);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return size.cx;
+}
+}  // namespace
+
 QNT_PUBLISH(TInstallStatusDlg,
   Prop::Boolean("AutoSetFont", &TInstallStatusDlg::AutoSetFont, &TInstallStatusDlg::SetAutoSetFont, true),
   Prop::Boolean("AutoTranslate", &TInstallStatusDlg::AutoTranslate, &TInstallStatusDlg::SetAutoTranslate, true),
@@ -72,7 +88,7 @@ void TInstallStatusDlg::DisplayMessage() {
   l->SetAutoSize(true);
   l->SetTop(static_cast<int>(std::nearbyint(form->ClientHeight() / 2.0 - l->Height() / 2.0)));
   // The width follows the English text; the translation comes after.
-  const int text = TextWidthOf(form->Font(), Message);
+  const int text = TextWidthOf(form, Message);
   form->SetWidth(form->pnlBack->Left() + form->pnlMessage->Left() + l->Left() + text + 25);
   form->SetLeft(static_cast<int>(std::nearbyint(Screen->Width() / 2.0 - form->Width() / 2.0)));
   Translate();

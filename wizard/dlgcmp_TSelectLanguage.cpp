@@ -14,7 +14,7 @@ void TSelectLanguageDlg::AssignDialogProperties() {
   StandAloneLook(form);
   // Shown alone the page would otherwise keep an empty grid: nothing else
   // refreshes a page outside a wizard window.
-  if (form && !form->Owner()->ClassInfo().InheritsFrom("TForm")) {
+  if (form && !dynamic_cast<TForm*>(form->Owner())) {
     form->RefreshInformation();
     form->BackBtn->SetVisible(false);
   }

@@ -14,12 +14,12 @@ void FolderList(TStrings* List) {
   List->Clear();
   const TWindowsVerType v = GetWindowsVerType();
   if (v == wvWin95 || v == wvWinNT) {
-    const std::wstring pattern = Utf8ToWide(DirectoryWBS(ExpandProgramMenuDir()) + "*.*");
+    const std::wstring pattern = Widen(DirectoryWBS(ExpandProgramMenuDir()) + "*.*");
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW(pattern.c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
-      const std::string name = WideToUtf8(fd.cFileName);
+      const std::string name = Narrow(fd.cFileName);
       if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..") List->Add(name);
     } while (FindNextFileW(h, &fd));
     FindClose(h);
