@@ -255,7 +255,9 @@ void TQlntCompress::PumpMessages() {
 }
 
 void TQlntCompress::CheckAbort() {
-  if (FAbort) throw EycAborted(kAborted);
+  if (!FAbort) return;
+  FUserAbort = false;
+  throw EycAborted(kAborted);
 }
 
 void TQlntCompress::Status() {
@@ -287,7 +289,7 @@ void TQlntCompress::ChangeToPartition(TStream*& Stream, int Disk, std::string& C
 // ------------------------------------------------------------ Extract
 
 void TQlntCompress::Extract() {
-  FAbort = false;
+  StartOperation();
   FAction = acExtract;
   Finally done{[this] {
     delete FArchive;
@@ -421,6 +423,8 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
       }
       CheckAbort();
       PumpMessages();
+      // A Cancel handled in that pump counts too, also after the last block.
+      CheckAbort();
       if (got == 0) break;
       // More output than the header promised: the entry is not what it
       // claims, and need not be written to its end to know that.
@@ -444,6 +448,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
 
   FFileStats.Last = true;
   Status();
+  CheckAbort();
   if (out.Size() != d.NormalSize) throw EQlntCompress(kSizeMismatch, {d.FileName});
   if (!z.Ended()) throw EQlntCompress("The compressed data of the following file is incomplete: %s", {d.FileName});
   // The stored date is outside bytes too: only a real date is converted.
@@ -457,7 +462,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
 // ------------------------------------------------------------ Copy
 
 void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestPath) {
-  FAbort = false;
+  StartOperation();
   FOffset = 0;
   FExtractDirectory = ExtractFileDir(DestPath);
   FExtractName = ExtractFileName(DestPath);
@@ -519,7 +524,7 @@ void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestP
 // ------------------------------------------------------------ Add
 
 void TQlntCompress::Add(TlzhCommand Cmd) {
-  FAbort = false;
+  StartOperation();
   FAction = acAdd;
   FFileHeaders->SetMultiPartition(false);
   FOffset = 0;
@@ -696,7 +701,7 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
 // ------------------------------------------------------------ CopyToDisk
 
 void TQlntCompress::CopyToDisk(const std::string& Path, const std::string& FileName) {
-  FAbort = false;
+  StartOperation();
   try {
     CopyToDiskRun(Path, FileName);
   } catch (const EycAborted&) {

@@ -83,7 +83,12 @@ public:
   ~TQlntCompress() override;
 
   bool Abort() const { return FAbort; }
-  void SetAbort(bool Value) { FAbort = Value; }
+  // Set by a Cancel; the running operation, or else the next one, ends with
+  // the abort: a Cancel is never cleared before an operation has seen it.
+  void SetAbort(bool Value) {
+    FAbort = Value;
+    FUserAbort = Value;
+  }
   const std::string& CompressedFile() const { return FCompressedFile; }
   void SetCompressedFile(const std::string& Value);
   TCompressionLevel CompressionLevel() const { return FCompressionLevel; }
@@ -145,6 +150,9 @@ private:
   void ChangeToPartition(TStream*& Stream, int Disk, std::string& CF, TOpenMode Mode);
   void PumpMessages();
   void CheckAbort();
+  // The start of every operation: clears Abort, unless a Cancel not yet seen
+  // set it.
+  void StartOperation() { FAbort = FUserAbort; }
   void Status();
   void ExtractOne(const std::string& Line);
   void InflateEntry(TFileHeader* Header, const std::string& Target);
@@ -153,6 +161,7 @@ private:
   void CopyToDiskRun(const std::string& Path, const std::string& FileName);
 
   bool FAbort = false;
+  bool FUserAbort = false;  // a Cancel that no operation has ended with yet
   std::string FCompressedFile;
   TCompressionLevel FCompressionLevel = colMax;
   std::string FExtractDirectory;

@@ -452,8 +452,7 @@ unsigned UserDefaultLanguageId() { return UserLanguageIdSource ? UserLanguageIdS
 
 IException::IException(const std::string& Msg) : ECustomQuillantAbnormal(TSE(Msg)) {}
 
-namespace {
-std::string FormatInstallMessage(const std::string& Msg, const TVarRecs& Args) {
+std::string TSEFormat(const std::string& Msg, const TVarRecs& Args) {
   try {
     return Format(TSE(Msg), Args);
   } catch (const EConvertError&) {
@@ -464,7 +463,5 @@ std::string FormatInstallMessage(const std::string& Msg, const TVarRecs& Args) {
   }
   return Msg;
 }
-}  // namespace
 
-IException::IException(const std::string& Msg, const TVarRecs& Args)
-    : ECustomQuillantAbnormal(FormatInstallMessage(Msg, Args)) {}
+IException::IException(const std::string& Msg, const TVarRecs& Args) : ECustomQuillantAbnormal(TSEFormat(Msg, Args)) {}

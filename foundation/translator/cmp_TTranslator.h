@@ -220,6 +220,10 @@ extern TTranslator* OnCreateTranslator;
 // Translates an English message text into the current wizard language
 // through the first translator; unchanged when there is none or no match.
 std::string TSE(const std::string& English);
+// TSE, then formatted with Args; a translation whose placeholders do not fit
+// falls back to the English format, and to the bare English text when even
+// that does not fit.
+std::string TSEFormat(const std::string& English, const TVarRecs& Args);
 
 // The primary language part of a Windows language id (its low 10 bits).
 unsigned GetPrimaryId(unsigned LID);

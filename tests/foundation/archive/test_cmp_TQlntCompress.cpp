@@ -309,6 +309,33 @@ TEST(ArchiveAbort, ExtractionStopsWithoutAHalfFile) {
   EXPECT_FALSE(FileExists(s("out\\big")));
 }
 
+// A Cancel confirmed while the last block of a file is written, or between
+// two operations, ends the extraction and is not cleared by the next one.
+TEST(ArchiveAbort, ACancelAtTheLastBlockOrBetweenOperationsIsNotLost) {
+  Scratch s;
+  WriteBytes(s("small"), Payload(100000, 13));
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("small")});
+  int aborted = 0;
+  c.SetOnAborted([&](TObject*) { ++aborted; });
+  c.SetOnStatus([&](TQlntCompress* q, const TlzhFileStats& st) {
+    if (st.Last) q->SetAbort(true);
+  });
+  Unpack(c, s("a.1"), {s("small")}, s("out"));
+  EXPECT_EQ(aborted, 1);
+  EXPECT_FALSE(FileExists(s("out\\small")));
+  // Seen once, the Cancel is over: the next extraction runs to its end.
+  c.SetOnStatus(nullptr);
+  Unpack(c, s("a.1"), {s("small")}, s("out"));
+  EXPECT_EQ(aborted, 1);
+  EXPECT_TRUE(FileExists(s("out\\small")));
+  // Confirmed while nothing runs, it ends the next operation.
+  c.SetAbort(true);
+  Unpack(c, s("a.1"), {s("small")}, s("out2"));
+  EXPECT_EQ(aborted, 2);
+  EXPECT_FALSE(FileExists(s("out2\\small")));
+}
+
 TEST(ArchiveAbort, AddingStopsWithAReadableArchive) {
   Scratch s;
   WriteBytes(s("small"), Payload(1000, 1));

@@ -1,0 +1,278 @@
+// The wizard window, the dialog managers and the pages, driven through real
+// window messages inside their modal loops.
+#include <gtest/gtest.h>
+
+#include "wizard/WizardFixture.h"
+#include "wizard/dlgcmp_TBadInstallationDlg.h"
+#include "wizard/dlgcmp_TCopyFile.h"
+#include "wizard/dlgcmp_TInstallStatusDlg.h"
+#include "wizard/dlgcmp_TReboot.h"
+#include "wizard/dlgcmp_TSelectLanguage.h"
+#include "wizard/dlgcmp_TWelcomeDlg.h"
+
+using testsupport::PageRunner;
+
+namespace {
+template <class F>
+F* Current() {
+  TBaseFormContainer* w = PageRunner::ShownForm<TBaseFormContainer>();
+  return w ? dynamic_cast<F*>(w->CurrentPage()) : nullptr;
+}
+bool Visible(TControl* C) { return C && C->Visible(); }
+}  // namespace
+
+using WizardPages = WizardFixture;
+
+// Select language (0), welcome (10) and a reboot page (20) in one wizard:
+// shown in Order, Back and Next/Finish as the place asks, Finish closes it.
+TEST_F(WizardPages, BeforeInstallWizardRunsItsPagesInOrder) {
+  TDialogManager* dm = Manager(dmBeforeInstall);
+  auto* reboot = Page<TRebootDlg>("Reboot1", dm);
+  reboot->SetOrder(20);
+  Page<TWelcomeDlg>("Welcome1", dm);
+  Page<TSelectLanguageDlg>("Language1", dm);
+  Page<TBadInstallationDlg>("Bad1", Manager(dmAfterBadInstall));  // another manager's page
+  std::vector<std::string> seen;
+  Run->Step("language page", [] { return Current<TSelectLanguageForm>() != nullptr; },
+            [&] {
+              auto* p = Current<TSelectLanguageForm>();
+              seen.push_back("language");
+              EXPECT_FALSE(Visible(p->BackBtn));
+              EXPECT_EQ(Wizard()->Pages().size(), 3u);
+              PageRunner::Click(p->ProceedBtn);
+            })
+      .Step("welcome page", [] { return Current<TWelcomeForm>() != nullptr; },
+            [&] {
+              auto* p = Current<TWelcomeForm>();
+              seen.push_back("welcome");
+              EXPECT_TRUE(Visible(p->BackBtn));
+              EXPECT_EQ(Wizard()->Caption(), "Welcome");
+              PageRunner::Click(p->ProceedBtn);
+            })
+      .Step("reboot page", [] { return Current<TRebootForm>() != nullptr; },
+            [&] {
+              auto* p = Current<TRebootForm>();
+              seen.push_back("reboot");
+              EXPECT_TRUE(Visible(p->FinishBtn));
+              EXPECT_FALSE(Visible(p->ProceedBtn));
+              PageRunner::Click(p->FinishBtn);
+            });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+  EXPECT_EQ(seen, (std::vector<std::string>{"language", "welcome", "reboot"}));
+  EXPECT_EQ(PageRunner::ShownForm<TBaseFormContainer>(), nullptr);
+  EXPECT_EQ(CancelAsked, 0);
+}
+
+// Cancel asks the controller: No keeps the wizard, Yes ends the run with the
+// user abort.
+TEST_F(WizardPages, CancelAnsweredNoThenYes) {
+  TDialogManager* dm = Manager(dmBeforeInstall);
+  Page<TWelcomeDlg>("Welcome1", dm);
+  CancelAnswers = {false, true};
+  Run->Step("cancel, no", [] { return Current<TWelcomeForm>() != nullptr; },
+            [] { PageRunner::Click(Current<TWelcomeForm>()->CancelBtn); })
+      .Step("cancel, yes", [this] { return CancelAsked == 1 && Current<TWelcomeForm>() != nullptr; },
+            [] { PageRunner::Click(Current<TWelcomeForm>()->CancelBtn); });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "EAIUserAbort");
+  EXPECT_EQ(CancelAsked, 2);
+}
+
+// The window's close command is a Cancel: it asks, and never lets the run go
+// on unconfirmed.
+TEST_F(WizardPages, CloseCommandAsksAsCancelDoes) {
+  TDialogManager* dm = Manager(dmReboot);
+  Page<TRebootDlg>("Reboot1", dm);
+  CancelAnswers = {false, true};
+  Run->Step("close, no", [] { return Current<TRebootForm>() != nullptr; },
+            [] { PageRunner::CloseCommand(Wizard()); })
+      .Step("close, yes", [this] { return CancelAsked == 1 && Wizard() != nullptr; },
+            [] { PageRunner::CloseCommand(Wizard()); });
+  EXPECT_EQ(Broadcast(eccShutDownDialog), "EAIUserAbort");
+  EXPECT_EQ(CancelAsked, 2);
+}
+
+// Told to end while a wizard is shown, the program does not go on with the
+// install as if the page had been confirmed.
+TEST_F(WizardPages, TerminateWhileShownEndsTheRun) {
+  TDialogManager* dm = Manager(dmBeforeInstall);
+  Page<TWelcomeDlg>("Welcome1", dm);
+  Run->Step("terminate", [] { return Current<TWelcomeForm>() != nullptr; }, [] { Application->Terminate(); });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "EAIUserAbort");
+  // A wizard asked for afterwards shows nothing.
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+}
+
+// Without a manager a page answers its own code, shown alone: Back hidden,
+// Next closing it with OK; any other end is the user abort.
+TEST_F(WizardPages, StandAlonePageAnswersItsOwnCode) {
+  auto* welcome = Page<TWelcomeDlg>("Welcome1", nullptr);
+  Run->Step("next", [] { return PageRunner::ShownForm<TWelcomeForm>() != nullptr; },
+            [] {
+              auto* f = PageRunner::ShownForm<TWelcomeForm>();
+              EXPECT_FALSE(Visible(f->BackBtn));
+              PageRunner::Click(f->ProceedBtn);
+            })
+      .Step("close command", [] { return PageRunner::ShownForm<TWelcomeForm>() != nullptr; },
+            [] { PageRunner::CloseCommand(PageRunner::ShownForm<TWelcomeForm>()); });
+  EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
+  EXPECT_EQ(welcome->Dialog(), nullptr);
+  EXPECT_EQ(Broadcast(eccWelcomeDialog), "EAIUserAbort");
+  // With a manager the code does nothing.
+  welcome->SetDialogManager(Manager(dmBeforeInstall));
+  EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
+}
+
+// The reboot page shows Reboot and writes the choice back.
+TEST_F(WizardPages, RebootPageMirrorsTheFlag) {
+  TDialogManager* dm = Manager(dmReboot);
+  Page<TRebootDlg>("Reboot1", dm);
+  Reboot = false;
+  Run->Step("no selected", [] { return Current<TRebootForm>() != nullptr; },
+            [] {
+              auto* p = Current<TRebootForm>();
+              EXPECT_EQ(p->RG->ItemIndex(), 1);
+              EXPECT_FALSE(Reboot);
+              p->RG->SetItemIndex(0);
+              EXPECT_TRUE(Reboot);
+              PageRunner::Click(p->FinishBtn);
+            });
+  EXPECT_EQ(Broadcast(eccShutDownDialog), "");
+  EXPECT_TRUE(Reboot);
+}
+
+// Status texts nest; the window is as wide as the English text needs.
+TEST_F(WizardPages, InstallStatusKeepsAStackOfTexts) {
+  auto* status = Page<TInstallStatusDlg>("Status1", nullptr);
+  EXPECT_EQ(Broadcast(eccInstallStatusDialog_Hide), "");  // empty stack: nothing
+  Controller->DisplayMessage("Reading file information...");
+  const int wideA = status->Form()->Width();
+  Controller->DisplayMessage("B");
+  EXPECT_EQ(status->Message, "B");
+  EXPECT_LT(status->Form()->Width(), wideA);
+  Controller->HideMessage();
+  EXPECT_EQ(status->Message, "Reading file information...");
+  EXPECT_EQ(status->Form()->Width(), wideA);
+  EXPECT_TRUE(status->Form()->Visible());
+  Controller->HideMessage();
+  EXPECT_FALSE(status->Form()->Visible());
+  EXPECT_EQ(Broadcast(eccInstallStatusDialog_Display), "IException: Status1 got a nil PO parameter");
+  EXPECT_EQ(status->MessageStack().Count(), 0);
+}
+
+// The copy-progress window: bars for a copy, the gauge for a download, at
+// the bottom of the screen; Cancel asks and then stops the archive.
+TEST_F(WizardPages, CopyProgressShowsBarsAndGauge) {
+  auto* copy = Page<TCopyFileDlg>("Copy1", nullptr);
+  copy->SetPosition(cfpBottom);
+  TFileStatusParameter fs;
+  fs.FileName = "QUILLANT.DLL";
+  fs.FileComplete = 40;
+  fs.TotalComplete = 10;
+  EXPECT_EQ(Broadcast(eccCopyingFile, &fs), "");
+  TCopyFileForm* f = copy->Form();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->ProgressBar1->Position(), 40);
+  EXPECT_EQ(f->ProgressBar2->Position(), 10);
+  EXPECT_FALSE(Visible(f->TransferProgress));
+  int left = 0, top = 0;
+  BottomPlace(Screen->Width(), Screen->Height(), GetSystemMetrics(SM_CYCAPTION), f->Width(), f->Height(), left, top);
+  EXPECT_EQ(f->Left(), left);
+  EXPECT_EQ(f->Top(), top);
+  TDownloadStatusParameter ds;
+  ds.FileName = "Group1.1";
+  ds.TotalComplete = 70;
+  EXPECT_EQ(Broadcast(eccDownloadingNetFile, &ds), "");
+  EXPECT_TRUE(Visible(f->TransferProgress));
+  EXPECT_EQ(f->TransferProgress->Progress(), 70);
+  EXPECT_EQ(f->ProgressBar2->Position(), 10);
+  EXPECT_EQ(f->ProgressBar1->Position(), 70);
+  Picture("copy_progress_en");
+  // Cancel answered No changes nothing; Yes stops the archive and downloads.
+  CancelAnswers = {false, true};
+  QlntCompress->SetAbort(false);
+  AbortDownload = false;
+  f->TryCancel();
+  EXPECT_FALSE(QlntCompress->Abort());
+  f->TryCancel();
+  EXPECT_TRUE(QlntCompress->Abort());
+  EXPECT_TRUE(AbortDownload);
+  EXPECT_TRUE(f->Visible());
+  AbortDownload = false;
+  EXPECT_EQ(Broadcast(eccDoneCopyingFiles), "");
+  EXPECT_FALSE(f->Visible());
+  EXPECT_EQ(Broadcast(eccCopyingFile), "IException: Copy1 got a nil PO parameter");
+}
+
+// A second stand-alone run of a page in German is German again.
+TEST_F(WizardPages, SecondStandAloneRunKeepsTheLanguage) {
+  Page<TWelcomeDlg>("Welcome1", nullptr);
+  Translator->SetTranslateIntoLanguage(qlGerman);
+  for (int run = 0; run < 2; ++run)
+    Run->Step("german " + std::to_string(run), [] { return PageRunner::ShownForm<TWelcomeForm>() != nullptr; },
+              [] {
+                auto* f = PageRunner::ShownForm<TWelcomeForm>();
+                EXPECT_EQ(f->ProceedBtn->Caption(), "Weiter >");
+                EXPECT_EQ(f->Caption(), "Willkommen");
+                PageRunner::Click(f->ProceedBtn);
+              });
+  EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
+  EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
+}
+
+// The language page lists the languages with texts; a click on a flag
+// switches every open page at once, fonts included.
+TEST_F(WizardPages, LanguageSwitchRetranslatesEveryPage) {
+  TDialogManager* dm = Manager(dmBeforeInstall);
+  Page<TSelectLanguageDlg>("Language1", dm);
+  Page<TWelcomeDlg>("Welcome1", dm);
+  auto* copy = Page<TCopyFileDlg>("Copy1", nullptr);
+  TFileStatusParameter fs;
+  fs.FileName = "A.DLL";
+  ASSERT_EQ(Broadcast(eccCopyingFile, &fs), "");
+  auto clickLanguage = [](TQlntLanguage L) {
+    auto* p = Current<TSelectLanguageForm>();
+    for (int r = 0; r < p->LanguageGrid->RowCount(); ++r)
+      for (int c = 0; c < p->LanguageGrid->ColCount(); ++c)
+        if (auto* l = dynamic_cast<TLanguage*>(p->LanguageGrid->Objects(c, r)); l && l->LanguageIdent() == L) {
+          RECT cell = p->LanguageGrid->CellRect(c, r);
+          PostMessageW(p->LanguageGrid->Handle(), WM_LBUTTONDOWN, MK_LBUTTON,
+                       MAKELPARAM(cell.left + 5, cell.top + 5));
+          return;
+        }
+    ADD_FAILURE() << "no cell for language " << L;
+  };
+  Run->Step("grid", [] { return Current<TSelectLanguageForm>() != nullptr; },
+            [&] {
+              auto* p = Current<TSelectLanguageForm>();
+              // English, German and Japanese: two rows; Russian has one line only.
+              EXPECT_EQ(p->IncludedLanguageCount, 3);
+              EXPECT_EQ(p->LanguageGrid->RowCount(), 2);
+              EXPECT_EQ(p->LanguageGrid->Objects(1, 1), nullptr);
+              Picture("language_en");
+              clickLanguage(qlGerman);
+            })
+      .Step("german", [] { return Current<TSelectLanguageForm>()->ProceedBtn->Caption() == "Weiter >"; },
+            [&] {
+              auto* p = Current<TSelectLanguageForm>();
+              EXPECT_EQ(Wizard()->Pages()[1]->Caption(), "Willkommen");
+              EXPECT_EQ(copy->Form()->CancelBtn->Caption(), "Abbrechen");
+              EXPECT_EQ(p->ProceedBtn->Font()->Charset(), 238);
+              Picture("language_de");
+              clickLanguage(qlJapanese);
+            })
+      .Step("japanese", [] { return Current<TSelectLanguageForm>()->ProceedBtn->Caption() == "次へ >"; },
+            [&] {
+              auto* p = Current<TSelectLanguageForm>();
+              EXPECT_EQ(p->ProceedBtn->Font()->Charset(), 128);
+              EXPECT_EQ(copy->Form()->CancelBtn->Caption(), "キャンセル");
+              Picture("language_ja");
+              PageRunner::Click(p->ProceedBtn);
+            })
+      .Step("welcome in japanese", [] { return Current<TWelcomeForm>() != nullptr; },
+            [] {
+              EXPECT_EQ(Current<TWelcomeForm>()->ProceedBtn->Caption(), "次へ >");
+              PageRunner::Click(Current<TWelcomeForm>()->ProceedBtn);
+            });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+  EXPECT_EQ(Translator->TranslateIntoLanguage(), qlJapanese);
+}

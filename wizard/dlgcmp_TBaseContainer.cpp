@@ -1,0 +1,112 @@
+#include "wizard/dlgcmp_TBaseContainer.h"
+
+#include "classlib/FormReader.h"
+
+// ------------------------------------------------------------ window
+
+QNT_PUBLISH(TBaseFormContainer);
+
+TBaseFormContainer::TBaseFormContainer(TComponent* AOwner) : TForm(AOwner) {
+  FNav.Count = [this] { return static_cast<int>(FPages.size()); };
+  FNav.Skips = [this](int i) { return FPages[static_cast<size_t>(i)]->Skip(); };
+  FNav.Show = [this](int i) {
+    TBaseInstallForm* page = FPages[static_cast<size_t>(i)];
+    SetCaption(page->Caption());
+    page->ShowIt();
+  };
+  FNav.Finish = [this] {
+    FClosing = true;
+    SetModalResult(mrOk);
+  };
+  RegisterHandler("FormCreate", this, &TBaseFormContainer::FormCreate);
+  RegisterHandler("FormDestroy", this, &TBaseFormContainer::FormDestroy);
+  RegisterHandler("FormResize", this, &TBaseFormContainer::FormResize);
+  RegisterHandler("FormShow", this, &TBaseFormContainer::FormShow);
+  RegisterHandler("FormCloseQuery", this, &TBaseFormContainer::FormCloseQuery);
+  InitInheritedComponent("TBaseFormContainer");
+  DisplayPanel = dynamic_cast<TPanel*>(FindComponent("DisplayPanel"));
+}
+
+TBaseFormContainer::~TBaseFormContainer() = default;
+
+TBaseInstallForm* TBaseFormContainer::CurrentPage() const {
+  if (FNav.Current < 0 || FNav.Current >= static_cast<int>(FPages.size())) return nullptr;
+  return FPages[static_cast<size_t>(FNav.Current)];
+}
+
+void TBaseFormContainer::FormCreate(TObject*) {
+  Font()->SetCharset(0);  // ANSI_CHARSET
+  FDontTriggerResize = true;
+  SetHeight(395);
+  SetWidth(478);
+  FDontTriggerResize = false;
+}
+
+void TBaseFormContainer::FormDestroy(TObject*) { FPages.clear(); }
+
+void TBaseFormContainer::PlacePage(TBaseInstallForm* Page) {
+  Page->SetBounds(DisplayPanel->Left(), DisplayPanel->Top(), DisplayPanel->Width(), DisplayPanel->Height());
+}
+
+void TBaseFormContainer::FormResize(TObject*) {
+  if (FDontTriggerResize || !DisplayPanel) return;
+  for (TBaseInstallForm* page : FPages) {
+    PlacePage(page);
+    page->Repaint();
+  }
+}
+
+void TBaseFormContainer::FormShow(TObject*) {
+  if (!FNav.Start()) {
+    // Every page asks to be passed over: the run has nothing to show.
+    FClosing = true;
+    SetModalResult(mrOk);
+  }
+}
+
+void TBaseFormContainer::FormCloseQuery(TObject*, bool& CanClose) {
+  if (FClosing || ModalResult() == mrOk || ModalResult() == mrAbort) return;
+  // The close command: the user asks to leave; that is a Cancel, confirmed
+  // by the controller, never a silent go-ahead.
+  CanClose = false;
+  TBaseInstallForm* page = CurrentPage();
+  if (page) {
+    page->TryCancel();
+  } else if (VerifyCancel()) {
+    FClosing = true;
+    SetModalResult(mrAbort);
+  }
+}
+
+void TBaseFormContainer::Next() { FNav.Next(); }
+
+void TBaseFormContainer::Previous() { FNav.Previous(); }
+
+int TBaseFormContainer::CreateInstanceList() {
+  if (!CurrentDM) throw Exception(TSE("The current dialog manager is not defined"));
+  FPages.clear();
+  for (int i = 0; i < BIFCount(); ++i) {
+    TBIFEntry* entry = GetBIFEntry(i);
+    TCustomBaseInstallDlg* cmp = entry->DlgCmp;
+    if (cmp && (cmp->DialogManager() != CurrentDM || !cmp->IsIncluded())) continue;
+    TBaseInstallForm* form = CreateFormOf<TBaseInstallForm>(entry->BIFClassType, this);
+    if (!form) continue;
+    if (!cmp && form->DM() != CurrentDM) {
+      delete form;
+      continue;
+    }
+    form->SetDC(cmp);
+    if (cmp) {
+      form->SetContainer(cmp->Container());
+      form->SetOrder(cmp->Order());
+      cmp->SetDialog(form);
+      cmp->AssignDialogProperties();
+    }
+    PlacePage(form);
+    form->Translate();
+    form->Show();
+    FPages.push_back(form);
+  }
+  ExchangeSortByOrder(FPages, [](TBaseInstallForm* f) { return f->Order(); });
+  return static_cast<int>(FPages.size());
+}
