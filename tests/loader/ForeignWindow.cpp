@@ -82,31 +82,102 @@ BOOL CALLBACK CollectStatic(HWND H, LPARAM P) {
   return TRUE;
 }
 
+struct TDialogSearch {
+  DWORD Pid;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK MatchDialog(HWND H, LPARAM P) {
+  auto* s = reinterpret_cast<TDialogSearch*>(P);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(H, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(H, cls, 64);
+  if (pid != s->Pid || !IsWindowVisible(H) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
+  s->Found = H;
+  return FALSE;
+}
+
+struct TButtonSearch {
+  std::wstring Text;
+  HWND Found = nullptr;
+};
+
+BOOL CALLBACK MatchButton(HWND H, LPARAM P) {
+  auto* s = reinterpret_cast<TButtonSearch*>(P);
+  wchar_t cls[64] = {}, text[512] = {};
+  GetClassNameW(H, cls, 64);
+  GetWindowTextW(H, text, 512);
+  if (lstrcmpiW(cls, L"Button") != 0 || s->Text != text) return TRUE;
+  s->Found = H;
+  return FALSE;
+}
+
+// Reads the box and presses one of its buttons as the button itself reports a
+// click to its box.
+TForeignBox Answer(HWND H, const std::function<int(const std::string&)>& Choose) {
+  TForeignBox box;
+  box.Found = true;
+  wchar_t caption[512] = {};
+  GetWindowTextW(H, caption, 512);
+  box.Caption = Narrow(std::wstring(caption));
+  // The box may still be filling in its controls right after it appears.
+  std::wstring text;
+  for (int i = 0; i < 40 && text.empty(); ++i) {
+    EnumChildWindows(H, CollectStatic, reinterpret_cast<LPARAM>(&text));
+    if (text.empty()) Sleep(50);
+  }
+  box.Text = Narrow(text);
+  int ButtonId = Choose(box.Text);
+  HWND button = GetDlgItem(H, ButtonId);
+  PostMessageW(H, WM_COMMAND, MAKEWPARAM(ButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  return box;
+}
+
 }  // namespace
+
+TForeignBox AnswerForeignDialog(uint32_t Pid, const std::function<int(const std::string&)>& Choose,
+                                uint32_t TimeoutMs) {
+  DWORD start = GetTickCount();
+  TDialogSearch s{Pid};
+  for (;;) {
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&s));
+    if (s.Found) break;
+    if (GetTickCount() - start > TimeoutMs) return {};
+    Sleep(50);
+  }
+  HWND h = s.Found;
+  TForeignBox box = Answer(h, Choose);
+  // Gone before the next one is looked for, so that one box counts once.
+  for (int i = 0; i < 200 && IsWindow(h) && IsWindowVisible(h); ++i) Sleep(25);
+  return box;
+}
+
+bool ClickForeignButton(uint32_t Pid, const std::string& Caption, const std::string& ButtonText,
+                        uint32_t TimeoutMs) {
+  DWORD start = GetTickCount();
+  HWND h = nullptr;
+  while (!(h = FindWindowOf(Pid, Caption))) {
+    if (GetTickCount() - start > TimeoutMs) return false;
+    Sleep(50);
+  }
+  TButtonSearch s{Widen(ButtonText)};
+  EnumChildWindows(h, MatchButton, reinterpret_cast<LPARAM>(&s));
+  if (!s.Found || !IsWindowEnabled(s.Found)) return false;
+  PostMessageW(s.Found, BM_CLICK, 0, 0);
+  return true;
+}
 
 bool HasWindowCaptioned(uint32_t Pid, const std::string& Caption) { return FindWindowOf(Pid, Caption) != nullptr; }
 
 TForeignBox AnswerForeignBox(uint32_t Pid, const std::string& Caption, uint32_t TimeoutMs) {
-  TForeignBox box;
   DWORD start = GetTickCount();
   HWND h = nullptr;
   while (!(h = FindWindowOf(Pid, Caption))) {
-    if (GetTickCount() - start > TimeoutMs) return box;
+    if (GetTickCount() - start > TimeoutMs) return {};
     Sleep(50);
   }
-  box.Found = true;
-  box.Caption = Caption;
-  // The box may still be filling in its controls right after it appears.
-  std::wstring text;
-  for (int i = 0; i < 40 && text.empty(); ++i) {
-    EnumChildWindows(h, CollectStatic, reinterpret_cast<LPARAM>(&text));
-    if (text.empty()) Sleep(50);
-  }
-  box.Text = Narrow(text);
-  // As the OK button itself reports a click to its box.
-  HWND ok = GetDlgItem(h, IDOK);
-  PostMessageW(h, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
-  return box;
+  return Answer(h, [](const std::string&) { return IDOK; });
 }
 
 }  // namespace loadertest

@@ -2,6 +2,7 @@
 // that other process by its caption, reads the box's text and presses OK.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace loadertest {
@@ -37,6 +38,18 @@ struct TForeignBox {
 // Waits up to TimeoutMs for a visible top-level window of process Pid whose
 // caption is Caption, reads its text and presses its OK button.
 TForeignBox AnswerForeignBox(uint32_t Pid, const std::string& Caption, uint32_t TimeoutMs);
+
+// Waits up to TimeoutMs for a visible dialog box (a message box) of process
+// Pid, whatever its caption, reads it and presses the button that Choose
+// names for its text (IDOK, IDYES, IDNO ...).
+TForeignBox AnswerForeignDialog(uint32_t Pid, const std::function<int(const std::string& Text)>& Choose,
+                                uint32_t TimeoutMs);
+
+// Waits up to TimeoutMs for the window of process Pid captioned Caption and
+// clicks its button (at any depth) whose text is ButtonText; false when there
+// was none, or it was disabled.
+bool ClickForeignButton(uint32_t Pid, const std::string& Caption, const std::string& ButtonText,
+                        uint32_t TimeoutMs);
 
 // True while process Pid shows a visible top-level window captioned Caption.
 bool HasWindowCaptioned(uint32_t Pid, const std::string& Caption);

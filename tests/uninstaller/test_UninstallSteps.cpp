@@ -1,0 +1,391 @@
+// The removal steps against uninstall records written here as the setup
+// program (and other tools) write them. Runs in a prefix of its own.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+#include "classlib/IniFiles.h"
+#include "classlib/Registry.h"
+#include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
+#include "common/TestSupport.h"
+#include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_ExpandPaths.h"
+#include "foundation/routines/routines_Registry.h"
+#include "foundation/routines/routines_Strings.h"
+#include "uninstaller/UninstallCore.h"
+
+using namespace testsupport;
+
+namespace {
+
+bool KeyExists(TRootKeys Root, const std::string& Key) {
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, Root);
+  return reg.OpenKeyReadOnly(Key);
+}
+
+bool ValueExists(TRootKeys Root, const std::string& Key, const std::string& Name) {
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, Root);
+  return reg.OpenKeyReadOnly(Key) && reg.ValueExists(Name);
+}
+
+// The product's record and the files it lists; each test has a product of
+// its own and a scratch folder with blanks in its name.
+class UninstallSteps : public ::testing::Test {
+protected:
+  void SetUp() override {
+    FProduct = std::string("Qnt Steps ") + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    FDir = ScratchDir("uninstall steps");
+    U = std::make_unique<TUninstaller>(FProduct);
+    U->OnConfirm = [this](const std::string& Path) {
+      Asked.push_back(Path);
+      return UpperCase(Path).find("KEEP") == std::string::npos;  // Yes, but to files named "keep"
+    };
+    U->OnProgress = [this](int P) { Progress.push_back(P); };
+  }
+  void TearDown() override {
+    DeleteKey(hkLocalMachine, U->UninstallKey());
+    RemoveTree(FDir);
+  }
+
+  std::string Record(const std::string& Sub = "") const {
+    return Sub.empty() ? U->UninstallKey() : U->UninstallKey() + "\\" + Sub;
+  }
+  // A file in the scratch folder (sub folders made as needed).
+  std::string MakeFile(const std::string& Name, const std::string& Text = "x") const {
+    std::string path = FDir + "\\" + Name;
+    ForceDirectories(ExtractFileDir(path));
+    WriteFileText(path, Text);
+    return path;
+  }
+  // A Files partition (or ActiveX) as the setup program writes it.
+  void WriteList(const std::string& Sub, const std::vector<std::string>& Entries) const {
+    for (size_t i = 0; i < Entries.size(); ++i)
+      WriteRVStr(hkLocalMachine, Record(Sub), "File" + std::to_string(i + 1), Entries[i]);
+    WriteRVStr(hkLocalMachine, Record(Sub), "Entries", std::to_string(Entries.size()));
+  }
+
+  std::string FProduct, FDir;
+  std::unique_ptr<TUninstaller> U;
+  std::vector<std::string> Asked;
+  std::vector<int> Progress;
+};
+
+TEST_F(UninstallSteps, SharedFileRule) {
+  std::string none = MakeFile("none.dll");
+  std::string oneNo = MakeFile("one keep.dll");
+  std::string oneYes = MakeFile("one yes.dll");
+  std::string three = MakeFile("three.dll");
+  std::string shortYes = MakeFile("short form yes.dll");
+  std::string shortName = GetShortPath(shortYes);
+  ASSERT_FALSE(shortName.empty());
+  ASSERT_NE(shortName, shortYes);
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, oneNo, 1);
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, oneYes, 1);
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, three, 3);
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, shortName, 1);
+  WriteList("Files", {none, oneNo, oneYes, three, shortYes});
+
+  U->RemoveFiles();
+
+  EXPECT_FALSE(FileExists(none));
+  EXPECT_TRUE(FileExists(oneNo));
+  EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, oneNo, 0), 1);
+  EXPECT_FALSE(FileExists(oneYes));
+  EXPECT_FALSE(ValueExists(hkLocalMachine, SharedDLLsKey, oneYes));
+  EXPECT_TRUE(FileExists(three));
+  EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, three, 0), 2);
+  // Found under the short form, asked and removed under it.
+  EXPECT_FALSE(FileExists(shortYes));
+  EXPECT_FALSE(ValueExists(hkLocalMachine, SharedDLLsKey, shortName));
+  EXPECT_EQ(Asked, (std::vector<std::string>{oneNo, oneYes, shortName}));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record("Files")));
+  DeleteIdent(hkLocalMachine, SharedDLLsKey, oneNo);
+  DeleteIdent(hkLocalMachine, SharedDLLsKey, three);
+}
+
+TEST_F(UninstallSteps, PartitionsEndAtTheFirstGap) {
+  std::string a = MakeFile("a.txt"), b = MakeFile("sub\\b.txt"), c = MakeFile("c.txt"), d = MakeFile("d.txt");
+  WriteList("Files", {a});
+  WriteList("Files1", {b, c});
+  WriteList("Files3", {d});
+  U->RemoveFiles();
+  EXPECT_FALSE(FileExists(a));
+  EXPECT_FALSE(FileExists(b));
+  EXPECT_FALSE(FileExists(c));
+  EXPECT_TRUE(FileExists(d));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record("Files")));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record("Files1")));
+  EXPECT_TRUE(KeyExists(hkLocalMachine, Record("Files3")));
+  // One entry: 0; then a partition of two starts again at 0.
+  EXPECT_EQ(Progress, (std::vector<int>{0, 0, 100}));
+  EXPECT_EQ(U->DirList().Text(), UpperCase(FDir) + "\r\n" + UpperCase(FDir) + "\\SUB\r\n");
+
+  // Without Files no later partition is read.
+  TUninstaller other(FProduct + " without Files");
+  WriteRVStr(hkLocalMachine, other.UninstallKey() + "\\Files1", "File1", d);
+  other.RemoveFiles();
+  EXPECT_TRUE(FileExists(d));
+  DeleteKey(hkLocalMachine, other.UninstallKey());
+}
+
+TEST_F(UninstallSteps, ActiveXServersAreUnregisteredByTheirType) {
+  // A library server, registered as the setup program would have.
+  std::string dll = FDir + "\\server lib.dll";
+  ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_selfreg.dll").c_str(), Widen(dll).c_str(), FALSE));
+  HMODULE lib = LoadLibraryW(Widen(dll).c_str());
+  ASSERT_TRUE(lib);
+  auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(lib, "DllRegisterServer")));
+  ASSERT_EQ(reg(), S_OK);
+  FreeLibrary(lib);
+  const std::string selfReg = "\\Software\\Quillant Tests\\SelfReg";
+  ASSERT_TRUE(ValueExists(hkCurrentUser, selfReg, dll));
+  // A program server in a folder with blanks, and one of an unknown type.
+  std::string exe = FDir + "\\server dir\\server.exe";
+  ForceDirectories(FDir + "\\server dir");
+  ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_exeserver.exe").c_str(), Widen(exe).c_str(), FALSE));
+  std::string other = MakeFile("other.ocx");
+  WriteList("ActiveX", {dll + ";0", exe + ";1", other + ";7"});
+
+  U->RemoveActiveX();
+
+  EXPECT_FALSE(ValueExists(hkCurrentUser, selfReg, dll));
+  EXPECT_FALSE(FileExists(dll));
+  EXPECT_FALSE(FileExists(other));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record("ActiveX")));
+  // The server runs on its own; its record is complete once it can be read.
+  std::string log;
+  for (int i = 0; i < 200 && log.empty(); ++i) {
+    try {
+      log = ReadFileText(exe + ".log");
+    } catch (const std::exception&) {
+      Sleep(50);
+    }
+  }
+  EXPECT_EQ(log, "\"" + exe + "\" /UNREGSERVER");
+  EXPECT_EQ(Progress, (std::vector<int>{0, 50, 100}));
+  EXPECT_GE(U->DirList().IndexOf(FDir + "\\server dir"), 0);
+}
+
+TEST_F(UninstallSteps, IniEntriesGoAndAnEmptiedFileWithItsFolder) {
+  std::string kept = MakeFile("kept.ini", "[Colors]\r\nColor=red\r\nBackColor=blue\r\nEmpty=\r\n[Gone]\r\nA=1\r\nb=2\r\n");
+  std::string emptied = MakeFile("ini only\\emptied.ini", "[Only]\r\nX=1\r\n");
+  struct Rec {
+    std::string name, file;
+    std::vector<std::pair<std::string, std::vector<std::string>>> sections;
+  } recs[] = {{"one", kept, {{"Colors", {"color"}}, {"Gone", {"A", "B"}}}},
+              {"two", emptied, {{"Only", {"X"}}}},
+              {"missing", FDir + "\\not there.ini", {{"S", {"Y"}}}}};
+  for (const auto& r : recs) {
+    std::string key = Record("INIFiles\\" + r.name);
+    WriteRVStr(hkLocalMachine, key, "FilePath", r.file);
+    for (const auto& s : r.sections)
+      for (const auto& ident : s.second) WriteRVStr(hkLocalMachine, key + "\\Entries\\" + s.first, ident, "");
+  }
+
+  U->RemoveINIFiles();
+
+  TIniFile ini(kept);
+  TStringList colors, sections;
+  ini.ReadSectionValues("Colors", &colors);
+  EXPECT_EQ(colors.Text(), "BackColor=blue\r\nEmpty=\r\n");
+  ini.ReadSections(&sections);
+  EXPECT_EQ(sections.Text(), "Colors\r\n");
+  EXPECT_FALSE(FileExists(emptied));
+  EXPECT_FALSE(DirectoryExists(FDir + "\\ini only"));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record("INIFiles")));
+}
+
+TEST_F(UninstallSteps, EngineUseCount) {
+  DeleteKey(hkLocalMachine, BorlandKey);
+  WriteRVStr(hkLocalMachine, EngineKey, "UseCount", "3");
+  WriteRVStr(hkLocalMachine, Record("BDE"), "Entries", "1");
+  U->RemoveBDE();
+  EXPECT_EQ(GetRVStr(hkLocalMachine, EngineKey, "UseCount", ""), "2");
+
+  // The last user: the configuration file and the engine's keys go (with
+  // their subkeys), and the Borland key once nothing else is in it.
+  std::string config = MakeFile("engine\\IDAPI.CFG");
+  WriteRVStr(hkLocalMachine, EngineKey, "UseCount", "1");
+  WriteRVStr(hkLocalMachine, EngineKey, "CONFIGFILE01", config);
+  WriteRVStr(hkLocalMachine, std::string(EngineKey) + "\\Settings\\System", "LANGDRIVER", "x");
+  WriteRVStr(hkLocalMachine, std::string(EngineBLW32Key) + "\\Sub", "V", "x");
+  WriteRVStr(hkLocalMachine, "\\Software\\Borland\\Delphi\\3.0", "V", "x");
+  U->RemoveBDE();
+  EXPECT_FALSE(FileExists(config));
+  EXPECT_GE(U->DirList().IndexOf(FDir + "\\engine"), 0);
+  EXPECT_FALSE(KeyExists(hkLocalMachine, EngineKey));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, EngineBLW32Key));
+  EXPECT_TRUE(KeyExists(hkLocalMachine, BorlandKey));
+  EXPECT_TRUE(KeyExists(hkLocalMachine, Record("BDE")));  // it goes with the record
+
+  DeleteKey(hkLocalMachine, "\\Software\\Borland\\Delphi");
+  WriteRVStr(hkLocalMachine, EngineKey, "UseCount", "1");
+  U->RemoveBDE();
+  EXPECT_FALSE(KeyExists(hkLocalMachine, BorlandKey));
+}
+
+TEST_F(UninstallSteps, AliasesThroughTheEngineLibrary) {
+  std::string log = FDir + "\\idapi.log";
+  SetEnvironmentVariableW(L"QNT_IDAPI_LOG", Widen(log).c_str());
+  // Without the engine the aliases stay (and go with the record).
+  WriteRVStr(hkLocalMachine, Record("Aliases\\Alpha"), "", "");
+  WriteRVStr(hkLocalMachine, Record("Aliases\\Caf\xC3\xA9"), "", "");
+  U->EngineLibrary = BinDir() + "\\bdestub\\missing.dll";
+  U->RemoveAliases();
+  EXPECT_TRUE(KeyExists(hkLocalMachine, Record("Aliases\\Alpha")));
+  EXPECT_FALSE(FileExists(log));
+
+  // Names in the OEM code page; the configuration saved system-wide.
+  U->EngineLibrary = BinDir() + "\\bdestub\\IDAPI32.DLL";
+  U->RemoveAliases();
+  EXPECT_EQ(ReadLines(log), (std::vector<std::string>{"DbiInit", "DbiDeleteAlias nil Alpha",
+                                                      "DbiDeleteAlias nil Caf\x82", "DbiCfgSave nil (nil) system",
+                                                      "DbiExit"}));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record("Aliases")));
+
+  // Nothing deleted: nothing saved, the engine still shut down.
+  RemoveFile(log);
+  U->RemoveAliases();
+  EXPECT_EQ(ReadLines(log), (std::vector<std::string>{"DbiInit", "DbiExit"}));
+  SetEnvironmentVariableW(L"QNT_IDAPI_LOG", nullptr);
+}
+
+TEST_F(UninstallSteps, RegistryKeyRecords) {
+  const std::string base = "\\Software\\Quillant Tests\\RegistryKeys";
+  DeleteKey(hkCurrentUser, base);
+  struct Rec {
+    const char* name;
+    int root;
+    const char* key;
+    std::vector<std::string> entries;  // none: no Entries subkey
+    bool withEntries;
+  } recs[] = {
+      {"values", hkCurrentUser, "A", {"V1"}, true},  // V2 is left, so A stays
+      {"emptyKey", hkCurrentUser, "B", {}, false},   // empty already: deleted
+      {"keyWithValue", hkCurrentUser, "C", {}, false},
+      {"allValues", hkCurrentUser, "E", {"V1", "V2"}, true},
+      {"badRoot", 6, "D", {"V1"}, true},
+      {"notThere", hkCurrentUser, "Missing", {"V1"}, true},
+  };
+  WriteRVStr(hkCurrentUser, base + "\\A", "V1", "1");
+  WriteRVStr(hkCurrentUser, base + "\\A", "V2", "2");
+  {
+    TRegistry empty;
+    SetTheRoot(&empty, hkCurrentUser);
+    ASSERT_TRUE(empty.CreateKey(base + "\\B"));
+  }
+  WriteRVStr(hkCurrentUser, base + "\\C", "V", "1");
+  WriteRVStr(hkCurrentUser, base + "\\D", "V1", "1");
+  WriteRVStr(hkCurrentUser, base + "\\E", "V1", "1");
+  WriteRVStr(hkCurrentUser, base + "\\E", "V2", "2");
+  for (const auto& r : recs) {
+    std::string key = Record(std::string("RegistryKeys\\") + r.name);
+    WriteRVStr(hkLocalMachine, key, "Key", base + "\\" + r.key);
+    WriteRVInteger(hkLocalMachine, key, "Root", r.root);
+    if (r.withEntries)
+      for (const auto& e : r.entries) WriteRVStr(hkLocalMachine, key + "\\Entries", e, "");
+  }
+
+  EXPECT_FALSE(U->RemoveRegistryKeys());
+
+  EXPECT_FALSE(ValueExists(hkCurrentUser, base + "\\A", "V1"));
+  EXPECT_TRUE(ValueExists(hkCurrentUser, base + "\\A", "V2"));
+  EXPECT_FALSE(KeyExists(hkCurrentUser, base + "\\B"));
+  EXPECT_TRUE(ValueExists(hkCurrentUser, base + "\\C", "V"));
+  EXPECT_TRUE(ValueExists(hkCurrentUser, base + "\\D", "V1"));
+  EXPECT_FALSE(KeyExists(hkCurrentUser, base + "\\E"));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record("RegistryKeys")));
+  DeleteKey(hkCurrentUser, base);
+
+  // Good records only: true.
+  WriteRVStr(hkLocalMachine, Record("RegistryKeys\\x"), "Key", base + "\\C");
+  WriteRVInteger(hkLocalMachine, Record("RegistryKeys\\x"), "Root", hkCurrentUser);
+  EXPECT_TRUE(U->RemoveRegistryKeys());
+}
+
+TEST_F(UninstallSteps, ShellFoldersStayWhenEmptied) {
+  std::string desktop = ExpandDesktopDir();
+  ASSERT_TRUE(DirectoryExists(desktop));
+  ASSERT_EQ(GetFileCount(DirectoryWBS(desktop)), 0) << "the desktop of the test prefix is not empty";
+  std::string onDesktop = desktop + "\\Qnt Product.lnk";
+  WriteFileText(onDesktop, "x");
+  std::string own = MakeFile("own folder\\f.txt");
+  WriteList("Files", {onDesktop, own});
+  U->RemoveFiles();
+  U->RemoveDirectories();
+  EXPECT_FALSE(FileExists(onDesktop));
+  EXPECT_TRUE(DirectoryExists(desktop));
+  EXPECT_FALSE(DirectoryExists(FDir + "\\own folder"));
+
+  for (const std::string& dir : {std::string("C:"), std::string("C:\\"), std::string("\\\\server\\share"),
+                                 WindowsDir, SystemDir, ExpandProgramMenuDir(), ExpandStartMenuDir(),
+                                 ExpandProgramFilesDir(), ExpandCommonFilesDir(), UpperCase(GetShortPath(desktop))})
+    EXPECT_TRUE(IsShellFolder(dir)) << dir;
+  EXPECT_FALSE(IsShellFolder(FDir));
+}
+
+TEST_F(UninstallSteps, RunTakesEveryStepThenTheRecordAndItsOwnFile) {
+  std::vector<std::string> events;
+  U->OnStepDone = [&](TUninstallStep s) { events.push_back("tick " + std::to_string(s)); };
+  U->OnShowProgress = [&](bool v) { events.push_back(v ? "show" : "hide"); };
+  U->OnMessage = [&](const std::string& t) { events.push_back(t); };
+  U->OnProgress = nullptr;
+  // Parts no step removes stay until the record goes with all its subkeys.
+  WriteRVStr(hkLocalMachine, Record(), "DisplayName", FProduct);
+  WriteRVStr(hkLocalMachine, Record("BDE"), "Entries", "1");
+  WriteRVStr(hkLocalMachine, Record("Files3"), "File1", MakeFile("late.txt"));
+  WriteRVStr(hkLocalMachine, Record("RegistryKeys\\bad"), "Key", "\\Software\\x");
+  WriteRVInteger(hkLocalMachine, Record("RegistryKeys\\bad"), "Root", 6);
+  std::string own = MakeFile("uninstall.exe");
+  U->Run(own);
+  EXPECT_EQ(events, (std::vector<std::string>{"tick 0", "show", "hide", "tick 1", "show", "hide", "tick 2",
+                                              "tick 3", "tick 4",
+                                              "Some or all of the registry keys could not could not be removed",
+                                              "tick 5", FProduct + " has finished removing itself"}));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record()));
+  EXPECT_FALSE(FileExists(own));
+}
+
+TEST_F(UninstallSteps, RunEndsAtAnEntryThatIsNotText) {
+  std::vector<std::string> events;
+  U->OnStepDone = [&](TUninstallStep s) { events.push_back("tick " + std::to_string(s)); };
+  U->OnShowProgress = [&](bool v) { events.push_back(v ? "show" : "hide"); };
+  std::string a = MakeFile("a.txt");
+  WriteList("Files", {a});
+  WriteRVInteger(hkLocalMachine, Record("Files"), "File2", 5);
+  std::string own = MakeFile("uninstall.exe");
+  EXPECT_THROW(U->Run(own), Exception);
+  EXPECT_EQ(events, (std::vector<std::string>{"tick 0", "show", "hide", "tick 1", "show", "hide"}));
+  EXPECT_TRUE(KeyExists(hkLocalMachine, Record("Files")));
+  EXPECT_TRUE(FileExists(own));
+}
+
+TEST_F(UninstallSteps, AnOwnFileInUseIsRemovedAtTheNextRestart) {
+  std::string own = MakeFile("uninstall.exe");
+  HANDLE locked = CreateFileW(Widen(own).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  std::vector<std::string> messages;
+  U->OnMessage = [&](const std::string& t) { messages.push_back(t); };
+  U->Run(own);
+  CloseHandle(locked);
+  EXPECT_EQ(messages, (std::vector<std::string>{"The uninstallation program for " + FProduct +
+                                                " will be removed after you reboot your computer."}));
+  HKEY h;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &h),
+            ERROR_SUCCESS);
+  std::vector<wchar_t> data(65536);
+  DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t)), type = 0;
+  LONG rc = RegQueryValueExW(h, L"PendingFileRenameOperations", nullptr, &type,
+                             reinterpret_cast<BYTE*>(data.data()), &size);
+  RegCloseKey(h);
+  ASSERT_EQ(rc, ERROR_SUCCESS);
+  std::wstring all(data.data(), size / sizeof(wchar_t));
+  EXPECT_NE(all.find(L"\\??\\" + Widen(own)), std::wstring::npos);
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+// The uninstaller's work without its window: the registry helpers of its own,
+// the removal steps over a product's uninstall record, and the run that takes
+// them in their fixed order. The window (UninstallForm) shows what this does
+// through the hooks of TUninstaller.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "classlib/Classes.h"
+#include "foundation/routines/routines_Registry.h"
+
+// Where the record of each installed product lives, under the local machine.
+inline constexpr const char* UninstallRootKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+// Shared-file counts, under the local machine: one integer per file path.
+inline constexpr const char* SharedDLLsKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+// The database engine's settings, under the local machine.
+inline constexpr const char* EngineKey = "\\Software\\Borland\\Database Engine";
+inline constexpr const char* EngineBLW32Key = "\\Software\\Borland\\BLW32";
+inline constexpr const char* BorlandKey = "\\Software\\Borland";
+
+// What GetRVInteger is asked to return when a file has no shared count.
+inline constexpr int32_t NoSharedCount = -2147483647;
+
+// The 32-bit integer value Ident of Key, or Default when the key or the value
+// is missing or the value is of another type.
+int32_t GetRVInteger(TRootKeys Root, const std::string& Key, const std::string& Ident, int32_t Default);
+// Deletes the value Ident of Key; any failure is ignored.
+void DeleteIdent(TRootKeys Root, const std::string& Key, const std::string& Ident);
+// Clears List and fills it with the names of Key's subkeys (none when the key
+// is missing).
+void GetKeys(TRootKeys Root, const std::string& Key, TStrings* List);
+
+// The number of entries of the folder part of Dir (the text up to its last
+// backslash), "." and ".." and blank names not counted.
+int GetFileCount(const std::string& Dir);
+// Calls the library's DllUnregisterServer when it has one; a blank path, a
+// missing file or a library that does not load does nothing.
+void UnregisterActiveX_DLLStyle(const std::string& FilePath);
+// Starts the program server, quoted, with "/UNREGSERVER", hidden and without
+// waiting; a blank path or a missing file does nothing.
+void UnregisterActiveX_EXEStyle(const std::string& FilePath);
+// The text in the OEM code page, as the database engine takes names.
+std::string StrToOem(const std::string& S);
+
+// The product name the uninstaller was started for: the arguments after the
+// program's path, joined by single blanks. The system starts an
+// UninstallString as it stands, so the line may begin with the program's own
+// path unquoted and with blanks in it (OwnPath, the program file's full path,
+// recognises that); any other line is split by the class library's rules.
+std::string ProductNameFromCommandLine(const std::string& CmdLine, const std::string& OwnPath);
+
+// Folders the system or the user keeps whether empty or not (the desktop, the
+// Start menu and its folders, the Windows and system folders, program files
+// and common files, drive roots): removing emptied folders passes them over.
+bool IsShellFolder(const std::string& Dir);
+
+enum TUninstallStep { usAliases, usActiveX, usFiles, usINIFiles, usBDE, usRegistry };
+
+class TUninstaller {
+public:
+  explicit TUninstaller(const std::string& AProductName);
+  TUninstaller(const TUninstaller&) = delete;
+  TUninstaller& operator=(const TUninstaller&) = delete;
+
+  const std::string& ProductName() const { return FProductName; }
+  // The record key under the local machine.
+  const std::string& UninstallKey() const { return FUninstallKey; }
+  // Folders of deleted files, upper case, each once, in the order first met.
+  TStringList& DirList() { return FDirList; }
+
+  // The database engine's interface library, loaded when aliases are removed.
+  std::string EngineLibrary = "IDAPI32.DLL";
+
+  // Hooks of the window. OnConfirm asks whether a shared file that no
+  // application uses any more may go (none: it stays); OnMessage shows a
+  // message and waits.
+  std::function<bool(const std::string& FilePath)> OnConfirm;
+  std::function<void(bool Visible)> OnShowProgress;
+  std::function<void(int Percent)> OnProgress;
+  std::function<void(TUninstallStep Step)> OnStepDone;
+  std::function<void(const std::string& Text)> OnMessage;
+
+  // The removal steps, in the order Run takes them; each ends quietly when its
+  // part of the record is missing.
+  void RemoveAliases();
+  void RemoveActiveX();
+  void RemoveFiles();
+  void RemoveINIFiles();
+  void RemoveBDE();
+  void RemoveDirectories();
+  // False when some registry-key record could not be read.
+  bool RemoveRegistryKeys();
+
+  // Every step, then the record itself and the uninstaller's own file
+  // (OwnFile), deleted now or, when it is in use, at the next restart. An
+  // error that a step does not handle ends the run there and passes on.
+  void Run(const std::string& OwnFile);
+
+  // Puts the folder of FilePath on the folder list.
+  void AddDir(const std::string& FilePath);
+
+private:
+  // The shared-file rule: true when the file is to be removed. Path may come
+  // back as the short form under which its count was found.
+  bool SharedFileGoes(std::string& Path);
+  void SetProgress(int Index, int Count);
+  void RemoveFolder(const std::string& Dir);
+
+  std::string FProductName;
+  std::string FUninstallKey;
+  TStringList FDirList;
+};
