@@ -500,7 +500,7 @@ void TQlntFTP::Login() {
       Response();
     } catch (const EQlntFTPCode&) {
       // The server ending the session says why in its own words.
-      if (FConnectionLost) throw;
+      if (FStatusNr == 421) throw;
       throw EQlntFTPLogin_UserName(FUserName);
     }
     // A server that logged the user in at once (230) answers a password
@@ -510,7 +510,7 @@ void TQlntFTP::Login() {
       try {
         Response();
       } catch (const EQlntFTPCode&) {
-        if (FConnectionLost) throw;
+        if (FStatusNr == 421) throw;
         // Never the password itself: the message may be shown to anyone.
         throw EQlntFTPLogin_Password("The password was refused: " + FStatusText);
       }

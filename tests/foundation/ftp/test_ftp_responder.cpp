@@ -324,7 +324,8 @@ TEST_F(Scripted, AbortBehindAServerBlockedOnSending) {
   Responder r(R"({"files": {"big.bin": 25000000, "small.bin": 1000}, "block_send": true})");
   TQlntFTP f(nullptr);
   Point(f, r);
-  f.SetTimeout(5000);
+  // Generous for a loaded machine: the fixed client never waits it out.
+  f.SetTimeout(15000);
   int blocks = 0;
   f.SetOnDataReceived([&blocks](TObject*, TFTPMode, int32_t n) {
     if (n > 0 && ++blocks == 1) AbortDownload = true;
@@ -363,6 +364,7 @@ TEST_F(Scripted, ServiceClosingEndsTheLoginAtAnyStep) {
 // is full never completes a connection, and a server that takes no upload
 // data never frees the send buffers.
 TEST_F(Scripted, ConnectingAndSendingAreBounded) {
+  ASSERT_TRUE(StartTCPIP());
   SOCKET l = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a = {};
   a.sin_family = AF_INET;
