@@ -8,7 +8,6 @@
 #include <algorithm>
 
 #include "classlib/ComObj.h"
-#include "classlib/TypInfo.h"
 #include "classlib/Units.h"
 #include "classlib/WinText.h"
 #include "engine/cmp_TProgramManager.h"
@@ -48,19 +47,10 @@ const char* const SNotInstalledCode =
 const char* const SNotInstalled =
     "The TCustomInstallShellLink %s name could not be installed. The following error was reported %s";
 
-// The install files, file groups and the uninstaller are known here by their
-// published classes and properties, which keeps this unit free of their
-// implementation.
-bool IsA(const TInstallContainer* C, const char* ClassName) {
-  return C && C->ClassInfo().InheritsFrom(std::string(ClassName));
-}
-bool IsInstallFile(const TInstallContainer* C) { return IsA(C, "TCustomInstallFile") || IsA(C, "TInstallFile"); }
-bool IsFileGroup(const TInstallContainer* C) { return IsA(C, "TInstallFileGroup"); }
-bool IsUninstaller(const TInstallContainer* C) { return IsA(C, "TUninstallEXE"); }
-std::string StringProp(TInstallContainer* C, const char* Name) {
-  TPersistent* target = nullptr;
-  const TPropInfo* p = FindPropPath(C, Name, &target);
-  return p && p->GetString ? p->GetString(target) : std::string();
+// The uninstaller component is known by its class name, which keeps this
+// unit free of the controller's.
+bool IsUninstaller(const TInstallContainer* C) {
+  return C && C->ClassInfo().InheritsFrom(std::string("TUninstallEXE"));
 }
 
 std::string ProductName() { return MainInstallProductName ? MainInstallProductName() : std::string(); }
@@ -233,10 +223,10 @@ void TCustomInstallShellLink::SetObjectLink(TInstallContainer* AContainer) {
   }
   FObjectLocationType = ddObjectLink;
   FObjectLocation.clear();
-  if (IsInstallFile(AContainer))
-    FLinkName = ChangeFileExt(StringProp(AContainer, "DestName"), ".lnk");
-  else if (IsFileGroup(AContainer))
-    FLinkName = StringProp(AContainer, "GroupName") + ".lnk";
+  if (auto* file = dynamic_cast<TCustomInstallFile*>(AContainer))
+    FLinkName = ChangeFileExt(file->DestName(), ".lnk");
+  else if (auto* group = dynamic_cast<TInstallFileGroup*>(AContainer))
+    FLinkName = group->GroupName() + ".lnk";
   else
     FLinkName = AContainer->Name() + ".lnk";
   if (!FContainer) SetContainer(AContainer);
@@ -247,8 +237,8 @@ std::string TCustomInstallShellLink::GetObjectLocation() {
   switch (FObjectLocationType) {
     case ddObjectLink:
       if (!FObjectLink) throw IEInstallShellLink(SCannotExpand, {Name()});
-      if (IsInstallFile(FObjectLink))
-        return DirectoryWOBS(FObjectLink->GetDestDir()) + "\\" + StringProp(FObjectLink, "DestName");
+      if (auto* file = dynamic_cast<TCustomInstallFile*>(FObjectLink))
+        return DirectoryWOBS(file->GetDestDir()) + "\\" + file->DestName();
       return DirectoryWOBS(FObjectLink->GetDestDir());
     case ddContainerDestDir:
       if (!FContainer) throw IEInstallShellLink(SCannotExpand, {Name()});
@@ -346,7 +336,8 @@ void TCustomInstallShellLink::InstallUnique() {
   TInstallObject::InstallUnique();
 }
 
-void TCustomInstallShellLink::WriteInstallInfo(const std::string& RegKey) { (void)RegKey; }
+// Recorded whether or not a link was made (Program Manager items have none).
+void TCustomInstallShellLink::WriteInstallInfo(const std::string& RegKey) { WriteUninstallFileEntry(RegKey, LinkPath()); }
 
 void TCustomInstallShellLink::DestroyingContainer(TInstallContainer* AContainer) {
   if (AContainer && !HasState(csDestroying)) {

@@ -15,9 +15,8 @@
 #include "engine/cmp_TInstallShellLink.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_ExpandPaths.h"
+#include "foundation/routines/routines_Registry.h"
 
-using linkfixtures::TInstallFile;
-using linkfixtures::TInstallFileGroup;
 using linkfixtures::TUninstallEXE;
 
 namespace {
@@ -103,7 +102,7 @@ TEST_F(ShellLinks, WritersNameAdoptAndRefuse) {
 
   // Linking names the shortcut after the target and adopts it as container.
   auto* file = Make<TInstallFile>(m, "HelpFile");
-  file->DestName = "Qlnt32.hlp";
+  Loading(file, [&] { file->SetDestName("Qlnt32.hlp"); });
   auto* toFile = Make<TInstallShellLink>(m, "ToFile");
   toFile->SetObjectLink(file);
   EXPECT_EQ(toFile->LinkName(), "Qlnt32.lnk");
@@ -112,7 +111,7 @@ TEST_F(ShellLinks, WritersNameAdoptAndRefuse) {
   EXPECT_EQ(toFile->DestDirType(), ddContainerDestDir);
 
   auto* group = Make<TInstallFileGroup>(m, "Docs");
-  group->GroupName = "Documents";
+  group->SetGroupName("Documents");
   auto* holder = Make<TTestGroup>(m, "Holder");
   auto* toGroup = Make<TInstallShellLink>(m, "ToGroup");
   toGroup->SetContainer(holder);
@@ -162,8 +161,10 @@ TEST_F(ShellLinks, WritersNameAdoptAndRefuse) {
 TEST_F(ShellLinks, TargetPathPerBase) {
   TComponent* m = Module.get();
   auto* file = Make<TInstallFile>(m, "File");
-  Loading(file, [&] { file->SetDestDir("C:\\App\\"); });
-  file->DestName = "a.exe";
+  Loading(file, [&] {
+    file->SetDestDir("C:\\App\\");
+    file->SetDestName("a.exe");
+  });
   auto* dir = Make<TTestGroup>(m, "Dir");
   dir->SetDestDir("C:\\App\\Data\\");
   auto* link = Make<TInstallShellLink>(m, "L");
@@ -222,8 +223,10 @@ TEST_F(ShellLinks, SavedLinkReadsBackAndTheUninstallerGetsTheProductName) {
 
   // Without a controller the uninstaller's shortcut cannot name the product.
   auto* unins = Make<TUninstallEXE>(m, "Uninstaller");
-  unins->SetDestDir(Scratch);
-  unins->DestName = "uninstall.exe";
+  Loading(unins, [&] {
+    unins->SetDestDir(Scratch);
+    unins->SetDestName("uninstall.exe");
+  });
   auto* toUnins = Make<TInstallShellLink>(m, "UninsLink");
   toUnins->SetObjectLink(unins);
   toUnins->SetParameters("configured");
@@ -237,6 +240,31 @@ TEST_F(ShellLinks, SavedLinkReadsBackAndTheUninstallerGetsTheProductName) {
   c = ReadLink(Scratch + "\\uninstall.lnk");
   EXPECT_EQ(c.Path, Scratch + "\\uninstall.exe");
   EXPECT_EQ(c.Arguments, "Quillant Test");
+}
+
+TEST_F(ShellLinks, RecordedWhetherOrNotALinkIsMade) {
+  TComponent* m = Module.get();
+  Make<TTestController>(m, "Install1");
+  const std::string product = "QntLinkRecord" + std::to_string(GetCurrentProcessId());
+  MainInstallProductName = [product] { return product; };
+  const std::string key = UninstallKeyFor(product);
+  auto* made = Make<TInstallShellLink>(m, "Made");
+  made->SetDestDir(Scratch);
+  made->SetObjectLocation(WindowsDir + "\\notepad.exe");
+  made->SetMethod(mtShellLinkInterface);
+  // A Program Manager item is made only in the Programs folder: here none is.
+  auto* none = Make<TInstallShellLink>(m, "None");
+  none->SetDestDir(Scratch + "\\Other");
+  none->SetObjectLocation(WindowsDir + "\\notepad.exe");
+  none->SetMethod(mtProgramManager);
+  made->Install();
+  none->Install();
+  EXPECT_TRUE(FileExists(Scratch + "\\notepad.LNK"));
+  EXPECT_FALSE(DirectoryExists(Scratch + "\\Other"));
+  EXPECT_EQ(GetRVStr(hkLocalMachine, key + "\\Files", "File1", ""), Scratch + "\\notepad.LNK");
+  EXPECT_EQ(GetRVStr(hkLocalMachine, key + "\\Files", "File2", ""), Scratch + "\\Other\\notepad.LNK");
+  EXPECT_EQ(GetRVStr(hkLocalMachine, key + "\\Files", "Entries", ""), "2");
+  DeleteKey(hkLocalMachine, key);
 }
 
 namespace {
