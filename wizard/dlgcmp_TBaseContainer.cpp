@@ -1,6 +1,5 @@
 #include "wizard/dlgcmp_TBaseContainer.h"
 
-#include "classlib/FormReader.h"
 
 // ------------------------------------------------------------ window
 
@@ -14,16 +13,12 @@ TBaseFormContainer::TBaseFormContainer(TComponent* AOwner) : TForm(AOwner) {
     SetCaption(page->Caption());
     page->ShowIt();
   };
-  FNav.Finish = [this] {
-    FClosing = true;
-    SetModalResult(mrOk);
-  };
+  FNav.Finish = [this] { SetModalResult(mrOk); };
   RegisterHandler("FormCreate", this, &TBaseFormContainer::FormCreate);
   RegisterHandler("FormDestroy", this, &TBaseFormContainer::FormDestroy);
   RegisterHandler("FormResize", this, &TBaseFormContainer::FormResize);
   RegisterHandler("FormShow", this, &TBaseFormContainer::FormShow);
-  RegisterHandler("FormCloseQuery", this, &TBaseFormContainer::FormCloseQuery);
-  InitInheritedComponent("TBaseFormContainer");
+  ReadForm("TBaseFormContainer");
   DisplayPanel = dynamic_cast<TPanel*>(FindComponent("DisplayPanel"));
 }
 
@@ -57,25 +52,21 @@ void TBaseFormContainer::FormResize(TObject*) {
 }
 
 void TBaseFormContainer::FormShow(TObject*) {
-  if (!FNav.Start()) {
-    // Every page asks to be passed over: the run has nothing to show.
-    FClosing = true;
-    SetModalResult(mrOk);
-  }
+  // Every page asking to be passed over leaves the run nothing to show.
+  if (!FNav.Start()) SetModalResult(mrOk);
 }
 
-void TBaseFormContainer::FormCloseQuery(TObject*, bool& CanClose) {
-  if (FClosing || ModalResult() == mrOk || ModalResult() == mrAbort) return;
-  // The close command: the user asks to leave; that is a Cancel, confirmed
-  // by the controller, never a silent go-ahead.
-  CanClose = false;
-  TBaseInstallForm* page = CurrentPage();
-  if (page) {
-    page->TryCancel();
-  } else if (VerifyCancel()) {
-    FClosing = true;
-    SetModalResult(mrAbort);
+LRESULT TBaseFormContainer::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == WM_CLOSE) {
+    // The user asks to leave: that is a Cancel, confirmed by the controller,
+    // never a silent go-ahead.
+    if (TBaseInstallForm* page = CurrentPage())
+      page->TryCancel();
+    else if (VerifyCancel())
+      SetModalResult(mrAbort);
+    return 0;
   }
+  return TForm::WndProc(Msg, WParam, LParam);
 }
 
 void TBaseFormContainer::Next() { FNav.Next(); }

@@ -30,6 +30,9 @@ public:
   int PageIndex() const { return FNav.Current; }
   TBaseInstallForm* CurrentPage() const;
 
+  // The window's close command asks as Cancel does, on the current page.
+  LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+
   // The area the pages are placed on.
   TPanel* DisplayPanel = nullptr;
 
@@ -38,14 +41,11 @@ protected:
   void FormDestroy(TObject* Sender);
   void FormResize(TObject* Sender);
   void FormShow(TObject* Sender);
-  // The window's close command asks as Cancel does, on the current page.
-  void FormCloseQuery(TObject* Sender, bool& CanClose);
 
 private:
   void PlacePage(TBaseInstallForm* Page);
 
   bool FDontTriggerResize = false;
-  bool FClosing = false;  // our own close (OK or abort), not the close command
   std::vector<TBaseInstallForm*> FPages;
   // Its current index is the page shown (the selected tab of a tab control
   // that is never shown: only the count and the index matter).

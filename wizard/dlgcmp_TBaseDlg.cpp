@@ -101,7 +101,7 @@ TDialogManager* LinkToManager(TManagerType ManagerType) {
   if (!QuillantComps) return nullptr;
   for (TInstallContainer* c : *QuillantComps) {
     auto* dm = dynamic_cast<TDialogManager*>(c);
-    if (dm && dm->ManagerType() == ManagerType && dm->Container() == MainInstall && MainInstall) return dm;
+    if (dm && dm->ManagerType() == ManagerType && dm->Container() == MainInstall) return dm;
   }
   return nullptr;
 }
