@@ -29,7 +29,6 @@ QNT_PUBLISH(TInstallObject,
   Prop::Component("Container", &TInstallObject::Container, &TInstallObject::SetContainer),
   Prop::Integer("Order", &TInstallObject::Order, &TInstallObject::SetOrder));
 
-std::vector<TInstallContainer*>* QuillantComps = nullptr;
 TInstallObject* MainInstall = nullptr;
 std::function<std::string()> MainInstallProductName;
 
@@ -414,20 +413,3 @@ std::string TInstallObject::GetDestDir() {
 void TInstallObject::ReportInformationEvent(int ComponentCall, TObject* PO) {
   if (FContainer) FContainer->DoInformationEventControl(this, ComponentCall, PO);
 }
-
-// ------------------------------------------------------------------ unit
-
-namespace {
-TDestinationSource* MainInstallAsDestination() { return MainInstall; }
-
-void InitInstallContainer() {
-  QuillantComps = new std::vector<TInstallContainer*>();
-  MainInstallDestination = MainInstallAsDestination;
-}
-void FinInstallContainer() {
-  MainInstallDestination = nullptr;
-  delete QuillantComps;
-  QuillantComps = nullptr;
-}
-TUnitRegistration registration(ulEngine, "cmp_TInstallContainer", InitInstallContainer, FinInstallContainer);
-}  // namespace

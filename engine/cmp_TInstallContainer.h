@@ -10,8 +10,12 @@
 #include <vector>
 
 #include "classlib/Classes.h"
+#include "classlib/DateUtils.h"
+#include "classlib/Streams.h"
 #include "classlib/TypInfo.h"
+#include "foundation/archive/cmp_TQlntCompress.h"
 #include "foundation/constants_Quillant.h"
+#include "foundation/ftp/cmp_TNetInstallLocation.h"
 #include "foundation/routines/routines_ExpandPaths.h"
 #include "foundation/translator/cmp_TTranslator.h"
 
@@ -287,3 +291,414 @@ extern std::function<std::string()> MainInstallProductName;
 
 // The uninstall key a component writes its part of the record under.
 std::string UninstallKeyFor(const std::string& ProductName);
+
+
+// ===================================================== engine globals
+
+class TCustomInstallFile;
+class TFileContainer;
+class TBaseQuillantForm;
+
+// The global list of every live install file (not owned): each file adds
+// itself when created and leaves when destroyed.
+class TCustomInstallFileList : public TObject {
+public:
+  int Count() const { return static_cast<int>(FList.size()); }
+  // IECustomInstallFileList for an index outside the list.
+  TCustomInstallFile* Items(int I) const;
+  TCustomInstallFile* operator[](int I) const { return Items(I); }
+  // Appends and returns the index; a nil entry is refused.
+  int Add(TCustomInstallFile* Item);
+  // Removes the entry; its former index, -1 when it was not there.
+  int Remove(TCustomInstallFile* Item);
+  int IndexOf(const TCustomInstallFile* Item) const;
+
+private:
+  std::vector<TCustomInstallFile*> FList;
+};
+
+// Made when the unit starts, in this order: DefaultNetLocation, FormList,
+// InstallFileList, QlntCompress, QuillantComps; released in the same order
+// when it finishes, after the install module and the forms are gone (their
+// destructors skip a list that is already gone).
+extern std::vector<TBaseQuillantForm*>* FormList;
+extern TCustomInstallFileList* InstallFileList;
+// The one archive component: every user sets each property it relies on
+// right before each use.
+extern TQlntCompress* QlntCompress;
+// The setup registry key of this install (below the local machine); blank
+// until the controller finds or makes it.
+extern std::string UniqueInstallKey;
+extern TDateTime InstallStartTime;
+// A file can only be replaced at the next restart.
+extern bool Reboot;
+
+// The product directory: the first folder of the Delphi 3 library search
+// path that holds the marker file, without a trailing backslash; blank (or
+// IEbdeCannotFindQuillantPath with RaiseError) when none does.
+std::string GetQuillantPath(bool RaiseError);
+// The controller's distribution type; dtTraditionalNet without a controller.
+TDistributeType GetDistributeType();
+
+// Commands of the jobs left for the run after a restart.
+enum TUnfinishedCommand { ufcReinstall, ufcDeleteFile };
+
+// The shared message-box seam of the engine (the change-disk prompt): the
+// test programs answer it. Returns the button's id (IDOK, IDCANCEL ...).
+extern std::function<int(const std::string& Text, const std::string& Caption, unsigned Flags)> EngineMessageBox;
+
+// ===================================================== uninstall record
+
+// The partition of the uninstall record's file list: "Files", "Files1", ...
+std::string UninstallFilesPartition(int J);
+constexpr int MaxUninstallFilesPartitions = 100;
+// Appends FullPath as the next "File<n>" of the first Files partition (below
+// the record key RegKey, local machine) whose count reads as a number and that
+// takes the value, then writes that partition's "Entries". Raises
+// EIRCannotWriteValue when the count cannot be written, or when no partition
+// up to MaxUninstallFilesPartitions takes the entry.
+void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullPath);
+// Appends "FullPath;1" (an .EXE server) or "FullPath;0" to the "ActiveX"
+// subkey; any failure raises EIRCannotWriteValue.
+void WriteUninstallActiveXEntry(const std::string& RegKey, const std::string& FullPath, bool ExeServer);
+
+// ===================================================== file-related objects
+
+// Install object with an archive (archive path by base and tail, the build's
+// add mode, its network location); downloads "<Name>.1" for network installs.
+// Publishes nothing itself: its descendants choose.
+class TFileRelated : public TInstallObject {
+  QNT_PUBLISHED(TFileRelated, TInstallObject)
+public:
+  explicit TFileRelated(TComponent* AOwner);
+  ~TFileRelated() override;
+
+  TlzhCommand AddToArchive() const { return FAddToArchive; }
+  void SetAddToArchive(TlzhCommand Value) { FAddToArchive = Value; }
+  const std::string& ArchiveFile() const { return FArchiveFile; }
+  virtual void SetArchiveFile(const std::string& NewArchiveFile);
+  TPathSpecifiers ArchiveFileType() const { return FArchiveFileType; }
+  virtual void SetArchiveFileType(TPathSpecifiers NewArchiveFileType);
+  bool Net() const { return FNet; }
+  virtual void SetNet(bool NewNet) { FNet = NewNet; }
+  TNetInstallLocation* NetLocation() const { return FNetLocation; }
+  virtual void SetNetLocation(TNetInstallLocation* NewLocation);
+  // The archive this object downloaded or adopted; blank when none.
+  const std::string& NetArchiveFile() const { return FNetArchiveFile; }
+  bool DownloadedRemoteFile() { return GetDownloadedRemoteFile(); }
+  const TDataReceivedEvent& OnDataReceived() const { return FOnDataReceived; }
+  void SetOnDataReceived(TDataReceivedEvent Value) { FOnDataReceived = std::move(Value); }
+
+  // The full archive path, never with a trailing backslash.
+  virtual std::string GetArchiveFile();
+  // Makes the archive available locally (adopting an earlier run's download);
+  // afterwards NetArchiveFile names it.
+  virtual void DownloadRemoteFile();
+  virtual bool GetDownloadedRemoteFile();
+  // Records FileName as this object's download under the setup key.
+  virtual void RegisterAsDownloaded(const std::string& FileName);
+  virtual void DoDataReceived(TObject* Sender, const std::string& FileName, int32_t Bytes, int32_t TotalBytes,
+                              int32_t FileSize);
+  // True, with its path, when the setup key records a download of this
+  // object that still exists. A blank Name or setup key has no record.
+  bool AlreadyDownloaded(std::string& FileName);
+  // The location a download uses: the own one, else (an install file) its
+  // file container's own one, else DefaultNetLocation.
+  TNetInstallLocation* EffectiveNetLocation();
+  void GetServerAndPath(std::string& AServer, std::string& AServerPath);
+  std::string GetCompressSubDirectory();
+
+  void SetContainer(TInstallContainer* IC) override;
+  void Loaded() override;
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  // The registry key of the download record; blank when there is none.
+  std::string DownloadRecordKey() const;
+
+  std::string FNetArchiveFile;
+  TlzhCommand FAddToArchive = lzcOverwrite;
+  std::string FArchiveFile;
+  TPathSpecifiers FArchiveFileType = ddAbsolute;
+  bool FNet = true;
+  TNetInstallLocation* FNetLocation = nullptr;
+  TDataReceivedEvent FOnDataReceived;
+};
+
+extern const TEnumInfo LzhCommandInfo;
+
+// ===================================================== file containers
+
+enum TFileContainerState { fcsNone, fcsCompress, fcsInstall, fcsCopy };
+extern const TEnumInfo FileContainerStateInfo;
+
+using TFileContainerAbortEvent = TAfterProcessFilesEvent;
+
+// A list handed with an information event or broadcast ([file, parameter]);
+// holds references only.
+class TEventParameterList : public TObject {
+public:
+  std::vector<TObject*> Items;
+  int Count() const { return static_cast<int>(Items.size()); }
+};
+
+// Holds install files and further file containers and drives them through
+// the install, copy and pack jobs; while busy it turns its files' progress
+// into running totals over the job and broadcasts them to its pages.
+class TFileContainer : public TFileRelated {
+  QNT_PUBLISHED(TFileContainer, TFileRelated)
+public:
+  explicit TFileContainer(TComponent* AOwner);
+  ~TFileContainer() override;
+
+  bool AllowChoice() const { return FAllowChoice; }
+  void SetAllowChoice(bool Value) { FAllowChoice = Value; }
+  bool AllowChangeDir() const { return FAllowChangeDir; }
+  void SetAllowChangeDir(bool Value) { FAllowChangeDir = Value; }
+  TStrings* Description() const { return FDescription; }
+  void SetDescription(const TStrings* Value);
+  const std::string& GroupName() const { return FGroupName; }
+  void SetGroupName(const std::string& Value) { FGroupName = Value; }
+  using TComponent::SetState;
+  TFileContainerState State() const { return FState; }
+  // Runs the job of that state (nothing while the module streams); State is
+  // fcsNone afterwards, also after a failure.
+  virtual void SetState(TFileContainerState NewState);
+  int FileCount();
+  TCustomInstallFile* Files(int I);
+  int32_t PredictedProcessBytes() const { return FPredictedProcessBytes; }
+  int32_t TotalBytesProcessed() const { return FTotalBytesProcessed; }
+
+  const TInstallContainerNotifyEvent& OnShowCopyFileDlg() const { return FOnShowCopyFileDlg; }
+  void SetOnShowCopyFileDlg(TInstallContainerNotifyEvent Value) { FOnShowCopyFileDlg = std::move(Value); }
+  const TAfterProcessFilesEvent& OnCloseCopyFileDlg() const { return FOnCloseCopyFileDlg; }
+  void SetOnCloseCopyFileDlg(TAfterProcessFilesEvent Value) { FOnCloseCopyFileDlg = std::move(Value); }
+  const TInstallFileStatusEvent& OnStatus() const { return FOnStatus; }
+  void SetOnStatus(TInstallFileStatusEvent Value) { FOnStatus = std::move(Value); }
+  const TInstallFileNewDiskEvent& OnNewDisk() const { return FOnNewDisk; }
+  void SetOnNewDisk(TInstallFileNewDiskEvent Value) { FOnNewDisk = std::move(Value); }
+  const TInstallFileNotifyEvent& OnReplacing() const { return FOnReplacing; }
+  void SetOnReplacing(TInstallFileNotifyEvent Value) { FOnReplacing = std::move(Value); }
+
+  virtual void DoChangeDisk(TInstallObject* InstallFile, TDiskParameter* DiskParameter);
+  virtual void DoReplaceFile(TInstallObject* InstallFile);
+  virtual void DoStatus(TInstallObject* InstallFile, TFileStatusParameter* FileStatusParameter);
+  virtual void CopyIt();
+  virtual void ClearFiles();
+  virtual TCustomInstallFile* FileByName(const std::string& Name);
+  virtual int32_t GetCompressedSize(bool Literal);
+  virtual std::string GetNetArchive();
+  virtual int32_t GetSize(bool Literal);
+  virtual void ReadInfoFromArchive();
+  virtual void ReadInfoFromDisk();
+  virtual bool WillNeedToDownloadFromNet();
+
+  // What the controller answers (it overrides both); a plain container has
+  // no distribution type of its own and keeps no jobs.
+  virtual TDistributeType DistributeType() const { return dtTraditionalNet; }
+  // The folder of the distribution (the controller's SourceDir).
+  virtual std::string GetSourceDir() { return ""; }
+  // Records a job for the run after a restart (the controller's setup key).
+  virtual void WriteUnfinished(const std::string& Value, TUnfinishedCommand Command);
+
+  void DoInformationEventControl(TInstallContainer* Container, int ComponentCall, TObject* PO) override;
+  void InstallUnique() override;
+  int RegisteredType() override { return cFileGroup; }
+
+protected:
+  // Percentage of Part in PredictedProcessBytes (half to even; 0 for none).
+  int TotalPercent(int64_t Part) const;
+  void SetTotalBytesProcessed(int64_t Value);
+
+  bool FAllowChoice = true;
+  bool FAllowChangeDir = true;
+  TStringList* FDescription;
+  std::string FGroupName;
+  TFileContainerState FState = fcsNone;
+  int32_t FPredictedProcessBytes = 0;
+  int32_t FTotalBytesProcessed = 0;
+  TInstallContainerNotifyEvent FOnShowCopyFileDlg;
+  TAfterProcessFilesEvent FOnCloseCopyFileDlg;
+  TInstallFileStatusEvent FOnStatus;
+  TInstallFileNewDiskEvent FOnNewDisk;
+  TInstallFileNotifyEvent FOnReplacing;
+};
+
+// The file group of an install module.
+class TInstallFileGroup : public TFileContainer {
+  QNT_PUBLISHED(TInstallFileGroup, TFileContainer)
+public:
+  explicit TInstallFileGroup(TComponent* AOwner);
+  // Drops (and frees) every file whose source no longer exists.
+  virtual void Refresh();
+};
+
+// ===================================================== install files
+
+enum TInstallFileState { ifsNone, ifsCompress, ifsInstall, ifsCopying };
+enum TInstallFileType { iftNormal, iftJustADLL, iftApplicationSpecificDLL, iftVendorSharedDLL, iftSystemWideDLL };
+enum TCompressAddedInfo { ciNotAdded, ciNotAddedNotNewer, ciAddedNewer };
+extern const TEnumInfo InstallFileStateInfo;
+extern const TEnumInfo InstallFileTypeInfo;
+extern const TEnumInfo OverwriteTypeInfo;
+
+struct TCompressInfo {
+  TCompressAddedInfo Added = ciNotAdded;
+  bool AddedAsNet = false;
+  std::string ArchiveFile;
+  std::string Server;
+  std::string ServerPath;
+};
+
+// A file's IDE object-repository entries (filled in by the repository unit).
+class TRepository : public TPersistent {
+  QNT_PUBLISHED(TRepository, TPersistent)
+public:
+  void Assign(const TPersistent* Source) override;
+  // Registers the entries whose RegisterIt is set.
+  virtual void Install() {}
+};
+
+// One record of the file list "filelist.lst": 72 bytes, little-endian.
+constexpr int FilePropInfoSize = 72;
+
+// The seams of the boot-time replacement, for tests: the delayed move and
+// the Windows version that decides between WININIT.INI and the delayed move.
+extern std::function<bool(const std::string& Source, const std::string& Target)> DelayedMoveFile;
+
+class TCustomInstallFile : public TFileRelated {
+  QNT_PUBLISHED(TCustomInstallFile, TFileRelated)
+public:
+  explicit TCustomInstallFile(TComponent* AOwner);
+  ~TCustomInstallFile() override;
+
+  bool ActiveX() const { return FActiveX; }
+  virtual void SetActiveX(bool Value);
+  const std::string& DestName() const { return FDestName; }
+  virtual void SetDestName(const std::string& NewName);
+  const std::string& FileName() const { return FFileName; }
+  virtual void SetFileName(const std::string& NewName);
+  TInstallFileType FileType() const { return FFileType; }
+  virtual void SetFileType(TInstallFileType NewFileType);
+  const std::string& IncludeFromDir() const { return FIncludeFromDir; }
+  virtual void SetIncludeFromDir(const std::string& NewDir);
+  TOverwriteType OverwriteMode() const { return FOverwriteMode; }
+  void SetOverwriteMode(TOverwriteType Value) { FOverwriteMode = Value; }
+  bool RegisterAsHelp() const { return FRegisterAsHelp; }
+  void SetRegisterAsHelp(bool Value) { FRegisterAsHelp = Value; }
+  bool UpdateDLLCounter() const { return FUpdateDLLCounter; }
+  void SetUpdateDLLCounter(bool Value) { FUpdateDLLCounter = Value; }
+  TRepository* Repository() const { return FRepository; }
+  virtual void SetRepository(const TRepository* Value);
+  using TComponent::SetState;
+  TInstallFileState State() const { return FState; }
+  // Runs the action of that state (install, compress, copy; nothing while
+  // the module streams); State is ifsNone afterwards.
+  virtual void SetState(TInstallFileState NewState);
+  TDateTime Date() const { return FDate; }
+  void SetDate(TDateTime Value) { FDate = Value; }
+  int32_t Size() const { return FSize; }
+  void SetSize(int32_t Value) { FSize = Value; }
+  const std::string& Version() const { return FVersion; }
+  void SetVersion(const std::string& Value) { FVersion = Value.substr(0, 20); }
+  int32_t CompressedSize() const { return FCompressedSize; }
+  void SetCompressedSize(int32_t Value) { FCompressedSize = Value; }
+  TCompressInfo& CompressInfo() { return FCompressInfo; }
+  bool PlaceInOwnArchive() const { return GetPlaceInOwnArchive(); }
+  // The name the file was extracted under in this run: DestName, or the
+  // private numbered name when an in-use file is replaced at the restart.
+  const std::string& ExtractedName() const { return FExtractName.empty() ? FDestName : FExtractName; }
+  bool DelayedReplace() const { return FDelayedReplace; }
+
+  const TInstallFileNotifyEvent& OnBeforeInstall() const { return FOnBeforeInstall; }
+  void SetOnBeforeInstall(TInstallFileNotifyEvent V) { FOnBeforeInstall = std::move(V); }
+  const TInstallFileNotifyEvent& OnAfterInstall() const { return FOnAfterInstall; }
+  void SetOnAfterInstall(TInstallFileNotifyEvent V) { FOnAfterInstall = std::move(V); }
+  const TInstallFileNotifyEvent& OnReplacing() const { return FOnReplacing; }
+  void SetOnReplacing(TInstallFileNotifyEvent V) { FOnReplacing = std::move(V); }
+  const TInstallFileNotifyEvent& OnBeforeCompress() const { return FOnBeforeCompress; }
+  void SetOnBeforeCompress(TInstallFileNotifyEvent V) { FOnBeforeCompress = std::move(V); }
+  const TInstallFileNotifyEvent& OnAfterCompress() const { return FOnAfterCompress; }
+  void SetOnAfterCompress(TInstallFileNotifyEvent V) { FOnAfterCompress = std::move(V); }
+  const TInstallFileNotifyEvent& OnBeforeCopy() const { return FOnBeforeCopy; }
+  void SetOnBeforeCopy(TInstallFileNotifyEvent V) { FOnBeforeCopy = std::move(V); }
+  const TInstallFileNotifyEvent& OnAfterCopy() const { return FOnAfterCopy; }
+  void SetOnAfterCopy(TInstallFileNotifyEvent V) { FOnAfterCopy = std::move(V); }
+  const TInstallFileStatusEvent& OnStatus() const { return FOnStatus; }
+  void SetOnStatus(TInstallFileStatusEvent V) { FOnStatus = std::move(V); }
+  const TInstallFileNewDiskEvent& OnNewDisk() const { return FOnNewDisk; }
+  void SetOnNewDisk(TInstallFileNewDiskEvent V) { FOnNewDisk = std::move(V); }
+
+  virtual void DoAbort(TObject* Sender);
+  virtual void DoRegisterActiveX_DLLStyle();
+  virtual void DoRegisterActiveX_EXEStyle();
+  virtual void DoReplace();
+  virtual void Compress();
+  virtual void CopyIt();
+  virtual void ReadInfoFromArchive();
+  virtual void ReadInfoFromDisk();
+  virtual bool SupportsSelfRegister();
+  // Raises the SharedDLLs count of the installed file; True when written.
+  virtual bool UpdateDLLCount();
+
+  void RegisterActiveX();
+  // Destination folder, a backslash and DestName.
+  std::string GetDestFile();
+  bool GetPlaceInOwnArchive() const;
+  // Applies the design rules and stores the eight values.
+  void SetProperties(TInstallContainer* NewContainer, const std::string& NewIncludeFromDir,
+                     const std::string& NewFileName, const std::string& NewDestDir, const std::string& NewDestName,
+                     TPathSpecifiers NewDestDirType, TInstallFileType NewFileType, bool NewActiveX);
+  // Appends the file's 72-byte file-list record.
+  void SavePropertiesToStream(TStream* Stream);
+  // The source path on the build machine: IncludeFromDir, a backslash, FileName.
+  std::string SourcePath() const;
+
+  void SetDestDir(const std::string& NewDestDir) override;
+  void SetDestDirType(TPathSpecifiers NewDestDirType) override;
+  void SetContainer(TInstallContainer* IC) override;
+  int RegisteredType() override { return cInstallFile; }
+  void InstallUnique() override;
+  void FinishInstall() override;
+  void WriteInstallInfo(const std::string& RegKey) override;
+  std::string GetArchiveFile() override;
+
+protected:
+  void DoNewDisk(TQlntCompress* Compressor, int32_t DiskNumber, std::string& Path);
+  void DoStatus(TQlntCompress* Compressor, const TlzhFileStats& FileStats);
+  // Extracts the file from its archive under ExtractedName().
+  void ExtractFromArchive();
+  // Puts the extracted numbered file in place of the old one, now or at the
+  // next restart.
+  void ReplaceWithExtracted();
+  void ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath);
+
+  bool FActiveX = false;
+  std::string FDestName;
+  std::string FFileName;
+  TInstallFileType FFileType = iftNormal;
+  std::string FIncludeFromDir;
+  TOverwriteType FOverwriteMode = owAlways;
+  bool FRegisterAsHelp = false;
+  bool FUpdateDLLCounter = false;
+  TRepository* FRepository;
+  TInstallFileState FState = ifsNone;
+  TDateTime FDate = 0;
+  int32_t FSize = 0;
+  std::string FVersion;
+  int32_t FCompressedSize = 0;
+  TCompressInfo FCompressInfo;
+  bool FDelayedReplace = false;
+  bool FIsNewer = false;
+  std::string FExtractName;  // private numbered name while replacing an in-use file
+  TInstallFileNotifyEvent FOnBeforeInstall, FOnAfterInstall, FOnReplacing, FOnBeforeCompress, FOnAfterCompress,
+      FOnBeforeCopy, FOnAfterCopy;
+  TInstallFileStatusEvent FOnStatus;
+  TInstallFileNewDiskEvent FOnNewDisk;
+};
+
+class TInstallFile : public TCustomInstallFile {
+  QNT_PUBLISHED(TInstallFile, TCustomInstallFile)
+public:
+  using TCustomInstallFile::TCustomInstallFile;
+};

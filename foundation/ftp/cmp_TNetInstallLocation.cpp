@@ -13,14 +13,19 @@ const char* const SFTPCouldNotLoginPassword = "Could not logon onto %s. The pass
 
 TNetInstallLocation* DefaultNetLocation = nullptr;
 
-namespace {
-void StartDefaultLocation() { DefaultNetLocation = new TNetInstallLocation(nullptr); }
-void EndDefaultLocation() {
+void StartDefaultNetLocation() {
+  if (!DefaultNetLocation) DefaultNetLocation = new TNetInstallLocation(nullptr);
+}
+void EndDefaultNetLocation() {
   delete DefaultNetLocation;
   DefaultNetLocation = nullptr;
 }
+
+namespace {
 // With the engine's units, so it is freed (and logs out) before WinSock ends.
-TUnitRegistration reg(ulEngine, "DefaultNetLocation", StartDefaultLocation, EndDefaultLocation);
+// The install container unit makes and frees it among its own globals when
+// it is linked; both calls do their work once.
+TUnitRegistration reg(ulEngine, "DefaultNetLocation", StartDefaultNetLocation, EndDefaultNetLocation);
 }  // namespace
 
 // ------------------------------------------------------ TCustomLoginInformation

@@ -113,3 +113,6 @@ public:
 // The location of every file or group without one of its own; ownerless,
 // made when the engine's units start and freed when they finish.
 extern TNetInstallLocation* DefaultNetLocation;
+// Make it when it is missing; free it when it is there.
+void StartDefaultNetLocation();
+void EndDefaultNetLocation();

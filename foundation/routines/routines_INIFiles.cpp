@@ -19,6 +19,35 @@ void GetINISections(const std::string& FilePath, TStrings* SL) {
   }
 }
 
+bool WriteWininitRename(const std::string& Target, const std::string& Source) {
+  // Written as text, one file for every caller: the profile functions cache
+  // WININIT.INI on the Windows 95 family, so two writers could lose a line.
+  std::string ini = DirectoryWBS(WindowsDir) + "WININIT.INI";
+  TStringList lines;
+  try {
+    if (FileExists(ini)) lines.LoadFromFile(ini);
+    int at = -1;
+    for (int i = 0; i < lines.Count(); ++i)
+      if (SameText(Trim(lines[i]), "[RENAME]")) {
+        at = i + 1;
+        break;
+      }
+    if (at < 0) {
+      lines.Add("[RENAME]");
+      at = lines.Count();
+    }
+    // The newest entry stands first in the section.
+    lines.Insert(at, Target + "=" + Source);
+    lines.SaveToFile(ini);
+    // Only a line that is really in the file counts.
+    TStringList check;
+    check.LoadFromFile(ini);
+    return check.IndexOf(Target + "=" + Source) >= 0;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
 void RemoveFileAfterBoot(const std::string& FileName) {
   if (GetWindowsVerType() == wvWin95) {
     // Windows 95 reads WININIT.INI once at its next start; it wants 8.3 names.
@@ -26,28 +55,7 @@ void RemoveFileAfterBoot(const std::string& FileName) {
     // "Nul=" line would name nothing, so nothing is written.
     std::string shortName = GetShortPath(FileName);
     if (shortName.empty()) return;
-    std::string ini = DirectoryWBS(WindowsDir) + "WININIT.INI";
-    TStringList lines;
-    try {
-      if (FileExists(ini))
-        lines.LoadFromFile(ini);
-      else
-        lines.Add("[RENAME]");
-      int at = -1;
-      for (int i = 0; i < lines.Count(); ++i)
-        if (SameText(lines[i], "[RENAME]")) {
-          at = i + 1;
-          break;
-        }
-      if (at < 0) {
-        lines.Add("[RENAME]");
-        at = lines.Count();
-      }
-      // The newest entry stands first in the section.
-      lines.Insert(at, Format("Nul=%s", {shortName}));
-      lines.SaveToFile(ini);
-    } catch (const Exception&) {
-    }
+    WriteWininitRename("Nul", shortName);
     return;
   }
   MoveFileExW(Widen(FileName).c_str(), nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -1,0 +1,359 @@
+// File containers and file groups: the install and copy jobs, the running
+// totals of a job, the information events of the files inside and the sums
+// over the files of a container.
+#include <windows.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
+#include "engine/cmp_TInstallContainer.h"
+#include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_Strings.h"
+
+const TEnumInfo FileContainerStateInfo{"TFileContainerState", {"fcsNone", "fcsCompress", "fcsInstall", "fcsCopy"}};
+
+QNT_PUBLISH(TFileContainer);
+
+QNT_PUBLISH(TInstallFileGroup,
+  Prop::Enum("AddToArchive", &TInstallFileGroup::AddToArchive, &TInstallFileGroup::SetAddToArchive, LzhCommandInfo,
+             lzcOverwrite),
+  Prop::Boolean("AllowChangeDir", &TInstallFileGroup::AllowChangeDir, &TInstallFileGroup::SetAllowChangeDir, true),
+  Prop::Boolean("AllowChoice", &TInstallFileGroup::AllowChoice, &TInstallFileGroup::SetAllowChoice, true),
+  Prop::String("ArchiveFile", &TInstallFileGroup::ArchiveFile, &TInstallFileGroup::SetArchiveFile, ""),
+  Prop::Enum("ArchiveFileType", &TInstallFileGroup::ArchiveFileType, &TInstallFileGroup::SetArchiveFileType,
+             PathSpecifiersInfo, ddAbsolute),
+  Prop::Strings("Description", &TInstallFileGroup::Description),
+  Prop::String("GroupName", &TInstallFileGroup::GroupName, &TInstallFileGroup::SetGroupName),
+  Prop::Component("NetLocation", &TInstallFileGroup::NetLocation, &TInstallFileGroup::SetNetLocation),
+  Prop::Enum("State", &TInstallFileGroup::State,
+             static_cast<void (TInstallFileGroup::*)(TFileContainerState)>(&TInstallFileGroup::SetState),
+             FileContainerStateInfo, fcsNone),
+  Prop::Event("OnCloseCopyFileDlg", &TInstallFileGroup::OnCloseCopyFileDlg, &TInstallFileGroup::SetOnCloseCopyFileDlg),
+  Prop::Event("OnDataReceived", &TInstallFileGroup::OnDataReceived, &TInstallFileGroup::SetOnDataReceived),
+  Prop::Event("OnNewDisk", &TInstallFileGroup::OnNewDisk, &TInstallFileGroup::SetOnNewDisk),
+  Prop::Event("OnReplacing", &TInstallFileGroup::OnReplacing, &TInstallFileGroup::SetOnReplacing),
+  Prop::Event("OnShowCopyFileDlg", &TInstallFileGroup::OnShowCopyFileDlg, &TInstallFileGroup::SetOnShowCopyFileDlg),
+  Prop::Event("OnStatus", &TInstallFileGroup::OnStatus, &TInstallFileGroup::SetOnStatus));
+
+namespace {
+
+// The hourglass for the length of a scope; the previous cursor comes back.
+class TWaitCursor {
+public:
+  TWaitCursor() : FOld(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~TWaitCursor() { SetCursor(FOld); }
+  TWaitCursor(const TWaitCursor&) = delete;
+  TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+private:
+  HCURSOR FOld;
+};
+
+int32_t Clamp32(int64_t V) {
+  if (V > INT32_MAX) return INT32_MAX;
+  if (V < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(V);
+}
+
+template <class T>
+T* FirstAs(TObject* PO, const char* WrongText) {
+  T* t = dynamic_cast<T*>(PO);
+  if (!t) throw IEFileContainer(WrongText);
+  return t;
+}
+
+}  // namespace
+
+TFileContainer::TFileContainer(TComponent* AOwner) : TFileRelated(AOwner), FDescription(new TStringList()) {}
+
+TFileContainer::~TFileContainer() {
+  delete FDescription;
+  FDescription = nullptr;
+  // The container's own files go with it; sub-containers are only detached
+  // (by the destruction notice of the base).
+  ClearFiles();
+}
+
+int TFileContainer::FileCount() { return CompCount<TCustomInstallFile>(); }
+TCustomInstallFile* TFileContainer::Files(int I) { return Comp<TCustomInstallFile>(I); }
+
+void TFileContainer::SetDescription(const TStrings* Value) {
+  if (Value) FDescription->Assign(Value);
+  else FDescription->Clear();
+}
+
+void TFileContainer::WriteUnfinished(const std::string&, TUnfinishedCommand) {}
+
+int TFileContainer::TotalPercent(int64_t Part) const {
+  if (FPredictedProcessBytes == 0) return 0;
+  return static_cast<int>(std::nearbyint(static_cast<double>(Part) / FPredictedProcessBytes * 100));
+}
+
+void TFileContainer::SetTotalBytesProcessed(int64_t Value) { FTotalBytesProcessed = Clamp32(Value); }
+
+void TFileContainer::SetState(TFileContainerState NewState) {
+  // A stored state never starts a job while the module streams.
+  if (Loading()) return;
+  try {
+    switch (NewState) {
+      case fcsInstall:
+        Install();
+        break;
+      case fcsCopy:
+        CopyIt();
+        break;
+      case fcsCompress:
+        // Packing belongs to the distribution build.
+        break;
+      case fcsNone:
+        break;
+    }
+  } catch (...) {
+    FState = fcsNone;
+    throw;
+  }
+  FState = fcsNone;
+}
+
+void TFileContainer::InstallUnique() {
+  FState = fcsInstall;
+  bool failed = false;
+  std::exception_ptr error;
+  {
+    TWaitCursor cursor;
+    try {
+      std::string downloaded;
+      if (AlreadyDownloaded(downloaded)) FNetArchiveFile = downloaded;
+      ReadInfoFromArchive();
+      ExternalComponentCall(this, eccBeforeInstallFileGroup, nullptr);
+      if (FContainer) FContainer->DoInformationEventControl(this, eieBPFileContainer, this);
+      FPredictedProcessBytes = GetSize(false);
+      FTotalBytesProcessed = 0;
+      if (FOnShowCopyFileDlg) FOnShowCopyFileDlg(this);
+      TInstallContainer::InstallUnique();
+      if (FContainer) FContainer->DoInformationEventControl(this, eieAPFileContainer, this);
+    } catch (...) {
+      failed = true;
+      error = std::current_exception();
+    }
+  }
+  // A job ended by any exception counts as aborted, not only by the archive's flag.
+  const bool wasAborted = failed || (QlntCompress && QlntCompress->Abort());
+  try {
+    ExternalComponentCall(this, eccDoneCopyingFiles, nullptr);
+    if (FOnCloseCopyFileDlg) FOnCloseCopyFileDlg(this, wasAborted);
+  } catch (...) {
+    FState = fcsNone;
+    if (!failed) throw;  // the first failure is the one that passes on
+  }
+  FState = fcsNone;
+  if (failed) std::rethrow_exception(error);
+}
+
+void TFileContainer::CopyIt() {
+  FState = fcsCopy;
+  try {
+    if (FOnBeforeProcess) FOnBeforeProcess(this);
+    if (FInclude) {
+      if (FContainer) FContainer->DoInformationEventControl(this, eieBPFileContainer, this);
+      ReadInfoFromDisk();
+      FPredictedProcessBytes = GetSize(false);
+      FTotalBytesProcessed = 0;
+      for (int i = 0; i < FileCount(); ++i) Files(i)->CopyIt();
+      for (int i = 0; i < HCCount(); ++i)
+        if (auto* fc = dynamic_cast<TFileContainer*>(HC(i))) fc->CopyIt();
+      if (FOnAfterProcess) FOnAfterProcess(this);
+      if (FContainer) FContainer->DoInformationEventControl(this, eieAPFileContainer, this);
+    }
+  } catch (...) {
+    FState = fcsNone;
+    try {
+      ExternalComponentCall(this, eccDoneCopyingFiles, nullptr);
+    } catch (...) {
+    }
+    throw;
+  }
+  FState = fcsNone;
+  ExternalComponentCall(this, eccDoneCopyingFiles, nullptr);
+}
+
+void TFileContainer::DoInformationEventControl(TInstallContainer*, int ComponentCall, TObject* PO) {
+  if (FState == fcsNone) return;
+  switch (ComponentCall) {
+    case eieInstallingFile:
+    case eieCompressingFile:
+    case eieCopyingFile: {
+      if (!PO) throw IEFileContainer(SNilPO, {Name()});
+      auto* list = dynamic_cast<TEventParameterList*>(PO);
+      if (!list) throw IEFileContainer("DoInformationEventControl--PO is not a TList object");
+      if (list->Count() < 2) throw IEFileContainer("DoInformationEventControl--Not engouh parameters for status event");
+      auto* file = FirstAs<TCustomInstallFile>(list->Items[0], "DoInformationEventControl says bad first parameter");
+      auto* fsp =
+          FirstAs<TFileStatusParameter>(list->Items[1], "DoInformationEventControl says bad second parameter");
+      const int64_t total = static_cast<int64_t>(FTotalBytesProcessed) + fsp->FileBytesProcessed;
+      fsp->TotalBytesProcessed = Clamp32(total);
+      fsp->TotalComplete = TotalPercent(total);
+      DoStatus(file, fsp);
+      if (fsp->FileStats.Last)
+        SetTotalBytesProcessed(static_cast<int64_t>(FTotalBytesProcessed) + fsp->FileStats.IFSize);
+      break;
+    }
+    case eieInstallFileAbortBefore:
+    case eieInstallFileAbortOlder: {
+      if (!PO) throw IEFileContainer(SNilPO, {Name()});
+      auto* file = FirstAs<TCustomInstallFile>(PO, "DoInformationEventControl says bad first parameter");
+      TFileStatusParameter fsp;
+      fsp.FileBytesProcessed = file->Size();
+      fsp.FileComplete = 100;
+      fsp.FileName = file->FileName();
+      const int64_t total = static_cast<int64_t>(FTotalBytesProcessed) + file->Size();
+      fsp.TotalBytesProcessed = Clamp32(total);
+      fsp.TotalComplete = TotalPercent(total);
+      DoStatus(file, &fsp);
+      SetTotalBytesProcessed(total);
+      break;
+    }
+    case eieReplaceInstallFile: {
+      if (!PO) throw IEFileContainer(SNilPO, {Name()});
+      auto* file = FirstAs<TCustomInstallFile>(PO, "DoInformationEventControl parameter is not TInstallFile");
+      DoReplaceFile(file);
+      break;
+    }
+    case eieChangeDisk: {
+      if (!PO) throw IEFileContainer(SNilPO, {Name()});
+      auto* list = dynamic_cast<TEventParameterList*>(PO);
+      if (!list) throw IEFileContainer("DoInformationEventControl--PO is not a TList object");
+      if (list->Count() < 2) throw IEFileContainer("DoInformationEventControl--Not engouh parameters for status event");
+      auto* file = dynamic_cast<TCustomInstallFile*>(list->Items[0]);
+      if (!file) throw IEFileContainer("DoInformationEventControl says bad %d parameter", {1});
+      auto* disk = dynamic_cast<TDiskParameter*>(list->Items[1]);
+      if (!disk) throw IEFileContainer("DoInformationEventControl says bad %d parameter", {2});
+      DoChangeDisk(file, disk);
+      ExternalComponentCall(this, eccChangeDiskManager, list);
+      break;
+    }
+    case eieDownloadingNetFile: {
+      if (!PO) throw IEFileContainer(SNilPO, {Name()});
+      auto* p = dynamic_cast<TDownloadStatusParameter*>(PO);
+      if (!p) throw IEFileContainer(SPONotDownloadStatus, {Name()});
+      if (FOnDataReceived) FOnDataReceived(this, p->FileName, p->Bytes, p->TotalBytesReceived, p->FileSize);
+      ExternalComponentCall(this, eccDownloadingNetFile, p);
+      break;
+    }
+    default:
+      break;
+  }
+  if (FContainer) FContainer->DoInformationEventControl(this, ComponentCall, PO);
+}
+
+void TFileContainer::DoStatus(TInstallObject* InstallFile, TFileStatusParameter* FileStatusParameter) {
+  if (FOnStatus) FOnStatus(InstallFile, FileStatusParameter->FileComplete, FileStatusParameter->TotalComplete);
+  ExternalComponentCall(this, eccCopyingFile, FileStatusParameter);
+}
+
+void TFileContainer::DoReplaceFile(TInstallObject* InstallFile) {
+  if (FOnReplacing) FOnReplacing(InstallFile);
+  ExternalComponentCall(this, eccReplacingFile, InstallFile);
+}
+
+void TFileContainer::DoChangeDisk(TInstallObject* InstallFile, TDiskParameter* DiskParameter) {
+  if (!FOnNewDisk) return;
+  std::string dir = DiskParameter->SourceDir;
+  FOnNewDisk(InstallFile, DiskParameter->Disk, dir);
+  InstallFile->Tag = 1;
+  DiskParameter->SourceDir = dir;
+}
+
+void TFileContainer::ClearFiles() { ClearBaseHelperType<TCustomInstallFile>(); }
+
+TCustomInstallFile* TFileContainer::FileByName(const std::string& Name) {
+  for (int i = 0; i < FileCount(); ++i) {
+    TCustomInstallFile* f = Files(i);
+    std::string dir = f->IncludeFromDir();
+    if (!dir.empty()) dir = DirectoryWBS(dir);
+    if (CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, Widen(dir + f->FileName()).c_str(), -1,
+                       Widen(Name).c_str(), -1) == CSTR_EQUAL)
+      return f;
+  }
+  return nullptr;
+}
+
+int32_t TFileContainer::GetSize(bool Literal) {
+  int64_t sum = 0;
+  for (int i = 0; i < HCCount(); ++i) {
+    TInstallObject* o = HC(i);
+    if (!Literal && !IsIncluded(o)) continue;
+    if (auto* f = dynamic_cast<TCustomInstallFile*>(o))
+      sum += f->Size();
+    else if (auto* fc = dynamic_cast<TFileContainer*>(o))
+      sum += fc->GetSize(Literal);
+  }
+  return Clamp32(sum);
+}
+
+int32_t TFileContainer::GetCompressedSize(bool Literal) {
+  int64_t sum = 0;
+  for (int i = 0; i < HCCount(); ++i) {
+    TInstallObject* o = HC(i);
+    if (!Literal && !IsIncluded(o)) continue;
+    if (auto* f = dynamic_cast<TCustomInstallFile*>(o))
+      sum += f->CompressedSize();
+    else if (auto* fc = dynamic_cast<TFileContainer*>(o))
+      sum += fc->GetCompressedSize(Literal);
+  }
+  return Clamp32(sum);
+}
+
+std::string TFileContainer::GetNetArchive() {
+  std::string file;
+  if (!AlreadyDownloaded(file))
+    throw IEFileContainer(
+        "%s has not yet downloaded the archive file and therefore cannot retrieve the path of the archive file",
+        {Name()});
+  return file;
+}
+
+void TFileContainer::ReadInfoFromArchive() {
+  TWaitCursor cursor;
+  for (int i = 0; i < FileCount(); ++i) Files(i)->ReadInfoFromArchive();
+  for (int i = 0; i < HCCount(); ++i)
+    if (auto* fc = dynamic_cast<TFileContainer*>(HC(i))) fc->ReadInfoFromArchive();
+}
+
+void TFileContainer::ReadInfoFromDisk() {
+  TWaitCursor cursor;
+  for (int i = 0; i < FileCount(); ++i) Files(i)->ReadInfoFromDisk();
+  for (int i = 0; i < HCCount(); ++i)
+    if (auto* fc = dynamic_cast<TFileContainer*>(HC(i))) fc->ReadInfoFromDisk();
+}
+
+bool TFileContainer::WillNeedToDownloadFromNet() {
+  if (GetDistributeType() == dtTraditional) return false;
+  for (int i = 0; i < FileCount(); ++i) {
+    TCustomInstallFile* f = Files(i);
+    if (f->Net() && f->Include() && !f->NetLocation()) return true;
+  }
+  return false;
+}
+
+// ------------------------------------------------------------ TInstallFileGroup
+
+TInstallFileGroup::TInstallFileGroup(TComponent* AOwner) : TFileContainer(AOwner) {
+  FAutomaticInstallation = true;
+  FInclude = true;
+  FGroupName = FContainer ? "Group #" + IntToStr(FContainer->FileGroupCount()) : "Unnamed File Group";
+}
+
+void TInstallFileGroup::Refresh() {
+  for (int i = FileCount(); i-- > 0;) {
+    TCustomInstallFile* f = Files(i);
+    std::string dir = f->IncludeFromDir();
+    if (!dir.empty()) dir = DirectoryWBS(dir);
+    if (!FileExists(dir + f->FileName())) {
+      RemoveHelperComponent(f);
+      delete f;
+    }
+  }
+}

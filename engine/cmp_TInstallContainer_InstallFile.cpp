@@ -1,0 +1,459 @@
+// The install of one file on the user's machine: the overwrite decision, the
+// extraction (under a private numbered name when an older copy is there), the
+// replacement of the old file now or at the next restart, help registration,
+// SharedDLLs counts, self-registration, the archive handlers and the file's
+// part of the uninstall record.
+#include <windows.h>
+#include <ole2.h>
+
+#include "classlib/Registry.h"
+#include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
+#include "engine/cmp_TInstallContainer.h"
+#include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_INIFiles.h"
+#include "foundation/routines/routines_Registry.h"
+#include "foundation/routines/routines_Strings.h"
+
+std::function<bool(const std::string&, const std::string&)> DelayedMoveFile = [](const std::string& Source,
+                                                                                 const std::string& Target) {
+  // Without REPLACE_EXISTING the move at the restart finds the old file
+  // still there and leaves it.
+  return MoveFileExW(Widen(Source).c_str(), Widen(Target).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+};
+
+namespace engine_versions {
+bool SourceWins(double SourceDate, const std::string& SourceVersion, const std::string& Dest, TOverwriteType Mode);
+}
+
+namespace {
+const char* const SBlankDest =
+    "Cannot compress,copy, or install the following file because it's destination directory is blank. File is :%s";
+const char* const SBlankArchive =
+    "Cannot either compress or decompress the following file because it's archive file property is blank. File "
+    "is :%s";
+const char* const SCannotRegisterReboot =
+    "%s cannot register a routine in the register to move the files after the computer is reboot";
+const char* const SharedDLLsKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+constexpr int MaxNumberedNames = 999;
+
+// Restores the archive component's offset whatever happens.
+class TOffsetGuard {
+public:
+  TOffsetGuard() : FOffset(QlntCompress->Offset()) {}
+  ~TOffsetGuard() { QlntCompress->SetOffset(FOffset); }
+  TOffsetGuard(const TOffsetGuard&) = delete;
+  TOffsetGuard& operator=(const TOffsetGuard&) = delete;
+
+private:
+  int32_t FOffset;
+};
+
+std::string FullPath(const std::string& Dir, const std::string& Name) { return DirectoryWBS(Dir) + Name; }
+
+}  // namespace
+
+std::string TCustomInstallFile::GetDestFile() { return FullPath(GetDestDir(), FDestName); }
+
+void TCustomInstallFile::InstallUnique() {
+  FDelayedReplace = false;
+  FIsNewer = false;
+  FExtractName.clear();
+  try {
+    ReportInformationEvent(eieBeforeInstallFile, this);
+    if (FOnBeforeInstall) FOnBeforeInstall(this);
+  } catch (const EAbort&) {
+    ReportInformationEvent(eieInstallFileAbortBefore, this);
+    return;
+  }
+  if (Trim(GetDestDir()).empty()) throw IECustomInstallFile(SBlankDest, {Name()});
+
+  bool install = engine_versions::SourceWins(FDate, FVersion, GetDestFile(), FOverwriteMode);
+  if (install) {
+    try {
+      DoReplace();
+    } catch (const EAbort&) {
+      install = false;
+    }
+  }
+  if (!install) {
+    // The record lists the file for the uninstaller, which lowers its count:
+    // raise it here too, or uninstalling could take another product's count
+    // to zero.
+    if (FUpdateDLLCounter && FileExists(GetDestFile()) && !UpdateDLLCount())
+      throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
+    FExtractName.clear();
+    ReportInformationEvent(eieInstallFileAbortOlder, this);
+    return;
+  }
+
+  FState = ifsInstall;
+  try {
+    {
+      TOffsetGuard offset;
+      std::string downloaded;
+      const TDistributeType dt = GetDistributeType();
+      if (AlreadyDownloaded(downloaded)) FNetArchiveFile = downloaded;
+      if (dt != dtTraditional && (FNet || dt == dtWeb)) {
+        QlntCompress->SetOffset(0);
+        if (GetPlaceInOwnArchive()) {
+          DownloadRemoteFile();
+        } else if (auto* fc = dynamic_cast<TFileContainer*>(FContainer)) {
+          if (!fc->GetDownloadedRemoteFile()) fc->DownloadRemoteFile();
+        }
+      }
+      ExtractFromArchive();
+    }
+    if (!FExtractName.empty()) ReplaceWithExtracted();
+    if (FRegisterAsHelp)
+      WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help", UpperCase(FDestName), GetDestDir());
+    if (FUpdateDLLCounter && !UpdateDLLCount())
+      throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
+    if (FRepository) FRepository->Install();
+    auto* controller = dynamic_cast<TFileContainer*>(MainInstall);
+    if (FDelayedReplace && controller)
+      controller->WriteUnfinished(Name(), ufcReinstall);
+    else if (FActiveX)
+      RegisterActiveX();
+    if (FOnAfterInstall) FOnAfterInstall(this);
+    ReportInformationEvent(eieAfterInstallFile, this);
+    TInstallObject::InstallUnique();
+  } catch (...) {
+    QlntCompress->SetOnNewDisk(nullptr);
+    QlntCompress->SetOnStatus(nullptr);
+    FState = ifsNone;
+    try {
+      ExternalComponentCall(this, eccDoneCopyingFiles, nullptr);
+    } catch (...) {
+      QlntCompress->SetAbort(true);
+    }
+    throw;
+  }
+  QlntCompress->SetOnNewDisk(nullptr);
+  QlntCompress->SetOnStatus(nullptr);
+  FState = ifsNone;
+  try {
+    ExternalComponentCall(this, eccDoneCopyingFiles, nullptr);
+  } catch (...) {
+    QlntCompress->SetAbort(true);
+    throw;
+  }
+}
+
+void TCustomInstallFile::ExtractFromArchive() {
+  const std::string dir = GetDestDir();
+  ForceDirectories(dir);
+  const std::string archive = GetArchiveFile();
+  if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
+  TQlntCompress* c = QlntCompress;
+  c->SetCompressedFile(archive);
+  c->SetExtractDirectory(dir);
+  c->SetExtractName(ExtractedName());
+  c->SetOverwrite(FOverwriteMode);
+  c->SetOnAborted([this](TObject* Sender) { DoAbort(Sender); });
+  c->SetOnNewDisk([this](TQlntCompress* S, int32_t Disk, std::string& Path) { DoNewDisk(S, Disk, Path); });
+  c->SetOnStatus([this](TQlntCompress* S, const TlzhFileStats& St) { DoStatus(S, St); });
+  c->FilesToProcess()->Clear();
+  c->FilesToProcess()->Add(SourcePath());
+  try {
+    c->Extract();
+  } catch (...) {
+    // A partial numbered copy must not stay behind; the old file is untouched.
+    if (!FExtractName.empty()) RemoveFile(FullPath(dir, FExtractName));
+    FExtractName.clear();
+    throw;
+  }
+}
+
+void TCustomInstallFile::DoReplace() {
+  if (FOnReplacing) FOnReplacing(this);
+  ExternalComponentCall(this, eccReplacingFile, this);
+  ReportInformationEvent(eieReplaceInstallFile, this);
+  FIsNewer = true;
+  const std::string dir = GetDestDir();
+  if (!FileExists(FullPath(dir, FDestName))) return;
+  // The new file goes in under a free numbered name first; the old one stays
+  // until the new one is complete.
+  for (int i = 1; i <= MaxNumberedNames; ++i) {
+    std::string candidate = ChangeFileExt(FDestName, "." + IntToStr(i));
+    if (!FileExists(FullPath(dir, candidate))) {
+      FExtractName = candidate;
+      return;
+    }
+  }
+  throw IECustomInstallFile("%s cannot find a free temporary name beside %s (tried %d)",
+                            {Name(), FullPath(dir, FDestName), MaxNumberedNames});
+}
+
+void TCustomInstallFile::ReplaceWithExtracted() {
+  const std::string dir = GetDestDir();
+  const std::string oldPath = FullPath(dir, FDestName);
+  const std::string newPath = FullPath(dir, FExtractName);
+  if (DeleteFileW(Widen(oldPath).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) {
+    if (!MoveFileW(Widen(newPath).c_str(), Widen(oldPath).c_str()))
+      throw IECustomInstallFile("%s could not rename %s to %s", {Name(), newPath, oldPath});
+    FExtractName.clear();
+    return;
+  }
+  FDelayedReplace = true;
+  ScheduleBootReplacement(oldPath, newPath);
+}
+
+void TCustomInstallFile::ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath) {
+  // The entries name the real short forms of both files, which exist now.
+  const std::string shortOld = GetShortPath(OldPath);
+  const std::string shortNew = GetShortPath(NewPath);
+  const bool haveShort = !shortOld.empty() && !shortNew.empty();
+  if (GetWindowsVerType() == wvWin95) {
+    if (haveShort && WriteWininitRename(shortOld, shortNew)) {
+      Reboot = true;
+      return;
+    }
+  } else {
+    if (DelayedMoveFile(NewPath, OldPath)) {
+      Reboot = true;
+      return;
+    }
+  }
+  auto* controller = dynamic_cast<TFileContainer*>(MainInstall);
+  if (!controller || !haveShort) throw IECustomInstallFile(SCannotRegisterReboot, {Name()});
+  const std::string batch = ChangeFileExt(MakeTempFileName(false), ".bat");
+  const std::string text = "if exist " + shortNew + " erase " + shortOld + "\r\nif exist " + shortNew + " move " +
+                           shortNew + " " + shortOld + "\r\n";
+  HANDLE h = CreateFileW(Widen(batch).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  DWORD written = 0;
+  const bool ok = h != INVALID_HANDLE_VALUE &&
+                  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                  written == text.size();
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  if (!ok) throw IECustomInstallFile(SCannotRegisterReboot, {Name()});
+  controller->WriteUnfinished(batch, ufcDeleteFile);
+  if (!RegisterRunOnce("QuillantBatFile", batch, true)) throw IECustomInstallFile(SCannotRegisterReboot, {Name()});
+  Reboot = true;
+}
+
+bool TCustomInstallFile::UpdateDLLCount() {
+  TRegistry reg;
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  if (!reg.OpenKey(SharedDLLsKey, true))
+    throw IECustomInstallFile(
+        "Could not open the key SharedDLLs key in the registry. File component %s. GetLastError return: %d",
+        {Name(), static_cast<long long>(GetLastError())});
+  // A count another tool stored as four binary bytes is a count too.
+  auto readCount = [&](const std::string& value, int32_t& count, bool& binary) {
+    if (!reg.ValueExists(value)) return false;
+    TRegDataInfo info;
+    if (!reg.GetDataInfo(value, info)) return false;
+    if (info.RegData == rdInteger) {
+      count = reg.ReadInteger(value);
+      binary = false;
+      return true;
+    }
+    if (info.RegData == rdBinary && info.DataSize == 4) {
+      reg.ReadBinaryData(value, &count, 4);
+      binary = true;
+      return true;
+    }
+    return false;
+  };
+  auto writeCount = [&](const std::string& value, int32_t count, bool binary) {
+    if (binary)
+      reg.WriteBinaryData(value, &count, 4);
+    else
+      reg.WriteInteger(value, count);
+  };
+  const std::string longName = GetDestFile();
+  const std::string shortName = GetShortPath(longName);
+  int32_t count = 0;
+  bool binary = false;
+  try {
+    if (!shortName.empty() && readCount(shortName, count, binary)) {
+      writeCount(shortName, count + 1, binary);
+      return true;
+    }
+    if (!readCount(longName, count, binary)) {
+      count = 0;
+      binary = false;
+    }
+    writeCount(longName, count + 1, binary);
+  } catch (const ERegistryException&) {
+    return false;
+  }
+  return true;
+}
+
+void TCustomInstallFile::FinishInstall() {
+  if (FActiveX) RegisterActiveX();
+}
+
+void TCustomInstallFile::RegisterActiveX() {
+  if (SameText(ExtractFileExt(FFileName), ".EXE"))
+    DoRegisterActiveX_EXEStyle();
+  else
+    DoRegisterActiveX_DLLStyle();
+}
+
+void TCustomInstallFile::DoRegisterActiveX_DLLStyle() {
+  const std::string path = GetDestFile();
+  if (Trim(GetDestDir() + FDestName).empty() || !FileExists(path)) throw IECustomInstallFile(SBlankDest, {Name()});
+  const HRESULT ole = OleInitialize(nullptr);
+  HMODULE lib = LoadLibraryW(Widen(path).c_str());
+  try {
+    if (!lib)
+      throw IECustomInstallFile(
+          "Could not register the ActiveX component, %s, because the LoadLibrary(%s) procedure returned a value of "
+          "0. The file component is %s. The following value is the value of the GetLastError function: %d",
+          {path, path, Name(), static_cast<long long>(GetLastError())});
+    using TRegister = HRESULT(WINAPI*)();
+    auto reg = reinterpret_cast<TRegister>(reinterpret_cast<void*>(GetProcAddress(lib, "DllRegisterServer")));
+    if (!reg)
+      throw IECustomInstallFile(
+          "Could not register the ActiveX component, %s, because the DllRegisterServer function could not be "
+          "found. The file component is %s. The following value is the value of the GetLastError function: %d",
+          {path, Name(), static_cast<long long>(GetLastError())});
+    const HRESULT r = reg();
+    if (r != S_OK)
+      throw IECustomInstallFile(
+          "Could not register the ActiveX component, %s, because the DllRegisterServer function returned a value "
+          "of %d. The file component is %s",
+          {path, static_cast<long long>(r), Name()});
+  } catch (...) {
+    if (lib) FreeLibrary(lib);
+    if (SUCCEEDED(ole)) OleUninitialize();
+    throw;
+  }
+  FreeLibrary(lib);
+  if (SUCCEEDED(ole)) OleUninitialize();
+}
+
+void TCustomInstallFile::DoRegisterActiveX_EXEStyle() {
+  const std::string path = GetDestFile();
+  if (Trim(GetDestDir() + FDestName).empty() || !FileExists(path)) throw IECustomInstallFile(SBlankDest, {Name()});
+  // Quoted: an unquoted path with blanks could start another program.
+  std::wstring cmd = L"\"" + Widen(path) + L"\" /REGSERVER";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW;
+  si.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    throw IECustomInstallFile(
+        "Could not register the ActiveX component, %s, because the WinExec(%s,SW_HIDE) function returned a value < "
+        "32. The file component is %s. The following value is the value of the GetLastError function: %d",
+        {path, path, Name(), static_cast<long long>(GetLastError())});
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+void TCustomInstallFile::WriteInstallInfo(const std::string& RegKey) {
+  // The real name, also when the new copy waits under a numbered one.
+  const std::string path = GetDestFile();
+  if (FActiveX)
+    WriteUninstallActiveXEntry(RegKey, path, SameText(ExtractFileExt(FFileName), ".EXE"));
+  else
+    WriteUninstallFileEntry(RegKey, path);
+}
+
+std::string TCustomInstallFile::GetArchiveFile() {
+  const TDistributeType dt = GetDistributeType();
+  if (FState == ifsInstall && (dt == dtWeb || (dt != dtTraditional && FNet))) {
+    if (GetPlaceInOwnArchive() && GetDownloadedRemoteFile()) {
+      std::string own = FNetArchiveFile;
+      if (Trim(own).empty()) AlreadyDownloaded(own);
+      return own;
+    }
+    if (auto* fc = dynamic_cast<TFileContainer*>(FContainer))
+      if (fc->GetDownloadedRemoteFile()) return fc->GetNetArchive();
+  }
+  return TFileRelated::GetArchiveFile();
+}
+
+void TCustomInstallFile::ReadInfoFromArchive() {
+  const TDistributeType dt = GetDistributeType();
+  std::string archive;
+  if (dt == dtTraditional || (dt == dtTraditionalNet && !FNet)) {
+    archive = TFileRelated::GetArchiveFile();
+  } else if (GetPlaceInOwnArchive() && GetDownloadedRemoteFile()) {
+    archive = FNetArchiveFile;
+    if (Trim(archive).empty()) AlreadyDownloaded(archive);
+  } else if (auto* fc = dynamic_cast<TFileContainer*>(FContainer)) {
+    if (!fc->GetDownloadedRemoteFile()) return;
+    archive = fc->GetNetArchive();
+  } else {
+    throw IECustomInstallFile(
+        "%s cannot perform ReadInfoFromArchive because either no container is assigned or the container is not "
+        "TFileContainer",
+        {Name()});
+  }
+  if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
+  QlntCompress->SetCompressedFile(archive);
+  int i = QlntCompress->FindFile(SourcePath());
+  if (i < 0) return;
+  const TlzhFileHeader& h = QlntCompress->FileHeaders()->FileHeaders(i)->Data;
+  FCompressedSize = h.PackedSize;
+  FDate = h.Date;
+  FSize = h.NormalSize;
+  SetVersion(h.Version);
+}
+
+// --------------------------------------------------------- archive handlers
+
+void TCustomInstallFile::DoAbort(TObject*) { throw EAIUserAbort(); }
+
+void TCustomInstallFile::DoStatus(TQlntCompress*, const TlzhFileStats& FileStats) {
+  TFileStatusParameter p;
+  p.FileBytesProcessed = FileStats.IFBytesProcessed;
+  p.FileComplete = FileStats.IFCompletion;
+  p.FileName = FFileName;
+  p.FileStats = FileStats;
+  p.TotalBytesProcessed = FileStats.TotalBytesProcessed;
+  p.TotalComplete = FileStats.TotalCompletion;
+  TEventParameterList list;
+  list.Items = {this, &p};
+  if (FOnStatus) FOnStatus(this, p.FileComplete, p.TotalComplete);
+  ExternalComponentCall(this, eccCopyingFile, &p);
+  switch (FState) {
+    case ifsCopying:
+      ReportInformationEvent(eieCopyingFile, &list);
+      break;
+    case ifsInstall:
+      ReportInformationEvent(eieInstallingFile, &list);
+      break;
+    case ifsCompress:
+      ReportInformationEvent(eieCompressingFile, &list);
+      break;
+    case ifsNone:
+      break;
+  }
+}
+
+void TCustomInstallFile::DoNewDisk(TQlntCompress* Compressor, int32_t DiskNumber, std::string& Path) {
+  Tag = 0;
+  TDiskParameter p;
+  p.Disk = DiskNumber;
+  p.SourceDir = DirectoryWOBS(ExtractFileDir(GetArchiveFile()));
+  TEventParameterList list;
+  list.Items = {this, &p};
+  try {
+    if (FOnNewDisk) {
+      std::string dir = p.SourceDir;
+      FOnNewDisk(this, DiskNumber, dir);
+      p.SourceDir = dir;
+    }
+    ExternalComponentCall(this, eccChangeDiskManager, &list);
+    ReportInformationEvent(eieChangeDisk, &list);
+    if (!FOnNewDisk && Tag == 0) {
+      int answer = EngineMessageBox(Format(TSE("Please insert disk #%d"), {static_cast<long long>(DiskNumber)}), "",
+                                    MB_OKCANCEL | MB_ICONINFORMATION);
+      if (answer == IDCANCEL) Compressor->SetAbort(true);
+    }
+    Path = DirectoryWOBS(p.SourceDir);
+  } catch (...) {
+    Tag = 0;
+    throw;
+  }
+  Tag = 0;
+}

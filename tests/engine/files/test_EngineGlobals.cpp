@@ -1,0 +1,90 @@
+// The engine's globals, the product directory and the uninstall record.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "classlib/Registry.h"
+#include "classlib/SysUtils.h"
+#include "common/TestSupport.h"
+#include "engine/cmp_TInstallContainer.h"
+#include "foundation/routines/routines_Registry.h"
+
+using namespace testsupport;
+
+TEST(EngineGlobals, MadeAtStartWithTheirFirstValues) {
+  ASSERT_NE(DefaultNetLocation, nullptr);
+  ASSERT_NE(FormList, nullptr);
+  ASSERT_NE(InstallFileList, nullptr);
+  ASSERT_NE(QlntCompress, nullptr);
+  ASSERT_NE(QuillantComps, nullptr);
+  EXPECT_EQ(QlntCompress->Owner(), nullptr);
+  EXPECT_TRUE(UniqueInstallKey.empty());
+  EXPECT_FALSE(Reboot);
+  EXPECT_EQ(InstallStartTime, 0);
+  // Without a controller the distribution counts as a network one.
+  EXPECT_EQ(GetDistributeType(), dtTraditionalNet);
+  EXPECT_THROW(InstallFileList->Add(nullptr), IECustomInstallFileList);
+  TInstallFile f(nullptr);
+  EXPECT_EQ(InstallFileList->IndexOf(&f), InstallFileList->Count() - 1);
+}
+
+TEST(EngineGlobals, ProductDirectoryFromTheLibrarySearchPath) {
+  const std::string key = "\\Software\\Borland\\Delphi\\3.0\\Library";
+  std::string a = ScratchDir("qpa"), b = ScratchDir("qpb");
+  WriteFileText(b + "\\Q32V25B0001.TXT", "marker");
+  struct Row {
+    std::string searchPath, expected;
+  } rows[] = {
+      {a + ";" + b + "\\", b},      // the second folder, its trailing backslash dropped
+      {";" + b, b},                 // a blank folder is passed over
+      {a, ""},                      // no folder holds the marker
+      {"   ", ""},
+  };
+  for (const Row& r : rows) {
+    WriteRVStr(hkCurrentUser, key, "SearchPath", r.searchPath);
+    EXPECT_EQ(GetQuillantPath(false), r.expected) << r.searchPath;
+    if (r.expected.empty()) {
+      EXPECT_THROW(GetQuillantPath(true), IEbdeCannotFindQuillantPath);
+    }
+  }
+  DeleteKey(hkCurrentUser, "\\Software\\Borland");
+  RemoveTree(a);
+  RemoveTree(b);
+}
+
+namespace {
+std::string Value(const std::string& Key, const std::string& Name) {
+  return GetRVStr(hkLocalMachine, Key, Name, "<none>");
+}
+}  // namespace
+
+TEST(UninstallRecord, PartitionsCountsAndActiveXEntries) {
+  const std::string rec = UninstallKeyFor("QntRecordTest");
+  DeleteKey(hkLocalMachine, rec);
+  // Two runs of three files: the numbering goes on, paths are listed twice.
+  for (int run = 0; run < 2; ++run)
+    for (const char* f : {"C:\\App\\A.TXT", "C:\\App\\B.TXT", "C:\\Program Files\\Q\\c d.txt"})
+      WriteUninstallFileEntry(rec, f);
+  EXPECT_EQ(Value(rec + "\\Files", "Entries"), "6");
+  EXPECT_EQ(Value(rec + "\\Files", "File4"), "C:\\App\\A.TXT");
+  EXPECT_EQ(Value(rec + "\\Files", "File6"), "C:\\Program Files\\Q\\c d.txt");
+  EXPECT_EQ(Value(rec + "\\Files1", "Entries"), "<none>");
+
+  // A count that is no number, or a count of another type, passes the
+  // partition over; the next one starts at 1.
+  WriteRVStr(hkLocalMachine, rec + "\\Files", "Entries", "lots");
+  WriteUninstallFileEntry(rec, "C:\\App\\E.TXT");
+  EXPECT_EQ(Value(rec + "\\Files1", "File1"), "C:\\App\\E.TXT");
+  EXPECT_EQ(Value(rec + "\\Files1", "Entries"), "1");
+  WriteRVInteger(hkLocalMachine, rec + "\\Files1", "Entries", 5);
+  WriteUninstallFileEntry(rec, "C:\\App\\F.TXT");
+  EXPECT_EQ(Value(rec + "\\Files1", "File1"), "C:\\App\\E.TXT");
+  EXPECT_EQ(Value(rec + "\\Files2", "File1"), "C:\\App\\F.TXT");
+
+  WriteUninstallActiveXEntry(rec, "C:\\App\\X.OCX", false);
+  WriteUninstallActiveXEntry(rec, "C:\\App\\S.EXE", true);
+  EXPECT_EQ(Value(rec + "\\ActiveX", "File1"), "C:\\App\\X.OCX;0");
+  EXPECT_EQ(Value(rec + "\\ActiveX", "File2"), "C:\\App\\S.EXE;1");
+  EXPECT_EQ(Value(rec + "\\ActiveX", "Entries"), "2");
+  DeleteKey(hkLocalMachine, rec);
+}

@@ -1,0 +1,283 @@
+// One install file on the user's machine: the overwrite matrix, SharedDLLs
+// counts, self-registration, the design rules and the file-list record.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "classlib/Registry.h"
+#include "classlib/Streams.h"
+#include "classlib/SysUtils.h"
+#include "common/TestSupport.h"
+#include "engine/files/InstallFileFixtures.h"
+#include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_Registry.h"
+
+using namespace testsupport;
+using namespace fixtures;
+
+namespace {
+
+const char* const SharedDLLs = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+// A controller with one file "lib.dll" packed from Source into its archive,
+// installed into the scratch folder's "dst".
+class OneFile : public testing::Test {
+protected:
+  void SetUp() override {
+    Reboot = false;
+    FDir = ScratchDir("ifile");
+    CreateDirectoryA((FDir + "\\src").c_str(), nullptr);
+    FDst = FDir + "\\dst";
+    DeleteKey(hkLocalMachine, RecordKey());
+    FController = new TTestController(nullptr);
+    FController->SetName("Install1");
+    FPage = new TRecordingPage(nullptr);
+    FPage->SetContainer(FController);
+    FController->SetArchiveFile(FDir + "\\files.1");
+  }
+  void TearDown() override {
+    delete FFile;
+    delete FPage;
+    delete FController;
+    DeleteKey(hkLocalMachine, RecordKey());
+    RemoveTree(FDir);
+    Reboot = false;
+  }
+  // Packs the built program Program as src\Name and makes the file component.
+  TInstallFile* Make(const std::string& Program, const std::string& Name = "lib.dll") {
+    CopyFileA((BinDir() + "\\" + Program).c_str(), (FDir + "\\src\\" + Name).c_str(), FALSE);
+    Pack(FDir + "\\files.1", FDir + "\\src", {Name});
+    FFile = new TInstallFile(nullptr);
+    FFile->SetName("File1");
+    FFile->SetIncludeFromDir(FDir + "\\src");
+    FFile->SetFileName(Name);
+    FFile->SetContainer(FController);
+    FFile->SetDestDirType(ddAbsolute);
+    FFile->SetDestDir(FDst);
+    FFile->ReadInfoFromArchive();
+    return FFile;
+  }
+  std::string Dest() const { return FDst + "\\" + FFile->DestName(); }
+  std::string Source() const { return FDir + "\\src\\" + FFile->FileName(); }
+  bool Saw(const std::string& Event) const {
+    return std::find(FController->Events.begin(), FController->Events.end(), "File1:" + Event) !=
+           FController->Events.end();
+  }
+
+  std::string FDir, FDst;
+  TTestController* FController = nullptr;
+  TRecordingPage* FPage = nullptr;
+  TInstallFile* FFile = nullptr;
+};
+
+}  // namespace
+
+TEST_F(OneFile, OverwriteMatrix) {
+  enum Standing { Absent, Older, Same, Newer, NoVersion };
+  struct Row {
+    const char* program;  // what stands at the destination
+    double days;          // its date against the archived one
+  } dests[] = {{nullptr, 0}, {"qnt_ver_1_9.dll", -1}, {"qnt_ver_2_0.dll", 0}, {"qnt_ver_max.dll", 1},
+               {"qnt_ver_none.dll", -1}};
+  // Installed (I) or skipped (S), per mode, for the five destinations.
+  const struct {
+    TOverwriteType mode;
+    const char* expect;
+  } modes[] = {{owAlways, "IIIII"}, {owNever, "ISSSS"}, {owVersion, "IISSI"}, {owDate, "IISSI"},
+               {owVersionDate, "IISSI"}};
+  Make("qnt_ver_2_0.dll");
+  const std::string fresh = ReadBytes(Source());
+  int entries = 0;
+  for (const auto& m : modes)
+    for (int d = Absent; d <= NoVersion; ++d) {
+      SCOPED_TRACE(std::to_string(m.mode) + "/" + std::to_string(d));
+      RemoveTree(FDst);
+      CreateDirectoryA(FDst.c_str(), nullptr);
+      std::string old;
+      if (dests[d].program) {
+        CopyFileA((BinDir() + "\\" + dests[d].program).c_str(), Dest().c_str(), FALSE);
+        SetFileDate(Dest(), FFile->Date(), dests[d].days);
+        old = ReadBytes(Dest());
+      }
+      FController->Events.clear();
+      FFile->SetOverwriteMode(m.mode);
+      FFile->Install();
+      const bool installed = m.expect[d] == 'I';
+      EXPECT_EQ(ReadBytes(Dest()) == fresh, installed || old == fresh);
+      EXPECT_EQ(Saw("eieAfterInstallFile"), installed);
+      EXPECT_EQ(Saw("eieInstallFileAbortOlder"), !installed);
+      EXPECT_TRUE(Saw("eieReplaceInstallFile") == installed);
+      EXPECT_FALSE(FileExists(FDst + "\\lib.1"));  // the numbered copy took the old one's place
+      // Skipped or not, the file is recorded under its real name.
+      ++entries;
+      EXPECT_EQ(GetRVStr(hkLocalMachine, RecordKey() + "\\Files", "File" + IntToStr(entries), ""), Dest());
+    }
+  EXPECT_FALSE(Reboot);
+}
+
+TEST_F(OneFile, SharedDLLCounts) {
+  Make("qnt_ver_2_0.dll");
+  FFile->SetUpdateDLLCounter(true);
+  FFile->SetOverwriteMode(owVersion);
+  TRegistry reg;
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(reg.OpenKey(SharedDLLs, true));
+  // None: the long name gets 1.
+  FFile->Install();
+  const std::string longName = Dest(), shortName = GetShortPath(Dest());
+  EXPECT_EQ(reg.ReadInteger(longName), 1);
+  // The same version again is skipped, and still counted: the record lists it.
+  FFile->Install();
+  EXPECT_TRUE(Saw("eieInstallFileAbortOlder"));
+  EXPECT_EQ(reg.ReadInteger(longName), 2);
+  // A count under the short name only is the one raised.
+  reg.DeleteValue(longName);
+  if (shortName != longName) {
+    reg.WriteInteger(shortName, 7);
+    FFile->Install();
+    EXPECT_EQ(reg.ReadInteger(shortName), 8);
+    EXPECT_FALSE(reg.ValueExists(longName));
+    reg.DeleteValue(shortName);
+  }
+  // A count of four binary bytes is read, not overwritten.
+  int32_t five = 5;
+  reg.WriteBinaryData(longName, &five, 4);
+  FFile->Install();
+  int32_t now = 0;
+  reg.ReadBinaryData(longName, &now, 4);
+  EXPECT_EQ(now, 6);
+  reg.DeleteValue(longName);
+}
+
+TEST_F(OneFile, SelfRegistration) {
+  HKEY hk = HKEY_CURRENT_USER;
+  const std::string markKey = "\\Software\\QuillantTest\\SelfReg";
+  DeleteKey(hkCurrentUser, markKey);
+  // The library's version block asks for self-registration: the rules make
+  // it an ActiveX server.
+  Make("qnt_selfreg_ok.dll", "good.dll");
+  EXPECT_TRUE(FFile->ActiveX());
+  EXPECT_TRUE(FFile->SupportsSelfRegister());
+  FFile->SetUpdateDLLCounter(false);
+  FFile->SetDestDirType(ddAbsolute);
+  FFile->SetDestDir(FDst);
+  FFile->Install();
+  EXPECT_TRUE(SameText(GetRVStr(hkCurrentUser, markKey, "Dll", ""), Dest()));
+  EXPECT_EQ(GetRVStr(hkLocalMachine, RecordKey() + "\\ActiveX", "File1", ""), Dest() + ";0");
+  EXPECT_EQ(GetRVStr(hkLocalMachine, RecordKey() + "\\Files", "Entries", "none"), "none");
+  (void)hk;
+
+  struct Case {
+    const char* program;
+    const char* expected;
+  } failures[] = {{"qnt_selfreg_fail.dll", "returned a value of -2147467259"},
+                  {"qnt_selfreg_none.dll", "the DllRegisterServer function could not be found"}};
+  for (const Case& c : failures) {
+    CopyFileA((BinDir() + "\\" + c.program).c_str(), Dest().c_str(), FALSE);
+    try {
+      FFile->RegisterActiveX();
+      ADD_FAILURE() << c.program;
+    } catch (const IECustomInstallFile& e) {
+      EXPECT_NE(e.Message.find(c.expected), std::string::npos) << e.Message;
+      EXPECT_NE(e.Message.find(Dest()), std::string::npos) << e.Message;
+    }
+  }
+
+  // A server program registers on /REGSERVER; the install does not wait.
+  delete FFile;
+  FFile = nullptr;
+  CreateDirectoryA((FDst + " with blank").c_str(), nullptr);
+  FDst += " with blank";
+  Make("qnt_selfreg_exe.exe", "server.exe");
+  FFile->SetActiveX(true);
+  FFile->SetUpdateDLLCounter(false);
+  FFile->SetDestDirType(ddAbsolute);
+  FFile->SetDestDir(FDst);
+  FFile->Install();
+  std::string mark;
+  for (int i = 0; i < 200 && mark.empty(); ++i, Sleep(50)) mark = GetRVStr(hkCurrentUser, markKey, "Exe", "");
+  EXPECT_TRUE(SameText(mark, Dest()));
+  EXPECT_EQ(GetRVStr(hkLocalMachine, RecordKey() + "\\ActiveX", "File2", ""), Dest() + ";1");
+  DeleteKey(hkCurrentUser, "\\Software\\QuillantTest");
+}
+
+TEST_F(OneFile, DesignRules) {
+  struct Row {
+    const char* fileName;
+    TPathSpecifiers destDirType;  // set afterwards, ddAbsolute: untouched
+    bool activeX, help, counter;
+    TInstallFileType type;
+    TOverwriteType mode;
+    const char* error;
+  } rows[] = {
+      {"X.OCX", ddAbsolute, true, false, true, iftSystemWideDLL, owVersionDate, nullptr},
+      {"MANUAL.HLP", ddAbsolute, false, true, false, iftNormal, owAlways, nullptr},
+      {"MANUAL.TXT", ddAbsolute, false, false, false, iftNormal, owAlways, nullptr},
+      {"A.DLL", ddWindows, false, false, false, iftNormal, owVersionDate, nullptr},
+      {"LONGNAMES.OCX", ddAbsolute, false, false, false, iftNormal, owAlways, "8.3 character"},
+      {"LONGNAME.OCX", ddAbsolute, true, false, true, iftSystemWideDLL, owVersionDate, nullptr},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.fileName);
+    TInstallFile f(nullptr);
+    f.SetName("Rules");
+    try {
+      f.SetFileName(r.fileName);
+      EXPECT_EQ(r.error, nullptr);
+    } catch (const IECustomInstallFile& e) {
+      ASSERT_NE(r.error, nullptr) << e.Message;
+      EXPECT_NE(e.Message.find(r.error), std::string::npos);
+      EXPECT_EQ(f.FileName(), "");
+      continue;
+    }
+    if (r.destDirType != ddAbsolute) f.SetDestDirType(r.destDirType);
+    EXPECT_EQ(f.DestName(), r.fileName);
+    EXPECT_EQ(f.ActiveX(), r.activeX);
+    EXPECT_EQ(f.RegisterAsHelp(), r.help);
+    EXPECT_EQ(f.UpdateDLLCounter(), r.counter);
+    EXPECT_EQ(f.FileType(), r.type);
+    EXPECT_EQ(f.OverwriteMode(), r.mode);
+    if (r.type == iftSystemWideDLL) {
+      EXPECT_EQ(f.DestDirType(), ddSystem);
+    }
+  }
+  // A hand-set folder of a DLL kind stays on a later writer call.
+  TInstallFile g(nullptr);
+  g.SetFileName("X.OCX");
+  g.SetDestDirType(ddWindows);
+  g.SetDestDir("\\Sub");
+  g.SetDestName("Y.OCX");
+  EXPECT_EQ(g.DestDirType(), ddWindows);
+  EXPECT_EQ(g.DestDir(), "\\Sub");
+  // Two files of one source in one group.
+  Make("qnt_ver_2_0.dll");
+  TInstallFile twin(nullptr);
+  twin.SetIncludeFromDir(FFile->IncludeFromDir());
+  twin.SetFileName("LIB.DLL");
+  EXPECT_THROW(twin.SetContainer(FController), IEfcDuplicateFile);
+  EXPECT_EQ(twin.Container(), nullptr);
+}
+
+TEST_F(OneFile, FileListRecord) {
+  Make("qnt_ver_2_0.dll");
+  FFile->SetName(std::string(39, 'N'));
+  FFile->SetVersion("1.0.0.1");
+  FFile->SetSize(0x01020304);
+  FFile->SetDate(2.5);
+  TMemoryStream s;
+  FFile->SavePropertiesToStream(&s);
+  ASSERT_EQ(s.Size(), 72);
+  std::string bytes(72, '\0');
+  s.Seek(0, soBeginning);
+  s.ReadBuffer(bytes.data(), 72);
+  EXPECT_EQ(bytes.substr(0, 4), std::string("\x04\x03\x02\x01", 4));
+  double d = 0;
+  memcpy(&d, bytes.data() + 4, 8);
+  EXPECT_EQ(d, 2.5);
+  EXPECT_EQ(bytes.substr(12, 40), std::string(39, 'N') + '\0');
+  EXPECT_EQ(bytes.substr(52, 20), "1.0.0.1" + std::string(13, '\0'));
+  FFile->SetName(std::string(40, 'N'));
+  EXPECT_THROW(FFile->SavePropertiesToStream(&s), IECustomInstallFile);
+}
