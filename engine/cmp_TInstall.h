@@ -8,6 +8,7 @@
 
 #include "classlib/Classes.h"
 #include "classlib/DateUtils.h"
+#include "engine/cmp_TInstallContainer.h"
 #include "foundation/routines/routines_Registry.h"
 
 // ------------------------------------------------------------ the setup key
@@ -24,9 +25,6 @@ inline constexpr const char* InstallListKey = "\\SOFTWARE\\Quillant\\Install";
 inline constexpr TRootKeys InstallListRootKey = hkLocalMachine;
 // The continuation command's value name under RunOnce.
 inline constexpr const char* ContinuationValueName = "QuillantUnfinished";
-
-// Jobs left for the run after the restart.
-enum TUnfinishedCommand : int { ufcReinstall = 0, ufcDeleteFile = 1 };
 
 extern const char* const SCannotReadUnfinished;  // "The TInstall could not either write or read ..."
 extern const char* const SCannotRegisterRunOnce;

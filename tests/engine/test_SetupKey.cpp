@@ -175,3 +175,17 @@ TEST_F(SetupKey, UninstallEntryQuotesTheUninstallerPath) {
   EXPECT_NE(ReadFileText(out).find("My Product 2"), std::string::npos) << ReadFileText(out);
   DeleteKey(hkLocalMachine, key);
 }
+
+TEST_F(SetupKey, UninstallerWithoutControllerNamesItself) {
+  TUninstallEXE uninstaller(nullptr);
+  uninstaller.SetName("Uninstaller");
+  ASSERT_EQ(MainInstall, nullptr);
+  try {
+    uninstaller.WriteInstallInfo(UninstallKeyFor("Nothing"));
+    ADD_FAILURE() << "no error without a controller";
+  } catch (const IEUninstallEXE& e) {
+    EXPECT_EQ(e.Message,
+              "Uninstaller could not write information about the uninstall to the registry because there was no "
+              "TInstall component");
+  }
+}
