@@ -172,7 +172,8 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
   TChildProcess p(FOwn);
   ASSERT_TRUE(p.Started());
   TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
-  EXPECT_EQ(box.Text, "Please remove this software from the Add/Remove Programs from the Control Panel");
+  // The class library's error box ends the message with a full stop.
+  EXPECT_EQ(box.Text, "Please remove this software from the Add/Remove Programs from the Control Panel.");
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Uninstall program", "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Uninstall program", "&Close", 30000));
   EXPECT_EQ(p.Wait(30000), 0);
