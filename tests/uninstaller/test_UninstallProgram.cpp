@@ -116,7 +116,7 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
   WriteRVInteger(hkLocalMachine, SharedDLLsKey, sharedYes, 1);
   WriteRVInteger(hkLocalMachine, SharedDLLsKey, sharedKeep, 1);
   // A self-registering server, registered as the setup program does.
-  std::string server = FApp + "\server.dll";
+  std::string server = FApp + "\\server.dll";
   ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_unreg_dll.dll").c_str(), Widen(server).c_str(), FALSE));
   HMODULE lib = LoadLibraryW(Widen(server).c_str());
   ASSERT_TRUE(lib);
