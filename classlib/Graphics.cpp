@@ -49,7 +49,11 @@ void TFont::SetSize(int Points) {
   double h = std::nearbyint(static_cast<double>(Points) * PixelsPerInch / 72);
   if (!(h >= -static_cast<double>(INT_MAX) && h <= static_cast<double>(INT_MAX)))
     throw EPropertyError(IntToStr(Points) + " is out of the property's range");
-  FHeight = -static_cast<int>(h);
+  SetHeight(-static_cast<int>(h));
+}
+
+void TFont::Changed() {
+  if (OnChange) OnChange(this);
 }
 
 void TFont::Assign(const TPersistent* Source) {
@@ -60,6 +64,7 @@ void TFont::Assign(const TPersistent* Source) {
     FName = f->FName;
     FPitch = f->FPitch;
     FStyle = f->FStyle;
+    Changed();
     return;
   }
   TPersistent::Assign(Source);

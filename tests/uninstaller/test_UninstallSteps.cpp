@@ -136,7 +136,7 @@ TEST_F(UninstallSteps, PartitionsEndAtTheFirstGap) {
 TEST_F(UninstallSteps, ActiveXServersAreUnregisteredByTheirType) {
   // A library server, registered as the setup program would have.
   std::string dll = FDir + "\\server lib.dll";
-  ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_selfreg.dll").c_str(), Widen(dll).c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_unreg_dll.dll").c_str(), Widen(dll).c_str(), FALSE));
   HMODULE lib = LoadLibraryW(Widen(dll).c_str());
   ASSERT_TRUE(lib);
   auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(lib, "DllRegisterServer")));
@@ -147,7 +147,7 @@ TEST_F(UninstallSteps, ActiveXServersAreUnregisteredByTheirType) {
   // A program server in a folder with blanks, and one of an unknown type.
   std::string exe = FDir + "\\server dir\\server.exe";
   ForceDirectories(FDir + "\\server dir");
-  ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_exeserver.exe").c_str(), Widen(exe).c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_unreg_exe.exe").c_str(), Widen(exe).c_str(), FALSE));
   std::string other = MakeFile("other.ocx");
   WriteList("ActiveX", {dll + ";0", exe + ";1", other + ";7"});
 

@@ -1,0 +1,184 @@
+// The program uninstall, started as Windows starts a product's
+// UninstallString, driven from here as a user would: Start, the questions,
+// the closing message. Each test runs in a prefix of its own.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "classlib/Registry.h"
+#include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
+#include "common/TestSupport.h"
+#include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_Registry.h"
+#include "foundation/routines/routines_Strings.h"
+#include "loader/ForeignWindow.h"
+#include "uninstaller/UninstallCore.h"
+
+using namespace testsupport;
+using loadertest::AnswerForeignDialog;
+using loadertest::ClickForeignButton;
+using loadertest::TChildProcess;
+using loadertest::TForeignBox;
+
+namespace {
+
+bool KeyExists(TRootKeys Root, const std::string& Key) {
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, Root);
+  return reg.OpenKeyReadOnly(Key);
+}
+
+std::string PendingRenames() {
+  HKEY h;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &h) !=
+      ERROR_SUCCESS)
+    return {};
+  std::vector<wchar_t> data(65536);
+  DWORD size = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+  LONG rc = RegQueryValueExW(h, L"PendingFileRenameOperations", nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(data.data()), &size);
+  RegCloseKey(h);
+  if (rc != ERROR_SUCCESS) return {};
+  std::wstring all(data.data(), size / sizeof(wchar_t));
+  for (auto& c : all)
+    if (c == L'\0') c = L'|';
+  return Narrow(all);
+}
+
+// A product installed into "<scratch>\Program Files\Qnt App", with the
+// uninstaller there and its record written as the setup program writes it.
+class UninstallProgram : public ::testing::Test {
+protected:
+  void SetUp() override {
+    FRoot = ScratchDir("uninstall program");
+    FApp = FRoot + "\\Program Files\\Qnt App";
+    ForceDirectories(FApp);
+    FOwn = CopyProgram("uninstall.exe", FApp, "uninstall.exe");
+  }
+  void TearDown() override {
+    DeleteKey(hkLocalMachine, std::string(UninstallRootKey) + Product);
+    RemoveTree(FRoot);
+  }
+  std::string Key(const std::string& Sub = "") const {
+    return std::string(UninstallRootKey) + Product + (Sub.empty() ? "" : "\\" + Sub);
+  }
+  std::string File(const std::string& Name) const {
+    std::string path = FApp + "\\" + Name;
+    ForceDirectories(ExtractFileDir(path));
+    WriteFileText(path, "x");
+    return path;
+  }
+  void WriteRecord(const std::vector<std::string>& Files, const std::vector<std::string>& ActiveX) const {
+    WriteRVStr(hkLocalMachine, Key(), "DisplayName", Product);
+    WriteRVStr(hkLocalMachine, Key(), "UninstallString", UninstallString());
+    for (size_t i = 0; i < Files.size(); ++i) WriteRVStr(hkLocalMachine, Key("Files"), "File" + std::to_string(i + 1), Files[i]);
+    WriteRVStr(hkLocalMachine, Key("Files"), "Entries", std::to_string(Files.size()));
+    for (size_t i = 0; i < ActiveX.size(); ++i)
+      WriteRVStr(hkLocalMachine, Key("ActiveX"), "File" + std::to_string(i + 1), ActiveX[i]);
+  }
+  // As the setup program records it: nothing quoted.
+  std::string UninstallString() const { return FOwn + " " + Product; }
+
+  // Starts the uninstaller from Line, presses Start, answers each question by
+  // Answer and the closing message by OK; returns every box's text.
+  std::vector<std::string> Uninstall(const std::string& Line, const std::function<int(const std::string&)>& Answer) {
+    TChildProcess p(Line);
+    EXPECT_TRUE(p.Started());
+    if (!p.Started()) return {};
+    EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
+    std::vector<std::string> texts;
+    for (;;) {
+      TForeignBox box = AnswerForeignDialog(p.Pid(), Answer, 30000);
+      if (!box.Found) break;
+      texts.push_back(box.Text);
+      if (box.Text.find("will be removed after you reboot") != std::string::npos ||
+          box.Text.find("has finished removing itself") != std::string::npos)
+        break;
+    }
+    EXPECT_EQ(p.Wait(30000), 0);
+    return texts;
+  }
+
+  std::string Product = "Qnt Program Test";
+  std::string FRoot, FApp, FOwn;
+};
+
+int YesUnlessKeep(const std::string& Text) { return Text.find("keep") != std::string::npos ? IDNO : IDYES; }
+
+TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
+  std::string plain = File("app.txt");
+  std::string sharedYes = File("shared.dll");
+  std::string sharedKeep = File("shared keep.dll");
+  std::string link = File("Start Menu\\Programs\\Qnt App\\App.lnk");
+  std::string notOurs = File("not ours.txt");
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, sharedYes, 1);
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, sharedKeep, 1);
+  // A self-registering server, registered as the setup program does.
+  std::string server = FApp + "\\server.dll";
+  ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_unreg_dll.dll").c_str(), Widen(server).c_str(), FALSE));
+  HMODULE lib = LoadLibraryW(Widen(server).c_str());
+  ASSERT_TRUE(lib);
+  auto reg = reinterpret_cast<HRESULT(WINAPI*)()>(reinterpret_cast<void*>(GetProcAddress(lib, "DllRegisterServer")));
+  ASSERT_EQ(reg(), S_OK);
+  FreeLibrary(lib);
+  const std::string selfReg = "\\Software\\Quillant Tests\\SelfReg";
+  ASSERT_EQ(GetRVInteger(hkCurrentUser, selfReg, server, 0), 1);
+  WriteRecord({plain, sharedYes, sharedKeep, link}, {server + ";0"});
+
+  std::vector<std::string> texts = Uninstall(UninstallString(), YesUnlessKeep);
+
+  auto question = [](const std::string& Path) {
+    return "Uninstall has determined that the file " + Path +
+           " is no longer used by an application. Is it o.k. to delete it?";
+  };
+  EXPECT_EQ(texts, (std::vector<std::string>{question(sharedYes), question(sharedKeep),
+                                             "The uninstallation program for " + Product +
+                                                 " will be removed after you reboot your computer."}));
+  EXPECT_FALSE(FileExists(plain));
+  EXPECT_FALSE(FileExists(sharedYes));
+  EXPECT_TRUE(FileExists(sharedKeep));
+  EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, sharedKeep, 0), 1);
+  EXPECT_FALSE(FileExists(link));
+  EXPECT_FALSE(DirectoryExists(FApp + "\\Start Menu\\Programs\\Qnt App"));
+  EXPECT_TRUE(FileExists(notOurs));
+  EXPECT_FALSE(FileExists(server));
+  EXPECT_EQ(GetRVInteger(hkCurrentUser, selfReg, server, 0), 0);
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Key()));
+  EXPECT_NE(PendingRenames().find("\\??\\" + FOwn), std::string::npos) << PendingRenames();
+  DeleteIdent(hkLocalMachine, SharedDLLsKey, sharedKeep);
+}
+
+TEST_F(UninstallProgram, QuotedPathOnTheWindows95Family) {
+  SetReportedWindowsVersion("uninstall.exe", "win95");
+  std::string wininit = DirectoryWBS(WindowsDir) + "WININIT.INI";
+  RemoveFile(wininit);
+  std::string plain = File("app.txt");
+  WriteRecord({plain}, {});
+
+  std::vector<std::string> texts = Uninstall("\"" + FOwn + "\" " + Product, YesUnlessKeep);
+
+  EXPECT_EQ(texts, (std::vector<std::string>{"The uninstallation program for " + Product +
+                                             " will be removed after you reboot your computer."}));
+  EXPECT_FALSE(FileExists(plain));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Key()));
+  EXPECT_EQ(ReadLines(wininit), (std::vector<std::string>{"[RENAME]", "Nul=" + GetShortPath(FOwn)}));
+  EXPECT_EQ(PendingRenames().find(FOwn), std::string::npos);
+}
+
+TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
+  WriteRecord({File("app.txt")}, {});
+  TChildProcess p(FOwn);
+  ASSERT_TRUE(p.Started());
+  TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
+  // The class library's error box ends the message with a full stop.
+  EXPECT_EQ(box.Text, "Please remove this software from the Add/Remove Programs from the Control Panel.");
+  EXPECT_FALSE(ClickForeignButton(p.Pid(), "Uninstall program", "&Start", 30000));
+  EXPECT_TRUE(ClickForeignButton(p.Pid(), "Uninstall program", "&Close", 30000));
+  EXPECT_EQ(p.Wait(30000), 0);
+  EXPECT_TRUE(FileExists(FApp + "\\app.txt"));
+  EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
+}
+
+}  // namespace

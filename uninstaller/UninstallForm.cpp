@@ -1,0 +1,80 @@
+#include "uninstaller/UninstallForm.h"
+
+#include <windows.h>
+
+#include "classlib/StdCtrls.h"
+#include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
+
+QNT_PUBLISH(TForm1);
+
+namespace {
+const char* const StepBoxes[] = {"AliasesCB", "ActiveXCB", "FilesCB", "INIFilesCB", "BDECB", "RegistryCB"};
+}
+
+TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), FUninstaller(std::make_unique<TUninstaller>("")) {
+  RegisterHandler("FormCreate", this, &TForm1::FormCreate);
+  RegisterHandler("FormDestroy", this, &TForm1::FormDestroy);
+  RegisterHandler("StartBtnClick", this, &TForm1::StartBtnClick);
+  RegisterHandler("CloseBtnClick", this, &TForm1::CloseBtnClick);
+  ReadForm("TFORM1");
+}
+
+TForm1::~TForm1() = default;
+
+template <class T>
+T* TForm1::Control(const char* Name) const {
+  auto* c = dynamic_cast<T*>(FindComponent(Name));
+  if (!c) throw Exception(std::string("The uninstall window has no ") + Name);
+  return c;
+}
+
+void TForm1::DoCreate() {
+  try {
+    TForm::DoCreate();
+  } catch (...) {
+    Application->HandleException(this);
+  }
+}
+
+void TForm1::FormCreate(TObject*) {
+  std::string product = ProductNameFromCommandLine(Narrow(std::wstring(GetCommandLineW())), ParamStr(0));
+  // A blank name would make the record key the list of every product.
+  if (Trim(product).empty()) {
+    Control<TButton>("StartBtn")->SetEnabled(false);
+    throw Exception("Please remove this software from the Add/Remove Programs from the Control Panel");
+  }
+  FUninstaller = std::make_unique<TUninstaller>(product);
+  SetCaption("Remove " + product);
+  TUninstaller& u = *FUninstaller;
+  u.OnConfirm = OkToRemove;
+  // The progress bar joins the window with the class library's progress
+  // control; until then the steps run without one.
+  u.OnShowProgress = [this](bool) { Repainted(); };
+  u.OnProgress = nullptr;
+  u.OnStepDone = [this](TUninstallStep Step) {
+    Control<TCheckBox>(StepBoxes[Step])->SetChecked(true);
+    Repainted();
+  };
+  u.OnMessage = [](const std::string& Text) { Application->MessageBox(Text, Application->Title(), MB_OK); };
+}
+
+void TForm1::FormDestroy(TObject*) { FUninstaller->DirList().Clear(); }
+
+void TForm1::Repainted() { Repaint(); }
+
+void TForm1::StartBtnClick(TObject*) {
+  Control<TButton>("StartBtn")->SetEnabled(false);
+  Repainted();
+  FUninstaller->Run(ParamStr(0));
+  Application->Terminate();
+}
+
+void TForm1::CloseBtnClick(TObject*) { Close(); }
+
+bool OkToRemove(const std::string& FilePath) {
+  return Application->MessageBox(Format("Uninstall has determined that the file %s is no longer used by an "
+                                        "application. Is it o.k. to delete it?",
+                                        {FilePath}),
+                                 "Confirm", MB_YESNO | MB_ICONQUESTION) == IDYES;
+}

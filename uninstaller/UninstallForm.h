@@ -1,0 +1,51 @@
+// The uninstaller's window: a checklist of the removal steps that Start runs
+// (ticking each as it finishes), a progress bar for the server and file steps,
+// Start and Close. The steps themselves are TUninstaller's (UninstallCore.h).
+#pragma once
+#include <memory>
+#include <string>
+
+#include "classlib/Forms.h"
+#include "uninstaller/UninstallCore.h"
+
+class TCheckBox;
+class TButton;
+
+class TForm1 : public TForm {
+  QNT_PUBLISHED(TForm1, TForm)
+public:
+  explicit TForm1(TComponent* AOwner);
+  ~TForm1() override;
+
+  const std::string& ProductName() const { return FUninstaller->ProductName(); }
+  const std::string& UninstallKey() const { return FUninstaller->UninstallKey(); }
+  TStringList* DirList() { return &FUninstaller->DirList(); }
+
+  void FormCreate(TObject* Sender);
+  void FormDestroy(TObject* Sender);
+  void StartBtnClick(TObject* Sender);
+  void CloseBtnClick(TObject* Sender);
+
+  // The removal steps, run by Start in this order.
+  void RemoveAliases() { FUninstaller->RemoveAliases(); }
+  void RemoveActiveX() { FUninstaller->RemoveActiveX(); }
+  void RemoveFiles() { FUninstaller->RemoveFiles(); }
+  void RemoveINIFiles() { FUninstaller->RemoveINIFiles(); }
+  void RemoveBDE() { FUninstaller->RemoveBDE(); }
+  void RemoveDirectories() { FUninstaller->RemoveDirectories(); }
+  bool RemoveRegistryKeys() { return FUninstaller->RemoveRegistryKeys(); }
+
+protected:
+  // An error of the creation is shown and the window opens anyway.
+  void DoCreate() override;
+
+private:
+  template <class T>
+  T* Control(const char* Name) const;
+  void Repainted();
+
+  std::unique_ptr<TUninstaller> FUninstaller;
+};
+
+// Asks whether a shared file that no application uses any more may go.
+bool OkToRemove(const std::string& FilePath);
