@@ -4,6 +4,7 @@
 
 #include "classlib/Streams.h"
 #include "classlib/TypInfo.h"
+#include "classlib/Handles.h"
 
 void TPersistent::Assign(const TPersistent* Source) {
   throw EConvertError("Cannot assign a " + std::string(Source ? "different object" : "nil") +
@@ -212,13 +213,8 @@ void TStrings::LoadFromStream(TStream* Stream) {
   }
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
   BeginUpdate();
-  try {
-    SetText(text);
-  } catch (...) {
-    EndUpdate();
-    throw;
-  }
-  EndUpdate();
+  TScopeGuard endUpdate([this] { EndUpdate(); });
+  SetText(text);
 }
 
 void TStrings::SaveToFile(const std::string& FileName) const {

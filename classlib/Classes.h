@@ -36,6 +36,19 @@ class EStringListError : public Exception {
 public:
   using Exception::Exception;
 };
+class EListError : public Exception {
+public:
+  using Exception::Exception;
+};
+
+// Element Index of a vector behind an indexed property; an index outside it
+// is the class library's list error, which handlers of Exception see.
+template <class V>
+auto& ListItem(V& List, int Index) {
+  if (Index < 0 || static_cast<size_t>(Index) >= List.size())
+    throw EListError(Format("List index out of bounds (%d)", {Index}));
+  return List[static_cast<size_t>(Index)];
+}
 
 class TPersistent : public TObject {
 public:
@@ -74,7 +87,7 @@ public:
   virtual void SetName(const std::string& NewName);
 
   int ComponentCount() const { return static_cast<int>(FComponents.size()); }
-  TComponent* Components(int Index) const { return FComponents.at(static_cast<size_t>(Index)); }
+  TComponent* Components(int Index) const { return ListItem(FComponents, Index); }
   TComponent* FindComponent(const std::string& AName) const;
 
   unsigned ComponentState() const { return FComponentState; }

@@ -1,5 +1,6 @@
 #include "classlib/Graphics.h"
 
+#include <climits>
 #include <cmath>
 
 const TIdentMap ColorIdents{{{"clBlack", clBlack},
@@ -43,7 +44,12 @@ int TFont::Size() const {
 }
 
 void TFont::SetSize(int Points) {
-  FHeight = -static_cast<int>(std::lround(static_cast<double>(Points) * PixelsPerInch / 72));
+  // A size from a form may be anything an integer holds; its height must
+  // still be one.
+  double h = std::nearbyint(static_cast<double>(Points) * PixelsPerInch / 72);
+  if (!(h >= -static_cast<double>(INT_MAX) && h <= static_cast<double>(INT_MAX)))
+    throw EPropertyError(IntToStr(Points) + " is out of the property's range");
+  FHeight = -static_cast<int>(h);
 }
 
 void TFont::Assign(const TPersistent* Source) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/PathBase.h"
 #include "classlib/WinText.h"
 
 #ifdef _WIN32
@@ -376,23 +377,7 @@ std::string ExcludeTrailingBackslash(const std::string& s) {
   return (!s.empty() && s.back() == '\\') ? s.substr(0, s.size() - 1) : s;
 }
 
-std::vector<std::string> SplitCommandLine(const std::string& cmdline) {
-  std::vector<std::string> result;
-  size_t i = 0, n = cmdline.size();
-  for (;;) {
-    while (i < n && static_cast<unsigned char>(cmdline[i]) <= ' ') ++i;
-    if (i >= n) break;
-    std::string token;
-    bool quoted = false;
-    while (i < n && (quoted || static_cast<unsigned char>(cmdline[i]) > ' ')) {
-      if (cmdline[i] == '"') quoted = !quoted;
-      else token.push_back(cmdline[i]);
-      ++i;
-    }
-    result.push_back(token);
-  }
-  return result;
-}
+std::vector<std::string> SplitCommandLine(const std::string& cmdline) { return qbase::SplitArguments(cmdline); }
 
 #ifdef _WIN32
 

@@ -15,8 +15,10 @@ std::vector<Entry>& Registry() {
   static std::vector<Entry> r;
   return r;
 }
-std::vector<const Entry*>& Started() {
-  static std::vector<const Entry*> s;
+// Copies, never pointers into Registry: a unit registered later (a library
+// loaded at run time) grows that vector.
+std::vector<Entry>& Started() {
+  static std::vector<Entry> s;
   return s;
 }
 bool initialized = false;
@@ -24,7 +26,13 @@ bool initialized = false;
 
 TUnitRegistration::TUnitRegistration(int level, const char* name, void (*init)(), void (*fini)()) {
   auto& r = Registry();
-  r.push_back({level, static_cast<int>(r.size()), name, init, fini});
+  Entry e{level, static_cast<int>(r.size()), name, init, fini};
+  r.push_back(e);
+  if (!initialized) return;
+  // The program is running already: this unit starts now and, as the last
+  // one started, is the first to finish.
+  if (e.init) e.init();  // an exception reaches whoever loaded the unit
+  Started().push_back(e);
 }
 
 void InitializeUnits() {
@@ -32,18 +40,20 @@ void InitializeUnits() {
   initialized = true;
   auto& r = Registry();
   std::stable_sort(r.begin(), r.end(), [](const Entry& a, const Entry& b) { return a.level < b.level; });
-  for (const Entry& e : r) {
+  // A unit registered while these run starts at once; it is not in this copy.
+  const std::vector<Entry> order = r;
+  for (const Entry& e : order) {
     if (e.init) e.init();  // may throw: the units started so far stay started
-    Started().push_back(&e);
+    Started().push_back(e);
   }
 }
 
 void FinalizeUnits() {
   auto& s = Started();
   while (!s.empty()) {
-    const Entry* e = s.back();
+    Entry e = s.back();
     s.pop_back();
-    if (e->fini) e->fini();
+    if (e.fini) e.fini();
   }
   initialized = false;
 }

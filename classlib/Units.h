@@ -4,6 +4,8 @@
 // and then in registration order, and FinalizeUnits in the reverse order. An
 // exception from an initialisation reaches the caller (which shows it and stops
 // the program), instead of terminating inside a static constructor.
+// A unit registered after InitializeUnits (a library loaded later) starts at
+// once, in its registration, and finishes before every unit started earlier.
 #pragma once
 
 enum TUnitLevel : int {

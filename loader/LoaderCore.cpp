@@ -5,6 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+
+#include "base/TextBase.h"
 
 namespace loader {
 
@@ -18,48 +21,6 @@ size_t TMemorySource::ReadAt(int64_t Position, void* Buffer, size_t Count) {
   size_t n = Count < avail ? Count : avail;
   std::memcpy(Buffer, FData + Position, n);
   return n;
-}
-
-std::string DirectoryWBS(const std::string& S) {
-  if (S.empty() || S.back() == '\\') return S;
-  return S + "\\";
-}
-
-std::string DirectoryWOBS(const std::string& S) {
-  if (!S.empty() && S.back() == '\\') return S.substr(0, S.size() - 1);
-  return S;
-}
-
-std::string ExtractName(const std::string& Path) {
-  size_t p = Path.find_last_of("\\/:");
-  return p == std::string::npos ? Path : Path.substr(p + 1);
-}
-
-std::string ExtractDir(const std::string& Path) {
-  size_t p = Path.find_last_of("\\/:");
-  if (p == std::string::npos) return std::string();
-  // "A:setup.exe" keeps its colon; "A:\setup.exe" loses the backslash.
-  return DirectoryWOBS(Path.substr(0, p + 1));
-}
-
-std::vector<std::string> SplitArguments(const std::string& CommandLine) {
-  std::vector<std::string> result;
-  size_t i = 0, n = CommandLine.size();
-  for (;;) {
-    while (i < n && static_cast<unsigned char>(CommandLine[i]) <= ' ') ++i;
-    if (i >= n) break;
-    std::string token;
-    bool quoted = false;
-    while (i < n && (quoted || static_cast<unsigned char>(CommandLine[i]) > ' ')) {
-      if (CommandLine[i] == '"')
-        quoted = !quoted;
-      else
-        token.push_back(CommandLine[i]);
-      ++i;
-    }
-    result.push_back(token);
-  }
-  return result;
 }
 
 bool IsToDisk(const std::vector<std::string>& Args) {
@@ -227,7 +188,9 @@ void ExtractFiles(TByteSource& File, const TArchiveRange& Range, const std::vect
   std::vector<uint8_t> in(ReadBufferSize);
   for (const auto& h : Headers) {
     std::string path = DirectoryWBS(WorkFolder) + ExtractName(h.FileName);
-    if (!Sink.CreateOutput(path)) throw ELoader("LOADER: Could not create the following file, " + path);
+    // A device name would open the device, not a file in the work folder.
+    if (qbase::IsDeviceName(ExtractName(h.FileName)) || !Sink.CreateOutput(path))
+      throw ELoader("LOADER: Could not create the following file, " + path);
     try {
       ExtractFile(File, Range, h, path, Sink, in.data(), c);
       Sink.SetOutputDate(h.Date);
@@ -237,6 +200,13 @@ void ExtractFiles(TByteSource& File, const TArchiveRange& Range, const std::vect
     }
     Sink.CloseOutput();
   }
+}
+
+std::string StartFailureMessage(unsigned long LastError) {
+  // The number is what WinExec returns for that failure: the system's error
+  // code below 32, ERROR_BAD_FORMAT (11) for every other failure.
+  unsigned long result = LastError < 32 ? LastError : 11;
+  return "LOADER: Could not run the installation executable file. The WinExec return was " + std::to_string(result);
 }
 
 int ProgressPercent(int64_t Written, int64_t Total) {
@@ -256,19 +226,10 @@ std::string WorkFolderFromTempName(const std::string& TempName) {
   return path;
 }
 
-size_t Utf16Length(const std::string& Utf8) {
-  size_t n = 0;
-  for (unsigned char c : Utf8) {
-    if ((c & 0xC0) == 0x80) continue;  // continuation byte
-    n += c >= 0xF0 ? 2 : 1;            // four-byte sequences need a surrogate pair
-  }
-  return n;
-}
-
 std::string SetupCommandLine(const std::string& SetupPath, const char* Mode, const std::string& LoaderName,
                              const std::string& LoaderDir) {
   std::string line = "\"" + SetupPath + "\" *" + Mode + " \"" + LoaderName + "\" \"" + LoaderDir + "\"";
-  size_t len = Utf16Length(line);
+  size_t len = qbase::Utf16Length(line);
   if (len > MaxCommandLine) {
     char num[64];
     std::snprintf(num, sizeof num, "%zu", len);

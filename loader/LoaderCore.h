@@ -1,7 +1,7 @@
 // The loader's logic that needs no window: finding setup.1 through the
 // trailer, reading its header area, inflating its entries into a sink, the
 // command line that starts the setup program and the conversion of stored
-// dates. Standard library, zlib and the shared archive layouts only, so it
+// dates. Standard library, zlib, the shared base and archive layouts only, so it
 // compiles natively too (tests, fuzzing); QuillantLoadProgram.cpp puts the
 // Win32 file, folder and window calls behind these interfaces.
 #pragma once
@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/PathBase.h"
+#include "base/TextBase.h"
 #include "foundation/archive/lzhFormat.h"
 
 namespace loader {
@@ -73,18 +75,14 @@ public:
   virtual void Progress(int Percent) = 0;
 };
 
-// Text helpers (paths with backslashes, as the system gives them).
-std::string DirectoryWBS(const std::string& S);
-std::string DirectoryWOBS(const std::string& S);
-// The name part after the last '\', '/' or ':'.
-std::string ExtractName(const std::string& Path);
-// The folder part without a trailing backslash ("A:\setup.exe" -> "A:").
-std::string ExtractDir(const std::string& Path);
-
-// The arguments of a command line as the class library reads them: tokens
-// split at blanks and control characters, double quotes grouping and removed.
-// Element 0 is the program.
-std::vector<std::string> SplitArguments(const std::string& CommandLine);
+// Path and argument helpers of the shared base (paths with backslashes, as
+// the system gives them; arguments as the class library reads them).
+using qbase::DirectoryWBS;
+using qbase::DirectoryWOBS;
+using qbase::ExtractDir;
+using qbase::ExtractName;
+using qbase::SplitArguments;
+using qbase::Utf16Length;
 // True when the first argument is "*TODISK" in any letter case.
 bool IsToDisk(const std::vector<std::string>& Args);
 const char* ModeWord(bool ToDisk, bool SelfExtracting);
@@ -113,6 +111,10 @@ std::vector<lzh::TlzhFileHeader> ReadFileHeaders(TByteSource& File, const TArchi
 void ExtractFiles(TByteSource& File, const TArchiveRange& Range, const std::vector<lzh::TlzhFileHeader>& Headers,
                   const std::string& WorkFolder, TExtractSink& Sink);
 
+// The message when the setup program cannot be started, from the system's
+// error code of that failure.
+std::string StartFailureMessage(unsigned long LastError);
+
 // The percentage of Written in Total, rounded half to even; 0 for a total
 // of 0 or less, never beyond 0..100.
 int ProgressPercent(int64_t Written, int64_t Total);
@@ -123,10 +125,9 @@ std::string WorkFolderFromTempName(const std::string& TempName);
 
 // The line that starts the setup program: every path token in double quotes
 // (the folders may hold blanks). ELoader when it would exceed what the system
-// takes (MaxCommandLine characters in UTF-16).
+// takes (MaxCommandLine characters in UTF-16, counted by Utf16Length).
 std::string SetupCommandLine(const std::string& SetupPath, const char* Mode, const std::string& LoaderName,
                              const std::string& LoaderDir);
-size_t Utf16Length(const std::string& Utf8);
 
 // A local date-time (days since 1899-12-30) as a DOS date (high word) and
 // time (low word), two-second resolution; false outside 1980..2107.

@@ -10,6 +10,7 @@
 #include <exception>
 #include <string>
 
+#include "base/TextBase.h"
 #include "loader/LoaderCore.h"
 
 using loader::ELoader;
@@ -30,23 +31,9 @@ HBITMAP Bitmap;
 // code raises it once the call that painted has returned.
 std::string PaintError;
 
-std::wstring Widen(const std::string& S) {
-  if (S.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, S.data(), static_cast<int>(S.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, S.data(), static_cast<int>(S.size()), w.data(), n);
-  return w;
-}
-
-std::string Narrow(const wchar_t* W, size_t Len) {
-  if (Len == 0) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, W, static_cast<int>(Len), nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, W, static_cast<int>(Len), s.data(), n, nullptr, nullptr);
-  return s;
-}
-
-std::string Narrow(const std::wstring& W) { return Narrow(W.data(), W.size()); }
+std::wstring Widen(const std::string& S) { return qbase::Utf8ToWide(S); }
+std::string Narrow(const wchar_t* W, size_t Len) { return qbase::WideToUtf8(W, Len); }
+std::string Narrow(const std::wstring& W) { return qbase::WideToUtf8(W); }
 
 int RoundToInt(double V) { return static_cast<int>(std::nearbyint(V)); }
 
@@ -248,8 +235,7 @@ void StartSetup(const std::string& CommandLine) {
   PROCESS_INFORMATION pi{};
   std::wstring line = Widen(CommandLine);
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    throw ELoader("LOADER: Could not run the installation executable file. The WinExec return was " +
-                  std::to_string(GetLastError()));
+    throw ELoader(loader::StartFailureMessage(GetLastError()));
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
 }

@@ -7,7 +7,10 @@
 #include <cmath>
 #include <memory>
 
+#include "base/PathBase.h"
+#include "base/TextBase.h"
 #include "classlib/DateUtils.h"
+#include "classlib/Handles.h"
 #include "classlib/WinText.h"
 #include "foundation/archive/cmp_TVersion.h"
 #include "foundation/exceptions_Quillant.h"
@@ -50,27 +53,20 @@ bool SafeNamePart(const std::string& Path, std::string& Name) {
   for (unsigned char c : Name)
     if (c < 32 || std::string("<>\"|?*").find(static_cast<char>(c)) != std::string::npos) return false;
   // Device names stay devices whatever their extension.
-  std::string stem = UpperCase(Trim(t.substr(0, t.find('.'))));
-  static const char* devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* d : devices)
-    if (stem == d) return false;
-  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '0' &&
-      stem[3] <= '9')
-    return false;
-  return true;
+  return !qbase::IsDeviceName(t);
+}
+
+// The folder temporary files go to, as the system names it.
+std::string TemporaryFolder() {
+  wchar_t dir[MAX_PATH + 1] = {};
+  DWORD n = GetTempPathW(MAX_PATH + 1, dir);
+  return n == 0 || n > MAX_PATH ? std::string() : Narrow(dir, n);
 }
 
 HANDLE OpenShared(const std::string& Name) {
   return CreateFileW(Widen(Name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
-
-struct HandleCloser {
-  HANDLE h;
-  ~HandleCloser() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-};
 
 // A file's last write as the local DOS date-time the archive keeps.
 TDateTime HandleDate(HANDLE h) {
@@ -83,47 +79,34 @@ TDateTime HandleDate(HANDLE h) {
   return FileDateToDateTime(dos);  // EConvertError before 1980
 }
 
-// Runs at scope end whatever happened.
-template <class F>
-struct Finally {
-  F f;
-  ~Finally() { f(); }
-};
-template <class F>
-Finally(F) -> Finally<F>;
-
 }  // namespace
 
 // ------------------------------------------------------------ TFileHeader
 
 void TFileHeader::ReadFileInformation(const std::string& FileName) {
-  std::string name = FirstField(FileName).substr(0, lzh::kMaxFileName);
+  std::string name = qbase::CutBytes(FirstField(FileName), lzh::kMaxFileName);
   Data.FileName = name;
   {
-    HandleCloser f{OpenShared(name)};
-    if (f.h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot open the file %s", {name});
-    Data.Date = HandleDate(f.h);
+    THandleOwner f(OpenShared(name));
+    if (!f.Valid()) throw EQlntCompress("Cannot open the file %s", {name});
+    Data.Date = HandleDate(f.Get());
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(f.h, &size)) throw EQlntCompress("Cannot open the file %s", {name});
+    if (!GetFileSizeEx(f.Get(), &size)) throw EQlntCompress("Cannot open the file %s", {name});
     // Sizes and positions of the format are signed 32-bit.
     if (size.QuadPart > INT32_MAX) throw EQlntCompress("The file %s is too large for an archive", {name});
     Data.NormalSize = static_cast<int32_t>(size.QuadPart);
   }
-  Data.Version = ReadFileVersion(name).substr(0, lzh::kMaxVersion);
+  Data.Version = qbase::CutBytes(ReadFileVersion(name), lzh::kMaxVersion);
 }
 
 void TFileHeaders::CreateHeaderInformation(const TStrings* FileNameList, bool Append) {
   if (!Append) Clear();
   for (int i = 0; i < FileNameList->Count(); ++i) {
-    auto* h = new TFileHeader;
-    try {
-      h->ReadFileInformation(FileNameList->Get(i));
-      h->Data.AddedOrder = i + 1;
-      AddFileHeader(h);
-    } catch (...) {
-      delete h;
-      throw;
-    }
+    auto h = std::make_unique<TFileHeader>();
+    h->ReadFileInformation(FileNameList->Get(i));
+    h->Data.AddedOrder = i + 1;
+    AddFileHeader(h.get());
+    h.release();  // the list owns it now
   }
 }
 
@@ -289,7 +272,7 @@ void TQlntCompress::ChangeToPartition(TStream*& Stream, int Disk, std::string& C
 void TQlntCompress::Extract() {
   FAbort = false;
   FAction = acExtract;
-  Finally done{[this] {
+  TScopeGuard done([this] {
     delete FArchive;
     FArchive = nullptr;
     FCurrentHeader = nullptr;
@@ -297,7 +280,7 @@ void TQlntCompress::Extract() {
     FOutBuffer.reset();
     FFilesToProcess->Clear();
     FExtractName.clear();
-  }};
+  });
   try {
     if (!FInMemory) ReadInformation();
     FCurrentDisk = 0;
@@ -375,11 +358,11 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
   // A target that did not come out whole is removed, never left looking
   // installed.
   bool complete = false;
-  Finally cleanup{[&] {
+  TScopeGuard cleanup([&] {
     FTarget = nullptr;
     file.reset();
     if (!complete) RemoveFile(Target);
-  }};
+  });
 
   // The buffers live for the whole Extract: fresh megabytes per file would
   // cost more than the inflating.
@@ -458,6 +441,9 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
 
 void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestPath) {
   FAbort = false;
+  // Only a handler of this copy may skip it: a flag an earlier Extract left
+  // set must not.
+  FSkipFile = false;
   FOffset = 0;
   FExtractDirectory = ExtractFileDir(DestPath);
   FExtractName = ExtractFileName(DestPath);
@@ -473,30 +459,29 @@ void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestP
   }
   if (FSkipFile || !newer) return;
 
-  HandleCloser src{OpenShared(SourcePath)};
-  if (src.h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot open the file %s", {SourcePath});
+  THandleOwner src(OpenShared(SourcePath));
+  if (!src.Valid()) throw EQlntCompress("Cannot open the file %s", {SourcePath});
   LARGE_INTEGER size{};
-  GetFileSizeEx(src.h, &size);
+  GetFileSizeEx(src.Get(), &size);
   FILETIME date{};
-  GetFileTime(src.h, nullptr, nullptr, &date);
+  GetFileTime(src.Get(), nullptr, nullptr, &date);
   TlzhFileStats& s = FFileStats;
   s = TlzhFileStats();
   s.IFName = SourcePath;
   s.IFSize = static_cast<int32_t>(std::min<int64_t>(size.QuadPart, INT32_MAX));
   s.TotalSize = s.IFSize;
 
-  HandleCloser dst{CreateFileW(Widen(target).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr)};
-  if (dst.h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot create the file %s", {target});
+  THandleOwner dst(CreateFileW(Widen(target).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!dst.Valid()) throw EQlntCompress("Cannot create the file %s", {target});
   bool complete = false;
-  Finally cleanup{[&] {
+  TScopeGuard cleanup([&] {
     if (!complete) {
-      CloseHandle(dst.h);
-      dst.h = INVALID_HANDLE_VALUE;
+      dst.Reset();
       DeleteFileW(Widen(target).c_str());
     }
-  }};
-  TQlntNormalHandleStream in(reinterpret_cast<THandle>(src.h)), out(reinterpret_cast<THandle>(dst.h));
+  });
+  TQlntNormalHandleStream in(reinterpret_cast<THandle>(src.Get())), out(reinterpret_cast<THandle>(dst.Get()));
   std::vector<unsigned char> buf(kCopyChunk);
   for (;;) {
     if (FAbort) return;  // quietly; the partial target is removed
@@ -510,7 +495,7 @@ void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestP
     PumpMessages();
     if (n < static_cast<int64_t>(buf.size())) break;
   }
-  SetFileTime(dst.h, nullptr, nullptr, &date);
+  SetFileTime(dst.Get(), nullptr, nullptr, &date);
   complete = true;
   s.Last = true;
   Status();
@@ -525,13 +510,13 @@ void TQlntCompress::Add(TlzhCommand Cmd) {
   FOffset = 0;
   FInMemory = false;
   std::unique_ptr<TFileStream> archive;
-  Finally done{[&] {
+  TScopeGuard done([&] {
     FArchive = nullptr;
     archive.reset();
     FInBuffer.reset();
     FOutBuffer.reset();
     FFilesToProcess->Clear();
-  }};
+  });
   try {
     ForceDirectories(ExtractFileDir(FCompressedFile));
     bool append = Cmd == lzcOnlyAdd && FileExists(FCompressedFile);
@@ -543,6 +528,10 @@ void TQlntCompress::Add(TlzhCommand Cmd) {
     FArchive = archive.get();
     if (append) {
       FFileHeaders->ReadHeaderInformation(archive.get(), 0);
+      // Entries of a disk set lie on several volumes: one more appended to a
+      // volume would be written over the data of the first.
+      if (FFileHeaders->MultiPartition())
+        throw EQlntCompress("Cannot add files to %s: it is a volume of a disk set", {FCompressedFile});
       FFileHeaders->CreateHeaderInformation(FFilesToProcess, true);
     } else {
       FFileHeaders->CreateHeaderInformation(FFilesToProcess, false);
@@ -594,10 +583,15 @@ void TQlntCompress::AddEntries() {
 void TQlntCompress::AddEntry(TFileHeader* Header) {
   TlzhFileHeader& d = Header->Data;
   FCurrentHeader = Header;
-  std::string tmp = MakeTempFileName(true);
-  Finally removeTmp{[&] { DeleteFileW(Widen(tmp).c_str()); }};
-  HandleCloser src{OpenShared(d.FileName)};
-  if (src.h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot open the file %s", {d.FileName});
+  std::string tmp;
+  try {
+    tmp = MakeTempFileName(true);
+  } catch (const Exception&) {
+    throw EQlntCompress("Cannot create the file %s", {IncludeTrailingBackslash(TemporaryFolder()) + "bat*.tmp"});
+  }
+  TScopeGuard removeTmp([&] { DeleteFileW(Widen(tmp).c_str()); });
+  THandleOwner src(OpenShared(d.FileName));
+  if (!src.Valid()) throw EQlntCompress("Cannot open the file %s", {d.FileName});
   std::unique_ptr<TFileStream> tmpFile;
   try {
     tmpFile = std::make_unique<TFileStream>(tmp, fmCreate);
@@ -605,7 +599,7 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
     throw EQlntCompress("Cannot create the file %s", {tmp});
   }
   TQlntNormalHandleStream packed(tmpFile->Handle());
-  TQlntNormalHandleStream source(reinterpret_cast<THandle>(src.h));
+  TQlntNormalHandleStream source(reinterpret_cast<THandle>(src.Get()));
   TStream* dest = &packed;
   int64_t sourcePos = 0, packedSize = 0;
 
@@ -714,7 +708,8 @@ void TQlntCompress::CopyToDiskRun(const std::string& Path, const std::string& Fi
   FFileHeaders->ProcessTotalStatistics(FFileStats);
   std::unique_ptr<TFileStream> source;
   try {
-    source = std::make_unique<TFileStream>(FCompressedFile, fmOpenReadWrite | fmShareDenyNone);
+    // Read only: *TODISK copies from a CD or a read-only share.
+    source = std::make_unique<TFileStream>(FCompressedFile, fmOpenRead | fmShareDenyNone);
   } catch (const EFOpenError&) {
     throw EQlntCompress("Cannot open the compressed file %s", {FCompressedFile});
   }

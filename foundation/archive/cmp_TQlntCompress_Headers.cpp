@@ -3,6 +3,7 @@
 // natively and runs under the sanitizers and the fuzzer.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "foundation/archive/cmp_TQlntCompress.h"
 #include "foundation/exceptions_Quillant.h"
@@ -103,20 +104,16 @@ void TFileHeaders::ReadHeaderInformation(TStream* Stream, int32_t Offset) {
     throw EQlntCompress(kCorrupt);
   for (int32_t i = 0; i < s.Count; ++i) {
     if (Stream->Seek(next, soBeginning) != next) throw EQlntCompress(kCorrupt);
-    auto* h = new TFileHeader;
-    try {
-      h->ReadHeaderInformation(Stream);
-      int64_t following = static_cast<int64_t>(Offset) + h->Data.NextHeaderOffset;
-      // Every header lies behind the one before: a chain that turns back
-      // would never end.
-      if (i + 1 < s.Count && following < next + static_cast<int64_t>(lzh::kHeaderSize))
-        throw EQlntCompress(kCorrupt);
-      next = following;
-      AddFileHeader(h);
-    } catch (...) {
-      delete h;
-      throw;
-    }
+    auto h = std::make_unique<TFileHeader>();
+    h->ReadHeaderInformation(Stream);
+    int64_t following = static_cast<int64_t>(Offset) + h->Data.NextHeaderOffset;
+    // Every header lies behind the one before: a chain that turns back
+    // would never end.
+    if (i + 1 < s.Count && following < next + static_cast<int64_t>(lzh::kHeaderSize))
+      throw EQlntCompress(kCorrupt);
+    next = following;
+    AddFileHeader(h.get());
+    h.release();  // the list owns it now
   }
 }
 

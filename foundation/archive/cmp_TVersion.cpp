@@ -305,7 +305,13 @@ TFileVersionCompareResult CompareDates(const TDateTime* Source, const std::strin
   } else if (!FileDate(SourceName, s)) {
     return vcrError;
   }
-  if (!FileDate(Dest, d)) return vcrError;
+  try {
+    if (!FileDate(Dest, d)) return vcrError;
+  } catch (const EConvertError&) {
+    // A destination dated before 1980 (no DOS date holds it) is older than
+    // any source.
+    return vcrSourceNewer;
+  }
   if (s < d) return vcrDestNewer;
   if (s > d) return vcrSourceNewer;
   return vcrSame;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/TextBase.h"
+
 namespace lzh {
 
 int32_t GetI32(const uint8_t* p) {
@@ -37,8 +39,10 @@ void EncodeStart(const TArchiveStart& s, uint8_t out[kStartSize]) {
 TArchiveStart DecodeStart(const uint8_t in[kStartSize]) { return {GetI32(in), in[4]}; }
 
 namespace {
-void PutShortString(uint8_t* p, const std::string& s, size_t max) {
-  size_t n = s.size() < max ? s.size() : max;
+void PutShortString(uint8_t* p, const std::string& text, size_t max) {
+  // A text too long for its field loses whole characters, never part of one.
+  const std::string s = qbase::CutBytes(text, max);
+  size_t n = s.size();
   p[0] = static_cast<uint8_t>(n);
   std::memcpy(p + 1, s.data(), n);
   std::memset(p + 1 + n, 0, max - n);
@@ -50,6 +54,10 @@ bool GetShortString(const uint8_t* p, size_t max, std::string& s) {
   return true;
 }
 }  // namespace
+
+std::string StoredNameToUtf8(const std::string& Stored) {
+  return qbase::IsValidUtf8(Stored) ? Stored : qbase::AnsiToUtf8(Stored);
+}
 
 void EncodeHeader(const TlzhFileHeader& h, uint8_t out[kHeaderSize]) {
   PutI32(out + 0, h.AddedOrder);
@@ -76,6 +84,7 @@ bool DecodeHeader(const uint8_t in[kHeaderSize], TlzhFileHeader& h) {
   std::memcpy(r.Pad1.data(), in + 13, 3);
   r.EndOffset = GetI32(in + 16);
   if (!GetShortString(in + 20, kMaxFileName, r.FileName)) return false;
+  r.FileName = StoredNameToUtf8(r.FileName);
   std::memcpy(r.Pad2.data(), in + 121, 3);
   r.NextHeaderOffset = GetI32(in + 124);
   r.NormalSize = GetI32(in + 128);

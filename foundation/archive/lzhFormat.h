@@ -37,7 +37,7 @@ struct TlzhFileHeader {
   uint8_t EndDisk = 0;
   std::array<uint8_t, 3> Pad1{};
   int32_t EndOffset = 0;
-  std::string FileName;  // at most 100 characters
+  std::string FileName;  // UTF-8 in memory; at most 100 bytes stored
   std::array<uint8_t, 3> Pad2{};
   int32_t NextHeaderOffset = 0;
   int32_t NormalSize = 0;
@@ -48,11 +48,15 @@ struct TlzhFileHeader {
   std::array<uint8_t, 2> Pad3{};
 };
 
-// Names and versions longer than their fields are cut; padding is written as
-// it stands (zeros for a new header, carried for one that was read).
+// Names and versions longer than their fields are cut, by whole characters;
+// padding is written as it stands (zeros for a new header, carried for one
+// that was read). Names are stored as UTF-8.
 void EncodeHeader(const TlzhFileHeader& h, uint8_t out[kHeaderSize]);
+std::string StoredNameToUtf8(const std::string& Stored);
 // False when a length byte claims more characters than its field holds:
-// such bytes are no header of ours.
+// such bytes are no header of ours. A stored name that is no valid UTF-8 was
+// written in the Windows ANSI code page (the Windows 95/NT family did so) and
+// is read in it.
 bool DecodeHeader(const uint8_t in[kHeaderSize], TlzhFileHeader& h);
 
 // The archive component's progress record, passed to every archive event:

@@ -1,5 +1,6 @@
 #include "foundation/ftp/cmp_TNetInstallLocation.h"
 
+#include "classlib/Handles.h"
 #include "classlib/SysUtils.h"
 #include "classlib/Units.h"
 #include "foundation/exceptions_Quillant.h"
@@ -86,13 +87,10 @@ void TCustomNetInstallLocation::DoDataReceived(TObject*, TFTPMode, int32_t Bytes
 
 void TCustomNetInstallLocation::FTPComplete(TObject*, TFTPMode Mode) {
   if (Mode != fmDownload) return;
-  try {
-    FMyFTP->Stream()->SaveToFile(FDestFile);
-  } catch (...) {
-    // A file cut short by a failed write must not pass for the download.
-    RemoveFile(FDestFile);
-    throw;
-  }
+  // A file cut short by a failed write must not pass for the download.
+  TScopeGuard removePartial([this] { RemoveFile(FDestFile); });
+  FMyFTP->Stream()->SaveToFile(FDestFile);
+  removePartial.Dismiss();
 }
 
 void TCustomNetInstallLocation::TryDownload(const std::string& Remote) {

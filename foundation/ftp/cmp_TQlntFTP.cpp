@@ -8,6 +8,7 @@
 #include <limits>
 #include <mutex>
 
+#include "classlib/Handles.h"
 #include "classlib/SysUtils.h"
 #include "classlib/Threads.h"
 #include "foundation/exceptions_Quillant.h"
@@ -113,7 +114,14 @@ void TQlntSocket::WndProc(TMessage& Message) {
 
 TSocket TQlntSocket::CreateSocket() {
   StartTCPIP();
-  return static_cast<TSocket>(socket(PF_INET, SOCK_STREAM, 0));
+  SOCKET s = socket(PF_INET, SOCK_STREAM, 0);
+  // Every wait on a socket is a select bounded by Timeout; the calls
+  // themselves never block.
+  if (s != INVALID_SOCKET) {
+    u_long nonBlocking = 1;
+    ioctlsocket(s, FIONBIO, &nonBlocking);
+  }
+  return static_cast<TSocket>(s);
 }
 
 void TQlntSocket::CloseSocket(TSocket& Socket) {
@@ -130,10 +138,32 @@ void TQlntSocket::ConnectToSocket(TSocket& Socket, uint16_t Port, uint32_t Addre
   a.sin_family = AF_INET;
   a.sin_port = htons(Port);
   a.sin_addr.s_addr = Address;
-  if (connect(S(Socket), reinterpret_cast<sockaddr*>(&a), sizeof a) == SOCKET_ERROR) {
-    FLastError = WSAGetLastError();
-    if (FLastError != WSAEWOULDBLOCK) CloseSocket(Socket);
+  if (connect(S(Socket), reinterpret_cast<sockaddr*>(&a), sizeof a) != SOCKET_ERROR) return;
+  FLastError = WSAGetLastError();
+  if (FLastError != WSAEWOULDBLOCK) {
+    CloseSocket(Socket);
+    return;
   }
+  // The connection is under way: wait for it at most Timeout.
+  fd_set wr, ex;
+  FD_ZERO(&wr);
+  FD_ZERO(&ex);
+  FD_SET(S(Socket), &wr);
+  FD_SET(S(Socket), &ex);
+  timeval tv = {FTimeout / 1000, (FTimeout % 1000) * 1000};
+  int r = select(0, nullptr, &wr, &ex, &tv);
+  if (r > 0 && FD_ISSET(S(Socket), &wr)) {
+    FLastError = 0;
+    return;
+  }
+  if (r == 0) {
+    FLastError = WSAETIMEDOUT;
+  } else {
+    int err = 0, len = sizeof err;
+    getsockopt(S(Socket), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len);
+    FLastError = err ? err : WSAECONNREFUSED;
+  }
+  CloseSocket(Socket);
 }
 
 void TQlntSocket::OpenSocketOut(TSocket& Socket, uint16_t Port, uint32_t Address) {
@@ -278,24 +308,35 @@ std::string TQlntSocket::ReadLine(TSocket Socket) {
   return ReadLineEx(Socket, line) == lrLine ? line : std::string();
 }
 
-void TQlntSocket::WriteBuffer(TSocket Socket, const void* Buffer, int Size) {
-  if (Socket == NoSocket) return;
+TQlntSocket::TWriteResult TQlntSocket::WriteBufferEx(TSocket Socket, const void* Buffer, int Size) {
+  if (Socket == NoSocket) return wrFailed;
   const char* p = static_cast<const char*>(Buffer);
+  // A peer that takes nothing for Timeout ends the sending.
+  DWORD since = GetTickCount();
   while (Size > 0) {
     int n = send(S(Socket), p, Size, 0);
     if (n == SOCKET_ERROR) {
-      if (WSAGetLastError() != WSAEWOULDBLOCK) return;
+      if (WSAGetLastError() != WSAEWOULDBLOCK) return wrFailed;
+      if (GetTickCount() - since >= static_cast<DWORD>(FTimeout)) return wrTimeout;
       fd_set wr;
       FD_ZERO(&wr);
       FD_SET(S(Socket), &wr);
-      timeval tv = {0, 200000};
+      timeval tv = {0, FAsync ? 20000 : 200000};
       select(0, nullptr, &wr, nullptr, &tv);
+      if (FAsync) {
+        ProcessMessages();
+        RaisePendingWndProcError();
+      }
       continue;
     }
     p += n;
     Size -= n;
+    since = GetTickCount();
   }
+  return wrDone;
 }
+
+void TQlntSocket::WriteBuffer(TSocket Socket, const void* Buffer, int Size) { WriteBufferEx(Socket, Buffer, Size); }
 
 void TQlntSocket::WriteString(TSocket Socket, const std::string& Str) {
   WriteBuffer(Socket, Str.data(), static_cast<int>(Str.size()));
@@ -368,7 +409,13 @@ void TQlntFTP::SendCommand(const std::string& Str) {
   // A line break inside an argument would smuggle in a command of its own.
   if (Str.find_first_of("\r\n") != std::string::npos)
     throw EQlntFTP("The FTP command contains a line break: " + Str.substr(0, Str.find_first_of("\r\n")));
-  WriteString(FCommSocket, Str + "\r\n");
+  const std::string line = Str + "\r\n";
+  if (WriteBufferEx(FCommSocket, line.data(), static_cast<int>(line.size())) == wrTimeout) {
+    FConnectionLost = true;
+    FStatusNr = ftpreply::UnreadableCode;
+    FStatusText = Format("The server took no command within %d seconds", {Timeout() / 1000});
+    throw EQlntFTPCode(FStatusText, static_cast<uint16_t>(FStatusNr));
+  }
 }
 
 std::string TQlntFTP::ReadLineComm() { return ReadLine(FCommSocket); }
@@ -399,8 +446,9 @@ void TQlntFTP::Response() {
   }
   FStatusNr = reply.Code();
   FStatusText = reply.Text();
-  // A line that is no reply leaves us unsure where the next reply starts.
-  if (FStatusNr == ftpreply::UnreadableCode) FConnectionLost = true;
+  // A line that is no reply leaves us unsure where the next reply starts;
+  // 421 is the server closing the session, whatever step it answers.
+  if (FStatusNr == ftpreply::UnreadableCode || FStatusNr == 421) FConnectionLost = true;
   if (FStatusNr >= 400) throw EQlntFTPCode(FStatusText, static_cast<uint16_t>(FStatusNr));
 }
 
@@ -433,12 +481,16 @@ void TQlntFTP::Login() {
   FSocket = NoSocket;
   FConnectionLost = false;
   FBusy = false;
-  try {
+  // A half-made login is no login: the next attempt starts afresh.
+  TScopeGuard dropHalfLogin([this] { DropConnection(); });
+  {
     Response();
     SendCommand("USER " + FUserName);
     try {
       Response();
-    } catch (...) {
+    } catch (const EQlntFTPCode&) {
+      // The server ending the session says why in its own words.
+      if (FStatusNr == 421) throw;
       throw EQlntFTPLogin_UserName(FUserName);
     }
     // A server that logged the user in at once (230) answers a password
@@ -447,18 +499,16 @@ void TQlntFTP::Login() {
       SendCommand("PASS " + FPassword);
       try {
         Response();
-      } catch (...) {
+      } catch (const EQlntFTPCode&) {
+        if (FStatusNr == 421) throw;
         // Never the password itself: the message may be shown to anyone.
         throw EQlntFTPLogin_Password("The password was refused: " + FStatusText);
       }
     }
     SendCommand("TYPE I");
     Response();
-  } catch (...) {
-    // A half-made login is no login: the next attempt starts afresh.
-    DropConnection();
-    throw;
   }
+  dropHalfLogin.Dismiss();
 }
 
 void TQlntFTP::Logout() {
@@ -505,9 +555,10 @@ void TQlntFTP::Action() {
 void TQlntFTP::SetAsyncSelect(TSocket Socket, unsigned Message, long Events) {
   if (Socket == NoSocket || !Handle()) return;
   WSAAsyncSelect(S(Socket), static_cast<HWND>(Handle()), Message, Events);
+  // Without events the socket stays non-blocking, as every socket here is.
   if (Events == 0) {
-    u_long blocking = 0;
-    ioctlsocket(S(Socket), FIONBIO, &blocking);
+    u_long nonBlocking = 1;
+    ioctlsocket(S(Socket), FIONBIO, &nonBlocking);
   }
 }
 
@@ -615,7 +666,11 @@ bool TQlntFTP::DoWrite() {
   if (FSocket == NoSocket) return false;
   int64_t n = FStream->Read(FBuffer, BufferSize);
   if (n <= 0) return false;
-  WriteBuffer(FSocket, FBuffer, static_cast<int>(n));
+  if (WriteBufferEx(FSocket, FBuffer, static_cast<int>(n)) == wrTimeout) {
+    FConnectionLost = true;
+    throw EQlntFTPCode(Format("The server took no data within %d seconds", {Timeout() / 1000}),
+                       ftpreply::UnreadableCode);
+  }
   return true;
 }
 
@@ -623,15 +678,11 @@ void TQlntFTP::WaitFinalReplyAsync() {
   SetAsyncSelect(FCommSocket, uwm_socketevent, FD_READ);
   bool was = Async();
   SetAsync(true);
-  try {
-    Response();
-  } catch (...) {
+  TScopeGuard restore([this, was] {
     SetAsync(was);
     SetAsyncSelect(FCommSocket, 0, 0);
-    throw;
-  }
-  SetAsync(was);
-  SetAsyncSelect(FCommSocket, 0, 0);
+  });
+  Response();
 }
 
 void TQlntFTP::WndProc(TMessage& Message) {
@@ -683,24 +734,29 @@ void TQlntFTP::Download() {
     Response();
     FSize = ftpreply::ParseSizeReply(FStatusText);
   } catch (const EQlntFTPCode&) {
+    // A refused size is an unknown size; a session the server ended is not.
+    if (FConnectionLost) {
+      DropConnection();
+      throw;
+    }
     FSize = 0;
   }
-  try {
+  {
+    TScopeGuard abandon([this] { AbandonTransferStart(); });
     SendCommand("TYPE I");
     Response();
     GetDataSocket();
     SendCommand("RETR " + FUrl);
     Response();
     AcceptDataConnection();
-  } catch (...) {
-    AbandonTransferStart();
-    throw;
+    abandon.Dismiss();
   }
   FModeInternal = fmDownload;
   FBusy = true;
   FStream->Clear();
   FReceived = 0;
-  try {
+  TScopeGuard failed([this] { TransferFailed(); });
+  {
     if (FAsynchronous && Handle()) {
       WaitFinalReplyAsync();
     } else {
@@ -708,18 +764,16 @@ void TQlntFTP::Download() {
         TDataResult r = ReadBlock();
         // A cancel returns quietly and leaves the client busy: the caller
         // looks at the flag, and Logout knows not to wait.
-        if (r == drCancelled) return;
+        if (r == drCancelled) return failed.Dismiss();
         if (r == drEnd) break;
         ProcessMessages();
-        if (AbortDownload) return;
+        if (AbortDownload) return failed.Dismiss();
       }
       Response();
     }
     FinishDownload();
-  } catch (...) {
-    TransferFailed();
-    throw;
   }
+  failed.Dismiss();
 }
 
 void TQlntFTP::FinishDownload() {
@@ -737,27 +791,25 @@ void TQlntFTP::Upload() {
   if (FBusy) throw EQlntFTPBusy(Format(SFTPBusy, {"Upload"}));
   if (!LoggedIn()) Login();
   if (FUrl.empty()) return;
-  try {
+  {
+    TScopeGuard abandon([this] { AbandonTransferStart(); });
     GetDataSocket();
     SendCommand("STOR " + FUrl);
     Response();
     AcceptDataConnection();
-  } catch (...) {
-    AbandonTransferStart();
-    throw;
+    abandon.Dismiss();
   }
   FModeInternal = fmUpload;
   FBusy = true;
   FSize = static_cast<int32_t>(std::min<int64_t>(FStream->Size(), std::numeric_limits<int32_t>::max()));
   FStream->SetPosition(0);
-  try {
+  TScopeGuard failed([this] { TransferFailed(); });
+  {
     while (DoWrite()) {
     }
     FinishUpload();
-  } catch (...) {
-    TransferFailed();
-    throw;
   }
+  failed.Dismiss();
 }
 
 void TQlntFTP::FinishUpload() {
@@ -765,14 +817,11 @@ void TQlntFTP::FinishUpload() {
   }
   CloseDataSocket();
   bool was = Async();
-  SetAsync(true);
-  try {
+  {
+    SetAsync(true);
+    TScopeGuard restore([this, was] { SetAsync(was); });
     Response();
-  } catch (...) {
-    SetAsync(was);
-    throw;
   }
-  SetAsync(was);
   if (FActionEvent) FActionEvent(this, fmUpload);
   FBusy = false;
 }
@@ -781,22 +830,22 @@ void TQlntFTP::GetDir(const std::string& DirName) {
   if (FBusy) throw EQlntFTPBusy(Format(SFTPBusy, {"GetDir"}));
   if (!LoggedIn()) Login();
   if (DirName.empty()) return;
-  try {
+  {
+    TScopeGuard abandon([this] { AbandonTransferStart(); });
     GetDataSocket();
     SendCommand("TYPE A");
     Response();
     SendCommand("LIST " + DirName);
     Response();
     AcceptDataConnection();
-  } catch (...) {
-    AbandonTransferStart();
-    throw;
+    abandon.Dismiss();
   }
   FModeInternal = fmGetDir;
   FBusy = true;
   FDirectoryStream.Clear();
   FReceived = 0;
-  try {
+  TScopeGuard failed([this] { TransferFailed(); });
+  {
     if (FAsynchronous && Handle()) {
       WaitFinalReplyAsync();
     } else {
@@ -805,10 +854,8 @@ void TQlntFTP::GetDir(const std::string& DirName) {
       Response();
     }
     FinishGetDir();
-  } catch (...) {
-    TransferFailed();
-    throw;
   }
+  failed.Dismiss();
 }
 
 void TQlntFTP::FinishGetDir() {
@@ -825,16 +872,40 @@ void TQlntFTP::FinishGetDir() {
   FBusy = false;
 }
 
+// The data connection goes first: a server blocked on sending reads no
+// command until its sending fails. Then the replies ABOR causes are read,
+// each bounded by Timeout: 426 for the broken transfer and ABOR's own 226,
+// the transfer's final reply and 225 or 226 when it had ended already, or
+// 225 alone.
 void TQlntFTP::Abort() {
   if (!FBusy) return;
+  CloseDataSocket();
   SendCommand("ABOR");
   try {
     Response();
   } catch (const EQlntFTPCode& e) {
-    if (e.ErrorNumber != 426) throw;
-    CloseDataSocket();
+    if (e.ErrorNumber != 426) {
+      if (FConnectionLost) DropConnection();
+      throw;
+    }
     FBusy = false;
-    // The closing reply of the aborted transfer.
+    // ABOR's own reply, after the aborted transfer's.
+    try {
+      Response();
+    } catch (const EQlntFTPCode&) {
+      if (FConnectionLost) DropConnection();
+      throw;
+    }
+    return;
+  }
+  FBusy = false;
+  // 225: nothing was running any more. Any other positive reply was the
+  // transfer's own final one; ABOR's answer follows.
+  if (FStatusNr == 225) return;
+  try {
     Response();
+  } catch (const EQlntFTPCode&) {
+    if (FConnectionLost) DropConnection();
+    throw;
   }
 }

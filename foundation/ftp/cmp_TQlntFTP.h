@@ -38,8 +38,9 @@ struct TMessage {
 constexpr int DefaultSocketTimeout = 60000;
 
 // One TCP connection with a receive buffer, a memory stream and a hidden
-// message window. Every read waits at most Timeout milliseconds, in short
-// slices (pumping the thread's messages between them while Async is set).
+// message window. Sockets never block: connecting, every read and every send
+// wait at most Timeout milliseconds, in short slices (pumping the thread's
+// messages between them while Async is set).
 class TQlntSocket : public TComponent {
   QNT_PUBLISHED(TQlntSocket, TComponent)
 public:
@@ -80,7 +81,8 @@ public:
   // One line without its CR LF; "" when the data ends before the line does
   // or the line is longer than the control-line limit.
   std::string ReadLine(TSocket Socket);
-  // Sends all of Buffer; failures are not reported (the replies tell).
+  // Sends all of Buffer; failures are not reported (the replies tell). A
+  // peer that takes nothing for Timeout ends the sending.
   void WriteBuffer(TSocket Socket, const void* Buffer, int Size);
   void WriteString(TSocket Socket, const std::string& S);
 
@@ -91,6 +93,8 @@ protected:
   TReadResult ReadSome(TSocket Socket, void* Buffer, int Size, int& Count,
                        const std::atomic<bool>* Cancel = nullptr);
   enum TLineResult { lrLine, lrEnd, lrTimeout, lrTooLong };
+  enum TWriteResult { wrDone, wrFailed, wrTimeout };
+  TWriteResult WriteBufferEx(TSocket Socket, const void* Buffer, int Size);
   TLineResult ReadLineEx(TSocket Socket, std::string& Line);
   // End of data is kept per socket, so the end of a data connection never
   // reads as the end of the control connection.

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "base/TextBase.h"
 #include "classlib/SysUtils.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_Registry.h"
@@ -74,7 +75,8 @@ std::string ExpandCommonFilesDir() {
 std::string ExpandPath(const std::string& Str, TDestinationSource* BH) {
   std::string result;
   bool afterPercent = false;
-  for (char ch : Str) {
+  for (size_t at = 0; at < Str.size(); ++at) {
+    const char ch = Str[at];
     if (!afterPercent) {
       if (ch == '%')
         afterPercent = true;
@@ -133,7 +135,10 @@ std::string ExpandPath(const std::string& Str, TDestinationSource* BH) {
         break;
       }
       default:
-        continue;  // an unknown letter goes with its percent sign
+        // An unknown letter goes with its percent sign, a character of
+        // several bytes as a whole.
+        at += qbase::Utf8SequenceLength(Str, at) - 1;
+        continue;
     }
     result += DirectoryWOBS(folder);
   }

@@ -1,14 +1,10 @@
 #include "foundation/routines/routines_Strings.h"
 
-std::string DirectoryWBS(const std::string& S) {
-  if (S.empty() || S.back() == '\\') return S;
-  return S + "\\";
-}
+#include "base/PathBase.h"
 
-std::string DirectoryWOBS(const std::string& S) {
-  if (!S.empty() && S.back() == '\\') return S.substr(0, S.size() - 1);
-  return S;
-}
+std::string DirectoryWBS(const std::string& S) { return qbase::DirectoryWBS(S); }
+
+std::string DirectoryWOBS(const std::string& S) { return qbase::DirectoryWOBS(S); }
 
 int srColumns(const std::string& S, char Separator) {
   if (S.empty()) return 0;

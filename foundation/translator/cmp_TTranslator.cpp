@@ -1,5 +1,7 @@
 #include "foundation/translator/cmp_TTranslator.h"
 
+#include "base/TextBase.h"
+#include "classlib/Handles.h"
 #include "classlib/WinText.h"
 
 #ifdef _WIN32
@@ -55,17 +57,9 @@ std::string TrimLine(const std::string& s) {
   return s.substr(b, e - b);
 }
 
-// The first 255 characters (UTF-8 sequences are not split).
-std::string Cut255(const std::string& s) {
-  size_t chars = 0, i = 0;
-  while (i < s.size()) {
-    if (chars == 255) return s.substr(0, i);
-    ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-    ++chars;
-  }
-  return s;
-}
+// The first 255 characters (UTF-8 sequences are not split; text that is no
+// valid UTF-8 is cut by bytes).
+std::string Cut255(const std::string& s) { return qbase::CutChars(s, 255); }
 
 bool ReadGLID(const std::string& s, TGlobalId& out) {
   long long v;
@@ -123,16 +117,16 @@ int TLangFormatStrings::AddObject(const std::string& S, TObject* AObject) {
 }
 
 // Runs Edit with the per-line reparse switched off, then reparses once.
-void TLangFormatStrings::WithoutReparse(const std::function<void()>& Edit) {
-  bool old = Language ? Language->DoUpdate : false;
+// DoUpdate afterwards is its earlier value, or True when SwitchOn is set.
+void TLangFormatStrings::WithoutReparse(const std::function<void()>& Edit, bool SwitchOn) {
+  bool after = SwitchOn || (Language && Language->DoUpdate);
   if (Language) Language->DoUpdate = false;
-  try {
+  {
+    TScopeGuard restore([&] {
+      if (Language) Language->DoUpdate = after;
+    });
     Edit();
-  } catch (...) {
-    if (Language) Language->DoUpdate = old;
-    throw;
   }
-  if (Language) Language->DoUpdate = old;
   Changed();
 }
 
@@ -142,8 +136,10 @@ void TLangFormatStrings::AddStrings(const TStrings* Strings) {
   WithoutReparse([&] { TStringList::AddStrings(Strings); });
 }
 
+// Assign and LoadFromFile leave DoUpdate switched on, whatever it was: the
+// copy or load is parsed once, also after a failure.
 void TLangFormatStrings::Assign(const TPersistent* Source) {
-  WithoutReparse([&] { TStringList::Assign(Source); });
+  WithoutReparse([&] { TStringList::Assign(Source); }, true);
 }
 
 void TLangFormatStrings::Clear() {
@@ -174,7 +170,7 @@ void TLangFormatStrings::Insert(int Index, const std::string& S) {
 }
 
 void TLangFormatStrings::LoadFromFile(const std::string& FileName) {
-  WithoutReparse([&] { TStringList::LoadFromFile(FileName); });
+  WithoutReparse([&] { TStringList::LoadFromFile(FileName); }, true);
 }
 
 // Loaded whole before the one reparse, so a bad line leaves every line of the
@@ -183,8 +179,28 @@ void TLangFormatStrings::LoadFromStream(TStream* Stream) {
   WithoutReparse([&] { TStringList::LoadFromStream(Stream); });
 }
 
+// The line moves without passing through Delete, so its string entry stays
+// and moves along with it (what a reparse would give, also while DoUpdate is
+// off).
 void TLangFormatStrings::Move(int CurIndex, int NewIndex) {
-  TStringList::Move(CurIndex, NewIndex);
+  if (CurIndex != NewIndex) {
+    std::string s = Get(CurIndex);
+    TObject* o = Objects(CurIndex);
+    if (NewIndex < 0 || NewIndex >= Count())
+      throw EStringListError(Format("List index out of bounds (%d)", {NewIndex}));
+    TStringList::Delete(CurIndex);
+    TStringList::InsertObject(NewIndex, s, o);
+    if (Language) {
+      for (TLanguageString* e : Language->FLangStrings) {
+        if (e->StrIndex == CurIndex)
+          e->StrIndex = NewIndex;
+        else if (CurIndex < NewIndex && e->StrIndex > CurIndex && e->StrIndex <= NewIndex)
+          --e->StrIndex;
+        else if (CurIndex > NewIndex && e->StrIndex >= NewIndex && e->StrIndex < CurIndex)
+          ++e->StrIndex;
+      }
+    }
+  }
   Changed();
 }
 

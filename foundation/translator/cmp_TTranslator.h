@@ -100,7 +100,7 @@ public:
 
 private:
   void Changed();
-  void WithoutReparse(const std::function<void()>& Edit);
+  void WithoutReparse(const std::function<void()>& Edit, bool SwitchOn = false);
 };
 
 class TLanguage : public TPersistent {
@@ -126,10 +126,10 @@ public:
   bool DoUpdate = true;
 
   int LangStringCount() const { return static_cast<int>(FLangStrings.size()); }
-  TLanguageString* LangString(int Index) const { return FLangStrings.at(static_cast<size_t>(Index)); }
+  TLanguageString* LangString(int Index) const { return ListItem(FLangStrings, Index); }
   TLanguageString* operator[](int Index) const { return LangString(Index); }
   int LangMemoCount() const { return static_cast<int>(FLangMemos.size()); }
-  TLanguageMemo* LangMemo(int Index) const { return FLangMemos.at(static_cast<size_t>(Index)); }
+  TLanguageMemo* LangMemo(int Index) const { return ListItem(FLangMemos, Index); }
 
   // Reparses Strings into entries (nothing while DoUpdate is false). A bad
   // line leaves the language without entries and raises an Exception that
@@ -167,7 +167,7 @@ public:
   const std::vector<TLanguage*>& LanguageList() const { return FLanguageList; }
   int LanguageCount() const { return GetLanguageCount(); }
   TLanguage* Language(int Index) const { return GetLanguage(Index); }
-  TLanguage* GetLanguage(int Index) const { return FLanguageList.at(static_cast<size_t>(Index)); }
+  TLanguage* GetLanguage(int Index) const { return ListItem(FLanguageList, Index); }
   int GetLanguageCount() const { return static_cast<int>(FLanguageList.size()); }
   // nullptr when no language has that ident (always for qlUser).
   TLanguage* GetLanguageObject(TQlntLanguage LangIdent) const;

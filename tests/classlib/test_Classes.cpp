@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "classlib/Classes.h"
 #include "classlib/Streams.h"
+#include "classlib/Units.h"
 
 namespace {
 std::vector<std::string>* destroyed = nullptr;
@@ -168,4 +170,43 @@ TEST(StringList, StreamsLoadThroughTheVirtualEditsAndSkipAByteOrderMark) {
   ds.SetPosition(0);
   sorted.LoadFromStream(&ds);
   EXPECT_EQ(sorted.Text(), "a\r\nb\r\n");
+}
+
+// Indexed properties out of range raise the class library's list error, an
+// Exception, never the standard library's out_of_range.
+TEST(Component, IndexOutOfRangeIsAListError) {
+  TComponent owner(nullptr);
+  new TComponent(&owner);
+  for (int i : {-1, 1}) {
+    try {
+      owner.Components(i);
+      ADD_FAILURE() << "no error for " << i;
+    } catch (const Exception& e) {
+      EXPECT_NE(dynamic_cast<const EListError*>(&e), nullptr);
+      EXPECT_EQ(e.Message, "List index out of bounds (" + std::to_string(i) + ")");
+    }
+  }
+}
+
+namespace {
+std::vector<std::string> unitTrace;
+}  // namespace
+
+// A unit registered once the program runs (a library loaded later) starts at
+// once and finishes first; many of them must not disturb those started before.
+TEST(Units, RegisteredAfterStartUpStartAtOnceAndFinishFirst) {
+  ASSERT_TRUE(UnitsInitialized());
+  unitTrace.clear();
+  std::vector<std::unique_ptr<TUnitRegistration>> late;
+  late.push_back(std::make_unique<TUnitRegistration>(
+      ulClassLib, "late1", [] { unitTrace.push_back("init1"); }, [] { unitTrace.push_back("fini1"); }));
+  EXPECT_EQ(unitTrace, std::vector<std::string>({"init1"}));
+  for (int i = 0; i < 200; ++i) late.push_back(std::make_unique<TUnitRegistration>(ulSetup, "filler", nullptr, nullptr));
+  late.push_back(std::make_unique<TUnitRegistration>(
+      ulClassLib, "late2", [] { unitTrace.push_back("init2"); }, [] { unitTrace.push_back("fini2"); }));
+  FinalizeUnits();
+  EXPECT_EQ(unitTrace, std::vector<std::string>({"init1", "init2", "fini2", "fini1"}));
+  unitTrace.clear();
+  InitializeUnits();  // as the test program had it; the late units start again
+  EXPECT_EQ(unitTrace, std::vector<std::string>({"init1", "init2"}));
 }

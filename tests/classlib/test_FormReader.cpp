@@ -4,6 +4,7 @@
 
 #include "classlib/FormFixtures.h"
 #include "classlib/FormReader.h"
+#include "classlib/Graphics.h"
 
 using namespace fixture;
 
@@ -276,4 +277,18 @@ TEST(FormReader, DescendantResourceSetsInheritedComponents) {
   EXPECT_EQ(a->LoadedCalls, 2);  // once per resource read
   EXPECT_EQ(LoadError("object X: TFixtureModule\n inherited Q: TFixtureItem\n end\nend\n").Detail,
             "Inherited component Q not found");
+}
+
+// A font size as a form may give it: any integer, but only those whose
+// height is an integer too are taken.
+TEST(PropertyTables, FontSizeIsRangeChecked) {
+  TFont f;
+  const TPropInfo* size = f.ClassInfo().FindProp("Size");
+  ASSERT_NE(size, nullptr);
+  size->SetInt(&f, 12);
+  EXPECT_EQ(f.Height(), -16);
+  for (long long huge : {2147483647LL, -2147483647LL - 1, 1700000000LL}) {
+    EXPECT_THROW(size->SetInt(&f, huge), EPropertyError) << huge;
+    EXPECT_EQ(f.Height(), -16);
+  }
 }

@@ -2,6 +2,7 @@
 
 #include <climits>
 
+#include "base/TextBase.h"
 #include "classlib/SysUtils.h"
 
 TEST(Format, IntegersStringsAndHexAsTheClassLibraryWritesThem) {
@@ -104,4 +105,18 @@ TEST(CommandLine, BlanksSeparateQuotesGroupAndVanishNoEscapes) {
   EXPECT_EQ(SplitCommandLine("x \"\" y"), (V{"x", "", "y"}));
   EXPECT_EQ(SplitCommandLine("   "), V{});
   EXPECT_EQ(SplitCommandLine("open \"unterminated arg"), (V{"open", "unterminated arg"}));
+}
+
+// The shared base's text: invalid UTF-8 becomes U+FFFD one byte at a time,
+// characters beyond the 16-bit plane survive the round trip, and the cuts
+// keep whole characters (invalid text is cut by bytes).
+TEST(TextBase, ConversionsAndCuts) {
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
+  EXPECT_EQ(qbase::WideToUtf8(qbase::Utf8ToWide(text)), text);
+  EXPECT_EQ(qbase::WideToUtf8(qbase::Utf8ToWide("x\xE9y\xC3")), "x\xEF\xBF\xBDy\xEF\xBF\xBD");
+  EXPECT_EQ(qbase::WideToUtf8(qbase::Utf8ToWide("\xED\xA0\x80")), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(qbase::CutBytes(text, 5), "a\xC3\xA9");
+  EXPECT_EQ(qbase::CutChars(text, 3), "a\xC3\xA9\xE2\x82\xAC");
+  EXPECT_EQ(qbase::CutChars("\xC3\x80\x80\x80", 2), "\xC3\x80");
+  EXPECT_EQ(qbase::CutChars("\x80\x80\x80", 2), "\x80\x80");
 }

@@ -344,6 +344,37 @@ TEST(LoaderExtract, CorruptDataAndFailingOutputs) {
             "LOADER: Could not create the following file, D:\\Tmp\\Q.exe");
 }
 
+// An entry named after a device would open the device: it is refused as a
+// file that cannot be made, before anything is asked of the sink.
+TEST(LoaderExtract, DeviceNamesAreRefused) {
+  for (const std::string name : {"NUL", "AUX", "COM1", "aux.txt", "sub\\lpt9.log", "COM\xC2\xB9", "LPT\xC2\xB3.dat",
+                                 "con .txt"}) {
+    auto a = BuildArchive({{name, "data"}});
+    TMemorySink sink;
+    std::string base = ExtractName(name);
+    EXPECT_EQ(ErrorOf([&] { ExtractAll(a, sink, "C:\\Work"); }),
+              "LOADER: Could not create the following file, C:\\Work\\" + base)
+        << name;
+    EXPECT_TRUE(sink.Order.empty()) << name;
+  }
+  // Names that only look alike are files.
+  for (const std::string name : {"COM10", "console.txt", "nul1", "LPT\xC2\xB4"}) {
+    auto a = BuildArchive({{name, "data"}});
+    TMemorySink sink;
+    ExtractAll(a, sink);
+    EXPECT_EQ(sink.Order.size(), 1u) << name;
+  }
+}
+
+// The start failure names the number WinExec would have returned.
+TEST(LoaderCommandLine, StartFailureNamesTheWinExecResult) {
+  const std::string text = "LOADER: Could not run the installation executable file. The WinExec return was ";
+  EXPECT_EQ(StartFailureMessage(2), text + "2");
+  EXPECT_EQ(StartFailureMessage(3), text + "3");
+  EXPECT_EQ(StartFailureMessage(193), text + "11");  // ERROR_BAD_EXE_FORMAT
+  EXPECT_EQ(StartFailureMessage(5), text + "5");
+}
+
 TEST(LoaderWorkFolder, ReservedNameWithoutItsExtension) {
   EXPECT_EQ(WorkFolderFromTempName("C:\\TEMP\\qnt1A2B.tmp"), "C:\\TEMP\\qnt1A2B");
   EXPECT_EQ(WorkFolderFromTempName("C:\\my.temp\\qnt1A2B"), "C:\\my.temp\\qnt1A2B");

@@ -60,6 +60,8 @@ qnt_vsftpd_start() {
   cp "$w/anon/odd.bin" "$w/user/private.bin"
   # Copies that one test each reads, so its lines in the log are its own.
   cp "$w/anon/big.bin" "$w/anon/abort.bin"
+  # Larger than the socket buffers of both ends: a server sending it blocks.
+  head -c 33554432 /dev/urandom >"$w/anon/blocked.bin"
   cp "$w/anon/odd.bin" "$w/anon/quit.bin"
   chmod 644 "$w"/anon/*.bin "$w/anon/sub/hello.txt" "$w/user/private.bin"
   echo baduser >"$w/user_list"

@@ -280,7 +280,7 @@ TEST(ArchiveExtract, StoredNamesNeverLeaveTheFolder) {
     EXPECT_FALSE(FileExists(s("evil.txt")));
     RemoveFile(s("deep\\out\\evil.txt"));
   }
-  for (const std::string name : {"c:\\dir\\..", "NUL", "c:\\x\\con.txt"}) {
+  for (const std::string name : {"c:\\dir\\..", "NUL", "c:\\x\\con.txt", "COM\xC2\xB9", "lpt\xC2\xB3.txt"}) {
     withName(name);
     TQlntCompress r(nullptr);
     EXPECT_EQ(Message([&] { Unpack(r, s("n.1"), {name}, s("deep\\out")); }).rfind("Cannot create the file ", 0), 0u)
@@ -348,6 +348,14 @@ TEST(ArchiveCopy, PlainCopiesUnderTheRules) {
   EXPECT_EQ(ReadBytes(s("copy")), ReadBytes(s("data")));
   EXPECT_EQ(c.ExtractDirectory(), s("").substr(0, s("").size() - 1));
   EXPECT_EQ(Message([&] { c.Copy(s("none"), s("copy2")); }), "Cannot open the file " + s("none"));
+  // A skip flag an Extract left set does not skip the next copy.
+  Pack(c, s("a.1"), {s("empty")});
+  c.SetOnBeforeExtracting([](TQlntCompress* q, const TlzhFileStats&) { q->SetSkipFile(true); });
+  Unpack(c, s("a.1"), {s("empty")}, s("out"));
+  c.SetOnBeforeExtracting(nullptr);
+  ASSERT_TRUE(c.SkipFile());
+  c.Copy(s("data"), s("copy3"));
+  EXPECT_EQ(ReadBytes(s("copy3")), ReadBytes(s("data")));
   c.SetOverwrite(owDate);
   HANDLE lock = CreateFileW(Widen(s("copy")).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   EXPECT_EQ(Message([&] { c.Copy(s("data"), s("copy")); }), "Error comparing file versions in TQlntCompress");
@@ -388,4 +396,81 @@ TEST(ArchiveAbort, ACancelQueuedAsAWindowMessageReachesTheExtraction) {
   EXPECT_EQ(aborted, 1);
   EXPECT_LT(blocks, 5800);  // far from the file's end (5,860 blocks)
   EXPECT_FALSE(FileExists(s("out\\big")));
+}
+
+// Names stored in the Windows ANSI code page (as the Windows 95/NT family
+// wrote them) stay apart: cafe with an acute and with a grave accent are
+// two files.
+TEST(ArchiveExtract, NamesInTheAnsiCodePageStayApart) {
+  Scratch s;
+  WriteBytes(s("t1"), "acute");
+  WriteBytes(s("t2"), "grave");
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("t1"), s("t2")});
+  std::string b = ReadBytes(s("a.1"));
+  size_t at = 5;
+  for (const char* name : {"caf\xE9.txt", "caf\xE8.txt"}) {
+    lzh::TlzhFileHeader h;
+    ASSERT_TRUE(lzh::DecodeHeader(reinterpret_cast<const uint8_t*>(b.data()) + at, h));
+    h.FileName = name;  // the raw bytes of the code page
+    lzh::EncodeHeader(h, reinterpret_cast<uint8_t*>(b.data()) + at);
+    at = static_cast<size_t>(h.NextHeaderOffset);
+  }
+  WriteBytes(s("ansi.1"), b);
+  TQlntCompress r(nullptr);
+  r.SetCompressedFile(s("ansi.1"));
+  EXPECT_EQ(r.Files(0).IFName, "caf\xC3\xA9.txt");
+  EXPECT_EQ(r.Files(1).IFName, "caf\xC3\xA8.txt");
+  Unpack(r, s("ansi.1"), {"caf\xC3\xA9.txt", "caf\xC3\xA8.txt"}, s("out"));
+  EXPECT_EQ(ReadBytes(s("out\\caf\xC3\xA9.txt")), "acute");
+  EXPECT_EQ(ReadBytes(s("out\\caf\xC3\xA8.txt")), "grave");
+}
+
+// A destination dated before 1980 is older than any source, not the end of
+// the extraction.
+TEST(ArchiveExtract, DestinationBefore1980IsOlder) {
+  Scratch s;
+  WriteBytes(s("t1"), "new");
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("t1")});
+  ForceDirectories(s("out"));
+  WriteBytes(s("out\\t1"), "old");
+  SYSTEMTIME st{};
+  st.wYear = 1975;
+  st.wMonth = 6;
+  st.wDay = 1;
+  FILETIME ft;
+  ASSERT_TRUE(SystemTimeToFileTime(&st, &ft));
+  HANDLE h = CreateFileW(Widen(s("out\\t1")).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(SetFileTime(h, nullptr, nullptr, &ft));
+  CloseHandle(h);
+  c.SetOverwrite(owDate);
+  Unpack(c, s("a.1"), {s("t1")}, s("out"));
+  EXPECT_EQ(ReadBytes(s("out\\t1")), "new");
+}
+
+// The temporary file of Add that cannot be made is the archive component's
+// own error.
+TEST(ArchiveRoundTrip, NoTemporaryFileIsAnArchiveError) {
+  Scratch s;
+  WriteBytes(s("t1"), "data");
+  wchar_t oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
+  GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
+  std::wstring missing = Widen(s("no such folder"));
+  SetEnvironmentVariableW(L"TMP", missing.c_str());
+  SetEnvironmentVariableW(L"TEMP", missing.c_str());
+  TQlntCompress c(nullptr);
+  std::string msg;
+  try {
+    Pack(c, s("a.1"), {s("t1")});
+  } catch (const EQlntCompress& e) {
+    msg = e.Message;
+  } catch (const Exception& e) {
+    msg = "other class: " + e.Message;
+  }
+  SetEnvironmentVariableW(L"TMP", *oldTmp ? oldTmp : nullptr);
+  SetEnvironmentVariableW(L"TEMP", *oldTemp ? oldTemp : nullptr);
+  EXPECT_EQ(msg.rfind("Cannot create the file " + s("no such folder"), 0), 0u) << msg;
 }

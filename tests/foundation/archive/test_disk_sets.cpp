@@ -185,3 +185,33 @@ TEST(DiskSet, MissingVolumesAreAskedForFourTimes) {
   EXPECT_EQ(Message([&] { Unpack(r, s("x.1"), {s("a")}, s("out")); }), "Cannot open the compressed file " + s("x.1"));
   EXPECT_EQ(asked, 4);
 }
+
+// *TODISK copies from a CD or a read-only share; adding to volume 1 of a
+// disk set is refused before anything is written.
+TEST(DiskSet, ReadOnlySourceAndNoAddingToAVolume) {
+  Scratch s;
+  WriteBytes(s("a"), Payload(5000, 4));
+  TQlntCompress packer(nullptr);
+  Pack(packer, s("files.1"), {s("a")});
+  ASSERT_TRUE(SetFileAttributesW(Widen(s("files.1")).c_str(), FILE_ATTRIBUTE_READONLY));
+  ForceDirectories(s("d1"));
+  TQlntCompress c(nullptr);
+  c.SetCompressedFile(s("files.1"));
+  c.CopyToDisk(s("d1"), "files.1");
+  SetFileAttributesW(Widen(s("files.1")).c_str(), FILE_ATTRIBUTE_NORMAL);
+  const std::string volume = ReadBytes(s("d1\\files.1"));
+  ASSERT_EQ(volume[4], 1);
+
+  WriteBytes(s("b"), Payload(100, 5));
+  TQlntCompress adder(nullptr);
+  try {
+    Pack(adder, s("d1\\files.1"), {s("b")}, true);
+    ADD_FAILURE() << "adding to a volume of a disk set succeeded";
+  } catch (const EQlntCompress& e) {
+    EXPECT_EQ(e.Message, "Cannot add files to " + s("d1\\files.1") + ": it is a volume of a disk set");
+  }
+  EXPECT_EQ(ReadBytes(s("d1\\files.1")), volume);
+  TQlntCompress r(nullptr);
+  Unpack(r, s("d1\\files.1"), {s("a")}, s("out"));
+  EXPECT_EQ(ReadBytes(s("out\\a")), ReadBytes(s("a")));
+}

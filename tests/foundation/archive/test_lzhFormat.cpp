@@ -64,6 +64,26 @@ TEST(ArchiveLayout, LongNamesAndVersionsAreCutPaddingIsCarried) {
   EXPECT_EQ(std::memcmp(b, again, kHeaderSize), 0);
 }
 
+// The 100-byte field takes whole characters only; a name that is no UTF-8
+// is read in the ANSI code page (e-acute is 0xE9 there).
+TEST(ArchiveLayout, StoredNamesAreWholeCharactersAndAnsiNamesAreDecoded) {
+  TlzhFileHeader h;
+  h.FileName = std::string(99, 'n') + "\xC3\xA9";
+  uint8_t b[kHeaderSize];
+  EncodeHeader(h, b);
+  TlzhFileHeader r;
+  ASSERT_TRUE(DecodeHeader(b, r));
+  EXPECT_EQ(r.FileName, std::string(99, 'n'));
+  h.FileName = "caf\xE9.txt";
+  EncodeHeader(h, b);
+  ASSERT_TRUE(DecodeHeader(b, r));
+  EXPECT_EQ(r.FileName, "caf\xC3\xA9.txt");
+  h.FileName = "caf\xC3\xA9.txt";
+  EncodeHeader(h, b);
+  ASSERT_TRUE(DecodeHeader(b, r));
+  EXPECT_EQ(r.FileName, "caf\xC3\xA9.txt");
+}
+
 TEST(ArchiveLayout, LengthBytesBeyondTheirFieldAreRefused) {
   uint8_t b[kHeaderSize] = {};
   TlzhFileHeader r;

@@ -25,6 +25,8 @@ Scenario keys (all optional):
   listen        "host:port" to serve the sessions on instead of a free port
                 of 127.0.0.1 (for a client with a fixed port); "PORT 0"
                 when it cannot be bound
+  block_send    true: a RETR sends all in one blocking call, reading no
+                command meanwhile (426 when the client breaks it off)
 """
 import json
 import select
@@ -36,7 +38,11 @@ import time
 
 
 def content(size):
-    return bytes(((i * 31 + (i >> 8)) & 0xFF) for i in range(size))
+    # Byte 256 * h + j is (31 * j + h) & 0xFF: 256 blocks repeat.
+    blocks = [bytes(((31 * j + h) & 0xFF) for j in range(256)) for h in range(256)]
+    whole = b"".join(blocks)
+    n = (size + len(whole) - 1) // len(whole)
+    return (whole * n)[:size]
 
 
 class Session:
@@ -116,6 +122,19 @@ class Session:
                 if d in r and not d.recv(4096):
                     break
             d.close()
+            return True
+        if self.sc.get("block_send"):
+            # A server that only sends: blocked in sending, it reads no
+            # command until the client stops taking the data.
+            try:
+                d.settimeout(60)
+                d.sendall(data)
+            except OSError:
+                d.close()
+                self.send("426 Failure writing network stream.")
+                return True
+            d.close()
+            self.send("226 Transfer complete.")
             return True
         limit = len(data) - int(self.sc.get("short_by", 0))
         drop = self.sc.get("drop_after")

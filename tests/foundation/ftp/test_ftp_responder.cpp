@@ -2,6 +2,7 @@
 // when something goes wrong.
 #include <gtest/gtest.h>
 
+#include <winsock.h>
 #include <windows.h>
 
 #include <thread>
@@ -315,4 +316,94 @@ TEST_F(Scripted, LogoutNeverRaises) {
   EXPECT_FALSE(f.LoggedIn());
   f.Login();
   EXPECT_TRUE(f.LoggedIn());
+}
+
+// A server blocked on sending reads no ABOR: the client breaks the data
+// connection off first, reads 426 and ABOR's own reply, and stays in step.
+TEST_F(Scripted, AbortBehindAServerBlockedOnSending) {
+  Responder r(R"({"files": {"big.bin": 25000000, "small.bin": 1000}, "block_send": true})");
+  TQlntFTP f(nullptr);
+  Point(f, r);
+  // Generous for a loaded machine: the fixed client never waits it out.
+  f.SetTimeout(15000);
+  int blocks = 0;
+  f.SetOnDataReceived([&blocks](TObject*, TFTPMode, int32_t n) {
+    if (n > 0 && ++blocks == 1) AbortDownload = true;
+  });
+  f.SetURI("big.bin");
+  f.Download();
+  AbortDownload = false;
+  f.SetOnDataReceived(nullptr);
+  ASSERT_TRUE(f.Busy());
+  EXPECT_NO_THROW(f.Abort());
+  EXPECT_FALSE(f.Busy());
+  EXPECT_EQ(f.Status_number(), 225);
+  f.SetURI("small.bin");
+  f.Download();
+  EXPECT_TRUE(StreamText(f.Stream()) == ResponderContent(1000));
+  f.Logout();
+  EXPECT_EQ(Count(r.LogWhenClosed(), "ABOR"), 1);
+}
+
+// 421 is the server ending the session: at any step the login ends and the
+// server's words reach the error.
+TEST_F(Scripted, ServiceClosingEndsTheLoginAtAnyStep) {
+  for (const char* verb : {"USER", "PASS", "TYPE", "SIZE", "PASV", "RETR"}) {
+    Responder r(std::string(R"({"files": {"a.bin": 100}, "replies": {")") + verb +
+                R"(": "421 Too many users, closing."}})");
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    f.SetURI("a.bin");
+    EXPECT_EQ(ExpectCode(421, [&] { f.Download(); }), "Too many users, closing.") << verb;
+    EXPECT_FALSE(f.LoggedIn()) << verb;
+    EXPECT_FALSE(f.Busy()) << verb;
+  }
+}
+
+// Connecting and sending wait no longer than Timeout: a listener whose queue
+// is full never completes a connection, and a server that takes no upload
+// data never frees the send buffers.
+TEST_F(Scripted, ConnectingAndSendingAreBounded) {
+  ASSERT_TRUE(StartTCPIP());
+  SOCKET l = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a = {};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(listen(l, 1), 0);
+  int len = sizeof a;
+  getsockname(l, reinterpret_cast<sockaddr*>(&a), &len);
+  std::vector<SOCKET> fillers;
+  for (int i = 0; i < 4; ++i) {
+    SOCKET c = socket(AF_INET, SOCK_STREAM, 0);
+    u_long nb = 1;
+    ioctlsocket(c, FIONBIO, &nb);
+    connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    fillers.push_back(c);
+  }
+  Sleep(300);
+  {
+    TQlntFTP f(nullptr);
+    f.SetHostname("127.0.0.1");
+    f.SetPort(ntohs(a.sin_port));
+    f.SetTimeout(1500);
+    DWORD t0 = GetTickCount();
+    EXPECT_THROW(f.Login(), EQlntSocketLogin);
+    EXPECT_LT(GetTickCount() - t0, 10000u);
+    EXPECT_FALSE(f.LoggedIn());
+  }
+  for (SOCKET c : fillers) closesocket(c);
+  closesocket(l);
+
+  Responder r(R"({"replies": {"STOR": "150 Ok to send data."}})");
+  TQlntFTP f(nullptr);
+  Point(f, r);
+  f.SetTimeout(1500);
+  std::string data(32 * 1024 * 1024, 'u');
+  f.Stream()->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+  f.SetURI("up.bin");
+  std::string msg = ExpectCode(999, [&] { f.Upload(); });
+  EXPECT_NE(msg.find("took no data"), std::string::npos) << msg;
+  EXPECT_FALSE(f.Busy());
+  EXPECT_FALSE(f.LoggedIn());
 }

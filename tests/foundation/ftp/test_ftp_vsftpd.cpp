@@ -205,6 +205,29 @@ TEST_F(Vsftpd, AbortAfterTheFirstBlock) {
   EXPECT_TRUE(WaitVsftpdLine(pids[0], "\"QUIT\"")) << "no QUIT reached the server";
 }
 
+// Abort with the data connection open, behind a server blocked on sending a
+// file larger than the socket buffers: the client breaks the transfer off,
+// reads what ABOR causes, and the next command gets its own reply.
+TEST_F(Vsftpd, AbortBehindAServerBlockedOnSending) {
+  TQlntFTP f(nullptr);
+  Anonymous(f);
+  f.SetTimeout(10000);
+  int blocks = 0;
+  f.SetOnDataReceived([&](TObject*, TFTPMode, int32_t Bytes) {
+    if (Bytes > 0 && ++blocks == 1) AbortDownload = true;
+  });
+  f.SetURI("blocked.bin");
+  f.Download();
+  AbortDownload = false;
+  f.SetOnDataReceived(nullptr);
+  ASSERT_TRUE(f.Busy());
+  EXPECT_NO_THROW(f.Abort());
+  EXPECT_FALSE(f.Busy());
+  EXPECT_TRUE(f.LoggedIn());
+  CheckDownload(f, "odd.bin");
+  f.Logout();
+}
+
 TEST_F(Vsftpd, DestroyAfterADownloadSaysGoodbye) {
   auto* f = new TQlntFTP(nullptr);
   Anonymous(*f);

@@ -65,6 +65,8 @@ TEST(ExpandPath, EveryLetterInBothCasesPercentSignsAndUnknownLetters) {
   EXPECT_EQ(ExpandPath("100%% sure", nullptr), "100% sure");
   EXPECT_EQ(ExpandPath("%%w", nullptr), "%w");
   EXPECT_EQ(ExpandPath("a%xb%Zc%1d", nullptr), "abcd");
+  // A character of several bytes after the percent sign goes whole.
+  EXPECT_EQ(ExpandPath("a%\xC3\xA9" "b%\xE2\x82\xAC" "c", nullptr), "abc");
   EXPECT_EQ(ExpandPath("end%", nullptr), "end");
   EXPECT_EQ(ExpandPath("%", nullptr), "");
   EXPECT_EQ(ExpandPath("", nullptr), "");

@@ -56,6 +56,10 @@ TEST(TranslatorLines, StringEntriesFromTheLineFormat) {
   // The 255-character cut counts characters, not the bytes of a UTF-8 text.
   SetLines(en, {"1;" + std::string(254, 'a') + "\xC3\xA9\xC3\xA9"});
   EXPECT_EQ(en->LangString(0)->Text(), std::string(254, 'a') + "\xC3\xA9");
+  // Text that is no UTF-8 (a lead byte, then stray continuation bytes) is
+  // cut by bytes.
+  SetLines(en, {"1;\xC3" + std::string(300, '\x80')});
+  EXPECT_EQ(en->LangString(0)->Text().size(), 255u);
 }
 
 TEST(TranslatorLines, MultiLineTextsWithCommentsAndBlankLinesInside) {
@@ -278,4 +282,27 @@ TEST(Translator, StreamedWithTheModuleAndReparsedPerLine) {
                                  " end\nend\n",
                                  "TIM"),
                EFormReadError);
+}
+
+// Assign and LoadFromFile end with DoUpdate on, whatever it was; Move with
+// DoUpdate off keeps the moved line's entry, at its new place.
+TEST(TranslatorLines, AssignSwitchesUpdatingOnAndMoveKeepsTheEntry) {
+  TTranslator t(nullptr);
+  TLanguage* en = t.lgEnglish();
+  TStringList src;
+  src.Add("1;one");
+  src.Add("2;two");
+  en->DoUpdate = false;
+  en->Strings()->Assign(&src);
+  EXPECT_TRUE(en->DoUpdate);
+  ASSERT_NE(en->FindStringByGlobalId(2), nullptr);
+
+  SetLines(en, {"1;one", "2;two", "3;three"});
+  en->DoUpdate = false;
+  en->Strings()->Move(0, 2);
+  ASSERT_NE(en->FindStringByGlobalId(1), nullptr);
+  EXPECT_EQ(en->FindStringByGlobalId(1)->StrIndex, 2);
+  EXPECT_EQ(en->FindStringByGlobalId(2)->StrIndex, 0);
+  EXPECT_EQ(en->FindStringByGlobalId(3)->StrIndex, 1);
+  en->DoUpdate = true;
 }
