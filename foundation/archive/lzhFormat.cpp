@@ -1,6 +1,7 @@
 #include "foundation/archive/lzhFormat.h"
 
 #include <cstring>
+#include <stdexcept>
 
 #include "base/TextBase.h"
 
@@ -131,6 +132,84 @@ TSelfExtractInfo DecodeTrailer(const uint8_t in[kTrailerSize]) {
 
 bool IsSelfExtracting(const TSelfExtractInfo& t) {
   return t.MarkerLength == 14 && std::memcmp(t.Marker.data(), kSelfExtractMarker, 14) == 0;
+}
+
+bool TrailerFits(const TSelfExtractInfo& t, int64_t FileSize) {
+  const int64_t limit = FileSize - static_cast<int64_t>(kTrailerSize);
+  auto inside = [limit](int64_t start, int64_t end) { return 0 < start && start <= end && end < limit; };
+  if (!inside(t.Setup1StartOffset, t.Setup1EndOffset)) return false;
+  if (t.Files1StartOffset == 0 && t.Files1EndOffset == 0) return true;
+  return inside(t.Files1StartOffset, t.Files1EndOffset) && t.Files1StartOffset > t.Setup1EndOffset;
+}
+
+namespace {
+std::string ZeroTerminated(const uint8_t* p, size_t field) {
+  size_t n = 0;
+  while (n < field && p[n] != 0) ++n;
+  return std::string(reinterpret_cast<const char*>(p), n);
+}
+}  // namespace
+
+bool FilePropInfoFits(const std::string& Name, const std::string& Version) {
+  return Name.size() < kFilePropNameField && Version.size() < kFilePropVersionField &&
+         Name.find('\0') == std::string::npos && Version.find('\0') == std::string::npos;
+}
+
+bool EncodeFilePropInfo(const TFilePropInfo& r, uint8_t out[kFilePropInfoSize]) {
+  if (!FilePropInfoFits(r.szName, r.szVersion)) return false;
+  std::memset(out, 0, kFilePropInfoSize);
+  PutI32(out + 0, r.Size);
+  PutF64(out + 4, r.Date);
+  std::memcpy(out + 12, r.szName.data(), r.szName.size());
+  std::memcpy(out + 12 + kFilePropNameField, r.szVersion.data(), r.szVersion.size());
+  return true;
+}
+
+TFilePropInfo DecodeFilePropInfo(const uint8_t in[kFilePropInfoSize]) {
+  TFilePropInfo r;
+  r.Size = GetI32(in + 0);
+  r.Date = GetF64(in + 4);
+  r.szName = ZeroTerminated(in + 12, kFilePropNameField);
+  r.szVersion = ZeroTerminated(in + 12 + kFilePropNameField, kFilePropVersionField);
+  return r;
+}
+
+namespace {
+bool ReadFull(const std::function<size_t(uint8_t*, size_t)>& Read, uint8_t* p, size_t n) {
+  size_t got = 0;
+  while (got < n) {
+    size_t m = Read(p + got, n - got);
+    if (m == 0) return false;
+    got += m;
+  }
+  return true;
+}
+}  // namespace
+
+TFileListResult ReadFileList(const std::function<size_t(uint8_t*, size_t)>& Read, int64_t FileSize,
+                             const std::function<void(const TFilePropInfo&)>& Take) {
+  uint8_t head[4];
+  if (!ReadFull(Read, head, sizeof head)) return TFileListResult::ShortCount;
+  const int32_t count = GetI32(head);
+  if (count < 0) return TFileListResult::BadCount;
+  if (FileSize >= 0 && static_cast<int64_t>(count) > (FileSize - 4) / static_cast<int64_t>(kFilePropInfoSize))
+    return TFileListResult::BadCount;
+  uint8_t rec[kFilePropInfoSize];
+  for (int32_t i = 0; i < count; ++i) {
+    if (!ReadFull(Read, rec, sizeof rec)) return TFileListResult::ShortRecord;
+    Take(DecodeFilePropInfo(rec));
+  }
+  return TFileListResult::Ok;
+}
+
+std::string WriteFileList(const std::vector<TFilePropInfo>& Records) {
+  std::string out(4 + Records.size() * kFilePropInfoSize, '\0');
+  auto* p = reinterpret_cast<uint8_t*>(out.data());
+  PutI32(p, static_cast<int32_t>(Records.size()));
+  for (size_t i = 0; i < Records.size(); ++i)
+    if (!EncodeFilePropInfo(Records[i], p + 4 + i * kFilePropInfoSize))
+      throw std::length_error(Records[i].szName);
+  return out;
 }
 
 std::string VolumeName(const std::string& FirstVolume, int N) {

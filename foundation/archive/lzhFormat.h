@@ -7,7 +7,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace lzh {
 
@@ -91,6 +93,41 @@ void EncodeTrailer(const TSelfExtractInfo& t, uint8_t out[kTrailerSize]);
 TSelfExtractInfo DecodeTrailer(const uint8_t in[kTrailerSize]);
 // True only for the exact marker: length 14 and the same 14 characters, case included.
 bool IsSelfExtracting(const TSelfExtractInfo& t);
+
+// Whether a trailer's offsets can describe a self-extracting file of FileSize
+// bytes: setup.1 with 0 < start <= end < FileSize - 56, and files.1 either
+// absent (both 0) or the same way inside the file, after setup.1.
+bool TrailerFits(const TSelfExtractInfo& t, int64_t FileSize);
+
+// One record of filelist.lst: what the build found of an install file.
+constexpr size_t kFilePropInfoSize = 72;
+constexpr size_t kFilePropNameField = 40;     // room for 39 characters and a zero
+constexpr size_t kFilePropVersionField = 20;  // room for 19 characters and a zero
+struct TFilePropInfo {
+  int32_t Size = 0;
+  double Date = 0;
+  std::string szName;
+  std::string szVersion;
+};
+// Whether a name and a version fit their fields with the terminating zero.
+// Longer ones would be cut and then match no file, or another file.
+bool FilePropInfoFits(const std::string& Name, const std::string& Version);
+// False (nothing written) when the name or the version does not fit.
+bool EncodeFilePropInfo(const TFilePropInfo& r, uint8_t out[kFilePropInfoSize]);
+// Name and version are the texts up to the first zero of their fields.
+TFilePropInfo DecodeFilePropInfo(const uint8_t in[kFilePropInfoSize]);
+
+// filelist.lst: a signed 32-bit count, then that many records. Read asks for
+// up to Count bytes and returns how many came (0 at the end); records are
+// read and handed to Take one at a time, so a damaged count costs no memory.
+// FileSize, when not negative, bounds the count beforehand.
+enum class TFileListResult { Ok, ShortCount, BadCount, ShortRecord };
+TFileListResult ReadFileList(const std::function<size_t(uint8_t*, size_t)>& Read, int64_t FileSize,
+                             const std::function<void(const TFilePropInfo&)>& Take);
+// The count and the records, as the build writes the file; std::length_error
+// (with the record's name) for a record that does not fit. The build checks
+// with FilePropInfoFits first, to name the component.
+std::string WriteFileList(const std::vector<TFilePropInfo>& Records);
 
 // Volume N of a disk set: volume 1's name with its extension replaced by "."
 // and N ("files.1" -> "files.12").
