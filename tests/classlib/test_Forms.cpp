@@ -131,7 +131,10 @@ TEST(UiForms, ModalInsideModal) {
   PageRunner run;
   run.Step("outer shown", [&] { return PageRunner::Shown(d); },
            [&] { PageRunner::Click(d->Get<TButton>("NestButton")); })
-      .Step("inner shown", [&] { return d->Inner && PageRunner::Shown(d->Inner); },
+      // Esc goes to the window with the focus, so wait until the inner form
+      // has really taken it over from the outer one.
+      .Step("inner shown",
+            [&] { return d->Inner && PageRunner::Shown(d->Inner) && GetActiveWindow() == d->Inner->Handle(); },
             [&] {
               outerDisabled = !IsWindowEnabled(d->Handle());
               PageRunner::Key(VK_ESCAPE);
