@@ -30,8 +30,6 @@ void DeleteTree(const std::string& Key) {
   reg.DeleteKeyTree(RegName(Key));
 }
 
-BSTR ToBSTR(const std::string& S) { return SysAllocString(Widen(S).c_str()); }
-
 }  // namespace
 
 std::string GUIDToString(const GUID& G) {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/PathBase.h"
+#include "classlib/base/PathBase.h"
 #include "classlib/WinText.h"
 
 #ifdef _WIN32

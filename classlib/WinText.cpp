@@ -1,6 +1,6 @@
 #include "classlib/WinText.h"
 
-#include "base/TextBase.h"
+#include "classlib/base/TextBase.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "base/TextBase.h"
+#include "classlib/base/TextBase.h"
 
 namespace loader {
 

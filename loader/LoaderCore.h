@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "base/PathBase.h"
-#include "base/TextBase.h"
+#include "classlib/base/PathBase.h"
+#include "classlib/base/TextBase.h"
 #include "foundation/archive/lzhFormat.h"
 
 namespace loader {

@@ -10,7 +10,7 @@
 #include <exception>
 #include <string>
 
-#include "base/TextBase.h"
+#include "classlib/base/TextBase.h"
 #include "loader/LoaderCore.h"
 
 using loader::ELoader;

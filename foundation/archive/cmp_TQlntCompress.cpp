@@ -7,8 +7,8 @@
 #include <cmath>
 #include <memory>
 
-#include "base/PathBase.h"
-#include "base/TextBase.h"
+#include "classlib/base/PathBase.h"
+#include "classlib/base/TextBase.h"
 #include "classlib/DateUtils.h"
 #include "classlib/Handles.h"
 #include "classlib/WinText.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "base/TextBase.h"
+#include "classlib/base/TextBase.h"
 
 namespace lzh {
 

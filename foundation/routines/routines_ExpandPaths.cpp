@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "base/TextBase.h"
+#include "classlib/base/TextBase.h"
 #include "classlib/SysUtils.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_Registry.h"

@@ -1,6 +1,6 @@
 #include "foundation/routines/routines_Strings.h"
 
-#include "base/PathBase.h"
+#include "classlib/base/PathBase.h"
 
 std::string DirectoryWBS(const std::string& S) { return qbase::DirectoryWBS(S); }
 

@@ -1,6 +1,6 @@
 #include "foundation/translator/cmp_TTranslator.h"
 
-#include "base/TextBase.h"
+#include "classlib/base/TextBase.h"
 #include "classlib/Handles.h"
 #include "classlib/WinText.h"
 

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "base/TextBase.h"
+#include "classlib/base/TextBase.h"
 #include "classlib/SysUtils.h"
 
 TEST(Format, IntegersStringsAndHexAsTheClassLibraryWritesThem) {

@@ -1,4 +1,4 @@
-#include "base/TextBase.h"
+#include "classlib/base/TextBase.h"
 
 #ifdef _WIN32
 #include <windows.h>

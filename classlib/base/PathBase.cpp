@@ -1,4 +1,4 @@
-#include "base/PathBase.h"
+#include "classlib/base/PathBase.h"
 
 namespace qbase {
 
