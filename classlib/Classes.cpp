@@ -43,8 +43,11 @@ TComponent::~TComponent() {
   // Owned components go last created first.
   while (!FComponents.empty()) {
     TComponent* c = FComponents.back();
-    c->FComponentState |= csDestroying;
-    delete c;  // removes itself from FComponents
+    c->BeforeDestruction();
+    if (!FComponents.empty() && FComponents.back() == c) {
+      c->FComponentState |= csDestroying;
+      delete c;  // removes itself from FComponents
+    }
   }
   if (FOwner) FOwner->RemoveComponent(this);
 }

@@ -84,6 +84,15 @@ public:
 
   // Called once the component's properties have been read; clears csLoading.
   virtual void Loaded();
+  // Called while the object is still whole, right before it is destroyed:
+  // by Free, and by an owner for each component it destroys. A form fires its
+  // OnDestroy here, while the handlers' own class is still alive.
+  virtual void BeforeDestruction() {}
+  // BeforeDestruction, then delete.
+  void Free() {
+    BeforeDestruction();
+    delete this;
+  }
   // Told when a component it refers to is inserted or removed (freed).
   virtual void Notification(TComponent* AComponent, TOperation Operation);
   // Asks to be told (Notification with opRemove) when AComponent is freed,

@@ -43,7 +43,11 @@ int TFont::Size() const {
 }
 
 void TFont::SetSize(int Points) {
-  FHeight = -static_cast<int>(std::lround(static_cast<double>(Points) * PixelsPerInch / 72));
+  SetHeight(-static_cast<int>(std::lround(static_cast<double>(Points) * PixelsPerInch / 72)));
+}
+
+void TFont::Changed() {
+  if (OnChange) OnChange(this);
 }
 
 void TFont::Assign(const TPersistent* Source) {
@@ -54,6 +58,7 @@ void TFont::Assign(const TPersistent* Source) {
     FName = f->FName;
     FPitch = f->FPitch;
     FStyle = f->FStyle;
+    Changed();
     return;
   }
   TPersistent::Assign(Source);

@@ -33,25 +33,37 @@ public:
   static constexpr int PixelsPerInch = 96;
 
   TFontCharset Charset() const { return FCharset; }
-  void SetCharset(TFontCharset v) { FCharset = v; }
+  void SetCharset(TFontCharset v) { Update(FCharset, v); }
   TColor Color() const { return FColor; }
-  void SetColor(TColor v) { FColor = v; }
+  void SetColor(TColor v) { Update(FColor, v); }
   // Negative: the character height in pixels; positive: the cell height.
   int Height() const { return FHeight; }
-  void SetHeight(int v) { FHeight = v; }
+  void SetHeight(int v) { Update(FHeight, v); }
   const std::string& Name() const { return FName; }
-  void SetName(const std::string& v) { FName = v; }
+  void SetName(const std::string& v) { Update(FName, v); }
   TFontPitch Pitch() const { return FPitch; }
-  void SetPitch(TFontPitch v) { FPitch = v; }
+  void SetPitch(TFontPitch v) { Update(FPitch, v); }
   // Points, derived from Height.
   int Size() const;
   void SetSize(int Points);
   TFontStyles Style() const { return FStyle; }
-  void SetStyle(TFontStyles v) { FStyle = v; }
+  void SetStyle(TFontStyles v) { Update(FStyle, v); }
+
+  // Fired after every change of a value (once for Assign), so that the
+  // control that owns the font can pass it on to its window.
+  TNotifyEvent OnChange;
+  // Fires OnChange.
+  virtual void Changed();
 
   void Assign(const TPersistent* Source) override;
 
 private:
+  template <class T>
+  void Update(T& Field, const T& Value) {
+    if (Field == Value) return;
+    Field = Value;
+    Changed();
+  }
   TFontCharset FCharset = 1;  // DEFAULT_CHARSET
   TColor FColor = clWindowText;
   int FHeight = -11;

@@ -1,0 +1,131 @@
+#include "common/PageRunner.h"
+
+#include <map>
+
+#include "classlib/WinText.h"
+#include "common/TestSupport.h"
+
+namespace testsupport {
+
+namespace {
+std::map<UINT_PTR, PageRunner*>& Runners() {
+  static std::map<UINT_PTR, PageRunner*> m;
+  return m;
+}
+
+BOOL CALLBACK FindBox(HWND h, LPARAM p) {
+  wchar_t cls[16] = {};
+  GetClassNameW(h, cls, 16);
+  if (IsWindowVisible(h) && std::wstring(cls) == L"#32770") {
+    *reinterpret_cast<HWND*>(p) = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK CollectStatic(HWND h, LPARAM p) {
+  wchar_t cls[16] = {};
+  GetClassNameW(h, cls, 16);
+  if (std::wstring(cls) == L"Static") {
+    wchar_t buf[2048] = {};
+    GetWindowTextW(h, buf, 2048);
+    auto* text = reinterpret_cast<std::wstring*>(p);
+    if (buf[0]) {
+      if (!text->empty()) *text += L"\n";
+      *text += buf;
+    }
+  }
+  return TRUE;
+}
+}  // namespace
+
+PageRunner::PageRunner(unsigned WatchdogMs, unsigned IntervalMs) : FStart(GetTickCount()), FWatchdogMs(WatchdogMs) {
+  FTimer = SetTimer(nullptr, 0, IntervalMs, &PageRunner::TimerProc);
+  Runners()[FTimer] = this;
+}
+
+PageRunner::~PageRunner() {
+  KillTimer(nullptr, FTimer);
+  Runners().erase(FTimer);
+}
+
+PageRunner& PageRunner::Step(std::string Name, std::function<bool()> Ready, std::function<void()> Act) {
+  FSteps.push_back({std::move(Name), std::move(Ready), std::move(Act)});
+  return *this;
+}
+
+void CALLBACK PageRunner::TimerProc(HWND, UINT, UINT_PTR Id, DWORD) {
+  auto it = Runners().find(Id);
+  if (it != Runners().end()) it->second->Tick();
+}
+
+void PageRunner::Tick() {
+  if (FFired) return;
+  if (GetTickCount() - FStart > FWatchdogMs) {
+    // Also when every step ran but the loop they should have ended still runs.
+    FFired = true;
+    FErrors.push_back(Finished() ? std::string("watchdog: every step ran, but the loop still runs")
+                                 : "watchdog: still waiting at step '" + FSteps[FIndex].Name + "'");
+    if (HWND box = MessageBoxWindow()) PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+    if (Application) Application->Terminate();
+    FIndex = FSteps.size();
+    return;
+  }
+  if (Finished()) return;
+  TStep& s = FSteps[FIndex];
+  try {
+    if (s.Ready && !s.Ready()) return;
+    ++FIndex;  // before acting: a loop the action opens sees the next step
+    if (s.Act) s.Act();
+  } catch (const std::exception& e) {
+    FErrors.push_back("step '" + s.Name + "': " + e.what());
+  } catch (...) {
+    FErrors.push_back("step '" + s.Name + "': unknown exception");
+  }
+}
+
+std::string PageRunner::Report() const {
+  std::string r = std::to_string(FIndex) + " of " + std::to_string(FSteps.size()) + " steps done";
+  if (!Finished()) r += "; waiting at '" + FSteps[FIndex].Name + "'";
+  for (const std::string& e : FErrors) r += "; " + e;
+  return r;
+}
+
+bool PageRunner::Shown(TForm* Form) {
+  if (!Form || !Form->HandleAllocated() || !IsWindowVisible(Form->Handle())) return false;
+  // A modal form counts once its loop runs (the form is enabled, others not).
+  return IsWindowEnabled(Form->Handle());
+}
+
+HWND PageRunner::MessageBoxWindow() {
+  HWND found = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+std::string PageRunner::MessageBoxText(HWND Box) {
+  std::wstring text;
+  EnumChildWindows(Box, CollectStatic, reinterpret_cast<LPARAM>(&text));
+  return Narrow(text);
+}
+
+void PageRunner::Click(TWinControl* Control) { PostMessageW(Control->Handle(), BM_CLICK, 0, 0); }
+
+void PageRunner::Key(WORD VirtualKey, HWND Target) {
+  if (!Target) Target = GetFocus();
+  if (!Target) Target = GetActiveWindow();
+  UINT scan = MapVirtualKeyW(VirtualKey, MAPVK_VK_TO_VSC);
+  PostMessageW(Target, WM_KEYDOWN, VirtualKey, static_cast<LPARAM>(1 | (scan << 16)));
+  PostMessageW(Target, WM_KEYUP, VirtualKey, static_cast<LPARAM>(1 | (scan << 16) | (3u << 30)));
+}
+
+void PageRunner::CloseCommand(TForm* Form) { PostMessageW(Form->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+void PageRunner::AnswerMessageBox(HWND Box, int ButtonId) { PostMessageW(Box, WM_COMMAND, ButtonId, 0); }
+
+bool Screenshot(const std::string& UnixPath) {
+  std::string cmd = "start /wait /unix /usr/bin/import -window root " + UnixPath;
+  return RunAndWait(cmd, "", 30000) == 0;
+}
+
+}  // namespace testsupport
