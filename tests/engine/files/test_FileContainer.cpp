@@ -55,6 +55,9 @@ TEST(FileGroup, RealFilesFromATextFormModule) {
     auto* pages = module.Get<TRecordingPage>("Pages");
     auto* groupPages = module.Get<TRecordingPage>("GroupPages");
     ASSERT_TRUE(install && group && pages && groupPages);
+    // A stored job state starts nothing while the module streams.
+    EXPECT_EQ(group->State(), fcsNone);
+    EXPECT_FALSE(group->Installed());
     EXPECT_EQ(group->FileCount(), 4);
     EXPECT_EQ(group->Description()->Count(), 2);
     EXPECT_EQ(group->FileByName(dir + "\\SRC\\F300.TXT"), nullptr);  // another folder

@@ -124,10 +124,13 @@ TEST_F(OneFile, SharedDLLCounts) {
   TRegistry reg;
   reg.SetRootKey(HKEY_LOCAL_MACHINE);
   ASSERT_TRUE(reg.OpenKey(SharedDLLs, true));
-  // None: the long name gets 1.
+  // None: the long name gets 1. The help value names the folder.
+  FFile->SetRegisterAsHelp(true);
   FFile->Install();
   const std::string longName = Dest(), shortName = GetShortPath(Dest());
   EXPECT_EQ(reg.ReadInteger(longName), 1);
+  EXPECT_EQ(GetRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help", "LIB.DLL", ""), FDst);
+  FFile->SetRegisterAsHelp(false);
   // The same version again is skipped, and still counted: the record lists it.
   FFile->Install();
   EXPECT_TRUE(Saw("eieInstallFileAbortOlder"));
