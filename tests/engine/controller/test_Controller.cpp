@@ -91,6 +91,11 @@ struct TRig {
 class Controller : public ::testing::Test {
 protected:
   void SetUp() override {
+    // The program's hidden main form, whose first activation starts the run.
+    if (!Application->MainForm()) {
+      TForm* mainForm = nullptr;
+      Application->CreateForm(mainForm);
+    }
     InstallParams = TestParams;
     Params = {"C:\\dist"};  // a start without the loader
     Reboot = false;
@@ -316,13 +321,14 @@ TEST_F(Controller, OnlyOneControllerOwnedByAFormOrModuleAndHooksGivenBack) {
   }
   EXPECT_EQ(MainInstall, nullptr);
   {
+    // The application's main form is hooked, before the controller's own form.
     auto* install = new TInstall(form);
     install->SetState(csLoading);
     install->Loaded();
-    EXPECT_TRUE(static_cast<bool>(form->OnActivate));
+    EXPECT_TRUE(static_cast<bool>(Application->MainForm()->OnActivate));
     delete install;
   }
-  EXPECT_FALSE(static_cast<bool>(form->OnActivate));
+  EXPECT_FALSE(static_cast<bool>(Application->MainForm()->OnActivate));
   ASSERT_TRUE(static_cast<bool>(Application->OnException));
   Exception e("x");
   Application->OnException(nullptr, &e);

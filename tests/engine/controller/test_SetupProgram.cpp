@@ -44,7 +44,7 @@ protected:
       QlntCompress->FilesToProcess()->Add(src + "\\" + n);
     QlntCompress->Add(lzcOverwrite);
     RemoveTree(src);
-    Program = CopyProgram(BinDir() + "\\qnt_setup_module.exe", Work, "Quillant20.exe");
+    Program = CopyProgram("qnt_setup_module.exe", Work, "Quillant20.exe");
 #ifdef QNT_TEST_WIN95
     SetReportedWindowsVersion("Quillant20.exe", "win95");
 #endif
