@@ -1,6 +1,7 @@
-// The install controller's unit: the setup key that keeps a run's state
-// across a restart, the continuation command that brings the setup program
-// back after the restart, and the command line the loader hands over.
+// The install controller's unit: the controller, the setup key that keeps a
+// run's state across a restart, the continuation command that brings the
+// setup program back after the restart, and the command line the loader
+// hands over.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -9,6 +10,8 @@
 #include "classlib/Classes.h"
 #include "classlib/DateUtils.h"
 #include "engine/cmp_TInstallContainer.h"
+#include "engine/cmp_TInstallInformation.h"
+#include "foundation/types_Quillant.h"
 #include "foundation/routines/routines_Registry.h"
 
 // ------------------------------------------------------------ the setup key
@@ -94,3 +97,189 @@ TLoaderArguments ReadLoaderArguments(const std::vector<std::string>& Params, siz
 
 extern const char* const SNoLoaderName;  // "Cannot read the name of the loading program. ..."
 extern const char* const SNoSourceDir;   // "Cannot read the SourceDirectory. ..."
+
+// ------------------------------------------------------------ the controller
+
+class TForm;
+
+// The restart of Windows. Tests replace it: under Wine a real restart ends
+// every windowed program of the display.
+extern bool (*SystemRestart)();
+
+// Build settings stored with the module; the build takes its folder from
+// BUILD.INF, not from here.
+class TBuildInfo : public TPersistent {
+  QNT_PUBLISHED(TBuildInfo, TPersistent)
+public:
+  const std::string& BuildDirectory() const { return FBuildDirectory; }
+  void SetBuildDirectory(const std::string& V) { FBuildDirectory = V; }
+  const std::string& CredentialsFile() const { return FCredentialsFile; }
+  void SetCredentialsFile(const std::string& V) { FCredentialsFile = V; }
+  const std::string& OCXName() const { return FOCXName; }
+  void SetOCXName(const std::string& V) { FOCXName = V; }
+  const std::string& PrivateKeyFile() const { return FPrivateKeyFile; }
+  void SetPrivateKeyFile(const std::string& V) { FPrivateKeyFile = V; }
+  bool SignCode() const { return FSignCode; }
+  void SetSignCode(bool V) { FSignCode = V; }
+  const std::string& URLPath() const { return FURLPath; }
+  void SetURLPath(const std::string& V) { FURLPath = V; }
+  void Assign(const TPersistent* Source) override;
+
+private:
+  std::string FBuildDirectory = "c:\\build";
+  std::string FCredentialsFile;
+  std::string FOCXName = "MySetup";
+  std::string FPrivateKeyFile;
+  bool FSignCode = false;
+  std::string FURLPath = "http://www.quillant.example/install";
+};
+
+// The root of every install: decides at start-up what the program does, runs
+// the install from the main form's first activation, ends it (good install,
+// restart, user abort, failure) and handles every exception of the run.
+class TCustomInstall : public TFileContainer {
+  QNT_PUBLISHED(TCustomInstall, TFileContainer)
+public:
+  explicit TCustomInstall(TComponent* AOwner);
+  ~TCustomInstall() override;
+
+  bool AutoMaximizeWindow() const { return FAutoMaximizeWindow; }
+  void SetAutoMaximizeWindow(bool V) { FAutoMaximizeWindow = V; }
+  TBuildInfo* BuildInfo() const { return FBuildInfo; }
+  virtual void SetBuildInfo(const TBuildInfo* Value);
+  TDistributeType DistributeType() const override { return FDistributeType; }
+  // Stored only while the module is read; afterwards refused.
+  virtual void SetDistributeType(TDistributeType Value);
+  TInstallInformation* Information() const { return FInformation; }
+  void SetInformation(const TInstallInformation* Value) { FInformation->Assign(Value); }
+  TLoginInformation* LoginInformation() const { return FLoginInformation; }
+  // Copies Value into the controller's own and into DefaultNetLocation's.
+  virtual void SetLoginInformation(const TLoginInformation* Value);
+  TStrings* PresetupFiles() const { return FPresetupFiles; }
+  // Copies Value without its blank lines.
+  virtual void SetPresetupFiles(const TStrings* Value);
+  bool RunAutomatic() const { return FRunAutomatic; }
+  void SetRunAutomatic(bool V) { FRunAutomatic = V; }
+  bool UseLoadingProgram() const { return FUseLoadingProgram; }
+  virtual void SetUseLoadingProgram(bool Value);
+  void SetDestDirType(TPathSpecifiers NewDestDirType) override;
+
+  // The folder of the distribution: the loader's, or the program's own.
+  const std::string& SourceDir() const { return FSourceDir; }
+  void SetSourceDir(const std::string& V) { FSourceDir = V; }
+  std::string GetSourceDir() override { return FSourceDir; }
+  // The folder of the running program (or of the library holding the
+  // controller), without a trailing backslash.
+  std::string RunningDir() const;
+  bool Installing() const { return FInstalling; }
+  bool CalledBySelfExtracting() const { return FCalledBySelfExtracting; }
+  int NotFinishedFileCount() const { return FNotFinishedFileCount; }
+
+  void Loaded() override;
+  // The install run (RunAutomatic starts it at the main form's first
+  // activation; without, the application calls it).
+  void Install() override;
+  // The run after the restart (*ABOOT).
+  void FinishInstall() override;
+  void ReadInfoFromArchive() override;
+  bool WillNeedToDownloadFromNet() override { return TFileContainer::WillNeedToDownloadFromNet(); }
+  void WriteUnfinished(const std::string& Data, TUnfinishedCommand Command) override;
+
+  virtual std::string GetUniqueInstallKey(bool Create);
+  virtual void DeleteUniqueInstallKey();
+  virtual void WriteCurrentLanguage();
+  virtual void WipeUnfinishedInstallList();
+  virtual void GetUnfinishedInstallList(TStrings* SL);
+  virtual void AddInstallStartUp();
+  virtual void DoNotifyGoodInstall();
+  virtual void DoNotifyBadInstall();
+  virtual void Cleanup();
+  // True when OnBeforeTerminateApp kept the program running.
+  virtual bool DoShutDownInstall();
+  virtual void RebootWindows();
+  virtual void ReadLoadingInformation();
+  // Whether a Cancel aborts: OnUserAbort's answer, True without one.
+  virtual bool VerifyCancel();
+  // The application's exception handler (installed by the constructor).
+  virtual void AppException(TObject* Sender, Exception* E);
+  // The program that started the setup: the self-extracting setup.exe, the
+  // loader, or the setup program itself.
+  std::string GetInstallationEXEName();
+  static std::string GetLibraryName();
+
+  // The trailer of the self-extracting file puts files.1's offset into the
+  // archive component.
+  virtual void SetCompressOffset();
+  // filelist.lst from the default network location (not dtTraditional).
+  virtual void ReadNetFileList();
+  // *BUILD and *TODISK: the distribution's own side.
+  virtual void ProcessBuildParam();
+  virtual void ProcessToDiskParam();
+
+  const TNotifyEvent& OnStartInstall() const { return FOnStartInstall; }
+  void SetOnStartInstall(TNotifyEvent V) { FOnStartInstall = std::move(V); }
+  const TNotifyEvent& OnBeforeReadArchiveInfo() const { return FOnBeforeReadArchiveInfo; }
+  void SetOnBeforeReadArchiveInfo(TNotifyEvent V) { FOnBeforeReadArchiveInfo = std::move(V); }
+  const TNotifyEvent& OnAfterReadArchiveInfo() const { return FOnAfterReadArchiveInfo; }
+  void SetOnAfterReadArchiveInfo(TNotifyEvent V) { FOnAfterReadArchiveInfo = std::move(V); }
+  const TContinueEvent& OnRebootWindows() const { return FOnRebootWindows; }
+  void SetOnRebootWindows(TContinueEvent V) { FOnRebootWindows = std::move(V); }
+  const TNotifyEvent& OnShowGoodInstall() const { return FOnShowGoodInstall; }
+  void SetOnShowGoodInstall(TNotifyEvent V) { FOnShowGoodInstall = std::move(V); }
+  const TNotifyEvent& OnShowBadInstall() const { return FOnShowBadInstall; }
+  void SetOnShowBadInstall(TNotifyEvent V) { FOnShowBadInstall = std::move(V); }
+  const TContinueEvent& OnCleanup() const { return FOnCleanup; }
+  void SetOnCleanup(TContinueEvent V) { FOnCleanup = std::move(V); }
+  const TContinueEvent& OnBeforeTerminateApp() const { return FOnBeforeTerminateApp; }
+  void SetOnBeforeTerminateApp(TContinueEvent V) { FOnBeforeTerminateApp = std::move(V); }
+  const TContinueEvent& OnUserAbort() const { return FOnUserAbort; }
+  void SetOnUserAbort(TContinueEvent V) { FOnUserAbort = std::move(V); }
+
+protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  // The main form's OnActivate from Loaded on.
+  void DoActivate(TObject* Sender);
+
+private:
+  // The handlers this controller puts into the application and the main form.
+  struct TActivateHook;
+  struct TExceptionHook;
+  void RunJobs(TStrings* Jobs);
+
+  bool FAutoMaximizeWindow = true;
+  TBuildInfo* FBuildInfo;
+  TDistributeType FDistributeType = dtTraditional;
+  TInstallInformation* FInformation;
+  TLoginInformation* FLoginInformation;
+  TStringList* FPresetupFiles;
+  bool FRunAutomatic = true;
+  bool FUseLoadingProgram = true;
+  std::string FSourceDir;
+
+  bool FAlreadyHookedOnActivate = false;
+  bool FAlreadyReadFromArchive = false;
+  bool FCalledBySelfExtracting = false;
+  bool FInstalling = false;
+  bool FStartingRun = false;  // from the start of Install until Installing
+  int FNotFinishedFileCount = 0;
+  TNotifyEvent FPreviousOnActivate;
+  TForm* FTheMainForm = nullptr;
+  std::function<void(TObject*, Exception*)> FPreviousOnException;
+
+  TNotifyEvent FOnStartInstall;
+  TNotifyEvent FOnBeforeReadArchiveInfo;
+  TNotifyEvent FOnAfterReadArchiveInfo;
+  TContinueEvent FOnRebootWindows;
+  TNotifyEvent FOnShowGoodInstall;
+  TNotifyEvent FOnShowBadInstall;
+  TContinueEvent FOnCleanup;
+  TContinueEvent FOnBeforeTerminateApp;
+  TContinueEvent FOnUserAbort;
+};
+
+// Publishes the controller's properties and events for the install module.
+class TInstall : public TCustomInstall {
+  QNT_PUBLISHED(TInstall, TCustomInstall)
+public:
+  using TCustomInstall::TCustomInstall;
+};

@@ -1,0 +1,556 @@
+// The install controller: start-up, the run and its end.
+#include "engine/cmp_TInstall.h"
+
+#include <windows.h>
+
+#include "classlib/Forms.h"
+#include "classlib/Streams.h"
+#include "classlib/WinText.h"
+#include "foundation/archive/lzhFormat.h"
+#include "foundation/ftp/cmp_TQlntFTP.h"
+#include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_INIFiles.h"
+#include "foundation/routines/routines_Strings.h"
+#include "foundation/translator/cmp_TTranslator.h"
+
+namespace {
+
+const char* const STwoControllers =
+    "The TInstall component does not currently support the use of 2 TInstall components in the same project";
+const char* const SBadOwner =
+    "The Owner of the TInstall component must either be a class of type TCustomForm (Delphi 3) or TForm (Delphi "
+    "2.0,C++Builder 1.0)";
+const char* const SNoMainForm =
+    "Application.MainForm is undefined and the TInstall is not on a form. Therefore, therefore the TInstall can't "
+    "run the installation automatically";
+const char* const SNoMainInstallDir = "Cannot set the DestDirType property of the TInstall component to ddMainInstallDir";
+const char* const SDistributeTypeDesignOnly = "DistributeType can only be set at design-time";
+const char* const SNoSelfExtractParam =
+    "The self-extract parameter was not found on the command line in the FinishInstall method of the TInstall "
+    "component";
+const char* const SCannotReboot = "Could not reboot windows. Please manually reboot windows.";
+const char* const SNotBuiltYet = "%s is not available in this build of the setup program";
+const char* const DefaultArchive = "\\files.1";
+
+bool RestartThroughWindows() { return ExitWindowsEx(EWX_REBOOT, 0) != 0; }
+
+// The shutdown privilege of this process, which Windows NT asks before a restart.
+bool EnableShutdownPrivilege() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+  TOKEN_PRIVILEGES tp{};
+  bool ok = LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &tp.Privileges[0].Luid) != 0;
+  if (ok) {
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    ok = AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr) != 0 && GetLastError() == ERROR_SUCCESS;
+  }
+  CloseHandle(token);
+  return ok;
+}
+
+// The module (program or library) that holds this code.
+HMODULE OwnModule() {
+  HMODULE m = nullptr;
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                     reinterpret_cast<LPCWSTR>(&OwnModule), &m);
+  return m;
+}
+
+bool InsideLibrary() { return OwnModule() != GetModuleHandleW(nullptr); }
+
+std::string ModulePath(HMODULE Module) {
+  std::wstring buf(32768, L'\0');
+  DWORD n = GetModuleFileNameW(Module, buf.data(), static_cast<DWORD>(buf.size()));
+  return Narrow(buf.data(), n);
+}
+
+// The running program's file (or the library's that holds the controller).
+std::string ControllerFile() { return ModulePath(InsideLibrary() ? OwnModule() : nullptr); }
+
+}  // namespace
+
+bool (*SystemRestart)() = RestartThroughWindows;
+
+struct TCustomInstall::TActivateHook {
+  TCustomInstall* Self;
+  void operator()(TObject* Sender) const { Self->DoActivate(Sender); }
+};
+struct TCustomInstall::TExceptionHook {
+  TCustomInstall* Self;
+  void operator()(TObject* Sender, Exception* E) const { Self->AppException(Sender, E); }
+};
+
+// ------------------------------------------------------------------ TBuildInfo
+
+QNT_PUBLISH(TBuildInfo,
+  Prop::String("BuildDirectory", &TBuildInfo::BuildDirectory, &TBuildInfo::SetBuildDirectory, "c:\\build"),
+  Prop::String("CredentialsFile", &TBuildInfo::CredentialsFile, &TBuildInfo::SetCredentialsFile, ""),
+  Prop::String("OCXName", &TBuildInfo::OCXName, &TBuildInfo::SetOCXName, "MySetup"),
+  Prop::String("PrivateKeyFile", &TBuildInfo::PrivateKeyFile, &TBuildInfo::SetPrivateKeyFile, ""),
+  Prop::Boolean("SignCode", &TBuildInfo::SignCode, &TBuildInfo::SetSignCode, false),
+  Prop::String("URLPath", &TBuildInfo::URLPath, &TBuildInfo::SetURLPath, "http://www.quillant.example/install"));
+
+void TBuildInfo::Assign(const TPersistent* Source) {
+  if (const auto* s = dynamic_cast<const TBuildInfo*>(Source)) {
+    FBuildDirectory = s->FBuildDirectory;
+    FCredentialsFile = s->FCredentialsFile;
+    FOCXName = s->FOCXName;
+    FPrivateKeyFile = s->FPrivateKeyFile;
+    FSignCode = s->FSignCode;
+    FURLPath = s->FURLPath;
+    return;
+  }
+  TPersistent::Assign(Source);
+}
+
+// --------------------------------------------------------------- TCustomInstall
+
+QNT_PUBLISH(TCustomInstall);
+// The controller's own settings; Include, InstallTypes, DestDir, DestDirType
+// and the process events come from the install container's table.
+QNT_PUBLISH(TInstall,
+  Prop::Boolean("AllowChangeDir", &TInstall::AllowChangeDir, &TInstall::SetAllowChangeDir, true),
+  Prop::Boolean("AutoMaximizeWindow", &TInstall::AutoMaximizeWindow, &TInstall::SetAutoMaximizeWindow, true),
+  Prop::Object("BuildInfo", &TInstall::BuildInfo),
+  Prop::Strings("Description", &TInstall::Description),
+  Prop::Enum("DistributeType", &TInstall::DistributeType, &TInstall::SetDistributeType, DistributeTypeInfo,
+             dtTraditional),
+  Prop::String("GroupName", &TInstall::GroupName, &TInstall::SetGroupName, "Main"),
+  Prop::Object("Information", &TInstall::Information),
+  Prop::Object("LoginInformation", &TInstall::LoginInformation),
+  Prop::Strings("PresetupFiles", &TInstall::PresetupFiles),
+  Prop::Boolean("RunAutomatic", &TInstall::RunAutomatic, &TInstall::SetRunAutomatic, true),
+  Prop::Enum("State", &TInstall::State, static_cast<void (TFileContainer::*)(TFileContainerState)>(&TInstall::SetState),
+             FileContainerStateInfo, fcsNone),
+  Prop::Boolean("UseLoadingProgram", &TInstall::UseLoadingProgram, &TInstall::SetUseLoadingProgram, true),
+  Prop::Event("OnStartInstall", &TInstall::OnStartInstall, &TInstall::SetOnStartInstall),
+  Prop::Event("OnBeforeReadArchiveInfo", &TInstall::OnBeforeReadArchiveInfo, &TInstall::SetOnBeforeReadArchiveInfo),
+  Prop::Event("OnAfterReadArchiveInfo", &TInstall::OnAfterReadArchiveInfo, &TInstall::SetOnAfterReadArchiveInfo),
+  Prop::Event("OnRebootWindows", &TInstall::OnRebootWindows, &TInstall::SetOnRebootWindows),
+  Prop::Event("OnShowGoodInstall", &TInstall::OnShowGoodInstall, &TInstall::SetOnShowGoodInstall),
+  Prop::Event("OnShowBadInstall", &TInstall::OnShowBadInstall, &TInstall::SetOnShowBadInstall),
+  Prop::Event("OnCleanup", &TInstall::OnCleanup, &TInstall::SetOnCleanup),
+  Prop::Event("OnBeforeTerminateApp", &TInstall::OnBeforeTerminateApp, &TInstall::SetOnBeforeTerminateApp),
+  Prop::Event("OnUserAbort", &TInstall::OnUserAbort, &TInstall::SetOnUserAbort),
+  Prop::Event("OnCloseCopyFileDlg", &TInstall::OnCloseCopyFileDlg, &TInstall::SetOnCloseCopyFileDlg),
+  Prop::Event("OnNewDisk", &TInstall::OnNewDisk, &TInstall::SetOnNewDisk),
+  Prop::Event("OnReplacing", &TInstall::OnReplacing, &TInstall::SetOnReplacing),
+  Prop::Event("OnShowCopyFileDlg", &TInstall::OnShowCopyFileDlg, &TInstall::SetOnShowCopyFileDlg),
+  Prop::Event("OnStatus", &TInstall::OnStatus, &TInstall::SetOnStatus));
+
+
+TCustomInstall::TCustomInstall(TComponent* AOwner) : TFileContainer(AOwner) {
+  if (MainInstall && MainInstall != this) throw IEInstall(STwoControllers);
+  if (!dynamic_cast<TForm*>(AOwner) && !dynamic_cast<TDataModule*>(AOwner)) throw IEInstall(SBadOwner);
+  FBuildInfo = new TBuildInfo();
+  FInformation = new TInstallInformation();
+  FPresetupFiles = new TStringList();
+  FLoginInformation = new TLoginInformation();
+  FArchiveFileType = ddInstallSourceDir;
+  FArchiveFile = DefaultArchive;
+  FAllowChoice = false;
+  FDestDir = "\\MyApplication";
+  FDestDirType = ddProgramFilesDir;
+  MainInstall = this;
+  MainInstallProductName = [this] { return FInformation->ProductName(); };
+  if (Application) {
+    FPreviousOnException = Application->OnException;
+    Application->OnException = TExceptionHook{this};
+  }
+}
+
+TCustomInstall::~TCustomInstall() {
+  // Nothing may call into a controller that is gone: the application's
+  // exception handler and the main form's activation go back to what they were.
+  if (Application) {
+    if (const auto* h = Application->OnException.target<TExceptionHook>(); h && h->Self == this)
+      Application->OnException = FPreviousOnException;
+  }
+  if (FTheMainForm && !FTheMainForm->HasState(csDestroying)) {
+    if (const auto* h = FTheMainForm->OnActivate.target<TActivateHook>(); h && h->Self == this)
+      FTheMainForm->OnActivate = FPreviousOnActivate;
+    FTheMainForm->RemoveFreeNotification(this);
+  }
+  FTheMainForm = nullptr;
+  if (MainInstall == this) MainInstallProductName = nullptr;
+  delete FBuildInfo;
+  delete FInformation;
+  delete FLoginInformation;
+  delete FPresetupFiles;
+}
+
+void TCustomInstall::Notification(TComponent* AComponent, TOperation Operation) {
+  TFileContainer::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == FTheMainForm) FTheMainForm = nullptr;
+}
+
+void TCustomInstall::SetBuildInfo(const TBuildInfo* Value) { FBuildInfo->Assign(Value); }
+
+void TCustomInstall::SetDistributeType(TDistributeType Value) {
+  if (!Loading() && !HasState(csDesigning)) throw IEInstall(SDistributeTypeDesignOnly);
+  FDistributeType = Value;
+}
+
+void TCustomInstall::SetLoginInformation(const TLoginInformation* Value) {
+  FLoginInformation->Assign(Value);
+  if (DefaultNetLocation) DefaultNetLocation->SetLoginInformation(FLoginInformation);
+}
+
+void TCustomInstall::SetPresetupFiles(const TStrings* Value) {
+  TStringList lines;
+  if (Value) lines.Assign(Value);
+  for (int i = lines.Count() - 1; i >= 0; --i)
+    if (Trim(lines[i]).empty()) lines.Delete(i);
+  FPresetupFiles->Assign(&lines);
+}
+
+void TCustomInstall::SetUseLoadingProgram(bool Value) {
+  FUseLoadingProgram = Value;
+  if (!Loading() && Value) {
+    FArchiveFileType = ddInstallSourceDir;
+    FArchiveFile = DefaultArchive;
+  }
+}
+
+void TCustomInstall::SetDestDirType(TPathSpecifiers NewDestDirType) {
+  if (NewDestDirType == ddMainInstallDir) throw IEInstall(SNoMainInstallDir);
+  TFileContainer::SetDestDirType(NewDestDirType);
+}
+
+std::string TCustomInstall::RunningDir() const { return DirectoryWOBS(ExtractFileDir(ControllerFile())); }
+
+std::string TCustomInstall::GetLibraryName() { return ModulePath(OwnModule()).substr(0, 261); }
+
+std::string TCustomInstall::GetInstallationEXEName() {
+  if (InsideLibrary()) return GetLibraryName();
+  if (FCalledBySelfExtracting) return GetArchiveFile();
+  if (!FUseLoadingProgram) return ParamStr(0);
+  std::vector<std::string> p = InstallParams();
+  // A start without the loader names no loader: the program stands in for
+  // it, so that the run after the restart finds its arguments.
+  if (p.size() < 2) return DirectoryWBS(FSourceDir) + ExtractFileName(ParamStr(0));
+  return DirectoryWBS(FSourceDir) + p[1];
+}
+
+// ------------------------------------------------------------------ start-up
+
+void TCustomInstall::Loaded() {
+  TFileContainer::Loaded();
+  if (DefaultNetLocation) DefaultNetLocation->SetLoginInformation(FLoginInformation);
+  UniqueInstallKey = GetUniqueInstallKey(false);
+  std::string downloaded;
+  if (AlreadyDownloaded(downloaded)) FNetArchiveFile = downloaded;
+
+  TForm* mainForm = Application ? Application->MainForm() : nullptr;
+  if (!mainForm) mainForm = dynamic_cast<TForm*>(Owner());
+  if (!mainForm && FRunAutomatic) throw IEInstall(SNoMainForm);
+
+  TInstallType preselected = itAlways;
+  for (TInstallType t : {itDefault, itCompact, itFull, itCustom})
+    if (InstallTypes() & InstallTypeBit(t)) {
+      preselected = t;
+      break;
+    }
+  SetSelectedInstallType(preselected);
+
+  switch (StartSwitch(InstallParams())) {
+    case ssBuild:
+      ProcessBuildParam();
+      return;
+    case ssToDisk:
+      ProcessToDiskParam();
+      return;
+    case ssABoot:
+      FinishInstall();
+      return;
+    case ssSelfExtract:
+      FCalledBySelfExtracting = true;
+      break;
+    case ssNone:
+      break;
+  }
+  if (mainForm) {
+    FTheMainForm = mainForm;
+    mainForm->FreeNotification(this);
+    FPreviousOnActivate = mainForm->OnActivate;
+    mainForm->OnActivate = TActivateHook{this};
+  }
+}
+
+void TCustomInstall::DoActivate(TObject*) {
+  if (FAlreadyHookedOnActivate) return;
+  if (FPreviousOnActivate) FPreviousOnActivate(Owner());
+  FAlreadyHookedOnActivate = true;
+  if (FAutoMaximizeWindow && FTheMainForm) {
+    FTheMainForm->SetWindowState(wsMaximized);
+    FTheMainForm->Repaint();
+  }
+  if (!FRunAutomatic) return;
+  if (FTheMainForm && !(Owner() && Owner()->HasState(csDestroying)) && FPreviousOnActivate)
+    FTheMainForm->OnActivate = FPreviousOnActivate;
+  Install();
+}
+
+void TCustomInstall::ProcessBuildParam() {
+  if (Application) Application->MessageBox(Format(TSE(SNotBuiltYet), {"*BUILD"}), Application->Title(), MB_OK);
+  if (Application) Application->Terminate();
+}
+
+void TCustomInstall::ProcessToDiskParam() {
+  if (Application) Application->MessageBox(Format(TSE(SNotBuiltYet), {"*TODISK"}), Application->Title(), MB_OK);
+  if (Application) Application->Terminate();
+}
+
+// ------------------------------------------------------------------ the run
+
+void TCustomInstall::ReadLoadingInformation() {
+  if (!FUseLoadingProgram) {
+    FSourceDir = RunningDir();
+    return;
+  }
+  std::vector<std::string> p = InstallParams();
+  // The archive lies inside the self-extracting loader that started us.
+  if (p.size() >= 2 && FCalledBySelfExtracting && FArchiveFileType == ddInstallSourceDir &&
+      SameText(FArchiveFile, DefaultArchive))
+    SetArchiveFile("\\" + p[1]);
+  FSourceDir = ReadLoaderArguments(p, 1, true).SourceDir;
+}
+
+void TCustomInstall::Install() {
+  FStartingRun = true;
+  FAlreadyReadFromArchive = false;
+  InstallStartTime = Now();
+  FNotFinishedFileCount = 0;
+  AbortDownload = false;  // a Cancel of an earlier run must not stop this one's downloads
+  ReadLoadingInformation();
+  FInstalling = true;
+  FStartingRun = false;
+  if (DefaultNetLocation) DefaultNetLocation->SetLoginInformation(FLoginInformation);
+  UniqueInstallKey = GetUniqueInstallKey(true);
+  WipeUnfinishedInstallList();
+  if (FCalledBySelfExtracting) SetCompressOffset();
+  ReadInfoFromArchive();
+  if (FOnStartInstall) FOnStartInstall(this);
+  for (int code : {eccStartingUp, eccLanguageDialog, eccWelcomeDialog, eccLicenseAgreement, eccReadmeDialog,
+                   eccBeginningDialogManager})
+    ExternalComponentCall(this, code, nullptr);
+  TFileContainer::Install();
+
+  if (FNotFinishedFileCount > 0 || Reboot) AddInstallStartUp();
+  const bool restartNeeded = Reboot;
+  if (Reboot) {
+    ExternalComponentCall(this, eccShutDownDialog, nullptr);  // the reboot page may clear it
+    if (Reboot && FOnRebootWindows) FOnRebootWindows(this, Reboot);
+    if (Reboot) {
+      WriteCurrentLanguage();
+      RebootWindows();
+      if (Application) Application->Terminate();
+    }
+  }
+  if (restartNeeded) {
+    // The closing pages, the clean-up and the key's removal come with the
+    // run after the restart.
+    if (Application) Application->Terminate();
+    return;
+  }
+  DoNotifyGoodInstall();
+  Cleanup();
+  DeleteUniqueInstallKey();
+  if (FRunAutomatic) DoShutDownInstall();
+  FInstalling = false;
+  FAlreadyReadFromArchive = false;
+}
+
+void TCustomInstall::ReadInfoFromArchive() {
+  if (FAlreadyReadFromArchive) return;
+  if (FOnBeforeReadArchiveInfo) FOnBeforeReadArchiveInfo(this);
+  ExternalComponentCall(this, eccBeforeReadArchiveInfo, nullptr);
+  const bool hourglass = Screen && FTheMainForm;
+  const TCursor saved = Screen ? Screen->Cursor() : crDefault;
+  if (hourglass) Screen->SetCursor(crHourGlass);
+  try {
+    DisplayMessage("Reading file information...");
+    TFileContainer::ReadInfoFromArchive();
+    if (FDistributeType != dtTraditional) ReadNetFileList();
+  } catch (...) {
+    if (hourglass) Screen->SetCursor(saved);
+    HideMessage();
+    throw;
+  }
+  if (hourglass) Screen->SetCursor(saved);
+  HideMessage();
+  FAlreadyReadFromArchive = true;
+  if (FOnAfterReadArchiveInfo) FOnAfterReadArchiveInfo(this);
+  ExternalComponentCall(this, eccAfterReadArchiveInfo, nullptr);
+}
+
+void TCustomInstall::SetCompressOffset() {
+  // Only the trailer's offsets are read here; the loader alone judges the marker.
+  const std::string file = GetArchiveFile();
+  TFileStream fs(file, fmOpenRead | fmShareDenyNone);
+  const int64_t size = fs.Size();
+  if (size < static_cast<int64_t>(lzh::kTrailerSize)) throw IEInstall("Cannot read the self-extracting information of %s", {file});
+  uint8_t raw[lzh::kTrailerSize];
+  fs.Seek(size - static_cast<int64_t>(lzh::kTrailerSize), soBeginning);
+  fs.ReadBuffer(raw, lzh::kTrailerSize);
+  QlntCompress->SetOffset(lzh::DecodeTrailer(raw).Files1StartOffset);
+}
+
+void TCustomInstall::ReadNetFileList() { throw IEInstall(SNotBuiltYet, {"Reading filelist.lst"}); }
+
+void TCustomInstall::DoNotifyGoodInstall() {
+  if (FOnShowGoodInstall) FOnShowGoodInstall(this);
+  ExternalComponentCall(this, eccGoodInstall, nullptr);
+  ExternalComponentCall(this, eccGoodInstallDialogManager, nullptr);
+}
+
+void TCustomInstall::DoNotifyBadInstall() {
+  if (FOnShowBadInstall) FOnShowBadInstall(this);
+  ExternalComponentCall(this, eccBadInstall, nullptr);
+  ExternalComponentCall(this, eccBadInstallDialogManager, nullptr);
+}
+
+bool TCustomInstall::DoShutDownInstall() {
+  bool quitOut = true;
+  if (FOnBeforeTerminateApp) FOnBeforeTerminateApp(this, quitOut);
+  if (quitOut && Application) Application->Terminate();
+  return !quitOut;
+}
+
+void TCustomInstall::Cleanup() {
+  if (HasState(csDesigning)) return;
+  bool goOn = true;
+  if (FOnCleanup) FOnCleanup(this, goOn);
+  if (!goOn) return;
+  // Only a program that the loader unpacked into a work folder of its own
+  // removes itself and the pre-setup files: run from the distribution's
+  // folder, these files are the distribution.
+  const std::string running = RunningDir();
+  if (Trim(FSourceDir).empty() || SameText(DirectoryWOBS(FSourceDir), running)) return;
+  if (!InsideLibrary()) RemoveFileAfterBoot(ParamStr(0));
+  for (int i = 0; i < FPresetupFiles->Count(); ++i) {
+    const std::string name = ExtractFileName(Trim((*FPresetupFiles)[i]));
+    if (!name.empty()) RemoveFile(DirectoryWBS(running) + name);
+  }
+}
+
+void TCustomInstall::RebootWindows() {
+  bool restarted = false;
+  switch (GetWindowsVerType()) {
+    case wvWin95:
+      restarted = SystemRestart();
+      break;
+    case wvWinNT:
+      restarted = EnableShutdownPrivilege() && SystemRestart();
+      break;
+    default:
+      break;
+  }
+  if (!restarted) {
+    const std::string text = TSE(SCannotReboot);
+    if (Application)
+      Application->MessageBox(text, Application->Title(), MB_OK | MB_ICONWARNING);
+  }
+}
+
+bool TCustomInstall::VerifyCancel() {
+  bool quitOut = true;
+  if (FOnUserAbort) FOnUserAbort(this, quitOut);
+  return quitOut;
+}
+
+void TCustomInstall::AppException(TObject*, Exception* E) {
+  if (!FInstalling) {
+    if (Application) Application->ShowException(E);
+    // A run that failed before it began (no loader arguments, say) has
+    // nothing left to show: the program would stay with its hidden form only.
+    if (FStartingRun && FRunAutomatic && Application) Application->Terminate();
+    FStartingRun = false;
+    return;
+  }
+  FInstalling = false;
+  try {
+    if (dynamic_cast<EAIUserAbort*>(E)) {
+      DoNotifyBadInstall();
+      Cleanup();
+      DeleteUniqueInstallKey();
+      if (FRunAutomatic) DoShutDownInstall();
+    } else {
+      DoNotifyBadInstall();
+      if (Application) Application->ShowException(E);
+      DoShutDownInstall();
+    }
+  } catch (...) {
+    if (FRunAutomatic && Application) Application->Terminate();
+  }
+}
+
+// --------------------------------------------------- the setup key of this run
+
+std::string TCustomInstall::GetUniqueInstallKey(bool Create) {
+  return FindSetupKey(InsideLibrary() ? GetLibraryName() : ParamStr(0), InstallStartTime, Create);
+}
+
+void TCustomInstall::DeleteUniqueInstallKey() { DeleteSetupKey(UniqueInstallKey); }
+
+void TCustomInstall::WriteCurrentLanguage() { WriteSetupKeyLanguage(UniqueInstallKey); }
+
+void TCustomInstall::WipeUnfinishedInstallList() { WipeUnfinishedJobs(UniqueInstallKey); }
+
+void TCustomInstall::GetUnfinishedInstallList(TStrings* SL) { ReadUnfinishedJobs(UniqueInstallKey, SL); }
+
+void TCustomInstall::WriteUnfinished(const std::string& Data, TUnfinishedCommand Command) {
+  if (UniqueInstallKey.empty()) throw IEInstall(SCannotReadUnfinished);
+  ++FNotFinishedFileCount;
+  WriteUnfinishedJob(UniqueInstallKey, Data, Command);
+}
+
+void TCustomInstall::AddInstallStartUp() {
+  RegisterContinuation(ContinuationLine(ParamStr(0), FCalledBySelfExtracting, GetInstallationEXEName()));
+}
+
+void TCustomInstall::FinishInstall() {
+  FInstalling = true;
+  if (DefaultNetLocation) DefaultNetLocation->SetLoginInformation(FLoginInformation);
+  std::vector<std::string> p = InstallParams();
+  if (p.size() < 2) throw IEInstall(SNoSelfExtractParam);
+  FCalledBySelfExtracting = SameText(p[1], "*SELFEXTRACT");
+  if (FUseLoadingProgram) {
+    if (p.size() >= 3 && FCalledBySelfExtracting && FArchiveFileType == ddInstallSourceDir &&
+        SameText(FArchiveFile, DefaultArchive))
+      SetArchiveFile("\\" + p[2]);
+    FSourceDir = ReadLoaderArguments(p, 2, false).SourceDir;
+  } else {
+    FSourceDir = RunningDir();
+  }
+  UniqueInstallKey = GetUniqueInstallKey(false);
+  // The pages after the restart speak the language chosen before it.
+  int language = 0;
+  if (MTranslator && ReadSetupKeyLanguage(UniqueInstallKey, language))
+    MTranslator->SetTranslateIntoLanguage(static_cast<TQlntLanguage>(language));
+  TStringList jobs;
+  GetUnfinishedInstallList(&jobs);
+  WipeUnfinishedInstallList();  // a job is tried once
+  RunJobs(&jobs);
+  DoNotifyGoodInstall();
+  Cleanup();
+  DeleteUniqueInstallKey();
+  if (FRunAutomatic) DoShutDownInstall();
+  FInstalling = false;
+}
+
+void TCustomInstall::RunJobs(TStrings* Jobs) {
+  for (int i = 0; i < Jobs->Count(); ++i) {
+    std::string data;
+    int command = 0;
+    if (!SplitUnfinishedJob((*Jobs)[i], data, command)) throw IEInstall(SInvalidUnfinishedEntry, {(*Jobs)[i]});
+    if (command == ufcDeleteFile) {
+      RemoveFile(data);
+    } else if (command == ufcReinstall && QuillantComps) {
+      // A component may come or go meanwhile: every step re-checks the list.
+      for (size_t c = 0; c < QuillantComps->size(); ++c)
+        if (SameText((*QuillantComps)[c]->Name(), data)) (*QuillantComps)[c]->FinishInstall();
+    }
+  }
+}

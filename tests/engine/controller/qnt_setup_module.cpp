@@ -1,0 +1,37 @@
+// A setup program with a page-free install module: a controller, a file
+// group, two files and the uninstaller, read from its text form resource.
+// The restart of Windows is recorded in "restart.log" beside the program
+// instead of carried out: under Wine a restart would end every program on
+// the display.
+#include <fstream>
+
+#include "classlib/Forms.h"
+#include "engine/cmp_TInstall.h"
+#include "engine/cmp_TUninstallEXE.h"
+#include "setup/SetupMain.h"
+
+namespace {
+
+class TSetupModule : public TDataModule {
+  QNT_PUBLISHED(TSetupModule, TDataModule)
+public:
+  explicit TSetupModule(TComponent* AOwner) : TDataModule(AOwner) {
+    RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE>();
+    ReadResource("TSETUPMODULE");
+  }
+};
+QNT_PUBLISH(TSetupModule);
+
+bool RecordRestart() {
+  std::ofstream(MainInstall ? static_cast<TCustomInstall*>(MainInstall)->RunningDir() + "\\restart.log" : "restart.log",
+                std::ios::app)
+      << "restart\n";
+  return true;
+}
+
+}  // namespace
+
+int main() {
+  SystemRestart = RecordRestart;
+  return SetupMain([] { new TSetupModule(Application); });
+}

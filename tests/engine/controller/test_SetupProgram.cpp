@@ -1,0 +1,104 @@
+// The setup program end to end: a page-free install module run under Wine
+// from a work folder as the loader leaves it, with its archive in the
+// distribution folder; and the restart path, with "wineboot -r" standing in
+// for the restart. In a prefix of its own (QNT_WINE_VERSION=win95 plays the
+// Windows 95 family, whose replacements go through WININIT.INI).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "classlib/Registry.h"
+#include "classlib/WinText.h"
+#include "common/TestSupport.h"
+#include "engine/cmp_TInstall.h"
+#include "engine/cmp_TInstallContainer.h"
+#include "foundation/routines/routines_ExpandPaths.h"
+#include "foundation/routines/routines_Registry.h"
+
+using namespace testsupport;
+
+namespace {
+
+const char* const Product = "Quillant Test Product";
+
+bool KeyExists(const std::string& Key) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  return reg.OpenKeyReadOnly(Key);
+}
+
+class SetupProgram : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Dist = ScratchDir("e2e dist");  // blanks in the folder: the loader passes it in pieces
+    Work = ScratchDir("e2e-work");
+    Dest = ExpandProgramFilesDir() + "\\" + Product;
+    const std::string src = ScratchDir("e2e-src");
+    WriteFileText(src + "\\DATA.DLL", "new data");
+    WriteFileText(src + "\\README.TXT", "read me");
+    WriteFileText(src + "\\uninstall.exe", "uninstaller");
+    QlntCompress->SetCompressedFile(Dist + "\\files.1");
+    QlntCompress->SetOffset(0);
+    QlntCompress->FilesToProcess()->Clear();
+    for (const char* n : {"DATA.DLL", "README.TXT", "uninstall.exe"})
+      QlntCompress->FilesToProcess()->Add(src + "\\" + n);
+    QlntCompress->Add(lzcOverwrite);
+    RemoveTree(src);
+    Program = CopyProgram("qnt_setup_module.exe", Work, "Quillant20.exe");
+#ifdef QNT_TEST_WIN95
+    SetReportedWindowsVersion("Quillant20.exe", "win95");
+#endif
+    WriteFileText(Work + "\\presetup.txt", "pre-setup file");
+  }
+  void TearDown() override {
+    RemoveTree(Dist);
+    RemoveTree(Work);
+    RemoveTree(Dest);
+  }
+  long RunSetup() {
+    return RunAndWait("\"" + Program + "\" *NOTSELFEXTRACT setup.exe " + Dist, Work, 120000);
+  }
+  std::string Dist, Work, Dest, Program;
+};
+
+}  // namespace
+
+TEST_F(SetupProgram, GoodRunInstallsRecordsAndLeavesNoKey) {
+  ASSERT_EQ(RunSetup(), 0);
+  EXPECT_EQ(ReadFileText(Dest + "\\DATA.DLL"), "new data");
+  EXPECT_EQ(ReadFileText(Dest + "\\README.TXT"), "read me");
+  const std::string record = UninstallKeyFor(Product);
+  EXPECT_EQ(GetRVStr(hkLocalMachine, record, "DisplayName", ""), Product);
+  EXPECT_EQ(GetRVStr(hkLocalMachine, record, "UninstallString", ""),
+            "\"" + Dest + "\\uninstall.exe\" " + Product);
+  EXPECT_FALSE(KeyExists("\\SOFTWARE\\Quillant"));
+  EXPECT_FALSE(FileExists(Work + "\\restart.log"));
+  EXPECT_EQ(GetRVStr(hkLocalMachine, RunOnceKey, ContinuationValueName, "none"), "none");
+  // The pre-setup file of the work folder went; the distribution stays whole.
+  EXPECT_FALSE(FileExists(Work + "\\presetup.txt"));
+  EXPECT_TRUE(FileExists(Dist + "\\files.1"));
+}
+
+TEST_F(SetupProgram, RestartRoundTripFinishesAfterWinebootRestart) {
+  ForceDirectories(Dest);
+  WriteFileText(Dest + "\\DATA.DLL", "old data");
+  // Held open without delete sharing: the file can only be replaced at the restart.
+  HANDLE held = CreateFileW(Widen(Dest + "\\DATA.DLL").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ASSERT_EQ(RunSetup(), 0);
+  CloseHandle(held);
+  EXPECT_EQ(ReadFileText(Work + "\\restart.log"), "restart\n");
+  EXPECT_EQ(ReadFileText(Dest + "\\DATA.DLL"), "old data");
+  EXPECT_EQ(GetRVStr(hkLocalMachine, RunOnceKey, ContinuationValueName, ""),
+            "\"" + Program + "\" *ABOOT *NOSELFEXTRACT setup.exe " + Dist);
+  EXPECT_TRUE(KeyExists(InstallListKey));
+  EXPECT_TRUE(FileExists(Work + "\\presetup.txt"));  // the clean-up comes after the restart
+
+  // The "restart": the pending replacement first, then the continuation.
+  ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
+  EXPECT_EQ(ReadFileText(Dest + "\\DATA.DLL"), "new data");
+  EXPECT_EQ(GetRVStr(hkLocalMachine, RunOnceKey, ContinuationValueName, "none"), "none");
+  EXPECT_FALSE(KeyExists("\\SOFTWARE\\Quillant"));
+  EXPECT_FALSE(FileExists(Work + "\\presetup.txt"));
+}
