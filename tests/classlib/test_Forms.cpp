@@ -72,7 +72,8 @@ TEST(UiForms, ModalAnswersThroughRealMessages) {
     SCOPED_TRACE(c.Name);
     auto* d = new TTestDialog(Application);
     PageRunner run;
-    run.Step("shown", [&] { return PageRunner::Shown(d); },
+    // Keys go to the window with the focus: wait until the form is active.
+    run.Step("shown", [&] { return PageRunner::Shown(d) && GetActiveWindow() == d->Handle(); },
              [&] {
                if (*c.Focus) d->Get<TWinControl>(c.Focus)->SetFocus();
              })

@@ -23,20 +23,6 @@ BOOL CALLBACK FindBox(HWND h, LPARAM p) {
   return TRUE;
 }
 
-BOOL CALLBACK CollectStatic(HWND h, LPARAM p) {
-  wchar_t cls[16] = {};
-  GetClassNameW(h, cls, 16);
-  if (std::wstring(cls) == L"Static") {
-    wchar_t buf[2048] = {};
-    GetWindowTextW(h, buf, 2048);
-    auto* text = reinterpret_cast<std::wstring*>(p);
-    if (buf[0]) {
-      if (!text->empty()) *text += L"\n";
-      *text += buf;
-    }
-  }
-  return TRUE;
-}
 }  // namespace
 
 PageRunner::PageRunner(unsigned WatchdogMs, unsigned IntervalMs) : FStart(GetTickCount()), FWatchdogMs(WatchdogMs) {
@@ -104,9 +90,7 @@ HWND PageRunner::MessageBoxWindow() {
 }
 
 std::string PageRunner::MessageBoxText(HWND Box) {
-  std::wstring text;
-  EnumChildWindows(Box, CollectStatic, reinterpret_cast<LPARAM>(&text));
-  return Narrow(text);
+  return StaticTexts(Box);
 }
 
 void PageRunner::Click(TWinControl* Control) { PostMessageW(Control->Handle(), BM_CLICK, 0, 0); }

@@ -148,7 +148,7 @@ BOOL CALLBACK CollectDialogs(HWND h, LPARAM p) {
   return TRUE;
 }
 
-BOOL CALLBACK CollectText(HWND h, LPARAM p) {
+BOOL CALLBACK CollectStaticText(HWND h, LPARAM p) {
   wchar_t cls[64] = {};
   GetClassNameW(h, cls, 64);
   if (std::wstring(cls) == L"Static") {
@@ -164,6 +164,12 @@ BOOL CALLBACK CollectText(HWND h, LPARAM p) {
 }
 }  // namespace
 
+std::string StaticTexts(HWND Window) {
+  std::wstring text;
+  EnumChildWindows(Window, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+  return Narrow(text);
+}
+
 DialogWatcher::DialogWatcher() : FState(new State) {
   FState->worker = std::thread([s = FState] {
     while (!s->stop) {
@@ -172,11 +178,10 @@ DialogWatcher::DialogWatcher() : FState(new State) {
       for (HWND h : ctx.found) {
         wchar_t cap[512] = {};
         GetWindowTextW(h, cap, 512);
-        std::wstring text;
-        EnumChildWindows(h, CollectText, reinterpret_cast<LPARAM>(&text));
+        std::string text = StaticTexts(h);
         {
           std::lock_guard<std::mutex> g(s->lock);
-          s->seen.push_back({Narrow(std::wstring(cap)), Narrow(text)});
+          s->seen.push_back({Narrow(std::wstring(cap)), text});
         }
         HWND ok = GetDlgItem(h, IDOK);
         PostMessageW(h, WM_COMMAND, ok ? IDOK : IDCANCEL, 0);

@@ -5,7 +5,12 @@
 #include <string>
 #include <vector>
 
+struct HWND__;
+
 namespace testsupport {
+
+// The texts of a window's static children (a message box's message), one line each.
+std::string StaticTexts(HWND__* Window);
 
 // The folder of the running test program (where every built program lies),
 // without a trailing backslash.
