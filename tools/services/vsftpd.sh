@@ -12,6 +12,35 @@
 
 QNT_VSFTPD_PID=""
 
+# What both of our servers share: a configuration listening on 127.0.0.1 at
+# port $3 with its work folder $1 (empty/, vsftpd.log), followed by the lines
+# given on standard input.
+qnt_vsftpd_write_conf() {
+  local w="$1" conf="$2" port="$3"
+  {
+    printf '%s\n' listen=YES listen_ipv6=NO listen_address=127.0.0.1 "listen_port=$port" background=NO
+    cat
+    printf '%s\n' pasv_enable=YES pasv_address=127.0.0.1 connect_from_port_20=NO \
+      "secure_chroot_dir=$w/empty" seccomp_sandbox=NO isolate=NO isolate_network=NO \
+      xferlog_enable=YES xferlog_std_format=NO log_ftp_protocol=YES "vsftpd_log_file=$w/vsftpd.log" \
+      delay_failed_login=0 delay_successful_login=0 data_connection_timeout=30 accept_timeout=30 \
+      idle_session_timeout=300
+  } >"$conf"
+  : >"$w/vsftpd.log"
+}
+
+# Waits up to 5 s for the server $1 (a pid) to accept on port $2; true when it
+# runs and listens.
+qnt_vsftpd_wait() {
+  local pid="$1" port="$2" n
+  for n in $(seq 1 50); do
+    kill -0 "$pid" 2>/dev/null || return 1
+    /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1', $port), 0.2).close()" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  kill -0 "$pid" 2>/dev/null
+}
+
 qnt_vsftpd_stop() {
   if [ -n "$QNT_VSFTPD_PID" ]; then
     kill "$QNT_VSFTPD_PID" 2>/dev/null || true
@@ -69,12 +98,7 @@ qnt_vsftpd_start() {
 
   for i in 1 2 3 4 5; do
     port="$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
-    cat >"$w/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$port
-background=NO
+    qnt_vsftpd_write_conf "$w" "$w/vsftpd.conf" "$port" <<CONF
 anonymous_enable=YES
 anon_root=$w/anon
 no_anon_password=NO
@@ -88,33 +112,11 @@ userlist_enable=YES
 userlist_deny=YES
 userlist_file=$w/user_list
 banner_file=$w/banner
-pasv_enable=YES
-pasv_address=127.0.0.1
 port_enable=YES
-connect_from_port_20=NO
-secure_chroot_dir=$w/empty
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-xferlog_enable=YES
-xferlog_std_format=NO
-log_ftp_protocol=YES
-vsftpd_log_file=$w/vsftpd.log
-delay_failed_login=0
-delay_successful_login=0
-data_connection_timeout=30
-accept_timeout=30
-idle_session_timeout=300
 CONF
-    : >"$w/vsftpd.log"
     vsftpd "$w/vsftpd.conf" </dev/null >"$w/vsftpd.out" 2>&1 &
     QNT_VSFTPD_PID=$!
-    for n in $(seq 1 50); do
-      kill -0 "$QNT_VSFTPD_PID" 2>/dev/null || break
-      /usr/bin/python3 -c "import socket,sys; socket.create_connection(('127.0.0.1', $port), 0.2).close()" 2>/dev/null && break
-      sleep 0.1
-    done
-    if kill -0 "$QNT_VSFTPD_PID" 2>/dev/null; then
+    if qnt_vsftpd_wait "$QNT_VSFTPD_PID" "$port"; then
       QNT_HARNESS_HOOKS_STOP+=(qnt_vsftpd_stop)
       export QNT_FTP_PORT="$port" QNT_FTP_USER="$user" QNT_FTP_PASSWORD="$password" QNT_FTP_DENIED_USER=baduser
       export QNT_FTP_ANON_DIR="$w/anon" QNT_FTP_USER_DIR="$w/user" QNT_FTP_LOG="$w/vsftpd.log"

@@ -21,7 +21,7 @@ qnt_vsftpd21_stop() {
 }
 
 qnt_vsftpd21_start() {
-  local w="$top/build/ftp21" lock=/tmp/qnt-ftp21.lock n
+  local w="$top/build/ftp21" lock=/tmp/qnt-ftp21.lock
   if [ "$(id -u)" -ne 0 ] || ! command -v vsftpd >/dev/null; then
     echo "vsftpd on port 21: not root or no vsftpd, the web-install download tests will skip"
     return 0
@@ -36,44 +36,17 @@ qnt_vsftpd21_start() {
   chmod 755 "$w" "$w/empty"
   # The tests write their files here (as root, through Wine's Z: drive).
   chmod 755 "$w/anon"
-  cat >"$w/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=21
-background=NO
+  qnt_vsftpd_write_conf "$w" "$w/vsftpd.conf" 21 <<CONF
 anonymous_enable=YES
 anon_root=$w/anon
 no_anon_password=YES
 local_enable=NO
 write_enable=NO
-pasv_enable=YES
-pasv_address=127.0.0.1
-connect_from_port_20=NO
-secure_chroot_dir=$w/empty
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-xferlog_enable=YES
-xferlog_std_format=NO
-log_ftp_protocol=YES
-vsftpd_log_file=$w/vsftpd.log
-delay_failed_login=0
-delay_successful_login=0
-data_connection_timeout=30
-accept_timeout=30
-idle_session_timeout=300
 CONF
-  : >"$w/vsftpd.log"
   # The subshell takes the lock and becomes vsftpd, which keeps it.
   ( exec 9>"$lock"; flock -n 9 || exit 75; exec vsftpd "$w/vsftpd.conf" ) </dev/null >"$w/vsftpd.out" 2>&1 &
   QNT_VSFTPD21_PID=$!
-  for n in $(seq 1 50); do
-    kill -0 "$QNT_VSFTPD21_PID" 2>/dev/null || break
-    /usr/bin/python3 -c "import socket; socket.create_connection(('127.0.0.1', 21), 0.2).close()" 2>/dev/null && break
-    sleep 0.1
-  done
-  if kill -0 "$QNT_VSFTPD21_PID" 2>/dev/null; then
+  if qnt_vsftpd_wait "$QNT_VSFTPD21_PID" 21; then
     QNT_HARNESS_HOOKS_STOP+=(qnt_vsftpd21_stop)
     export QNT_FTP21_DIR="$w/anon" QNT_FTP21_LOG="$w/vsftpd.log"
     echo "vsftpd: listening on 127.0.0.1:21"
