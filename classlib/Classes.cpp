@@ -345,3 +345,32 @@ void TStringList::SetSorted(bool Value) {
   if (Value) Sort();
   FSorted = Value;
 }
+
+// ---------------------------------------------------------------- TList
+
+int TList::Add(void* Item) {
+  FList.push_back(Item);
+  return Count() - 1;
+}
+
+void TList::Insert(int Index, void* Item) {
+  if (Index < 0 || Index > Count()) throw EListError(Format("List index out of bounds (%d)", {Index}));
+  FList.insert(FList.begin() + Index, Item);
+}
+
+void TList::Delete(int Index) {
+  ListItem(FList, Index);
+  FList.erase(FList.begin() + Index);
+}
+
+int TList::Remove(void* Item) {
+  int i = IndexOf(Item);
+  if (i >= 0) Delete(i);
+  return i;
+}
+
+int TList::IndexOf(void* Item) const {
+  for (size_t i = 0; i < FList.size(); ++i)
+    if (FList[i] == Item) return static_cast<int>(i);
+  return -1;
+}

@@ -168,6 +168,12 @@ protected:
 //                LoadFromFile -> LoadFromStream; SaveToFile -> SaveToStream -> Text.
 //   TStringList: Add -> AddObject -> InsertObject; Insert -> InsertObject;
 //                Put, PutObject, Clear and Delete call nothing else.
+// The system headers make GetObject a macro (GetObjectW); the list's member
+// keeps its own name in every unit, with or without them, so that its
+// descendants in window code override the same function.
+#ifdef GetObject
+#undef GetObject
+#endif
 class TStrings : public TPersistent {
 public:
   virtual int Count() const = 0;
@@ -250,4 +256,26 @@ private:
   };
   std::vector<Item> FItems;
   bool FSorted = false;
+};
+
+// A list of untyped pointers; it owns nothing that it holds. Indexes outside
+// the list raise EListError.
+class TList : public TObject {
+public:
+  int Count() const { return static_cast<int>(FList.size()); }
+  void* Items(int Index) const { return ListItem(FList, Index); }
+  void SetItems(int Index, void* Item) { ListItem(FList, Index) = Item; }
+  void* operator[](int Index) const { return Items(Index); }
+  int Add(void* Item);
+  void Insert(int Index, void* Item);
+  void Delete(int Index);
+  // Removes the first occurrence; its former index, or -1.
+  int Remove(void* Item);
+  int IndexOf(void* Item) const;
+  void* First() const { return Items(0); }
+  void* Last() const { return Items(Count() - 1); }
+  void Clear() { FList.clear(); }
+
+private:
+  std::vector<void*> FList;
 };

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "classlib/Buttons.h"
+#include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/FormReader.h"
 #include "classlib/StdCtrls.h"
@@ -18,6 +19,7 @@ TScreen* Screen = nullptr;
 const TEnumInfo FormBorderStyleInfo{"TFormBorderStyle",
                                     {"bsNone", "bsSingle", "bsSizeable", "bsDialog", "bsToolWindow", "bsSizeToolWin"}};
 const TEnumInfo BorderStyleInfo{"TBorderStyle", {"bsNone", "bsSingle"}};
+const TEnumInfo BorderIconInfo{"TBorderIcon", {"biSystemMenu", "biMinimize", "biMaximize", "biHelp"}};
 const TEnumInfo FormStyleInfo{"TFormStyle", {"fsNormal", "fsMDIChild", "fsMDIForm", "fsStayOnTop"}};
 const TEnumInfo WindowStateInfo{"TWindowState", {"wsNormal", "wsMinimized", "wsMaximized"}};
 const TEnumInfo PositionInfo{"TPosition",
@@ -30,6 +32,12 @@ QNT_PUBLISH(TForm,
   Prop::Integer("ClientHeight", &TForm::ClientHeight, &TForm::SetClientHeight),
   Prop::Enum("BorderStyle", &TForm::BorderStyle, &TForm::SetBorderStyle, FormBorderStyleInfo, bsSizeable),
   Prop::Enum("FormStyle", &TForm::FormStyle, &TForm::SetFormStyle, FormStyleInfo, fsNormal),
+  Prop::Set("BorderIcons", &TForm::BorderIcons, &TForm::SetBorderIcons, BorderIconInfo,
+            (1u << biSystemMenu) | (1u << biMinimize) | (1u << biMaximize)),
+  Prop::Boolean("Scaled", &TForm::Scaled, &TForm::SetScaled, true),
+  Prop::Integer("PixelsPerInch", &TForm::PixelsPerInch, &TForm::SetPixelsPerInch),
+  Prop::Integer("TextHeight", &TForm::TextHeight, &TForm::SetTextHeight),
+  Prop::Boolean("OldCreateOrder", &TForm::OldCreateOrder, &TForm::SetOldCreateOrder, false),
   Prop::Enum("WindowState", &TForm::WindowState, &TForm::SetWindowState, WindowStateInfo, wsNormal),
   Prop::Enum("Position", &TForm::Position, &TForm::SetPosition, PositionInfo, poDesigned),
   Prop::Component("ActiveControl", &TForm::ActiveControl, &TForm::SetActiveControl),
@@ -48,7 +56,7 @@ namespace {
 // Posted to a form by Release.
 constexpr UINT CM_RELEASE = WM_APP + 0x3F01;
 
-void FormStyles(bool Child, TFormBorderStyle Border, TFormStyle Style, DWORD& S, DWORD& Ex) {
+void FormStyles(bool Child, TFormBorderStyle Border, TFormStyle Style, TBorderIcons Icons, DWORD& S, DWORD& Ex) {
   Ex = WS_EX_CONTROLPARENT;
   if (Child) {
     S = WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
@@ -73,6 +81,12 @@ void FormStyles(bool Child, TFormBorderStyle Border, TFormStyle Style, DWORD& S,
       break;
   }
   if (Style == fsStayOnTop) Ex |= WS_EX_TOPMOST;
+  // The caption's buttons: without the system menu there are none.
+  if (!(Icons & (1u << biSystemMenu))) S &= ~static_cast<DWORD>(WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX);
+  if (!(Icons & (1u << biMinimize))) S &= ~static_cast<DWORD>(WS_MINIMIZEBOX);
+  if (!(Icons & (1u << biMaximize))) S &= ~static_cast<DWORD>(WS_MAXIMIZEBOX);
+  if ((Icons & (1u << biHelp)) && (S & WS_SYSMENU) && !(S & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)))
+    Ex |= WS_EX_CONTEXTHELP;
 }
 
 struct TDisabledWindows {
@@ -180,7 +194,7 @@ int TForm::ClientWidth() const {
   if (FHandle || FClientWidth < 0) {
     if (FHandle) return TWinControl::ClientWidth();
     DWORD s, ex;
-    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, s, ex);
+    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
     RECT r{0, 0, 0, 0};
     AdjustWindowRectEx(&r, s, FALSE, ex);
     return std::max(0L, FWidth - (r.right - r.left));
@@ -192,7 +206,7 @@ int TForm::ClientHeight() const {
   if (FHandle || FClientHeight < 0) {
     if (FHandle) return TWinControl::ClientHeight();
     DWORD s, ex;
-    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, s, ex);
+    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
     RECT r{0, 0, 0, 0};
     AdjustWindowRectEx(&r, s, FALSE, ex);
     return std::max(0L, FHeight - (r.bottom - r.top));
@@ -227,12 +241,23 @@ void TForm::SetBorderStyle(TFormBorderStyle Value) {
   FBorderStyle = Value;
   if (FHandle) {
     DWORD s, ex;
-    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, s, ex);
+    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
     if (IsWindowVisible(FHandle)) s |= WS_VISIBLE;
     SetWindowLongPtrW(FHandle, GWL_STYLE, static_cast<LONG_PTR>(s));
     SetWindowLongPtrW(FHandle, GWL_EXSTYLE, static_cast<LONG_PTR>(ex));
     SetWindowPos(FHandle, nullptr, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  }
+}
+
+void TForm::SetBorderIcons(TBorderIcons Value) {
+  if (Value == FBorderIcons) return;
+  FBorderIcons = Value;
+  if (FHandle) {
+    // Restyled as a change of border style would be.
+    TFormBorderStyle b = FBorderStyle;
+    FBorderStyle = b == bsNone ? bsSingle : bsNone;
+    SetBorderStyle(b);
   }
 }
 
@@ -269,7 +294,7 @@ void TForm::Notification(TComponent* AComponent, TOperation Operation) {
 void TForm::CreateParams(TCreateParams& Params) {
   TWinControl::CreateParams(Params);
   bool child = FParent || FParentWindow;
-  FormStyles(child, FBorderStyle, FFormStyle, Params.Style, Params.ExStyle);
+  FormStyles(child, FBorderStyle, FFormStyle, FBorderIcons, Params.Style, Params.ExStyle);
   if (!FEnabled) Params.Style |= WS_DISABLED;
   if (!child) Params.WndParent = Application ? Application->Handle() : nullptr;
 }
@@ -277,7 +302,7 @@ void TForm::CreateParams(TCreateParams& Params) {
 void TForm::CreateWnd() {
   if (FClientWidth >= 0 || FClientHeight >= 0) {
     DWORD s, ex;
-    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, s, ex);
+    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
     RECT r{0, 0, 0, 0};
     AdjustWindowRectEx(&r, s, FALSE, ex);
     if (FClientWidth >= 0) FWidth = FClientWidth + (r.right - r.left);
@@ -715,7 +740,8 @@ void InitForms() {
   Screen = new TScreen(nullptr);
   // Every control class of the library can be read from a text form, even
   // when no code of the program names it.
-  RegisterClasses<TForm, TLabel, TButton, TEdit, TCheckBox, TPanel, TBitBtn>();
+  RegisterClasses<TForm, TLabel, TButton, TEdit, TCheckBox, TPanel, TBitBtn, TGroupBox, TRadioGroup, TListBox, TMemo,
+                  TProgressBar, TGauge, TBevel, TImage, TTimer>();
 }
 
 void FinishForms() {

@@ -35,6 +35,9 @@ enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bs
 using TBorderStyle = TFormBorderStyle;  // controls use bsNone and bsSingle
 extern const TEnumInfo FormBorderStyleInfo;
 extern const TEnumInfo BorderStyleInfo;  // bsNone, bsSingle
+enum TBorderIcon { biSystemMenu, biMinimize, biMaximize, biHelp };
+using TBorderIcons = unsigned;  // bit (1 << icon)
+extern const TEnumInfo BorderIconInfo;
 enum TFormStyle { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
 extern const TEnumInfo FormStyleInfo;
 enum TWindowState { wsNormal, wsMinimized, wsMaximized };
@@ -77,6 +80,19 @@ public:
   void SetBorderStyle(TFormBorderStyle Value);
   TFormStyle FormStyle() const { return FFormStyle; }
   void SetFormStyle(TFormStyle Value);
+  // The caption's buttons (system menu, minimise, maximise, help).
+  TBorderIcons BorderIcons() const { return FBorderIcons; }
+  void SetBorderIcons(TBorderIcons Value);
+  // What the form was designed at; kept as stated (the form is not scaled:
+  // sizes are pixels).
+  bool Scaled() const { return FScaled; }
+  void SetScaled(bool Value) { FScaled = Value; }
+  int PixelsPerInch() const { return FPixelsPerInch; }
+  void SetPixelsPerInch(int Value) { FPixelsPerInch = Value; }
+  int TextHeight() const { return FTextHeight; }
+  void SetTextHeight(int Value) { FTextHeight = Value; }
+  bool OldCreateOrder() const { return FOldCreateOrder; }
+  void SetOldCreateOrder(bool Value) { FOldCreateOrder = Value; }
   TWindowState WindowState() const { return FWindowState; }
   void SetWindowState(TWindowState Value);
   TPosition Position() const { return FPosition; }
@@ -145,6 +161,11 @@ private:
   void FocusFirst();
   TFormBorderStyle FBorderStyle = bsSizeable;
   TFormStyle FFormStyle = fsNormal;
+  TBorderIcons FBorderIcons = (1u << biSystemMenu) | (1u << biMinimize) | (1u << biMaximize);
+  bool FScaled = true;
+  int FPixelsPerInch = 96;
+  int FTextHeight = 13;
+  bool FOldCreateOrder = false;
   TWindowState FWindowState = wsNormal;
   TPosition FPosition = poDesigned;
   TModalResult FModalResult = mrNone;

@@ -71,3 +71,68 @@ private:
   TFontPitch FPitch = fpDefault;
   TFontStyles FStyle = 0;
 };
+
+#ifdef _WIN32
+#include <memory>
+// The system's handle types, without the system headers here.
+struct HBITMAP__;
+struct HDC__;
+struct HINSTANCE__;
+
+// A picture from a bitmap resource. Copies (Assign) share the image, which
+// is never changed in place: loading makes a new one.
+class TBitmap : public TPersistent {
+public:
+  TBitmap();
+  ~TBitmap() override;
+  // The bitmap resource Name of the module (the program or library that
+  // holds this code when Instance is nullptr); EResNotFound when missing.
+  void LoadFromResourceName(HINSTANCE__* Instance, const std::string& Name);
+  void LoadFromResourceName(const std::string& Name) { LoadFromResourceName(nullptr, Name); }
+  bool Empty() const { return !FImage; }
+  int Width() const;
+  int Height() const;
+  HBITMAP__* Handle() const;
+  // The colour that DrawTransparent leaves out by default: the bottom left
+  // pixel's (RGB; 0 when empty).
+  uint32_t TransparentColor() const;
+  // Draws at X, Y at its own size; Stretch draws into the rectangle.
+  void Draw(HDC__* DC, int X, int Y) const;
+  void StretchDraw(HDC__* DC, int X, int Y, int W, int H) const;
+  // As Draw, without the pixels of colour Transparent (RGB).
+  void DrawTransparent(HDC__* DC, int X, int Y, uint32_t Transparent) const;
+  void DrawTransparent(HDC__* DC, int X, int Y, int W, int H, uint32_t Transparent) const;
+  // The part at SrcX, SrcY of size W x H, at X, Y, as DrawTransparent does.
+  void DrawPart(HDC__* DC, int X, int Y, int SrcX, int SrcY, int W, int H, uint32_t Transparent) const;
+  void Clear();
+  void Assign(const TPersistent* Source) override;
+  TNotifyEvent OnChange;
+
+private:
+  struct Image;
+  void Changed();
+  std::shared_ptr<Image> FImage;
+};
+
+// Holds the picture of an image control (only bitmaps, from resources).
+class TPicture : public TPersistent {
+public:
+  TPicture();
+  ~TPicture() override;
+  TBitmap* Bitmap() const { return FBitmap; }
+  void LoadFromResourceName(HINSTANCE__* Instance, const std::string& Name) {
+    FBitmap->LoadFromResourceName(Instance, Name);
+  }
+  void LoadFromResourceName(const std::string& Name) { FBitmap->LoadFromResourceName(Name); }
+  bool Empty() const { return FBitmap->Empty(); }
+  int Width() const { return FBitmap->Width(); }
+  int Height() const { return FBitmap->Height(); }
+  // Takes a picture or a bitmap.
+  void Assign(const TPersistent* Source) override;
+  // After every change of the picture.
+  TNotifyEvent OnChange;
+
+private:
+  TBitmap* FBitmap;
+};
+#endif

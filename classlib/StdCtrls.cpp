@@ -6,6 +6,7 @@
 const TEnumInfo TextLayoutInfo{"TTextLayout", {"tlTop", "tlCenter", "tlBottom"}};
 const TEnumInfo EditCharCaseInfo{"TEditCharCase", {"ecNormal", "ecUpperCase", "ecLowerCase"}};
 const TEnumInfo CheckBoxStateInfo{"TCheckBoxState", {"cbUnchecked", "cbChecked", "cbGrayed"}};
+const TEnumInfo ScrollStyleInfo{"TScrollStyle", {"ssNone", "ssHorizontal", "ssVertical", "ssBoth"}};
 
 QNT_PUBLISH(TLabel,
   Prop::String("Caption", &TLabel::Caption, &TLabel::SetCaption),
@@ -34,6 +35,18 @@ QNT_PUBLISH(TCheckBox,
   Prop::Boolean("AllowGrayed", &TCheckBox::AllowGrayed, &TCheckBox::SetAllowGrayed, false),
   Prop::Enum("Alignment", &TCheckBox::Alignment, &TCheckBox::SetAlignment, AlignmentInfo, taRightJustify),
   Prop::Event("OnClick", &TCheckBox::OnClick, &TCheckBox::OnClick));
+QNT_PUBLISH(TGroupBox,
+  Prop::String("Caption", &TGroupBox::Caption, &TGroupBox::SetCaption));
+QNT_PUBLISH(TListBox,
+  Prop::Strings("Items", &TListBox::Items),
+  Prop::Integer("ItemIndex", &TListBox::ItemIndex, &TListBox::SetItemIndex, -1),
+  Prop::Boolean("Sorted", &TListBox::Sorted, &TListBox::SetSorted, false),
+  Prop::Integer("ItemHeight", &TListBox::ItemHeight, &TListBox::SetItemHeight, 13),
+  Prop::Event("OnClick", &TListBox::OnClick, &TListBox::OnClick));
+QNT_PUBLISH(TMemo,
+  Prop::Strings("Lines", &TMemo::Lines),
+  Prop::Enum("ScrollBars", &TMemo::ScrollBars, &TMemo::SetScrollBars, ScrollStyleInfo, ssNone),
+  Prop::Boolean("WordWrap", &TMemo::WordWrap, &TMemo::SetWordWrap, true));
 
 namespace {
 // System controls are plain children: no control-parent or clipping styles.
@@ -153,14 +166,14 @@ void TButton::CreateParams(TCreateParams& Params) {
   TWinControl::CreateParams(Params);
   PlainChild(Params);
   Params.WinClassName = L"BUTTON";
-  Params.Style |= FDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+  Params.Style |= ButtonType();
 }
 
 void TButton::SetDefault(bool Value) {
   if (Value == FDefault) return;
   FDefault = Value;
   if (HandleAllocated())
-    SendMessageW(Handle(), BM_SETSTYLE, Value ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+    SendMessageW(Handle(), BM_SETSTYLE, ButtonType(), TRUE);
 }
 
 void TButton::Click() {
@@ -305,4 +318,278 @@ bool TCheckBox::CNCommand(WORD NotifyCode) {
   FState = State();
   Click();
   return true;
+}
+
+// ---------------------------------------------------------------- TControlStrings
+
+void TControlStrings::Put(int Index, const std::string& S) {
+  TStringList::Put(Index, S);
+  Changed();
+}
+
+void TControlStrings::PutObject(int Index, TObject* AObject) {
+  TStringList::PutObject(Index, AObject);
+  Changed();
+}
+
+void TControlStrings::Clear() {
+  TStringList::Clear();
+  Changed();
+}
+
+void TControlStrings::Delete(int Index) {
+  TStringList::Delete(Index);
+  Changed();
+}
+
+void TControlStrings::InsertObject(int Index, const std::string& S, TObject* AObject) {
+  TStringList::InsertObject(Index, S, AObject);
+  Changed();
+}
+
+// ---------------------------------------------------------------- TGroupBox
+
+TGroupBox::TGroupBox(TComponent* AOwner) : TCustomControl(AOwner) {
+  FWidth = 185;
+  FHeight = 105;
+}
+
+int TGroupBox::CaptionHeight() const {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, const_cast<TGroupBox*>(this)->FontHandle());
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return tm.tmHeight;
+}
+
+void TGroupBox::AdjustClientRect(RECT& Rect) const {
+  TCustomControl::AdjustClientRect(Rect);
+  Rect.top += CaptionHeight();
+  InflateRect(&Rect, -2, -2);
+}
+
+void TGroupBox::TextChanged() { Invalidate(); }
+
+void TGroupBox::PaintWindow(HDC DC) {
+  TCustomControl::PaintWindow(DC);
+  RECT r;
+  GetClientRect(FHandle, &r);
+  HGDIOBJ old = SelectObject(DC, FontHandle());
+  TEXTMETRICW tm{};
+  GetTextMetricsW(DC, &tm);
+  r.top += tm.tmHeight / 2;
+  DrawEdge(DC, &r, EDGE_ETCHED, BF_RECT);
+  std::wstring t = Widen(FText);
+  if (!t.empty()) {
+    RECT tr{8, 0, 0, 0};
+    DrawTextW(DC, t.c_str(), static_cast<int>(t.size()), &tr, DT_SINGLELINE | DT_CALCRECT);
+    tr.right += 4;
+    FillRect(DC, &tr, BackgroundBrush());
+    SetBkMode(DC, TRANSPARENT);
+    SetTextColor(DC, FEnabled ? ColorToRGB(FFont->Color()) : GetSysColor(COLOR_GRAYTEXT));
+    OffsetRect(&tr, 2, 0);
+    DrawTextW(DC, t.c_str(), static_cast<int>(t.size()), &tr, DT_SINGLELINE);
+  }
+  SelectObject(DC, old);
+}
+
+// ---------------------------------------------------------------- TListBox
+
+TListBox::TListBox(TComponent* AOwner)
+    : TWinControl(AOwner), FItems(new TControlStrings([this] { Fill(); })) {
+  FWidth = 121;
+  FHeight = 97;
+  FTabStop = true;
+  FColor = clWindow;
+}
+
+TListBox::~TListBox() {
+  DestroyHandle();
+  delete FItems;
+}
+
+void TListBox::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  PlainChild(Params);
+  Params.WinClassName = L"LISTBOX";
+  // The object keeps the order; the window shows the items as they are.
+  Params.Style |= LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL;
+  Params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
+void TListBox::CreateWndDone() { Fill(); }
+
+void TListBox::Fill() {
+  if (!HandleAllocated()) return;
+  int index = ItemIndex();
+  SendMessageW(FHandle, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(FHandle, LB_RESETCONTENT, 0, 0);
+  for (int i = 0; i < FItems->Count(); ++i)
+    SendMessageW(FHandle, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Widen(FItems->Get(i)).c_str()));
+  SendMessageW(FHandle, LB_SETCURSEL, static_cast<WPARAM>(index < FItems->Count() ? index : -1), 0);
+  SendMessageW(FHandle, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(FHandle, nullptr, TRUE);
+}
+
+int TListBox::ItemIndex() const {
+  if (FHandle && !FCreating) {
+    LRESULT r = SendMessageW(FHandle, LB_GETCURSEL, 0, 0);
+    return r == LB_ERR ? -1 : static_cast<int>(r);
+  }
+  return FItemIndex;
+}
+
+void TListBox::SetItemIndex(int Value) {
+  // A form states the index before the items; it holds once they are read.
+  if (!Loading() && (Value < -1 || Value >= FItems->Count()))
+    throw EListError(Format("List index out of bounds (%d)", {Value}));
+  FItemIndex = Value;
+  if (HandleAllocated()) SendMessageW(Handle(), LB_SETCURSEL, static_cast<WPARAM>(Value), 0);
+}
+
+void TListBox::SetSorted(bool Value) {
+  if (Value == Sorted()) return;
+  std::string selected = ItemIndex() >= 0 && ItemIndex() < FItems->Count() ? FItems->Get(ItemIndex()) : "";
+  bool had = ItemIndex() >= 0;
+  static_cast<TStringList*>(FItems)->SetSorted(Value);
+  if (had) FItemIndex = FItems->IndexOf(selected);
+  if (HandleAllocated()) {
+    SendMessageW(FHandle, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    Fill();
+    SendMessageW(FHandle, LB_SETCURSEL, static_cast<WPARAM>(FItemIndex), 0);
+  }
+}
+
+bool TListBox::CNCommand(WORD NotifyCode) {
+  if (NotifyCode != LBN_SELCHANGE) return false;
+  FItemIndex = ItemIndex();
+  Click();
+  return true;
+}
+
+bool TListBox::CNCtlColor(HDC DC, HBRUSH& Result) {
+  SetBkColor(DC, ColorToRGB(FColor));
+  SetTextColor(DC, ColorToRGB(FFont->Color()));
+  Result = BackgroundBrush();
+  return true;
+}
+
+// ---------------------------------------------------------------- TMemo
+
+// The lines of the memo's text: read from the window when there is one, so
+// that typing shows; every change writes the whole text back.
+class TMemo::TMemoLines : public TStrings {
+public:
+  explicit TMemoLines(TMemo* AMemo) : FMemo(AMemo) {}
+  int Count() const override { return static_cast<int>(Split().size()); }
+  std::string Get(int Index) const override {
+    auto v = Split();
+    return ListItem(v, Index);
+  }
+  void Put(int Index, const std::string& S) override {
+    auto v = Split();
+    ListItem(v, Index) = S;
+    Join(v);
+  }
+  void Clear() override { FMemo->SetText(""); }
+  void Delete(int Index) override {
+    auto v = Split();
+    ListItem(v, Index);
+    v.erase(v.begin() + Index);
+    Join(v);
+  }
+  void Insert(int Index, const std::string& S) override {
+    auto v = Split();
+    if (Index < 0 || Index > static_cast<int>(v.size()))
+      throw EStringListError(Format("List index out of bounds (%d)", {Index}));
+    v.insert(v.begin() + Index, S);
+    Join(v);
+  }
+  std::string Text() const override {
+    std::string t = FMemo->GetText();
+    return t.empty() ? t : t + "\r\n";
+  }
+  void SetText(const std::string& Value) override {
+    std::string t = Value;
+    if (t.size() >= 2 && t.compare(t.size() - 2, 2, "\r\n") == 0) t.resize(t.size() - 2);
+    else if (!t.empty() && (t.back() == '\n' || t.back() == '\r')) t.pop_back();
+    FMemo->SetText(Normalise(t));
+  }
+
+private:
+  // CR LF between lines, whatever the text had.
+  static std::string Normalise(const std::string& T) {
+    std::string out;
+    for (size_t i = 0; i < T.size(); ++i) {
+      if (T[i] == '\r' || T[i] == '\n') {
+        out += "\r\n";
+        if (T[i] == '\r' && i + 1 < T.size() && T[i + 1] == '\n') ++i;
+      } else {
+        out += T[i];
+      }
+    }
+    return out;
+  }
+  std::vector<std::string> Split() const {
+    std::vector<std::string> v;
+    std::string t = FMemo->GetText();
+    if (t.empty()) return v;
+    size_t start = 0;
+    for (;;) {
+      size_t p = t.find("\r\n", start);
+      if (p == std::string::npos) {
+        v.push_back(t.substr(start));
+        break;
+      }
+      v.push_back(t.substr(start, p - start));
+      start = p + 2;
+    }
+    return v;
+  }
+  void Join(const std::vector<std::string>& V) {
+    std::string t;
+    for (size_t i = 0; i < V.size(); ++i) t += (i ? "\r\n" : "") + V[i];
+    FMemo->SetText(t);
+  }
+  TMemo* FMemo;
+};
+
+TMemo::TMemo(TComponent* AOwner) : TEdit(AOwner), FLines(new TMemoLines(this)) {
+  FWidth = 185;
+  FHeight = 89;
+}
+
+TMemo::~TMemo() {
+  DestroyHandle();
+  delete FLines;
+}
+
+void TMemo::CreateParams(TCreateParams& Params) {
+  TEdit::CreateParams(Params);
+  Params.Style |= ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL;
+  if (FWordWrap && FScrollBars != ssHorizontal && FScrollBars != ssBoth)
+    Params.Style &= ~static_cast<DWORD>(ES_AUTOHSCROLL);
+  if (FScrollBars == ssVertical || FScrollBars == ssBoth) Params.Style |= WS_VSCROLL;
+  if (FScrollBars == ssHorizontal || FScrollBars == ssBoth) Params.Style |= WS_HSCROLL;
+}
+
+void TMemo::Recreate() {
+  if (!HandleAllocated()) return;
+  FText = GetText();
+  DestroyHandle();
+  HandleNeeded();
+}
+
+void TMemo::SetScrollBars(TScrollStyle Value) {
+  if (Value == FScrollBars) return;
+  FScrollBars = Value;
+  Recreate();
+}
+
+void TMemo::SetWordWrap(bool Value) {
+  if (Value == FWordWrap) return;
+  FWordWrap = Value;
+  Recreate();
 }

@@ -62,6 +62,8 @@ public:
 
 protected:
   void CreateParams(TCreateParams& Params) override;
+  // The system button type: default or plain push button.
+  virtual DWORD ButtonType() const { return FDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON; }
 
 private:
   bool FDefault = false;
@@ -127,4 +129,91 @@ private:
   TCheckBoxState FState = cbUnchecked;
   bool FAllowGrayed = false;
   TAlignment FAlignment = taRightJustify;
+};
+
+// A string list that tells its control after every change (the items of a
+// list box or radio group).
+class TControlStrings : public TStringList {
+public:
+  explicit TControlStrings(std::function<void()> AChanged) : FChanged(std::move(AChanged)) {}
+  void Put(int Index, const std::string& S) override;
+  void PutObject(int Index, TObject* AObject) override;
+  void Clear() override;
+  void Delete(int Index) override;
+  void InsertObject(int Index, const std::string& S, TObject* AObject) override;
+  void Changed() {
+    if (FChanged) FChanged();
+  }
+
+private:
+  std::function<void()> FChanged;
+};
+
+// A frame with a caption around other controls: a container of the library's
+// own class, so the notifications of the controls inside reach their objects.
+class TGroupBox : public TCustomControl {
+  QNT_PUBLISHED(TGroupBox, TCustomControl)
+public:
+  explicit TGroupBox(TComponent* AOwner);
+
+protected:
+  void AdjustClientRect(RECT& Rect) const override;
+  void PaintWindow(HDC DC) override;
+  void TextChanged() override;
+  int CaptionHeight() const;
+};
+
+// A system list box. Sorted keeps the items in order (as the list sorts,
+// ignoring case); OnClick fires when the user selects an item. Items are
+// held by the object and shown by the window.
+class TListBox : public TWinControl {
+  QNT_PUBLISHED(TListBox, TWinControl)
+public:
+  explicit TListBox(TComponent* AOwner);
+  ~TListBox() override;
+  TStrings* Items() const { return FItems; }
+  int ItemIndex() const;
+  void SetItemIndex(int Value);
+  bool Sorted() const { return FItems->Sorted(); }
+  void SetSorted(bool Value);
+  int ItemHeight() const { return FItemHeight; }
+  void SetItemHeight(int Value) { FItemHeight = Value; }
+  bool CNCommand(WORD NotifyCode) override;
+  bool CNCtlColor(HDC DC, HBRUSH& Result) override;
+
+protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWndDone() override;
+
+private:
+  void Fill();
+  TControlStrings* FItems;
+  int FItemIndex = -1;
+  int FItemHeight = 13;
+};
+
+enum TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+extern const TEnumInfo ScrollStyleInfo;
+
+// A multi-line system edit; Lines are the text's lines (CR LF apart).
+class TMemo : public TEdit {
+  QNT_PUBLISHED(TMemo, TEdit)
+public:
+  explicit TMemo(TComponent* AOwner);
+  ~TMemo() override;
+  TStrings* Lines() const { return FLines; }
+  TScrollStyle ScrollBars() const { return FScrollBars; }
+  void SetScrollBars(TScrollStyle Value);
+  bool WordWrap() const { return FWordWrap; }
+  void SetWordWrap(bool Value);
+
+protected:
+  void CreateParams(TCreateParams& Params) override;
+
+private:
+  class TMemoLines;
+  void Recreate();
+  TStrings* FLines;
+  TScrollStyle FScrollBars = ssNone;
+  bool FWordWrap = true;
 };
