@@ -134,9 +134,10 @@ TEST(Rotate3DLabel, PaintedOnTheirForm) {
                Sleep(300);
                taken = testsupport::Screenshot(shot);
              }
-             PageRunner::Key(VK_ESCAPE);
+             PageRunner::CloseCommand(f);
            });
   EXPECT_EQ(f->ShowModal(), mrCancel);
+  EXPECT_TRUE(run.Finished()) << run.Report();
   EXPECT_EQ(filled->LabelStyle()->AStyle3D(), A3dNormal);
   EXPECT_EQ(f->Label("Sunken15")->LabelStyle()->AStyle3D(), A3dResit);
   if (shot) {
