@@ -407,6 +407,8 @@ std::string GetCurrentDir() {
   return (n == 0 || n >= std::size(buf)) ? std::string() : Narrow(buf, n);
 }
 
+bool SetCurrentDir(const std::string& dir) { return SetCurrentDirectoryW(Widen(dir).c_str()) != 0; }
+
 namespace {
 std::vector<std::string> CommandLineArgs() {
   const wchar_t* cl = GetCommandLineW();
@@ -456,6 +458,8 @@ std::string GetCurrentDir() {
   char buf[4096];
   return getcwd(buf, sizeof buf) ? std::string(buf) : std::string();
 }
+
+bool SetCurrentDir(const std::string& dir) { return chdir(dir.c_str()) == 0; }
 
 namespace {
 std::vector<std::string> CommandLineArgs() {

@@ -90,6 +90,7 @@ bool DirectoryExists(const std::string& path);
 bool RemoveFile(const std::string& path);
 bool ForceDirectories(const std::string& path);
 std::string GetCurrentDir();
+bool SetCurrentDir(const std::string& dir);
 
 // The command line by the class library's rules: blanks separate, double
 // quotes group and are removed, backslashes are plain characters.

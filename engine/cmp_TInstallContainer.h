@@ -13,6 +13,7 @@
 #include "classlib/DateUtils.h"
 #include "classlib/Streams.h"
 #include "classlib/TypInfo.h"
+#include "engine/routines_ObjRepository.h"
 #include "foundation/archive/cmp_TQlntCompress.h"
 #include "foundation/constants_Quillant.h"
 #include "foundation/ftp/cmp_TNetInstallLocation.h"
@@ -550,13 +551,100 @@ struct TCompressInfo {
   std::string ServerPath;
 };
 
-// A file's IDE object-repository entries (filled in by the repository unit).
-class TRepository : public TPersistent {
-  QNT_PUBLISHED(TRepository, TPersistent)
+class TCustomInstallFile;
+
+// One IDE's object-repository entry for an installed file: after the file is
+// extracted, Install writes it into that IDE's repository file as a template
+// (when RegisterIt is set). A missing IDE or repository file is passed over
+// unless RaiseExceptionOnFailure is set.
+class TCustomObjectRepositoryEntry : public TPersistent {
+  QNT_PUBLISHED(TCustomObjectRepositoryEntry, TPersistent)
 public:
+  // IEObjectRepositoryEntry when AInstallFile is nil.
+  TCustomObjectRepositoryEntry(TRepositoryType ARepositoryType, TCustomInstallFile* AInstallFile);
+
+  TCustomInstallFile* Ancestor() const { return FAncestor; }
+  void SetAncestor(TCustomInstallFile* Value) { FAncestor = Value; }
+  const std::string& Author() const { return FAuthor; }
+  void SetAuthor(const std::string& Value) { FAuthor = Value; }
+  const std::string& Description() const { return FDescription; }
+  void SetDescription(const std::string& Value) { FDescription = Value; }
+  const std::string& EntryName() const { return FEntryName; }
+  void SetEntryName(const std::string& Value) { FEntryName = Value; }
+  const std::string& EntryType() const { return FEntryType; }
+  void SetEntryType(const std::string& Value) { FEntryType = Value; }
+  TCustomInstallFile* IconFile() const { return FIconFile; }
+  void SetIconFile(TCustomInstallFile* Value) { FIconFile = Value; }
+  TRepositoryType InstallType() const { return FInstallType; }
+  bool OverwriteSameFileName() const { return FOverwriteSameFileName; }
+  void SetOverwriteSameFileName(bool Value) { FOverwriteSameFileName = Value; }
+  const std::string& Page() const { return FPage; }
+  void SetPage(const std::string& Value) { FPage = Value; }
+  bool RaiseExceptionOnFailure() const { return FRaiseExceptionOnFailure; }
+  void SetRaiseExceptionOnFailure(bool Value) { FRaiseExceptionOnFailure = Value; }
+  bool RegisterIt() const { return FRegisterIt; }
+  void SetRegisterIt(bool Value) { FRegisterIt = Value; }
+  TCustomInstallFile* InstallFile() const { return FInstallFile; }
+
+  // Copies the published values; the IDE and the file stay.
   void Assign(const TPersistent* Source) override;
-  // Registers the entries whose RegisterIt is set.
-  virtual void Install() {}
+  virtual void Install();
+  // Drops references to a file that goes.
+  void FileDestroyed(const TInstallContainer* AFile);
+
+protected:
+  TCustomInstallFile* FAncestor = nullptr;
+  std::string FAuthor;
+  std::string FDescription;
+  std::string FEntryName;
+  std::string FEntryType;
+  TCustomInstallFile* FIconFile = nullptr;
+  TRepositoryType FInstallType;
+  bool FOverwriteSameFileName = true;
+  std::string FPage;
+  bool FRaiseExceptionOnFailure = false;
+  bool FRegisterIt = false;
+  TCustomInstallFile* FInstallFile;
+};
+
+class TObjectRepositoryEntry : public TCustomObjectRepositoryEntry {
+  QNT_PUBLISHED(TObjectRepositoryEntry, TCustomObjectRepositoryEntry)
+public:
+  using TCustomObjectRepositoryEntry::TCustomObjectRepositoryEntry;
+};
+
+// A file's entries for the three IDEs, made and freed with it. Writing an
+// entry copies its values into the one held.
+class TCustomRepository : public TPersistent {
+  QNT_PUBLISHED(TCustomRepository, TPersistent)
+public:
+  explicit TCustomRepository(TCustomInstallFile* AInstallFile);
+  ~TCustomRepository() override;
+  TCustomRepository(const TCustomRepository&) = delete;
+  TCustomRepository& operator=(const TCustomRepository&) = delete;
+
+  TObjectRepositoryEntry* Delphi2() const { return FDelphi2; }
+  void SetDelphi2(const TObjectRepositoryEntry* Value) { FDelphi2->Assign(Value); }
+  TObjectRepositoryEntry* Delphi3() const { return FDelphi3; }
+  void SetDelphi3(const TObjectRepositoryEntry* Value) { FDelphi3->Assign(Value); }
+  TObjectRepositoryEntry* CBuilder() const { return FCBuilder; }
+  void SetCBuilder(const TObjectRepositoryEntry* Value) { FCBuilder->Assign(Value); }
+
+  void Assign(const TPersistent* Source) override;
+  // Delphi 2.0's entry, then Delphi 3.0's, then C++Builder's.
+  virtual void Install();
+  void FileDestroyed(const TInstallContainer* AFile);
+
+protected:
+  TObjectRepositoryEntry* FDelphi2;
+  TObjectRepositoryEntry* FDelphi3;
+  TObjectRepositoryEntry* FCBuilder;
+};
+
+class TRepository : public TCustomRepository {
+  QNT_PUBLISHED(TRepository, TCustomRepository)
+public:
+  using TCustomRepository::TCustomRepository;
 };
 
 // One record of the file list "filelist.lst": 72 bytes, little-endian.
@@ -657,6 +745,7 @@ public:
   void SetDestDir(const std::string& NewDestDir) override;
   void SetDestDirType(TPathSpecifiers NewDestDirType) override;
   void SetContainer(TInstallContainer* IC) override;
+  void DestroyingContainer(TInstallContainer* AContainer) override;
   int RegisteredType() override { return cInstallFile; }
   void InstallUnique() override;
   void FinishInstall() override;

@@ -35,6 +35,7 @@ QNT_PUBLISH(TInstallFile,
   Prop::String("IncludeFromDir", &TIF::IncludeFromDir, &TIF::SetIncludeFromDir, ""),
   Prop::Enum("OverwriteMode", &TIF::OverwriteMode, &TIF::SetOverwriteMode, OverwriteTypeInfo, owAlways),
   Prop::Boolean("RegisterAsHelp", &TIF::RegisterAsHelp, &TIF::SetRegisterAsHelp, false),
+  Prop::Object("Repository", &TIF::Repository),
   Prop::Boolean("UpdateDLLCounter", &TIF::UpdateDLLCounter, &TIF::SetUpdateDLLCounter, false),
   Prop::Enum("State", &TIF::State, static_cast<void (TIF::*)(TInstallFileState)>(&TIF::SetState),
              InstallFileStateInfo, ifsNone),
@@ -80,7 +81,7 @@ bool HasOLESelfRegister(const std::string& Path) {
 }
 }  // namespace
 
-TCustomInstallFile::TCustomInstallFile(TComponent* AOwner) : TFileRelated(AOwner), FRepository(new TRepository()) {
+TCustomInstallFile::TCustomInstallFile(TComponent* AOwner) : TFileRelated(AOwner), FRepository(new TRepository(this)) {
   FAutomaticInstallation = true;
   FInclude = true;
   if (InstallFileList) InstallFileList->Add(this);
@@ -101,6 +102,11 @@ bool TCustomInstallFile::GetPlaceInOwnArchive() const {
 
 void TCustomInstallFile::SetRepository(const TRepository* Value) {
   if (Value) FRepository->Assign(Value);
+}
+
+void TCustomInstallFile::DestroyingContainer(TInstallContainer* AContainer) {
+  if (FRepository) FRepository->FileDestroyed(AContainer);
+  TFileRelated::DestroyingContainer(AContainer);
 }
 
 // ------------------------------------------------------------------- writers
