@@ -39,6 +39,7 @@ const char* const SDoesNotFit =
     "The install file %s cannot be listed in filelist.lst: its name must be shorter than 40 characters and its "
     "version (%s) shorter than 20";
 const char* const SNotSelfExtracting = "%s is not a self-extracting setup file";
+const char* const STooLargeToCopy = "%s is larger than 2 GB: its offsets cannot describe it";
 const char* const SNoRoomExe = "Cannot create setup.exe on the A drive. Probably not enough room";
 const char* const SNoRoomSetup1 = "Cannot create setup.1 on the A drive. Probably not enough room";
 const char* const SInsertDisk = "Please insert disk %d";
@@ -306,7 +307,7 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
     const std::string drive = DirectoryWBS(DestDrive);
     {
       TFileStream in(file, fmOpenRead | fmShareDenyNone);
-      if (in.Size() > INT32_MAX) throw IEInstall(SNotSelfExtracting, {file});
+      if (in.Size() > INT32_MAX) throw IEInstall(STooLargeToCopy, {file});
       {
         TFileStream out(drive + "setup.exe", fmCreate);
         if (CopyBytes(in, out, t.Setup1StartOffset, 65536, false) != t.Setup1StartOffset) throw IEInstall(SNoRoomExe);

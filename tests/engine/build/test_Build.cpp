@@ -274,3 +274,45 @@ TEST(Packing, WorkerThreadsWriteTheSameBytesAndReportInOrder) {
   EXPECT_FALSE(otherThread);
   RemoveTree(out);
 }
+
+TEST(Build, ToDiskCopiesTheLoaderSetupOneAndFilesOne) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("todisk-dist");
+  const std::string disk = ScratchDir("todisk-a");
+  rig.AddFile("A.TXT", std::string(3000, 'a'), "FileA");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  rig.Install->BuildDistributables(setupProgram, out, true);
+  std::vector<std::string> shown;
+  auto saved = EngineMessageBox;
+  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
+    shown.push_back(Text);
+    return IDOK;
+  };
+  auto savedParams = InstallParams;
+  static std::string dist;
+  dist = out;
+  InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", dist}; };
+  rig.Install->ProcessToDiskParam(disk);
+  EXPECT_EQ(shown, Names());
+  const std::string exe = Bytes(out + "\\setup.exe");
+  EXPECT_EQ(Bytes(disk + "\\setup.exe"), Bytes(product + "\\QuillantLoadProgram.exe"));
+  EXPECT_EQ(Bytes(disk + "\\setup.1"), Bytes(out + "\\setup.1"));
+  EXPECT_EQ(Entries(disk + "\\files.1"), Names({"A.TXT"}));
+
+  // A file without the marker is refused with one message.
+  std::string unmarked = exe;
+  unmarked[exe.size() - lzh::kTrailerSize + 1] = 's';  // "sELFEXTRACTING"
+  WriteFileText(out + "\\setup.exe", unmarked);
+  RemoveFile(disk + "\\setup.exe");
+  rig.Install->ProcessToDiskParam(disk);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("is not a self-extracting setup file"), std::string::npos);
+  EXPECT_FALSE(FileExists(disk + "\\setup.exe"));
+  InstallParams = savedParams;
+  EngineMessageBox = saved;
+  RemoveTree(out);
+  RemoveTree(disk);
+  RemoveTree(product);
+}
