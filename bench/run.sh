@@ -29,7 +29,8 @@ qnt_configure_and_build win64 >/dev/null
 cmake "$top/build/win64" >/dev/null  # picks up bench/ when it came after the first configure
 cmake --build "$top/build/win64" --target qnt_bench_pack qnt_bench_extract >/dev/null
 bin="$top/build/win64/bin"
-g++ -O2 -std=c++20 -I"$top" "$top/bench/bench_floor.cpp" "$top/foundation/archive/lzhFormat.cpp" -lz \
+g++ -O2 -std=c++20 -I"$top" "$top/bench/bench_floor.cpp" "$top/foundation/archive/lzhFormat.cpp" \
+  "$top/classlib/base/TextBase.cpp" -lz \
   -o "$work/bench_floor"
 
 # Payload: real programs, taken from the DLLs Wine installs into system32.
