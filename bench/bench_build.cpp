@@ -31,11 +31,18 @@ int main() {
     group->SetContainer(install);
     for (int i = 0; i < list.Count(); ++i) {
       if (Trim(list[i]).empty()) continue;
+      // Set as the module's stream sets them: a library with a long name
+      // that registers itself would be refused as a shared DLL otherwise.
       auto* f = new TInstallFile(module);
+      static_cast<TComponent*>(f)->SetState(csLoading);
       f->SetName("File" + std::to_string(i));
       f->SetIncludeFromDir(ExtractFileDir(list[i]));
       f->SetFileName(ExtractFileName(list[i]));
+      f->SetDestName(ExtractFileName(list[i]));
       f->SetContainer(group);
+      f->SetDestDirType(ddContainerDestDir);
+      f->SetArchiveFileType(ddContainerArchiveFile);
+      f->ClearState(csLoading);
     }
     LARGE_INTEGER t0, t1, freq;
     QueryPerformanceFrequency(&freq);

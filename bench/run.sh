@@ -128,6 +128,12 @@ echo "size ours/NSIS data = $(ratio "$ours_size" "$((nsis_size - stub_size))")"
 # files.1 from inside setup.exe) against the NSIS installer's silent install;
 # then the loader's start for a 2 MB setup.1.
 cmake --build "$top/build/win64" --target qnt_bench_build qnt_bench_setup QuillantLoadProgram >/dev/null
+# The loader shows a progress window: a display of our own for this part.
+Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+trap 'wineserver -k >/dev/null 2>&1 || true; kill "$xvfb" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
 product="$work/product"; mkdir -p "$product"
 : >"$product/Q32V25B0001.TXT"
 cp "$bin/QuillantLoadProgram.exe" "$product/"
