@@ -60,7 +60,6 @@ TEST(RoundTrip, BuildThenSetupExeInstallsTheSources) {
                        static_cast<size_t>(t.Files1EndOffset - t.Files1StartOffset + 1)),
             ReadFileText(build + "\\files.1"));
 
-#ifdef QNT_CONTROLLER_RUN
   // The user's side: only setup.exe, started from the distribution folder.
   ASSERT_EQ(RunAndWait("\"" + build + "\\setup.exe\"", build, 120000), 0);
   // The loader does not wait for the setup program: wait for its work.
@@ -68,8 +67,19 @@ TEST(RoundTrip, BuildThenSetupExeInstallsTheSources) {
   Sleep(500);
   EXPECT_TRUE(ReadFileText(std::string(Dest) + "\\DATA.BIN") == data);
   EXPECT_EQ(ReadFileText(std::string(Dest) + "\\README.TXT"), readme);
+  // The setup program ran from the loader's work folder %TEMP%\qnt...
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  bool fromWorkFolder = false;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((std::string(temp) + "qnt*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do fromWorkFolder |= FileExists(std::string(temp) + fd.cFileName + "\\Quillant20.exe");
+    while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  EXPECT_TRUE(fromWorkFolder);
   RemoveTree(Dest);
-#endif
   RemoveTree(Source);
   RemoveTree(work);
   RemoveTree(build);
