@@ -29,7 +29,8 @@ qnt_configure_and_build win64 >/dev/null
 cmake "$top/build/win64" >/dev/null  # picks up bench/ when it came after the first configure
 cmake --build "$top/build/win64" --target qnt_bench_pack qnt_bench_extract >/dev/null
 bin="$top/build/win64/bin"
-g++ -O2 -std=c++20 -I"$top" "$top/bench/bench_floor.cpp" "$top/foundation/archive/lzhFormat.cpp" -lz \
+g++ -O2 -std=c++20 -I"$top" "$top/bench/bench_floor.cpp" "$top/foundation/archive/lzhFormat.cpp" \
+  "$top/classlib/base/TextBase.cpp" -lz \
   -o "$work/bench_floor"
 
 # Payload: real programs, taken from the DLLs Wine installs into system32.
@@ -119,3 +120,70 @@ echo "ours/NSIS  = $(ratio "$ours" "$nsis")"
 echo "ours/floor = $(ratio "$ours" "$floor")   (inside the program: $(ratio "$inner" "$floor"))"
 echo "archive: ours $ours_size bytes; NSIS installer $nsis_size bytes ($((nsis_size - stub_size)) without its $stub_size-byte stub)"
 echo "size ours/NSIS data = $(ratio "$ours_size" "$((nsis_size - stub_size))")"
+
+# ---------------------------------------------------------------- the build
+# Our distribution build (the *BUILD code, every file of the payload in one
+# group) against makensis of the same payload, both at zlib level 9; then
+# the install from our setup.exe (loader, setup program, extraction of
+# files.1 from inside setup.exe) against the NSIS installer's silent install;
+# then the loader's start for a 2 MB setup.1.
+cmake --build "$top/build/win64" --target qnt_bench_build qnt_bench_setup QuillantLoadProgram >/dev/null
+# The loader shows a progress window: a display of our own for this part.
+Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
+trap 'wineserver -k >/dev/null 2>&1 || true; kill "$xvfb" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
+product="$work/product"; mkdir -p "$product"
+: >"$product/Q32V25B0001.TXT"
+cp "$bin/QuillantLoadProgram.exe" "$product/"
+wine reg add 'HKCU\Software\Borland\Delphi\3.0\Library' /v SearchPath /d "$(winpath "$product")" /f >/dev/null 2>&1
+cp "$bin/qnt_bench_setup.exe" "$work/Quillant20.exe"
+build_times=() makensis_times=() install_times=() nsis_install_times=()
+for i in $(seq "$runs"); do
+  rm -rf "$work/build"
+  t0=$(now); wine "$bin/qnt_bench_build.exe" "$(winpath "$work/list.txt")" "$(winpath "$work/build")" \
+    "$(winpath "$work/Quillant20.exe")" | tr -d '\r' >/dev/null; t1=$(now)
+  build_times+=("$(awk "BEGIN{print $t1 - $t0}")")
+  t0=$(now); makensis -V1 "$work/bench.nsi"; t1=$(now)
+  makensis_times+=("$(awk "BEGIN{print $t1 - $t0}")")
+
+  out="$work/out-setup"; rm -rf "$out" "$work/done"; mkdir -p "$out"
+  t0=$(now)
+  QNT_BENCH_TARGET="$(winpath "$out")" QNT_BENCH_DONE="$(winpath "$work/done")" wine "$work/build/setup.exe"
+  while [ ! -f "$work/done" ]; do sleep 0.01; done
+  grep -q error "$work/done" && { cat "$work/done"; exit 1; }
+  install_times+=("$(awk "BEGIN{print $(cat "$work/done") - $t0}")")
+  out="$work/out-nsis"; rm -rf "$out"; mkdir -p "$out"
+  t0=$(now); wine "$work/bench-nsis.exe" /S "/D=$(winpath "$out")"; t1=$(now)
+  nsis_install_times+=("$(awk "BEGIN{print $t1 - $t0}")")
+done
+diff -rq "$payload" "$work/out-setup" >/dev/null || { echo "the install from setup.exe differs from the payload"; exit 1; }
+setup_size=$(stat -c %s "$work/build/setup.exe")
+
+# The loader's start: setup.exe started to the setup program running, with
+# a setup.1 of 2 MB (the setup program and 2 MB of incompressible bytes).
+head -c 2000000 /dev/urandom >"$work/presetup.bin"
+: >"$work/empty.txt"
+rm -rf "$work/build2"
+wine "$bin/qnt_bench_build.exe" "$(winpath "$work/empty.txt")" "$(winpath "$work/build2")" \
+  "$(winpath "$work/Quillant20.exe")" "$(winpath "$work/presetup.bin")" | tr -d '\r' >/dev/null
+start_times=()
+for i in $(seq "$runs"); do
+  rm -f "$work/started"
+  t0=$(now); QNT_BENCH_STARTED="$(winpath "$work/started")" wine "$work/build2/setup.exe"
+  while [ ! -f "$work/started" ]; do sleep 0.01; done
+  start_times+=("$(awk "BEGIN{print $(cat "$work/started") - $t0}")")
+done
+setup1_size=$(stat -c %s "$work/build2/setup.1")
+
+b=$(printf '%s\n' "${build_times[@]}" | best)
+m=$(printf '%s\n' "${makensis_times[@]}" | best)
+ins=$(printf '%s\n' "${install_times[@]}" | best)
+nins=$(printf '%s\n' "${nsis_install_times[@]}" | best)
+st=$(printf '%s\n' "${start_times[@]}" | best)
+echo
+printf 'build:   ours (Wine) %8.3f s   makensis %8.3f s   ours/makensis = %s\n' "$b" "$m" "$(ratio "$b" "$m")"
+printf 'install: ours (Wine) %8.3f s   NSIS /S  %8.3f s   ours/NSIS     = %s\n' "$ins" "$nins" "$(ratio "$ins" "$nins")"
+echo "setup.exe: ours $setup_size bytes, NSIS $nsis_size bytes, ours/NSIS = $(ratio "$setup_size" "$nsis_size")"
+printf 'loader start (setup.1 of %d bytes): %.3f s\n' "$setup1_size" "$st"

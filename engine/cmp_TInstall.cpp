@@ -29,7 +29,6 @@ const char* const SNoSelfExtractParam =
     "The self-extract parameter was not found on the command line in the FinishInstall method of the TInstall "
     "component";
 const char* const SCannotReboot = "Could not reboot windows. Please manually reboot windows.";
-const char* const SNotBuiltYet = "%s is not available in this build of the setup program";
 const char* const DefaultArchive = "\\files.1";
 
 bool RestartThroughWindows() { return ExitWindowsEx(EWX_REBOOT, 0) != 0; }
@@ -259,7 +258,7 @@ void TCustomInstall::Loaded() {
       ProcessBuildParam();
       return;
     case ssToDisk:
-      ProcessToDiskParam();
+      ProcessToDiskParam("a:");
       return;
     case ssABoot:
       FinishInstall();
@@ -292,16 +291,6 @@ void TCustomInstall::DoActivate(TObject*) {
   Install();
 }
 
-void TCustomInstall::ProcessBuildParam() {
-  if (Application) Application->MessageBox(Format(TSE(SNotBuiltYet), {"*BUILD"}), Application->Title(), MB_OK);
-  if (Application) Application->Terminate();
-}
-
-void TCustomInstall::ProcessToDiskParam() {
-  if (Application) Application->MessageBox(Format(TSE(SNotBuiltYet), {"*TODISK"}), Application->Title(), MB_OK);
-  if (Application) Application->Terminate();
-}
-
 // ------------------------------------------------------------------ the run
 
 void TCustomInstall::ReadLoadingInformation() {
@@ -329,6 +318,8 @@ void TCustomInstall::Install() {
   if (DefaultNetLocation) DefaultNetLocation->SetLoginInformation(FLoginInformation);
   UniqueInstallKey = GetUniqueInstallKey(true);
   WipeUnfinishedInstallList();
+  SelfExtractArchive.clear();
+  SelfExtractOffset = 0;
   if (FCalledBySelfExtracting) SetCompressOffset();
   ReadInfoFromArchive();
   if (FOnStartInstall) FOnStartInstall(this);
@@ -385,19 +376,6 @@ void TCustomInstall::ReadInfoFromArchive() {
   ExternalComponentCall(this, eccAfterReadArchiveInfo, nullptr);
 }
 
-void TCustomInstall::SetCompressOffset() {
-  // Only the trailer's offsets are read here; the loader alone judges the marker.
-  const std::string file = GetArchiveFile();
-  TFileStream fs(file, fmOpenRead | fmShareDenyNone);
-  const int64_t size = fs.Size();
-  if (size < static_cast<int64_t>(lzh::kTrailerSize)) throw IEInstall("Cannot read the self-extracting information of %s", {file});
-  uint8_t raw[lzh::kTrailerSize];
-  fs.Seek(size - static_cast<int64_t>(lzh::kTrailerSize), soBeginning);
-  fs.ReadBuffer(raw, lzh::kTrailerSize);
-  QlntCompress->SetOffset(lzh::DecodeTrailer(raw).Files1StartOffset);
-}
-
-void TCustomInstall::ReadNetFileList() { throw IEInstall(SNotBuiltYet, {"Reading filelist.lst"}); }
 
 void TCustomInstall::DoNotifyGoodInstall() {
   if (FOnShowGoodInstall) FOnShowGoodInstall(this);

@@ -11,6 +11,7 @@
 #include "classlib/DateUtils.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "engine/cmp_TInstallInformation.h"
+#include "foundation/archive/lzhFormat.h"
 #include "foundation/types_Quillant.h"
 #include "foundation/routines/routines_Registry.h"
 
@@ -101,6 +102,10 @@ extern const char* const SNoSourceDir;   // "Cannot read the SourceDirectory. ..
 // ------------------------------------------------------------ the controller
 
 class TForm;
+
+// Worker threads of the build's packing: 0 for one per processor, 1 for
+// none (this thread packs every file itself).
+extern int BuildPackThreads;
 
 // The restart of Windows. Tests replace it: under Wine a real restart ends
 // every windowed program of the display.
@@ -207,14 +212,49 @@ public:
   std::string GetInstallationEXEName();
   static std::string GetLibraryName();
 
-  // The trailer of the self-extracting file puts files.1's offset into the
-  // archive component.
+  // The last 56 bytes of AFile. IEInstall SNoExtractInfo when the file
+  // cannot be read, is too short, or its offsets cannot describe a
+  // self-extracting file of its size.
+  lzh::TSelfExtractInfo ReadSelfExtractInfo(const std::string& AFile);
+  // The trailer of the self-extracting file tells where files.1 starts in
+  // it; that offset applies to that file only (SelfExtractArchive).
   virtual void SetCompressOffset();
   // filelist.lst from the default network location (not dtTraditional).
   virtual void ReadNetFileList();
-  // *BUILD and *TODISK: the distribution's own side.
+  // Applies the records of the file list at Path to InstallFileList.
+  void ApplyFileList(const std::string& Path);
+
+  // Resets every file's build record, then packs the tree.
+  void Compress(TCompressOptionsSet CompressOptions) override;
+  // *BUILD: the build folder from BUILD.INF, then BuildDistributables; any
+  // error is shown; the program ends.
   virtual void ProcessBuildParam();
-  virtual void ProcessToDiskParam();
+  virtual void BuildDistributables(const std::string& ExePath, const std::string& BuildPath, bool StandAlone);
+  virtual void CreateStub(const std::string& BuildPath, const std::string& ExePath);
+  virtual void CreateSetup1File(const std::string& Path, const std::string& Executable);
+  virtual void WriteCompressedFileList();
+  // *TODISK: setup.exe, setup.1 and files.1 from the self-extracting file
+  // onto disks in DestDrive ("a:").
+  virtual void ProcessToDiskParam(const std::string& DestDrive = "a:");
+
+  const TNotifyEvent& OnBeforeCopyingEXE() const { return FOnBeforeCopyingEXE; }
+  void SetOnBeforeCopyingEXE(TNotifyEvent V) { FOnBeforeCopyingEXE = std::move(V); }
+  const TNotifyEvent& OnAfterCopyingEXE() const { return FOnAfterCopyingEXE; }
+  void SetOnAfterCopyingEXE(TNotifyEvent V) { FOnAfterCopyingEXE = std::move(V); }
+  const TNotifyEvent& OnBeforeBuildSetup1() const { return FOnBeforeBuildSetup1; }
+  void SetOnBeforeBuildSetup1(TNotifyEvent V) { FOnBeforeBuildSetup1 = std::move(V); }
+  const TNotifyEvent& OnAfterBuildSetup1() const { return FOnAfterBuildSetup1; }
+  void SetOnAfterBuildSetup1(TNotifyEvent V) { FOnAfterBuildSetup1 = std::move(V); }
+  const TNotifyEvent& OnBeforeBuildFiles1() const { return FOnBeforeBuildFiles1; }
+  void SetOnBeforeBuildFiles1(TNotifyEvent V) { FOnBeforeBuildFiles1 = std::move(V); }
+  const TNotifyEvent& OnAfterBuildFiles1() const { return FOnAfterBuildFiles1; }
+  void SetOnAfterBuildFiles1(TNotifyEvent V) { FOnAfterBuildFiles1 = std::move(V); }
+  const TNotifyEvent& OnBeforeBuildSelfExtractor() const { return FOnBeforeBuildSelfExtractor; }
+  void SetOnBeforeBuildSelfExtractor(TNotifyEvent V) { FOnBeforeBuildSelfExtractor = std::move(V); }
+  const TNotifyEvent& OnAfterBuildSelfExtractor() const { return FOnAfterBuildSelfExtractor; }
+  void SetOnAfterBuildSelfExtractor(TNotifyEvent V) { FOnAfterBuildSelfExtractor = std::move(V); }
+  const TlzhFileStatsEvent& OnMoveToFloppyStatus() const { return FOnMoveToFloppyStatus; }
+  void SetOnMoveToFloppyStatus(TlzhFileStatsEvent V) { FOnMoveToFloppyStatus = std::move(V); }
 
   const TNotifyEvent& OnStartInstall() const { return FOnStartInstall; }
   void SetOnStartInstall(TNotifyEvent V) { FOnStartInstall = std::move(V); }
@@ -275,6 +315,14 @@ private:
   TContinueEvent FOnCleanup;
   TContinueEvent FOnBeforeTerminateApp;
   TContinueEvent FOnUserAbort;
+  TNotifyEvent FOnBeforeCopyingEXE, FOnAfterCopyingEXE, FOnBeforeBuildSetup1, FOnAfterBuildSetup1,
+      FOnBeforeBuildFiles1, FOnAfterBuildFiles1, FOnBeforeBuildSelfExtractor, FOnAfterBuildSelfExtractor;
+  TlzhFileStatsEvent FOnMoveToFloppyStatus;
+  std::string FLoaderCopy;  // where CreateStub copies the loader
+
+  // Appends setup.1 and files.1 to setup.exe (written under a temporary
+  // name) with the trailer, then puts it in place.
+  void BuildSelfExtractor(const std::string& ExeName, const std::string& Setup1Name, const std::string& Files1Name);
 };
 
 // Publishes the controller's properties and events for the install module.

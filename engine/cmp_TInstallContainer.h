@@ -344,6 +344,15 @@ TDistributeType GetDistributeType();
 // Commands of the jobs left for the run after a restart.
 enum TUnfinishedCommand { ufcReinstall, ufcDeleteFile };
 
+// The archive inside the self-extracting setup.exe (files.1) and where it
+// starts there: the archive component reads at that offset only when it
+// reads this file, every other archive from its start. Blank without one.
+extern std::string SelfExtractArchive;
+extern int32_t SelfExtractOffset;
+// Points QlntCompress at Archive for reading, with the offset that belongs
+// to it.
+void PointQlntCompressAt(const std::string& Archive);
+
 // The shared message-box seam of the engine (the change-disk prompt): the
 // test programs answer it. Returns the button's id (IDOK, IDCANCEL ...).
 extern std::function<int(const std::string& Text, const std::string& Caption, unsigned Flags)> EngineMessageBox;
@@ -435,6 +444,18 @@ extern const TEnumInfo FileContainerStateInfo;
 
 using TFileContainerAbortEvent = TAfterProcessFilesEvent;
 
+// How the distribution build lays its archives out (TFileContainer::Compress).
+enum TCompressOptions {
+  coForceOneFile,         // every local child appends to its container's archive
+  coForceDirectory,       // own archives go under the build folder, mirroring their path
+  coSourceDirToBuildDir,  // passed down unchanged
+  coForceNetFilesLocal,   // no install file counts as a network file
+  coForceFilesNet,        // every install file counts as a network file
+  coIncludeAll            // excluded children are packed too
+};
+using TCompressOptionsSet = unsigned;  // bit (1 << value) per option
+constexpr TCompressOptionsSet CompressOptionBit(TCompressOptions O) { return 1u << O; }
+
 // A list handed with an information event or broadcast ([file, parameter]);
 // holds references only.
 class TEventParameterList : public TObject {
@@ -485,6 +506,12 @@ public:
   virtual void DoReplaceFile(TInstallObject* InstallFile);
   virtual void DoStatus(TInstallObject* InstallFile, TFileStatusParameter* FileStatusParameter);
   virtual void CopyIt();
+  // Packs every file-related child into its archive for the distribution
+  // build; each child's archive settings and Include are the same afterwards.
+  virtual void Compress(TCompressOptionsSet CompressOptions);
+  // Where this container's network files go: the folder of the container's
+  // archive, the server folder and "<Name>.1" of Obj.
+  std::string NetArchiveFor(TFileRelated* Obj);
   virtual void ClearFiles();
   virtual TCustomInstallFile* FileByName(const std::string& Name);
   virtual int32_t GetCompressedSize(bool Literal);
@@ -646,9 +673,6 @@ class TRepository : public TCustomRepository {
 public:
   using TCustomRepository::TCustomRepository;
 };
-
-// One record of the file list "filelist.lst": 72 bytes, little-endian.
-constexpr int FilePropInfoSize = 72;
 
 // The seams of the boot-time replacement, for tests: the delayed move and
 // the Windows version that decides between WININIT.INI and the delayed move.

@@ -18,6 +18,14 @@ TQlntCompress* QlntCompress = nullptr;
 std::string UniqueInstallKey;
 TDateTime InstallStartTime = 0;
 bool Reboot = false;
+std::string SelfExtractArchive;
+int32_t SelfExtractOffset = 0;
+
+void PointQlntCompressAt(const std::string& Archive) {
+  QlntCompress->SetCompressedFile(Archive);
+  const bool inside = !SelfExtractArchive.empty() && SameText(Archive, SelfExtractArchive);
+  QlntCompress->SetOffset(inside ? SelfExtractOffset : 0);
+}
 
 std::function<int(const std::string&, const std::string&, unsigned)> EngineMessageBox =
     [](const std::string& Text, const std::string& Caption, unsigned Flags) {

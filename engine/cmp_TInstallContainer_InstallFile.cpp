@@ -148,7 +148,7 @@ void TCustomInstallFile::ExtractFromArchive() {
   const std::string archive = GetArchiveFile();
   if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
   TQlntCompress* c = QlntCompress;
-  c->SetCompressedFile(archive);
+  PointQlntCompressAt(archive);
   c->SetExtractDirectory(dir);
   c->SetExtractName(ExtractedName());
   c->SetOverwrite(FOverwriteMode);
@@ -389,7 +389,7 @@ void TCustomInstallFile::ReadInfoFromArchive() {
         {Name()});
   }
   if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
-  QlntCompress->SetCompressedFile(archive);
+  PointQlntCompressAt(archive);
   int i = QlntCompress->FindFile(SourcePath());
   if (i < 0) return;
   const TlzhFileHeader& h = QlntCompress->FileHeaders()->FileHeaders(i)->Data;

@@ -10,6 +10,7 @@
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "engine/cmp_TInstallContainer.h"
+#include "foundation/archive/lzhFormat.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_Strings.h"
 
@@ -351,17 +352,16 @@ void TCustomInstallFile::ReadInfoFromDisk() {
 bool TCustomInstallFile::SupportsSelfRegister() { return HasOLESelfRegister(SourcePath()); }
 
 void TCustomInstallFile::SavePropertiesToStream(TStream* Stream) {
+  lzh::TFilePropInfo r;
+  r.Size = FSize;
+  r.Date = FDate;
+  r.szName = Name();
+  r.szVersion = FVersion;
+  uint8_t rec[lzh::kFilePropInfoSize];
   // Longer names and versions do not fit the record and would be read back
   // as another file's: the build refuses them.
-  if (Name().size() > 39 || FVersion.size() > 19)
+  if (!lzh::EncodeFilePropInfo(r, rec))
     throw IECustomInstallFile("%s does not fit the file list: the name or the version %s is too long",
                               {Name(), FVersion});
-  unsigned char rec[FilePropInfoSize] = {};
-  const int32_t size = FSize;
-  const double date = FDate;
-  std::memcpy(rec, &size, 4);
-  std::memcpy(rec + 4, &date, 8);
-  std::memcpy(rec + 12, Name().data(), Name().size());
-  std::memcpy(rec + 52, FVersion.data(), FVersion.size());
-  Stream->WriteBuffer(rec, FilePropInfoSize);
+  Stream->WriteBuffer(rec, sizeof rec);
 }

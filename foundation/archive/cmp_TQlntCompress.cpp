@@ -589,23 +589,11 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
   TlzhFileHeader& d = Header->Data;
   FCurrentHeader = Header;
   std::string tmp;
-  try {
-    tmp = MakeTempFileName(true);
-  } catch (const Exception&) {
-    throw EQlntCompress("Cannot create the file %s", {IncludeTrailingBackslash(TemporaryFolder()) + "bat*.tmp"});
-  }
-  TScopeGuard removeTmp([&] { DeleteFileW(Widen(tmp).c_str()); });
-  THandleOwner src(OpenShared(d.FileName));
-  if (!src.Valid()) throw EQlntCompress("Cannot open the file %s", {d.FileName});
+  TScopeGuard removeTmp([&] {
+    if (!tmp.empty()) DeleteFileW(Widen(tmp).c_str());
+  });
   std::unique_ptr<TFileStream> tmpFile;
-  try {
-    tmpFile = std::make_unique<TFileStream>(tmp, fmCreate);
-  } catch (const EFCreateError&) {
-    throw EQlntCompress("Cannot create the file %s", {tmp});
-  }
-  TQlntNormalHandleStream packed(tmpFile->Handle());
-  TQlntNormalHandleStream source(reinterpret_cast<THandle>(src.Get()));
-  TStream* dest = &packed;
+  std::unique_ptr<TQlntNormalHandleStream> packedOwner;
   int64_t sourcePos = 0, packedSize = 0;
 
   Header->ProcessFileStatistics(FFileStats);
@@ -615,7 +603,6 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
   auto addStatus = [&] {
     CheckAbort();
     PumpMessages();
-    if (!dest) throw EQlntCompress("AddStatus has Nil DestFile");
     FFileStats.TotalBytesProcessed += static_cast<int32_t>(sourcePos - FFileStats.IFBytesProcessed - 1);
     FFileStats.IFBytesProcessed = static_cast<int32_t>(sourcePos - 1);
     FFileStats.IFPackedSize = static_cast<int32_t>(packedSize);
@@ -623,7 +610,51 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
     FFileStats.TotalCompletion = Percentage(FFileStats.TotalBytesProcessed, FFileStats.TotalSize);
     Status();
   };
-  {
+
+  // A stream deflated ahead on a worker thread is the same bytes this
+  // thread would make; while it is not ready its progress is reported here.
+  TPackAhead::TResult ready;
+  bool fromAhead = false;
+  if (FPackAhead) {
+    fromAhead = FPackAhead->Take(
+        d.FileName, ZlibLevel(FCompressionLevel),
+        [&](int64_t Read) {
+          sourcePos = Read;
+          addStatus();
+        },
+        ready);
+    if (fromAhead) {
+      tmp = ready.TempFile;
+      // The source changed since its header was made: pack it here.
+      if (ready.SourceBytes != static_cast<int64_t>(static_cast<uint32_t>(d.NormalSize))) fromAhead = false;
+    }
+  }
+  if (fromAhead) {
+    try {
+      tmpFile = std::make_unique<TFileStream>(tmp, fmOpenReadWrite);
+    } catch (const EStreamError&) {
+      throw EQlntCompress("Cannot open the file %s", {tmp});
+    }
+    packedOwner = std::make_unique<TQlntNormalHandleStream>(tmpFile->Handle());
+    sourcePos = ready.SourceBytes;
+    packedSize = ready.PackedBytes;
+  } else {
+    if (!tmp.empty()) DeleteFileW(Widen(tmp).c_str());
+    tmp.clear();
+    try {
+      tmp = MakeTempFileName(true);
+    } catch (const Exception&) {
+      throw EQlntCompress("Cannot create the file %s", {IncludeTrailingBackslash(TemporaryFolder()) + "bat*.tmp"});
+    }
+    THandleOwner src(OpenShared(d.FileName));
+    if (!src.Valid()) throw EQlntCompress("Cannot open the file %s", {d.FileName});
+    try {
+      tmpFile = std::make_unique<TFileStream>(tmp, fmCreate);
+    } catch (const EFCreateError&) {
+      throw EQlntCompress("Cannot create the file %s", {tmp});
+    }
+    packedOwner = std::make_unique<TQlntNormalHandleStream>(tmpFile->Handle());
+    TQlntNormalHandleStream source(reinterpret_cast<THandle>(src.Get()));
     // Counts what reaches the temporary file without asking it for its size.
     struct Counting : TStream {
       TStream* Inner;
@@ -636,7 +667,7 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
       }
       int64_t Seek(int64_t O, TSeekOrigin S) override { return Inner->Seek(O, S); }
     } counting;
-    counting.Inner = &packed;
+    counting.Inner = packedOwner.get();
     counting.Count = &packedSize;
     TZCompressor c(&counting, ZlibLevel(FCompressionLevel));
     c.OnBlock = addStatus;
@@ -653,6 +684,9 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
     }
     c.Finish();
   }
+  TQlntNormalHandleStream& packed = *packedOwner;
+  // The ratio of the whole stream, also its end that followed the last block.
+  FFileStats.IFPackedSize = static_cast<int32_t>(packedSize);
   FFileStats.IFRatio = Percentage(FFileStats.IFPackedSize, FFileStats.IFSize);
   FFileStats.Last = true;
   addStatus();
@@ -689,7 +723,6 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
   FArchive->Seek(0, soEnd);
   FFileStats.IFHeader = d;
   if (FOnAfterAdding) FOnAfterAdding(this, FFileStats);
-  dest = nullptr;
 }
 
 // ------------------------------------------------------------ CopyToDisk

@@ -76,6 +76,37 @@ using TlzhFileStatsEvent = std::function<void(TQlntCompress* Sender, const TlzhF
 using TlzhNewDiskEvent = std::function<void(TQlntCompress* Sender, int32_t DiskNumber, std::string& Path)>;
 using TlzhNotifyEvent = std::function<void(TObject* Sender)>;
 
+// Deflates the sources that later additions will pack, on worker threads
+// and a bounded number of files ahead, each into a temporary file; the
+// addition takes each stream in its own order. zlib makes the same bytes
+// for the same input and level, so the archive is the one a single thread
+// writes. Memory stays a few buffers per thread.
+class TPackAhead {
+public:
+  struct TResult {
+    std::string TempFile;  // the caller's from Take on
+    int64_t SourceBytes = 0;
+    int64_t PackedBytes = 0;
+  };
+  TPackAhead(std::vector<std::string> Sources, int Level, int Threads);
+  // Stops the workers and removes every temporary file not taken.
+  ~TPackAhead();
+  TPackAhead(const TPackAhead&) = delete;
+  TPackAhead& operator=(const TPackAhead&) = delete;
+  // The stream of Source at Level, waiting for it (Waiting gets the bytes
+  // read so far, on this thread, while it is not ready). False when Source
+  // is not among the files ahead or its packing failed: the caller packs it.
+  // Files ahead of Source that were never taken are given up.
+  bool Take(const std::string& Source, int Level, const std::function<void(int64_t)>& Waiting, TResult& Result);
+
+private:
+  struct TJob;
+  struct TShared;
+  void Work();
+  static void Pack(TJob& Job, int Level);
+  std::unique_ptr<TShared> F;
+};
+
 class TQlntCompress : public TComponent {
   QNT_PUBLISHED(TQlntCompress, TComponent)
 public:
@@ -97,6 +128,10 @@ public:
   void SetExtractDirectory(const std::string& Value) { FExtractDirectory = Value; }
   TStrings* FilesToProcess() const { return FFilesToProcess; }
   void SetFilesToProcess(TStrings* Value);
+  // The files the next additions will pack, in their order, deflated ahead
+  // on Threads worker threads (fewer than 2: no workers); an empty list
+  // ends it.
+  void SetPackAhead(const std::vector<std::string>& Sources, int Threads);
   int32_t Offset() const { return FOffset; }
   void SetOffset(int32_t Value) { FOffset = Value; }
   TOverwriteType Overwrite() const { return FOverwrite; }
@@ -186,4 +221,5 @@ private:
   // Transfer buffers of the running Add or Extract.
   std::unique_ptr<unsigned char[]> FInBuffer, FOutBuffer;
   uint64_t FLastPump = 0;
+  std::unique_ptr<TPackAhead> FPackAhead;
 };

@@ -3,6 +3,7 @@ list(APPEND FOUNDATION_SOURCES
   archive/routines_Compression.cpp)
 list(APPEND FOUNDATION_WIN32_SOURCES
   archive/cmp_TVersion.cpp
-  archive/cmp_TQlntCompress.cpp)
+  archive/cmp_TQlntCompress.cpp
+  archive/cmp_TQlntCompress_PackAhead.cpp)
 list(APPEND FOUNDATION_LIBS z)
 list(APPEND FOUNDATION_WIN32_LIBS version)

@@ -1,0 +1,347 @@
+// The distribution build (*BUILD) and the copy of a self-extracting setup
+// onto disks (*TODISK): the setup program's author side.
+#include <windows.h>
+
+#include <memory>
+#include <thread>
+
+#include "classlib/Forms.h"
+#include "classlib/Handles.h"
+#include "classlib/Streams.h"
+#include "classlib/WinText.h"
+#include "engine/cmp_TInstall.h"
+#include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_Strings.h"
+#include "foundation/translator/cmp_TTranslator.h"
+
+namespace {
+const char* const SNoBuildInf =
+    "Need to have a BUILD.INF file in this directory with the first line specifying the build directory";
+const char* const SBuildInfOneLine = "Must be 1 line in BUILD.INF. This line should specify the build directory";
+const char* const SNoStandAlone =
+    "Cannot build a stand alone executable if the UseLoadingProgram property of the TInstall is set to False";
+const char* const SSetup1DiskFull =
+    "The disk that you have specified has been determined to be either too full or is corrupt while trying to copy "
+    "the SETUP.1 archive file. You should probably clear all files off of the drive. Minimally, you should leave "
+    "enough space on the drive for the SETUP.1 archive file.";
+const char* const SBadProductKey =
+    "The HKEY_LOCAL_MACHINE | %s key in the registry is either missing or points to an invalid Quillant directory";
+const char* const SProductKey = "\\Software\\Pellitor\\Q32V25B0001";
+const char* const SNoLoader = "The loader program %s was not found";
+const char* const SCannotCopyLoader = "Cannot copy the loading program from %s to %s";
+const char* const SCannotCopyExe = "Cannot copy the installation application from %s to %s";
+const char* const SBlankExecutable = "Cannot create setup file. Executable is blank";
+const char* const SNoExecutable = "TInstall: Cannot find the executable file %s";
+const char* const SCannotAppend = "Cannot create the self-extracting exe because %s could not be loaded onto %s";
+const char* const STooLarge = "Cannot create the self-extracting exe %s: it would grow beyond 2 GB";
+const char* const SCannotReplace = "Cannot replace the file %s";
+const char* const SDoesNotFit =
+    "The install file %s cannot be listed in filelist.lst: its name must be shorter than 40 characters and its "
+    "version (%s) shorter than 20";
+const char* const SNotSelfExtracting = "%s is not a self-extracting setup file";
+const char* const STooLargeToCopy = "%s is larger than 2 GB: its offsets cannot describe it";
+const char* const SNoRoomExe = "Cannot create setup.exe on the A drive. Probably not enough room";
+const char* const SNoRoomSetup1 = "Cannot create setup.1 on the A drive. Probably not enough room";
+const char* const SInsertDisk = "Please insert disk %d";
+const char* const SAborted = "Aborted by user";
+const char* const LoaderFileName = "QuillantLoadProgram.exe";
+
+void PumpMessages() {
+  if (Application) Application->ProcessMessages();
+}
+
+// Copies Count bytes (all when negative) of Source from its position onto
+// Dest; the count that arrived. Pump lets messages run after each block.
+int64_t CopyBytes(TStream& Source, TStream& Dest, int64_t Count, size_t Block, bool Pump) {
+  std::vector<unsigned char> buf(Block);
+  int64_t done = 0;
+  while (Count < 0 || done < Count) {
+    int64_t want = static_cast<int64_t>(Block);
+    if (Count >= 0 && Count - done < want) want = Count - done;
+    const int64_t n = Source.Read(buf.data(), want);
+    if (n <= 0) break;
+    const int64_t w = Dest.Write(buf.data(), n);
+    if (w > 0) done += w;
+    if (w != n) break;
+    if (Pump) PumpMessages();
+  }
+  return done;
+}
+
+bool ReplaceFile(const std::string& From, const std::string& To) {
+  return MoveFileExW(Widen(From).c_str(), Widen(To).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+bool CopyOver(const std::string& From, const std::string& To) {
+  return CopyFileW(Widen(From).c_str(), Widen(To).c_str(), FALSE) != 0;
+}
+
+// The message of any failure of the build or the disk copy.
+std::string MessageOf(std::exception_ptr E) {
+  try {
+    std::rethrow_exception(E);
+  } catch (const Exception& X) {
+    return X.Message;
+  } catch (const std::exception& X) {
+    return X.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
+
+void ShowPlainMessage(const std::string& Text) {
+  EngineMessageBox(Text, Application ? Application->Title() : std::string(), MB_OK);
+}
+}  // namespace
+
+int BuildPackThreads = 0;
+
+namespace {
+// The sources of a container's files in the order its packing reaches them.
+void PackOrder(TInstallContainer* C, std::vector<std::string>& Sources) {
+  for (int i = 0; i < C->HCCount(); ++i) {
+    TInstallObject* o = C->HC(i);
+    if (auto* f = dynamic_cast<TCustomInstallFile*>(o))
+      Sources.push_back(f->SourcePath());
+    else if (auto* fc = dynamic_cast<TFileContainer*>(o))
+      PackOrder(fc, Sources);
+  }
+}
+}  // namespace
+
+void TCustomInstall::Compress(TCompressOptionsSet CompressOptions) {
+  for (int i = 0; i < InstallFileList->Count(); ++i) InstallFileList->Items(i)->CompressInfo() = TCompressInfo{};
+  // The files' zlib streams are independent: they are deflated ahead on
+  // every processor and written in order by this thread.
+  std::vector<std::string> sources;
+  PackOrder(this, sources);
+  int threads = BuildPackThreads;
+  if (threads <= 0) threads = static_cast<int>(std::thread::hardware_concurrency());
+  QlntCompress->SetPackAhead(sources, threads);
+  TScopeGuard stop([] { QlntCompress->SetPackAhead({}, 0); });
+  TFileContainer::Compress(CompressOptions);
+}
+
+// ------------------------------------------------------------------ *BUILD
+
+void TCustomInstall::ProcessBuildParam() {
+  try {
+    const std::string inf = DirectoryWBS(RunningDir()) + "BUILD.INF";
+    if (!FileExists(inf)) throw IEInstall(SNoBuildInf);
+    TStringList lines;
+    lines.LoadFromFile(inf);
+    // A blank first line would build into the root of the current drive.
+    if (lines.Count() == 0 || Trim(lines[0]).empty()) throw IEInstall(SBuildInfOneLine);
+    BuildDistributables(ParamStr(0), lines[0], true);
+  } catch (...) {
+    ShowPlainMessage(MessageOf(std::current_exception()));
+  }
+  if (Application) Application->Terminate();
+}
+
+void TCustomInstall::BuildDistributables(const std::string& ExePath, const std::string& BuildPath, bool StandAlone) {
+  if (StandAlone && !FUseLoadingProgram) throw IEInstall(SNoStandAlone);
+  if (DefaultNetLocation) DefaultNetLocation->SetLoginInformation(FLoginInformation);
+  const std::string dir = DirectoryWBS(BuildPath);
+  const std::string exe = dir + "setup.exe", setup1 = dir + "setup.1", files1 = dir + "files.1";
+  // A stand-alone build writes setup.exe under another name and puts it in
+  // place only when it is whole: a failed build leaves no setup.exe, not
+  // even the previous build's.
+  FLoaderCopy = StandAlone ? exe + ".partial" : exe;
+  TScopeGuard dropPartial([&] {
+    if (StandAlone) RemoveFile(FLoaderCopy);
+    FLoaderCopy.clear();
+  });
+  if (StandAlone && FileExists(exe) && !RemoveFile(exe)) throw IEInstall(SCannotReplace, {exe});
+  CreateStub(BuildPath, ExePath);
+  if (FOnBeforeBuildFiles1) FOnBeforeBuildFiles1(this);
+  const TPathSpecifiers savedType = FArchiveFileType;
+  const std::string savedFile = FArchiveFile;
+  auto restore = [&] {
+    TFileRelated::SetArchiveFileType(savedType);
+    TFileRelated::SetArchiveFile(savedFile);
+  };
+  try {
+    TFileRelated::SetArchiveFileType(ddAbsolute);
+    TFileRelated::SetArchiveFile(files1);
+    TCompressOptionsSet options =
+        CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceDirectory) | CompressOptionBit(coSourceDirToBuildDir);
+    if (FDistributeType == dtTraditional) options |= CompressOptionBit(coForceNetFilesLocal);
+    if (FDistributeType == dtWeb) options |= CompressOptionBit(coForceFilesNet);
+    Compress(options);
+    if (FDistributeType != dtTraditional) WriteCompressedFileList();
+  } catch (...) {
+    // The original error passes on, whatever the restore meets.
+    try {
+      restore();
+    } catch (...) {
+    }
+    throw;
+  }
+  restore();
+  if (FOnAfterBuildFiles1) FOnAfterBuildFiles1(this);
+  if (StandAlone) BuildSelfExtractor(exe, setup1, files1);
+}
+
+void TCustomInstall::CreateStub(const std::string& BuildPath, const std::string& ExePath) {
+  const std::string dir = DirectoryWBS(BuildPath);
+  if (FUseLoadingProgram) {
+    try {
+      CreateSetup1File(BuildPath, ExePath);
+    } catch (const EycDiskFull&) {
+      throw IEInstall(SSetup1DiskFull);
+    }
+    std::string product;
+    try {
+      product = GetQuillantPath(true);
+    } catch (const Exception&) {
+      throw IEInstall(SBadProductKey, {SProductKey});
+    }
+    const std::string loader = DirectoryWBS(product) + LoaderFileName;
+    if (!FileExists(loader)) throw IEInstall(SNoLoader, {loader});
+    const std::string target = FLoaderCopy.empty() ? dir + "setup.exe" : FLoaderCopy;
+    if (!CopyOver(loader, target)) throw IEInstall(SCannotCopyLoader, {loader, target});
+    return;
+  }
+  if (FOnBeforeCopyingEXE) FOnBeforeCopyingEXE(this);
+  ForceDirectories(DirectoryWOBS(BuildPath));
+  const std::string target = dir + ExtractFileName(ExePath);
+  if (!CopyOver(ExePath, target)) throw IEInstall(SCannotCopyExe, {ExePath, target});
+  if (FOnAfterCopyingEXE) FOnAfterCopyingEXE(this);
+}
+
+void TCustomInstall::CreateSetup1File(const std::string& Path, const std::string& Executable) {
+  if (Trim(Executable).empty()) throw IEInstall(SBlankExecutable);
+  if (FOnBeforeBuildSetup1) FOnBeforeBuildSetup1(this);
+  std::unique_ptr<TFileContainer> container(new TFileContainer(this));
+  container->SetAddToArchive(lzcOverwrite);
+  container->SetArchiveFileType(ddAbsolute);
+  container->SetArchiveFile(DirectoryWBS(Path) + "setup.1");
+  if (!FileExists(Executable)) throw IEInstall(SNoExecutable, {Executable});
+  std::vector<std::unique_ptr<TInstallFile>> files;
+  auto add = [&](const std::string& Source, bool Local) {
+    auto* f = new TInstallFile(this);
+    files.emplace_back(f);
+    f->SetContainer(nullptr);
+    f->SetIncludeFromDir(DirectoryWOBS(ExtractFileDir(Source)));
+    f->SetFileName(ExtractFileName(Source));
+    if (Local) f->SetNet(false);
+    f->SetContainer(container.get());
+  };
+  add(Executable, false);
+  // A pre-setup file named without a folder lies beside the setup program.
+  const std::string home = ExtractFileDir(Executable);
+  for (int i = 0; i < FPresetupFiles->Count(); ++i) {
+    std::string line = FPresetupFiles->Get(i);
+    if (ExtractFileDir(line).empty() && line.find(':') == std::string::npos) line = DirectoryWBS(home) + line;
+    add(line, true);
+  }
+  container->Compress(CompressOptionBit(coForceOneFile) | CompressOptionBit(coForceNetFilesLocal));
+  files.clear();
+  container.reset();
+  if (FOnAfterBuildSetup1) FOnAfterBuildSetup1(this);
+}
+
+void TCustomInstall::WriteCompressedFileList() {
+  const std::string dir = DirectoryWBS(ExtractFileDir(GetArchiveFile())) + GetCompressSubDirectory();
+  ForceDirectories(dir);
+  std::vector<TCustomInstallFile*> listed;
+  for (int i = 0; i < InstallFileList->Count(); ++i) {
+    TCustomInstallFile* f = InstallFileList->Items(i);
+    const TCompressAddedInfo added = f->CompressInfo().Added;
+    if (added != ciAddedNewer && added != ciNotAddedNotNewer) continue;
+    // A longer name or version would be cut and then match no file, or another.
+    if (!lzh::FilePropInfoFits(f->Name(), f->Version())) throw IEInstall(SDoesNotFit, {f->Name(), f->Version()});
+    listed.push_back(f);
+  }
+  TMemoryStream list;
+  uint8_t count[4];
+  lzh::PutI32(count, static_cast<int32_t>(listed.size()));
+  list.WriteBuffer(count, sizeof count);
+  for (TCustomInstallFile* f : listed) f->SavePropertiesToStream(&list);
+  list.SaveToFile(dir + "\\filelist.lst");
+}
+
+void TCustomInstall::BuildSelfExtractor(const std::string& ExeName, const std::string& Setup1Name,
+                                        const std::string& Files1Name) {
+  if (FOnBeforeBuildSelfExtractor) FOnBeforeBuildSelfExtractor(this);
+  {
+    TFileStream out(FLoaderCopy, fmOpenReadWrite | fmShareDenyNone);
+    out.Seek(0, soEnd);
+    auto append = [&](const std::string& Name, int32_t& Start, int32_t& End) {
+      TFileStream in(Name, fmOpenRead | fmShareDenyNone);
+      const int64_t size = in.Size();
+      const int64_t start = out.Position();
+      // The trailer's offsets are signed 32-bit, and the trailer follows.
+      if (start + size + static_cast<int64_t>(lzh::kTrailerSize) > INT32_MAX) throw IEInstall(STooLarge, {ExeName});
+      if (CopyBytes(in, out, size, 1 << 20, false) != size) throw IEInstall(SCannotAppend, {Name, ExeName});
+      Start = static_cast<int32_t>(start);
+      End = static_cast<int32_t>(start + size - 1);
+    };
+    int32_t s1 = 0, e1 = 0, s2 = 0, e2 = 0;
+    append(Setup1Name, s1, e1);
+    if (FileExists(Files1Name)) append(Files1Name, s2, e2);
+    uint8_t raw[lzh::kTrailerSize];
+    lzh::EncodeTrailer(lzh::MakeSelfExtractInfo(s1, e1, s2, e2), raw);
+    if (out.Write(raw, sizeof raw) != static_cast<int64_t>(sizeof raw))
+      throw IEInstall(SCannotAppend, {Setup1Name, ExeName});
+  }
+  if (!ReplaceFile(FLoaderCopy, ExeName)) throw IEInstall(SCannotReplace, {ExeName});
+  if (FOnAfterBuildSelfExtractor) FOnAfterBuildSelfExtractor(this);
+}
+
+// ------------------------------------------------------------------ *TODISK
+
+void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
+  const TCursor saved = Screen ? Screen->Cursor() : crDefault;
+  if (Screen) Screen->SetCursor(crHourGlass);
+  PumpMessages();
+  try {
+    FCalledBySelfExtracting = true;
+    ReadLoadingInformation();
+    const std::string file = GetArchiveFile();
+    const lzh::TSelfExtractInfo t = ReadSelfExtractInfo(file);
+    // Without the marker the last bytes are no trailer: the disks would be
+    // cut at random places.
+    if (!lzh::IsSelfExtracting(t)) throw IEInstall(SNotSelfExtracting, {file});
+    const std::string drive = DirectoryWBS(DestDrive);
+    {
+      TFileStream in(file, fmOpenRead | fmShareDenyNone);
+      if (in.Size() > INT32_MAX) throw IEInstall(STooLargeToCopy, {file});
+      {
+        TFileStream out(drive + "setup.exe", fmCreate);
+        if (CopyBytes(in, out, t.Setup1StartOffset, 65536, false) != t.Setup1StartOffset) throw IEInstall(SNoRoomExe);
+      }
+      TFileStream out(drive + "setup.1", fmCreate);
+      const int64_t n = static_cast<int64_t>(t.Setup1EndOffset) - t.Setup1StartOffset + 1;
+      in.Seek(t.Setup1StartOffset, soBeginning);
+      if (CopyBytes(in, out, n, 8192, true) != n) throw IEInstall(SNoRoomSetup1);
+    }
+    if (t.Files1StartOffset > 0) {
+      TScopeGuard unhook([] {
+        QlntCompress->SetOnNewDisk(nullptr);
+        QlntCompress->SetOnStatus(nullptr);
+      });
+      QlntCompress->SetOnNewDisk([this, saved](TQlntCompress*, int32_t Disk, std::string&) {
+        if (Screen) Screen->SetCursor(saved);
+        const int answer =
+            EngineMessageBox(Format(TSE(SInsertDisk), {static_cast<long long>(Disk)}), "", MB_OKCANCEL);
+        if (Screen) Screen->SetCursor(crHourGlass);
+        if (answer == IDCANCEL) throw IEInstall(SAborted);
+      });
+      QlntCompress->SetOnStatus([this](TQlntCompress* S, const TlzhFileStats& St) {
+        if (FOnMoveToFloppyStatus) FOnMoveToFloppyStatus(S, St);
+        PumpMessages();
+      });
+      SelfExtractArchive = file;
+      SelfExtractOffset = t.Files1StartOffset;
+      PointQlntCompressAt(file);
+      QlntCompress->CopyToDisk(DirectoryWOBS(DestDrive) + "\\", "files.1");
+    }
+  } catch (...) {
+    ShowPlainMessage(MessageOf(std::current_exception()));
+  }
+  if (Screen) Screen->SetCursor(saved);
+  PumpMessages();
+  if (Application) Application->Terminate();
+}

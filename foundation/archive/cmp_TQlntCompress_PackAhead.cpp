@@ -1,0 +1,171 @@
+// The archive component's workers that deflate files ahead of the addition.
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "classlib/WinText.h"
+#include "foundation/archive/cmp_TQlntCompress.h"
+#include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_API.h"
+
+namespace {
+constexpr size_t kChunk = 65536;  // the addition's own source reads
+}
+
+struct TPackAhead::TJob {
+  enum TState { jsWaiting, jsRunning, jsDone, jsFailed, jsGivenUp };
+  std::string Source;
+  std::string TempFile;
+  std::atomic<int64_t> Read{0};
+  int64_t Packed = 0;
+  TState State = jsWaiting;
+  bool Taken = false;
+};
+
+struct TPackAhead::TShared {
+  std::vector<std::unique_ptr<TJob>> Jobs;
+  size_t NextTake = 0;  // jobs before it were taken or given up
+  size_t Ahead = 0;     // how many jobs may be packed beyond NextTake
+  int Level = 0;
+  bool Stop = false;
+  std::mutex Lock;
+  std::condition_variable Wake;
+  std::vector<std::thread> Threads;
+};
+
+TPackAhead::TPackAhead(std::vector<std::string> Sources, int Level, int Threads) : F(new TShared) {
+  for (std::string& s : Sources) {
+    auto job = std::make_unique<TJob>();
+    job->Source = std::move(s);
+    F->Jobs.push_back(std::move(job));
+  }
+  F->Level = Level;
+  F->Ahead = static_cast<size_t>(Threads) * 2;
+  for (int i = 0; i < Threads; ++i) F->Threads.emplace_back([this] { Work(); });
+}
+
+TPackAhead::~TPackAhead() {
+  {
+    std::lock_guard<std::mutex> g(F->Lock);
+    F->Stop = true;
+  }
+  F->Wake.notify_all();
+  for (std::thread& t : F->Threads) t.join();
+  for (auto& job : F->Jobs)
+    if (!job->Taken && !job->TempFile.empty()) DeleteFileW(Widen(job->TempFile).c_str());
+}
+
+void TPackAhead::Work() {
+  for (;;) {
+    TJob* job = nullptr;
+    {
+      std::unique_lock<std::mutex> g(F->Lock);
+      F->Wake.wait(g, [&] {
+        if (F->Stop) return true;
+        const size_t end = std::min(F->Jobs.size(), F->NextTake + F->Ahead);
+        for (size_t i = F->NextTake; i < end; ++i)
+          if (F->Jobs[i]->State == TJob::jsWaiting) {
+            job = F->Jobs[i].get();
+            return true;
+          }
+        return false;
+      });
+      if (F->Stop) return;
+      job->State = TJob::jsRunning;
+    }
+    bool ok = true;
+    try {
+      Pack(*job, F->Level);
+    } catch (...) {
+      ok = false;
+    }
+    {
+      std::lock_guard<std::mutex> g(F->Lock);
+      job->State = ok ? TJob::jsDone : TJob::jsFailed;
+    }
+    F->Wake.notify_all();
+  }
+}
+
+void TPackAhead::Pack(TJob& Job, int Level) {
+  HANDLE src = CreateFileW(Widen(Job.Source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (src == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot open the file %s", {Job.Source});
+  std::unique_ptr<void, decltype(&CloseHandle)> srcOwner(src, &CloseHandle);
+  Job.TempFile = MakeTempFileName(true);
+  HANDLE dst = CreateFileW(Widen(Job.TempFile).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  if (dst == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot create the file %s", {Job.TempFile});
+  std::unique_ptr<void, decltype(&CloseHandle)> dstOwner(dst, &CloseHandle);
+  TQlntNormalHandleStream out(reinterpret_cast<THandle>(dst));
+  struct Counting : TStream {
+    TStream* Inner;
+    int64_t* Count;
+    int64_t Read(void*, int64_t) override { return 0; }
+    int64_t Write(const void* B, int64_t N) override {
+      int64_t w = Inner->Write(B, N);
+      if (w > 0) *Count += w;
+      return w;
+    }
+    int64_t Seek(int64_t O, TSeekOrigin S) override { return Inner->Seek(O, S); }
+  } counting;
+  counting.Inner = &out;
+  counting.Count = &Job.Packed;
+  TZCompressor c(&counting, Level);
+  c.OnShortWrite = [] { throw EycDiskFull("The disk is full"); };
+  std::vector<unsigned char> buf(kChunk);
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(src, buf.data(), static_cast<DWORD>(buf.size()), &n, nullptr))
+      throw EQlntCompress("Cannot open the file %s", {Job.Source});
+    if (n == 0) break;
+    c.Write(buf.data(), n);
+    Job.Read += n;
+  }
+  c.Finish();
+}
+
+bool TPackAhead::Take(const std::string& Source, int Level, const std::function<void(int64_t)>& Waiting,
+                      TResult& Result) {
+  TJob* job = nullptr;
+  {
+    std::lock_guard<std::mutex> g(F->Lock);
+    if (Level != F->Level) return false;
+    size_t i = F->NextTake;
+    while (i < F->Jobs.size() && F->Jobs[i]->Source != Source) ++i;
+    if (i == F->Jobs.size()) return false;
+    // Files skipped on the way will not be asked for any more.
+    for (size_t k = F->NextTake; k < i; ++k)
+      if (F->Jobs[k]->State == TJob::jsWaiting) F->Jobs[k]->State = TJob::jsGivenUp;
+    F->NextTake = i + 1;
+    job = F->Jobs[i].get();
+  }
+  F->Wake.notify_all();
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> g(F->Lock);
+      // A job beyond the window when it was asked for is started now.
+      F->Wake.wait_for(g, std::chrono::milliseconds(50),
+                       [&] { return job->State == TJob::jsDone || job->State == TJob::jsFailed; });
+      if (job->State == TJob::jsFailed) return false;
+      if (job->State == TJob::jsDone) {
+        job->Taken = true;
+        Result.TempFile = job->TempFile;
+        Result.SourceBytes = job->Read;
+        Result.PackedBytes = job->Packed;
+        return true;
+      }
+    }
+    if (Waiting) Waiting(job->Read);
+  }
+}
+
+void TQlntCompress::SetPackAhead(const std::vector<std::string>& Sources, int Threads) {
+  FPackAhead.reset();
+  if (!Sources.empty() && Threads >= 2) FPackAhead = std::make_unique<TPackAhead>(Sources, ZlibLevel(FCompressionLevel), Threads);
+}

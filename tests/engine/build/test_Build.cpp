@@ -1,0 +1,318 @@
+// The distribution build: the packing rules, setup.exe with its trailer,
+// setup.1 and files.1, filelist.lst, and what a failed or repeated build
+// leaves behind.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "classlib/SysUtils.h"
+#include "common/TestSupport.h"
+#include "engine/build/BuildRig.h"
+#include "foundation/archive/lzhFormat.h"
+#include "foundation/routines/routines_Registry.h"
+
+using namespace testsupport;
+
+namespace buildtest {
+
+TRig::TRig(TDistributeType Type) {
+  Module = new TDataModule(nullptr);
+  Install = new TInstall(Module);
+  Install->SetName("Install1");
+  Install->SetRunAutomatic(false);
+  static_cast<TComponent*>(Install)->SetState(csLoading);
+  Install->SetDistributeType(Type);
+  Install->ClearState(csLoading);
+  Install->SetDestDirType(ddAbsolute);
+  Install->SetDestDir("c:\\qntdest");
+  Install->LoginInformation()->SetHostname("ftp.example.com");
+  Install->LoginInformation()->SetDirectory("/pub/app");
+  Group = new TInstallFileGroup(Module);
+  Group->SetName("Group1");
+  Group->SetContainer(Install);
+  Source = ScratchDir("src");
+}
+
+TRig::~TRig() {
+  delete Module;
+  RemoveTree(Source);
+}
+
+TInstallFile* TRig::AddFile(const std::string& Name, const std::string& Content, const std::string& Component) {
+  WriteFileText(Source + "\\" + Name, Content);
+  auto* f = new TInstallFile(Module);
+  f->SetName(Component);
+  f->SetIncludeFromDir(Source);
+  f->SetFileName(Name);
+  f->SetContainer(Group);
+  return f;
+}
+
+std::string MakeProductFolder() {
+  const std::string dir = ScratchDir("product");
+  WriteFileText(dir + "\\Q32V25B0001.TXT", "");
+  CopyProgram("QuillantLoadProgram.exe", dir, "QuillantLoadProgram.exe");
+  WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", "c:\\nowhere;" + dir);
+  return dir;
+}
+
+std::vector<std::string> Entries(const std::string& Archive, int32_t Offset) {
+  TQlntCompress c(nullptr);
+  c.SetCompressedFile(Archive);
+  c.SetOffset(Offset);
+  c.ReadInformation();
+  std::vector<std::string> names;
+  for (int i = 0; i < c.FileHeaders()->Count(); ++i)
+    names.push_back(ExtractFileName(c.FileHeaders()->FileHeaders(i)->Data.FileName));
+  return names;
+}
+
+std::string Bytes(const std::string& Path) { return ReadFileText(Path); }
+std::string Slice(const std::string& S, int32_t First, int32_t Last) {
+  return S.substr(static_cast<size_t>(First), static_cast<size_t>(Last - First + 1));
+}
+
+}  // namespace buildtest
+
+using namespace buildtest;
+
+namespace {
+using Names = std::vector<std::string>;
+}
+
+TEST(Packing, RulesAndSettingsPutBack) {
+  TRig rig;
+  const std::string out = ScratchDir("pack");
+  TInstallFile* shared = rig.AddFile("A.TXT", "aaaa", "FileA");
+  TInstallFile* own = rig.AddFile("B.TXT", "bbbb", "FileB");
+  own->SetArchiveFileType(ddAbsolute);
+  own->SetArchiveFile("c:\\windows\\own.1");
+  TInstallFile* excluded = rig.AddFile("C.TXT", "cccc", "FileC");
+  excluded->SetInclude(false);
+  rig.Install->SetArchiveFileType(ddAbsolute);
+  rig.Install->SetArchiveFile(out + "\\files.1");
+  EXPECT_THROW(rig.Install->Compress(CompressOptionBit(coForceNetFilesLocal) | CompressOptionBit(coForceFilesNet)),
+               IEFileContainer);
+
+  // Under coForceDirectory an own archive lands under the build folder,
+  // mirroring its path; coIncludeAll packs the excluded file too.
+  const TCompressOptionsSet build = CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceDirectory) |
+                                    CompressOptionBit(coForceNetFilesLocal);
+  for (int pass = 0; pass < 2; ++pass) {  // a second build gives the same archives
+    rig.Install->Compress(build);
+    EXPECT_EQ(Entries(out + "\\files.1"), Names({"A.TXT", "C.TXT"}));
+    EXPECT_EQ(Entries(out + "\\windows\\own.1"), Names({"B.TXT"}));
+  }
+  EXPECT_EQ(own->ArchiveFileType(), ddAbsolute);
+  EXPECT_EQ(own->ArchiveFile(), "c:\\windows\\own.1");
+  EXPECT_EQ(shared->ArchiveFileType(), ddContainerArchiveFile);
+  EXPECT_FALSE(excluded->Include());
+
+  // coForceOneFile: everything into the one archive, settings unchanged after.
+  rig.Install->Compress(CompressOptionBit(coForceOneFile) | CompressOptionBit(coForceNetFilesLocal));
+  EXPECT_EQ(Entries(out + "\\files.1"), Names({"A.TXT", "B.TXT"}));
+  EXPECT_EQ(own->ArchiveFile(), "c:\\windows\\own.1");
+
+  // A failing child: its settings come back and the children after it are not packed.
+  own->SetOnBeforeCompress([](TInstallObject*) { throw Exception("stop", {}); });
+  EXPECT_ANY_THROW(rig.Install->Compress(build));
+  EXPECT_EQ(own->ArchiveFile(), "c:\\windows\\own.1");
+  EXPECT_EQ(own->AddToArchive(), lzcOverwrite);
+  EXPECT_EQ(Entries(out + "\\files.1"), Names({"A.TXT"}));
+  EXPECT_EQ(rig.Install->State(), fcsNone);
+  RemoveTree(out);
+}
+
+TEST(Build, StandAloneSetupExeHoldsBothArchivesAndItsTrailer) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("build");
+  rig.AddFile("A.TXT", std::string(5000, 'a'), "FileA");
+  rig.AddFile("B.TXT", "b", "FileB");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  WriteFileText(rig.Source + "\\presetup.txt", "pre");
+  rig.Install->PresetupFiles()->Add("presetup.txt");
+  const std::string savedArchive = rig.Install->ArchiveFile();
+
+  for (int pass = 0; pass < 2; ++pass) {  // building twice gives no duplicate entries
+    rig.Install->BuildDistributables(setupProgram, out, true);
+    const std::string exe = Bytes(out + "\\setup.exe"), setup1 = Bytes(out + "\\setup.1"),
+                      files1 = Bytes(out + "\\files.1");
+    const std::string loader = Bytes(product + "\\QuillantLoadProgram.exe");
+    ASSERT_EQ(exe.size(), loader.size() + setup1.size() + files1.size() + lzh::kTrailerSize);
+    const lzh::TSelfExtractInfo t =
+        lzh::DecodeTrailer(reinterpret_cast<const uint8_t*>(exe.data() + exe.size() - lzh::kTrailerSize));
+    EXPECT_TRUE(lzh::IsSelfExtracting(t));
+    EXPECT_EQ(exe.substr(0, loader.size()), loader);
+    EXPECT_EQ(t.Setup1StartOffset, static_cast<int32_t>(loader.size()));
+    EXPECT_EQ(Slice(exe, t.Setup1StartOffset, t.Setup1EndOffset), setup1);
+    EXPECT_EQ(Slice(exe, t.Files1StartOffset, t.Files1EndOffset), files1);
+    // The setup program stays the first entry of setup.1.
+    EXPECT_EQ(Entries(out + "\\setup.1"), Names({"Quillant20.exe", "presetup.txt"}));
+    EXPECT_EQ(Entries(out + "\\setup.exe", t.Files1StartOffset), Names({"A.TXT", "B.TXT"}));
+    EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
+    EXPECT_FALSE(FileExists(out + "\\ftp.example.com\\-pub-app\\filelist.lst"));
+  }
+  EXPECT_EQ(rig.Install->ArchiveFileType(), ddInstallSourceDir);
+  EXPECT_EQ(rig.Install->ArchiveFile(), savedArchive);
+
+  // A build that fails half way leaves no setup.exe, not even the last one.
+  RemoveFile(rig.Source + "\\B.TXT");
+  EXPECT_ANY_THROW(rig.Install->BuildDistributables(setupProgram, out, true));
+  EXPECT_FALSE(FileExists(out + "\\setup.exe"));
+  EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
+  EXPECT_EQ(rig.Install->ArchiveFile(), savedArchive);
+  RemoveTree(out);
+  RemoveTree(product);
+}
+
+TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
+  TRig rig(dtWeb);
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("web");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ");
+  TInstallFile* a = rig.AddFile("A.TXT", "aaa", "FileA");
+  a->SetNet(false);  // dtWeb sends every file over the net
+  TInstallFile* v = rig.AddFile("V.TXT", "vvvvv", "FileWithOwnArchive");
+  v->SetOverwriteMode(owDate);  // an archive of its own
+  const std::string net = out + "\\ftp.example.com\\-pub-app";
+  for (int pass = 0; pass < 2; ++pass) {  // the own archive is rewritten, never appended to
+    rig.Install->BuildDistributables(setupProgram, out, true);
+    EXPECT_EQ(Entries(net + "\\Group1.1"), Names({"A.TXT"}));
+    EXPECT_EQ(Entries(net + "\\FileWithOwnArchive.1"), Names({"V.TXT"}));
+  }
+  EXPECT_TRUE(a->CompressInfo().AddedAsNet);
+  EXPECT_EQ(a->CompressInfo().Server, "ftp.example.com");
+  // No files.1: the trailer's last offsets are 0.
+  EXPECT_FALSE(FileExists(out + "\\files.1"));
+  const std::string exe = Bytes(out + "\\setup.exe");
+  const lzh::TSelfExtractInfo t =
+      lzh::DecodeTrailer(reinterpret_cast<const uint8_t*>(exe.data() + exe.size() - lzh::kTrailerSize));
+  EXPECT_EQ(t.Files1StartOffset, 0);
+  EXPECT_EQ(t.Files1EndOffset, 0);
+
+  // The file list: the count, then the records in list order, golden bytes.
+  lzh::TFilePropInfo ra{a->Size(), a->Date(), "FileA", a->Version()};
+  lzh::TFilePropInfo rv{v->Size(), v->Date(), "FileWithOwnArchive", v->Version()};
+  EXPECT_EQ(Bytes(net + "\\filelist.lst"), lzh::WriteFileList({ra, rv}));
+  EXPECT_EQ(a->Size(), 3);
+
+  // Names of 39 characters fit; of 40 the build refuses, naming the file,
+  // and leaves no setup.exe.
+  v->SetName(std::string(39, 'N'));
+  EXPECT_NO_THROW(rig.Install->BuildDistributables(setupProgram, out, true));
+  v->SetName(std::string(40, 'N'));
+  try {
+    rig.Install->BuildDistributables(setupProgram, out, true);
+    ADD_FAILURE() << "a name of 40 characters was listed";
+  } catch (const IEInstall& e) {
+    EXPECT_NE(e.Message.find(std::string(40, 'N')), std::string::npos);
+  }
+  EXPECT_FALSE(FileExists(out + "\\setup.exe"));
+  RemoveTree(out);
+  RemoveTree(product);
+}
+
+TEST(Build, BadBuildInfGivesOneMessageAndWritesNothing) {
+  TRig rig;
+  std::vector<std::string> shown;
+  auto saved = EngineMessageBox;
+  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
+    shown.push_back(Text);
+    return IDOK;
+  };
+  const std::string inf = BinDir() + "\\BUILD.INF";
+  RemoveFile(inf);
+  rig.Install->ProcessBuildParam();
+  WriteFileText(inf, "");
+  rig.Install->ProcessBuildParam();
+  RemoveFile(inf);
+  EngineMessageBox = saved;
+  EXPECT_EQ(shown, Names({"Need to have a BUILD.INF file in this directory with the first line specifying the build "
+                          "directory",
+                          "Must be 1 line in BUILD.INF. This line should specify the build directory"}));
+}
+
+TEST(Packing, WorkerThreadsWriteTheSameBytesAndReportInOrder) {
+  TRig rig;
+  const std::string out = ScratchDir("threads");
+  std::vector<TInstallFile*> files;
+  for (int i = 0; i < 12; ++i) {
+    std::string content(static_cast<size_t>(40000 + 70000 * (i % 4)), '\0');
+    for (size_t k = 0; k < content.size(); ++k) content[k] = static_cast<char>((k * (i + 3)) ^ (k >> 7));
+    files.push_back(rig.AddFile("F" + std::to_string(i) + ".BIN", content, "File" + std::to_string(i)));
+  }
+  rig.Install->SetArchiveFileType(ddAbsolute);
+  rig.Install->SetArchiveFile(out + "\\files.1");
+  const DWORD mainThread = GetCurrentThreadId();
+  std::vector<int> order;
+  bool otherThread = false;
+  rig.Group->SetOnStatus([&](TInstallObject* File, int, int) {
+    otherThread |= GetCurrentThreadId() != mainThread;
+    const int index = static_cast<int>(std::find(files.begin(), files.end(), File) - files.begin());
+    if (order.empty() || order.back() != index) order.push_back(index);
+  });
+  const TCompressOptionsSet build =
+      CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceDirectory) | CompressOptionBit(coForceNetFilesLocal);
+  std::string single;
+  for (int threads : {1, 4}) {
+    BuildPackThreads = threads;
+    order.clear();
+    rig.Install->Compress(build);
+    const std::string bytes = Bytes(out + "\\files.1");
+    if (threads == 1) single = bytes;
+    // The entries hold their dates, which the source files keep: same bytes.
+    EXPECT_TRUE(bytes == single) << threads << " threads";
+    EXPECT_EQ(order, std::vector<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11})) << threads << " threads";
+  }
+  BuildPackThreads = 0;
+  EXPECT_FALSE(otherThread);
+  RemoveTree(out);
+}
+
+TEST(Build, ToDiskCopiesTheLoaderSetupOneAndFilesOne) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("todisk-dist");
+  const std::string disk = ScratchDir("todisk-a");
+  rig.AddFile("A.TXT", std::string(3000, 'a'), "FileA");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  rig.Install->BuildDistributables(setupProgram, out, true);
+  std::vector<std::string> shown;
+  auto saved = EngineMessageBox;
+  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
+    shown.push_back(Text);
+    return IDOK;
+  };
+  auto savedParams = InstallParams;
+  static std::string dist;
+  dist = out;
+  InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", dist}; };
+  rig.Install->ProcessToDiskParam(disk);
+  EXPECT_EQ(shown, Names());
+  const std::string exe = Bytes(out + "\\setup.exe");
+  EXPECT_EQ(Bytes(disk + "\\setup.exe"), Bytes(product + "\\QuillantLoadProgram.exe"));
+  EXPECT_EQ(Bytes(disk + "\\setup.1"), Bytes(out + "\\setup.1"));
+  EXPECT_EQ(Entries(disk + "\\files.1"), Names({"A.TXT"}));
+
+  // A file without the marker is refused with one message.
+  std::string unmarked = exe;
+  unmarked[exe.size() - lzh::kTrailerSize + 1] = 's';  // "sELFEXTRACTING"
+  WriteFileText(out + "\\setup.exe", unmarked);
+  RemoveFile(disk + "\\setup.exe");
+  rig.Install->ProcessToDiskParam(disk);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("is not a self-extracting setup file"), std::string::npos);
+  EXPECT_FALSE(FileExists(disk + "\\setup.exe"));
+  InstallParams = savedParams;
+  EngineMessageBox = saved;
+  RemoveTree(out);
+  RemoveTree(disk);
+  RemoveTree(product);
+}
