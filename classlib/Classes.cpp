@@ -41,7 +41,12 @@ TComponent::~TComponent() {
     c->RemoveFreeNotification(this);
     c->Notification(this, opRemove);
   }
-  // Owned components go last created first.
+  DestroyComponents();
+  if (FOwner) FOwner->RemoveComponent(this);
+}
+
+void TComponent::DestroyComponents() {
+  // Last created first.
   while (!FComponents.empty()) {
     TComponent* c = FComponents.back();
     c->BeforeDestruction();
@@ -50,7 +55,6 @@ TComponent::~TComponent() {
       delete c;  // removes itself from FComponents
     }
   }
-  if (FOwner) FOwner->RemoveComponent(this);
 }
 
 void TComponent::InsertComponent(TComponent* AComponent) {

@@ -101,6 +101,9 @@ public:
   // by Free, and by an owner for each component it destroys. A form fires its
   // OnDestroy here, while the handlers' own class is still alive.
   virtual void BeforeDestruction() {}
+  // Frees the owned components, last created first (each gets
+  // BeforeDestruction); the component itself stays.
+  void DestroyComponents();
   // BeforeDestruction, then delete.
   void Free() {
     BeforeDestruction();

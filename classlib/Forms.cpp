@@ -598,11 +598,7 @@ TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
 
 TApplication::~TApplication() {
   // Forms first (they are owned), while the application window stands.
-  while (ComponentCount() > 0) {
-    TComponent* c = Components(ComponentCount() - 1);
-    c->BeforeDestruction();
-    if (ComponentCount() > 0 && Components(ComponentCount() - 1) == c) delete c;
-  }
+  DestroyComponents();
   if (FHandle) DestroyWindow(FHandle);
 }
 

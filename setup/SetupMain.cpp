@@ -33,6 +33,9 @@ int SetupMain(const std::function<void()>& CreateForms) {
     ReportUnhandled(e.what());
     rc = 1;
   }
+  // The forms and the install module go while every unit still stands: their
+  // components tell each other of their end through the engine's lists.
+  Application->DestroyComponents();
   FinalizeUnits();
   return rc;
 }

@@ -35,7 +35,10 @@ HDDEDATA CALLBACK ServerCallback(UINT Type, UINT Fmt, HCONV, HSZ Hsz1, HSZ Hsz2,
   FakeProgman::Impl* s = Current;
   switch (Type) {
     case XTYP_CONNECT:
-      return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(_stricmp(Query(Hsz1).c_str(), "PROGMAN") == 0));
+      // Only its own service: a client of another test (or of the real
+      // "PROGMAN") in the same session must not reach this server.
+      return reinterpret_cast<HDDEDATA>(static_cast<ULONG_PTR>(
+          _stricmp(Query(Hsz1).c_str(), "PROGMAN") == 0 && _stricmp(Query(Hsz2).c_str(), s->Service.c_str()) == 0));
     case XTYP_REQUEST: {
       if (Fmt != CF_TEXT) return nullptr;
       std::string item = Query(Hsz2), text;

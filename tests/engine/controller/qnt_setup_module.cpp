@@ -24,7 +24,7 @@ QNT_PUBLISH(TSetupModule);
 
 bool RecordRestart() {
   std::ofstream(MainInstall ? static_cast<TCustomInstall*>(MainInstall)->RunningDir() + "\\restart.log" : "restart.log",
-                std::ios::app)
+                std::ios::app | std::ios::binary)
       << "restart\n";
   return true;
 }

@@ -115,18 +115,27 @@ TEST_F(Controller, SwitchesChosenAtLoad) {
     bool selfExtracting;
     const char* archive;  // after ReadLoadingInformation
     const char* source;
+    const char* error;    // raised by ReadLoadingInformation, or nullptr
   };
   const Case cases[] = {
-      {{"*"}, false, "\\files.1", "*"},
-      {{"*notselfextract", "setup.exe", "C:\\My", "Dist"}, false, "\\files.1", "C:\\My Dist"},
-      {{"*SelfExtract", "setup.exe", "C:\\My", "Dist"}, true, "\\setup.exe", "C:\\My Dist"},
-      {{"C:\\dist", "*BUILD"}, false, "\\files.1", "C:\\dist"},
+      {{"*"}, false, "\\files.1", "*", nullptr},
+      {{"*notselfextract", "setup.exe", "C:\\My", "Dist"}, false, "\\files.1", "C:\\My Dist", nullptr},
+      {{"*SelfExtract", "setup.exe", "C:\\My", "Dist"}, true, "\\setup.exe", "C:\\My Dist", nullptr},
+      // No switch in the second argument: no build, and two arguments read
+      // as a loader's start lack the folder.
+      {{"C:\\dist", "*BUILD"}, false, "\\files.1", "", SNoSourceDir},
   };
   for (const Case& c : cases) {
     Params = c.params;
     TRig rig;
+    EXPECT_FALSE(Application->Terminated()) << c.params[0];
     EXPECT_EQ(rig.Install->CalledBySelfExtracting(), c.selfExtracting) << c.params[0];
-    rig.Install->ReadLoadingInformation();
+    try {
+      rig.Install->ReadLoadingInformation();
+      EXPECT_EQ(c.error, nullptr) << c.params[0];
+    } catch (const IEInstall& e) {
+      EXPECT_EQ(e.Message, c.error ? c.error : "") << c.params[0];
+    }
     EXPECT_EQ(rig.Install->ArchiveFile(), c.archive) << c.params[0];
     EXPECT_EQ(rig.Install->SourceDir(), c.source) << c.params[0];
   }

@@ -48,8 +48,17 @@ public:
     });
   }
   ~Peer() {
-    closesocket(FListen);
+    // A connection still waiting in the backlog is the script's: closing the
+    // listener now would drop it before the thread (late on a loaded machine)
+    // took it. Without one, closing is what ends a thread blocked in accept.
+    fd_set r;
+    FD_ZERO(&r);
+    FD_SET(FListen, &r);
+    timeval none = {0, 0};
+    const bool waiting = select(0, &r, nullptr, nullptr, &none) == 1;
+    if (!waiting) closesocket(FListen);
     if (FThread.joinable()) FThread.join();
+    if (waiting) closesocket(FListen);
   }
   uint16_t Port() const { return FPort; }
 
