@@ -135,7 +135,7 @@ void TranslateTexts(const TTranslator& T, TQlntLanguage FromLang, TComponent* C)
   }
   if (numbered && glid != 0) {
     if (glid > 0) {
-      auto* ctl = static_cast<TControl*>(dynamic_cast<TControl*>(C));
+      auto* ctl = static_cast<TControl*>(C);
       ctl->SetCaption(T.TranslateByGLID(glid, ctl->Caption()));
     }
     return;
