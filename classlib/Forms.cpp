@@ -10,6 +10,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/FormReader.h"
 #include "classlib/StdCtrls.h"
+#include "classlib/Threads.h"
 #include "classlib/Units.h"
 #include "classlib/WinText.h"
 
@@ -734,6 +735,11 @@ void InitForms() {
   InitCommonControlsEx(&icc);
   Application = new TApplication(nullptr);
   Screen = new TScreen(nullptr);
+  // Long operations of the window-free libraries (the archive, the FTP
+  // client) run their pending messages through the application from now on.
+  SetMessagePump([] {
+    if (Application) Application->ProcessMessages();
+  });
   // Every control class of the library can be read from a text form, even
   // when no code of the program names it.
   RegisterClasses<TForm, TLabel, TButton, TEdit, TCheckBox, TPanel, TBitBtn, TGroupBox, TRadioGroup, TListBox, TMemo,
@@ -741,6 +747,7 @@ void InitForms() {
 }
 
 void FinishForms() {
+  SetMessagePump(nullptr);
   delete Application;
   Application = nullptr;
   delete Screen;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace {
@@ -82,6 +83,24 @@ void ProcessThreadMessages() {
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }
+}
+
+namespace {
+std::atomic<TMessagePump> messagePump{nullptr};
+std::atomic<DWORD> messagePumpThread{0};
+}  // namespace
+
+void SetMessagePump(TMessagePump Pump) {
+  messagePumpThread = Pump ? GetCurrentThreadId() : 0;
+  messagePump = Pump;
+}
+
+void ProcessPendingMessages() {
+  TMessagePump pump = messagePump;
+  if (pump && messagePumpThread == GetCurrentThreadId())
+    pump();
+  else
+    ProcessThreadMessages();
 }
 
 // ---------------------------------------------------------------- TThread

@@ -90,3 +90,14 @@ void* SyncWindowOfCurrentThread();
 // thread's: on a worker thread it never touches another thread's queue or
 // windows. A quit request is left in the queue for the thread's own loop.
 void ProcessThreadMessages();
+
+// The one message pump of a long operation (extracting, downloading) that
+// lets pending messages run between its blocks: the pump installed for the
+// calling thread (the forms library installs Application->ProcessMessages on
+// its thread: dialog keys work and an exception of a handler goes to the
+// application), else ProcessThreadMessages (the loader, worker threads,
+// programs without forms).
+void ProcessPendingMessages();
+using TMessagePump = void (*)();
+// Installs Pump for the calling thread; nullptr removes it.
+void SetMessagePump(TMessagePump Pump);

@@ -93,6 +93,7 @@ TInstallContainer::TInstallContainer(TComponent* AOwner)
 TInstallContainer::~TInstallContainer() {
   AnnounceDestruction();
   FHelpers.clear();
+  NoteFreedDuringLanguageSwitch(this);
   if (QuillantComps) {
     auto it = std::find(QuillantComps->begin(), QuillantComps->end(), this);
     if (it != QuillantComps->end()) QuillantComps->erase(it);

@@ -11,6 +11,7 @@
 
 #include "classlib/Classes.h"
 #include "classlib/DateUtils.h"
+#include "classlib/Forms.h"
 #include "classlib/Streams.h"
 #include "classlib/TypInfo.h"
 #include "engine/routines_ObjRepository.h"
@@ -298,7 +299,62 @@ std::string UninstallKeyFor(const std::string& ProductName);
 
 class TCustomInstallFile;
 class TFileContainer;
-class TBaseQuillantForm;
+
+// The base of every page form: it sets its fonts and translates its texts
+// for the wizard language (Translate), and follows the language when the
+// wizard switches it (LanguageSwitch). Every live one is in FormList.
+class TBaseQuillantForm : public TForm {
+  QNT_PUBLISHED(TBaseQuillantForm, TForm)
+public:
+  explicit TBaseQuillantForm(TComponent* AOwner);
+  ~TBaseQuillantForm() override;
+
+  // Translate sets the fonts for the language.
+  bool AutoSetFont() const { return FAutoSetFont; }
+  void SetAutoSetFont(bool Value) { FAutoSetFont = Value; }
+  // Translate translates the texts.
+  bool AutoTranslate() const { return FAutoTranslate; }
+  void SetAutoTranslate(bool Value) { FAutoTranslate = Value; }
+  // The install container the page belongs to (set by the page framework).
+  TInstallContainer* Container() const { return FContainer; }
+  void SetContainer(TInstallContainer* Value) { FContainer = Value; }
+  // The language the texts are in now.
+  TQlntLanguage CurrentLanguage() const { return FCurrentLanguage; }
+  void SetCurrentLanguage(TQlntLanguage Value) { FCurrentLanguage = Value; }
+  // Translate into TranslateIntoLanguage instead of the wizard language.
+  bool OverrideMainTranslator() const { return FOverrideMainTranslator; }
+  void SetOverrideMainTranslator(bool Value) { FOverrideMainTranslator = Value; }
+  TQlntLanguage TranslateIntoLanguage() const { return FTranslateIntoLanguage; }
+  void SetTranslateIntoLanguage(TQlntLanguage Value) { FTranslateIntoLanguage = Value; }
+
+  // The wizard language changed: Translate (the translator's language
+  // decides; the argument is not used).
+  virtual void LanguageSwitch(TQlntLanguage NewLanguage);
+  // Page forms refresh what they show.
+  virtual void RefreshInformation();
+  // Fonts (AutoSetFont), then texts (AutoTranslate), then the pending
+  // messages once so that the form repaints at once.
+  virtual void Translate();
+  void Loaded() override;
+
+private:
+  bool FAutoSetFont = true;
+  bool FAutoTranslate = true;
+  TInstallContainer* FContainer = nullptr;
+  TQlntLanguage FCurrentLanguage = qlEnglish;
+  bool FOverrideMainTranslator = false;
+  TQlntLanguage FTranslateIntoLanguage = qlUser;
+};
+
+// Tells every live install container and then every live form
+// (QuillantComps, FormList) that the wizard language is now NewLanguage.
+// Each list is walked as it stood at the start; one freed meanwhile (a
+// form's translation runs the message queue, where anything may happen) is
+// passed over, one made meanwhile is not told.
+void SwitchLanguageOfAll(TQlntLanguage NewLanguage);
+// Called by the destructors of containers and forms: a switch under way
+// passes over what was freed, also when a new one is made at its address.
+void NoteFreedDuringLanguageSwitch(const void* Object);
 
 // The global list of every live install file (not owned): each file adds
 // itself when created and leaves when destroyed.

@@ -9,16 +9,7 @@ bool IsListedLanguage(const TLanguage* Language) { return Language && Language->
 
 void SwitchWizardLanguage(TQlntLanguage Language) {
   if (MTranslator) MTranslator->SetTranslateIntoLanguage(Language);
-  if (QuillantComps) {
-    const std::vector<TInstallContainer*> comps = *QuillantComps;
-    for (TInstallContainer* c : comps) c->LanguageSwitch(Language);
-  }
-  if (FormList) {
-    // A form may free others while it switches: only live ones are told.
-    const std::vector<TBaseQuillantForm*> forms = *FormList;
-    for (TBaseQuillantForm* f : forms)
-      if (std::find(FormList->begin(), FormList->end(), f) != FormList->end()) f->LanguageSwitch(Language);
-  }
+  SwitchLanguageOfAll(Language);
 }
 
 QNT_PUBLISH(TSelectLanguageForm);

@@ -11,6 +11,7 @@
 #include "classlib/base/TextBase.h"
 #include "classlib/DateUtils.h"
 #include "classlib/Handles.h"
+#include "classlib/Threads.h"
 #include "classlib/WinText.h"
 #include "foundation/archive/cmp_TVersion.h"
 #include "foundation/exceptions_Quillant.h"
@@ -212,18 +213,7 @@ TStream* TQlntCompress::CreateVolume(const std::string& Name) {
   }
 }
 
-void TQlntCompress::ProcessMessages() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    if (msg.message == WM_QUIT) {
-      // Left for the program's own message loop.
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
+void TQlntCompress::ProcessMessages() { ProcessPendingMessages(); }
 
 void TQlntCompress::PumpMessages() {
   // Every block asks, but the queue is looked at no more than once per

@@ -94,7 +94,7 @@ TQlntSocket::~TQlntSocket() {
   delete[] FBuffer;
 }
 
-void TQlntSocket::ProcessMessages() { ProcessThreadMessages(); }
+void TQlntSocket::ProcessMessages() { ProcessPendingMessages(); }
 
 void TQlntSocket::RaisePendingWndProcError() {
   if (FWndProcError) {

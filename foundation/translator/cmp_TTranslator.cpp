@@ -419,6 +419,28 @@ std::string TSE(const std::string& English) {
   return MTranslator ? MTranslator->Translate(qlEnglish, English) : English;
 }
 
+int GetAppropriateCharSet(TQlntLanguage ALanguage) {
+  switch (ALanguage) {
+    case qlChineseSimplified: return 134;  // GB2312_CHARSET
+    case qlCzech:
+    case qlGerman:
+    case qlPortugese: return 238;  // EASTEUROPE_CHARSET
+    case qlDanish:
+    case qlEnglish:
+    case qlFrench:
+    case qlGreek:
+    case qlItalian:
+    case qlSpanish: return 0;  // ANSI_CHARSET
+    case qlHebrew: return 177;
+    case qlJapanese: return 128;  // SHIFTJIS_CHARSET
+    case qlKorean: return 129;  // HANGEUL_CHARSET
+    case qlRussian: return 204;
+    case qlVietnamese: return 163;
+    case qlUser: break;
+  }
+  throw Exception("Unrecognized language");
+}
+
 unsigned GetPrimaryId(unsigned LID) { return LID & 0x3FF; }
 
 TQlntLanguage ConvertLIDToLang(unsigned LI) {

@@ -45,6 +45,7 @@ extern const TEnumInfo QlntLanguageInfo;
 
 class TLanguage;
 class TTranslator;
+class TControl;
 
 class TLanguageElement : public TObject {
 public:
@@ -187,6 +188,24 @@ public:
   std::string TranslateByGLID(TGlobalId GLID, const std::string& Text) const;
   void TranslateMemo(TQlntLanguage FromLang, const TStrings* SourceStrings, TStrings* DestStrings) const;
 
+  // Controls (Windows only). The text step: AComponent and every component it
+  // owns (forms excepted) get their published string properties (Name
+  // excepted), memo lines and list items translated from FromLang into the
+  // wizard language; GLID controls take their caption by number. Returns the
+  // language the texts are now in: the wizard language when it has lines,
+  // else FromLang.
+  TQlntLanguage TranslateComponent(TQlntLanguage FromLang, TComponent* AComponent);
+  // The same into ToLang; the wizard language is put back afterwards, without
+  // a change notice either way.
+  TQlntLanguage TranslateComponentFromTo(TQlntLanguage FromLang, TQlntLanguage ToLang, TComponent* AComponent);
+  // The font step: AControl and all its child controls, depth first, get the
+  // wizard language's character set, face and minimum size (or a copy of the
+  // language's Font when FontOverride is set). A language without lines
+  // stands aside for English unless Force is set. Recurse is not consulted:
+  // the children are always done.
+  void SetControlFont(TControl* AControl, bool Force, bool Recurse);
+  void SetControlFontTo(TQlntLanguage ToLang, TControl* AControl, bool Force, bool Recurse);
+
   // The published language properties.
   TLanguage* lgChineseSimplified() const { return Lang(qlChineseSimplified); }
   TLanguage* lgCzech() const { return Lang(qlCzech); }
@@ -224,6 +243,26 @@ std::string TSE(const std::string& English);
 // falls back to the English format, and to the bare English text when even
 // that does not fit.
 std::string TSEFormat(const std::string& English, const TVarRecs& Args);
+
+// The font character set of a language; Exception "Unrecognized language"
+// for qlUser.
+int GetAppropriateCharSet(TQlntLanguage ALanguage);
+// The face of a language as Unicode text (UTF-8) and its minimum size in
+// points; Exception "Unrecognized language" for one without a face (Hebrew,
+// qlUser). The far-eastern faces are stored as the bytes of their code page
+// and decoded from it (Windows only).
+struct TLanguageFace {
+  std::string Name;
+  int MinSize;
+};
+TLanguageFace GetLanguageFace(TQlntLanguage ALanguage);
+
+// Through the first translator (Windows only); each does nothing and returns
+// its default (FromLang) when there is none.
+void SetControlFont(TControl* AControl, bool Force, bool Recurse);
+void SetControlFontTo(TQlntLanguage ToLang, TControl* AControl, bool Force, bool Recurse);
+TQlntLanguage TranslateComponent(TQlntLanguage FromLang, TComponent* AComponent);
+TQlntLanguage TranslateComponentFromTo(TQlntLanguage FromLang, TQlntLanguage ToLang, TComponent* AComponent);
 
 // The primary language part of a Windows language id (its low 10 bits).
 unsigned GetPrimaryId(unsigned LID);

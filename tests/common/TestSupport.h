@@ -18,6 +18,20 @@ std::string BinDir();
 // A new, empty folder under the temporary directory; its name starts with Tag.
 std::string ScratchDir(const std::string& Tag);
 void RemoveTree(const std::string& Dir);
+// A scratch folder (ScratchDir) that removes itself, with all it holds, when
+// it goes out of scope. S("name") is the path of a file in it.
+class ScratchFolder {
+public:
+  explicit ScratchFolder(const std::string& Tag) : FPath(ScratchDir(Tag)) {}
+  ~ScratchFolder() { RemoveTree(FPath); }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& Path() const { return FPath; }
+  std::string operator()(const std::string& Name) const { return FPath + "\\" + Name; }
+
+private:
+  std::string FPath;
+};
 std::string ReadFileText(const std::string& Path);
 void WriteFileText(const std::string& Path, const std::string& Text);
 std::vector<std::string> ReadLines(const std::string& Path);

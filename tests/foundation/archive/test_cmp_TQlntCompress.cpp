@@ -5,6 +5,7 @@
 
 #include "archive_test_util.h"
 #include "classlib/DateUtils.h"
+#include "classlib/Forms.h"
 #include "common/TestSupport.h"
 
 using namespace testsupport;
@@ -14,15 +15,10 @@ namespace {
 const char* const kCorrupt =
     "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
 
-struct Scratch {
-  std::string dir = ScratchDir("arc");
-  ~Scratch() { RemoveTree(dir); }
-  std::string operator()(const std::string& name) const { return dir + "\\" + name; }
-};
 }  // namespace
 
 TEST(ArchiveRoundTrip, SizesAroundTheBlockSizesAtEveryLevel) {
-  Scratch s;
+  ScratchFolder s("arc");
   const size_t sizes[] = {0, 1, 4095, 4096, 4097, 65536, 3 * 65536, 65536 * 5 + 4096 * 3 + 1, 1000003};
   std::vector<std::string> files;
   for (size_t i = 0; i < std::size(sizes); ++i) {
@@ -64,7 +60,7 @@ TEST(ArchiveRoundTrip, SizesAroundTheBlockSizesAtEveryLevel) {
 }
 
 TEST(ArchiveRoundTrip, LayoutOfASingleVolume) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("a.bin"), Payload(5000, 1));
   std::string v = s("versioned.dll");
   CopyFileW(Widen(BinDir() + "\\qnt_ver_2_0.dll").c_str(), Widen(v).c_str(), FALSE);
@@ -95,7 +91,7 @@ TEST(ArchiveRoundTrip, LayoutOfASingleVolume) {
 }
 
 TEST(ArchiveRoundTrip, EmptyAddAndAppending) {
-  Scratch s;
+  ScratchFolder s("arc");
   TQlntCompress c(nullptr);
   Pack(c, s("sub\\dir\\e.1"), {});
   EXPECT_EQ(ReadBytes(s("sub\\dir\\e.1")), std::string("\0\0\0\0\0", 5));
@@ -123,7 +119,7 @@ TEST(ArchiveRoundTrip, EmptyAddAndAppending) {
 }
 
 TEST(ArchiveRoundTrip, ArchiveAtAnOffsetInsideALargerFile) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("a"), Payload(100000, 3));
   WriteBytes(s("b"), Payload(333, 4));
   TQlntCompress c(nullptr);
@@ -145,7 +141,7 @@ TEST(ArchiveRoundTrip, ArchiveAtAnOffsetInsideALargerFile) {
 }
 
 TEST(ArchiveExtract, NamesEventsAndOverwriteRules) {
-  Scratch s;
+  ScratchFolder s("arc");
   std::string v19 = s("lib.dll");
   CopyFileW(Widen(BinDir() + "\\qnt_ver_1_9.dll").c_str(), Widen(v19).c_str(), FALSE);
   WriteBytes(s("t1"), "one");
@@ -212,7 +208,7 @@ TEST(ArchiveExtract, NamesEventsAndOverwriteRules) {
 }
 
 TEST(ArchiveExtract, DamagedEntriesFailAndLeaveNoTarget) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("a"), Payload(300000, 7));
   TQlntCompress c(nullptr);
   Pack(c, s("good.1"), {s("a")});
@@ -258,7 +254,7 @@ TEST(ArchiveExtract, DamagedEntriesFailAndLeaveNoTarget) {
 }
 
 TEST(ArchiveExtract, StoredNamesNeverLeaveTheFolder) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("a"), "payload");
   TQlntCompress c(nullptr);
   Pack(c, s("a.1"), {s("a")});
@@ -289,7 +285,7 @@ TEST(ArchiveExtract, StoredNamesNeverLeaveTheFolder) {
 }
 
 TEST(ArchiveAbort, ExtractionStopsWithoutAHalfFile) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("big"), Payload(2000000, 11));
   TQlntCompress c(nullptr);
   Pack(c, s("a.1"), {s("big")});
@@ -312,7 +308,7 @@ TEST(ArchiveAbort, ExtractionStopsWithoutAHalfFile) {
 // A Cancel confirmed while the last block of a file is written, or between
 // two operations, ends the extraction and is not cleared by the next one.
 TEST(ArchiveAbort, ACancelAtTheLastBlockOrBetweenOperationsIsNotLost) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("small"), Payload(100000, 13));
   TQlntCompress c(nullptr);
   Pack(c, s("a.1"), {s("small")});
@@ -337,7 +333,7 @@ TEST(ArchiveAbort, ACancelAtTheLastBlockOrBetweenOperationsIsNotLost) {
 }
 
 TEST(ArchiveAbort, AddingStopsWithAReadableArchive) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("small"), Payload(1000, 1));
   WriteBytes(s("big"), Payload(3000000, 2));
   TQlntCompress c(nullptr);
@@ -357,7 +353,7 @@ TEST(ArchiveAbort, AddingStopsWithAReadableArchive) {
 }
 
 TEST(ArchiveCopy, PlainCopiesUnderTheRules) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("empty"), "");
   int statuses = 0;
   TQlntCompress c(nullptr);
@@ -398,7 +394,7 @@ LRESULT CALLBACK CancelProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
 }  // namespace
 
 TEST(ArchiveAbort, ACancelQueuedAsAWindowMessageReachesTheExtraction) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("big"), Payload(24000000, 12));
   TQlntCompress c(nullptr);
   Pack(c, s("a.1"), {s("big")}, false, colFastest);
@@ -429,7 +425,7 @@ TEST(ArchiveAbort, ACancelQueuedAsAWindowMessageReachesTheExtraction) {
 // wrote them) stay apart: cafe with an acute and with a grave accent are
 // two files.
 TEST(ArchiveExtract, NamesInTheAnsiCodePageStayApart) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("t1"), "acute");
   WriteBytes(s("t2"), "grave");
   TQlntCompress c(nullptr);
@@ -456,7 +452,7 @@ TEST(ArchiveExtract, NamesInTheAnsiCodePageStayApart) {
 // A destination dated before 1980 is older than any source, not the end of
 // the extraction.
 TEST(ArchiveExtract, DestinationBefore1980IsOlder) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("t1"), "new");
   TQlntCompress c(nullptr);
   Pack(c, s("a.1"), {s("t1")});
@@ -480,7 +476,7 @@ TEST(ArchiveExtract, DestinationBefore1980IsOlder) {
 // The temporary file of Add that cannot be made is the archive component's
 // own error.
 TEST(ArchiveRoundTrip, NoTemporaryFileIsAnArchiveError) {
-  Scratch s;
+  ScratchFolder s("arc");
   WriteBytes(s("t1"), "data");
   wchar_t oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
   GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
@@ -500,4 +496,45 @@ TEST(ArchiveRoundTrip, NoTemporaryFileIsAnArchiveError) {
   SetEnvironmentVariableW(L"TMP", *oldTmp ? oldTmp : nullptr);
   SetEnvironmentVariableW(L"TEMP", *oldTemp ? oldTemp : nullptr);
   EXPECT_EQ(msg.rfind("Cannot create the file " + s("no such folder"), 0), 0u) << msg;
+}
+
+namespace {
+// A form that counts the paints of its window.
+class TPaintCounter : public TForm {
+public:
+  using TForm::TForm;
+  bool Counting = false;
+  int Paints = 0;
+  LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override {
+    if (Msg == WM_PAINT && Counting) ++Paints;
+    return TForm::WndProc(Msg, WParam, LParam);
+  }
+};
+}  // namespace
+
+// Extraction runs the application's message pump between blocks: a shown
+// progress form repaints while the archive is being read.
+TEST(ArchivePump, ProgressPaintsAShownFormWhileExtracting) {
+  ScratchFolder s("pump");
+  WriteBytes(s("big.bin"), Payload(8 << 20, 7));
+  TQlntCompress packer(nullptr);
+  Pack(packer, s("big.1"), {s("big.bin")}, false, colNone);
+  auto* form = new TPaintCounter(Application);
+  form->SetBounds(40, 40, 300, 120);
+  form->Show();
+  Application->ProcessMessages();
+  TQlntCompress c(nullptr);
+  int updates = 0;
+  c.SetOnStatus([&](TQlntCompress*, const TlzhFileStats&) {
+    ++updates;
+    form->Invalidate();
+  });
+  form->Counting = true;
+  form->Invalidate();
+  Unpack(c, s("big.1"), {s("big.bin")}, s("out"));
+  form->Counting = false;
+  EXPECT_GT(updates, 0);
+  EXPECT_GT(form->Paints, 0);
+  EXPECT_EQ(ReadBytes(s("out\\big.bin")).size(), size_t{8} << 20);
+  form->Free();
 }

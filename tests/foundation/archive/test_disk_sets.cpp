@@ -39,16 +39,11 @@ protected:
   }
 };
 
-struct Scratch {
-  std::string dir = ScratchDir("disk");
-  ~Scratch() { RemoveTree(dir); }
-  std::string operator()(const std::string& name) const { return dir + "\\" + name; }
-};
 
 }  // namespace
 
 TEST(DiskSet, FileLargerThanAVolumeSpansThreeAndReadsBack) {
-  Scratch s;
+  ScratchFolder s("disk");
   WriteBytes(s("small"), Payload(3000, 1));
   WriteBytes(s("large"), Payload(600000, 2));
   TQlntCompress packer(nullptr);
@@ -107,7 +102,7 @@ TEST(DiskSet, FileLargerThanAVolumeSpansThreeAndReadsBack) {
 }
 
 TEST(DiskSet, AnEntryStartingAtTheVeryEndOfAVolume) {
-  Scratch s;
+  ScratchFolder s("disk");
   WriteBytes(s("a"), Payload(20000, 5));
   WriteBytes(s("b"), Payload(20000, 6));
   TQlntCompress packer(nullptr);
@@ -132,7 +127,7 @@ TEST(DiskSet, AnEntryStartingAtTheVeryEndOfAVolume) {
 }
 
 TEST(DiskSet, FullDisksWithoutAHandlerOrWithTooLittleRoom) {
-  Scratch s;
+  ScratchFolder s("disk");
   WriteBytes(s("a"), Payload(200000, 8));
   TQlntCompress packer(nullptr);
   Pack(packer, s("files.1"), {s("a")});
@@ -166,7 +161,7 @@ TEST(DiskSet, FullDisksWithoutAHandlerOrWithTooLittleRoom) {
 }
 
 TEST(DiskSet, MissingVolumesAreAskedForFourTimes) {
-  Scratch s;
+  ScratchFolder s("disk");
   WriteBytes(s("a"), "abc");
   TQlntCompress c(nullptr);
   Pack(c, s("x.1"), {s("a")});
@@ -189,7 +184,7 @@ TEST(DiskSet, MissingVolumesAreAskedForFourTimes) {
 // *TODISK copies from a CD or a read-only share; adding to volume 1 of a
 // disk set is refused before anything is written.
 TEST(DiskSet, ReadOnlySourceAndNoAddingToAVolume) {
-  Scratch s;
+  ScratchFolder s("disk");
   WriteBytes(s("a"), Payload(5000, 4));
   TQlntCompress packer(nullptr);
   Pack(packer, s("files.1"), {s("a")});
