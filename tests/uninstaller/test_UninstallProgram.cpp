@@ -59,20 +59,19 @@ struct TBarSeen {
   int Position = -1;
 };
 
+BOOL CALLBACK FindProgressBar(HWND W, LPARAM L) {
+  wchar_t cls[64];
+  GetClassNameW(W, cls, 64);
+  if (lstrcmpiW(cls, PROGRESS_CLASSW) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(L) = W;
+  return FALSE;
+}
+
 TBarSeen ProgressBarOf(const std::string& Caption) {
   TBarSeen seen;
   HWND form = FindWindowW(nullptr, Widen(Caption).c_str());
   HWND bar = nullptr;
-  EnumChildWindows(
-      form,
-      [](HWND W, LPARAM L) -> BOOL {
-        wchar_t cls[64];
-        GetClassNameW(W, cls, 64);
-        if (lstrcmpiW(cls, PROGRESS_CLASSW) != 0) return TRUE;
-        *reinterpret_cast<HWND*>(L) = W;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&bar));
+  EnumChildWindows(form, FindProgressBar, reinterpret_cast<LPARAM>(&bar));
   if (!bar) return seen;
   GetWindowRect(bar, &seen.Place);
   MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&seen.Place), 2);
