@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "classlib/ComCtrls.h"
+#include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
@@ -18,6 +20,8 @@ TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), FUninstaller(std::make_uniqu
   RegisterHandler("StartBtnClick", this, &TForm1::StartBtnClick);
   RegisterHandler("CloseBtnClick", this, &TForm1::CloseBtnClick);
   ReadForm("TFORM1");
+  // The theme picture is kept as a bitmap resource beside the form's text.
+  Control<TImage>("ThemeBitmap")->Picture()->LoadFromResourceName("THEMEBITMAP");
 }
 
 TForm1::~TForm1() = default;
@@ -48,10 +52,14 @@ void TForm1::FormCreate(TObject*) {
   SetCaption("Remove " + product);
   TUninstaller& u = *FUninstaller;
   u.OnConfirm = OkToRemove;
-  // The progress bar joins the window with the class library's progress
-  // control; until then the steps run without one.
-  u.OnShowProgress = [this](bool) { Repainted(); };
-  u.OnProgress = nullptr;
+  u.OnShowProgress = [this](bool Visible) {
+    Control<TProgressBar>("ProgressBar1")->SetVisible(Visible);
+    Repainted();
+  };
+  u.OnProgress = [this](int Percent) {
+    Control<TProgressBar>("ProgressBar1")->SetPosition(Percent);
+    Repainted();
+  };
   u.OnStepDone = [this](TUninstallStep Step) {
     Control<TCheckBox>(StepBoxes[Step])->SetChecked(true);
     Repainted();

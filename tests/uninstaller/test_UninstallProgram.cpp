@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <cstdlib>
 #include <vector>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
+#include "common/PageRunner.h"
 #include "common/TestSupport.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_Registry.h"
@@ -45,6 +49,35 @@ std::string PendingRenames() {
   for (auto& c : all)
     if (c == L'\0') c = L'|';
   return Narrow(all);
+}
+
+// The uninstaller window's progress bar as a question of the file step finds
+// it: where it is in the window's client area, whether it shows, its position.
+struct TBarSeen {
+  RECT Place{};
+  bool Visible = false;
+  int Position = -1;
+};
+
+BOOL CALLBACK FindProgressBar(HWND W, LPARAM L) {
+  wchar_t cls[64];
+  GetClassNameW(W, cls, 64);
+  if (lstrcmpiW(cls, PROGRESS_CLASSW) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(L) = W;
+  return FALSE;
+}
+
+TBarSeen ProgressBarOf(const std::string& Caption) {
+  TBarSeen seen;
+  HWND form = FindWindowW(nullptr, Widen(Caption).c_str());
+  HWND bar = nullptr;
+  EnumChildWindows(form, FindProgressBar, reinterpret_cast<LPARAM>(&bar));
+  if (!bar) return seen;
+  GetWindowRect(bar, &seen.Place);
+  MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&seen.Place), 2);
+  seen.Visible = IsWindowVisible(bar);
+  seen.Position = static_cast<int>(SendMessageW(bar, PBM_GETPOS, 0, 0));
+  return seen;
 }
 
 // A product installed into "<scratch>\Program Files\Qnt App", with the
@@ -127,7 +160,24 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
   ASSERT_EQ(GetRVInteger(hkCurrentUser, selfReg, server, 0), 1);
   WriteRecord({plain, sharedYes, sharedKeep, link}, {server + ";0"});
 
-  std::vector<std::string> texts = Uninstall(UninstallString(), YesUnlessKeep);
+  // Each question of the file step comes with the progress bar shown at the
+  // file's place among the four; the first also gives a picture to look at.
+  std::vector<TBarSeen> bars;
+  std::vector<std::string> texts = Uninstall(UninstallString(), [&](const std::string& Text) {
+    if (Text.find("Is it o.k.") != std::string::npos) {
+      bars.push_back(ProgressBarOf("Remove " + Product));
+      if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && bars.size() == 1) Screenshot(shot);
+    }
+    return YesUnlessKeep(Text);
+  });
+  ASSERT_EQ(bars.size(), 2u);
+  for (size_t i = 0; i < bars.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_TRUE(bars[i].Visible);
+    EXPECT_EQ(bars[i].Position, i == 0 ? 33 : 67);
+    EXPECT_EQ((std::vector<LONG>{bars[i].Place.left, bars[i].Place.top, bars[i].Place.right, bars[i].Place.bottom}),
+              (std::vector<LONG>{144, 248, 144 + 313, 248 + 16}));
+  }
 
   auto question = [](const std::string& Path) {
     return "Uninstall has determined that the file " + Path +
