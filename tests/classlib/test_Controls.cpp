@@ -196,6 +196,83 @@ TEST(UiControls, ListsAndRanges) {
   }
 }
 
+class TTreeDialog : public TForm {
+  QNT_PUBLISHED(TTreeDialog, TForm)
+public:
+  explicit TTreeDialog(TComponent* AOwner) : TForm(AOwner) {
+    RegisterHandler("GroupsClick", this, &TTreeDialog::GroupsClick);
+    ReadForm("TTREEDIALOG");
+    Tree = dynamic_cast<TTreeView*>(FindComponent("Groups"));
+  }
+  void GroupsClick(TObject*) { Clicked.push_back(Tree->Selected()); }
+  TTreeView* Tree = nullptr;
+  std::vector<TTreeNode*> Clicked;  // the selection at each OnClick
+};
+QNT_PUBLISH(TTreeDialog);
+
+int StateImageOf(TTreeView* Tree, TTreeNode* Node) {
+  // The state picture's number, as the window holds it: found through the
+  // node's rectangle, since the window's item handles are the view's own.
+  RECT r = Tree->NodeRect(Node);
+  TVHITTESTINFO hit{};
+  hit.pt = {r.left + 2, (r.top + r.bottom) / 2};
+  auto item = reinterpret_cast<HTREEITEM>(SendMessageW(Tree->Handle(), TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+  if (!item) return -1;
+  return static_cast<int>(SendMessageW(Tree->Handle(), TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item),
+                                       TVIS_STATEIMAGEMASK) >> 12);
+}
+
+// Nodes made before and after the window, their state pictures from the
+// image list the form names after the tree, and a click selecting the node
+// before OnClick.
+TEST(UiControls, TreeViewNodesStatesAndClicks) {
+  auto* d = new TTreeDialog(Application);
+  TTreeView* tree = d->Tree;
+  ASSERT_NE(tree, nullptr);
+  ASSERT_NE(tree->StateImages(), nullptr) << "a reference to a later component";
+  EXPECT_EQ(tree->StateImages()->Count(), 2);
+  int data = 0;
+  TTreeNode* root = tree->Items()->AddChildObject(nullptr, "All", &data);
+  root->SetStateIndex(1);
+  TTreeNode* a = tree->Items()->AddChild(root, "Alpha");
+  a->SetStateIndex(2);
+  d->HandleNeeded();
+  TTreeNode* b = tree->Items()->AddChild(root, "Beta");
+  b->SetStateIndex(1);
+  root->Expand(false);
+  tree->SetSelected(root);
+  EXPECT_EQ(tree->Selected(), root);
+  EXPECT_EQ(root->Data(), &data);
+  EXPECT_EQ(b->Level(), 1);
+  EXPECT_EQ(tree->Items()->Count(), 3);
+  TTreeNode* clickAt = b;
+  PageRunner run;
+  run.Step("shown", [&] { return PageRunner::Shown(d); },
+           [&] {
+             const struct {
+               TTreeNode* Node;
+               int State;
+             } cases[] = {{root, 1}, {a, 2}, {b, 1}};
+             for (const auto& c : cases) EXPECT_EQ(StateImageOf(tree, c.Node), c.State) << c.Node->Text();
+             b->SetStateIndex(2);
+             EXPECT_EQ(StateImageOf(tree, b), 2) << "changed on a shown tree";
+             RECT r = tree->NodeRect(clickAt);
+             const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+             POINT screen{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+             ClientToScreen(tree->Handle(), &screen);
+             SetCursorPos(screen.x, screen.y);
+             PostMessageW(tree->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+             PostMessageW(tree->Handle(), WM_LBUTTONUP, 0, at);
+           })
+      .Step("clicked", [&] { return !d->Clicked.empty(); }, [&] { d->SetModalResult(mrCancel); });
+  d->ShowModal();
+  EXPECT_TRUE(run.Finished() && run.Errors().empty()) << run.Report();
+  EXPECT_EQ(d->Clicked, std::vector<TTreeNode*>{b});
+  tree->Items()->Clear();
+  EXPECT_EQ(tree->Selected(), nullptr);
+  d->Free();
+}
+
 // Not an assertion on pixels: a picture for people to look at, when asked
 // for by QNT_SCREENSHOT (a Unix path).
 TEST(UiControls, Screenshot) {
