@@ -17,7 +17,8 @@ QNT_PUBLISH(TStringGrid,
   Prop::Integer("FixedRows", &TStringGrid::FixedRows, &TStringGrid::SetFixedRows, 1),
   Prop::Set("Options", &TStringGrid::Options, &TStringGrid::SetOptions, GridOptionInfo, 0),
   Prop::Event("OnDrawCell", &TStringGrid::OnDrawCell, &TStringGrid::OnDrawCell),
-  Prop::Event("OnKeyPress", &TStringGrid::OnKeyPress, &TStringGrid::OnKeyPress));
+  Prop::Event("OnKeyPress", &TStringGrid::OnKeyPress, &TStringGrid::OnKeyPress),
+  Prop::Event("OnClick", &TStringGrid::OnClick, &TStringGrid::OnClick));
 
 TStringGrid::TStringGrid(TComponent* AOwner) : TCustomControl(AOwner) {
   SetTabStop(true);

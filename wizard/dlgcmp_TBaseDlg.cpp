@@ -4,6 +4,7 @@
 
 #include "classlib/Units.h"
 #include "foundation/ftp/cmp_TQlntFTP.h"
+#include "foundation/translator/cmp_TTranslateControls.h"
 #include "wizard/dlgcmp_TBaseContainer.h"
 
 const TEnumInfo ManagerTypeInfo{"TManagerType",
@@ -372,6 +373,8 @@ void TBaseChangeDiskForm::TryCancel() {
 namespace {
 void InitBaseDlg() {
   CurrentDM = nullptr;
+  // Every page form carries labels and buttons with text numbers.
+  RegisterClasses<TTranslateLabel, TTranslateBitBtn>();
   if (!BIFList) BIFList = new std::vector<TBIFEntry*>();
   if (!DCFList) DCFList = new std::vector<TDCFEntry*>();
   if (!BCDFList) BCDFList = new std::vector<TBCDFEntry*>();

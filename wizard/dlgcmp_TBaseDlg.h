@@ -17,6 +17,7 @@
 #include "classlib/ExtCtrls.h"
 #include "classlib/Forms.h"
 #include "classlib/Graphics.h"
+#include "classlib/Units.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "wizard/WizardRules.h"
 

@@ -19,7 +19,7 @@ QNT_PUBLISH(TCopyFileDlg,
 TCopyFileDlg::TCopyFileDlg(TComponent* AOwner) : TCustomBaseInstallDlg(AOwner) {}
 
 TCopyFileDlg::~TCopyFileDlg() {
-  if (TBaseQuillantForm* f = Dialog()) {
+  if (TForm* f = Dialog()) {
     SetDialog(nullptr);
     f->Free();
   }
