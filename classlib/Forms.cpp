@@ -215,6 +215,16 @@ int TForm::ClientHeight() const {
   return FClientHeight;
 }
 
+void TForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  // A size set after the client size, before the window exists, is the later
+  // wish: the window must not be made from the earlier client size.
+  if (!FHandle) {
+    if (AWidth != FWidth) FClientWidth = -1;
+    if (AHeight != FHeight) FClientHeight = -1;
+  }
+  TWinControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+}
+
 void TForm::SetClientWidth(int Value) {
   if (FHandle) {
     SetWidth(FWidth - ClientWidth() + Value);

@@ -73,6 +73,7 @@ public:
 
   int ClientWidth() const override;
   int ClientHeight() const override;
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
   void SetClientWidth(int Value);
   void SetClientHeight(int Value);
 
