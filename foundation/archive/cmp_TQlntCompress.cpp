@@ -645,20 +645,7 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
     }
     packedOwner = std::make_unique<TQlntNormalHandleStream>(tmpFile->Handle());
     TQlntNormalHandleStream source(reinterpret_cast<THandle>(src.Get()));
-    // Counts what reaches the temporary file without asking it for its size.
-    struct Counting : TStream {
-      TStream* Inner;
-      int64_t* Count;
-      int64_t Read(void*, int64_t) override { return 0; }
-      int64_t Write(const void* B, int64_t N) override {
-        int64_t w = Inner->Write(B, N);
-        if (w > 0) *Count += w;
-        return w;
-      }
-      int64_t Seek(int64_t O, TSeekOrigin S) override { return Inner->Seek(O, S); }
-    } counting;
-    counting.Inner = packedOwner.get();
-    counting.Count = &packedSize;
+    TCountingStream counting(packedOwner.get(), &packedSize);
     TZCompressor c(&counting, ZlibLevel(FCompressionLevel));
     c.OnBlock = addStatus;
     c.OnShortWrite = [this] {

@@ -103,19 +103,7 @@ void TPackAhead::Pack(TJob& Job, int Level) {
   if (dst == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot create the file %s", {Job.TempFile});
   std::unique_ptr<void, decltype(&CloseHandle)> dstOwner(dst, &CloseHandle);
   TQlntNormalHandleStream out(reinterpret_cast<THandle>(dst));
-  struct Counting : TStream {
-    TStream* Inner;
-    int64_t* Count;
-    int64_t Read(void*, int64_t) override { return 0; }
-    int64_t Write(const void* B, int64_t N) override {
-      int64_t w = Inner->Write(B, N);
-      if (w > 0) *Count += w;
-      return w;
-    }
-    int64_t Seek(int64_t O, TSeekOrigin S) override { return Inner->Seek(O, S); }
-  } counting;
-  counting.Inner = &out;
-  counting.Count = &Job.Packed;
+  TCountingStream counting(&out, &Job.Packed);
   TZCompressor c(&counting, Level);
   c.OnShortWrite = [] { throw EycDiskFull("The disk is full"); };
   std::vector<unsigned char> buf(kChunk);

@@ -26,6 +26,24 @@ public:
   using EZlibError::EZlibError;
 };
 
+// Passes writes on to Inner and adds what was written to *Count, so the
+// packed size is known without asking the target for its size.
+class TCountingStream : public TStream {
+public:
+  TCountingStream(TStream* Inner, int64_t* Count) : FInner(Inner), FCount(Count) {}
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void* Buffer, int64_t Count) override {
+    const int64_t w = FInner->Write(Buffer, Count);
+    if (w > 0) *FCount += w;
+    return w;
+  }
+  int64_t Seek(int64_t Offset, TSeekOrigin Origin) override { return FInner->Seek(Offset, Origin); }
+
+private:
+  TStream* FInner;
+  int64_t* FCount;
+};
+
 // A stream whose size is found by seeking to its end.
 class TQlntStream : public TStream {
 public:

@@ -281,15 +281,7 @@ TEST(UiControls, Screenshot) {
   auto* d = new TControlsDialog(Application);
   d->SetActiveControl(d->Get<TBitBtn>("BrowseBtn"));
   bool taken = false;
-  PageRunner run(60000);
-  run.Step("shown", [&] { return PageRunner::Shown(d); },
-           [&] {
-             d->Repaint();
-             Sleep(300);
-             taken = testsupport::Screenshot(shot);
-             PageRunner::Key(VK_ESCAPE);
-           });
-  EXPECT_EQ(d->ShowModal(), mrCancel);
+  EXPECT_EQ(PageRunner::ShowModalForScreenshot(d, shot, taken), mrCancel);
   EXPECT_TRUE(taken);
   d->Free();
 }

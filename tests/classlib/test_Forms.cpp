@@ -292,15 +292,7 @@ TEST(UiForms, Screenshot) {
   if (!shot) GTEST_SKIP() << "QNT_SCREENSHOT not set";
   auto* d = new TTestDialog(Application);
   bool taken = false;
-  PageRunner run(60000);
-  run.Step("shown", [&] { return PageRunner::Shown(d); },
-           [&] {
-             d->Repaint();
-             Sleep(300);
-             taken = testsupport::Screenshot(shot);
-             PageRunner::Key(VK_ESCAPE);
-           });
-  EXPECT_EQ(d->ShowModal(), mrCancel);
+  EXPECT_EQ(PageRunner::ShowModalForScreenshot(d, shot, taken), mrCancel);
   EXPECT_TRUE(taken);
   d->Free();
 }

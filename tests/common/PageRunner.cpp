@@ -77,6 +77,19 @@ std::string PageRunner::Report() const {
   return r;
 }
 
+int PageRunner::ShowModalForScreenshot(TForm* Form, const char* Path, bool& Taken) {
+  Taken = false;
+  PageRunner run(60000);
+  run.Step("shown", [&] { return Shown(Form); },
+           [&] {
+             Form->Repaint();
+             Sleep(300);
+             Taken = testsupport::Screenshot(Path);
+             Key(VK_ESCAPE);
+           });
+  return Form->ShowModal();
+}
+
 bool PageRunner::Shown(TForm* Form) {
   if (!Form || !Form->HandleAllocated() || !IsWindowVisible(Form->Handle())) return false;
   // A modal form counts once its loop runs (the form is enabled, others not).

@@ -69,6 +69,11 @@ public:
   static void CloseCommand(TForm* Form);
   static void AnswerMessageBox(HWND Box, int ButtonId);
 
+  // Shows Form modally, saves a screenshot at Path (a Unix path) once it is
+  // painted, then closes it with Esc. Returns ShowModal's result; Taken says
+  // whether the picture was saved.
+  static int ShowModalForScreenshot(TForm* Form, const char* Path, bool& Taken);
+
 private:
   struct TStep {
     std::string Name;
