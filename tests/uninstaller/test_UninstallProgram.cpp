@@ -1,11 +1,13 @@
 // The program uninstall, started as Windows starts a product's
 // UninstallString, driven from here as a user would: Start, the questions,
-// the closing message. Each test runs in a prefix of its own.
+// the closing message; for records written here and for products that the
+// setup program installed. Each test runs in a prefix of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -14,7 +16,9 @@
 #include "classlib/WinText.h"
 #include "common/PageRunner.h"
 #include "common/TestSupport.h"
+#include "engine/cmp_TInstallContainer.h"
 #include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_ExpandPaths.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
 #include "loader/ForeignWindow.h"
@@ -80,6 +84,57 @@ TBarSeen ProgressBarOf(const std::string& Caption) {
   return seen;
 }
 
+// Starts the uninstaller from Line as the system starts an UninstallString,
+// presses Start in the window of Product, answers each question by Answer
+// and the closing message by OK; returns every box's text.
+std::vector<std::string> Uninstall(const std::string& Line, const std::string& Product,
+                                   const std::function<int(const std::string&)>& Answer) {
+  TChildProcess p(Line);
+  EXPECT_TRUE(p.Started());
+  if (!p.Started()) return {};
+  EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
+  std::vector<std::string> texts;
+  for (;;) {
+    TForeignBox box = AnswerForeignDialog(p.Pid(), Answer, 30000);
+    if (!box.Found) break;
+    texts.push_back(box.Text);
+    if (box.Text.find("will be removed after you reboot") != std::string::npos ||
+        box.Text.find("has finished removing itself") != std::string::npos)
+      break;
+  }
+  EXPECT_EQ(p.Wait(30000), 0);
+  return texts;
+}
+
+std::string Question(const std::string& Path) {
+  return "Uninstall has determined that the file " + Path +
+         " is no longer used by an application. Is it o.k. to delete it?";
+}
+
+std::string RestartMessage(const std::string& Product) {
+  return "The uninstallation program for " + Product + " will be removed after you reboot your computer.";
+}
+
+BOOL CALLBACK AddTickedBox(HWND W, LPARAM L) {
+  wchar_t cls[64];
+  GetClassNameW(W, cls, 64);
+  LONG kind = GetWindowLongW(W, GWL_STYLE) & BS_TYPEMASK;
+  if (lstrcmpiW(cls, L"BUTTON") != 0 || (kind != BS_AUTOCHECKBOX && kind != BS_CHECKBOX)) return TRUE;
+  if (SendMessageW(W, BM_GETCHECK, 0, 0) != BST_CHECKED) return TRUE;
+  wchar_t text[128];
+  GetWindowTextW(W, text, 128);
+  reinterpret_cast<std::vector<std::string>*>(L)->push_back(Narrow(std::wstring(text)));
+  return TRUE;
+}
+
+// The check boxes of the window captioned Caption that show a tick, sorted.
+std::vector<std::string> TickedBoxesOf(const std::string& Caption) {
+  std::vector<std::string> ticked;
+  EnumChildWindows(FindWindowW(nullptr, Widen(Caption).c_str()), AddTickedBox, reinterpret_cast<LPARAM>(&ticked));
+  std::sort(ticked.begin(), ticked.end());
+  return ticked;
+}
+
 // A product installed into "<scratch>\Program Files\Qnt App", with the
 // uninstaller there and its record written as the setup program writes it.
 class UninstallProgram : public ::testing::Test {
@@ -114,26 +169,6 @@ protected:
   // As the setup program records it: nothing quoted.
   std::string UninstallString() const { return FOwn + " " + Product; }
 
-  // Starts the uninstaller from Line, presses Start, answers each question by
-  // Answer and the closing message by OK; returns every box's text.
-  std::vector<std::string> Uninstall(const std::string& Line, const std::function<int(const std::string&)>& Answer) {
-    TChildProcess p(Line);
-    EXPECT_TRUE(p.Started());
-    if (!p.Started()) return {};
-    EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
-    std::vector<std::string> texts;
-    for (;;) {
-      TForeignBox box = AnswerForeignDialog(p.Pid(), Answer, 30000);
-      if (!box.Found) break;
-      texts.push_back(box.Text);
-      if (box.Text.find("will be removed after you reboot") != std::string::npos ||
-          box.Text.find("has finished removing itself") != std::string::npos)
-        break;
-    }
-    EXPECT_EQ(p.Wait(30000), 0);
-    return texts;
-  }
-
   std::string Product = "Qnt Program Test";
   std::string FRoot, FApp, FOwn;
 };
@@ -163,7 +198,7 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
   // Each question of the file step comes with the progress bar shown at the
   // file's place among the four; the first also gives a picture to look at.
   std::vector<TBarSeen> bars;
-  std::vector<std::string> texts = Uninstall(UninstallString(), [&](const std::string& Text) {
+  std::vector<std::string> texts = Uninstall(UninstallString(), Product, [&](const std::string& Text) {
     if (Text.find("Is it o.k.") != std::string::npos) {
       bars.push_back(ProgressBarOf("Remove " + Product));
       if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && bars.size() == 1) Screenshot(shot);
@@ -179,13 +214,7 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
               (std::vector<LONG>{144, 248, 144 + 313, 248 + 16}));
   }
 
-  auto question = [](const std::string& Path) {
-    return "Uninstall has determined that the file " + Path +
-           " is no longer used by an application. Is it o.k. to delete it?";
-  };
-  EXPECT_EQ(texts, (std::vector<std::string>{question(sharedYes), question(sharedKeep),
-                                             "The uninstallation program for " + Product +
-                                                 " will be removed after you reboot your computer."}));
+  EXPECT_EQ(texts, (std::vector<std::string>{Question(sharedYes), Question(sharedKeep), RestartMessage(Product)}));
   EXPECT_FALSE(FileExists(plain));
   EXPECT_FALSE(FileExists(sharedYes));
   EXPECT_TRUE(FileExists(sharedKeep));
@@ -207,10 +236,9 @@ TEST_F(UninstallProgram, QuotedPathOnTheWindows95Family) {
   std::string plain = File("app.txt");
   WriteRecord({plain}, {});
 
-  std::vector<std::string> texts = Uninstall("\"" + FOwn + "\" " + Product, YesUnlessKeep);
+  std::vector<std::string> texts = Uninstall("\"" + FOwn + "\" " + Product, Product, YesUnlessKeep);
 
-  EXPECT_EQ(texts, (std::vector<std::string>{"The uninstallation program for " + Product +
-                                             " will be removed after you reboot your computer."}));
+  EXPECT_EQ(texts, (std::vector<std::string>{RestartMessage(Product)}));
   EXPECT_FALSE(FileExists(plain));
   EXPECT_FALSE(KeyExists(hkLocalMachine, Key()));
   EXPECT_EQ(ReadLines(wininit), (std::vector<std::string>{"[RENAME]", "Nul=" + GetShortPath(FOwn)}));
@@ -229,6 +257,150 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
   EXPECT_EQ(p.Wait(30000), 0);
   EXPECT_TRUE(FileExists(FApp + "\\app.txt"));
   EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
+}
+
+// Every path the record of Product lists: its servers (without their type)
+// and its files and shortcuts, sorted.
+std::vector<std::string> RecordedPaths(const std::string& Product) {
+  std::vector<std::string> paths;
+  auto read = [&](const std::string& Part) {
+    TRegistry reg(KEY_READ);
+    SetTheRoot(&reg, hkLocalMachine);
+    if (!reg.OpenKeyReadOnly(std::string(UninstallRootKey) + Product + "\\" + Part)) return false;
+    TStringList names;
+    reg.GetValueNames(&names);
+    for (int i = 0; i < names.Count(); ++i)
+      if (names[i] != "Entries") paths.push_back(srExtract(reg.ReadString(names[i]), 1, ';'));
+    return true;
+  };
+  read("ActiveX");
+  for (int j = 0; read(j ? "Files" + std::to_string(j) : "Files"); ++j) {
+  }
+  std::sort(paths.begin(), paths.end());
+  return paths;
+}
+
+// Two products installed by the setup program from one archive: "Qnt Round
+// Trip" (files, one in a folder of its own, a counted shared library, a
+// self-registering server, a shortcut in its Start menu folder and one on
+// the desktop, the uninstaller) and "Qnt Other Product" (a file, the same
+// shared library, its uninstaller).
+class RoundTrip : public ::testing::Test {
+protected:
+  void SetUp() override {
+    // The build machine's folder: the archive names each file by its path there.
+    const std::string src = "C:\\qnt rt build";
+    ForceDirectories(src);
+    for (const char* name : {"APP.TXT", "README.TXT", "OTHER.TXT", "QNTSHARE.DLL"})
+      WriteFileText(src + "\\" + name, name);
+    ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_unreg_dll.dll").c_str(), Widen(src + "\\QNTREG.DLL").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\uninstall.exe").c_str(), Widen(src + "\\uninstall.exe").c_str(), FALSE));
+    FDist = ScratchDir("round trip dist");
+    FWork = ScratchDir("round trip work");
+    QlntCompress->SetCompressedFile(FDist + "\\files.1");
+    QlntCompress->SetOffset(0);
+    QlntCompress->FilesToProcess()->Clear();
+    for (const char* name : {"APP.TXT", "README.TXT", "OTHER.TXT", "QNTSHARE.DLL", "QNTREG.DLL", "uninstall.exe"})
+      QlntCompress->FilesToProcess()->Add(src + "\\" + name);
+    QlntCompress->Add(lzcOverwrite);
+    RemoveTree(src);
+    Dest = ExpandProgramFilesDir() + "\\" + Product;
+    Shared = ExpandCommonFilesDir() + "\\Qnt Shared\\QNTSHARE.DLL";
+    ASSERT_EQ(GetFileCount(DirectoryWBS(ExpandDesktopDir())), 0) << "the desktop of the test prefix is not empty";
+  }
+  void TearDown() override {
+    RemoveTree(FDist);
+    RemoveTree(FWork);
+  }
+  // Runs the setup program linked with Module as the loader starts it.
+  void Install(const std::string& Module) {
+    std::string program = CopyProgram("qnt_" + Module + ".exe", FWork, Module + ".exe");
+    ASSERT_EQ(RunAndWait("\"" + program + "\" *NOTSELFEXTRACT setup.exe " + FDist, FWork, 120000), 0) << Module;
+  }
+  static std::string UninstallString(const std::string& P) {
+    return GetRVStr(hkLocalMachine, std::string(UninstallRootKey) + P, "UninstallString", "");
+  }
+
+  const std::string Product = "Qnt Round Trip", Other = "Qnt Other Product";
+  const std::string SelfReg = "\\Software\\Quillant Tests\\SelfReg";
+  std::string FDist, FWork, Dest, Shared;
+};
+
+TEST_F(RoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
+  Install("roundtrip_product");
+  Install("roundtrip_other");
+  const std::string server = Dest + "\\QNTREG.DLL";
+  const std::vector<std::string> recorded = RecordedPaths(Product);
+  std::vector<std::string> expected = {Dest + "\\APP.TXT", Dest + "\\Docs\\README.TXT", Shared, server,
+                                       ExpandProgramMenuDir() + "\\Qnt Round Trip\\Qnt App.lnk",
+                                       ExpandDesktopDir() + "\\Qnt Round Trip.lnk"};
+  std::sort(expected.begin(), expected.end());
+  ASSERT_EQ(recorded, expected);
+  for (const auto& path : recorded) ASSERT_TRUE(FileExists(path)) << path;
+  ASSERT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, 0), 2);
+  ASSERT_EQ(GetRVInteger(hkCurrentUser, SelfReg, server, 0), 1);
+  const std::vector<std::string> others = RecordedPaths(Other);
+  ASSERT_EQ(others.size(), 2u);
+  // What the product did not install: a file of the user's in its folder.
+  const std::string notes = Dest + "\\my notes.txt";
+  WriteFileText(notes, "mine");
+
+  // The other product still uses the library: nothing is asked.
+  // The closing message comes with every step ticked.
+  std::vector<std::string> ticked;
+  std::vector<std::string> texts = Uninstall(UninstallString(Product), Product, [&](const std::string&) {
+    ticked = TickedBoxesOf("Remove " + Product);
+    return IDOK;
+  });
+  EXPECT_EQ(texts, (std::vector<std::string>{RestartMessage(Product)}));
+  EXPECT_EQ(ticked, (std::vector<std::string>{"ActiveX/OCX components", "Aliases", "BDE", "Files", "INI file entries",
+                                              "Registry entries"}));
+  for (const auto& path : recorded) EXPECT_EQ(FileExists(path), path == Shared) << path;
+  EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, 0), 1);
+  EXPECT_EQ(GetRVInteger(hkCurrentUser, SelfReg, server, 0), 0);
+  EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Product));
+  EXPECT_NE(PendingRenames().find("\\??\\" + Dest + "\\uninstall.exe"), std::string::npos) << PendingRenames();
+  // Emptied folders go; the desktop, a shell folder, stays empty.
+  EXPECT_FALSE(DirectoryExists(Dest + "\\Docs"));
+  EXPECT_FALSE(DirectoryExists(ExpandProgramMenuDir() + "\\Qnt Round Trip"));
+  EXPECT_TRUE(DirectoryExists(ExpandDesktopDir()));
+  EXPECT_TRUE(FileExists(notes));
+  EXPECT_EQ(RecordedPaths(Other), others);
+  for (const auto& path : others) EXPECT_TRUE(FileExists(path)) << path;
+
+  // Its last user goes: the question, answered Yes.
+  bool shot = false;
+  texts = Uninstall(UninstallString(Other), Other, [&](const std::string&) {
+    if (const char* path = std::getenv("QNT_SCREENSHOT"); path && !shot) shot = Screenshot(path);
+    return IDYES;
+  });
+  EXPECT_EQ(texts, (std::vector<std::string>{Question(Shared), RestartMessage(Other)}));
+  for (const auto& path : others) EXPECT_FALSE(FileExists(path)) << path;
+  EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, NoSharedCount), NoSharedCount);
+  EXPECT_FALSE(DirectoryExists(ExtractFileDir(Shared)));
+  EXPECT_TRUE(DirectoryExists(ExpandCommonFilesDir()));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Other));
+}
+
+TEST_F(RoundTrip, OnTheWindows95FamilyTheUninstallerIsNamedInWininit) {
+  SetReportedWindowsVersion("uninstall.exe", "win95");
+  const std::string wininit = DirectoryWBS(WindowsDir) + "WININIT.INI";
+  RemoveFile(wininit);
+  Install("roundtrip_product");
+  const std::string own = Dest + "\\uninstall.exe";
+
+  // The library's only user: asked, and No keeps it with its count.
+  std::vector<std::string> texts = Uninstall(UninstallString(Product), Product, [](const std::string& Text) {
+    return Text.find("Is it o.k.") != std::string::npos ? IDNO : IDOK;
+  });
+
+  EXPECT_EQ(texts, (std::vector<std::string>{Question(Shared), RestartMessage(Product)}));
+  EXPECT_TRUE(FileExists(Shared));
+  EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, 0), 1);
+  EXPECT_FALSE(FileExists(Dest + "\\APP.TXT"));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Product));
+  EXPECT_EQ(ReadLines(wininit), (std::vector<std::string>{"[RENAME]", "Nul=" + GetShortPath(own)}));
+  EXPECT_EQ(PendingRenames().find(own), std::string::npos);
 }
 
 }  // namespace

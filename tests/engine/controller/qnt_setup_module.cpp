@@ -1,5 +1,6 @@
-// A setup program with a page-free install module: a controller, a file
-// group, two files and the uninstaller, read from its text form resource.
+// A setup program with a page-free install module (a controller, file
+// groups, files, shortcuts and the uninstaller) read from its text form
+// resource; the program is linked with each module text that a test needs.
 // The restart of Windows is recorded in "restart.log" beside the program
 // instead of carried out: under Wine a restart would end every program on
 // the display.
@@ -7,6 +8,7 @@
 
 #include "classlib/Forms.h"
 #include "engine/cmp_TInstall.h"
+#include "engine/cmp_TInstallShellLink.h"
 #include "engine/cmp_TUninstallEXE.h"
 #include "setup/SetupMain.h"
 
@@ -16,7 +18,8 @@ class TSetupModule : public TDataModule {
   QNT_PUBLISHED(TSetupModule, TDataModule)
 public:
   explicit TSetupModule(TComponent* AOwner) : TDataModule(AOwner) {
-    RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE>();
+    RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE, TMainLinkGroup, TInstallMainLink,
+                    TInstallShellLink>();
     ReadResource("TSETUPMODULE");
   }
 };
