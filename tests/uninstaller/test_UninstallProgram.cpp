@@ -23,6 +23,7 @@
 #include "foundation/routines/routines_Strings.h"
 #include "loader/ForeignWindow.h"
 #include "uninstaller/UninstallCore.h"
+#include "uninstaller/OwnDesktop.h"
 
 using namespace testsupport;
 using loadertest::AnswerForeignDialog;
@@ -306,7 +307,9 @@ protected:
     RemoveTree(src);
     Dest = ExpandProgramFilesDir() + "\\" + Product;
     Shared = ExpandCommonFilesDir() + "\\Qnt Shared\\QNTSHARE.DLL";
-    ASSERT_EQ(GetFileCount(DirectoryWBS(ExpandDesktopDir())), 0) << "the desktop of the test prefix is not empty";
+    UseOwnDesktop("C:\\users\\Qnt Desktop");
+    ASSERT_EQ(ExpandDesktopDir(), "C:\\users\\Qnt Desktop");
+    ASSERT_EQ(GetFileCount(DirectoryWBS(ExpandDesktopDir())), 0);
   }
   void TearDown() override {
     RemoveTree(FDist);

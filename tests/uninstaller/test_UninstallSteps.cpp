@@ -16,6 +16,7 @@
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
 #include "uninstaller/UninstallCore.h"
+#include "uninstaller/OwnDesktop.h"
 
 using namespace testsupport;
 
@@ -309,9 +310,10 @@ TEST_F(UninstallSteps, RegistryKeyRecords) {
 }
 
 TEST_F(UninstallSteps, ShellFoldersStayWhenEmptied) {
+  UseOwnDesktop(FDir + "\\desktop");
   std::string desktop = ExpandDesktopDir();
-  ASSERT_TRUE(DirectoryExists(desktop));
-  ASSERT_EQ(GetFileCount(DirectoryWBS(desktop)), 0) << "the desktop of the test prefix is not empty";
+  ASSERT_EQ(desktop, FDir + "\\desktop");
+  ASSERT_EQ(GetFileCount(DirectoryWBS(desktop)), 0);
   std::string onDesktop = desktop + "\\Qnt Product.lnk";
   WriteFileText(onDesktop, "x");
   std::string own = MakeFile("own folder\\f.txt");
