@@ -260,6 +260,27 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
   EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
 }
 
+TEST_F(UninstallProgram, AnEntryThatIsNotTextEndsTheRunAndLeavesTheRest) {
+  std::string plain = File("app.txt");
+  WriteRecord({plain}, {});
+  WriteRVInteger(hkLocalMachine, Key("Files"), "File2", 5);
+  TChildProcess p(UninstallString());
+  ASSERT_TRUE(p.Started());
+  ASSERT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
+  // The error's box; then the window stays with only Close working.
+  TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
+  EXPECT_TRUE(box.Found);
+  EXPECT_NE(box.Text.find("File2"), std::string::npos) << box.Text;
+  EXPECT_EQ(TickedBoxesOf("Remove " + Product), (std::vector<std::string>{"ActiveX/OCX components", "Aliases"}));
+  EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
+  EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
+  EXPECT_EQ(p.Wait(30000), 0);
+  EXPECT_FALSE(FileExists(plain));
+  EXPECT_TRUE(KeyExists(hkLocalMachine, Key("Files")));
+  EXPECT_TRUE(FileExists(FOwn));
+  EXPECT_EQ(PendingRenames().find(FOwn), std::string::npos);
+}
+
 // Every path the record of Product lists: its servers (without their type)
 // and its files and shortcuts, sorted.
 std::vector<std::string> RecordedPaths(const std::string& Product) {
