@@ -307,7 +307,7 @@ std::vector<std::string> RecordedPaths(const std::string& Product) {
 // self-registering server, a shortcut in its Start menu folder and one on
 // the desktop, the uninstaller) and "Qnt Other Product" (a file, the same
 // shared library, its uninstaller).
-class RoundTrip : public ::testing::Test {
+class UninstallRoundTrip : public ::testing::Test {
 protected:
   void SetUp() override {
     // The build machine's folder: the archive names each file by its path there.
@@ -350,7 +350,7 @@ protected:
   std::string FDist, FWork, Dest, Shared;
 };
 
-TEST_F(RoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
+TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
   Install("roundtrip_product");
   Install("roundtrip_other");
   const std::string server = Dest + "\\QNTREG.DLL";
@@ -406,7 +406,7 @@ TEST_F(RoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
   EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Other));
 }
 
-TEST_F(RoundTrip, OnTheWindows95FamilyTheUninstallerIsNamedInWininit) {
+TEST_F(UninstallRoundTrip, OnTheWindows95FamilyTheUninstallerIsNamedInWininit) {
   SetReportedWindowsVersion("uninstall.exe", "win95");
   const std::string wininit = DirectoryWBS(WindowsDir) + "WININIT.INI";
   RemoveFile(wininit);
