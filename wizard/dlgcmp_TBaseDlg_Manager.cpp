@@ -102,12 +102,20 @@ void TDialogManager::ExecuteChangeDiskForm(TObject* PO) {
   CurrentDM = this;
   if (!form || form->DM() != this) return;
   if (!PO) throw Exception(TSE("The ParameterObject is Nil in the TDialogManager. Cannot show the change disk form"));
-  auto* list = dynamic_cast<TList*>(PO);
-  if (!list) throw Exception(TSE("TChangeDiskDlg--PO is not a TList object"));
-  if (list->Count() < 2) throw Exception(TSE("TChangeDiskDlg--Not engouh parameters for status event"));
-  auto* file = dynamic_cast<TInstallObject*>(static_cast<TObject*>(list->Items(0)));
+  // The install files send their parameters as the engine's event list; a
+  // plain list of the same items is taken as well.
+  std::vector<TObject*> items;
+  if (auto* events = dynamic_cast<TEventParameterList*>(PO)) {
+    items = events->Items;
+  } else if (auto* list = dynamic_cast<TList*>(PO)) {
+    for (int i = 0; i < list->Count(); ++i) items.push_back(static_cast<TObject*>(list->Items(i)));
+  } else {
+    throw Exception(TSE("TChangeDiskDlg--PO is not a TList object"));
+  }
+  if (items.size() < 2) throw Exception(TSE("TChangeDiskDlg--Not engouh parameters for status event"));
+  auto* file = dynamic_cast<TInstallObject*>(items[0]);
   if (!file || file->RegisteredType() != cInstallFile) throw Exception("TChangeDiskDlg says bad first parameter");
-  auto* disk = dynamic_cast<TDiskParameter*>(static_cast<TObject*>(list->Items(1)));
+  auto* disk = dynamic_cast<TDiskParameter*>(items[1]);
   if (!disk) throw Exception("TChangeDiskDlg says bad second parameter");
   // The file shows no prompt of its own now.
   file->Tag = 1;

@@ -1,7 +1,9 @@
 #include "wizard/WizardFixture.h"
 
+#include <algorithm>
 #include <cstdlib>
 
+#include "classlib/WinText.h"
 #include "wizard/WizardTexts.h"
 
 QNT_PUBLISH(TTestController);
@@ -68,5 +70,13 @@ void WizardFixture::Picture(const std::string& Name) {
   const char* dir = std::getenv("QNT_SCREENSHOTS");
   if (!dir || !*dir) return;
   Application->ProcessMessages();
-  testsupport::Screenshot(std::string(dir) + "/" + Name + ".png");
+  const std::string path = std::string(dir) + "/" + Name + ".png";
+  // The picture is taken by a program of the host, which may still run when
+  // the call returns: wait for its file, or the page would change under it.
+  std::wstring local = L"Z:" + Widen(path);
+  std::replace(local.begin(), local.end(), L'/', L'\\');
+  DeleteFileW(local.c_str());
+  testsupport::Screenshot(path);
+  for (int i = 0; i < 100 && GetFileAttributesW(local.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+  Sleep(200);
 }

@@ -64,7 +64,7 @@ const char* const GermanLines = R"(* Deutsch
 42;&Programmordner;
 43;V&orhandene Ordner;
 45;Bitte legen Sie Diskette Nummer %d ein;
-46;Wenn sich die Dateien dieser Diskette an einem anderen Ort befinden, zum Beispiel in einem anderen Laufwerk, geben Sie den vollständigen Pfad ein oder klicken Sie auf Durchsuchen, um ihn zu wählen.;
+46;Befinden sich die Dateien dieser Diskette an einem anderen Ort, etwa in einem anderen Laufwerk, geben Sie den vollständigen Pfad ein oder wählen Sie ihn mit Durchsuchen.;
 47;Pfad:;
 48;&Durchsuchen...;
 49;Fortfahren;
