@@ -91,7 +91,7 @@ echo "The uninstall entry ($key):"
 echo "$entry" | grep 'REG_' | sed 's/^ */  /'
 
 echo "The shortcuts made:"
-links="$(find "$c/users" -iname '*.lnk' -path '*Quillant*' 2>/dev/null | sed "s|^$c/|  C:/|")"
+links="$(find -L "$c/users" -iname '*.lnk' -path '*Quillant*' 2>/dev/null | sed "s|^$c/|  C:/|")"
 [ -n "$links" ] || fail "no shortcut was made"
 echo "$links"
 

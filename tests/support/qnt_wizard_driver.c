@@ -16,7 +16,7 @@
 
 #define MAX_SEEN 64
 
-static wchar_t Seen[MAX_SEEN][300];
+static wchar_t Seen[MAX_SEEN][256];
 static int SeenCount, Pictures;
 static const wchar_t* Shots;
 
@@ -53,6 +53,9 @@ static BOOL CALLBACK Top(HWND W, LPARAM L) {
   if (pid == GetCurrentProcessId() || !IsWindowVisible(W)) return TRUE;
   GetClassNameW(W, cls, 64);
   if (wcscmp(cls, L"#32769") == 0) return TRUE;
+  RECT r;
+  GetWindowRect(W, &r);
+  if (r.right <= 0 || r.bottom <= 0) return TRUE; /* placed off the screen on purpose */
   ++f->Windows;
   if (wcscmp(cls, L"#32770") == 0) {
     f->Box = W;
@@ -75,14 +78,29 @@ static void Picture(const wchar_t* Caption) {
     name[n++] = (iswalnum(*p) ? *p : L'-');
   name[n] = 0;
   Sleep(600); /* let the page paint */
-  swprintf(cmd, 800, L"start.exe /wait /unix /usr/bin/import -window root \"%ls/%02d-%ls.png\"", Shots, ++Pictures,
-           name);
+  swprintf(cmd, 800, L"start.exe /wait /unix /usr/bin/import -window root \"%ls/%ls-%02d-%ls.png\"", Shots, Mode,
+           ++Pictures, name);
   STARTUPINFOW si = {sizeof si};
   PROCESS_INFORMATION pi;
   if (CreateProcessW(NULL, cmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
     WaitForSingleObject(pi.hProcess, 30000);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+  }
+  /* start does not wait for a Unix program: wait for the picture itself
+     (the Unix root is drive Z:), until its size holds still */
+  wchar_t file[800];
+  swprintf(file, 800, L"Z:%ls/%ls-%02d-%ls.png", Shots, Mode, Pictures, name);
+  for (wchar_t* p = file; *p; ++p)
+    if (*p == L'/') *p = L'\\';
+  LONGLONG last = -1;
+  for (int i = 0; i < 200; ++i) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    LONGLONG size = -1;
+    if (GetFileAttributesExW(file, GetFileExInfoStandard, &a)) size = ((LONGLONG)a.nFileSizeHigh << 32) | a.nFileSizeLow;
+    if (size > 0 && size == last) break;
+    last = size;
+    Sleep(100);
   }
   wprintf(L"  picture %02d: %ls\n", Pictures, Caption);
   fflush(stdout);
@@ -91,7 +109,7 @@ static void Picture(const wchar_t* Caption) {
 static int Remember(const wchar_t* Key) {
   for (int i = 0; i < SeenCount; ++i)
     if (wcscmp(Seen[i], Key) == 0) return 0;
-  if (SeenCount < MAX_SEEN) wcsncpy(Seen[SeenCount++], Key, 299);
+  if (SeenCount < MAX_SEEN) wcsncpy(Seen[SeenCount++], Key, 255);
   return 1;
 }
 
@@ -154,22 +172,21 @@ int wmain(int argc, wchar_t** argv) {
       continue;
     }
     if (!f.Page) continue;
-    wchar_t caption[256], key[300];
+    wchar_t caption[256];
     GetWindowTextW(f.Page, caption, 256);
-    swprintf(key, 300, L"%ls|%p", caption, (void*)f.Button);
-    if (!Remember(key)) continue;
-    Picture(caption);
-    if (f.Button) {
-      /* the page may have changed while it painted: look again */
-      struct Found g = {0};
-      EnumWindows(Top, (LPARAM)&g);
-      if (g.Page == f.Page && g.Button == f.Button) {
-        PostMessageW(f.Button, BM_CLICK, 0, 0);
-        if (f.IsFinal) finished = 1;
-      } else {
-        SeenCount--; /* not acted on: see it again */
-      }
-    }
+    if (Remember(caption)) Picture(caption);
+    if (!f.Button) continue;
+    /* the page may have changed while it was pictured: look again */
+    struct Found g = {0};
+    EnumWindows(Top, (LPARAM)&g);
+    if (g.Page != f.Page || g.Button != f.Button) continue;
+    PostMessageW(f.Button, BM_CLICK, 0, 0);
+    if (f.IsFinal) finished = 1;
+    /* the page is left once its button is hidden (or gone); then let the
+       next page settle before looking at it */
+    for (int i = 0; i < 100 && IsWindow(f.Button) && IsWindowVisible(f.Button) && IsWindowEnabled(f.Button); ++i)
+      Sleep(100);
+    Sleep(300);
   }
   fwprintf(stderr, L"the program did not finish in time\n");
   return 2;
