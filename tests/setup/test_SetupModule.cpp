@@ -11,6 +11,7 @@
 #include "classlib/SysUtils.h"
 #include "common/PageRunner.h"
 #include "common/TestSupport.h"
+#include "engine/cmp_TInstallContainer.h"
 #include "engine/routines_BorlandEnvironment.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/translator/cmp_TTranslator.h"
@@ -87,6 +88,15 @@ TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
   EXPECT_EQ(IM->Controller()->GetDestDir(), GetRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                                                  "ProgramFilesDir", "") + "\\Quillant32\\Version25Beta");
   EXPECT_EQ(TSE("Setup complete"), "Setup complete");
+  // A form template of the install dialogs, alike in the three environments.
+  auto* welcome = dynamic_cast<TInstallFile*>(IM->FindComponent("fordlg_WelcomeDlg_pas"));
+  ASSERT_NE(welcome, nullptr);
+  for (TObjectRepositoryEntry* e :
+       {welcome->Repository()->Delphi2(), welcome->Repository()->Delphi3(), welcome->Repository()->CBuilder()}) {
+    EXPECT_TRUE(e->RegisterIt());
+    EXPECT_EQ(e->EntryName() + "|" + e->Page() + "|" + e->EntryType(), "Welcome|Quillant|FormTemplate");
+    EXPECT_EQ(e->IconFile(), IM->FindComponent("forbmp_TWelcomeForm_ico"));
+  }
 
   std::vector<std::string> seen;
   int splashSizeAtLeave = 0;

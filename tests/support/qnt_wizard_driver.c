@@ -153,7 +153,9 @@ int wmain(int argc, wchar_t** argv) {
     struct Found f = {0};
     EnumWindows(Top, (LPARAM)&f);
     if (f.Windows == 0) {
-      if (sawWindow && ++quiet >= 30) return finished && !failed ? 0 : 1;
+      /* between two programs (the loader, then the setup program it
+         starts) no window may show for a while */
+      if (sawWindow && ++quiet >= (finished ? 30 : 600)) return finished && !failed ? 0 : 1;
       continue;
     }
     quiet = 0;
@@ -174,6 +176,7 @@ int wmain(int argc, wchar_t** argv) {
     if (!f.Page) continue;
     wchar_t caption[256];
     GetWindowTextW(f.Page, caption, 256);
+    if (!caption[0]) wcscpy(caption, L"window without a caption");
     if (Remember(caption)) Picture(caption);
     if (!f.Button) continue;
     /* the page may have changed while it was pictured: look again */
