@@ -191,28 +191,33 @@ void TForm::DoClose(TCloseAction& Action) {
   if (OnClose) OnClose(this, Action);
 }
 
+SIZE TForm::FrameSize() const {
+  DWORD s, ex;
+  FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
+  RECT r{0, 0, 0, 0};
+  AdjustWindowRectEx(&r, s, FALSE, ex);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+void TForm::SizeFromClient() {
+  // The outer size follows a client size asked for before the window exists,
+  // so that whoever places the form before it is shown places what is shown.
+  if (FHandle) return;
+  const SIZE frame = FrameSize();
+  if (FClientWidth >= 0) FWidth = FClientWidth + frame.cx;
+  if (FClientHeight >= 0) FHeight = FClientHeight + frame.cy;
+}
+
 int TForm::ClientWidth() const {
-  if (FHandle || FClientWidth < 0) {
-    if (FHandle) return TWinControl::ClientWidth();
-    DWORD s, ex;
-    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
-    RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, s, FALSE, ex);
-    return std::max(0L, FWidth - (r.right - r.left));
-  }
-  return FClientWidth;
+  if (FHandle) return TWinControl::ClientWidth();
+  if (FClientWidth >= 0) return FClientWidth;
+  return std::max(0, FWidth - static_cast<int>(FrameSize().cx));
 }
 
 int TForm::ClientHeight() const {
-  if (FHandle || FClientHeight < 0) {
-    if (FHandle) return TWinControl::ClientHeight();
-    DWORD s, ex;
-    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
-    RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, s, FALSE, ex);
-    return std::max(0L, FHeight - (r.bottom - r.top));
-  }
-  return FClientHeight;
+  if (FHandle) return TWinControl::ClientHeight();
+  if (FClientHeight >= 0) return FClientHeight;
+  return std::max(0, FHeight - static_cast<int>(FrameSize().cy));
 }
 
 void TForm::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
@@ -230,9 +235,10 @@ void TForm::SetClientWidth(int Value) {
     SetWidth(FWidth - ClientWidth() + Value);
     return;
   }
+  // The frame from the styles, not from the present size: a form not sized
+  // yet is smaller than its frame.
   FClientWidth = -1;
-  int frame = FWidth - ClientWidth();
-  TWinControl::SetBounds(FLeft, FTop, Value + frame, FHeight);
+  TWinControl::SetBounds(FLeft, FTop, Value + static_cast<int>(FrameSize().cx), FHeight);
   FClientWidth = Value;
 }
 
@@ -242,14 +248,14 @@ void TForm::SetClientHeight(int Value) {
     return;
   }
   FClientHeight = -1;
-  int frame = FHeight - ClientHeight();
-  TWinControl::SetBounds(FLeft, FTop, FWidth, Value + frame);
+  TWinControl::SetBounds(FLeft, FTop, FWidth, Value + static_cast<int>(FrameSize().cy));
   FClientHeight = Value;
 }
 
 void TForm::SetBorderStyle(TFormBorderStyle Value) {
   if (Value == FBorderStyle) return;
   FBorderStyle = Value;
+  SizeFromClient();
   if (FHandle) {
     DWORD s, ex;
     FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
@@ -264,6 +270,7 @@ void TForm::SetBorderStyle(TFormBorderStyle Value) {
 void TForm::SetBorderIcons(TBorderIcons Value) {
   if (Value == FBorderIcons) return;
   FBorderIcons = Value;
+  SizeFromClient();
   if (FHandle) {
     // Restyled as a change of border style would be.
     TFormBorderStyle b = FBorderStyle;
@@ -311,14 +318,7 @@ void TForm::CreateParams(TCreateParams& Params) {
 }
 
 void TForm::CreateWnd() {
-  if (FClientWidth >= 0 || FClientHeight >= 0) {
-    DWORD s, ex;
-    FormStyles(FParent || FParentWindow, FBorderStyle, FFormStyle, FBorderIcons, s, ex);
-    RECT r{0, 0, 0, 0};
-    AdjustWindowRectEx(&r, s, FALSE, ex);
-    if (FClientWidth >= 0) FWidth = FClientWidth + (r.right - r.left);
-    if (FClientHeight >= 0) FHeight = FClientHeight + (r.bottom - r.top);
-  }
+  SizeFromClient();
   TWinControl::CreateWnd();
   FClientWidth = FClientHeight = -1;
 }
@@ -328,6 +328,7 @@ void TForm::SetParent(TWinControl* AParent) {
   bool willBeChild = AParent || FParentWindow;
   if (FHandle && wasChild != willBeChild) DestroyHandle();
   TWinControl::SetParent(AParent);
+  SizeFromClient();
 }
 
 void TForm::ApplyPosition() {

@@ -157,6 +157,9 @@ protected:
   void Activated(bool Active);
 
 private:
+  // The frame's width and height for the present styles.
+  SIZE FrameSize() const;
+  void SizeFromClient();
   void ApplyPosition();
   void CloseModal();
   void FocusFirst();

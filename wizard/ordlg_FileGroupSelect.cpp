@@ -30,6 +30,9 @@ TFileGroupSelectForm::TFileGroupSelectForm(TComponent* AOwner) : TBaseInstallFor
   RegisterHandler("GroupListBoxClick", this, &TFileGroupSelectForm::GroupListBoxClick);
   RegisterHandler("ToggleBtnClick", this, &TFileGroupSelectForm::ToggleBtnClick);
   RegisterHandler("BrowseBtnClick", this, &TFileGroupSelectForm::BrowseBtnClick);
+  // Only the form text names the dialog's class: without this the linker may
+  // leave it out.
+  RegisterClasses<TTreeView, TImageList, TOpenDialog>();
   ReadForm("TFileGroupSelectForm");
   SetDM(LinkToManager(dmBeforeInstall));
   SetContainer(MainInstall);

@@ -91,7 +91,13 @@ TEST(UiForms, ReadFromTextFormResourceAndLaidOut) {
   EXPECT_TRUE(d->Created);
   EXPECT_TRUE(d->Loaded_) << "OnCreate runs after Loaded";
   EXPECT_EQ(d->Changes, 0) << "reading the text fires no OnChange";
+  // Designed by its client size: the outer size known before the window
+  // exists (to place it) is the window's.
+  const int w = d->Width(), h = d->Height();
   d->HandleNeeded();
+  RECT outer;
+  GetWindowRect(d->Handle(), &outer);
+  EXPECT_EQ(std::vector<long>({w, h}), std::vector<long>({outer.right - outer.left, outer.bottom - outer.top}));
   int cw = d->ClientWidth(), ch = d->ClientHeight();
   EXPECT_EQ(cw, 360);
   EXPECT_EQ(ch, 240);

@@ -7,6 +7,7 @@
 #include "wizard/dlgcmp_TCopyFile.h"
 #include "wizard/dlgcmp_TInstallStatusDlg.h"
 #include "wizard/dlgcmp_TReboot.h"
+#include "wizard/dlgcmp_TSelectFolder.h"
 #include "wizard/dlgcmp_TSelectLanguage.h"
 #include "wizard/dlgcmp_TWelcomeDlg.h"
 
@@ -201,6 +202,72 @@ TEST_F(WizardPages, CopyProgressShowsBarsAndGauge) {
   EXPECT_EQ(Broadcast(eccDoneCopyingFiles), "");
   EXPECT_FALSE(f->Visible());
   EXPECT_EQ(Broadcast(eccCopyingFile), "IException: Copy1 got a nil PO parameter");
+}
+
+// A copy phase's progress forms opened by the during-copy manager are freed
+// at its end and fresh ones open for the next; a manager whose container
+// goes forgets it.
+TEST_F(WizardPages, ManagerFreesCopyFormsAndForgetsItsContainer) {
+  Manager(dmDuringCopyFiles);
+  TDCFEntry* entry = AddToDCFList(&TCopyFileForm::StaticClassInfo(), nullptr, nullptr);
+  auto copyForms = [] {
+    int n = 0;
+    for (int i = 0; i < Screen->FormCount(); ++i) n += dynamic_cast<TCopyFileForm*>(Screen->Forms(i)) != nullptr;
+    return n;
+  };
+  TFileStatusParameter fs;
+  fs.FileName = "A.DLL";
+  fs.FileComplete = 30;
+  for (int phase = 0; phase < 2; ++phase) {
+    EXPECT_EQ(Broadcast(eccCopyingFile, &fs), "");
+    EXPECT_EQ(Broadcast(eccCopyingFile, &fs), "");
+    EXPECT_EQ(copyForms(), 1) << phase;
+    EXPECT_EQ(Broadcast(eccDoneCopyingFiles), "");
+    EXPECT_EQ(copyForms(), 0) << phase;
+  }
+  RemoveDCFEntry(entry);
+
+  auto* group = new TInstallFileGroup(Module);
+  group->SetContainer(Controller);
+  auto* dm = new TDialogManager(Module);
+  dm->SetContainer(group);
+  delete group;
+  EXPECT_EQ(dm->Container(), nullptr);
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+}
+
+// A folder name that climbs out of Programs or that a folder cannot hold is
+// refused on Next: the page stays; a good name goes through, one level down.
+TEST_F(WizardPages, SelectFolderRefusesBadNames) {
+  auto* folder = new TCustomShellLinkGroup(Module);
+  folder->SetName("Folder1");
+  folder->SetContainer(Controller);
+  Page<TSelectFolderDlg>("SelectFolder1", Manager(dmBeforeInstall))->SetContainer(folder);
+  auto page = [] { return Current<TSelectFolderForm>(); };
+  std::vector<std::string> refused;
+  for (const char* bad : {"..", "Tools|Old", "a:b", "Games\\Cards"}) {
+    Run->Step(std::string("type ") + bad, [&] { return page() != nullptr && !PageRunner::MessageBoxWindow(); },
+              [&, bad] {
+                page()->FolderEdit->SetText(bad);
+                PageRunner::Click(page()->ProceedBtn);
+              })
+        .Step(std::string("refused ") + bad, [] { return PageRunner::MessageBoxWindow() != nullptr; },
+              [&] {
+                HWND box = PageRunner::MessageBoxWindow();
+                refused.push_back(PageRunner::MessageBoxText(box));
+                PageRunner::AnswerMessageBox(box, IDOK);
+              });
+  }
+  Run->Step("good name", [&] { return page() != nullptr && !PageRunner::MessageBoxWindow(); },
+            [&] {
+              page()->FolderEdit->SetText("Quillant Tools");
+              PageRunner::Click(page()->ProceedBtn);
+            });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+  ASSERT_EQ(refused.size(), 4u);
+  EXPECT_NE(refused[0].find(".. is not a valid folder name"), std::string::npos) << refused[0];
+  EXPECT_EQ(folder->DestDirType(), ddProgramMenuDir);
+  EXPECT_EQ(folder->DestDir(), "\\Quillant Tools");
 }
 
 // A second stand-alone run of a page in German is German again.
