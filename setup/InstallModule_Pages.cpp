@@ -2,8 +2,6 @@
 // module's own unit (see InstallModule.h).
 #include <functional>
 
-#include "classlib/ComCtrls.h"
-#include "classlib/Dialogs.h"
 #include "wizard/dlgcmp_TBadInstallationDlg.h"
 #include "wizard/dlgcmp_TChangeDiskDlg.h"
 #include "wizard/dlgcmp_TCopyFile.h"
@@ -15,8 +13,6 @@
 #include "wizard/dlgcmp_TWelcomeDlg.h"
 
 void RegisterModulePages() {
-  // What the page forms hold beyond the controls every program can read.
-  RegisterClasses<TTreeView, TImageList, TOpenDialog>();
   RegisterClasses<TDialogManager, TBadInstallationDlg, TChangeDiskDlg, TInstallFileGroupsDlg, TRebootDlg,
                   TSelectFolderDlg, TSelectLanguageDlg, TWelcomeDlg, TCopyFileDlg, TInstallStatusDlg>();
 }
