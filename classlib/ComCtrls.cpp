@@ -55,6 +55,83 @@ void TProgressBar::SetPosition(int Value) {
   if (HandleAllocated()) SendMessageW(Handle(), PBM_SETPOS, static_cast<WPARAM>(Value), 0);
 }
 
+// ------------------------------------------------------------------ TAnimate
+
+const TEnumInfo CommonAVIInfo{"TCommonAVI",
+                              {"aviNone", "aviFindFolder", "aviFindFile", "aviFindComputer", "aviCopyFiles",
+                               "aviCopyFile", "aviRecycleFile", "aviEmptyRecycle", "aviDeleteFile"}};
+
+QNT_PUBLISH(TAnimate,
+  Prop::Boolean("Active", &TAnimate::Active, &TAnimate::SetActive, false),
+  Prop::Enum("CommonAVI", &TAnimate::CommonAVI, &TAnimate::SetCommonAVI, CommonAVIInfo, aviNone),
+  Prop::Integer("StartFrame", &TAnimate::StartFrame, &TAnimate::SetStartFrame, 1),
+  Prop::Integer("StopFrame", &TAnimate::StopFrame, &TAnimate::SetStopFrame, 0));
+
+namespace {
+// The shell's clip resources, by TCommonAVI.
+constexpr int CommonAVIResource[] = {0, 150, 151, 152, 160, 161, 162, 163, 164};
+}  // namespace
+
+TAnimate::TAnimate(TComponent* AOwner) : TWinControl(AOwner) {
+  FWidth = 100;
+  FHeight = 80;
+}
+
+void TAnimate::CreateParams(TCreateParams& Params) {
+  TWinControl::CreateParams(Params);
+  Params.ExStyle &= ~static_cast<DWORD>(WS_EX_CONTROLPARENT);
+  Params.Style &= ~static_cast<DWORD>(WS_CLIPCHILDREN);
+  Params.Style |= ACS_TRANSPARENT;
+  Params.WinClassName = ANIMATE_CLASSW;
+}
+
+void TAnimate::CreateWndDone() {
+  if (FActive) OpenAndPlay();
+}
+
+void TAnimate::Loaded() {
+  TWinControl::Loaded();
+  if (FActive && HandleAllocated()) OpenAndPlay();
+}
+
+void TAnimate::SetCommonAVI(TCommonAVI Value) {
+  if (Value == FCommonAVI) return;
+  FCommonAVI = Value;
+  if (FActive && !Loading()) SetActive(false);
+}
+
+void TAnimate::SetActive(bool Value) {
+  if (Loading()) {
+    FActive = Value;
+    return;
+  }
+  if (!Value) {
+    FActive = false;
+    if (HandleAllocated()) SendMessageW(Handle(), ACM_STOP, 0, 0);
+    return;
+  }
+  FActive = true;
+  try {
+    OpenAndPlay();
+  } catch (...) {
+    FActive = false;
+    throw;
+  }
+}
+
+void TAnimate::OpenAndPlay() {
+  if (FCommonAVI == aviNone) throw Exception("Cannot open AVI");
+  HWND h = Handle();
+  HMODULE shell = GetModuleHandleW(L"shell32.dll");
+  if (!shell) shell = LoadLibraryW(L"shell32.dll");
+  if (!shell || !SendMessageW(h, ACM_OPENW, reinterpret_cast<WPARAM>(shell),
+                              reinterpret_cast<LPARAM>(MAKEINTRESOURCEW(CommonAVIResource[FCommonAVI]))))
+    throw Exception("Cannot open AVI");
+  const WORD from = static_cast<WORD>(FStartFrame > 0 ? FStartFrame - 1 : 0);
+  const WORD to = static_cast<WORD>(FStopFrame > 0 ? FStopFrame - 1 : -1);
+  if (!SendMessageW(h, ACM_PLAY, static_cast<WPARAM>(-1), MAKELPARAM(from, to))) throw Exception("Cannot play AVI");
+}
+
 // ---------------------------------------------------------------- TImageList
 
 QNT_PUBLISH(TImageList,

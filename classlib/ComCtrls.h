@@ -30,6 +30,43 @@ private:
 };
 
 // --------------------------------------------------------------------------
+// The system animation control playing one of the shell's own clips
+// (CommonAVI) from StartFrame to StopFrame (0: the last), over and over while
+// Active. Opening a clip the system lacks raises an Exception and leaves the
+// control inactive.
+enum TCommonAVI {
+  aviNone, aviFindFolder, aviFindFile, aviFindComputer, aviCopyFiles, aviCopyFile, aviRecycleFile,
+  aviEmptyRecycle, aviDeleteFile
+};
+extern const TEnumInfo CommonAVIInfo;
+
+class TAnimate : public TWinControl {
+  QNT_PUBLISHED(TAnimate, TWinControl)
+public:
+  explicit TAnimate(TComponent* AOwner);
+  bool Active() const { return FActive; }
+  void SetActive(bool Value);
+  TCommonAVI CommonAVI() const { return FCommonAVI; }
+  void SetCommonAVI(TCommonAVI Value);
+  int StartFrame() const { return FStartFrame; }
+  void SetStartFrame(int Value) { FStartFrame = Value; }
+  int StopFrame() const { return FStopFrame; }
+  void SetStopFrame(int Value) { FStopFrame = Value; }
+  void Loaded() override;
+
+protected:
+  void CreateParams(TCreateParams& Params) override;
+  void CreateWndDone() override;
+
+private:
+  void OpenAndPlay();
+  bool FActive = false;
+  TCommonAVI FCommonAVI = aviNone;
+  int FStartFrame = 1;
+  int FStopFrame = 0;
+};
+
+// --------------------------------------------------------------------------
 // A list of equal-sized pictures cut from one bitmap resource (ResourceName),
 // for the pictures of tree nodes. The mask colour is the bitmap's top left
 // pixel's.

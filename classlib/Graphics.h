@@ -89,6 +89,9 @@ public:
   // holds this code when Instance is nullptr); EResNotFound when missing.
   void LoadFromResourceName(HINSTANCE__* Instance, const std::string& Name);
   void LoadFromResourceName(const std::string& Name) { LoadFromResourceName(nullptr, Name); }
+  // A copy of the picture in Source (a bitmap handle the caller keeps), as
+  // a new image: a picture drawn off screen shown in one step.
+  void LoadFromBitmapHandle(HBITMAP__* Source);
   bool Empty() const { return !FImage; }
   int Width() const;
   int Height() const;

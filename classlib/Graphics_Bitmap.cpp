@@ -48,6 +48,16 @@ void TBitmap::LoadFromResourceName(HINSTANCE__* Instance, const std::string& Nam
   Changed();
 }
 
+void TBitmap::LoadFromBitmapHandle(HBITMAP__* Source) {
+  auto h = Source ? static_cast<HBITMAP>(CopyImage(Source, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)) : nullptr;
+  if (!h) throw Exception("The bitmap could not be copied");
+  auto image = std::make_shared<Image>();
+  image->Handle = h;
+  GetObjectW(h, sizeof image->Info, &image->Info);
+  FImage = std::move(image);
+  Changed();
+}
+
 int TBitmap::Width() const { return FImage ? FImage->Info.bmWidth : 0; }
 int TBitmap::Height() const { return FImage ? std::abs(FImage->Info.bmHeight) : 0; }
 HBITMAP__* TBitmap::Handle() const { return FImage ? FImage->Handle : nullptr; }

@@ -1,4 +1,6 @@
-// The splash page of this setup: the product name pulsing in size.
+// The splash page of this setup: the product name pulsing in size, the
+// version line on a rotated 3-D label and a picture. A form-only page of the
+// before-install wizard, shown first; not translated.
 #pragma once
 
 // One tick of the pulsing title. From the title font's size in points and
@@ -12,3 +14,53 @@ struct TTitleFrame {
   int EdgeOffset;
 };
 TTitleFrame NextTitleFrame(int Size, int Step);
+
+#if defined(_WIN32) && !defined(QNT_SPLASH_WITHOUT_PAGES)
+#include "classlib/ExtCtrls.h"
+#include "foundation/translator/cmp_TTranslateControls.h"
+#include "wizard/dlgcmp_TBaseDlg.h"
+
+class TRotate3DLabel;
+
+class TBeforeInstallDialog : public TBaseInstallForm {
+  QNT_PUBLISHED(TBeforeInstallDialog, TBaseInstallForm)
+public:
+  explicit TBeforeInstallDialog(TComponent* AOwner);
+  ~TBeforeInstallDialog() override;
+  void RefreshInformation() override;
+  void Leave() override;
+  bool Skip() override { return false; }
+
+  TImage* bmFront = nullptr;
+  TImage* Image1 = nullptr;
+  TRotate3DLabel* Rotate3DLabel2 = nullptr;
+  TTranslateBitBtn* BackBtn = nullptr;
+  TTranslateBitBtn* ProceedBtn = nullptr;
+  TTranslateBitBtn* CancelBtn = nullptr;
+  TTimer* tmQuillant32Label = nullptr;
+
+  // The title's state: its size in points, the size step and the light
+  // edge's offset of the last frame drawn.
+  int TitleSize() const { return FTitleSize; }
+  int TitleStep() const { return FStep; }
+  int TitleEdge() const { return FEdge; }
+
+  // One animation step (the timer's tick).
+  void tmQuillant32LabelTimer(TObject* Sender);
+
+private:
+  void FormCreate(TObject* Sender);
+  void FormDestroy(TObject* Sender);
+  void BackBtnClick(TObject*) { Previous(); }
+  void ProceedBtnClick(TObject*) { Next(); }
+  void CancelBtnClick(TObject*) { TryCancel(); }
+  void FreeOffScreen();
+
+  // The off-screen picture and its font, made once.
+  HBITMAP__* FOffScreen = nullptr;
+  struct HFONT__* FTitleFont = nullptr;
+  int FTitleSize = 42;
+  int FStep = 1;
+  int FEdge = 3;
+};
+#endif

@@ -50,7 +50,9 @@ qnt_harness_start() {
   QNT_WINESERVER_STARTED=1
   # Start Wine's own services now, detached from any test's output.
   wine cmd /c exit >/dev/null 2>&1 </dev/null
-  # Services the tests need (FTP server, ...) start from here.
+  # Services the tests need (FTP server, ...) start from here, unless the
+  # caller runs no tests (QNT_HARNESS_NO_SERVICES=1).
+  [ -n "${QNT_HARNESS_NO_SERVICES:-}" ] && return 0
   local hook
   for hook in "$top"/tools/services/*.sh; do
     [ -e "$hook" ] || continue

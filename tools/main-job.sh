@@ -1,15 +1,113 @@
 #!/usr/bin/env bash
-# The main job: build a distribution with the setup program (*BUILD) and run
-# its setup.exe under Wine. Installs what is missing first.
+# The main job: builds everything, builds this product's distribution with
+# the setup program (Quillant20 *BUILD), runs the distribution's setup.exe
+# under Wine on a virtual display through the wizard with its default
+# answers, shows what the install left on the machine, and removes the
+# product again with its uninstaller. A picture of every page is saved.
+# Installs what is missing first.
+#
+#   bash tools/main-job.sh              everything
+#   bash tools/main-job.sh --no-build   with the programs already built (CTest)
 set -u -o pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$top/tools/deps.sh"
 source "$top/tools/harness.sh"
-qnt_deps || { echo "installing the dependencies failed"; exit 1; }
-qnt_configure_and_build win64 || exit 1
 
-if [ ! -f "$top/build/win64/bin/Quillant20.exe" ]; then
-  echo "The setup program Quillant20 is not built yet: there is no distribution to build or run."
-  echo "What exists so far is the foundation library and its tests (tools/test.sh)."
+fail() { echo "MAIN JOB FAILED: $*"; exit 1; }
+# What the driver printed, without Wine's own diagnostics.
+show_log() { tr -d '\r' <"$1" | grep -v '^[0-9a-f]*:\(err\|fixme\|warn\)' || true; }
+
+if [ "${1:-}" != "--no-build" ]; then
+  qnt_deps || fail "installing the dependencies failed"
+  qnt_configure_and_build win64 || fail "the build failed"
+fi
+bin="$top/build/win64/bin"
+payload="$top/build/win64/payload"
+if [ ! -f "$bin/Quillant20.exe" ]; then
+  echo "The setup program Quillant20 is not built (the wizard's pages are switched off: QNT_WIZARD_PAGES)."
   exit 2
 fi
+for f in QuillantLoadProgram.exe uninstall.exe qnt_wizard_driver.exe; do
+  [ -f "$bin/$f" ] || fail "$bin/$f is missing"
+done
+[ -d "$payload" ] || fail "the files to install ($payload) were not gathered"
+
+# A Windows of its own, fresh every time, on a display of its own.
+job="$top/build/win64/main-job"
+rm -rf "$job"
+mkdir -p "$job/pictures"
+export QNT_HARNESS_NO_SERVICES=1
+echo "== starting Wine (a fresh prefix in $job/wine)"
+qnt_harness_start "$job/wine" || fail "Wine or the display could not be started"
+trap qnt_harness_stop EXIT
+c="$WINEPREFIX/drive_c"
+
+# The build machine: the files in C:\Quillant\Payload (the module's
+# IncludeFromDir), the product folder with the loader and its marker file
+# (found through Delphi 3.0's library path), the setup program and BUILD.INF.
+mkdir -p "$c/Quillant/Payload" "$c/Quillant/Product" "$c/Quillant/Setup"
+cp "$payload"/* "$c/Quillant/Payload/"
+cp "$bin/QuillantLoadProgram.exe" "$c/Quillant/Product/"
+: >"$c/Quillant/Product/Q32V25B0001.TXT"
+wine reg add 'HKCU\Software\Borland\Delphi\3.0\Library' /v SearchPath /d 'C:\Quillant\Product' /f >/dev/null 2>&1 ||
+  fail "the library path could not be written"
+cp "$bin/Quillant20.exe" "$c/Quillant/Setup/"
+printf 'c:\\build\\beta\r\n' >"$c/Quillant/Setup/BUILD.INF"
+
+echo "== building the distribution: Quillant20.exe *BUILD"
+(cd "$c/Quillant/Setup" && timeout 300 wine Quillant20.exe '*BUILD' </dev/null >"$job/build.log" 2>&1)
+rc=$?
+dist="$c/build/beta"
+if [ "$rc" -ne 0 ] || [ ! -f "$dist/setup.exe" ]; then
+  import -window root "$job/pictures/build-failed.png" 2>/dev/null
+  fail "the distribution build ended with code $rc (screen: $job/pictures/build-failed.png)"
+fi
+echo "The distribution (C:\\build\\beta):"
+(cd "$dist" && find . -type f -printf '  %-24P %10s bytes\n' | sort)
+
+echo "== running setup.exe through the wizard (default answers)"
+(cd "$dist" && timeout 400 wine "$bin/qnt_wizard_driver.exe" setup "$job/pictures" 'c:\build\beta\setup.exe' \
+  </dev/null >"$job/setup.log" 2>&1)
+rc=$?
+show_log "$job/setup.log"
+[ "$rc" -eq 0 ] || fail "the setup did not end with its Finish button (code $rc); pictures in $job/pictures"
+
+dest="$c/Program Files/Quillant32/Version25Beta"
+[ -d "$dest" ] || fail "nothing was installed into C:\\Program Files\\Quillant32\\Version25Beta"
+missing=0
+for f in "$payload"/*; do
+  n="$(basename "$f")"
+  if ! cmp -s "$f" "$dest/$n"; then echo "  not installed (or different): $n"; missing=1; fi
+done
+[ "$missing" -eq 0 ] || fail "files are missing from the install"
+echo "Installed into C:\\Program Files\\Quillant32\\Version25Beta: $(ls "$dest" | wc -l) files, $(du -sb "$dest" | cut -f1) bytes"
+(cd "$dest" && ls -l | awk 'NR>1 {printf "  %-36s %10s bytes\n", $9, $5}' | head -12)
+echo "  ..."
+
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillant32'
+entry="$(wine reg query "$key" 2>/dev/null | tr -d '\r')"
+echo "$entry" | grep -q UninstallString || fail "the uninstall entry $key was not written"
+echo "The uninstall entry ($key):"
+echo "$entry" | grep 'REG_' | sed 's/^ */  /'
+
+echo "The shortcuts made:"
+links="$(find -L "$c/users" -iname '*.lnk' -path '*Quillant*' 2>/dev/null | sed "s|^$c/|  C:/|")"
+[ -n "$links" ] || fail "no shortcut was made"
+echo "$links"
+
+echo "== removing the product with its uninstaller"
+uninstall="$(echo "$entry" | grep UninstallString | sed 's/.*REG_SZ *//')"
+(cd "$c" && timeout 300 wine "$bin/qnt_wizard_driver.exe" uninstall "$job/pictures" "$uninstall" \
+  </dev/null >"$job/uninstall.log" 2>&1)
+rc=$?
+show_log "$job/uninstall.log"
+[ "$rc" -eq 0 ] || fail "the uninstaller did not finish (code $rc)"
+left="$(find "$dest" -type f 2>/dev/null | grep -vi 'uninstall.exe$' | wc -l)"
+[ "$left" -eq 0 ] || fail "the uninstaller left $left files in the product folder"
+wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry is still there"
+echo "The uninstaller removed the product: its files, its shortcuts' targets and its uninstall entry are gone."
+
+echo
+echo "Pictures of every page: $job/pictures"
+ls "$job/pictures" | sed 's/^/  /'
+echo "MAIN JOB PASSED"

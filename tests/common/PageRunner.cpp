@@ -122,7 +122,24 @@ void PageRunner::AnswerMessageBox(HWND Box, int ButtonId) { PostMessageW(Box, WM
 
 bool Screenshot(const std::string& UnixPath) {
   std::string cmd = "start /wait /unix /usr/bin/import -window root " + UnixPath;
-  return RunAndWait(cmd, "", 30000) == 0;
+  if (RunAndWait(cmd, "", 30000) != 0) return false;
+  // start does not wait for a Unix program: wait for the picture (the Unix
+  // root is drive Z:) until its size holds still, so that it shows the
+  // screen before the next step acts.
+  std::string file = "Z:" + UnixPath;
+  for (char& c : file)
+    if (c == '/') c = '\\';
+  long long last = -1;
+  for (int i = 0; i < 200; ++i) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    long long size = -1;
+    if (GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &a))
+      size = (static_cast<long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+    if (size > 0 && size == last) return true;
+    last = size;
+    Sleep(100);
+  }
+  return false;
 }
 
 }  // namespace testsupport

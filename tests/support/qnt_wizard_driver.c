@@ -1,0 +1,196 @@
+/* Walks a setup program's wizard (or the uninstaller's window) as a user
+   who takes every default would: it starts the command line given, and for
+   every new page of the other programs' windows it saves a picture of the
+   screen and clicks the button that goes on ("Next >", "Finish", "&Start").
+   Message boxes are pictured, printed and answered with their default
+   button; under the mode "setup" one counts as a failure.
+
+     qnt_wizard_driver <setup|uninstall> <unix folder for pictures> <command line>
+
+   Exits 0 once the other program's windows are gone after the last button
+   (Finish, or Start for the uninstaller), 1 when they went before it or a
+   message box showed under "setup", 2 when nothing happened in time. */
+#include <windows.h>
+#include <stdio.h>
+#include <wchar.h>
+
+#define MAX_SEEN 64
+
+static wchar_t Seen[MAX_SEEN][256];
+static int SeenCount, Pictures;
+static const wchar_t* Shots;
+
+struct Found {
+  HWND Page;    /* a top-level window of another program */
+  HWND Button;  /* its visible, enabled button that goes on */
+  HWND Box;     /* a message box */
+  int Windows;  /* visible top-level windows of other programs */
+  int IsFinal;  /* Button ends the run */
+};
+
+static const wchar_t* const GoOn[] = {L"&Finish", L"Finish", L"Next >", L"&Start"};
+static const wchar_t* Mode;
+
+static BOOL CALLBACK Child(HWND W, LPARAM L) {
+  struct Found* f = (struct Found*)L;
+  wchar_t text[128];
+  if (!IsWindowVisible(W) || !IsWindowEnabled(W)) return TRUE;
+  GetWindowTextW(W, text, 128);
+  for (int i = 0; i < 4; ++i)
+    if (wcscmp(text, GoOn[i]) == 0 && (!f->Button || i < 3)) {
+      f->Button = W;
+      f->IsFinal = i < 2 || (wcscmp(Mode, L"uninstall") == 0 && i == 3);
+      return FALSE;
+    }
+  return TRUE;
+}
+
+static BOOL CALLBACK Top(HWND W, LPARAM L) {
+  struct Found* f = (struct Found*)L;
+  DWORD pid = 0;
+  wchar_t cls[64];
+  GetWindowThreadProcessId(W, &pid);
+  if (pid == GetCurrentProcessId() || !IsWindowVisible(W)) return TRUE;
+  GetClassNameW(W, cls, 64);
+  if (wcscmp(cls, L"#32769") == 0) return TRUE;
+  RECT r;
+  GetWindowRect(W, &r);
+  if (r.right <= 0 || r.bottom <= 0) return TRUE; /* placed off the screen on purpose */
+  ++f->Windows;
+  if (wcscmp(cls, L"#32770") == 0) {
+    f->Box = W;
+    return TRUE;
+  }
+  struct Found c = {0};
+  EnumChildWindows(W, Child, (LPARAM)&c);
+  if (!f->Page || c.Button) {
+    f->Page = W;
+    f->Button = c.Button;
+    f->IsFinal = c.IsFinal;
+  }
+  return TRUE;
+}
+
+static void Picture(const wchar_t* Caption) {
+  wchar_t name[200], cmd[800];
+  int n = 0;
+  for (const wchar_t* p = Caption; *p && n < 60; ++p)
+    name[n++] = (iswalnum(*p) ? *p : L'-');
+  name[n] = 0;
+  Sleep(600); /* let the page paint */
+  swprintf(cmd, 800, L"start.exe /wait /unix /usr/bin/import -window root \"%ls/%ls-%02d-%ls.png\"", Shots, Mode,
+           ++Pictures, name);
+  STARTUPINFOW si = {sizeof si};
+  PROCESS_INFORMATION pi;
+  if (CreateProcessW(NULL, cmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, 30000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+  /* start does not wait for a Unix program: wait for the picture itself
+     (the Unix root is drive Z:), until its size holds still */
+  wchar_t file[800];
+  swprintf(file, 800, L"Z:%ls/%ls-%02d-%ls.png", Shots, Mode, Pictures, name);
+  for (wchar_t* p = file; *p; ++p)
+    if (*p == L'/') *p = L'\\';
+  LONGLONG last = -1;
+  for (int i = 0; i < 200; ++i) {
+    WIN32_FILE_ATTRIBUTE_DATA a;
+    LONGLONG size = -1;
+    if (GetFileAttributesExW(file, GetFileExInfoStandard, &a)) size = ((LONGLONG)a.nFileSizeHigh << 32) | a.nFileSizeLow;
+    if (size > 0 && size == last) break;
+    last = size;
+    Sleep(100);
+  }
+  wprintf(L"  picture %02d: %ls\n", Pictures, Caption);
+  fflush(stdout);
+}
+
+static int Remember(const wchar_t* Key) {
+  for (int i = 0; i < SeenCount; ++i)
+    if (wcscmp(Seen[i], Key) == 0) return 0;
+  if (SeenCount < MAX_SEEN) wcsncpy(Seen[SeenCount++], Key, 255);
+  return 1;
+}
+
+static BOOL CALLBACK BoxText(HWND W, LPARAM L) {
+  wchar_t cls[32];
+  GetClassNameW(W, cls, 32);
+  if (_wcsicmp(cls, L"Static") == 0) {
+    wchar_t* out = (wchar_t*)L;
+    size_t len = wcslen(out);
+    GetWindowTextW(W, out + len, (int)(1000 - len));
+  }
+  return TRUE;
+}
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 4) {
+    fwprintf(stderr, L"usage: qnt_wizard_driver <setup|uninstall> <unix picture folder> <command line>\n");
+    return 2;
+  }
+  Mode = argv[1];
+  Shots = argv[2];
+  const wchar_t* cmdStart = wcsstr(GetCommandLineW(), argv[3]);
+  wchar_t cmd[2048];
+  wcsncpy(cmd, cmdStart ? cmdStart : argv[3], 2047);
+  cmd[2047] = 0;
+  if (cmdStart && cmdStart > GetCommandLineW() && cmdStart[-1] == L'"') {
+    /* the first argument was quoted: keep its quotes */
+    swprintf(cmd, 2048, L"\"%ls", cmdStart);
+  }
+  STARTUPINFOW si = {sizeof si};
+  PROCESS_INFORMATION pi;
+  if (!CreateProcessW(NULL, cmd, NULL, NULL, FALSE, 0, NULL, NULL, &si, &pi)) {
+    fwprintf(stderr, L"cannot start %ls (error %lu)\n", cmd, GetLastError());
+    return 2;
+  }
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  int sawWindow = 0, finished = 0, failed = 0, quiet = 0;
+  for (int tick = 0; tick < 3000; ++tick) { /* 100 ms each */
+    Sleep(100);
+    struct Found f = {0};
+    EnumWindows(Top, (LPARAM)&f);
+    if (f.Windows == 0) {
+      /* between two programs (the loader, then the setup program it
+         starts) no window may show for a while */
+      if (sawWindow && ++quiet >= (finished ? 30 : 600)) return finished && !failed ? 0 : 1;
+      continue;
+    }
+    quiet = 0;
+    sawWindow = 1;
+    if (f.Box) {
+      wchar_t caption[200], text[1000] = L"";
+      GetWindowTextW(f.Box, caption, 200);
+      EnumChildWindows(f.Box, BoxText, (LPARAM)text);
+      Picture(L"message");
+      wprintf(L"  message box \"%ls\": %ls\n", caption, text);
+      fflush(stdout);
+      if (wcscmp(Mode, L"setup") == 0) failed = 1;
+      SendMessageW(f.Box, WM_COMMAND, IDOK, 0);
+      PostMessageW(f.Box, WM_CLOSE, 0, 0);
+      Sleep(500);
+      continue;
+    }
+    if (!f.Page) continue;
+    wchar_t caption[256];
+    GetWindowTextW(f.Page, caption, 256);
+    if (!caption[0]) wcscpy(caption, L"window without a caption");
+    if (Remember(caption)) Picture(caption);
+    if (!f.Button) continue;
+    /* the page may have changed while it was pictured: look again */
+    struct Found g = {0};
+    EnumWindows(Top, (LPARAM)&g);
+    if (g.Page != f.Page || g.Button != f.Button) continue;
+    PostMessageW(f.Button, BM_CLICK, 0, 0);
+    if (f.IsFinal) finished = 1;
+    /* the page is left once its button is hidden (or gone); then let the
+       next page settle before looking at it */
+    for (int i = 0; i < 100 && IsWindow(f.Button) && IsWindowVisible(f.Button) && IsWindowEnabled(f.Button); ++i)
+      Sleep(100);
+    Sleep(300);
+  }
+  fwprintf(stderr, L"the program did not finish in time\n");
+  return 2;
+}
