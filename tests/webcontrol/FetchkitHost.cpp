@@ -237,27 +237,32 @@ void ClickAt(HWND Wnd, int X, int Y) {
   PostMessageW(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
 }
 
+namespace {
+struct TWindowSearch {
+  std::wstring Caption;
+  HWND Except;
+  HWND Found = nullptr;
+};
+
+// A plain callback (a lambda is no stdcall function on 32-bit Windows).
+BOOL CALLBACK MatchShownWindow(HWND W, LPARAM L) {
+  auto* s = reinterpret_cast<TWindowSearch*>(L);
+  // Only this thread's: asking another thread's window for its text waits
+  // for that thread (a download thread that pumps no messages).
+  if (GetWindowThreadProcessId(W, nullptr) != GetCurrentThreadId()) return TRUE;
+  wchar_t text[256] = {};
+  GetWindowTextW(W, text, 256);
+  if (W != s->Except && IsWindowVisible(W) && s->Caption == text) {
+    s->Found = W;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
 HWND FindShownWindow(const std::wstring& Caption, HWND Except) {
-  struct Search {
-    std::wstring Caption;
-    HWND Except;
-    HWND Found = nullptr;
-  } s{Caption, Except};
-  EnumWindows(
-      [](HWND W, LPARAM L) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(L);
-        // Only this thread's: asking another thread's window for its text
-        // waits for that thread (a download thread that pumps no messages).
-        if (GetWindowThreadProcessId(W, nullptr) != GetCurrentThreadId()) return TRUE;
-        wchar_t text[256] = {};
-        GetWindowTextW(W, text, 256);
-        if (W != s->Except && IsWindowVisible(W) && s->Caption == text) {
-          s->Found = W;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&s));
+  TWindowSearch s{Caption, Except};
+  EnumWindows(MatchShownWindow, reinterpret_cast<LPARAM>(&s));
   return s.Found;
 }
 
