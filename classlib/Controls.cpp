@@ -51,7 +51,7 @@ void RegisterWindowClass(WNDPROC Proc) {
   wc.cbSize = sizeof wc;
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = Proc;
-  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hInstance = ModuleOfControls();
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.lpszClassName = kWindowClass;
   if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
@@ -69,6 +69,16 @@ void HandleWndProcException(TObject* Sender) noexcept {
   }
 }
 }  // namespace
+
+HINSTANCE ModuleOfControls() {
+  static HMODULE module = [] {
+    HMODULE m = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ModuleOfControls), &m);
+    return m;
+  }();
+  return module;
+}
 
 COLORREF ColorToRGB(TColor Color) {
   if (Color < 0) return GetSysColor(static_cast<int>(static_cast<uint32_t>(Color) & 0xFF));
@@ -513,7 +523,7 @@ void TWinControl::CreateWnd() {
   FCreating = true;
   if (ownClass) tCreating = this;
   HWND h = CreateWindowExW(p.ExStyle, ownClass ? kWindowClass : p.WinClassName.c_str(), p.Caption.c_str(),
-                           p.Style, p.X, p.Y, p.Width, p.Height, p.WndParent, id, GetModuleHandleW(nullptr),
+                           p.Style, p.X, p.Y, p.Width, p.Height, p.WndParent, id, ModuleOfControls(),
                            nullptr);
   tCreating = nullptr;
   if (!h) {

@@ -285,6 +285,12 @@ public:
   using TWinControl::TWinControl;
 };
 
+// The program or library that holds this code. The forms library's window
+// classes are registered for it (and its windows made with it), so that a
+// control library loaded into a program with forms of its own keeps classes
+// of its own, each leading to its own window procedures.
+HINSTANCE ModuleOfControls();
+
 // The system font for a font description (the caller owns it).
 HFONT CreateFontHandle(const TFont& Font);
 // A colour as RGB (system colours looked up).

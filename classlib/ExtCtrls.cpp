@@ -497,13 +497,13 @@ void TTimer::UpdateTimer() {
       WNDCLASSEXW wc{};
       wc.cbSize = sizeof wc;
       wc.lpfnWndProc = &TTimer::WndProc;
-      wc.hInstance = GetModuleHandleW(nullptr);
+      wc.hInstance = ModuleOfControls();
       wc.lpszClassName = kTimerClass;
       if (!RegisterClassExW(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
         throw EOSError("Cannot register the window class: " + SysErrorMessage(GetLastError()));
       registered = true;
     }
-    FWindow = CreateWindowExW(0, kTimerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleW(nullptr),
+    FWindow = CreateWindowExW(0, kTimerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ModuleOfControls(),
                               nullptr);
     if (!FWindow) throw EOSError("Cannot make the timer's window: " + SysErrorMessage(GetLastError()));
     SetWindowLongPtrW(FWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -619,11 +619,11 @@ HWND TApplication::Handle() {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = AppWndProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hInstance = ModuleOfControls();
     wc.lpszClassName = kAppClass;
     RegisterClassExW(&wc);
     FHandle = CreateWindowExW(0, kAppClass, Widen(FTitle).c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0,
-                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+                              nullptr, nullptr, ModuleOfControls(), nullptr);
     if (!FHandle) throw EOSError("Cannot create the application window: " + SysErrorMessage(GetLastError()));
   }
   return FHandle;

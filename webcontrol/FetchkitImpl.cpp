@@ -29,6 +29,13 @@ TUnitRegistration reg(ulSetup, "FetchkitImpl", StartFetchkitImpl, nullptr);
 
 std::string FromBSTR(BSTR B) { return B ? Narrow(B, SysStringLen(B)) : std::string(); }
 
+// An ordinal given by a caller, refused when it names no value of the type.
+template <class E>
+E CheckedEnum(long Value, long Last) {
+  if (Value < 0 || Value > Last) throw Exception("Invalid property value " + IntToStr(static_cast<int>(Value)));
+  return static_cast<E>(Value);
+}
+
 // Reads one name from the bag; the value is cleared by the caller.
 bool ReadParam(IPropertyBag* Bag, IErrorLog* Log, const std::string& Name, VARIANT& V) {
   std::wstring w = Widen(Name);
@@ -55,6 +62,10 @@ void EnsureFetchkitStarted() {
 }
 
 TFetchkitX::TFetchkitX() : TActiveXControl(IID_IFetchkitX, DIID_IFetchkitXEvents) {}
+
+// The window goes before the panel does (the base frees the panel, and by
+// then this class's part of the object is gone).
+TFetchkitX::~TFetchkitX() { ControlReleaseWindow(); }
 
 void TFetchkitX::DefinePropertyPages() {}
 
@@ -110,25 +121,35 @@ HRESULT TFetchkitX::PersistPropertyBagLoad(IPropertyBag* Bag, IErrorLog* Log) {
 
 HRESULT TFetchkitX::PersistPropertyBagSave(IPropertyBag*, BOOL, BOOL) { return S_OK; }
 
-HRESULT TFetchkitX::GetString(BSTR* Value, const std::string& (TQlntFetchkit::*Getter)() const) {
-  if (!Value) return E_POINTER;
-  *Value = nullptr;
+template <class F>
+HRESULT TFetchkitX::WithPanel(F Body) {
   return SafeCall([&] {
     if (!FDelphiControl) throw Exception("The control has no panel");
-    *Value = SysAllocString(Widen((FDelphiControl->*Getter)()).c_str());
+    Body(*FDelphiControl);
   });
 }
 
-HRESULT TFetchkitX::SetString(BSTR Value, void (TQlntFetchkit::*Setter)(const std::string&)) {
-  return SafeCall([&] {
-    if (!FDelphiControl) throw Exception("The control has no panel");
-    (FDelphiControl->*Setter)(FromBSTR(Value));
+// The text properties go through the panel's published properties by name,
+// as the page's parameters do.
+HRESULT TFetchkitX::GetString(BSTR* Value, const char* Name) {
+  if (!Value) return E_POINTER;
+  *Value = nullptr;
+  return WithPanel([&](TQlntFetchkit& k) {
+    std::string text;
+    if (!GetPropertyValueAsString(&k, Name, text)) throw Exception(std::string("The panel has no ") + Name);
+    *Value = SysAllocString(Widen(text).c_str());
+  });
+}
+
+HRESULT TFetchkitX::SetString(BSTR Value, const char* Name) {
+  return WithPanel([&](TQlntFetchkit& k) {
+    if (!SetPropertyValueAsString(&k, Name, FromBSTR(Value))) throw Exception(std::string("The panel has no ") + Name);
   });
 }
 
 #define QNT_STRING_ACCESSORS(N)                                                                       \
-  HRESULT STDMETHODCALLTYPE TFetchkitX::Get_##N(BSTR* Value) { return GetString(Value, &TQlntFetchkit::N); } \
-  HRESULT STDMETHODCALLTYPE TFetchkitX::Set_##N(BSTR Value) { return SetString(Value, &TQlntFetchkit::Set##N); }
+  HRESULT STDMETHODCALLTYPE TFetchkitX::Get_##N(BSTR* Value) { return GetString(Value, #N); } \
+  HRESULT STDMETHODCALLTYPE TFetchkitX::Set_##N(BSTR Value) { return SetString(Value, #N); }
 QNT_STRING_ACCESSORS(Directory)
 QNT_STRING_ACCESSORS(DownloadingMsg_Engli)
 QNT_STRING_ACCESSORS(LoadingEXE)
@@ -139,62 +160,122 @@ QNT_STRING_ACCESSORS(UserName)
 QNT_STRING_ACCESSORS(Caption)
 #undef QNT_STRING_ACCESSORS
 
-// A value of the panel: Get reads, Set writes; an exception in either
-// becomes the call's error result.
-#define QNT_VALUE_ACCESSORS(N, T, GETEXPR, SETSTMT)                                       \
-  HRESULT STDMETHODCALLTYPE TFetchkitX::Get_##N(T* Value) {                              \
-    if (!Value) return E_POINTER;                                                        \
-    return SafeCall([&] {                                                                \
-      if (!FDelphiControl) throw Exception("The control has no panel");                  \
-      TQlntFetchkit* k = FDelphiControl;                                                 \
-      (void)k;                                                                           \
-      *Value = (GETEXPR);                                                                \
-    });                                                                                  \
-  }                                                                                      \
-  HRESULT STDMETHODCALLTYPE TFetchkitX::Set_##N(T Value) {                               \
-    return SafeCall([&] {                                                                \
-      if (!FDelphiControl) throw Exception("The control has no panel");                  \
-      TQlntFetchkit* k = FDelphiControl;                                                 \
-      (void)k;                                                                           \
-      (void)Value;                                                                       \
-      SETSTMT;                                                                           \
-    });                                                                                  \
+namespace {
+VARIANT_BOOL ToVariantBool(bool Value) { return Value ? VARIANT_TRUE : VARIANT_FALSE; }
+}  // namespace
+
+// A value of the panel: Get reads it (GETEXPR, with the panel as k), Set
+// writes it (SETSTMT, the new value as Value).
+#define QNT_VALUE_ACCESSORS(N, T, GETEXPR, SETSTMT)                                        \
+  HRESULT STDMETHODCALLTYPE TFetchkitX::Get_##N(T* Value) {                               \
+    if (!Value) return E_POINTER;                                                         \
+    return WithPanel([&](TQlntFetchkit& k) { *Value = (GETEXPR); });                      \
+  }                                                                                       \
+  HRESULT STDMETHODCALLTYPE TFetchkitX::Set_##N(T Value) {                                \
+    return WithPanel([&](TQlntFetchkit& k) { SETSTMT; });                                 \
   }
 
-QNT_VALUE_ACCESSORS(SetupSize, LONG, k->SetupSize(), k->SetSetupSize(Value))
-QNT_VALUE_ACCESSORS(SetupCreationDate, DATE, k->SetupCreationDate(), k->SetSetupCreationDate(Value))
-QNT_VALUE_ACCESSORS(BorderWidth, LONG, k->BorderWidth(), k->SetBorderWidth(Value))
+QNT_VALUE_ACCESSORS(SetupSize, LONG, k.SetupSize(), k.SetSetupSize(Value))
+QNT_VALUE_ACCESSORS(SetupCreationDate, DATE, k.SetupCreationDate(), k.SetSetupCreationDate(Value))
+QNT_VALUE_ACCESSORS(BorderWidth, LONG, k.BorderWidth(), k.SetBorderWidth(Value))
+QNT_VALUE_ACCESSORS(BevelWidth, LONG, k.BevelWidth(), k.SetBevelWidth(Value))
+QNT_VALUE_ACCESSORS(Alignment, TxAlignment, static_cast<TxAlignment>(k.Alignment()),
+                    k.SetAlignment(CheckedEnum<TAlignment>(Value, taCenter)))
+QNT_VALUE_ACCESSORS(BevelInner, TxPanelBevel, static_cast<TxPanelBevel>(k.BevelInner()),
+                    k.SetBevelInner(CheckedEnum<TPanelBevel>(Value, bvRaised)))
+QNT_VALUE_ACCESSORS(BevelOuter, TxPanelBevel, static_cast<TxPanelBevel>(k.BevelOuter()),
+                    k.SetBevelOuter(CheckedEnum<TPanelBevel>(Value, bvRaised)))
+QNT_VALUE_ACCESSORS(BorderStyle, TxBorderStyle, static_cast<TxBorderStyle>(k.BorderStyle()),
+                    k.SetBorderStyle(CheckedEnum<TBorderStyle>(Value, bsSingle)))
+QNT_VALUE_ACCESSORS(Enabled, VARIANT_BOOL, ToVariantBool(k.Enabled()), k.SetEnabled(Value != VARIANT_FALSE))
+QNT_VALUE_ACCESSORS(Visible, VARIANT_BOOL, ToVariantBool(k.Visible()), k.SetVisible(Value != VARIANT_FALSE))
+QNT_VALUE_ACCESSORS(Color, OLE_COLOR, static_cast<OLE_COLOR>(k.Color()), k.SetColor(static_cast<TColor>(Value)))
+QNT_VALUE_ACCESSORS(DragCursor, SHORT, static_cast<SHORT>(k.Kept.DragCursor), k.Kept.DragCursor = Value)
+QNT_VALUE_ACCESSORS(DragMode, TxDragMode, static_cast<TxDragMode>(k.Kept.DragMode),
+                    k.Kept.DragMode = CheckedEnum<int>(Value, dmAutomatic_x))
+QNT_VALUE_ACCESSORS(Cursor, SHORT, static_cast<SHORT>(k.Kept.Cursor), k.Kept.Cursor = Value)
+QNT_VALUE_ACCESSORS(FullRepaint, VARIANT_BOOL, ToVariantBool(k.Kept.FullRepaint),
+                    k.Kept.FullRepaint = Value != VARIANT_FALSE)
+QNT_VALUE_ACCESSORS(Ctl3D, VARIANT_BOOL, ToVariantBool(k.Kept.Ctl3D), k.Kept.Ctl3D = Value != VARIANT_FALSE)
+QNT_VALUE_ACCESSORS(Locked, VARIANT_BOOL, ToVariantBool(k.Kept.Locked), k.Kept.Locked = Value != VARIANT_FALSE)
+QNT_VALUE_ACCESSORS(ParentColor, VARIANT_BOOL, ToVariantBool(k.Kept.ParentColor),
+                    k.Kept.ParentColor = Value != VARIANT_FALSE)
+QNT_VALUE_ACCESSORS(ParentCtl3D, VARIANT_BOOL, ToVariantBool(k.Kept.ParentCtl3D),
+                    k.Kept.ParentCtl3D = Value != VARIANT_FALSE)
+#undef QNT_VALUE_ACCESSORS
 
-// Panel settings that wait for the panel's window class.
-#define QNT_PANEL_PENDING(N, T)                                                         \
-  HRESULT STDMETHODCALLTYPE TFetchkitX::Get_##N(T* Value) {                              \
-    if (!Value) return E_POINTER;                                                        \
-    return E_NOTIMPL;                                                                    \
-  }                                                                                      \
-  HRESULT STDMETHODCALLTYPE TFetchkitX::Set_##N(T) { return E_NOTIMPL; }
-QNT_PANEL_PENDING(Alignment, TxAlignment)
-QNT_PANEL_PENDING(BevelInner, TxPanelBevel)
-QNT_PANEL_PENDING(BevelOuter, TxPanelBevel)
-QNT_PANEL_PENDING(BevelWidth, LONG)
-QNT_PANEL_PENDING(BorderStyle, TxBorderStyle)
-QNT_PANEL_PENDING(DragCursor, SHORT)
-QNT_PANEL_PENDING(DragMode, TxDragMode)
-QNT_PANEL_PENDING(Enabled, VARIANT_BOOL)
-QNT_PANEL_PENDING(FullRepaint, VARIANT_BOOL)
-QNT_PANEL_PENDING(Color, OLE_COLOR)
-QNT_PANEL_PENDING(Ctl3D, VARIANT_BOOL)
-QNT_PANEL_PENDING(Locked, VARIANT_BOOL)
-QNT_PANEL_PENDING(ParentColor, VARIANT_BOOL)
-QNT_PANEL_PENDING(ParentCtl3D, VARIANT_BOOL)
-QNT_PANEL_PENDING(Visible, VARIANT_BOOL)
-QNT_PANEL_PENDING(Cursor, SHORT)
-
+// The font as an OLE font object made from the panel's font (a copy: a
+// change of it is given back through Set_Font).
 HRESULT STDMETHODCALLTYPE TFetchkitX::Get_Font(IFontDisp** Value) {
   if (!Value) return E_POINTER;
   *Value = nullptr;
-  return E_NOTIMPL;
+  return WithPanel([&](TQlntFetchkit& k) {
+    const TFont& f = *k.Font();
+    std::wstring name = Widen(f.Name());
+    FONTDESC fd{};
+    fd.cbSizeofstruct = sizeof fd;
+    fd.lpstrName = name.data();
+    fd.cySize.int64 = static_cast<LONGLONG>(f.Size()) * 10000;
+    fd.sWeight = static_cast<SHORT>((f.Style() & (1u << fsBold)) ? FW_BOLD : FW_NORMAL);
+    fd.sCharset = f.Charset();
+    fd.fItalic = (f.Style() & (1u << fsItalic)) != 0;
+    fd.fUnderline = (f.Style() & (1u << fsUnderline)) != 0;
+    fd.fStrikethrough = (f.Style() & (1u << fsStrikeOut)) != 0;
+    HRESULT hr = OleCreateFontIndirect(&fd, IID_IFontDisp, reinterpret_cast<void**>(Value));
+    if (FAILED(hr)) throw Exception("Cannot make the font object");
+  });
 }
-HRESULT STDMETHODCALLTYPE TFetchkitX::Set_Font(IFontDisp*) { return E_NOTIMPL; }
+
+HRESULT STDMETHODCALLTYPE TFetchkitX::Set_Font(IFontDisp* Value) {
+  if (!Value) return E_POINTER;
+  return WithPanel([&](TQlntFetchkit& k) {
+    IFont* font = nullptr;
+    if (FAILED(Value->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font))) || !font)
+      throw Exception("The value is no font");
+    TFont f;
+    f.Assign(k.Font());
+    BSTR name = nullptr;
+    CY size{};
+    BOOL bold = FALSE, italic = FALSE, underline = FALSE, strike = FALSE;
+    SHORT charset = 0;
+    bool ok = SUCCEEDED(font->get_Name(&name)) && SUCCEEDED(font->get_Size(&size)) &&
+              SUCCEEDED(font->get_Bold(&bold)) && SUCCEEDED(font->get_Italic(&italic)) &&
+              SUCCEEDED(font->get_Underline(&underline)) && SUCCEEDED(font->get_Strikethrough(&strike)) &&
+              SUCCEEDED(font->get_Charset(&charset));
+    font->Release();
+    std::string text = FromBSTR(name);
+    SysFreeString(name);
+    if (!ok) throw Exception("Cannot read the font");
+    f.SetName(text);
+    f.SetSize(static_cast<int>((size.int64 + 5000) / 10000));
+    f.SetStyle((bold ? 1u << fsBold : 0u) | (italic ? 1u << fsItalic : 0u) | (underline ? 1u << fsUnderline : 0u) |
+               (strike ? 1u << fsStrikeOut : 0u));
+    f.SetCharset(static_cast<TFontCharset>(charset));
+    k.SetFont(&f);
+  });
+}
+
+// ---------------------------------------------------------------- in place
+
+HWND TFetchkitX::ControlCreateWindow(HWND Parent, const RECT& Pos) {
+  if (!FDelphiControl) return nullptr;
+  FDelphiControl->SetParentWindow(Parent);
+  ControlSetBounds(Pos);
+  return FDelphiControl->Handle();
+}
+
+void TFetchkitX::ControlSetBounds(const RECT& Pos) {
+  if (FDelphiControl) FDelphiControl->SetBounds(Pos.left, Pos.top, Pos.right - Pos.left, Pos.bottom - Pos.top);
+}
+
+void TFetchkitX::ControlShow(bool Visible) {
+  if (FDelphiControl && FDelphiControl->HandleAllocated())
+    ShowWindow(FDelphiControl->Handle(), Visible && FDelphiControl->Visible() ? SW_SHOWNA : SW_HIDE);
+}
+
+void TFetchkitX::ControlReleaseWindow() {
+  if (FDelphiControl) FDelphiControl->SetParentWindow(nullptr);
+}
 
 HRESULT STDMETHODCALLTYPE TFetchkitX::StartInstall() {
   return SafeCall([&] {

@@ -8,6 +8,7 @@
 class TFetchkitX : public TActiveXControl, public IFetchkitX {
 public:
   TFetchkitX();
+  ~TFetchkitX() override;
 
   QNT_ACTIVEX_IUNKNOWN
   QNT_ACTIVEX_IDISPATCH
@@ -79,10 +80,18 @@ protected:
   void InitializeControl() override;
   HRESULT PersistPropertyBagLoad(IPropertyBag* Bag, IErrorLog* Log) override;
   HRESULT PersistPropertyBagSave(IPropertyBag* Bag, BOOL ClearDirty, BOOL SaveAll) override;
+  // The panel becomes a child window of the container's window.
+  HWND ControlCreateWindow(HWND Parent, const RECT& Pos) override;
+  void ControlSetBounds(const RECT& Pos) override;
+  void ControlShow(bool Visible) override;
+  void ControlReleaseWindow() override;
 
 private:
-  HRESULT GetString(BSTR* Value, const std::string& (TQlntFetchkit::*Getter)() const);
-  HRESULT SetString(BSTR Value, void (TQlntFetchkit::*Setter)(const std::string&));
+  HRESULT GetString(BSTR* Value, const char* Name);
+  HRESULT SetString(BSTR Value, const char* Name);
+  // Runs Body with the panel; an exception becomes the call's error result.
+  template <class F>
+  HRESULT WithPanel(F Body);
 
   TQlntFetchkit* FDelphiControl = nullptr;
   IDispatch* FEvents = nullptr;  // the connected IFetchkitXEvents sink (not owned)

@@ -36,7 +36,6 @@ std::string MessageOf(std::exception_ptr E) {
 }  // namespace
 
 QNT_PUBLISH(TQlntFetchkit,
-  Prop::String("Caption", &TQlntFetchkit::FCaption, &TQlntFetchkit::FCaption),
   Prop::String("Directory", &TQlntFetchkit::FDirectory, &TQlntFetchkit::FDirectory),
   Prop::String("DownloadingMsg_ChSim", &TQlntFetchkit::FDownloadingMsg_ChSim, &TQlntFetchkit::FDownloadingMsg_ChSim),
   Prop::String("DownloadingMsg_Czech", &TQlntFetchkit::FDownloadingMsg_Czech, &TQlntFetchkit::FDownloadingMsg_Czech),
@@ -54,6 +53,7 @@ QNT_PUBLISH(TQlntFetchkit,
   Prop::String("DownloadingMsg_Spani", &TQlntFetchkit::FDownloadingMsg_Spani, &TQlntFetchkit::FDownloadingMsg_Spani),
   Prop::String("DownloadingMsg_Vietn", &TQlntFetchkit::FDownloadingMsg_Vietn, &TQlntFetchkit::FDownloadingMsg_Vietn),
   Prop::String("DownloadingMsgLang", &TQlntFetchkit::FDownloadingMsgLang, &TQlntFetchkit::FDownloadingMsgLang),
+  Prop::String("Hint", &TQlntFetchkit::FHint, &TQlntFetchkit::FHint),
   Prop::String("HostName", &TQlntFetchkit::FHostName, &TQlntFetchkit::FHostName),
   Prop::String("LoadingEXE", &TQlntFetchkit::FLoadingEXE, &TQlntFetchkit::FLoadingEXE),
   Prop::String("LogonMsg_ChSim", &TQlntFetchkit::FLogonMsg_ChSim, &TQlntFetchkit::FLogonMsg_ChSim),
@@ -113,20 +113,26 @@ std::string GetLibraryName() {
 
 // ---------------------------------------------------------------- TQlntFetchkit
 
-TQlntFetchkit::TQlntFetchkit(TComponent* AOwner) : TComponent(AOwner) {
-  FBorderWidth = 5;
-  FCaption = "Install";
+TQlntFetchkit::TQlntFetchkit(TComponent* AOwner) : TPanel(AOwner) {
+  SetBorderWidth(5);
+  SetCaption("Install");
   AlreadyClicked = false;
-  fmFetchkit = new TfmFetchkit(nullptr);
-  fmFetchkit->SetAbortVisible(false);
-  fmFetchkit->OnAbortClick = [this](TObject* Sender) { DoAbortClick(Sender); };
-  fmFetchkit->SetMessage("");
+  fmFetchkit = new TfmFetchkit(Application);
+  fmFetchkit->btnAbort->Hide();
+  fmFetchkit->btnAbort->OnClick = [this](TObject* Sender) { DoAbortClick(Sender); };
+  fmFetchkit->MessageLbl->SetCaption("");
 }
 
 TQlntFetchkit::~TQlntFetchkit() {
-  delete fmFetchkit;
+  TfmFetchkit* form = fmFetchkit;
   fmFetchkit = nullptr;
-  delete FTPThread;  // waits for a running download
+  if (form) form->Free();
+  if (FTPThread) {
+    // The window it would report to is gone.
+    FTPThread->OnTerminate = nullptr;
+    delete FTPThread;  // waits for a running download
+    FTPThread = nullptr;
+  }
 }
 
 void TQlntFetchkit::Assign(const TPersistent* Source) {
@@ -147,8 +153,43 @@ void TQlntFetchkit::Assign(const TPersistent* Source) {
 }
 
 void TQlntFetchkit::Click() {
-  if (OnClick) OnClick(this);
+  // The panel looks pressed while its handler runs.
+  TPanelBevel outer = BevelOuter();
+  SetBevelOuter(bvNone);
+  try {
+    TPanel::Click();
+  } catch (...) {
+    SetBevelOuter(outer);
+    throw;
+  }
+  SetBevelOuter(outer);
   StartInstall();
+}
+
+LRESULT TQlntFetchkit::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  switch (Msg) {
+    case WM_LBUTTONDOWN:
+      FPressed = true;
+      SetCapture(Handle());
+      break;
+    case WM_CAPTURECHANGED:
+      FPressed = false;
+      break;
+    case WM_LBUTTONUP:
+      if (FPressed) {
+        FPressed = false;
+        ReleaseCapture();
+        POINT pt{static_cast<short>(LOWORD(LParam)), static_cast<short>(HIWORD(LParam))};
+        RECT client;
+        GetClientRect(Handle(), &client);
+        if (PtInRect(&client, pt)) Click();
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return TPanel::WndProc(Msg, WParam, LParam);
 }
 
 void TQlntFetchkit::StartInstall() {
@@ -189,6 +230,7 @@ extern "C" void RunInstall(TQlntFetchkit* QKit) {
 
 void TQlntFetchkit::StartInstall2() {
   fmFetchkit->Show();
+  fmFetchkit->Repaint();
   try {
     wchar_t tmp[262] = {};
     DWORD n = GetTempPathW(262, tmp);
@@ -285,7 +327,7 @@ std::string TQlntFetchkit::GetDownloadingMsg() const {
 
 void TQlntFetchkit::ThreadDone(TObject* Sender) {
   auto* t = dynamic_cast<TFTPThread*>(Sender);
-  fmFetchkit->Hide();
+  if (fmFetchkit) fmFetchkit->Hide();
   try {
     if (t && t->Successful)
       LaunchEXE();
@@ -373,8 +415,8 @@ void TFTPThread::FTPComplete(TObject*, TFTPMode Mode) {
 void TFTPThread::SetFormProperties() {
   TfmFetchkit* f = Kit->ProgressForm();
   if (!f) return;
-  f->SetBytesTransferred(FormatBytesTransferred(FTransferred));
-  f->SetMessage(FMessage);
-  f->SetProgress(FProgress);
-  f->SetAbortVisible(true);
+  f->lblBytesTransferred->SetCaption(FormatBytesTransferred(FTransferred));
+  f->MessageLbl->SetCaption(FMessage);
+  f->Progress->SetPosition(FProgress);
+  f->btnAbort->Show();
 }

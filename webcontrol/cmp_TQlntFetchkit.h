@@ -9,6 +9,7 @@
 #include <string>
 
 #include "classlib/Classes.h"
+#include "classlib/ExtCtrls.h"
 #include "classlib/Threads.h"
 #include "classlib/TypInfo.h"
 #include "foundation/ftp/cmp_TQlntFTP.h"
@@ -50,8 +51,8 @@ private:
 // A start is in progress (from a click until the run ends).
 extern bool AlreadyClicked;
 
-class TQlntFetchkit : public TComponent {
-  QNT_PUBLISHED(TQlntFetchkit, TComponent)
+class TQlntFetchkit : public TPanel {
+  QNT_PUBLISHED(TQlntFetchkit, TPanel)
 public:
   explicit TQlntFetchkit(TComponent* AOwner);
   ~TQlntFetchkit() override;
@@ -59,8 +60,11 @@ public:
   // From another panel: every published string property by name, then
   // SetupCreationDate and SetupSize.
   void Assign(const TPersistent* Source) override;
-  // The click: the OnClick handler with the bevel flat, then StartInstall.
-  virtual void Click();
+  // The click: the OnClick handler with the outer bevel flat, then
+  // StartInstall.
+  void Click() override;
+  // A press and release of the left button inside the panel clicks it.
+  LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
 
   void StartInstall();
   void StartInstall2();
@@ -92,14 +96,22 @@ public:
   QNT_FETCHKIT_STRING(LogonMsgLang)
   QNT_FETCHKIT_STRING(DownloadingMsg_Engli)
   QNT_FETCHKIT_STRING(LogonMsg_Engli)
+  QNT_FETCHKIT_STRING(Hint)
 #undef QNT_FETCHKIT_STRING
 
-  // A caption kept for the panel (the window's own once it has one).
-  const std::string& Caption() const { return FCaption; }
-  void SetCaption(const std::string& Value) { FCaption = Value; }
-  int BorderWidth() const { return FBorderWidth; }
-  void SetBorderWidth(int Value) { FBorderWidth = Value; }
-  TNotifyEvent OnClick;
+  // Settings a page or script may give the panel that change nothing this
+  // panel draws or does; kept so that each reads back what was written.
+  struct TKeptSettings {
+    int DragCursor = -12;  // crDrag
+    int DragMode = 0;      // dmManual
+    bool FullRepaint = true;
+    bool Ctl3D = true;
+    bool Locked = false;
+    bool ParentColor = false;
+    bool ParentCtl3D = true;
+    int Cursor = 0;  // crDefault
+  };
+  TKeptSettings Kept;
 
 private:
   friend class TFTPThread;
@@ -110,10 +122,9 @@ private:
   TFTPThread* FTPThread = nullptr;
   TfmFetchkit* fmFetchkit = nullptr;
   std::string FTempDir;
-  std::string FCaption;
-  int FBorderWidth = 0;
+  bool FPressed = false;
 
-  std::string FDirectory, FLoadingEXE, FHostName, FUserName, FPassword;
+  std::string FDirectory, FLoadingEXE, FHostName, FUserName, FPassword, FHint;
   double FSetupCreationDate = 0.0;
   int32_t FSetupSize = 0;
   std::string FDownloadingMsg_ChSim, FDownloadingMsg_Czech, FDownloadingMsg_Danis, FDownloadingMsg_Engli,

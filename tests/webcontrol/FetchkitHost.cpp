@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <stdexcept>
 
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
+#include "common/PageRunner.h"
 #include "common/TestSupport.h"
 #include "webcontrol/Fetchkit_TLB.h"
 
@@ -133,6 +135,169 @@ bool PumpUntil(const std::function<bool()>& Done, int TimeoutMs) {
 
 void PumpFor(int Ms) {
   PumpUntil([] { return false; }, Ms);
+}
+
+namespace {
+// The page around the control: its one line of text above it.
+LRESULT CALLBACK PageProc(HWND W, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == WM_PAINT) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(W, &ps);
+    RECT r{8, 8, 340, 36};
+    SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    DrawTextW(dc, L"To start the installation, wait for the panel below to appear and then click on it.", -1, &r,
+              DT_WORDBREAK);
+    EndPaint(W, &ps);
+    return 0;
+  }
+  return DefWindowProcW(W, Msg, WParam, LParam);
+}
+}  // namespace
+
+TPageSite::TPageSite() {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = PageProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = L"QntTestPage";
+    RegisterClassW(&wc);
+    registered = true;
+  }
+  Window = CreateWindowExW(0, L"QntTestPage", L"Web installation", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE,
+                           10, 10, 360, 160, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!Window) throw std::runtime_error("cannot make the page window");
+  UpdateWindow(Window);
+}
+
+TPageSite::~TPageSite() {
+  if (Window) DestroyWindow(Window);
+}
+
+STDMETHODIMP TPageSite::QueryInterface(REFIID Iid, void** Obj) {
+  if (IsEqualIID(Iid, IID_IUnknown) || IsEqualIID(Iid, IID_IOleClientSite))
+    *Obj = static_cast<IOleClientSite*>(this);
+  else if (IsEqualIID(Iid, IID_IOleWindow) || IsEqualIID(Iid, IID_IOleInPlaceSite))
+    *Obj = static_cast<IOleInPlaceSite*>(this);
+  else {
+    *Obj = nullptr;
+    return E_NOINTERFACE;
+  }
+  return S_OK;
+}
+
+STDMETHODIMP TPageSite::GetContainer(IOleContainer** C) {
+  *C = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP TPageSite::GetWindow(HWND* Wnd) {
+  *Wnd = Window;
+  return S_OK;
+}
+
+STDMETHODIMP TPageSite::OnInPlaceActivate() {
+  ++Activations;
+  return S_OK;
+}
+
+STDMETHODIMP TPageSite::GetWindowContext(IOleInPlaceFrame** Frame, IOleInPlaceUIWindow** Doc, LPRECT PosRect,
+                                         LPRECT ClipRect, LPOLEINPLACEFRAMEINFO Info) {
+  *Frame = nullptr;
+  *Doc = nullptr;
+  *PosRect = Pos;
+  GetClientRect(Window, ClipRect);
+  Info->fMDIApp = FALSE;
+  Info->hwndFrame = Window;
+  Info->haccel = nullptr;
+  Info->cAccelEntries = 0;
+  return S_OK;
+}
+
+HWND ActivateInPlace(IDispatch* Control, TPageSite& Site) {
+  IOleObject* ole = nullptr;
+  if (FAILED(Control->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole))))
+    throw std::runtime_error("no IOleObject");
+  HWND wnd = nullptr;
+  if (SUCCEEDED(ole->SetClientSite(&Site)) &&
+      SUCCEEDED(ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &Site, 0, Site.Window, &Site.Pos))) {
+    IOleInPlaceObject* ip = nullptr;
+    if (SUCCEEDED(ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&ip)))) {
+      ip->GetWindow(&wnd);
+      ip->Release();
+    }
+  }
+  ole->Release();
+  return wnd;
+}
+
+void ClickAt(HWND Wnd, int X, int Y) {
+  PostMessageW(Wnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(X, Y));
+  PostMessageW(Wnd, WM_LBUTTONUP, 0, MAKELPARAM(X, Y));
+}
+
+namespace {
+struct TWindowSearch {
+  std::wstring Caption;
+  HWND Except;
+  HWND Found = nullptr;
+};
+
+// A plain callback (a lambda is no stdcall function on 32-bit Windows).
+BOOL CALLBACK MatchShownWindow(HWND W, LPARAM L) {
+  auto* s = reinterpret_cast<TWindowSearch*>(L);
+  // Only this thread's: asking another thread's window for its text waits
+  // for that thread (a download thread that pumps no messages).
+  if (GetWindowThreadProcessId(W, nullptr) != GetCurrentThreadId()) return TRUE;
+  wchar_t text[256] = {};
+  GetWindowTextW(W, text, 256);
+  if (W != s->Except && IsWindowVisible(W) && s->Caption == text) {
+    s->Found = W;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+HWND FindShownWindow(const std::wstring& Caption, HWND Except) {
+  TWindowSearch s{Caption, Except};
+  EnumWindows(MatchShownWindow, reinterpret_cast<LPARAM>(&s));
+  return s.Found;
+}
+
+HWND FindChild(HWND Parent, const std::wstring& Class, const std::wstring& Text) {
+  for (HWND c = FindWindowExW(Parent, nullptr, Class.c_str(), nullptr); c;
+       c = FindWindowExW(Parent, c, Class.c_str(), nullptr)) {
+    wchar_t text[256] = {};
+    GetWindowTextW(c, text, 256);
+    if (Text.empty() || Text == text) return c;
+  }
+  return nullptr;
+}
+
+void Picture(const std::string& Name) {
+  const char* dir = std::getenv("QNT_SCREENSHOTS");
+  if (!dir || !*dir) return;
+  PumpFor(300);
+  // The picture is taken by a program of the host system, which the start
+  // does not wait for: wait here until its file is complete.
+  std::string unixPath = std::string(dir) + "/" + Name + ".png";
+  std::string path = "Z:" + StringReplaceAll(unixPath, "/", "\\");
+  DeleteFileW(Widen(path).c_str());
+  testsupport::Screenshot(unixPath);
+  int64_t last = -1;
+  PumpUntil(
+      [&] {
+        WIN32_FILE_ATTRIBUTE_DATA a;
+        int64_t size = GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &a)
+                           ? (static_cast<int64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow
+                           : -1;
+        bool done = size > 0 && size == last;
+        last = size;
+        return done;
+      },
+      15000);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // function table, the dispatch identifiers, and the page's parameters.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <olectl.h>
 
 #include <cstring>
 #include <map>
@@ -191,5 +192,173 @@ TEST(FetchkitCom, AFewOrBadParametersLeaveTheRestAsCreated) {
   EXPECT_EQ(PutProp(d, DISPID_UserName, in), S_OK);
   VariantClear(&in);
   EXPECT_EQ(GetText(d, DISPID_UserName), "anonymous");
+  d->Release();
+}
+
+TEST(FetchkitCom, EveryPanelSettingReadsItsValueFromCreationAndTakesANewOne) {
+  IDispatch* d = CreateControl();
+  struct Case {
+    DISPID id;
+    VARTYPE type;  // how a script passes the new value
+    double created, written;
+  } cases[] = {
+      {DISPID_Alignment, VT_I4, 2, 0},        {DISPID_BevelInner, VT_I4, 0, 1},
+      {DISPID_BevelOuter, VT_I4, 2, 1},       {DISPID_BevelWidth, VT_I4, 1, 3},
+      {DISPID_BorderWidth, VT_I4, 5, 2},      {DISPID_BorderStyle, VT_I4, 0, 1},
+      {DISPID_DragCursor, VT_I2, -12, -2},    {DISPID_DragMode, VT_I4, 0, 1},
+      {DISPID_Enabled, VT_BOOL, -1, 0},       {DISPID_FullRepaint, VT_BOOL, -1, 0},
+      {DISPID_Color, VT_UI4, 0x8000000F, 0xFF}, {DISPID_Ctl3D, VT_BOOL, -1, 0},
+      {DISPID_Locked, VT_BOOL, 0, -1},        {DISPID_ParentColor, VT_BOOL, 0, -1},
+      {DISPID_ParentCtl3D, VT_BOOL, -1, 0},   {DISPID_Visible, VT_BOOL, -1, 0},
+      {DISPID_Cursor, VT_I2, 0, -11},
+  };
+  auto read = [&](DISPID Id) {
+    VARIANT v, r;
+    VariantInit(&r);
+    if (FAILED(GetProp(d, Id, v)) || FAILED(VariantChangeType(&r, &v, 0, VT_R8))) return -99999.0;
+    VariantClear(&v);
+    return V_R8(&r);
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(read(c.id), c.created) << "DISPID " << c.id;
+    VARIANT in, r8;
+    V_VT(&r8) = VT_R8;
+    V_R8(&r8) = c.written;
+    VariantInit(&in);
+    ASSERT_EQ(VariantChangeType(&in, &r8, 0, c.type), S_OK);
+    EXPECT_EQ(PutProp(d, c.id, in), S_OK) << "DISPID " << c.id;
+    EXPECT_EQ(read(c.id), c.written) << "DISPID " << c.id;
+  }
+  // An ordinal outside the enumeration is refused with the reason, and the
+  // value stays.
+  VARIANT bad;
+  V_VT(&bad) = VT_I4;
+  V_I4(&bad) = 7;
+  DISPID named = DISPID_PROPERTYPUT;
+  DISPPARAMS p = {&bad, &named, 1, 1};
+  EXCEPINFO info = {};
+  EXPECT_EQ(d->Invoke(DISPID_Alignment, IID_NULL, 0, DISPATCH_PROPERTYPUT, &p, nullptr, &info, nullptr),
+            DISP_E_EXCEPTION);
+  EXPECT_NE(info.bstrDescription, nullptr);
+  SysFreeString(info.bstrDescription);
+  SysFreeString(info.bstrSource);
+  SysFreeString(info.bstrHelpFile);
+  EXPECT_EQ(read(DISPID_Alignment), 0);
+
+  // The font: the panel's own 8 points, and a new one taken over. The
+  // system's font object reports the face and size it really got, so those
+  // are what the panel must give back.
+  struct TFontSeen {
+    std::wstring name;
+    BOOL bold = FALSE;
+    LONGLONG size = 0;
+  };
+  auto fontOf = [&](TFontSeen& seen) {
+    VARIANT f;
+    ASSERT_EQ(GetProp(d, DISPID_Font, f), S_OK);
+    ASSERT_EQ(V_VT(&f), VT_DISPATCH);
+    IFont* font = nullptr;
+    ASSERT_EQ(V_DISPATCH(&f)->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font)), S_OK);
+    BSTR name = nullptr;
+    CY size{};
+    font->get_Name(&name);
+    font->get_Bold(&seen.bold);
+    font->get_Size(&size);
+    seen.name = name ? name : L"";
+    seen.size = size.int64;
+    SysFreeString(name);
+    font->Release();
+    VariantClear(&f);
+  };
+  TFontSeen created;
+  fontOf(created);
+  EXPECT_NEAR(static_cast<double>(created.size), 80000, 5000);  // 8 points
+  EXPECT_FALSE(created.bold);
+  FONTDESC fd = {sizeof(FONTDESC), const_cast<LPOLESTR>(L"Courier New"), {}, FW_BOLD, ANSI_CHARSET, FALSE, FALSE, FALSE};
+  fd.cySize.int64 = 120000;
+  VARIANT nf;
+  V_VT(&nf) = VT_DISPATCH;
+  ASSERT_EQ(OleCreateFontIndirect(&fd, IID_IFontDisp, reinterpret_cast<void**>(&V_DISPATCH(&nf))), S_OK);
+  IFont* given = nullptr;
+  ASSERT_EQ(V_DISPATCH(&nf)->QueryInterface(IID_IFont, reinterpret_cast<void**>(&given)), S_OK);
+  BSTR givenName = nullptr;
+  CY givenSize{};
+  given->get_Name(&givenName);
+  given->get_Size(&givenSize);
+  given->Release();
+  EXPECT_EQ(PutProp(d, DISPID_Font, nf), S_OK);
+  VariantClear(&nf);
+  TFontSeen taken;
+  fontOf(taken);
+  EXPECT_EQ(taken.name, std::wstring(givenName ? givenName : L""));
+  EXPECT_TRUE(taken.bold);
+  EXPECT_NEAR(static_cast<double>(taken.size), static_cast<double>(givenSize.int64), 10000);  // whole points
+  SysFreeString(givenName);
+  d->Release();
+}
+
+TEST(FetchkitCom, ThePanelSitsInThePageWindowAndFollowsItsSettings) {
+  IDispatch* d = CreateControl();
+  TPageBag bag;
+  for (auto& [name, value] : ExamplePageParams()) bag.Set(name, value);
+  ASSERT_EQ(LoadBag(d, bag), S_OK);
+  TPageSite site;
+  HWND w = ActivateInPlace(d, site);
+  ASSERT_NE(w, nullptr);
+  EXPECT_EQ(GetParent(w), site.Window);
+  EXPECT_EQ(site.Activations, 1);
+  auto placed = [&] {
+    RECT r;
+    GetWindowRect(w, &r);
+    MapWindowPoints(HWND_DESKTOP, site.Window, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+  };
+  RECT r = placed();
+  EXPECT_EQ(r.left, 20);
+  EXPECT_EQ(r.top, 40);
+  EXPECT_EQ(r.right - r.left, 75);
+  EXPECT_EQ(r.bottom - r.top, 25);
+  EXPECT_TRUE(IsWindowVisible(w));
+  EXPECT_EQ(GetText(d, DISPID_Caption), "Install");
+  Picture("fetchkit-inplace");
+
+  IOleInPlaceObject* ip = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&ip)), S_OK);
+  RECT moved{30, 10, 130, 40};
+  EXPECT_EQ(ip->SetObjectRects(&moved, &moved), S_OK);
+  r = placed();
+  EXPECT_EQ(r.left, 30);
+  EXPECT_EQ(r.right - r.left, 100);
+
+  struct Setting {
+    DISPID id;
+    bool value;
+    bool (*holds)(HWND);
+  } settings[] = {
+      {DISPID_Visible, false, [](HWND h) { return !IsWindowVisible(h); }},
+      {DISPID_Visible, true, [](HWND h) { return IsWindowVisible(h) != FALSE; }},
+      {DISPID_Enabled, false, [](HWND h) { return !IsWindowEnabled(h); }},
+      {DISPID_Enabled, true, [](HWND h) { return IsWindowEnabled(h) != FALSE; }},
+  };
+  for (const Setting& s : settings) {
+    VARIANT v;
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = s.value ? VARIANT_TRUE : VARIANT_FALSE;
+    EXPECT_EQ(PutProp(d, s.id, v), S_OK);
+    EXPECT_TRUE(s.holds(w)) << "DISPID " << s.id << " = " << s.value;
+  }
+  VARIANT caption;
+  V_VT(&caption) = VT_BSTR;
+  V_BSTR(&caption) = SysAllocString(L"Start the setup");
+  EXPECT_EQ(PutProp(d, DISPID_Caption, caption), S_OK);
+  VariantClear(&caption);
+  wchar_t text[64] = {};
+  GetWindowTextW(w, text, 64);
+  EXPECT_EQ(std::wstring(text), L"Start the setup");
+
+  // Deactivated, the panel's window leaves the page.
+  EXPECT_EQ(ip->InPlaceDeactivate(), S_OK);
+  EXPECT_FALSE(IsWindow(w));
+  ip->Release();
   d->Release();
 }

@@ -3,6 +3,7 @@
 // responder on another loopback address), and the start of the stub setup.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
@@ -43,6 +44,7 @@ void PublishStub(const std::string& Name) {
 IDispatch* ControlFor(const std::string& Host, const std::string& Name, double Date = 0, int32_t Size = 0) {
   IDispatch* d = CreateControl();
   TPageBag bag;
+  for (auto& [name, value] : ExamplePageParams()) bag.Set(name, value);
   bag.Set("HostName", Host);
   bag.Set("Directory", "kit");
   bag.Set("LoadingEXE", Name);
@@ -86,30 +88,42 @@ TEST(FetchkitDownload, ADownloadLandsInANewQntFolderAndStartsTheSetup) {
   // Started by its quoted path.
   std::string cmd = testsupport::ReadFileText(FindStartedStub(name));
   EXPECT_EQ(cmd.substr(0, 2), std::string("\"\0", 2));
-  EXPECT_TRUE(boxes.Dialogs().empty());
+  for (auto& b : boxes.Dialogs()) ADD_FAILURE() << b.Caption << ": " << b.Text;
   d->Release();
 }
 
 TEST(FetchkitDownload, AMatchingEarlierRunStartsItsSetupWithoutADownload) {
   std::string dir = testsupport::ScratchDir("fetchkit-earlier");
-  std::string name = UniqueName("earlier");
-  std::string path = dir + "\\" + name;
-  ASSERT_TRUE(CopyFileW(Widen(StubProgram()).c_str(), Widen(path).c_str(), FALSE));
-  const double date = 40000.123456789;
-  const int32_t size = UniqueSize();
-  std::string key = "QntTest" + std::to_string(GetCurrentProcessId());
-  WriteSetupKey(key, path, date, size);
-  testsupport::DialogWatcher boxes;
-  // A host nothing answers on: any download attempt would fail with a box.
-  IDispatch* d = ControlFor("127.0.0.9", name, date + 0.4 / 86400, size);
-  EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
-  EXPECT_TRUE(PumpUntil([&] { return FileExists(path + ".started"); }, 20000));
-  PumpFor(300);
-  EXPECT_TRUE(boxes.Dialogs().empty());
-  d->Release();
-  TRegistry reg;
-  reg.SetRootKey(HKEY_LOCAL_MACHINE);
-  reg.DeleteKey("\\SOFTWARE\\Quillant\\Install\\" + key);
+  // A script's call, and a click on the panel in the page.
+  for (bool click : {false, true}) {
+    std::string name = UniqueName(click ? "earlier-click" : "earlier-call");
+    std::string path = dir + "\\" + name;
+    ASSERT_TRUE(CopyFileW(Widen(StubProgram()).c_str(), Widen(path).c_str(), FALSE));
+    const double date = 40000.123456789;
+    const int32_t size = UniqueSize() + click;
+    std::string key = "QntTest" + std::to_string(GetCurrentProcessId()) + (click ? "c" : "s");
+    WriteSetupKey(key, path, date, size);
+    testsupport::DialogWatcher boxes;
+    // A host nothing answers on: any download attempt would fail with a box.
+    IDispatch* d = ControlFor("127.0.0.9", name, date + 0.4 / 86400, size);
+    TPageSite site;
+    if (click) {
+      HWND w = ActivateInPlace(d, site);
+      ASSERT_NE(w, nullptr);
+      ClickAt(w, 30, 12);
+    } else {
+      EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+    }
+    EXPECT_TRUE(PumpUntil([&] { return FileExists(path + ".started"); }, 20000)) << (click ? "click" : "call");
+    PumpFor(300);
+    EXPECT_TRUE(boxes.Dialogs().empty());
+    // The run is over: its progress window is gone.
+    EXPECT_EQ(FindShownWindow(L"Install", site.Window), nullptr);
+    d->Release();
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    reg.DeleteKey("\\SOFTWARE\\Quillant\\Install\\" + key);
+  }
   testsupport::RemoveTree(dir);
 }
 
@@ -246,4 +260,47 @@ TEST(FetchkitDownload, AFailedStartIsAnErrorOfTheCallAndEndsTheRun) {
   reg.SetRootKey(HKEY_LOCAL_MACHINE);
   reg.DeleteKey("\\SOFTWARE\\Quillant\\Install\\" + key);
   testsupport::RemoveTree(dir);
+}
+
+TEST(FetchkitDownload, TheProgressWindowFollowsTheDownloadAndAbortEndsItWithNothingStored) {
+  QNT_NEED_PORT21();
+  QNT_NEED_RESPONDER();
+  std::string name = UniqueName("abort");
+  // The transfer stops after a fifth and waits: the window shows 20 %.
+  ResponderOn21 srv("127.0.0.6", "{\"files\": {\"" + name + "\": 200000}, \"hold_after\": 40000}");
+  ASSERT_NE(srv.R.Port(), 0) << "127.0.0.6:21 taken";
+  testsupport::DialogWatcher boxes;
+  IDispatch* d = ControlFor("127.0.0.6", name);
+  TPageSite site;
+  HWND panel = ActivateInPlace(d, site);
+  ASSERT_NE(panel, nullptr);
+  for (int run = 1; run <= 2; ++run) {
+    ClickAt(panel, 30, 12);
+    HWND form = nullptr, bar = nullptr;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+          form = FindShownWindow(L"Install", site.Window);
+          bar = form ? FindChild(form, L"msctls_progress32") : nullptr;
+          return bar && SendMessageW(bar, PBM_GETPOS, 0, 0) == 20;
+        },
+        20000))
+        << "run " << run << ": no progress window at 20 %";
+    RECT client;
+    GetClientRect(form, &client);
+    EXPECT_EQ(client.right, 472);
+    EXPECT_EQ(client.bottom, 80);
+    if (run == 1) Picture("fetchkit-progress");
+    HWND abort = FindChild(form, L"Button", L"Abort");
+    ASSERT_NE(abort, nullptr);
+    EXPECT_TRUE(IsWindowVisible(abort));
+    PostMessageW(abort, BM_CLICK, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(form); }, 20000)) << "run " << run;
+    PumpFor(300);
+    EXPECT_TRUE(FindDownloaded(name).empty()) << "run " << run;
+    EXPECT_TRUE(FindStartedStub(name).empty()) << "run " << run;
+    // The run is over: the next click starts again (run 2 logs on anew).
+    EXPECT_EQ(ftptest::Count(srv.R.Log(), "CONNECT"), run);
+  }
+  for (auto& b : boxes.Dialogs()) ADD_FAILURE() << b.Caption << ": " << b.Text;
+  d->Release();
 }

@@ -1,7 +1,10 @@
 // The panel's own rules: which text shows while logging on and downloading,
-// and what the ownerless copy takes over.
+// what the ownerless copy takes over, and the click.
 #include <gtest/gtest.h>
 
+#include <vector>
+
+#include "common/TestSupport.h"
 #include "webcontrol/cmp_TQlntFetchkit.h"
 
 TEST(FetchkitPanel, TheMessageLanguagePropertyChoosesTheText) {
@@ -49,4 +52,22 @@ TEST(FetchkitPanel, TheCopyTakesEveryStringAndTheSetupIdentity) {
   EXPECT_EQ(copy.Name(), "");
   EXPECT_EQ(copy.SetupCreationDate(), 36526.5);
   EXPECT_EQ(copy.SetupSize(), 4242);
+}
+
+TEST(FetchkitPanel, AClickFlattensThePanelForItsHandlerAndAFailedStartEndsTheRun) {
+  // This program is no control library: the export is missing, each click
+  // says so, and the second is not swallowed by the first.
+  testsupport::DialogWatcher boxes;
+  TQlntFetchkit kit(nullptr);
+  std::vector<TPanelBevel> seen;
+  kit.OnClick = [&](TObject*) { seen.push_back(kit.BevelOuter()); };
+  for (int click = 1; click <= 2; ++click) {
+    kit.Click();
+    EXPECT_EQ(kit.BevelOuter(), bvRaised);
+    EXPECT_FALSE(AlreadyClicked) << "click " << click;
+  }
+  EXPECT_EQ(seen, (std::vector<TPanelBevel>{bvNone, bvNone}));
+  auto shown = boxes.Dialogs();
+  ASSERT_EQ(shown.size(), 2u);
+  for (const auto& box : shown) EXPECT_EQ(box.Text, "Could not load RunInstall from " + GetLibraryName());
 }
