@@ -24,7 +24,7 @@ fi
 bin="$top/build/win64/bin"
 payload="$top/build/win64/payload"
 if [ ! -f "$bin/Quillant20.exe" ]; then
-  echo "The setup program Quillant20 is not built (the wizard's pages are switched off: QNT_WIZARD_PAGES)."
+  echo "The setup program Quillant20 is not built: $bin/Quillant20.exe is missing."
   exit 2
 fi
 for f in QuillantLoadProgram.exe uninstall.exe qnt_wizard_driver.exe; do
