@@ -163,7 +163,10 @@ for i in $(seq "$runs"); do
 
   # The real setup program: the controller's install run from files.1
   # inside setup.exe, the module made from the same list as the build's.
+  # Every run starts from nothing installed: the product's folder and its
+  # uninstall record go, or each run would add its files to the last one's.
   out="$work/out-setup"; rm -rf "$out" "$work/done"; mkdir -p "$out"
+  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillant Bench' /f >/dev/null 2>&1 || true
   t0=$(now)
   QNT_BENCH_LIST="$(winpath "$work/list.txt")" QNT_BENCH_TARGET="$(winpath "$out")" \
     QNT_BENCH_DONE="$(winpath "$work/done")" wine "$work/build/setup.exe"
@@ -175,6 +178,10 @@ for i in $(seq "$runs"); do
   nsis_install_times+=("$(awk "BEGIN{print $t1 - $t0}")")
 done
 diff -rq "$payload" "$work/out-setup" >/dev/null || { echo "the install from setup.exe differs from the payload"; exit 1; }
+# The last run's record lists each file once.
+entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillant Bench\Files' /v Entries 2>/dev/null |
+  tr -d '\r' | awk '$1 == "Entries" {print $3}')
+[ "$entries" = "$files" ] || { echo "the uninstall record holds ${entries:-no} entries for $files files"; exit 1; }
 setup_size=$(stat -c %s "$work/build/setup.exe")
 
 # The loader's start: setup.exe started to the setup program running, with
