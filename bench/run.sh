@@ -24,10 +24,10 @@ command -v makensis >/dev/null || {
 }
 
 # Our programs (Windows build) and the native floor.
-source "$top/tools/harness.sh"
-qnt_configure_and_build win64 >/dev/null
-cmake "$top/build/win64" >/dev/null  # picks up bench/ when it came after the first configure
-cmake --build "$top/build/win64" --target qnt_bench_pack qnt_bench_extract >/dev/null
+# Only the benchmark's programs, three compilers at a time: the machine is shared.
+jobs="${QNT_BENCH_JOBS:-3}"
+cmake -S "$top" -B "$top/build/win64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/toolchain-mingw64.cmake" >/dev/null
+cmake --build "$top/build/win64" -j "$jobs" --target qnt_bench_pack qnt_bench_extract >/dev/null
 bin="$top/build/win64/bin"
 g++ -O2 -std=c++20 -I"$top" "$top/bench/bench_floor.cpp" "$top/foundation/archive/lzhFormat.cpp" \
   "$top/classlib/base/TextBase.cpp" -lz \
@@ -54,7 +54,9 @@ export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml
 unset DISPLAY
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
-wineserver -p60 >/dev/null 2>&1 || true
+# One server for the whole run: a server started again between two timed
+# programs (with Wine's own services) would be timed with them.
+wineserver -p >/dev/null 2>&1 || true
 winpath() { echo "Z:${1//\//\\}"; }
 
 # Pack with ours.
@@ -86,6 +88,15 @@ stub_size=$(stat -c %s /usr/share/nsis/Stubs/zlib-amd64-unicode)
 cat "$payload"/* "$work/files.1" "$work/bench-nsis.exe" >/dev/null  # warm the page cache
 
 now() { date +%s.%N; }
+# Waits for the file $1 that a program started by the loader writes; fails
+# after $2 seconds (an error shown in a message box waits for a click).
+wait_for() {
+  local n=0
+  while [ ! -f "$1" ]; do
+    sleep 0.01; n=$((n + 1))
+    [ "$n" -lt $(($2 * 100)) ] || { echo "no $(basename "$1") after $2 s"; exit 1; }
+  done
+}
 best() { sort -n | head -1; }
 ours_times=() nsis_times=() floor_times=() inner_times=()
 for i in $(seq "$runs"); do
@@ -127,7 +138,7 @@ echo "size ours/NSIS data = $(ratio "$ours_size" "$((nsis_size - stub_size))")"
 # the install from our setup.exe (loader, setup program, extraction of
 # files.1 from inside setup.exe) against the NSIS installer's silent install;
 # then the loader's start for a 2 MB setup.1.
-cmake --build "$top/build/win64" --target qnt_bench_build qnt_bench_setup QuillantLoadProgram >/dev/null
+cmake --build "$top/build/win64" -j "$jobs" --target qnt_bench_build qnt_bench_setup QuillantLoadProgram >/dev/null
 # The loader shows a progress window: a display of our own for this part.
 Xvfb -displayfd 3 -screen 0 1024x768x24 3>"$work/display" >/dev/null 2>&1 &
 xvfb=$!
@@ -138,20 +149,28 @@ product="$work/product"; mkdir -p "$product"
 : >"$product/Q32V25B0001.TXT"
 cp "$bin/QuillantLoadProgram.exe" "$product/"
 wine reg add 'HKCU\Software\Borland\Delphi\3.0\Library' /v SearchPath /d "$(winpath "$product")" /f >/dev/null 2>&1
-cp "$bin/qnt_bench_setup.exe" "$work/Quillant20.exe"
+# The setup program as a distribution carries it: without the debugging
+# information of this build (the loader is built stripped).
+x86_64-w64-mingw32-strip -o "$work/Quillant20.exe" "$bin/qnt_bench_setup.exe"
 build_times=() makensis_times=() install_times=() nsis_install_times=()
 for i in $(seq "$runs"); do
   rm -rf "$work/build"
   t0=$(now); wine "$bin/qnt_bench_build.exe" "$(winpath "$work/list.txt")" "$(winpath "$work/build")" \
-    "$(winpath "$work/Quillant20.exe")" | tr -d '\r' >/dev/null; t1=$(now)
+    "$(winpath "$work/Quillant20.exe")" | tr -d '\r' >"$work/build.log"; t1=$(now)
   build_times+=("$(awk "BEGIN{print $t1 - $t0}")")
   t0=$(now); makensis -V1 "$work/bench.nsi"; t1=$(now)
   makensis_times+=("$(awk "BEGIN{print $t1 - $t0}")")
 
+  # The real setup program: the controller's install run from files.1
+  # inside setup.exe, the module made from the same list as the build's.
+  # Every run starts from nothing installed: the product's folder and its
+  # uninstall record go, or each run would add its files to the last one's.
   out="$work/out-setup"; rm -rf "$out" "$work/done"; mkdir -p "$out"
+  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillant Bench' /f >/dev/null 2>&1 || true
   t0=$(now)
-  QNT_BENCH_TARGET="$(winpath "$out")" QNT_BENCH_DONE="$(winpath "$work/done")" wine "$work/build/setup.exe"
-  while [ ! -f "$work/done" ]; do sleep 0.01; done
+  QNT_BENCH_LIST="$(winpath "$work/list.txt")" QNT_BENCH_TARGET="$(winpath "$out")" \
+    QNT_BENCH_DONE="$(winpath "$work/done")" wine "$work/build/setup.exe"
+  wait_for "$work/done" 900
   grep -q error "$work/done" && { cat "$work/done"; exit 1; }
   install_times+=("$(awk "BEGIN{print $(cat "$work/done") - $t0}")")
   out="$work/out-nsis"; rm -rf "$out"; mkdir -p "$out"
@@ -159,11 +178,15 @@ for i in $(seq "$runs"); do
   nsis_install_times+=("$(awk "BEGIN{print $t1 - $t0}")")
 done
 diff -rq "$payload" "$work/out-setup" >/dev/null || { echo "the install from setup.exe differs from the payload"; exit 1; }
+# The last run's record lists each file once.
+entries=$(wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillant Bench\Files' /v Entries 2>/dev/null |
+  tr -d '\r' | awk '$1 == "Entries" {print $3}')
+[ "$entries" = "$files" ] || { echo "the uninstall record holds ${entries:-no} entries for $files files"; exit 1; }
 setup_size=$(stat -c %s "$work/build/setup.exe")
 
 # The loader's start: setup.exe started to the setup program running, with
-# a setup.1 of 2 MB (the setup program and 2 MB of incompressible bytes).
-head -c 2000000 /dev/urandom >"$work/presetup.bin"
+# a setup.1 of 2 MB (the setup program and incompressible bytes).
+head -c $((2000000 - $(stat -c %s "$work/build/setup.1"))) /dev/urandom >"$work/presetup.bin"
 : >"$work/empty.txt"
 rm -rf "$work/build2"
 wine "$bin/qnt_bench_build.exe" "$(winpath "$work/empty.txt")" "$(winpath "$work/build2")" \
@@ -172,7 +195,7 @@ start_times=()
 for i in $(seq "$runs"); do
   rm -f "$work/started"
   t0=$(now); QNT_BENCH_STARTED="$(winpath "$work/started")" wine "$work/build2/setup.exe"
-  while [ ! -f "$work/started" ]; do sleep 0.01; done
+  wait_for "$work/started" 120
   start_times+=("$(awk "BEGIN{print $(cat "$work/started") - $t0}")")
 done
 setup1_size=$(stat -c %s "$work/build2/setup.1")
@@ -184,6 +207,8 @@ nins=$(printf '%s\n' "${nsis_install_times[@]}" | best)
 st=$(printf '%s\n' "${start_times[@]}" | best)
 echo
 printf 'build:   ours (Wine) %8.3f s   makensis %8.3f s   ours/makensis = %s\n' "$b" "$m" "$(ratio "$b" "$m")"
+echo "         last build: $(cat "$work/build.log")"
 printf 'install: ours (Wine) %8.3f s   NSIS /S  %8.3f s   ours/NSIS     = %s\n' "$ins" "$nins" "$(ratio "$ins" "$nins")"
 echo "setup.exe: ours $setup_size bytes, NSIS $nsis_size bytes, ours/NSIS = $(ratio "$setup_size" "$nsis_size")"
 printf 'loader start (setup.1 of %d bytes): %.3f s\n' "$setup1_size" "$st"
+echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"

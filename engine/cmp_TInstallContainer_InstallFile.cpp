@@ -93,10 +93,13 @@ void TCustomInstallFile::InstallUnique() {
   try {
     {
       TOffsetGuard offset;
-      std::string downloaded;
+      // Only a file that comes over the network can have been downloaded:
+      // the others need not look for the record of a download.
       const TDistributeType dt = GetDistributeType();
-      if (AlreadyDownloaded(downloaded)) FNetArchiveFile = downloaded;
-      if (dt != dtTraditional && (FNet || dt == dtWeb)) {
+      const bool net = dt != dtTraditional && (FNet || dt == dtWeb);
+      std::string downloaded;
+      if (net && AlreadyDownloaded(downloaded)) FNetArchiveFile = downloaded;
+      if (net) {
         QlntCompress->SetOffset(0);
         if (GetPlaceInOwnArchive()) {
           DownloadRemoteFile();

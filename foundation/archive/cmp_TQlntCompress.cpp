@@ -706,6 +706,9 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
 
 void TQlntCompress::CopyToDisk(const std::string& Path, const std::string& FileName) {
   StartOperation();
+  // The copy rewrites the headers in memory for the disk set: they no
+  // longer describe the source, which the next operation must read again.
+  TScopeGuard forget([this] { FInMemory = false; });
   try {
     CopyToDiskRun(Path, FileName);
   } catch (const EycAborted&) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
 #include "common/TestSupport.h"
 #include "engine/build/BuildRig.h"
 #include "foundation/archive/lzhFormat.h"
@@ -203,17 +204,32 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
   EXPECT_EQ(a->Size(), 3);
 
   // Names of 39 characters fit; of 40 the build refuses, naming the file,
-  // and leaves no setup.exe.
-  v->SetName(std::string(39, 'N'));
-  EXPECT_NO_THROW(rig.Install->BuildDistributables(setupProgram, out, true));
-  v->SetName(std::string(40, 'N'));
-  try {
-    rig.Install->BuildDistributables(setupProgram, out, true);
-    ADD_FAILURE() << "a name of 40 characters was listed";
-  } catch (const IEInstall& e) {
-    EXPECT_NE(e.Message.find(std::string(40, 'N')), std::string::npos);
+  // and leaves no setup.exe. So for a version of 20 characters or more (a
+  // version block of 65535.65535.65535.65535).
+  struct {
+    std::string Name;
+    const char* Source;  // a program to take V.TXT's bytes from, or none
+    bool Fits;
+  } fits[] = {
+      {std::string(39, 'N'), nullptr, true},
+      {std::string(40, 'N'), nullptr, false},
+      {"FileWithLongVersion", "qnt_ver_max.dll", false},
+  };
+  for (const auto& c : fits) {
+    v->SetName(c.Name);
+    if (c.Source) CopyProgram(c.Source, rig.Source, "V.TXT");
+    try {
+      rig.Install->BuildDistributables(setupProgram, out, true);
+      EXPECT_TRUE(c.Fits) << c.Name << " was listed";
+    } catch (const IEInstall& e) {
+      EXPECT_FALSE(c.Fits) << e.Message;
+      EXPECT_NE(e.Message.find(c.Name), std::string::npos) << e.Message;
+      if (c.Source) {
+        EXPECT_NE(e.Message.find("(65535.65535.65535."), std::string::npos) << e.Message;
+      }
+    }
+    EXPECT_EQ(FileExists(out + "\\setup.exe"), c.Fits) << c.Name;
   }
-  EXPECT_FALSE(FileExists(out + "\\setup.exe"));
   RemoveTree(out);
   RemoveTree(product);
 }
@@ -314,5 +330,213 @@ TEST(Build, ToDiskCopiesTheLoaderSetupOneAndFilesOne) {
   EngineMessageBox = saved;
   RemoveTree(out);
   RemoveTree(disk);
+  RemoveTree(product);
+}
+
+namespace {
+// Grows a file to Size bytes without writing them (a sparse file on the
+// host), then writes Tail at its new end.
+void GrowSparse(const std::string& Path, int64_t Size, const std::string& Tail = "") {
+  HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << Path;
+  LARGE_INTEGER at;
+  at.QuadPart = Size;
+  EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));
+  DWORD n = 0;
+  if (!Tail.empty()) {
+    EXPECT_TRUE(WriteFile(h, Tail.data(), static_cast<DWORD>(Tail.size()), &n, nullptr));
+  }
+  CloseHandle(h);
+}
+}  // namespace
+
+// The trailer's offsets are signed 32-bit: neither the build nor the disk copy
+// takes a setup.exe past 2^31-1 bytes.
+TEST(Build, SetupExePastTwoGigabytesRefused) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("huge");
+  const std::string disk = ScratchDir("huge-a");
+  rig.AddFile("A.TXT", "aaaa", "FileA");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  rig.Install->BuildDistributables(setupProgram, out, true);
+  const std::string exe = Bytes(out + "\\setup.exe");
+  const int64_t twoGB = int64_t{1} << 31;
+
+  // files.1 grown so that setup.exe would end one byte past the limit.
+  rig.Install->SetOnAfterBuildFiles1([&](TObject*) {
+    const int64_t head = static_cast<int64_t>(Bytes(product + "\\QuillantLoadProgram.exe").size() +
+                                              Bytes(out + "\\setup.1").size());
+    GrowSparse(out + "\\files.1", twoGB - head - static_cast<int64_t>(lzh::kTrailerSize));
+  });
+  try {
+    rig.Install->BuildDistributables(setupProgram, out, true);
+    ADD_FAILURE() << "a setup.exe of 2 GB was built";
+  } catch (const IEInstall& e) {
+    EXPECT_NE(e.Message.find("beyond 2 GB"), std::string::npos) << e.Message;
+  }
+  RemoveFile(out + "\\files.1");
+  EXPECT_FALSE(FileExists(out + "\\setup.exe"));
+  EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
+
+  // A setup.exe whose trailer sits past 2 GB: its offsets still fit, the
+  // file does not; nothing reaches the disk.
+  WriteFileText(out + "\\setup.exe", exe.substr(0, exe.size() - lzh::kTrailerSize));
+  GrowSparse(out + "\\setup.exe", twoGB, exe.substr(exe.size() - lzh::kTrailerSize));
+  std::vector<std::string> shown;
+  auto saved = EngineMessageBox;
+  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
+    shown.push_back(Text);
+    return IDOK;
+  };
+  auto savedParams = InstallParams;
+  static std::string dist;
+  dist = out;
+  InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", dist}; };
+  rig.Install->ProcessToDiskParam(disk);
+  InstallParams = savedParams;
+  EngineMessageBox = saved;
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("is larger than 2 GB"), std::string::npos) << shown[0];
+  EXPECT_FALSE(FileExists(disk + "\\setup.exe"));
+  RemoveTree(out);
+  RemoveTree(disk);
+  RemoveTree(product);
+}
+
+namespace {
+// Disks of Capacity bytes each: a write past it comes back short, as on a
+// full floppy.
+class TFloppyVolume : public TStream {
+public:
+  TFloppyVolume(const std::string& Name, int64_t Capacity) : FFile(Name, fmCreate), FCapacity(Capacity) {}
+  int64_t Read(void* B, int64_t N) override { return FFile.Read(B, N); }
+  int64_t Write(const void* B, int64_t N) override {
+    return FFile.Write(B, std::min(N, std::max<int64_t>(0, FCapacity - FFile.Position())));
+  }
+  int64_t Seek(int64_t O, TSeekOrigin S) override { return FFile.Seek(O, S); }
+
+private:
+  TFileStream FFile;
+  int64_t FCapacity;
+};
+
+class TFloppyCompress : public TQlntCompress {
+public:
+  using TQlntCompress::TQlntCompress;
+
+protected:
+  TStream* CreateVolume(const std::string& Name) override { return new TFloppyVolume(Name, 64 * 1024); }
+};
+
+// Moves every file of From into To.
+void MoveAll(const std::string& From, const std::string& To) {
+  ForceDirectories(To);
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((From + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      EXPECT_TRUE(MoveFileA((From + "\\" + fd.cFileName).c_str(), (To + "\\" + fd.cFileName).c_str()));
+    }
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+}
+
+// Maps drive Letter to the folder Dir, as Wine does: a link in the prefix's
+// dosdevices, made by the host's ln, which Wine starts like any program (but
+// gives no handle to wait on: the drive is watched until it shows Dir).
+bool MapDrive(char Letter, const std::string& Dir) {
+  using TUnixName = char*(CDECL*)(const wchar_t*);
+  auto unixName = reinterpret_cast<TUnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+  char prefix[MAX_PATH];
+  if (!unixName || !GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH)) return false;
+  char* target = unixName(Widen(Dir).c_str());
+  if (!target) return false;
+  const std::string link = std::string(prefix) + "/dosdevices/" + static_cast<char>(tolower(Letter)) + ":";
+  WriteFileText(Dir + "\\drive.probe", "");
+  RunAndWait("/bin/ln -sfn " + std::string(target) + " " + link, "", 30000);
+  HeapFree(GetProcessHeap(), 0, target);
+  const std::string probe = std::string(1, Letter) + ":\\drive.probe";
+  for (int i = 0; i < 300 && !FileExists(probe); ++i) Sleep(100);
+  const bool mapped = FileExists(probe);
+  RemoveFile(Dir + "\\drive.probe");
+  return mapped;
+}
+}  // namespace
+
+// *TODISK onto drive a:, disks of 64 KB: files.1 spreads over three disks;
+// each prompt is answered by changing the disk (the drive's files go to
+// that disk's shelf, the asked disk's come back), and the set reads back.
+TEST(Build, ToDiskSpreadsFilesOneOverTheDisksInDriveA) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("floppy-dist");
+  const std::string drive = ScratchDir("floppy-drive");
+  const std::string shelf = ScratchDir("floppy-shelf");
+  std::string noise(150000, '\0');
+  uint32_t x = 7;
+  for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+  rig.AddFile("A.BIN", noise, "FileA");
+  rig.AddFile("B.TXT", "bbb", "FileB");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  rig.Install->BuildDistributables(setupProgram, out, true);
+  ASSERT_TRUE(MapDrive('a', drive));
+
+  TFloppyCompress floppy(nullptr);
+  TQlntCompress* const global = QlntCompress;
+  QlntCompress = &floppy;
+  auto savedBox = EngineMessageBox;
+  auto savedParams = InstallParams;
+  static std::string dist;
+  dist = out;
+  InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", dist}; };
+  std::vector<std::string> shown;
+  int inDrive = 1, cancelAt = 0;
+  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
+    shown.push_back(Text);
+    int wanted = 0;
+    if (sscanf(Text.c_str(), "Please insert disk %d", &wanted) != 1) return IDOK;
+    if (wanted == cancelAt) return IDCANCEL;
+    MoveAll(drive, shelf + "\\" + std::to_string(inDrive));
+    MoveAll(shelf + "\\" + std::to_string(wanted), drive);
+    inDrive = wanted;
+    return IDOK;
+  };
+  rig.Install->ProcessToDiskParam("a:");
+  MoveAll(drive, shelf + "\\" + std::to_string(inDrive));
+  // Disk 1 again at the end: its headers are written last.
+  EXPECT_EQ(shown, Names({"Please insert disk 2", "Please insert disk 3", "Please insert disk 1"}));
+  EXPECT_EQ(Bytes(shelf + "\\1\\setup.exe"), Bytes(product + "\\QuillantLoadProgram.exe"));
+  EXPECT_EQ(Bytes(shelf + "\\1\\setup.1"), Bytes(out + "\\setup.1"));
+  for (int d = 1; d <= 3; ++d)
+    EXPECT_TRUE(FileExists(shelf + "\\" + std::to_string(d) + "\\files." + std::to_string(d))) << d;
+  TQlntCompress reader(nullptr);
+  reader.SetOnNewDisk([&](TQlntCompress*, int32_t Disk, std::string& Path) {
+    Path = shelf + "\\" + std::to_string(Disk);
+  });
+  reader.SetCompressedFile(shelf + "\\1\\files.1");
+  reader.SetExtractDirectory(shelf + "\\out");
+  reader.FilesToProcess()->Add(rig.Source + "\\A.BIN");
+  reader.FilesToProcess()->Add(rig.Source + "\\B.TXT");
+  reader.Extract();
+  EXPECT_TRUE(Bytes(shelf + "\\out\\A.BIN") == noise);
+  EXPECT_EQ(Bytes(shelf + "\\out\\B.TXT"), "bbb");
+
+  // Cancel at the second disk: the one message that says so.
+  shown.clear();
+  inDrive = 1;
+  cancelAt = 2;
+  rig.Install->ProcessToDiskParam("a:");
+  EXPECT_EQ(shown, Names({"Please insert disk 2", "Aborted by user"}));
+  QlntCompress = global;
+  EngineMessageBox = savedBox;
+  InstallParams = savedParams;
+  RemoveTree(out);
+  RemoveTree(drive);
+  RemoveTree(shelf);
   RemoveTree(product);
 }

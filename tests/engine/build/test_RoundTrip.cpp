@@ -1,7 +1,9 @@
 // The build end to end under Wine: the setup program started with *BUILD
 // writes the distribution; its setup.exe, started as a user would, has the
 // real loader extract the setup program into %TEMP%\qnt... and start it with
-// *SELFEXTRACT, and that installs every file from files.1 inside setup.exe.
+// *SELFEXTRACT, and that installs every file: from files.1 inside setup.exe,
+// or, for a network distribution, from the container's archive that it
+// downloads after reading filelist.lst from the FTP server.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,57 +12,84 @@
 #include "common/TestSupport.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "foundation/archive/lzhFormat.h"
+#include "foundation/ftp/FtpTestSupport.h"
 #include "foundation/routines/routines_Registry.h"
 
 using namespace testsupport;
 
 namespace {
 const char* const Source = "C:\\qnt-roundtrip-src";
-const char* const Dest = "C:\\qnt-roundtrip-dest";
 
 std::string Patterned(size_t N) {
   std::string s(N, '\0');
   for (size_t i = 0; i < N; ++i) s[i] = static_cast<char>((i * 7) ^ (i >> 9));
   return s;
 }
+
+// The sources, the product folder with our loader, the setup program with
+// its BUILD.INF, and the build folder; all removed at the end.
+struct TRoundTrip {
+  const std::string Data = Patterned(300000), Readme = "read me\r\n";
+  std::string Product, Work, Build, Dest;
+
+  explicit TRoundTrip(const std::string& DestDir) : Dest(DestDir) {
+    ForceDirectories(Source);
+    WriteFileText(std::string(Source) + "\\DATA.BIN", Data);
+    WriteFileText(std::string(Source) + "\\README.TXT", Readme);
+    Product = ScratchDir("rt-product");
+    WriteFileText(Product + "\\Q32V25B0001.TXT", "");
+    CopyProgram("QuillantLoadProgram.exe", Product, "QuillantLoadProgram.exe");
+    WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", Product);
+    Work = ScratchDir("rt-work");
+    Build = ScratchDir("rt build");  // blanks: the loader passes the folder in pieces
+    WriteFileText(Work + "\\presetup.txt", "pre-setup file");
+    WriteFileText(Work + "\\BUILD.INF", Build + "\r\nignored\r\n");
+  }
+  ~TRoundTrip() {
+    RemoveTree(Dest);
+    RemoveTree(Source);
+    RemoveTree(Work);
+    RemoveTree(Build);
+    RemoveTree(Product);
+  }
+
+  // *BUILD; the trailer of the setup.exe it wrote.
+  lzh::TSelfExtractInfo BuildDistribution() {
+    const std::string program = CopyProgram("qnt_build_module.exe", Work, "Quillant20.exe");
+    EXPECT_EQ(RunAndWait("\"" + program + "\" *BUILD", Work, 120000), 0);
+    const std::string exe = ReadFileText(Build + "\\setup.exe");
+    if (exe.size() <= lzh::kTrailerSize) return {};
+    const lzh::TSelfExtractInfo t =
+        lzh::DecodeTrailer(reinterpret_cast<const uint8_t*>(exe.data() + exe.size() - lzh::kTrailerSize));
+    EXPECT_TRUE(lzh::IsSelfExtracting(t));
+    EXPECT_EQ(exe.substr(static_cast<size_t>(t.Setup1StartOffset),
+                         static_cast<size_t>(t.Setup1EndOffset - t.Setup1StartOffset + 1)),
+              ReadFileText(Build + "\\setup.1"));
+    return t;
+  }
+
+  // The user's side: only setup.exe, started from the distribution folder;
+  // the installed bytes equal the sources.
+  void InstallAndCompare() {
+    ASSERT_EQ(RunAndWait("\"" + Build + "\\setup.exe\"", Build, 120000), 0);
+    // The loader does not wait for the setup program: wait for its work.
+    for (int i = 0; i < 600 && !FileExists(Dest + "\\README.TXT"); ++i) Sleep(100);
+    Sleep(500);
+    EXPECT_TRUE(ReadFileText(Dest + "\\DATA.BIN") == Data);
+    EXPECT_EQ(ReadFileText(Dest + "\\README.TXT"), Readme);
+  }
+};
 }  // namespace
 
 TEST(RoundTrip, BuildThenSetupExeInstallsTheSources) {
-  ForceDirectories(Source);
-  const std::string data = Patterned(300000), readme = "read me\r\n";
-  WriteFileText(std::string(Source) + "\\DATA.BIN", data);
-  WriteFileText(std::string(Source) + "\\README.TXT", readme);
-  const std::string product = ScratchDir("rt-product");
-  WriteFileText(product + "\\Q32V25B0001.TXT", "");
-  CopyProgram("QuillantLoadProgram.exe", product, "QuillantLoadProgram.exe");
-  WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", product);
-  const std::string work = ScratchDir("rt-work");
-  const std::string build = ScratchDir("rt build");  // blanks: the loader passes the folder in pieces
-  const std::string program = CopyProgram("qnt_build_module.exe", work, "Quillant20.exe");
-  WriteFileText(work + "\\presetup.txt", "pre-setup file");
-  WriteFileText(work + "\\BUILD.INF", build + "\r\nignored\r\n");
-
-  const long rc = RunAndWait("\"" + program + "\" *BUILD", work, 120000);
-  EXPECT_EQ(rc, 0);
-  const std::string exe = ReadFileText(build + "\\setup.exe");
-  ASSERT_GT(exe.size(), lzh::kTrailerSize);
-  const lzh::TSelfExtractInfo t =
-      lzh::DecodeTrailer(reinterpret_cast<const uint8_t*>(exe.data() + exe.size() - lzh::kTrailerSize));
-  ASSERT_TRUE(lzh::IsSelfExtracting(t));
-  EXPECT_EQ(exe.substr(static_cast<size_t>(t.Setup1StartOffset),
-                       static_cast<size_t>(t.Setup1EndOffset - t.Setup1StartOffset + 1)),
-            ReadFileText(build + "\\setup.1"));
+  TRoundTrip rt("C:\\qnt-roundtrip-dest");
+  const lzh::TSelfExtractInfo t = rt.BuildDistribution();
+  const std::string exe = ReadFileText(rt.Build + "\\setup.exe");
+  ASSERT_GT(t.Files1StartOffset, 0);
   EXPECT_EQ(exe.substr(static_cast<size_t>(t.Files1StartOffset),
                        static_cast<size_t>(t.Files1EndOffset - t.Files1StartOffset + 1)),
-            ReadFileText(build + "\\files.1"));
-
-  // The user's side: only setup.exe, started from the distribution folder.
-  ASSERT_EQ(RunAndWait("\"" + build + "\\setup.exe\"", build, 120000), 0);
-  // The loader does not wait for the setup program: wait for its work.
-  for (int i = 0; i < 600 && !FileExists(std::string(Dest) + "\\README.TXT"); ++i) Sleep(100);
-  Sleep(500);
-  EXPECT_TRUE(ReadFileText(std::string(Dest) + "\\DATA.BIN") == data);
-  EXPECT_EQ(ReadFileText(std::string(Dest) + "\\README.TXT"), readme);
+            ReadFileText(rt.Build + "\\files.1"));
+  rt.InstallAndCompare();
   // The setup program ran from the loader's work folder %TEMP%\qnt...
   char temp[MAX_PATH];
   GetTempPathA(MAX_PATH, temp);
@@ -73,9 +102,28 @@ TEST(RoundTrip, BuildThenSetupExeInstallsTheSources) {
     FindClose(h);
   }
   EXPECT_TRUE(fromWorkFolder);
-  RemoveTree(Dest);
-  RemoveTree(Source);
-  RemoveTree(work);
-  RemoveTree(build);
-  RemoveTree(product);
+}
+
+TEST(RoundTrip, WebBuildServedOverFtpInstallsTheSources) {
+  QNT_NEED_VSFTPD();
+  // The setup program takes the network module and the server's port from here.
+  SetEnvironmentVariableA("QNT_ROUNDTRIP_FTP_PORT", std::to_string(ftptest::VsftpdPort()).c_str());
+  TRoundTrip rt("C:\\qnt-roundtrip-web-dest");
+  const lzh::TSelfExtractInfo t = rt.BuildDistribution();
+  // Every file went to the container's archive on the server: no files.1.
+  EXPECT_EQ(t.Files1StartOffset, 0);
+  EXPECT_FALSE(FileExists(rt.Build + "\\files.1"));
+  const std::string built = rt.Build + "\\127.0.0.1\\-qnt-web-rt";
+  const std::string served = ftptest::UnixPath(ftptest::Env("QNT_FTP_ANON_DIR") + "/qnt-web-rt");
+  RemoveTree(served);
+  ForceDirectories(served);
+  for (const char* name : {"filelist.lst", "Group1.1"})
+    EXPECT_TRUE(CopyFileA((built + "\\" + name).c_str(), (served + "\\" + name).c_str(), FALSE)) << name;
+  rt.InstallAndCompare();
+  SetEnvironmentVariableA("QNT_ROUNDTRIP_FTP_PORT", nullptr);
+  // Both came from the server.
+  const std::string log = ftptest::ReadUnixFile(ftptest::Env("QNT_FTP_LOG"));
+  EXPECT_NE(log.find("/qnt-web-rt/filelist.lst"), std::string::npos);
+  EXPECT_NE(log.find("/qnt-web-rt/Group1.1"), std::string::npos);
+  RemoveTree(served);
 }

@@ -5,6 +5,7 @@
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
 #include "common/TestSupport.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "foundation/routines/routines_Registry.h"
@@ -86,5 +87,42 @@ TEST(UninstallRecord, PartitionsCountsAndActiveXEntries) {
   EXPECT_EQ(Value(rec + "\\ActiveX", "File1"), "C:\\App\\X.OCX;0");
   EXPECT_EQ(Value(rec + "\\ActiveX", "File2"), "C:\\App\\S.EXE;1");
   EXPECT_EQ(Value(rec + "\\ActiveX", "Entries"), "2");
+  DeleteKey(hkLocalMachine, rec);
+}
+
+// The count as other tools may have left it: each form either numbers the
+// next entry on (in the same partition) or passes the partition over.
+TEST(UninstallRecord, StoredCountForms) {
+  const std::string rec = UninstallKeyFor("QntRecordCountTest");
+  const std::wstring files = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QntRecordCountTest\\Files";
+  struct Case {
+    DWORD Type;
+    std::wstring Data;  // stored with its terminator
+    const char* Partition;
+    const char* Name;
+  } cases[] = {
+      {REG_SZ, L"7", "Files", "File8"},
+      {REG_SZ, L" 12 ", "Files", "File13"},
+      {REG_SZ, std::wstring(60, L'0') + L"3", "Files", "File4"},  // longer than any usual count
+      {REG_SZ, std::wstring(L"4\0" L"99", 4), "Files", "File5"},  // ends at its first terminator
+      {REG_SZ, L"", "Files1", "File1"},
+      {REG_SZ, L"-2", "Files1", "File1"},
+      {REG_SZ, std::wstring(60, L'9'), "Files1", "File1"},
+      {REG_EXPAND_SZ, L"3", "Files1", "File1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Narrow(c.Data));
+    DeleteKey(hkLocalMachine, rec);
+    HKEY k = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, files.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(k, L"Entries", 0, c.Type, reinterpret_cast<const BYTE*>(c.Data.c_str()),
+                   static_cast<DWORD>((c.Data.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+    WriteUninstallFileEntry(rec, "C:\\App\\N.TXT");
+    const std::string key = rec + "\\" + c.Partition;
+    EXPECT_EQ(Value(key, c.Name), "C:\\App\\N.TXT");
+    EXPECT_EQ(Value(key, "Entries"), std::string(c.Name).substr(4));
+  }
   DeleteKey(hkLocalMachine, rec);
 }
