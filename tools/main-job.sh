@@ -91,7 +91,10 @@ echo "The uninstall entry ($key):"
 echo "$entry" | grep 'REG_' | sed 's/^ */  /'
 
 echo "The shortcuts made:"
-links="$(find -L "$c/users" -iname '*.lnk' -path '*Quillant*' 2>/dev/null | sed "s|^$c/|  C:/|")"
+# Wine links Desktop, Documents, Music and the like to one home folder, so
+# only the desktop and the Start Menu are listed, each link once.
+links="$(for d in "$c"/users/*/Desktop "$c"/users/*/AppData/Roaming/Microsoft/Windows/Start\ Menu; do
+  find -L "$d" -iname '*.lnk' -path '*Quillant*' 2>/dev/null; done | sed "s|^$c/|  C:/|")"
 [ -n "$links" ] || fail "no shortcut was made"
 echo "$links"
 
