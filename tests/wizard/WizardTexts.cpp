@@ -68,7 +68,7 @@ const char* const GermanLines = R"(* Deutsch
 47;Pfad:;
 48;&Durchsuchen...;
 49;Fortfahren;
-52;Einige Komponenten konnten nicht installiert werden, weil sie in Gebrauch waren. Damit die Installation fortgesetzt werden kann, müssen Sie den Computer neu starten. Wenn Sie jetzt nicht neu starten, wird die Software wahrscheinlich erst nach einem Neustart funktionieren.;
+52;Einige Komponenten konnten nicht installiert werden, weil sie in Gebrauch waren. Damit die Installation fortgesetzt werden kann, müssen Sie den Computer neu starten. Ohne Neustart wird die Software wahrscheinlich nicht richtig funktionieren.;
 60;Diese Software wurde nicht vollständig installiert und wird nicht richtig funktionieren, wenn Sie sie verwenden.;
 72;Fertig stellen;
 101;Willkommen;
