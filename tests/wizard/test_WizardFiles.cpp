@@ -13,6 +13,7 @@
 #include "classlib/Streams.h"
 #include "classlib/WinText.h"
 #include "common/TestSupport.h"
+#include "foundation/archive/archive_test_util.h"
 #include "foundation/archive/cmp_TQlntCompress.h"
 #include "foundation/routines/routines_FileSystem.h"
 #include "wizard/WizardFixture.h"
@@ -47,27 +48,13 @@ void PackInto(const std::string& Archive, const std::string& Dir, const std::str
   QlntCompress->Add(lzcOverwrite);
 }
 
-// Volumes that take at most Capacity bytes each, as disks that fill.
-class TVolume : public TStream {
-public:
-  TVolume(const std::string& Name, int64_t Capacity) : FFile(Name, fmCreate), FCapacity(Capacity) {}
-  int64_t Read(void* B, int64_t N) override { return FFile.Read(B, N); }
-  int64_t Write(const void* B, int64_t N) override {
-    return FFile.Write(B, std::min(N, std::max<int64_t>(0, FCapacity - FFile.Position())));
-  }
-  int64_t Seek(int64_t O, TSeekOrigin S) override { return FFile.Seek(O, S); }
-
-private:
-  TFileStream FFile;
-  int64_t FCapacity;
-};
 class TDiskMaker : public TQlntCompress {
 public:
   using TQlntCompress::TQlntCompress;
   int64_t Capacity = 0;
 
 protected:
-  TStream* CreateVolume(const std::string& Name) override { return new TVolume(Name, Capacity); }
+  TStream* CreateVolume(const std::string& Name) override { return new archtest::TSmallVolume(Name, Capacity); }
 };
 
 // The tree window's rows: the root and its children, "text:state picture".

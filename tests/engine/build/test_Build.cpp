@@ -12,6 +12,7 @@
 #include "classlib/WinText.h"
 #include "common/TestSupport.h"
 #include "engine/build/BuildRig.h"
+#include "foundation/archive/archive_test_util.h"
 #include "foundation/archive/lzhFormat.h"
 #include "foundation/routines/routines_Registry.h"
 
@@ -82,6 +83,34 @@ using namespace buildtest;
 
 namespace {
 using Names = std::vector<std::string>;
+
+// The engine's messages, collected and answered OK while it lives; the
+// previous handler comes back when it goes, also after a failed assertion.
+struct TShownMessages {
+  std::vector<std::string> Shown;
+  decltype(EngineMessageBox) Saved = EngineMessageBox;
+  TShownMessages() {
+    EngineMessageBox = [this](const std::string& Text, const std::string&, unsigned) {
+      Shown.push_back(Text);
+      return IDOK;
+    };
+  }
+  ~TShownMessages() { EngineMessageBox = Saved; }
+};
+
+// The command line of a disk copy from Dist while it lives.
+struct TToDiskCommandLine {
+  decltype(InstallParams) Saved = InstallParams;
+  explicit TToDiskCommandLine(const std::string& Dist) {
+    Folder() = Dist;
+    InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", Folder()}; };
+  }
+  ~TToDiskCommandLine() { InstallParams = Saved; }
+  static std::string& Folder() {
+    static std::string dist;
+    return dist;
+  }
+};
 }
 
 TEST(Packing, RulesAndSettingsPutBack) {
@@ -236,19 +265,14 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
 
 TEST(Build, BadBuildInfGivesOneMessageAndWritesNothing) {
   TRig rig;
-  std::vector<std::string> shown;
-  auto saved = EngineMessageBox;
-  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
-    shown.push_back(Text);
-    return IDOK;
-  };
+  TShownMessages messages;
+  std::vector<std::string>& shown = messages.Shown;
   const std::string inf = BinDir() + "\\BUILD.INF";
   RemoveFile(inf);
   rig.Install->ProcessBuildParam();
   WriteFileText(inf, "");
   rig.Install->ProcessBuildParam();
   RemoveFile(inf);
-  EngineMessageBox = saved;
   EXPECT_EQ(shown, Names({"Need to have a BUILD.INF file in this directory with the first line specifying the build "
                           "directory",
                           "Must be 1 line in BUILD.INF. This line should specify the build directory"}));
@@ -300,16 +324,9 @@ TEST(Build, ToDiskCopiesTheLoaderSetupOneAndFilesOne) {
   const std::string setupProgram = rig.Source + "\\Quillant20.exe";
   WriteFileText(setupProgram, "MZ setup program");
   rig.Install->BuildDistributables(setupProgram, out, true);
-  std::vector<std::string> shown;
-  auto saved = EngineMessageBox;
-  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
-    shown.push_back(Text);
-    return IDOK;
-  };
-  auto savedParams = InstallParams;
-  static std::string dist;
-  dist = out;
-  InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", dist}; };
+  TShownMessages messages;
+  std::vector<std::string>& shown = messages.Shown;
+  TToDiskCommandLine commandLine(out);
   rig.Install->ProcessToDiskParam(disk);
   EXPECT_EQ(shown, Names());
   const std::string exe = Bytes(out + "\\setup.exe");
@@ -326,8 +343,6 @@ TEST(Build, ToDiskCopiesTheLoaderSetupOneAndFilesOne) {
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find("is not a self-extracting setup file"), std::string::npos);
   EXPECT_FALSE(FileExists(disk + "\\setup.exe"));
-  InstallParams = savedParams;
-  EngineMessageBox = saved;
   RemoveTree(out);
   RemoveTree(disk);
   RemoveTree(product);
@@ -384,19 +399,10 @@ TEST(Build, SetupExePastTwoGigabytesRefused) {
   // file does not; nothing reaches the disk.
   WriteFileText(out + "\\setup.exe", exe.substr(0, exe.size() - lzh::kTrailerSize));
   GrowSparse(out + "\\setup.exe", twoGB, exe.substr(exe.size() - lzh::kTrailerSize));
-  std::vector<std::string> shown;
-  auto saved = EngineMessageBox;
-  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
-    shown.push_back(Text);
-    return IDOK;
-  };
-  auto savedParams = InstallParams;
-  static std::string dist;
-  dist = out;
-  InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", dist}; };
+  TShownMessages messages;
+  std::vector<std::string>& shown = messages.Shown;
+  TToDiskCommandLine commandLine(out);
   rig.Install->ProcessToDiskParam(disk);
-  InstallParams = savedParams;
-  EngineMessageBox = saved;
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_NE(shown[0].find("is larger than 2 GB"), std::string::npos) << shown[0];
   EXPECT_FALSE(FileExists(disk + "\\setup.exe"));
@@ -406,28 +412,12 @@ TEST(Build, SetupExePastTwoGigabytesRefused) {
 }
 
 namespace {
-// Disks of Capacity bytes each: a write past it comes back short, as on a
-// full floppy.
-class TFloppyVolume : public TStream {
-public:
-  TFloppyVolume(const std::string& Name, int64_t Capacity) : FFile(Name, fmCreate), FCapacity(Capacity) {}
-  int64_t Read(void* B, int64_t N) override { return FFile.Read(B, N); }
-  int64_t Write(const void* B, int64_t N) override {
-    return FFile.Write(B, std::min(N, std::max<int64_t>(0, FCapacity - FFile.Position())));
-  }
-  int64_t Seek(int64_t O, TSeekOrigin S) override { return FFile.Seek(O, S); }
-
-private:
-  TFileStream FFile;
-  int64_t FCapacity;
-};
-
 class TFloppyCompress : public TQlntCompress {
 public:
   using TQlntCompress::TQlntCompress;
 
 protected:
-  TStream* CreateVolume(const std::string& Name) override { return new TFloppyVolume(Name, 64 * 1024); }
+  TStream* CreateVolume(const std::string& Name) override { return new archtest::TSmallVolume(Name, 64 * 1024); }
 };
 
 // Moves every file of From into To.
@@ -490,10 +480,7 @@ TEST(Build, ToDiskSpreadsFilesOneOverTheDisksInDriveA) {
   TQlntCompress* const global = QlntCompress;
   QlntCompress = &floppy;
   auto savedBox = EngineMessageBox;
-  auto savedParams = InstallParams;
-  static std::string dist;
-  dist = out;
-  InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", dist}; };
+  TToDiskCommandLine commandLine(out);
   std::vector<std::string> shown;
   int inDrive = 1, cancelAt = 0;
   EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
@@ -534,7 +521,6 @@ TEST(Build, ToDiskSpreadsFilesOneOverTheDisksInDriveA) {
   EXPECT_EQ(shown, Names({"Please insert disk 2", "Aborted by user"}));
   QlntCompress = global;
   EngineMessageBox = savedBox;
-  InstallParams = savedParams;
   RemoveTree(out);
   RemoveTree(drive);
   RemoveTree(shelf);

@@ -10,22 +10,6 @@ using namespace archtest;
 
 namespace {
 
-// A volume that takes at most Capacity bytes, like a disk that fills.
-class TSmallVolume : public TStream {
-public:
-  TSmallVolume(const std::string& Name, int64_t Capacity) : FFile(Name, fmCreate), FCapacity(Capacity) {}
-  int64_t Read(void* B, int64_t N) override { return FFile.Read(B, N); }
-  int64_t Write(const void* B, int64_t N) override {
-    int64_t room = std::max<int64_t>(0, FCapacity - FFile.Position());
-    return FFile.Write(B, std::min(N, room));
-  }
-  int64_t Seek(int64_t O, TSeekOrigin S) override { return FFile.Seek(O, S); }
-
-private:
-  TFileStream FFile;
-  int64_t FCapacity;
-};
-
 class TDiskCompress : public TQlntCompress {
 public:
   using TQlntCompress::TQlntCompress;
