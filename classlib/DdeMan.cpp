@@ -92,21 +92,30 @@ void TDdeClientConv::DrainDdeMessages() {
 bool TDdeClientConv::RequestData(const std::string& Item, std::string& Data) {
   Data.clear();
   if (!FConv) return false;
-  DrainDdeMessages();
-  TStringHandle item(FInstance, Item);
-  DWORD result = 0;
-  HDDEDATA h = DdeClientTransaction(nullptr, 0, static_cast<HCONV>(FConv), item.Get(), CF_TEXT, XTYP_REQUEST,
-                                    FTimeOut, &result);
-  if (!h) return false;
-  DWORD size = DdeGetData(h, nullptr, 0, 0);
-  std::string bytes(size, '\0');
-  if (size) DdeGetData(h, reinterpret_cast<LPBYTE>(bytes.data()), size, 0);
-  DdeFreeDataHandle(h);
-  size_t end = bytes.find('\0');
-  if (end != std::string::npos) bytes.resize(end);
-  if (bytes.empty()) return false;
-  Data = AnsiToUtf8(bytes);
-  return true;
+  // Under load a synchronous request can end without the server's answer
+  // (other DDE traffic reached the conversation first), which would read as
+  // "no data": reading changes nothing at the server, so it is asked twice.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DrainDdeMessages();
+    TStringHandle item(FInstance, Item);
+    DWORD result = 0;
+    HDDEDATA h = DdeClientTransaction(nullptr, 0, static_cast<HCONV>(FConv), item.Get(), CF_TEXT, XTYP_REQUEST,
+                                      FTimeOut, &result);
+    if (!h) {
+      if (DdeGetLastError(FInstance) == DMLERR_DATAACKTIMEOUT) break;  // a server that is silent is not asked again
+      continue;
+    }
+    DWORD size = DdeGetData(h, nullptr, 0, 0);
+    std::string bytes(size, '\0');
+    if (size) DdeGetData(h, reinterpret_cast<LPBYTE>(bytes.data()), size, 0);
+    DdeFreeDataHandle(h);
+    size_t end = bytes.find('\0');
+    if (end != std::string::npos) bytes.resize(end);
+    if (bytes.empty()) return false;
+    Data = AnsiToUtf8(bytes);
+    return true;
+  }
+  return false;
 }
 
 bool TDdeClientConv::ExecuteMacro(const std::string& Cmd) {

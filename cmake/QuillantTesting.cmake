@@ -16,10 +16,13 @@ if(NOT TARGET gtest)
 endif()
 
 # qnt_add_test(NAME SOURCES ... [LIBS ...] [PORTABLE] [NATIVE_ONLY] [ENV k=v ...]
-#              [PROPERTIES ...])
+#              [PROPERTIES ...] [ALONE gtest-filter])
 # PORTABLE tests are built by both the Windows and the native build.
+# The tests ALONE names run with no other test beside them: tests that type
+# keys need the foreground window, which any other test's window takes away
+# on the shared display.
 function(qnt_add_test name)
-  cmake_parse_arguments(A "PORTABLE;NATIVE_ONLY" "" "SOURCES;LIBS;ENV;PROPERTIES;DEPENDS" ${ARGN})
+  cmake_parse_arguments(A "PORTABLE;NATIVE_ONLY" "ALONE" "SOURCES;LIBS;ENV;PROPERTIES;DEPENDS" ${ARGN})
   if(QNT_NATIVE AND NOT (A_PORTABLE OR A_NATIVE_ONLY))
     return()
   endif()
@@ -37,10 +40,21 @@ function(qnt_add_test name)
   if(A_ENV)
     list(APPEND props ENVIRONMENT "${A_ENV}")
   endif()
+  set(filter)
+  if(A_ALONE)
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 120
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+      TEST_FILTER "${A_ALONE}"
+      PROPERTIES TIMEOUT 120 RUN_SERIAL TRUE ${props} ${A_PROPERTIES})
+    set(filter TEST_FILTER "-${A_ALONE}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/bin
+    ${filter}
     PROPERTIES TIMEOUT 120 ${props} ${A_PROPERTIES})
 endfunction()
 

@@ -1,6 +1,7 @@
 #include "common/PageRunner.h"
 
 #include <map>
+#include <stdexcept>
 
 #include "classlib/WinText.h"
 #include "common/TestSupport.h"
@@ -85,7 +86,7 @@ int PageRunner::ShowModalForScreenshot(TForm* Form, const char* Path, bool& Take
              Form->Repaint();
              Sleep(300);
              Taken = testsupport::Screenshot(Path);
-             Key(VK_ESCAPE);
+             CloseCommand(Form);
            });
   return Form->ShowModal();
 }
@@ -111,6 +112,9 @@ void PageRunner::Click(TWinControl* Control) { PostMessageW(Control->Handle(), B
 void PageRunner::Key(WORD VirtualKey, HWND Target) {
   if (!Target) Target = GetFocus();
   if (!Target) Target = GetActiveWindow();
+  // Posted to no window it would become a thread message that nothing reads,
+  // and the loop waiting for the key would run until the watchdog.
+  if (!Target) throw std::runtime_error("no window of this thread has the focus for the key");
   UINT scan = MapVirtualKeyW(VirtualKey, MAPVK_VK_TO_VSC);
   PostMessageW(Target, WM_KEYDOWN, VirtualKey, static_cast<LPARAM>(1 | (scan << 16)));
   PostMessageW(Target, WM_KEYUP, VirtualKey, static_cast<LPARAM>(1 | (scan << 16) | (3u << 30)));

@@ -63,14 +63,15 @@ public:
 
   // Actions, through posted messages.
   static void Click(TWinControl* Control);
-  // Key down and up at the window that has the focus (or at Target).
+  // Key down and up at the window that has the focus (or at Target); throws
+  // when there is none (another program's window has the foreground).
   static void Key(WORD VirtualKey, HWND Target = nullptr);
   // The window's close command (system menu Close, Alt+F4).
   static void CloseCommand(TForm* Form);
   static void AnswerMessageBox(HWND Box, int ButtonId);
 
   // Shows Form modally, saves a screenshot at Path (a Unix path) once it is
-  // painted, then closes it with Esc. Returns ShowModal's result; Taken says
+  // painted, then closes it with the close command. Returns ShowModal's result; Taken says
   // whether the picture was saved.
   static int ShowModalForScreenshot(TForm* Form, const char* Path, bool& Taken);
 

@@ -20,6 +20,7 @@ struct FakeProgman::Impl {
   std::condition_variable ReadyCv;
   bool Ready = false;
   bool Failed = false;
+  int Dropped = 0;
 };
 
 namespace {
@@ -45,6 +46,7 @@ HDDEDATA CALLBACK ServerCallback(UINT Type, UINT Fmt, HCONV, HSZ Hsz1, HSZ Hsz2,
       {
         std::lock_guard<std::mutex> g(s->Lock);
         s->Requests.push_back(item);
+        if (s->Dropped > 0 && s->Dropped--) return nullptr;
         auto it = s->Data.find(item);
         if (it == s->Data.end()) return nullptr;
         text = it->second;
@@ -125,6 +127,10 @@ FakeProgman::~FakeProgman() {
 void FakeProgman::SetData(const std::string& Item, const std::string& Data) {
   std::lock_guard<std::mutex> g(FImpl->Lock);
   FImpl->Data[Item] = Data;
+}
+void FakeProgman::DropRequests(int Count) {
+  std::lock_guard<std::mutex> g(FImpl->Lock);
+  FImpl->Dropped = Count;
 }
 void FakeProgman::Refuse(const std::string& Prefix) {
   std::lock_guard<std::mutex> g(FImpl->Lock);

@@ -21,6 +21,8 @@ public:
 
   // Data returned for a request of Item; an item without data gets none.
   void SetData(const std::string& Item, const std::string& Data);
+  // The next Count requests get no data, whatever is set.
+  void DropRequests(int Count);
   // Commands starting with Prefix are refused (DDE_FNOTPROCESSED).
   void Refuse(const std::string& Prefix);
   std::vector<std::string> Commands() const;

@@ -67,6 +67,12 @@ TEST_F(ProgramManagerClient, ReadsGroupFieldsAndFindsItemsWithCase) {
   PM->SetCurrentGroup("NoSuchGroup");
   EXPECT_EQ(PM->CurrentGroup(), "");
   EXPECT_EQ(PM->ItemCount(), 0);
+  // One request that went unanswered is asked again; two mean no data.
+  for (int dropped : {1, 2}) {
+    Server->DropRequests(dropped);
+    PM->SetCurrentGroup("G");
+    EXPECT_EQ(PM->ItemCount(), dropped == 1 ? 2 : 0) << dropped;
+  }
 
   Server->SetData("G", "\"G\",2\r\n"
                        "\"\"Help\"\",\"\"C:\\P\\h.exe\"\" x,\"C:\\P\",\"C:\\P\\i.ico\",10,20,3,Ctrl+H\r\n"
