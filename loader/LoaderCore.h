@@ -28,7 +28,9 @@ private:
 
 constexpr int MaxFiles = 50;
 constexpr size_t ReadBufferSize = 65536;
-constexpr size_t WriteBlockSize = 4096;
+// Inflated data goes out in large pieces: under Wine a write costs far more
+// than inflating a few kilobytes.
+constexpr size_t WriteBlockSize = 65536;
 // CreateProcess takes at most 32,767 characters including the final zero.
 constexpr size_t MaxCommandLine = 32766;
 

@@ -38,6 +38,8 @@ constexpr size_t kWriteBuffer = 1 << 20;  // targets are written in large pieces
 constexpr size_t kCopyChunk = 8192;      // plain copy and volume copy
 constexpr size_t kSourceChunk = 65536;   // source reads while compressing
 constexpr uint64_t kPumpIntervalMs = 10;
+// Extracting keeps its read buffer for the next file, and adding may find it.
+static_assert(kSourceChunk <= kInBuffer, "the buffer an extraction leaves must hold a source read");
 
 std::string FirstField(const std::string& Line) {
   size_t p = Line.find(';');
@@ -268,8 +270,6 @@ void TQlntCompress::Extract() {
     delete FArchive;
     FArchive = nullptr;
     FCurrentHeader = nullptr;
-    FInBuffer.reset();
-    FOutBuffer.reset();
     FFilesToProcess->Clear();
     FExtractName.clear();
   });
@@ -356,8 +356,8 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
     if (!complete) RemoveFile(Target);
   });
 
-  // The buffers live for the whole Extract: fresh megabytes per file would
-  // cost more than the inflating.
+  // The buffers outlive the Extract: an install extracts one file per call,
+  // and fresh megabytes per file would cost more than the inflating.
   if (!FInBuffer) FInBuffer.reset(new unsigned char[kInBuffer]);
   if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
   unsigned char* const in = FInBuffer.get();

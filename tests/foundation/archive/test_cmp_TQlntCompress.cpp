@@ -113,6 +113,11 @@ TEST(ArchiveRoundTrip, EmptyAddAndAppending) {
   Unpack(r, s("a.1"), {s("g0"), s("f2")}, s("out"));
   EXPECT_EQ(ReadBytes(s("out\\g0")), ReadBytes(s("g0")));
   EXPECT_EQ(ReadBytes(s("out\\f2")), ReadBytes(s("f2")));
+  // The reader appends with what its extraction left, and still reads.
+  Pack(r, s("a.1"), {s("f0")}, true);
+  ASSERT_EQ(r.FileCount(), 6);
+  Unpack(r, s("a.1"), {s("f2")}, s("again"));
+  EXPECT_EQ(ReadBytes(s("again\\f2")), ReadBytes(s("f2")));
   // A missing source fails before anything is written.
   EXPECT_EQ(Message([&] { Pack(c, s("b.1"), {s("nothing here")}); }), "Cannot open the file " + s("nothing here"));
   EXPECT_TRUE(c.Abort());
