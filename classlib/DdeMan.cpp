@@ -92,9 +92,9 @@ void TDdeClientConv::DrainDdeMessages() {
 bool TDdeClientConv::RequestData(const std::string& Item, std::string& Data) {
   Data.clear();
   if (!FConv) return false;
-  // Under load a synchronous request can end without the server's answer
-  // (other DDE traffic reached the conversation first), which would read as
-  // "no data": reading changes nothing at the server, so it is asked twice.
+  // Under load a synchronous request has been seen to end at once without
+  // the server's answer, which would read as "no data": reading changes
+  // nothing at the server, so it is asked twice.
   for (int attempt = 0; attempt < 2; ++attempt) {
     DrainDdeMessages();
     TStringHandle item(FInstance, Item);
