@@ -3,7 +3,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "classlib/Forms.h"
+#include "classlib/Handles.h"
 #include "classlib/Streams.h"
 #include "classlib/WinText.h"
 #include "foundation/archive/lzhFormat.h"
@@ -326,7 +330,14 @@ void TCustomInstall::Install() {
   for (int code : {eccStartingUp, eccLanguageDialog, eccWelcomeDialog, eccLicenseAgreement, eccReadmeDialog,
                    eccBeginningDialogManager})
     ExternalComponentCall(this, code, nullptr);
-  TFileContainer::Install();
+  {
+    // While one file is written, the next ones of its archive are inflated
+    // on the other processors.
+    const unsigned cores = std::thread::hardware_concurrency();
+    QlntCompress->SetUnpackAhead(static_cast<int>(std::min(cores > 0 ? cores - 1 : 0, 4u)));
+    TScopeGuard stop([] { QlntCompress->SetUnpackAhead(0); });
+    TFileContainer::Install();
+  }
 
   if (FNotFinishedFileCount > 0 || Reboot) AddInstallStartUp();
   const bool restartNeeded = Reboot;

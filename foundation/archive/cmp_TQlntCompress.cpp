@@ -166,6 +166,8 @@ void TQlntCompress::SetFilesToProcess(TStrings* Value) {
 
 void TQlntCompress::ReadInformation() {
   FInMemory = false;
+  FUnpackAhead.reset();
+  ++FHeadersGeneration;
   std::unique_ptr<TFileStream> f;
   if (!FileExists(FCompressedFile)) throw EQlntCompress("Cannot open the compressed file %s", {FCompressedFile});
   try {
@@ -331,12 +333,52 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
     FCurrentDisk = h->Data.StartDisk;
     if (!lzh::EntryFits(h->Data, FFileHeaders->MultiPartition(), FOffset, FArchive->Size()))
       throw EQlntCompress(kCorrupt);
-    InflateEntry(h, target);
+    InflateEntry(h, idx, target);
   }
   FExtractName.clear();
 }
 
-void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target) {
+void TQlntCompress::SetUnpackAhead(int Threads) {
+  FUnpackThreads = std::max(Threads, 0);
+  FUnpackAhead.reset();
+}
+
+bool TQlntCompress::TakeUnpacked(int Index, std::vector<unsigned char>& Bytes) {
+  if (!FUnpackAhead || !FUnpackAhead->Serves(FCompressedFile, FOffset, FHeadersGeneration)) return false;
+  return FUnpackAhead->Take(
+      Index,
+      [this] {
+        CheckAbort();
+        PumpMessages();
+        CheckAbort();
+      },
+      Bytes);
+}
+
+void TQlntCompress::UnpackAfter(int Index) {
+  if (FUnpackThreads <= 0 || FFileHeaders->MultiPartition()) return;
+  if (FUnpackAhead && FUnpackAhead->Serves(FCompressedFile, FOffset, FHeadersGeneration) &&
+      FUnpackAhead->Expects(Index + 1))
+    return;
+  FUnpackAhead.reset();
+  constexpr int kMaxEntries = 4096;  // a longer run starts a new set
+  const int end = std::min(FFileHeaders->Count(), Index + 1 + kMaxEntries);
+  if (Index + 1 >= end) return;
+  const int64_t size = FArchive->Size();
+  std::vector<TUnpackAhead::TEntry> entries;
+  for (int i = Index + 1; i < end; ++i) {
+    const TlzhFileHeader& d = FFileHeaders->FileHeaders(i)->Data;
+    entries.push_back({d.StartOffset, d.EndOffset, d.NormalSize, lzh::EntryFits(d, false, FOffset, size)});
+  }
+  try {
+    FUnpackAhead = std::make_unique<TUnpackAhead>(FCompressedFile, FOffset, FHeadersGeneration, Index + 1,
+                                                  std::move(entries), FUnpackThreads);
+  } catch (...) {
+    // No threads to be had: this thread extracts every entry itself.
+  }
+}
+
+void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::string& Target) {
   const TlzhFileHeader& d = Header->Data;
   ForceDirectories(ExtractFileDir(Target));
   std::unique_ptr<TFileStream> file;
@@ -361,13 +403,19 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
   if (!FInBuffer) FInBuffer.reset(new unsigned char[kInBuffer]);
   if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
   unsigned char* const in = FInBuffer.get();
-  unsigned char* const pending = FOutBuffer.get();
+  // An entry a worker inflated is written from its memory; any other is
+  // inflated here, while the workers go on with the ones after it.
+  std::vector<unsigned char> ahead;
+  const bool fromAhead = TakeUnpacked(Index, ahead);
+  UnpackAfter(Index);
+  unsigned char* pending = fromAhead ? ahead.data() : FOutBuffer.get();
   size_t pendingSize = 0;
   int64_t written = 0;
   auto writeOut = [&](size_t count) {
     int64_t w = count ? out.Write(pending, static_cast<int64_t>(count)) : 0;
     if (w < 0) w = 0;
     written += w;
+    if (fromAhead) pending += count;
     pendingSize = 0;
     if (w < static_cast<int64_t>(count)) InformDiskFull();
   };
@@ -381,7 +429,8 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
       // One output block.
       size_t got = 0;
       unsigned char* block = pending + pendingSize;
-      while (got < kOutBlock && !z.Ended()) {
+      if (fromAhead) got = std::min<size_t>(kOutBlock, ahead.data() + ahead.size() - block);
+      while (!fromAhead && got < kOutBlock && !z.Ended()) {
         if (z.InputLeft() == 0) {
           int64_t want = static_cast<int64_t>(kInBuffer);
           if (FCurrentDisk == d.EndDisk) {
@@ -423,7 +472,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, const std::string& Target)
   Status();
   CheckAbort();
   if (out.Size() != d.NormalSize) throw EQlntCompress(kSizeMismatch, {d.FileName});
-  if (!z.Ended()) throw EQlntCompress("The compressed data of the following file is incomplete: %s", {d.FileName});
+  if (!fromAhead && !z.Ended()) throw EQlntCompress("The compressed data of the following file is incomplete: %s", {d.FileName});
   // The stored date is outside bytes too: only a real date is converted.
   int32_t dos = std::isfinite(d.Date) && d.Date > 0 && d.Date < 100000 ? DateTimeToFileDate(d.Date) : 0;
   if (dos == 0 || !FileSetDate(file->Handle(), dos)) throw EQlntCompress("Cannot set the date of the file just extracted.");
@@ -504,6 +553,8 @@ void TQlntCompress::Add(TlzhCommand Cmd) {
   FFileHeaders->SetMultiPartition(false);
   FOffset = 0;
   FInMemory = false;
+  FUnpackAhead.reset();
+  ++FHeadersGeneration;
   std::unique_ptr<TFileStream> archive;
   TScopeGuard done([&] {
     FArchive = nullptr;

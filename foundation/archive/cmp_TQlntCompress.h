@@ -107,6 +107,42 @@ private:
   std::unique_ptr<TShared> F;
 };
 
+// Inflates the entries of one archive that follow the one being extracted,
+// on worker threads and into memory, while the extraction writes: an install
+// extracts an archive's entries one at a time and mostly in their stored
+// order. Entries too large to hold, and any a worker could not inflate whole
+// and exactly, are left to the extraction, which reports their faults.
+class TUnpackAhead {
+public:
+  struct TEntry {
+    int64_t Start = 0, End = -1;  // the packed bytes, from the archive's offset on
+    int32_t Size = 0;             // inflated
+    bool Fits = false;            // the entry lies inside the archive file
+  };
+  // Entries[0] is the archive's entry First.
+  TUnpackAhead(const std::string& Archive, int64_t Offset, int Generation, int First, std::vector<TEntry> Entries,
+               int Threads);
+  ~TUnpackAhead();
+  TUnpackAhead(const TUnpackAhead&) = delete;
+  TUnpackAhead& operator=(const TUnpackAhead&) = delete;
+  bool Serves(const std::string& Archive, int64_t Offset, int Generation) const;
+  // Whether Index is the entry the set is to give next.
+  bool Expects(int Index) const;
+  // The inflated bytes of entry Index, waiting for them while a worker is at
+  // it (Waiting runs on this thread meanwhile and may raise). False when the
+  // entry is not ahead, not yet begun, or failed: the caller inflates it.
+  // Entries before Index are given up.
+  bool Take(int Index, const std::function<void()>& Waiting, std::vector<unsigned char>& Bytes);
+
+private:
+  struct TJob;
+  struct TShared;
+  void Work();
+  void StopWorkers();
+  bool Inflate(TJob& Job);
+  std::unique_ptr<TShared> F;
+};
+
 class TQlntCompress : public TComponent {
   QNT_PUBLISHED(TQlntCompress, TComponent)
 public:
@@ -132,6 +168,9 @@ public:
   // on Threads worker threads (fewer than 2: no workers); an empty list
   // ends it.
   void SetPackAhead(const std::vector<std::string>& Sources, int Threads);
+  // Worker threads that inflate the entries following each one extracted
+  // from a single-volume archive (0: none).
+  void SetUnpackAhead(int Threads);
   int32_t Offset() const { return FOffset; }
   void SetOffset(int32_t Value) { FOffset = Value; }
   TOverwriteType Overwrite() const { return FOverwrite; }
@@ -190,7 +229,11 @@ private:
   void StartOperation() { FAbort = FUserAbort; }
   void Status();
   void ExtractOne(const std::string& Line);
-  void InflateEntry(TFileHeader* Header, const std::string& Target);
+  void InflateEntry(TFileHeader* Header, int Index, const std::string& Target);
+  // Starts inflating ahead the entries after Index, unless that is running.
+  void UnpackAfter(int Index);
+  // Entry Index inflated ahead, or false.
+  bool TakeUnpacked(int Index, std::vector<unsigned char>& Bytes);
   void AddEntries();
   void AddEntry(TFileHeader* Header);
   void CopyToDiskRun(const std::string& Path, const std::string& FileName);
@@ -222,4 +265,7 @@ private:
   std::unique_ptr<unsigned char[]> FInBuffer, FOutBuffer;
   uint64_t FLastPump = 0;
   std::unique_ptr<TPackAhead> FPackAhead;
+  int FUnpackThreads = 0;
+  int FHeadersGeneration = 0;  // counts the header lists read or written
+  std::unique_ptr<TUnpackAhead> FUnpackAhead;
 };

@@ -543,3 +543,70 @@ TEST(ArchivePump, ProgressPaintsAShownFormWhileExtracting) {
   EXPECT_EQ(ReadBytes(s("out\\big.bin")).size(), size_t{8} << 20);
   form->Free();
 }
+
+// Entries inflated ahead on worker threads come out as the extraction's own:
+// the same bytes, events and errors, in any order the files are asked for.
+TEST(ArchiveUnpackAhead, AnyOrderGivesTheSameFilesEventsAndErrors) {
+  ScratchFolder s("arc");
+  const size_t sizes[] = {0, 1, 4096, 300000, 1000003, 70000, 5, 2500000, 123456, 4097};
+  std::vector<std::string> files;
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    files.push_back(s("f" + std::to_string(i)));
+    WriteBytes(files.back(), Payload(sizes[i], static_cast<unsigned>(i) + 40));
+  }
+  TQlntCompress packer(nullptr);
+  Pack(packer, s("a.1"), files);
+  // Entry 6 damaged: its stream stops short of the size it claims.
+  std::string bad = ReadBytes(s("a.1"));
+  TQlntCompress probe(nullptr);
+  probe.SetCompressedFile(s("a.1"));
+  const lzh::TlzhFileHeader h6 = probe.Files(6).IFHeader;
+  bad[static_cast<size_t>(h6.StartOffset) + 3] ^= 0x40;
+  WriteBytes(s("bad.1"), bad);
+
+  // Each order is one Extract per file, as an install asks.
+  const std::vector<std::vector<int>> orders = {
+      {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, {0, 3, 4, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1, 0}, {2, 5, 3, 4, 6, 7}};
+  for (const std::string arc : {"a.1", "bad.1"})
+    for (size_t o = 0; o < orders.size(); ++o) {
+      std::vector<std::string> seen[2];
+      for (int threads : {0, 3}) {
+        TQlntCompress c(nullptr);
+        c.SetUnpackAhead(threads);
+        c.SetOnStatus([&](TQlntCompress*, const TlzhFileStats& st) {
+          if (st.Last || st.IFBytesProcessed % 65536 == 0)
+            seen[threads > 0].push_back(st.IFName + " " + std::to_string(st.IFBytesProcessed) + " " +
+                                        std::to_string(st.Last));
+        });
+        const std::string out = s("out" + std::to_string(threads));
+        for (int i : orders[o]) {
+          const std::string m = Message([&] { Unpack(c, s(arc), {files[i]}, out); });
+          seen[threads > 0].push_back(m);
+          if (m == "<nothing raised>") EXPECT_EQ(ReadBytes(out + "\\f" + std::to_string(i)), ReadBytes(files[i]));
+          else EXPECT_FALSE(FileExists(out + "\\f" + std::to_string(i)));
+          RemoveFile(out + "\\f" + std::to_string(i));
+        }
+      }
+      EXPECT_EQ(seen[0], seen[1]) << arc << " order " << o;
+    }
+
+  // A Cancel while the entry comes from a worker leaves no half file, and
+  // the archive rewritten by the same component is read afresh.
+  TQlntCompress c(nullptr);
+  c.SetUnpackAhead(2);
+  Unpack(c, s("a.1"), {files[0]}, s("cancel"));
+  int aborted = 0;
+  c.SetOnAborted([&](TObject*) { ++aborted; });
+  c.SetOnStatus([&](TQlntCompress* q, const TlzhFileStats& st) {
+    if (st.IFBytesProcessed > 100000) q->SetAbort(true);
+  });
+  Unpack(c, s("a.1"), {files[1], files[2], files[3]}, s("cancel"));
+  EXPECT_EQ(aborted, 1);
+  EXPECT_TRUE(FileExists(s("cancel\\f2")));
+  EXPECT_FALSE(FileExists(s("cancel\\f3")));
+  c.SetOnStatus(nullptr);
+  WriteBytes(files[5], "rewritten");
+  Pack(c, s("a.1"), files);
+  Unpack(c, s("a.1"), {files[4], files[5]}, s("cancel"));
+  EXPECT_EQ(ReadBytes(s("cancel\\f5")), "rewritten");
+}
