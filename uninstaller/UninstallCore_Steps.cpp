@@ -288,7 +288,7 @@ bool TUninstaller::RemoveRegistryKeys() {
         result = false;
         continue;
       }
-      // A blank path would name the root key itself.
+      // A blank path names the root itself: a damaged record must not delete values at a hive's top.
       if (root < hkClassesRoot || root > hkUsers || Trim(key).find_first_not_of('\\') == std::string::npos) {
         result = false;
         continue;

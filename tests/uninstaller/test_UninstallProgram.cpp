@@ -137,7 +137,8 @@ std::vector<std::string> TickedBoxesOf(const std::string& Caption) {
 }
 
 // A product installed into "<scratch>\Program Files\Qnt App", with the
-// uninstaller there and its record written as the setup program writes it.
+// uninstaller there and its record written as the setup program writes it
+// (but for the UninstallString).
 class UninstallProgram : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -167,7 +168,8 @@ protected:
     for (size_t i = 0; i < ActiveX.size(); ++i)
       WriteRVStr(hkLocalMachine, Key("ActiveX"), "File" + std::to_string(i + 1), ActiveX[i]);
   }
-  // As the setup program records it: nothing quoted.
+  // Nothing quoted, as other tools record it (the setup program quotes the
+  // path; the round trip starts the program from that form).
   std::string UninstallString() const { return FOwn + " " + Product; }
 
   std::string Product = "Qnt Program Test";

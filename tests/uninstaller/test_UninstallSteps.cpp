@@ -167,7 +167,8 @@ TEST_F(UninstallSteps, ActiveXServersAreUnregisteredByTheirType) {
       Sleep(50);
     }
   }
-  EXPECT_EQ(log, "\"" + exe + "\" /UNREGSERVER");
+  // Quoted, and hidden.
+  EXPECT_EQ(log, "\"" + exe + "\" /UNREGSERVER\r\nshow " + std::to_string(SW_HIDE));
   EXPECT_EQ(Progress, (std::vector<int>{0, 50, 100}));
   EXPECT_GE(U->DirList().IndexOf(FDir + "\\server dir"), 0);
 }
@@ -259,19 +260,24 @@ TEST_F(UninstallSteps, AliasesThroughTheEngineLibrary) {
 TEST_F(UninstallSteps, RegistryKeyRecords) {
   const std::string base = "\\Software\\Quillant Tests\\RegistryKeys";
   DeleteKey(hkCurrentUser, base);
+  const std::string atRoot = "Qnt Steps Root Value";
   struct Rec {
     const char* name;
     int root;
-    const char* key;
+    std::string key;
     std::vector<std::string> entries;  // none: no Entries subkey
     bool withEntries;
   } recs[] = {
-      {"values", hkCurrentUser, "A", {"V1"}, true},  // V2 is left, so A stays
-      {"emptyKey", hkCurrentUser, "B", {}, false},   // empty already: deleted
-      {"keyWithValue", hkCurrentUser, "C", {}, false},
-      {"allValues", hkCurrentUser, "E", {"V1", "V2"}, true},
-      {"badRoot", 6, "D", {"V1"}, true},
-      {"notThere", hkCurrentUser, "Missing", {"V1"}, true},
+      {"values", hkCurrentUser, base + "\\A", {"V1"}, true},  // V2 is left, so A stays
+      {"emptyKey", hkCurrentUser, base + "\\B", {}, false},   // empty already: deleted
+      {"keyWithValue", hkCurrentUser, base + "\\C", {}, false},
+      {"keyWithSubkey", hkCurrentUser, base + "\\F", {}, false},
+      {"allValues", hkCurrentUser, base + "\\E", {"V1", "V2"}, true},
+      {"badRoot", 6, base + "\\D", {"V1"}, true},
+      {"notThere", hkCurrentUser, base + "\\Missing", {"V1"}, true},
+      // A blank path names the hive's root: nothing there is deleted.
+      {"blankKey", hkCurrentUser, "", {atRoot}, true},
+      {"backslashKey", hkCurrentUser, "\\", {atRoot}, true},
   };
   WriteRVStr(hkCurrentUser, base + "\\A", "V1", "1");
   WriteRVStr(hkCurrentUser, base + "\\A", "V2", "2");
@@ -279,14 +285,16 @@ TEST_F(UninstallSteps, RegistryKeyRecords) {
     TRegistry empty;
     SetTheRoot(&empty, hkCurrentUser);
     ASSERT_TRUE(empty.CreateKey(base + "\\B"));
+    ASSERT_TRUE(empty.CreateKey(base + "\\F\\Sub"));
   }
   WriteRVStr(hkCurrentUser, base + "\\C", "V", "1");
   WriteRVStr(hkCurrentUser, base + "\\D", "V1", "1");
   WriteRVStr(hkCurrentUser, base + "\\E", "V1", "1");
   WriteRVStr(hkCurrentUser, base + "\\E", "V2", "2");
+  WriteRVStr(hkCurrentUser, "", atRoot, "1");
   for (const auto& r : recs) {
     std::string key = Record(std::string("RegistryKeys\\") + r.name);
-    WriteRVStr(hkLocalMachine, key, "Key", base + "\\" + r.key);
+    WriteRVStr(hkLocalMachine, key, "Key", r.key);
     WriteRVInteger(hkLocalMachine, key, "Root", r.root);
     if (r.withEntries)
       for (const auto& e : r.entries) WriteRVStr(hkLocalMachine, key + "\\Entries", e, "");
@@ -300,8 +308,11 @@ TEST_F(UninstallSteps, RegistryKeyRecords) {
   EXPECT_TRUE(ValueExists(hkCurrentUser, base + "\\C", "V"));
   EXPECT_TRUE(ValueExists(hkCurrentUser, base + "\\D", "V1"));
   EXPECT_FALSE(KeyExists(hkCurrentUser, base + "\\E"));
+  EXPECT_TRUE(KeyExists(hkCurrentUser, base + "\\F\\Sub"));
+  EXPECT_TRUE(ValueExists(hkCurrentUser, "", atRoot));
   EXPECT_FALSE(KeyExists(hkLocalMachine, Record("RegistryKeys")));
   DeleteKey(hkCurrentUser, base);
+  DeleteIdent(hkCurrentUser, "", atRoot);
 
   // Good records only: true.
   WriteRVStr(hkLocalMachine, Record("RegistryKeys\\x"), "Key", base + "\\C");
