@@ -20,6 +20,77 @@ F* Current() {
   return w ? dynamic_cast<F*>(w->CurrentPage()) : nullptr;
 }
 bool Visible(TControl* C) { return C && C->Visible(); }
+
+// Each showing of a spy page: its component's name and the buttons it shows,
+// "B[BF]" for Back and Finish; a "!" when its manager was not the current one.
+std::vector<std::string> SpyLog;
+
+std::string Joined(const std::vector<std::string>& Items) {
+  std::string s;
+  for (const std::string& i : Items) s += (s.empty() ? "" : " ") + i;
+  return s;
+}
+
+// A wizard page that only shows its buttons as a page does and logs itself;
+// its component says whether it is passed over.
+class TSpyForm : public TBaseInstallForm {
+  QNT_PUBLISHED(TSpyForm, TBaseInstallForm)
+public:
+  explicit TSpyForm(TComponent* AOwner) : TBaseInstallForm(AOwner) {
+    RegisterHandler("BackBtnClick", this, &TSpyForm::BackBtnClick);
+    RegisterHandler("NextBtnClick", this, &TSpyForm::NextBtnClick);
+    RegisterHandler("CancelBtnClick", this, &TSpyForm::CancelBtnClick);
+    ReadForm("TSpyForm");
+    for (auto [b, name] : {std::pair{&BackBtn, "BackBtn"}, {&NextBtn, "NextBtn"}, {&FinishBtn, "FinishBtn"}})
+      *b = FindChild<TButton>(this, name);
+  }
+  bool Skip() override;
+  void RefreshInformation() override {
+    BackBtn->SetVisible(!IsFirst());
+    NextBtn->SetVisible(!IsLast());
+    FinishBtn->SetVisible(IsLast());
+    std::string s = DC() ? DC()->Name() : "?";
+    s += "[" + std::string(BackBtn->Visible() ? "B" : "") + (NextBtn->Visible() ? "N" : "") +
+         (FinishBtn->Visible() ? "F" : "") + "]";
+    if (!DC() || CurrentDM != DC()->DialogManager()) s += "!";
+    SpyLog.push_back(s);
+  }
+  TButton* BackBtn = nullptr;
+  TButton* NextBtn = nullptr;
+  TButton* FinishBtn = nullptr;
+
+private:
+  void BackBtnClick(TObject*) { Previous(); }
+  void NextBtnClick(TObject*) { Next(); }
+  void CancelBtnClick(TObject*) { TryCancel(); }
+};
+QNT_PUBLISH(TSpyForm);
+
+class TSpyDlg : public TBaseInstallDlg {
+  QNT_PUBLISHED(TSpyDlg, TBaseInstallDlg)
+public:
+  explicit TSpyDlg(TComponent* AOwner) : TBaseInstallDlg(AOwner) {
+    RegisterPage(&TSpyForm::StaticClassInfo(), dmBeforeInstall, 0, 0);
+  }
+  TFormClass GetDialogClassType() override { return &TSpyForm::StaticClassInfo(); }
+  bool Skips = false;
+};
+QNT_PUBLISH(TSpyDlg);
+
+bool TSpyForm::Skip() {
+  auto* d = dynamic_cast<TSpyDlg*>(DC());
+  return d && d->Skips;
+}
+
+// Clicks the button of the current spy page that Key names: Back, Next,
+// Finish or Cancel.
+void ClickSpy(char Key) {
+  auto* p = Current<TSpyForm>();
+  ASSERT_NE(p, nullptr);
+  TButton* b = Key == 'B' ? p->BackBtn : Key == 'N' ? p->NextBtn : Key == 'F' ? p->FinishBtn : p->CancelButton();
+  ASSERT_TRUE(b && b->Visible()) << Key;
+  PageRunner::Click(b);
+}
 }  // namespace
 
 using WizardPages = WizardFixture;
@@ -62,6 +133,72 @@ TEST_F(WizardPages, BeforeInstallWizardRunsItsPagesInOrder) {
   EXPECT_EQ(seen, (std::vector<std::string>{"language", "welcome", "reboot"}));
   EXPECT_EQ(PageRunner::ShownForm<TBaseFormContainer>(), nullptr);
   EXPECT_EQ(CancelAsked, 0);
+}
+
+// The wizard window through the spy pages' own buttons: the exchange sort
+// of equal orders, a skipping first page, skipping pages at the end, and
+// Cancel; the manager is the current one while its pages show.
+TEST_F(WizardPages, NavigationOverOrdersAndSkippingPages) {
+  struct Spy {
+    const char* Name;
+    int Order;
+    bool Skips;
+  };
+  struct Row {
+    std::vector<Spy> Pages;  // in registration order
+    const char* Clicks;
+    const char* Log;
+    const char* Result;
+  } rows[] = {
+      // A stable sort would show C, A, B.
+      {{{"A", 2, false}, {"B", 2, false}, {"C", 1, false}}, "NNBNF", "C[N] B[BN] A[BF] B[BN] A[BF]", ""},
+      // The first page that shows is first: no Back there.
+      {{{"P0", 0, true}, {"P1", 1, false}, {"P2", 2, false}}, "NBNF", "P1[N] P2[BF] P1[N] P2[BF]", ""},
+      // Only skipping pages follow: Next (not Finish) shows the page again and ends.
+      {{{"P0", 0, false}, {"P1", 1, false}, {"P2", 2, true}, {"P3", 3, true}}, "NN", "P0[N] P1[BN] P1[BN]", ""},
+      {{{"P0", 0, false}, {"P1", 1, false}}, "NC", "P0[N] P1[BF]", "EAIUserAbort"},
+  };
+  for (const Row& row : rows) {
+    SpyLog.clear();
+    TDialogManager* dm = Manager(dmBeforeInstall);
+    std::vector<TSpyDlg*> pages;
+    for (const Spy& spy : row.Pages) {
+      pages.push_back(Page<TSpyDlg>(spy.Name, dm));
+      pages.back()->SetOrder(spy.Order);
+      pages.back()->Skips = spy.Skips;
+    }
+    for (size_t i = 0; row.Clicks[i]; ++i)
+      Run->Step(std::string(row.Log) + ", click " + row.Clicks[i],
+                [i] { return Wizard() != nullptr && SpyLog.size() == i + 1; },
+                [c = row.Clicks[i]] { ClickSpy(c); });
+    EXPECT_EQ(Broadcast(eccBeginningDialogManager), row.Result) << row.Log;
+    EXPECT_EQ(Joined(SpyLog), row.Log);
+    EXPECT_EQ(CurrentDM, nullptr);
+    for (TSpyDlg* p : pages) delete p;
+    delete dm;
+  }
+}
+
+// Each wizard manager runs its own pages on its own code; the others show
+// nothing.
+TEST_F(WizardPages, ManagersRunTheirOwnPages) {
+  for (auto [type, name] : {std::pair{dmBeforeInstall, "Before"}, {dmAfterGoodInstall, "Good"},
+                            {dmAfterBadInstall, "Bad"}, {dmDuringCopyFiles, "Copy"}, {dmChangeDisk, "Disk"},
+                            {dmReboot, "Reboot"}})
+    Page<TSpyDlg>(name, Manager(type));
+  const std::pair<int, const char*> rows[] = {
+      {eccBeginningDialogManager, "Before[F]"}, {eccGoodInstallDialogManager, "Good[F]"},
+      {eccBadInstallDialogManager, "Bad[F]"},   {eccShutDownDialog, "Reboot[F]"},
+      {eccDoneCopyingFiles, ""},                {eccChangeDiskManager, ""},
+      {eccWelcomeDialog, ""},
+  };
+  for (auto [code, log] : rows) {
+    SpyLog.clear();
+    if (*log) Run->Step(log, [] { return Wizard() != nullptr && !SpyLog.empty(); }, [] { ClickSpy('F'); });
+    EXPECT_EQ(Broadcast(code), "") << code;
+    EXPECT_EQ(Joined(SpyLog), log) << code;
+    EXPECT_EQ(CurrentDM, nullptr);
+  }
 }
 
 // Cancel asks the controller: No keeps the wizard, Yes ends the run with the
