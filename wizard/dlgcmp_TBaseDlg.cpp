@@ -348,6 +348,18 @@ void TBaseInstallForm::TryCancel() {
   if (::VerifyCancel()) ForceCancel();
 }
 
+LRESULT TBaseInstallForm::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  // Inside a wizard the close command reaches the wizard window instead.
+  if (Msg == WM_CLOSE && !OwnedByForm()) {
+    if (TButton* cancel = CancelButton())
+      cancel->Click();
+    else
+      TryCancel();
+    return 0;
+  }
+  return TBaseQuillantForm::WndProc(Msg, WParam, LParam);
+}
+
 void TBaseInstallForm::FocusIfVisible(TWinControl* Control) {
   if (Control && Control->Visible() && Visible()) Control->SetFocus();
 }

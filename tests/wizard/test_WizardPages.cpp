@@ -241,20 +241,29 @@ TEST_F(WizardPages, TerminateWhileShownEndsTheRun) {
 }
 
 // Without a manager a page answers its own code, shown alone: Back hidden,
-// Next closing it with OK; any other end is the user abort.
+// Next closing it with OK. Its close command is its Cancel (a page without
+// one asks all the same): No keeps the page, Yes is the user abort.
 TEST_F(WizardPages, StandAlonePageAnswersItsOwnCode) {
   auto* welcome = Page<TWelcomeDlg>("Welcome1", nullptr);
+  Page<TRebootDlg>("Reboot1", nullptr);
   Run->Step("next", [] { return PageRunner::ShownForm<TWelcomeForm>() != nullptr; },
             [] {
               auto* f = PageRunner::ShownForm<TWelcomeForm>();
               EXPECT_FALSE(Visible(f->BackBtn));
               PageRunner::Click(f->ProceedBtn);
-            })
-      .Step("close command", [] { return PageRunner::ShownForm<TWelcomeForm>() != nullptr; },
-            [] { PageRunner::CloseCommand(PageRunner::ShownForm<TWelcomeForm>()); });
+            });
   EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
   EXPECT_EQ(welcome->Dialog(), nullptr);
-  EXPECT_EQ(Broadcast(eccWelcomeDialog), "EAIUserAbort");
+  auto shown = [] { return PageRunner::ShownForm<TBaseInstallForm>(); };
+  for (int code : {eccWelcomeDialog, eccShutDownDialog}) {
+    CancelAnswers = {false, true};
+    CancelAsked = 0;
+    Run->Step("close, no", [&] { return shown() != nullptr; }, [&] { PageRunner::CloseCommand(shown()); })
+        .Step("close, yes", [&] { return CancelAsked == 1 && shown() != nullptr; },
+              [&] { PageRunner::CloseCommand(shown()); });
+    EXPECT_EQ(Broadcast(code), "EAIUserAbort") << code;
+    EXPECT_EQ(CancelAsked, 2) << code;
+  }
   // With a manager the code does nothing.
   welcome->SetDialogManager(Manager(dmBeforeInstall));
   EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
