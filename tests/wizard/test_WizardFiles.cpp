@@ -309,6 +309,17 @@ TEST_F(WizardFiles, ChangeDiskBrowseAndProceed) {
   }
   Translator->SetTranslateIntoLanguage(qlEnglish);
 
+  // The window's close command is Cancel: answered No the prompt stays,
+  // Yes ends the install.
+  CancelAnswers = {false, true};
+  auto prompt = [] { return PageRunner::ShownForm<TChangeDiskForm>(); };
+  Run->Step("close, no", [&] { return prompt() != nullptr; }, [&] { PageRunner::CloseCommand(prompt()); })
+      .Step("close, yes", [&] { return CancelAsked == 1 && prompt() != nullptr; },
+            [&] { PageRunner::CloseCommand(prompt()); });
+  EXPECT_THROW(Top->Install(), EAIUserAbort);
+  EXPECT_EQ(CancelAsked, 2);
+  EXPECT_EQ(file->Tag, 0);
+
   int seen = 0;
   const std::wstring d2 = Widen(s("d2"));
   Run->Step("prompt", [] { return PageRunner::ShownForm<TChangeDiskForm>() != nullptr; },
