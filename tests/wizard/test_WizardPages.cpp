@@ -2,9 +2,12 @@
 // window messages inside their modal loops.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "wizard/WizardFixture.h"
 #include "wizard/dlgcmp_TBadInstallationDlg.h"
 #include "wizard/dlgcmp_TCopyFile.h"
+#include "wizard/dlgcmp_TInstallFileGroup.h"
 #include "wizard/dlgcmp_TInstallStatusDlg.h"
 #include "wizard/dlgcmp_TReboot.h"
 #include "wizard/dlgcmp_TSelectFolder.h"
@@ -488,4 +491,59 @@ TEST_F(WizardPages, LanguageSwitchRetranslatesEveryPage) {
             });
   EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
   EXPECT_EQ(Translator->TranslateIntoLanguage(), qlJapanese);
+}
+
+namespace {
+// The message of the Exception that Raise throws, or "" when none.
+std::string MessageOf(const std::function<void()>& Raise) {
+  try {
+    Raise();
+  } catch (const Exception& e) {
+    return e.Message;
+  }
+  return "";
+}
+}  // namespace
+
+// A translation whose placeholders do not fit its arguments gives way to the
+// English wording, at every message of the pages that is formatted; one that
+// fits is used.
+TEST_F(WizardPages, BadTranslationFallsBackToEnglish) {
+  auto* welcome = Page<TWelcomeDlg>("Welcome1", nullptr);
+  auto* status = Page<TInstallStatusDlg>("Status1", nullptr);
+  auto* folder = Page<TSelectFolderDlg>("Folder1", nullptr);  // in the controller: no shortcut folder
+  auto* blankFolder = Page<TSelectFolderDlg>("Folder2", nullptr);
+  blankFolder->SetContainer(nullptr);
+  auto* groups = Page<TInstallFileGroupsDlg>("Groups1", nullptr);
+  groups->SetContainer(nullptr);
+  TDialogManager* dm = Manager(dmBeforeInstall);
+  struct Row {
+    const char* English;
+    const char* German;
+    std::function<void()> Raise;
+    std::string Expected;
+  } rows[] = {
+      {"%d is an invalid index in the BIFList", "%d ist kein Index der Liste", [] { GetBIFEntry(-1); },
+       "-1 ist kein Index der Liste"},
+      {"Cannot AssignDialogProperties for %s because the Dialog is Nil", "%d hat kein Fenster",
+       [&] { welcome->AssignDialogProperties(); },
+       "Cannot AssignDialogProperties for Welcome1 because the Dialog is Nil"},
+      {"", "", [&] { status->AssignDialogProperties(); },
+       "Cannot AssignDialogProperties for Status1 because the Dialog is Nil"},
+      {"Cannot add a NIL Dialog to the Dialog Manager %s", "%s: %s fehlt", [&] { dm->InsertDialog(nullptr); },
+       "Cannot add a NIL Dialog to the Dialog Manager " + dm->Name()},
+      {"The container for %s must be a TCustomShellLinkGroup", "%d ist kein Verknüpfungsordner",
+       [&] { folder->GetContainer(); }, "The container for Folder1 must be a TCustomShellLinkGroup"},
+      {"Cannot run this dialog %s with a blank Container property", "%s %s ohne Container",
+       [&] { blankFolder->ExecuteUnique(); }, "Cannot run this dialog Folder2 with a blank Container property"},
+      {"", "", [&] { groups->ExecuteUnique(); }, "Cannot run this dialog Groups1 with a blank Container property"},
+  };
+  int number = 900;
+  for (const Row& row : rows) {
+    if (!*row.English) continue;
+    Translator->lgEnglish()->Strings()->Add(std::to_string(++number) + ";" + row.English + ";");
+    Translator->lgGerman()->Strings()->Add(std::to_string(number) + ";" + row.German + ";");
+  }
+  Translator->SetTranslateIntoLanguage(qlGerman);
+  for (const Row& row : rows) EXPECT_EQ(MessageOf(row.Raise), row.Expected);
 }
