@@ -2,6 +2,7 @@
 // window messages inside their modal loops.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "wizard/WizardFixture.h"
@@ -504,6 +505,46 @@ std::string MessageOf(const std::function<void()>& Raise) {
   return "";
 }
 }  // namespace
+
+// The page lists hold component entries only, each from its component's
+// creation to its destruction; LinkToManager finds the first manager of a
+// type that sits in the install controller.
+TEST_F(WizardPages, RegistrationListsAndManagerLinks) {
+  auto inBIFList = [](TBIFEntry* Entry) {
+    for (int i = 0; i < BIFCount(); ++i)
+      if (GetBIFEntry(i) == Entry) return true;
+    return false;
+  };
+  for (TBIFEntry* e : {WelcomeFormBIFEntry, SelectFolderFormBIFEntry, RebootFormBIFEntry, FileGroupSelectFormBIFEntry,
+                       BadInstallFormBIFEntry, SelectLanguageFormBIFEntry}) {
+    ASSERT_NE(e, nullptr);
+    EXPECT_FALSE(inBIFList(e)) << e->BIFClassType->ClassName();
+  }
+  EXPECT_EQ(std::count(DCFList->begin(), DCFList->end(), CopyFileFormDCF), 0);
+  EXPECT_EQ(std::count(BCDFList->begin(), BCDFList->end(), ChangeDiskFormBCDFEntry), 0);
+
+  const int count = BIFCount();
+  auto* welcome = Page<TWelcomeDlg>("Welcome1", nullptr);
+  ASSERT_EQ(BIFCount(), count + 1);
+  EXPECT_EQ(GetBIFEntry(count)->DlgCmp, welcome);
+  EXPECT_EQ(GetBIFEntry(count)->BIFClassType, &TWelcomeForm::StaticClassInfo());
+  for (int index : {-1, count + 1})
+    EXPECT_EQ(MessageOf([index] { GetBIFEntry(index); }), std::to_string(index) + " is an invalid index in the BIFList");
+  delete welcome;
+  EXPECT_EQ(BIFCount(), count);
+
+  auto* group = new TInstallFileGroup(Module);
+  group->SetName("Group1");
+  group->SetContainer(Controller);
+  Manager(dmReboot)->SetContainer(group);
+  TDialogManager* first = Manager(dmBeforeInstall);
+  Manager(dmBeforeInstall);
+  const std::pair<TManagerType, TDialogManager*> links[] = {
+      {dmBeforeInstall, first}, {dmReboot, nullptr}, {dmAfterGoodInstall, nullptr}};
+  for (auto [type, dm] : links) EXPECT_EQ(LinkToManager(type), dm) << type;
+  EXPECT_EQ((new TWelcomeDlg(Module))->DialogManager(), first);
+  EXPECT_EQ(CurrentDM, nullptr);
+}
 
 // A translation whose placeholders do not fit its arguments gives way to the
 // English wording, at every message of the pages that is formatted; one that
