@@ -11,6 +11,9 @@ palette) into wizard/resources/:
   COPYTRANSFER.bmp     37 x 36   copy-progress window: a download
   CHANGEDISK.bmp       57 x 113  change-disk prompt: a stack of disks
   STATUSINFO.bmp       32 x 32   install-status window: an hourglass
+  CANCELGLYPH.bmp      16 x 16   select-language page's Cancel button: a cross
+  CANCELGLYPH2.bmp     32 x 16   welcome page's Cancel button: the cross, then
+                                 its disabled look; olive is transparent
 
 Run it from anywhere; the outputs are kept in the tree and embedded as
 resources, so the build never runs this script."""
@@ -347,6 +350,27 @@ def hourglass(x, y):
     return SILVER
 
 
+def cross(x, y, disabled=False):
+    """A cross of two strokes, 2 pixels wide (red with a dark edge below), on
+    olive (transparent). The disabled look is grey with a white shadow below
+    and right."""
+    def on(px, py):
+        return 3 <= px <= 12 and 3 <= py <= 13 and (px - py in (0, -1) or px + py in (15, 16))
+    if not disabled:
+        if on(x, y):
+            return RED if x == y or x + y == 15 else MAROON
+        return OLIVE
+    if on(x, y):
+        return GRAY
+    if on(x - 1, y - 1):
+        return WHITE
+    return OLIVE
+
+
+def cancel_glyphs(x, y):
+    return cross(x % 16, y, disabled=x >= 16)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     write_bmp("INSTALLTHEME1", 117, 290, theme)
@@ -357,6 +381,8 @@ def main():
     write_bmp("COPYTRANSFER", 37, 36, transfer)
     write_bmp("CHANGEDISK", 57, 113, change_disk)
     write_bmp("STATUSINFO", 32, 32, hourglass)
+    write_bmp("CANCELGLYPH", 16, 16, cross)
+    write_bmp("CANCELGLYPH2", 32, 16, cancel_glyphs)
 
 
 if __name__ == "__main__":

@@ -67,9 +67,9 @@ int BIFCount() { return BIFList ? static_cast<int>(BIFList->size()) : 0; }
 
 TBIFEntry* GetBIFEntry(int Index) {
   if (!BIFList) throw Exception(TSE("The BIFList is NIL"));
-  if (Index < 0 || Index >= BIFCount()) throw Exception(Format(TSE("%d is an invalid index in the BIFList"), {Index}));
+  if (Index < 0 || Index >= BIFCount()) throw Exception(TSEFormat("%d is an invalid index in the BIFList", {Index}));
   TBIFEntry* e = (*BIFList)[static_cast<size_t>(Index)];
-  if (!e) throw Exception(Format(TSE("The %d 'th entry in the BIFList is NIL"), {Index}));
+  if (!e) throw Exception(TSEFormat("The %d 'th entry in the BIFList is NIL", {Index}));
   return e;
 }
 
@@ -200,7 +200,7 @@ void TCustomBaseInstallDlg::Translate() {
 
 void TCustomBaseInstallDlg::AssignDialogProperties() {
   if (!FDialog)
-    throw Exception(Format(TSE("Cannot AssignDialogProperties for %s because the Dialog is Nil"), {Name()}));
+    throw Exception(TSEFormat("Cannot AssignDialogProperties for %s because the Dialog is Nil", {Name()}));
   if (auto* q = dynamic_cast<TBaseQuillantForm*>(FDialog)) {
     q->SetAutoSetFont(FAutoSetFont);
     q->SetAutoTranslate(FAutoTranslate);
@@ -248,7 +248,7 @@ bool TCustomBaseInstallDlg::Execute() {
 bool TCustomBaseInstallDlg::ExecuteUnique() {
   if (!IsIncluded()) return true;
   TForm* form = CreateFormOf<TForm>(GetDialogClassType(), Application);
-  if (!form) throw Exception(Format(TSE("Cannot AssignDialogProperties for %s because the Dialog is Nil"), {Name()}));
+  if (!form) throw Exception(TSEFormat("Cannot AssignDialogProperties for %s because the Dialog is Nil", {Name()}));
   SetDialog(form);
   int mr = mrNone;
   try {
@@ -346,6 +346,18 @@ void TBaseInstallForm::ForceCancel() {
 
 void TBaseInstallForm::TryCancel() {
   if (::VerifyCancel()) ForceCancel();
+}
+
+LRESULT TBaseInstallForm::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  // Inside a wizard the close command reaches the wizard window instead.
+  if (Msg == WM_CLOSE && !OwnedByForm()) {
+    if (TButton* cancel = CancelButton())
+      cancel->Click();
+    else
+      TryCancel();
+    return 0;
+  }
+  return TBaseQuillantForm::WndProc(Msg, WParam, LParam);
 }
 
 void TBaseInstallForm::FocusIfVisible(TWinControl* Control) {

@@ -177,6 +177,10 @@ public:
 
   void CreateParams(TCreateParams& Params) override;
   void Loaded() override;
+  // Shown on its own, the page takes the window's close command as its
+  // Cancel button (a page without one asks as TryCancel does): it is never a
+  // silent go-ahead.
+  LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
 
   // The button that closes a stand-alone page with OK (Next; Finish too on
   // the pages that have one) and Back; set by each page form.

@@ -29,7 +29,7 @@ void TDialogManager::DestroyingContainer(TInstallContainer* AContainer) {
 }
 
 void TDialogManager::InsertDialog(TCustomBaseInstallDlg* D) {
-  if (!D) throw Exception(Format(TSE("Cannot add a NIL Dialog to the Dialog Manager %s"), {Name()}));
+  if (!D) throw Exception(TSEFormat("Cannot add a NIL Dialog to the Dialog Manager %s", {Name()}));
   FDialogs.push_back(D);
 }
 

@@ -10,7 +10,7 @@ TInstallFileGroupsDlg::TInstallFileGroupsDlg(TComponent* AOwner) : TBaseInstallD
 
 bool TInstallFileGroupsDlg::ExecuteUnique() {
   if (!Container())
-    throw Exception(Format(TSE("Cannot run this dialog %s with a blank Container property"), {Name()}));
+    throw Exception(TSEFormat("Cannot run this dialog %s with a blank Container property", {Name()}));
   return TBaseInstallDlg::ExecuteUnique();
 }
 

@@ -69,7 +69,7 @@ void TInstallStatusDlg::Translate() {
 
 void TInstallStatusDlg::AssignDialogProperties() {
   if (!Dialog())
-    throw Exception(Format(TSE("Cannot AssignDialogProperties for %s because the Dialog is Nil"), {Name()}));
+    throw Exception(TSEFormat("Cannot AssignDialogProperties for %s because the Dialog is Nil", {Name()}));
   Translate();
 }
 

@@ -15,7 +15,7 @@ TCustomShellLinkGroup* TSelectFolderDlg::GetContainer() {
   TInstallContainer* c = Container();
   if (!c) return nullptr;
   auto* g = dynamic_cast<TCustomShellLinkGroup*>(c);
-  if (!g) throw Exception(Format(TSE("The container for %s must be a TCustomShellLinkGroup"), {Name()}));
+  if (!g) throw Exception(TSEFormat("The container for %s must be a TCustomShellLinkGroup", {Name()}));
   return g;
 }
 
@@ -23,7 +23,7 @@ void TSelectFolderDlg::SetMyContainer(TInstallContainer* Value) { SetContainer(V
 
 bool TSelectFolderDlg::ExecuteUnique() {
   if (!Container())
-    throw Exception(Format(TSE("Cannot run this dialog %s with a blank Container property"), {Name()}));
+    throw Exception(TSEFormat("Cannot run this dialog %s with a blank Container property", {Name()}));
   return TBaseInstallDlg::ExecuteUnique();
 }
 

@@ -97,7 +97,7 @@ void TSelectFolderForm::ProceedBtnClick(TObject*) {
   const std::string name = FolderEdit->Text();
   if (!IsValidProgramFolderName(name)) {
     SetModalResult(mrNone);
-    Application->MessageBox(Format(TSE("%s is not a valid folder name"), {name}), Caption(),
+    Application->MessageBox(TSEFormat("%s is not a valid folder name", {name}), Caption(),
                             MB_OK | MB_ICONWARNING);
     if (FolderEdit->CanFocus()) FolderEdit->SetFocus();
     return;

@@ -37,6 +37,7 @@ void TSelectLanguageForm::FormCreate(TObject*) {
   BackButton = BackBtn;
   OkButtons = {ProceedBtn};
   ThemeImage->Picture()->LoadFromResourceName("INSTALLTHEME1");
+  CancelBtn->Glyph()->LoadFromResourceName("CANCELGLYPH");
   for (TBitmap*& b : LanguageBitmaps) {
     b = new TBitmap();
     b->LoadFromResourceName("BM_LANG_NONE");

@@ -22,6 +22,8 @@ void TWelcomeForm::FormCreate(TObject*) {
   BackButton = BackBtn;
   OkButtons = {ProceedBtn};
   ThemeImage->Picture()->LoadFromResourceName("INSTALLTHEME1");
+  // The cross and its disabled look (the form gives the number of states).
+  CancelBtn->Glyph()->LoadFromResourceName("CANCELGLYPH2");
 }
 
 void TWelcomeForm::RefreshInformation() {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "classlib/FormReader.h"
 #include "classlib/Streams.h"
 #include "classlib/WinText.h"
 #include "common/TestSupport.h"
@@ -242,6 +243,41 @@ TEST_F(WizardFiles, FileGroupsToggleAndSpace) {
   EXPECT_EQ(DriveFreeBytes(missing), -1);
 }
 
+// The groups as a setup author writes them in the install module's text:
+// the tree shows them as written, and a toggle through the tree changes the
+// node and the space required.
+TEST_F(WizardFiles, FileGroupsFromATextForm) {
+  auto* module = new TDataModule(Module);
+  ReadComponentRes("TWIZARDGROUPS", module);
+  auto find = [&](const char* Name) { return dynamic_cast<TFileContainer*>(module->FindComponent(Name)); };
+  // The sizes come from the archive's file list in a real install.
+  for (auto [name, bytes] : {std::pair{"ProgramFile", 1000}, {"SamplesFile", 3000}})
+    dynamic_cast<TInstallFile*>(module->FindComponent(name))->SetSize(bytes);
+  TFileContainer* samples = find("Samples");
+  Page<TInstallFileGroupsDlg>("Groups1", Manager(dmBeforeInstall))->SetContainer(find("Product"));
+  auto page = [] { return dynamic_cast<TFileGroupSelectForm*>(CurrentPage()); };
+  Run->Step("tree", [&] { return page() != nullptr; },
+            [&] {
+              auto* p = page();
+              EXPECT_EQ(TreeRows(p->GroupListBox->Handle()),
+                        (std::vector<std::string>{"Product:1", "Program:1", "Samples:2"}));
+              EXPECT_EQ(p->SpaceRequiredLabel->Caption(), BytesText(1000));
+              ClickRow(p->GroupListBox->Handle(), 1);
+            })
+      .Step("samples current", [&] { return page()->CurrentGroup == samples && page()->DescriptionMemo->Visible(); },
+            [&] { PageRunner::Click(page()->ToggleBtn); })
+      .Step("samples included",
+            [&] { return samples->Include() && TreeRows(page()->GroupListBox->Handle())[2] == "Samples:1"; },
+            [&] {
+              auto* p = page();
+              EXPECT_EQ(TreeRows(p->GroupListBox->Handle()),
+                        (std::vector<std::string>{"Product:1", "Program:1", "Samples:1"}));
+              EXPECT_EQ(p->SpaceRequiredLabel->Caption(), BytesText(4000));
+              PageRunner::Click(p->ProceedBtn);
+            });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+}
+
 // The copy-progress window during a real extraction: a Cancel confirmed
 // between blocks ends the run with the user abort, and no part of the file
 // is left behind.
@@ -308,6 +344,17 @@ TEST_F(WizardFiles, ChangeDiskBrowseAndProceed) {
     EXPECT_EQ(DiskPromptText(3), text) << lang;
   }
   Translator->SetTranslateIntoLanguage(qlEnglish);
+
+  // The window's close command is Cancel: answered No the prompt stays,
+  // Yes ends the install.
+  CancelAnswers = {false, true};
+  auto prompt = [] { return PageRunner::ShownForm<TChangeDiskForm>(); };
+  Run->Step("close, no", [&] { return prompt() != nullptr; }, [&] { PageRunner::CloseCommand(prompt()); })
+      .Step("close, yes", [&] { return CancelAsked == 1 && prompt() != nullptr; },
+            [&] { PageRunner::CloseCommand(prompt()); });
+  EXPECT_THROW(Top->Install(), EAIUserAbort);
+  EXPECT_EQ(CancelAsked, 2);
+  EXPECT_EQ(file->Tag, 0);
 
   int seen = 0;
   const std::wstring d2 = Widen(s("d2"));

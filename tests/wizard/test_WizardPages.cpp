@@ -2,9 +2,13 @@
 // window messages inside their modal loops.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "wizard/WizardFixture.h"
 #include "wizard/dlgcmp_TBadInstallationDlg.h"
 #include "wizard/dlgcmp_TCopyFile.h"
+#include "wizard/dlgcmp_TInstallFileGroup.h"
 #include "wizard/dlgcmp_TInstallStatusDlg.h"
 #include "wizard/dlgcmp_TReboot.h"
 #include "wizard/dlgcmp_TSelectFolder.h"
@@ -20,6 +24,77 @@ F* Current() {
   return w ? dynamic_cast<F*>(w->CurrentPage()) : nullptr;
 }
 bool Visible(TControl* C) { return C && C->Visible(); }
+
+// Each showing of a spy page: its component's name and the buttons it shows,
+// "B[BF]" for Back and Finish; a "!" when its manager was not the current one.
+std::vector<std::string> SpyLog;
+
+std::string Joined(const std::vector<std::string>& Items) {
+  std::string s;
+  for (const std::string& i : Items) s += (s.empty() ? "" : " ") + i;
+  return s;
+}
+
+// A wizard page that only shows its buttons as a page does and logs itself;
+// its component says whether it is passed over.
+class TSpyForm : public TBaseInstallForm {
+  QNT_PUBLISHED(TSpyForm, TBaseInstallForm)
+public:
+  explicit TSpyForm(TComponent* AOwner) : TBaseInstallForm(AOwner) {
+    RegisterHandler("BackBtnClick", this, &TSpyForm::BackBtnClick);
+    RegisterHandler("NextBtnClick", this, &TSpyForm::NextBtnClick);
+    RegisterHandler("CancelBtnClick", this, &TSpyForm::CancelBtnClick);
+    ReadForm("TSpyForm");
+    for (auto [b, name] : {std::pair{&BackBtn, "BackBtn"}, {&NextBtn, "NextBtn"}, {&FinishBtn, "FinishBtn"}})
+      *b = FindChild<TButton>(this, name);
+  }
+  bool Skip() override;
+  void RefreshInformation() override {
+    BackBtn->SetVisible(!IsFirst());
+    NextBtn->SetVisible(!IsLast());
+    FinishBtn->SetVisible(IsLast());
+    std::string s = DC() ? DC()->Name() : "?";
+    s += "[" + std::string(BackBtn->Visible() ? "B" : "") + (NextBtn->Visible() ? "N" : "") +
+         (FinishBtn->Visible() ? "F" : "") + "]";
+    if (!DC() || CurrentDM != DC()->DialogManager()) s += "!";
+    SpyLog.push_back(s);
+  }
+  TButton* BackBtn = nullptr;
+  TButton* NextBtn = nullptr;
+  TButton* FinishBtn = nullptr;
+
+private:
+  void BackBtnClick(TObject*) { Previous(); }
+  void NextBtnClick(TObject*) { Next(); }
+  void CancelBtnClick(TObject*) { TryCancel(); }
+};
+QNT_PUBLISH(TSpyForm);
+
+class TSpyDlg : public TBaseInstallDlg {
+  QNT_PUBLISHED(TSpyDlg, TBaseInstallDlg)
+public:
+  explicit TSpyDlg(TComponent* AOwner) : TBaseInstallDlg(AOwner) {
+    RegisterPage(&TSpyForm::StaticClassInfo(), dmBeforeInstall, 0, 0);
+  }
+  TFormClass GetDialogClassType() override { return &TSpyForm::StaticClassInfo(); }
+  bool Skips = false;
+};
+QNT_PUBLISH(TSpyDlg);
+
+bool TSpyForm::Skip() {
+  auto* d = dynamic_cast<TSpyDlg*>(DC());
+  return d && d->Skips;
+}
+
+// Clicks the button of the current spy page that Key names: Back, Next,
+// Finish or Cancel.
+void ClickSpy(char Key) {
+  auto* p = Current<TSpyForm>();
+  ASSERT_NE(p, nullptr);
+  TButton* b = Key == 'B' ? p->BackBtn : Key == 'N' ? p->NextBtn : Key == 'F' ? p->FinishBtn : p->CancelButton();
+  ASSERT_TRUE(b && b->Visible()) << Key;
+  PageRunner::Click(b);
+}
 }  // namespace
 
 using WizardPages = WizardFixture;
@@ -64,6 +139,72 @@ TEST_F(WizardPages, BeforeInstallWizardRunsItsPagesInOrder) {
   EXPECT_EQ(CancelAsked, 0);
 }
 
+// The wizard window through the spy pages' own buttons: the exchange sort
+// of equal orders, a skipping first page, skipping pages at the end, and
+// Cancel; the manager is the current one while its pages show.
+TEST_F(WizardPages, NavigationOverOrdersAndSkippingPages) {
+  struct Spy {
+    const char* Name;
+    int Order;
+    bool Skips;
+  };
+  struct Row {
+    std::vector<Spy> Pages;  // in registration order
+    const char* Clicks;
+    const char* Log;
+    const char* Result;
+  } rows[] = {
+      // A stable sort would show C, A, B.
+      {{{"A", 2, false}, {"B", 2, false}, {"C", 1, false}}, "NNBNF", "C[N] B[BN] A[BF] B[BN] A[BF]", ""},
+      // The first page that shows is first: no Back there.
+      {{{"P0", 0, true}, {"P1", 1, false}, {"P2", 2, false}}, "NBNF", "P1[N] P2[BF] P1[N] P2[BF]", ""},
+      // Only skipping pages follow: Next (not Finish) shows the page again and ends.
+      {{{"P0", 0, false}, {"P1", 1, false}, {"P2", 2, true}, {"P3", 3, true}}, "NN", "P0[N] P1[BN] P1[BN]", ""},
+      {{{"P0", 0, false}, {"P1", 1, false}}, "NC", "P0[N] P1[BF]", "EAIUserAbort"},
+  };
+  for (const Row& row : rows) {
+    SpyLog.clear();
+    TDialogManager* dm = Manager(dmBeforeInstall);
+    std::vector<TSpyDlg*> pages;
+    for (const Spy& spy : row.Pages) {
+      pages.push_back(Page<TSpyDlg>(spy.Name, dm));
+      pages.back()->SetOrder(spy.Order);
+      pages.back()->Skips = spy.Skips;
+    }
+    for (size_t i = 0; row.Clicks[i]; ++i)
+      Run->Step(std::string(row.Log) + ", click " + row.Clicks[i],
+                [i] { return Wizard() != nullptr && SpyLog.size() == i + 1; },
+                [c = row.Clicks[i]] { ClickSpy(c); });
+    EXPECT_EQ(Broadcast(eccBeginningDialogManager), row.Result) << row.Log;
+    EXPECT_EQ(Joined(SpyLog), row.Log);
+    EXPECT_EQ(CurrentDM, nullptr);
+    for (TSpyDlg* p : pages) delete p;
+    delete dm;
+  }
+}
+
+// Each wizard manager runs its own pages on its own code; the others show
+// nothing.
+TEST_F(WizardPages, ManagersRunTheirOwnPages) {
+  for (auto [type, name] : {std::pair{dmBeforeInstall, "Before"}, {dmAfterGoodInstall, "Good"},
+                            {dmAfterBadInstall, "Bad"}, {dmDuringCopyFiles, "Copy"}, {dmChangeDisk, "Disk"},
+                            {dmReboot, "Reboot"}})
+    Page<TSpyDlg>(name, Manager(type));
+  const std::pair<int, const char*> rows[] = {
+      {eccBeginningDialogManager, "Before[F]"}, {eccGoodInstallDialogManager, "Good[F]"},
+      {eccBadInstallDialogManager, "Bad[F]"},   {eccShutDownDialog, "Reboot[F]"},
+      {eccDoneCopyingFiles, ""},                {eccChangeDiskManager, ""},
+      {eccWelcomeDialog, ""},
+  };
+  for (auto [code, log] : rows) {
+    SpyLog.clear();
+    if (*log) Run->Step(log, [] { return Wizard() != nullptr && !SpyLog.empty(); }, [] { ClickSpy('F'); });
+    EXPECT_EQ(Broadcast(code), "") << code;
+    EXPECT_EQ(Joined(SpyLog), log) << code;
+    EXPECT_EQ(CurrentDM, nullptr);
+  }
+}
+
 // Cancel asks the controller: No keeps the wizard, Yes ends the run with the
 // user abort.
 TEST_F(WizardPages, CancelAnsweredNoThenYes) {
@@ -104,20 +245,29 @@ TEST_F(WizardPages, TerminateWhileShownEndsTheRun) {
 }
 
 // Without a manager a page answers its own code, shown alone: Back hidden,
-// Next closing it with OK; any other end is the user abort.
+// Next closing it with OK. Its close command is its Cancel (a page without
+// one asks all the same): No keeps the page, Yes is the user abort.
 TEST_F(WizardPages, StandAlonePageAnswersItsOwnCode) {
   auto* welcome = Page<TWelcomeDlg>("Welcome1", nullptr);
+  Page<TRebootDlg>("Reboot1", nullptr);
   Run->Step("next", [] { return PageRunner::ShownForm<TWelcomeForm>() != nullptr; },
             [] {
               auto* f = PageRunner::ShownForm<TWelcomeForm>();
               EXPECT_FALSE(Visible(f->BackBtn));
               PageRunner::Click(f->ProceedBtn);
-            })
-      .Step("close command", [] { return PageRunner::ShownForm<TWelcomeForm>() != nullptr; },
-            [] { PageRunner::CloseCommand(PageRunner::ShownForm<TWelcomeForm>()); });
+            });
   EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
   EXPECT_EQ(welcome->Dialog(), nullptr);
-  EXPECT_EQ(Broadcast(eccWelcomeDialog), "EAIUserAbort");
+  auto shown = [] { return PageRunner::ShownForm<TBaseInstallForm>(); };
+  for (int code : {eccWelcomeDialog, eccShutDownDialog}) {
+    CancelAnswers = {false, true};
+    CancelAsked = 0;
+    Run->Step("close, no", [&] { return shown() != nullptr; }, [&] { PageRunner::CloseCommand(shown()); })
+        .Step("close, yes", [&] { return CancelAsked == 1 && shown() != nullptr; },
+              [&] { PageRunner::CloseCommand(shown()); });
+    EXPECT_EQ(Broadcast(code), "EAIUserAbort") << code;
+    EXPECT_EQ(CancelAsked, 2) << code;
+  }
   // With a manager the code does nothing.
   welcome->SetDialogManager(Manager(dmBeforeInstall));
   EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
@@ -342,4 +492,99 @@ TEST_F(WizardPages, LanguageSwitchRetranslatesEveryPage) {
             });
   EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
   EXPECT_EQ(Translator->TranslateIntoLanguage(), qlJapanese);
+}
+
+namespace {
+// The message of the Exception that Raise throws, or "" when none.
+std::string MessageOf(const std::function<void()>& Raise) {
+  try {
+    Raise();
+  } catch (const Exception& e) {
+    return e.Message;
+  }
+  return "";
+}
+}  // namespace
+
+// The page lists hold component entries only, each from its component's
+// creation to its destruction; LinkToManager finds the first manager of a
+// type that sits in the install controller.
+TEST_F(WizardPages, RegistrationListsAndManagerLinks) {
+  auto inBIFList = [](TBIFEntry* Entry) {
+    for (int i = 0; i < BIFCount(); ++i)
+      if (GetBIFEntry(i) == Entry) return true;
+    return false;
+  };
+  for (TBIFEntry* e : {WelcomeFormBIFEntry, SelectFolderFormBIFEntry, RebootFormBIFEntry, FileGroupSelectFormBIFEntry,
+                       BadInstallFormBIFEntry, SelectLanguageFormBIFEntry}) {
+    ASSERT_NE(e, nullptr);
+    EXPECT_FALSE(inBIFList(e)) << e->BIFClassType->ClassName();
+  }
+  EXPECT_EQ(std::count(DCFList->begin(), DCFList->end(), CopyFileFormDCF), 0);
+  EXPECT_EQ(std::count(BCDFList->begin(), BCDFList->end(), ChangeDiskFormBCDFEntry), 0);
+
+  const int count = BIFCount();
+  auto* welcome = Page<TWelcomeDlg>("Welcome1", nullptr);
+  ASSERT_EQ(BIFCount(), count + 1);
+  EXPECT_EQ(GetBIFEntry(count)->DlgCmp, welcome);
+  EXPECT_EQ(GetBIFEntry(count)->BIFClassType, &TWelcomeForm::StaticClassInfo());
+  for (int index : {-1, count + 1})
+    EXPECT_EQ(MessageOf([index] { GetBIFEntry(index); }), std::to_string(index) + " is an invalid index in the BIFList");
+  delete welcome;
+  EXPECT_EQ(BIFCount(), count);
+
+  auto* group = new TInstallFileGroup(Module);
+  group->SetName("Group1");
+  group->SetContainer(Controller);
+  Manager(dmReboot)->SetContainer(group);
+  TDialogManager* first = Manager(dmBeforeInstall);
+  Manager(dmBeforeInstall);
+  const std::pair<TManagerType, TDialogManager*> links[] = {
+      {dmBeforeInstall, first}, {dmReboot, nullptr}, {dmAfterGoodInstall, nullptr}};
+  for (auto [type, dm] : links) EXPECT_EQ(LinkToManager(type), dm) << type;
+  EXPECT_EQ((new TWelcomeDlg(Module))->DialogManager(), first);
+  EXPECT_EQ(CurrentDM, nullptr);
+}
+
+// A translation whose placeholders do not fit its arguments gives way to the
+// English wording, at every message of the pages that is formatted; one that
+// fits is used.
+TEST_F(WizardPages, BadTranslationFallsBackToEnglish) {
+  auto* welcome = Page<TWelcomeDlg>("Welcome1", nullptr);
+  auto* status = Page<TInstallStatusDlg>("Status1", nullptr);
+  auto* folder = Page<TSelectFolderDlg>("Folder1", nullptr);  // in the controller: no shortcut folder
+  auto* blankFolder = Page<TSelectFolderDlg>("Folder2", nullptr);
+  blankFolder->SetContainer(nullptr);
+  auto* groups = Page<TInstallFileGroupsDlg>("Groups1", nullptr);
+  groups->SetContainer(nullptr);
+  TDialogManager* dm = Manager(dmBeforeInstall);
+  struct Row {
+    const char* English;
+    const char* German;
+    std::function<void()> Raise;
+    std::string Expected;
+  } rows[] = {
+      {"%d is an invalid index in the BIFList", "%d ist kein Index der Liste", [] { GetBIFEntry(-1); },
+       "-1 ist kein Index der Liste"},
+      {"Cannot AssignDialogProperties for %s because the Dialog is Nil", "%d hat kein Fenster",
+       [&] { welcome->AssignDialogProperties(); },
+       "Cannot AssignDialogProperties for Welcome1 because the Dialog is Nil"},
+      {"", "", [&] { status->AssignDialogProperties(); },
+       "Cannot AssignDialogProperties for Status1 because the Dialog is Nil"},
+      {"Cannot add a NIL Dialog to the Dialog Manager %s", "%s: %s fehlt", [&] { dm->InsertDialog(nullptr); },
+       "Cannot add a NIL Dialog to the Dialog Manager " + dm->Name()},
+      {"The container for %s must be a TCustomShellLinkGroup", "%d ist kein Verknüpfungsordner",
+       [&] { folder->GetContainer(); }, "The container for Folder1 must be a TCustomShellLinkGroup"},
+      {"Cannot run this dialog %s with a blank Container property", "%s %s ohne Container",
+       [&] { blankFolder->ExecuteUnique(); }, "Cannot run this dialog Folder2 with a blank Container property"},
+      {"", "", [&] { groups->ExecuteUnique(); }, "Cannot run this dialog Groups1 with a blank Container property"},
+  };
+  int number = 900;
+  for (const Row& row : rows) {
+    if (!*row.English) continue;
+    Translator->lgEnglish()->Strings()->Add(std::to_string(++number) + ";" + row.English + ";");
+    Translator->lgGerman()->Strings()->Add(std::to_string(number) + ";" + row.German + ";");
+  }
+  Translator->SetTranslateIntoLanguage(qlGerman);
+  for (const Row& row : rows) EXPECT_EQ(MessageOf(row.Raise), row.Expected);
 }
