@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
@@ -76,10 +77,10 @@ protected:
 };
 }  // namespace
 
-// The module as streamed: every component there, thirteen languages with
-// texts; its wizard before the copy shows splash, language, welcome, groups
-// and folder in that order. Cancel asks the install's question: No stays,
-// Yes ends the wizard with the user abort.
+// The module as streamed: every component there, fourteen languages with
+// the same numbered texts; its wizard before the copy shows splash,
+// language, welcome, groups and folder in that order. Cancel asks the
+// install's question: No stays, Yes ends the wizard with the user abort.
 TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
   for (const char* name : {"Install1", "MainTranslator", "UninstallEXE2", "gComponents", "gMiscellaneous", "HelpFile",
                            "MainFolder1", "InstallMainLink1", "InstallMainLink2", "DialogManager6", "CopyFileDlg1",
@@ -88,6 +89,30 @@ TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
   EXPECT_EQ(IM->Controller()->GetDestDir(), GetRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                                                  "ProgramFilesDir", "") + "\\Quillant32\\Version25Beta");
   EXPECT_EQ(TSE("Setup complete"), "Setup complete");
+  // Every list with texts has the English numbers, each text with the same
+  // format placeholders (a page fills in its %d); Hebrew has no list.
+  auto numbers = [](const TLanguage* L) {
+    std::map<TGlobalId, std::string> n;
+    for (int i = 0; i < L->LangStringCount(); ++i) {
+      const std::string& t = L->LangString(i)->Text();
+      std::string& marks = n[L->LangString(i)->GLID()];
+      for (size_t p = t.find('%'); p != std::string::npos && p + 1 < t.size(); p = t.find('%', p + 2))
+        marks += t.substr(p, 2);
+    }
+    return n;
+  };
+  const auto english = numbers(IM->MainTranslator->lgEnglish());
+  EXPECT_EQ(english.size(), 71u);
+  EXPECT_EQ(english.at(45), "%d");
+  int lists = 0;
+  for (int l = 0; l < IM->MainTranslator->LanguageCount(); ++l) {
+    const TLanguage* lang = IM->MainTranslator->Language(l);
+    if (lang->LangStringCount() == 0) continue;
+    ++lists;
+    EXPECT_EQ(numbers(lang), english) << lang->GetName();
+  }
+  EXPECT_EQ(lists, 14);
+  EXPECT_EQ(IM->MainTranslator->lgHebrew()->LangStringCount(), 0);
   // A form template of the install dialogs, alike in the three environments.
   auto* welcome = dynamic_cast<TInstallFile*>(IM->FindComponent("fordlg_WelcomeDlg_pas"));
   ASSERT_NE(welcome, nullptr);
