@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <map>
@@ -37,12 +38,28 @@ void Picture(const std::string& Name) {
   Screenshot(std::string(dir) + "/" + Name + ".png");
 }
 
-// Windows titled "Compiling" made on this thread while a test runs.
+// Windows titled "Compiling" made on this thread while a test runs; with
+// RefuseClips, animation controls made then cannot open their clip.
 int CompilingWindows = 0;
+bool RefuseClips = false;
+int RefusedClips = 0;
+WNDPROC AnimateProc = nullptr;
+LRESULT CALLBACK ClipRefusingProc(HWND W, UINT Msg, WPARAM WP, LPARAM LP) {
+  if (Msg == ACM_OPENW || Msg == ACM_OPENA) {
+    ++RefusedClips;
+    return 0;
+  }
+  return CallWindowProcW(AnimateProc, W, Msg, WP, LP);
+}
 LRESULT CALLBACK CountCompiling(int Code, WPARAM W, LPARAM L) {
   if (Code == HCBT_CREATEWND) {
     auto* cs = reinterpret_cast<CBT_CREATEWNDW*>(L)->lpcs;
     if (cs->lpszName && !IS_INTRESOURCE(cs->lpszName) && std::wstring(cs->lpszName) == L"Compiling") ++CompilingWindows;
+    wchar_t cls[32] = L"";
+    GetClassNameW(reinterpret_cast<HWND>(W), cls, 32);
+    if (RefuseClips && std::wstring(cls) == ANIMATE_CLASSW)
+      AnimateProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(reinterpret_cast<HWND>(W), GWLP_WNDPROC,
+                                                                reinterpret_cast<LONG_PTR>(&ClipRefusingProc)));
   }
   return CallNextHookEx(nullptr, Code, W, L);
 }
@@ -165,23 +182,28 @@ TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
 // After the copy: without Delphi 3.0 nothing is compiled and no compiling
 // window shows, yet the help is linked into C++Builder 1.0; with it the
 // stand-in compiler's exit code decides whether the package is registered,
-// and the setup-complete page tells which. Finish starts Delphi 3.0 when it
-// is there. An aborted copy does none of it.
+// and the setup-complete page tells which; a compiling window whose
+// animation cannot be opened changes nothing. The package's old palette
+// pages go. Finish starts Delphi 3.0 when it is there. An aborted copy does
+// none of it.
 TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
   struct Case {
     const char* Name;
     bool Delphi3;
     int ExitCode;
     bool Aborted;
+    bool NoClip;
     bool Installed;
     const char* Panel;
   };
   const Case cases[] = {
-      {"no Delphi 3", false, 0, false, false, "Delphi2Good"},
-      {"compiled", true, 0, false, true, "Delphi3Good"},
-      {"compile failed", true, 1, false, false, "Delphi3Bad"},
-      {"copy aborted", true, 0, true, false, nullptr},
+      {"no Delphi 3", false, 0, false, false, false, "Delphi2Good"},
+      {"compiled", true, 0, false, false, true, "Delphi3Good"},
+      {"compile failed", true, 1, false, false, false, "Delphi3Bad"},
+      {"copy aborted", true, 0, true, false, false, nullptr},
+      {"no animation", true, 0, false, true, true, nullptr},
   };
+  const char* const tabs[] = {"Quillant", "QuillantTools", "QlntDialogs", "Samples"};
   const HHOOK hook = SetWindowsHookExW(WH_CBT, CountCompiling, nullptr, GetCurrentThreadId());
   const std::string dest = IM->Controller()->GetDestDir();
   ForceDirectories(dest);
@@ -204,8 +226,11 @@ TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
       WriteFileText(d3 + "\\BIN\\DCC32.EXIT", IntToStr(c.ExitCode));
       WriteRVStr(hkLocalMachine, "\\Software\\Borland\\Delphi\\3.0", "RootDir", d3);
       WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", top);
+      for (const char* key : {"Palette", "Palette Defaults"})
+        for (const char* tab : tabs) WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\" + std::string(key), tab, "x");
     }
-    CompilingWindows = 0;
+    CompilingWindows = RefusedClips = 0;
+    RefuseClips = c.NoClip;
     PackageInstalled = true;  // the start of the run clears it
     IM->Install1StartInstall(nullptr);
     EXPECT_FALSE(PackageInstalled);
@@ -216,6 +241,15 @@ TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
     EXPECT_EQ(GetRVStr(hkCurrentUser, known, dest + "\\Qlnt32.DPL", "(none)"),
               c.Installed ? "Quillant Installation Components" : "(none)");
     EXPECT_EQ(ReadLines(bcb + "\\HELP\\BCB.CNT").size(), c.Aborted ? 1u : 2u);
+    EXPECT_EQ(RefusedClips > 0, c.NoClip);
+    if (c.Delphi3)
+      for (const char* key : {"Palette", "Palette Defaults"}) {
+        std::string left;
+        for (const char* tab : tabs)
+          if (!GetRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\" + std::string(key), tab, "").empty())
+            left += std::string(tab) + " ";
+        EXPECT_EQ(left, c.Aborted ? "Quillant QuillantTools QlntDialogs Samples " : "Samples ") << key;
+      }
 
     if (c.Panel) {
       Run->Step(std::string("complete page: ") + c.Name, [] { return dynamic_cast<TGoodInstallForm*>(CurrentPage()); },
@@ -226,6 +260,9 @@ TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
                   EXPECT_FALSE(p->BackBtn->Visible());
                   EXPECT_FALSE(p->ProceedBtn->Visible());
                   EXPECT_TRUE(p->FinishBtn->Visible());
+                  if (p->Delphi3Bad->Visible())
+                    EXPECT_EQ(FindChild<TLabel>(p, "Delphi3BadLabel1")->Caption(),
+                              "To install the components into Delphi 3.0, you need to perform the following steps:");
                   Picture(std::string("complete-") + c.Panel);
                   PageRunner::Click(p->FinishBtn);
                 });
