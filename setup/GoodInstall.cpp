@@ -31,6 +31,7 @@ void TGoodInstallForm::FormCreate(TObject*) {
   BackButton = BackBtn;
   OkButtons = {ProceedBtn, FinishBtn};
   ThemeImage->Picture()->LoadFromResourceName("INSTALLTHEME1");
+  HelpBTN->Glyph()->LoadFromResourceName("BLUEQUESTIONMARK");
 }
 
 void TGoodInstallForm::RefreshInformation() {

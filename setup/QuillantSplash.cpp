@@ -54,6 +54,7 @@ void TBeforeInstallDialog::FormCreate(TObject*) {
   OkButtons = {ProceedBtn};
   ThemeImage->Picture()->LoadFromResourceName("INSTALLTHEME1");
   Image1->Picture()->LoadFromResourceName("SPLASHPICTURE");
+  CancelBtn->Glyph()->LoadFromResourceName("REDCROSSMARK");
   HDC screen = GetDC(nullptr);
   FOffScreen = CreateCompatibleBitmap(screen, bmFront->Width(), bmFront->Height());
   ReleaseDC(nullptr, screen);

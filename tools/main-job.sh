@@ -16,6 +16,14 @@ source "$top/tools/harness.sh"
 fail() { echo "MAIN JOB FAILED: $*"; exit 1; }
 # What the driver printed, without Wine's own diagnostics.
 show_log() { tr -d '\r' <"$1" | grep -v '^[0-9a-f]*:\(err\|fixme\|warn\)' || true; }
+# The product's shortcuts, each once. Wine links Desktop, Documents, Music
+# and the like to one home folder, so only the desktop and the Start Menu
+# are looked at.
+product_links() {
+  for d in "$c"/users/*/Desktop "$c"/users/*/AppData/Roaming/Microsoft/Windows/Start\ Menu; do
+    find -L "$d" -iname '*.lnk' -path '*Quillant*' 2>/dev/null
+  done | sed "s|^$c/|  C:/|"
+}
 
 if [ "${1:-}" != "--no-build" ]; then
   qnt_deps || fail "installing the dependencies failed"
@@ -71,6 +79,12 @@ echo "== running setup.exe through the wizard (default answers)"
 rc=$?
 show_log "$job/setup.log"
 [ "$rc" -eq 0 ] || fail "the setup did not end with its Finish button (code $rc); pictures in $job/pictures"
+# The pages walked (one picture each, by window caption) must hold these in
+# this order: splash, language, welcome, folder, setup complete.
+walked="$(tr -d '\r' <"$job/setup.log" | sed -n 's/^  picture [0-9]*: //p')"
+page="$(awk -v want='Quillant 32 Version 2.5 Beta|Select a language|Welcome|Select folder in start menu|Setup complete' \
+  'BEGIN { n = split(want, w, "|"); i = 1 } i <= n && $0 == w[i] { ++i } END { if (i <= n) print w[i] }' <<<"$walked")"
+[ -z "$page" ] || fail "the wizard did not show the page \"$page\" in its place; the pages walked: $(paste -sd '|' <<<"$walked")"
 
 dest="$c/Program Files/Quillant32/Version25Beta"
 [ -d "$dest" ] || fail "nothing was installed into C:\\Program Files\\Quillant32\\Version25Beta"
@@ -91,10 +105,7 @@ echo "The uninstall entry ($key):"
 echo "$entry" | grep 'REG_' | sed 's/^ */  /'
 
 echo "The shortcuts made:"
-# Wine links Desktop, Documents, Music and the like to one home folder, so
-# only the desktop and the Start Menu are listed, each link once.
-links="$(for d in "$c"/users/*/Desktop "$c"/users/*/AppData/Roaming/Microsoft/Windows/Start\ Menu; do
-  find -L "$d" -iname '*.lnk' -path '*Quillant*' 2>/dev/null; done | sed "s|^$c/|  C:/|")"
+links="$(product_links)"
 [ -n "$links" ] || fail "no shortcut was made"
 echo "$links"
 
@@ -108,7 +119,10 @@ show_log "$job/uninstall.log"
 left="$(find "$dest" -type f 2>/dev/null | grep -vi 'uninstall.exe$' | wc -l)"
 [ "$left" -eq 0 ] || fail "the uninstaller left $left files in the product folder"
 wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry is still there"
-echo "The uninstaller removed the product: its files, its shortcuts' targets and its uninstall entry are gone."
+links="$(product_links)"
+[ -z "$links" ] || fail "the uninstaller left shortcuts:
+$links"
+echo "The uninstaller removed the product: its files, its shortcuts and its uninstall entry are gone."
 
 echo
 echo "Pictures of every page: $job/pictures"

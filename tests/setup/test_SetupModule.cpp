@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
@@ -36,12 +38,28 @@ void Picture(const std::string& Name) {
   Screenshot(std::string(dir) + "/" + Name + ".png");
 }
 
-// Windows titled "Compiling" made on this thread while a test runs.
+// Windows titled "Compiling" made on this thread while a test runs; with
+// RefuseClips, animation controls made then cannot open their clip.
 int CompilingWindows = 0;
+bool RefuseClips = false;
+int RefusedClips = 0;
+WNDPROC AnimateProc = nullptr;
+LRESULT CALLBACK ClipRefusingProc(HWND W, UINT Msg, WPARAM WP, LPARAM LP) {
+  if (Msg == ACM_OPENW || Msg == ACM_OPENA) {
+    ++RefusedClips;
+    return 0;
+  }
+  return CallWindowProcW(AnimateProc, W, Msg, WP, LP);
+}
 LRESULT CALLBACK CountCompiling(int Code, WPARAM W, LPARAM L) {
   if (Code == HCBT_CREATEWND) {
     auto* cs = reinterpret_cast<CBT_CREATEWNDW*>(L)->lpcs;
     if (cs->lpszName && !IS_INTRESOURCE(cs->lpszName) && std::wstring(cs->lpszName) == L"Compiling") ++CompilingWindows;
+    wchar_t cls[32] = L"";
+    GetClassNameW(reinterpret_cast<HWND>(W), cls, 32);
+    if (RefuseClips && std::wstring(cls) == ANIMATE_CLASSW)
+      AnimateProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(reinterpret_cast<HWND>(W), GWLP_WNDPROC,
+                                                                reinterpret_cast<LONG_PTR>(&ClipRefusingProc)));
   }
   return CallNextHookEx(nullptr, Code, W, L);
 }
@@ -76,10 +94,10 @@ protected:
 };
 }  // namespace
 
-// The module as streamed: every component there, thirteen languages with
-// texts; its wizard before the copy shows splash, language, welcome, groups
-// and folder in that order. Cancel asks the install's question: No stays,
-// Yes ends the wizard with the user abort.
+// The module as streamed: every component there, fourteen languages with
+// the same numbered texts; its wizard before the copy shows splash,
+// language, welcome, groups and folder in that order. Cancel asks the
+// install's question: No stays, Yes ends the wizard with the user abort.
 TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
   for (const char* name : {"Install1", "MainTranslator", "UninstallEXE2", "gComponents", "gMiscellaneous", "HelpFile",
                            "MainFolder1", "InstallMainLink1", "InstallMainLink2", "DialogManager6", "CopyFileDlg1",
@@ -88,6 +106,30 @@ TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
   EXPECT_EQ(IM->Controller()->GetDestDir(), GetRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                                                  "ProgramFilesDir", "") + "\\Quillant32\\Version25Beta");
   EXPECT_EQ(TSE("Setup complete"), "Setup complete");
+  // Every list with texts has the English numbers, each text with the same
+  // format placeholders (a page fills in its %d); Hebrew has no list.
+  auto numbers = [](const TLanguage* L) {
+    std::map<TGlobalId, std::string> n;
+    for (int i = 0; i < L->LangStringCount(); ++i) {
+      const std::string& t = L->LangString(i)->Text();
+      std::string& marks = n[L->LangString(i)->GLID()];
+      for (size_t p = t.find('%'); p != std::string::npos && p + 1 < t.size(); p = t.find('%', p + 2))
+        marks += t.substr(p, 2);
+    }
+    return n;
+  };
+  const auto english = numbers(IM->MainTranslator->lgEnglish());
+  EXPECT_EQ(english.size(), 71u);
+  EXPECT_EQ(english.at(45), "%d");
+  int lists = 0;
+  for (int l = 0; l < IM->MainTranslator->LanguageCount(); ++l) {
+    const TLanguage* lang = IM->MainTranslator->Language(l);
+    if (lang->LangStringCount() == 0) continue;
+    ++lists;
+    EXPECT_EQ(numbers(lang), english) << lang->GetName();
+  }
+  EXPECT_EQ(lists, 14);
+  EXPECT_EQ(IM->MainTranslator->lgHebrew()->LangStringCount(), 0);
   // A form template of the install dialogs, alike in the three environments.
   auto* welcome = dynamic_cast<TInstallFile*>(IM->FindComponent("fordlg_WelcomeDlg_pas"));
   ASSERT_NE(welcome, nullptr);
@@ -140,23 +182,28 @@ TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
 // After the copy: without Delphi 3.0 nothing is compiled and no compiling
 // window shows, yet the help is linked into C++Builder 1.0; with it the
 // stand-in compiler's exit code decides whether the package is registered,
-// and the setup-complete page tells which. Finish starts Delphi 3.0 when it
-// is there. An aborted copy does none of it.
+// and the setup-complete page tells which; a compiling window whose
+// animation cannot be opened changes nothing. The package's old palette
+// pages go. Finish starts Delphi 3.0 when it is there. An aborted copy does
+// none of it.
 TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
   struct Case {
     const char* Name;
     bool Delphi3;
     int ExitCode;
     bool Aborted;
+    bool NoClip;
     bool Installed;
     const char* Panel;
   };
   const Case cases[] = {
-      {"no Delphi 3", false, 0, false, false, "Delphi2Good"},
-      {"compiled", true, 0, false, true, "Delphi3Good"},
-      {"compile failed", true, 1, false, false, "Delphi3Bad"},
-      {"copy aborted", true, 0, true, false, nullptr},
+      {"no Delphi 3", false, 0, false, false, false, "Delphi2Good"},
+      {"compiled", true, 0, false, false, true, "Delphi3Good"},
+      {"compile failed", true, 1, false, false, false, "Delphi3Bad"},
+      {"copy aborted", true, 0, true, false, false, nullptr},
+      {"no animation", true, 0, false, true, true, nullptr},
   };
+  const char* const tabs[] = {"Quillant", "QuillantTools", "QlntDialogs", "Samples"};
   const HHOOK hook = SetWindowsHookExW(WH_CBT, CountCompiling, nullptr, GetCurrentThreadId());
   const std::string dest = IM->Controller()->GetDestDir();
   ForceDirectories(dest);
@@ -179,8 +226,11 @@ TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
       WriteFileText(d3 + "\\BIN\\DCC32.EXIT", IntToStr(c.ExitCode));
       WriteRVStr(hkLocalMachine, "\\Software\\Borland\\Delphi\\3.0", "RootDir", d3);
       WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", top);
+      for (const char* key : {"Palette", "Palette Defaults"})
+        for (const char* tab : tabs) WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\" + std::string(key), tab, "x");
     }
-    CompilingWindows = 0;
+    CompilingWindows = RefusedClips = 0;
+    RefuseClips = c.NoClip;
     PackageInstalled = true;  // the start of the run clears it
     IM->Install1StartInstall(nullptr);
     EXPECT_FALSE(PackageInstalled);
@@ -191,6 +241,15 @@ TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
     EXPECT_EQ(GetRVStr(hkCurrentUser, known, dest + "\\Qlnt32.DPL", "(none)"),
               c.Installed ? "Quillant Installation Components" : "(none)");
     EXPECT_EQ(ReadLines(bcb + "\\HELP\\BCB.CNT").size(), c.Aborted ? 1u : 2u);
+    EXPECT_EQ(RefusedClips > 0, c.NoClip);
+    if (c.Delphi3)
+      for (const char* key : {"Palette", "Palette Defaults"}) {
+        std::string left;
+        for (const char* tab : tabs)
+          if (!GetRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\" + std::string(key), tab, "").empty())
+            left += std::string(tab) + " ";
+        EXPECT_EQ(left, c.Aborted ? "Quillant QuillantTools QlntDialogs Samples " : "Samples ") << key;
+      }
 
     if (c.Panel) {
       Run->Step(std::string("complete page: ") + c.Name, [] { return dynamic_cast<TGoodInstallForm*>(CurrentPage()); },
@@ -201,6 +260,9 @@ TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
                   EXPECT_FALSE(p->BackBtn->Visible());
                   EXPECT_FALSE(p->ProceedBtn->Visible());
                   EXPECT_TRUE(p->FinishBtn->Visible());
+                  if (p->Delphi3Bad->Visible())
+                    EXPECT_EQ(FindChild<TLabel>(p, "Delphi3BadLabel1")->Caption(),
+                              "To install the components into Delphi 3.0, you need to perform the following steps:");
                   Picture(std::string("complete-") + c.Panel);
                   PageRunner::Click(p->FinishBtn);
                 });
