@@ -193,9 +193,11 @@ LRESULT TQlntFetchkit::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
 }
 
 void TQlntFetchkit::StartInstall() {
-  AbortDownload = false;
   if (AlreadyClicked) return;
   AlreadyClicked = true;
+  // Cleared only for a run that really starts: a click while an aborted
+  // download is still ending must not take the abort back.
+  AbortDownload = false;
   // Until the copy carries the start, any way out of here ends the run.
   try {
     std::string lib = GetLibraryName();
