@@ -5,6 +5,7 @@
 #include <olectl.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -294,6 +295,22 @@ TEST(FetchkitCom, EveryPanelSettingReadsItsValueFromCreationAndTakesANewOne) {
   EXPECT_TRUE(taken.bold);
   EXPECT_NEAR(static_cast<double>(taken.size), static_cast<double>(givenSize.int64), 10000);  // whole points
   SysFreeString(givenName);
+
+  // A script's "ctl.Font.Bold = False" changes the panel's font, which the
+  // next request shows.
+  VARIANT f, change;
+  ASSERT_EQ(GetProp(d, DISPID_Font, f), S_OK);
+  V_VT(&change) = VT_BOOL;
+  V_BOOL(&change) = VARIANT_FALSE;
+  EXPECT_EQ(PutProp(V_DISPATCH(&f), DISPID_FONT_BOLD, change), S_OK);
+  V_VT(&change) = VT_I4;
+  V_I4(&change) = 14;
+  EXPECT_EQ(PutProp(V_DISPATCH(&f), DISPID_FONT_SIZE, change), S_OK);
+  VariantClear(&f);
+  TFontSeen changed;
+  fontOf(changed);
+  EXPECT_FALSE(changed.bold);
+  EXPECT_NEAR(static_cast<double>(changed.size), 140000, 10000);
   d->Release();
 }
 
@@ -330,22 +347,44 @@ TEST(FetchkitCom, ThePanelSitsInThePageWindowAndFollowsItsSettings) {
   EXPECT_EQ(r.left, 30);
   EXPECT_EQ(r.right - r.left, 100);
 
+  // The pointer the panel shows when the mouse moves over it.
+  auto pointer = [](HWND h) {
+    SendMessageW(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return GetCursor();
+  };
+  // The top left pixel of the panel: its single border, flat or sunken.
+  auto corner = [](HWND h) {
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(h);
+    COLORREF c = GetPixel(dc, 0, 0);
+    ReleaseDC(h, dc);
+    return c;
+  };
   struct Setting {
     DISPID id;
-    bool value;
-    bool (*holds)(HWND);
+    VARTYPE type;
+    short value;
+    std::function<bool(HWND)> holds;
   } settings[] = {
-      {DISPID_Visible, false, [](HWND h) { return !IsWindowVisible(h); }},
-      {DISPID_Visible, true, [](HWND h) { return IsWindowVisible(h) != FALSE; }},
-      {DISPID_Enabled, false, [](HWND h) { return !IsWindowEnabled(h); }},
-      {DISPID_Enabled, true, [](HWND h) { return IsWindowEnabled(h) != FALSE; }},
+      {DISPID_Visible, VT_BOOL, 0, [](HWND h) { return !IsWindowVisible(h); }},
+      {DISPID_Visible, VT_BOOL, -1, [](HWND h) { return IsWindowVisible(h) != FALSE; }},
+      {DISPID_Enabled, VT_BOOL, 0, [](HWND h) { return !IsWindowEnabled(h); }},
+      {DISPID_Enabled, VT_BOOL, -1, [](HWND h) { return IsWindowEnabled(h) != FALSE; }},
+      {DISPID_Cursor, VT_I2, -11, [&](HWND h) { return pointer(h) == LoadCursorW(nullptr, IDC_WAIT); }},
+      {DISPID_Cursor, VT_I2, -21, [&](HWND h) { return pointer(h) == LoadCursorW(nullptr, IDC_HAND); }},
+      {DISPID_Cursor, VT_I2, 0, [&](HWND h) { return pointer(h) == LoadCursorW(nullptr, IDC_ARROW); }},
+      {DISPID_BorderStyle, VT_I4, 1, nullptr},
+      {DISPID_Ctl3D, VT_BOOL, 0, [&](HWND h) { return corner(h) == GetSysColor(COLOR_WINDOWFRAME); }},
+      {DISPID_Ctl3D, VT_BOOL, -1, [&](HWND h) { return corner(h) == GetSysColor(COLOR_BTNSHADOW); }},
   };
   for (const Setting& s : settings) {
-    VARIANT v;
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = s.value ? VARIANT_TRUE : VARIANT_FALSE;
+    VARIANT v, i4;
+    V_VT(&i4) = VT_I4;
+    V_I4(&i4) = s.value;
+    VariantInit(&v);
+    ASSERT_EQ(VariantChangeType(&v, &i4, 0, s.type), S_OK);
     EXPECT_EQ(PutProp(d, s.id, v), S_OK);
-    EXPECT_TRUE(s.holds(w)) << "DISPID " << s.id << " = " << s.value;
+    if (s.holds) EXPECT_TRUE(s.holds(w)) << "DISPID " << s.id << " = " << s.value;
   }
   VARIANT caption;
   V_VT(&caption) = VT_BSTR;
