@@ -32,7 +32,16 @@ std::string Value(const std::string& Key, const std::string& Name = "") {
 
 TEST(FetchkitRegistry, RegisterMarksTheControlSafeAndUnregisterRemovesEverything) {
   OleInitialize(nullptr);
+  // The font interface is the system's (its type library is the OLE one):
+  // the control's registration neither rewrites nor removes its key.
+  auto fontDisp = [] {
+    const std::string k = "\\Interface\\{BEF6E003-A874-101A-8BBA-00AA00300CAB}";
+    return Value(k) + "|" + Value(k + "\\TypeLib") + "|" + Value(k + "\\TypeLib", "Version") + "|" +
+           Value(k + "\\ProxyStubClsid32");
+  };
+  const std::string systemFont = fontDisp();
   ASSERT_EQ(fetchkit::CallEntry("DllRegisterServer"), S_OK);
+  EXPECT_EQ(fontDisp(), systemFont);
   EXPECT_TRUE(KeyExists(Scripting));
   EXPECT_TRUE(KeyExists(Initializing));
   EXPECT_EQ(Value(Scripting), "");
@@ -54,6 +63,8 @@ TEST(FetchkitRegistry, RegisterMarksTheControlSafeAndUnregisterRemovesEverything
   EXPECT_EQ(cats->IsClassOfCategories(CLASS_FetchkitX, 2, both, 0, both), S_OK);
 
   ASSERT_EQ(fetchkit::CallEntry("DllUnregisterServer"), S_OK);
+  EXPECT_EQ(fontDisp(), systemFont);
+  EXPECT_FALSE(KeyExists("\\TypeLib\\{5EFFDA80-44CF-11D1-ACEE-444553540000}"));
   EXPECT_FALSE(KeyExists(Scripting));
   EXPECT_FALSE(KeyExists(Categories));
   EXPECT_FALSE(KeyExists(ClassKey));
