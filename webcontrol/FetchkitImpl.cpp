@@ -93,7 +93,8 @@ HRESULT TFetchkitX::PersistPropertyBagLoad(IPropertyBag* Bag, IErrorLog* Log) {
       std::string text;
       try {
         if (ParamText(v, text)) p->SetString(kit, text);
-      } catch (const std::exception&) {
+      } catch (...) {
+        // A value the panel refuses: that property keeps its value.
       }
     }
     VariantClear(&v);

@@ -1,5 +1,6 @@
 // The control as a container sees it: the type library against the C++
-// function table, the dispatch identifiers, and the page's parameters.
+// function table, the dispatch identifiers, the page's parameters, and the
+// control framework's entry points under failing hooks.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <olectl.h>
@@ -9,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "classlib/ComObj.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "webcontrol/FetchkitHost.h"
@@ -60,6 +62,54 @@ std::vector<long> CppSlots() {
           SlotOf(&IFetchkitX::Get_SetupCreationDate), SlotOf(&IFetchkitX::Set_SetupCreationDate),
           SlotOf(&IFetchkitX::StartInstall)};
 }
+
+// An event sink of a container: counts the references it is given.
+class TEventSink : public IDispatch {
+public:
+  long Refs = 0;
+  STDMETHODIMP QueryInterface(REFIID Iid, void** Obj) override {
+    if (!IsEqualIID(Iid, IID_IUnknown) && !IsEqualIID(Iid, IID_IDispatch) && !IsEqualIID(Iid, DIID_IFetchkitXEvents)) {
+      *Obj = nullptr;
+      return E_NOINTERFACE;
+    }
+    *Obj = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++Refs); }
+  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--Refs); }
+  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return S_OK;
+  }
+};
+
+// A control of the framework whose hooks throw, when told to, something that
+// is no std::exception; it records what its event hook was given.
+class TFailingControl : public TActiveXControl, public IDispatch {
+public:
+  TFailingControl() : TActiveXControl(IID_IDispatch, DIID_IFetchkitXEvents) {}
+  QNT_ACTIVEX_IUNKNOWN
+  QNT_ACTIVEX_IDISPATCH
+  bool Fail = false;
+  std::vector<IUnknown*> Sinks;
+
+protected:
+  IDispatch* DualInterface() override { return this; }
+  void EventSinkChanged(IUnknown* Sink) override { Sinks.push_back(Sink); }
+  HRESULT PersistPropertyBagLoad(IPropertyBag*, IErrorLog*) override { return Raise(); }
+  HRESULT PersistPropertyBagSave(IPropertyBag*, BOOL, BOOL) override { return Raise(); }
+  void ControlShow(bool) override { Raise(); }
+  void ControlReleaseWindow() override { Raise(); }
+
+private:
+  HRESULT Raise() {
+    if (Fail) throw 42;
+    return S_OK;
+  }
+};
 
 }  // namespace
 
@@ -400,4 +450,85 @@ TEST(FetchkitCom, ThePanelSitsInThePageWindowAndFollowsItsSettings) {
   EXPECT_FALSE(IsWindow(w));
   ip->Release();
   d->Release();
+}
+
+TEST(FetchkitCom, NoExceptionOfAControlLeavesTheFrameworkAndItsSinkReachesTheControl) {
+  StartHost();
+  const CLSID made = {0x5EFFDAF0, 0x44CF, 0x11D1, {0xAC, 0xEE, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+  const CLSID unmade = {0x5EFFDAF1, 0x44CF, 0x11D1, {0xAC, 0xEE, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+  static TActiveXControlFactory factory(
+      ComServer(), [] { return new TFailingControl(); }, [] { return new TComponent(nullptr); }, made, 1, "", 0,
+      "FailingControl");
+  static TActiveXControlFactory failingFactory(
+      ComServer(), []() -> TActiveXControl* { throw 42; }, [] { return new TComponent(nullptr); }, unmade, 1, "", 0,
+      "UnmadeControl");
+  IOleObject* ole = nullptr;
+  ASSERT_EQ(factory.CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+  auto* control = static_cast<TFailingControl*>(ole);
+  IPersistPropertyBag* persist = nullptr;
+  IOleInPlaceObject* inPlace = nullptr;
+  ASSERT_EQ(ole->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&persist)), S_OK);
+  ASSERT_EQ(ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
+  TPageSite site;
+  TPageBag bag;
+  auto activate = [&] {
+    control->Fail = false;
+    ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.Window, &site.Pos);
+  };
+  struct Entry {
+    const char* name;
+    std::function<void()> before;
+    std::function<HRESULT()> call;
+  } entries[] = {
+      {"CreateInstance", nullptr,
+       [&] {
+         void* obj = nullptr;
+         return failingFactory.CreateInstance(nullptr, IID_IUnknown, &obj);
+       }},
+      {"Load", nullptr, [&] { return persist->Load(&bag, nullptr); }},
+      {"Save", nullptr, [&] { return persist->Save(&bag, FALSE, TRUE); }},
+      {"DoVerb(hide)", activate, [&] { return ole->DoVerb(OLEIVERB_HIDE, nullptr, &site, 0, site.Window, &site.Pos); }},
+      {"Close", activate, [&] { return ole->Close(OLECLOSE_NOSAVE); }},
+      {"InPlaceDeactivate", activate, [&] { return inPlace->InPlaceDeactivate(); }},
+  };
+  for (const Entry& e : entries) {
+    if (e.before) e.before();
+    control->Fail = true;
+    SetErrorInfo(0, nullptr);
+    HRESULT hr = S_OK;
+    EXPECT_NO_THROW(hr = e.call()) << e.name;
+    EXPECT_TRUE(FAILED(hr)) << e.name;
+    IErrorInfo* info = nullptr;
+    BSTR text = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK) {
+      ADD_FAILURE() << e.name << ": no error information";
+      continue;
+    }
+    info->GetDescription(&text);
+    EXPECT_STREQ(text, L"Unknown exception") << e.name;
+    SysFreeString(text);
+    info->Release();
+  }
+  control->Fail = false;
+
+  // One sink at a time reaches the control's event hook, and goes again.
+  IConnectionPointContainer* cpc = nullptr;
+  IConnectionPoint* cp = nullptr;
+  ASSERT_EQ(ole->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), S_OK);
+  EXPECT_EQ(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &cp), CONNECT_E_NOCONNECTION);
+  ASSERT_EQ(cpc->FindConnectionPoint(DIID_IFetchkitXEvents, &cp), S_OK);
+  TEventSink sink, other;
+  DWORD cookie = 0, second = 0;
+  ASSERT_EQ(cp->Advise(&sink, &cookie), S_OK);
+  EXPECT_EQ(control->Sinks, (std::vector<IUnknown*>{&sink}));
+  EXPECT_EQ(sink.Refs, 1);
+  EXPECT_EQ(cp->Advise(&other, &second), CONNECT_E_ADVISELIMIT);
+  EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+  EXPECT_EQ(control->Sinks, (std::vector<IUnknown*>{&sink, nullptr}));
+  EXPECT_EQ(sink.Refs, 0);
+  cp->Release();
+  cpc->Release();
+  inPlace->Release();
+  persist->Release();
+  ole->Release();
 }
