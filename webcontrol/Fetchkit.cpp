@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "classlib/ComObj.h"
+#include "classlib/Units.h"
 #include "webcontrol/FetchkitImpl.h"
 
 namespace {
@@ -30,7 +31,10 @@ HRESULT __stdcall DllGetClassObject(REFCLSID Clsid, REFIID Iid, void** Obj) {
       CLASS_E_CLASSNOTAVAILABLE);
 }
 
-HRESULT __stdcall DllCanUnloadNow() { return ComServer().CanUnloadNow(); }
+// Once its units have started (WinSock, the control's factory), the library
+// stays until the process ends: nothing finishes them under a container's
+// unload, and a start made from a page may still be running.
+HRESULT __stdcall DllCanUnloadNow() { return UnitsInitialized() ? S_FALSE : ComServer().CanUnloadNow(); }
 
 HRESULT __stdcall DllRegisterServer() {
   return Guarded(

@@ -40,7 +40,10 @@ TEST(FetchkitRegistry, RegisterMarksTheControlSafeAndUnregisterRemovesEverything
            Value(k + "\\ProxyStubClsid32");
   };
   const std::string systemFont = fontDisp();
+  // Loaded and not yet used, the library may go; once started, it stays.
+  EXPECT_EQ(fetchkit::CallEntry("DllCanUnloadNow"), S_OK);
   ASSERT_EQ(fetchkit::CallEntry("DllRegisterServer"), S_OK);
+  EXPECT_EQ(fetchkit::CallEntry("DllCanUnloadNow"), S_FALSE);
   EXPECT_EQ(fontDisp(), systemFont);
   EXPECT_TRUE(KeyExists(Scripting));
   EXPECT_TRUE(KeyExists(Initializing));
