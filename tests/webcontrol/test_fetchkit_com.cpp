@@ -176,6 +176,34 @@ TEST(FetchkitCom, TypeLibraryOffsetsMatchTheCppTableAndTheDispatchIds) {
   EXPECT_EQ(ids[0], 9);
   ASSERT_EQ(d->GetIDsOfNames(IID_NULL, &names[1], 1, 0, ids), S_OK);
   EXPECT_EQ(ids[0], 10);
+
+  // What a container asks to connect the events: the class's description,
+  // its default source, and the one connection point of that interface.
+  IProvideClassInfo2* classInfo = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo)), S_OK);
+  ITypeInfo* coclass = nullptr;
+  ASSERT_EQ(classInfo->GetClassInfo(&coclass), S_OK);
+  ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+  EXPECT_TRUE(IsEqualGUID(attr->guid, CLASS_FetchkitX));
+  coclass->ReleaseTypeAttr(attr);
+  coclass->Release();
+  GUID source{};
+  EXPECT_EQ(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+  EXPECT_TRUE(IsEqualGUID(source, DIID_IFetchkitXEvents));
+  classInfo->Release();
+  IConnectionPointContainer* cpc = nullptr;
+  IConnectionPoint* cp = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), S_OK);
+  ASSERT_EQ(cpc->FindConnectionPoint(source, &cp), S_OK);
+  TEventSink sink;
+  DWORD cookie = 0;
+  EXPECT_EQ(cp->Advise(&sink, &cookie), S_OK);
+  EXPECT_EQ(sink.Refs, 1);
+  EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+  EXPECT_EQ(sink.Refs, 0);
+  cp->Release();
+  cpc->Release();
   d->Release();
 }
 

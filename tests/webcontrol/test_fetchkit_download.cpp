@@ -6,6 +6,7 @@
 #include <commctrl.h>
 
 #include <string>
+#include <vector>
 
 #include "classlib/DateUtils.h"
 #include "classlib/Registry.h"
@@ -68,6 +69,14 @@ void WriteSetupKey(const std::string& Sub, const std::string& Path, double Date,
   if (!Path.empty()) reg.WriteString("Path", Path);
   reg.WriteDateTime("CreationDate", Date);
   reg.WriteInteger("Size", Size);
+}
+
+// Every position the progress bar is given (it is given only changes).
+std::vector<WPARAM> barPositions;
+WNDPROC barProc = nullptr;
+LRESULT CALLBACK RecordBarPosition(HWND W, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == PBM_SETPOS) barPositions.push_back(WParam);
+  return CallWindowProcW(barProc, W, Msg, WParam, LParam);
 }
 
 int32_t UniqueSize() { return static_cast<int32_t>(1000000 + (GetCurrentProcessId() * 7919 + GetTickCount()) % 1000000); }
@@ -182,8 +191,17 @@ TEST(FetchkitDownload, AServerWithoutSizeStillCompletes) {
   testsupport::DialogWatcher boxes;
   IDispatch* d = ControlFor("127.0.0.2", name);
   EXPECT_EQ(CallMethod(d, DISPID_StartInstall), S_OK);
+  // The progress window is shown; the download reports to it only once this
+  // thread handles messages.
+  HWND form = FindShownWindow(L"Install");
+  HWND bar = form ? FindChild(form, L"msctls_progress32") : nullptr;
+  ASSERT_NE(bar, nullptr);
+  barProc = reinterpret_cast<WNDPROC>(
+      SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordBarPosition)));
   ASSERT_TRUE(PumpUntil([&] { return !FindDownloaded(name).empty() && !boxes.Dialogs().empty(); }, 30000));
   EXPECT_EQ(testsupport::ReadFileText(FindDownloaded(name)), ftptest::ResponderContent(70000));
+  // No size announced: 0 % all through the download, 100 % at its end.
+  EXPECT_EQ(barPositions, std::vector<WPARAM>{100});
   // Not a program: the start fails and says so with the code.
   auto seen = boxes.Dialogs();
   ASSERT_EQ(seen.size(), 1u);
