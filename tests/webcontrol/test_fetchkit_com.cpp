@@ -462,7 +462,9 @@ TEST(FetchkitCom, ThePanelSitsInThePageWindowAndFollowsItsSettings) {
     VariantInit(&v);
     ASSERT_EQ(VariantChangeType(&v, &i4, 0, s.type), S_OK);
     EXPECT_EQ(PutProp(d, s.id, v), S_OK);
-    if (s.holds) EXPECT_TRUE(s.holds(w)) << "DISPID " << s.id << " = " << s.value;
+    if (s.holds) {
+      EXPECT_TRUE(s.holds(w)) << "DISPID " << s.id << " = " << s.value;
+    }
   }
   VARIANT caption;
   V_VT(&caption) = VT_BSTR;
