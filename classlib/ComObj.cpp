@@ -1,6 +1,7 @@
 #include "classlib/ComObj.h"
 
 #include <cstdio>
+#include <new>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
