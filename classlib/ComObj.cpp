@@ -1,6 +1,7 @@
 #include "classlib/ComObj.h"
 
 #include <cstdio>
+#include <new>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
@@ -28,6 +29,29 @@ void DeleteTree(const std::string& Key) {
   TRegistry reg;
   reg.SetRootKey(HKEY_CLASSES_ROOT);
   reg.DeleteKeyTree(RegName(Key));
+}
+
+// The text of the exception being handled (inside a catch block).
+std::string CurrentExceptionMessage() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown exception";
+  }
+}
+
+// The error result of the exception being handled, with error information
+// naming the factory's class as its source.
+HRESULT CurrentExceptionResult(const TComObjectFactory* Factory) {
+  std::string message = CurrentExceptionMessage();
+  std::string source;
+  try {
+    if (Factory) source = Factory->ProgID();
+  } catch (...) {
+  }
+  return HandleSafeCallException(source, message);
 }
 
 }  // namespace
@@ -102,7 +126,7 @@ HRESULT TComServer::RegisterServer() {
     if (FAILED(hr)) return hr;
     for (TComObjectFactory* f : FFactories) f->UpdateRegistry(true);
     return S_OK;
-  } catch (const std::exception&) {
+  } catch (...) {
     return SELFREG_E_CLASS;
   }
 }
@@ -118,7 +142,7 @@ HRESULT TComServer::UnregisterServer() {
       }
     }
     return S_OK;
-  } catch (const std::exception&) {
+  } catch (...) {
     return SELFREG_E_CLASS;
   }
 }
@@ -159,8 +183,8 @@ STDMETHODIMP TComObjectFactory::CreateInstance(IUnknown* Outer, REFIID Iid, void
   IUnknown* unk = nullptr;
   try {
     unk = CreateComObject();
-  } catch (const std::exception& e) {
-    return HandleSafeCallException(ProgID(), e.what());
+  } catch (...) {
+    return CurrentExceptionResult(this);
   }
   if (!unk) return E_OUTOFMEMORY;
   HRESULT hr = unk->QueryInterface(Iid, Obj);
@@ -277,14 +301,25 @@ public:
       return CONNECT_E_CANNOTCONNECT;
     FOwner->FEventSink = typed;
     *Cookie = 1;
-    FOwner->EventSinkChanged(typed);
+    try {
+      FOwner->EventSinkChanged(typed);
+    } catch (...) {
+      FOwner->FEventSink = nullptr;
+      typed->Release();
+      *Cookie = 0;
+      return CONNECT_E_CANNOTCONNECT;
+    }
     return S_OK;
   }
   STDMETHODIMP Unadvise(DWORD Cookie) override {
     if (Cookie != 1 || !FOwner->FEventSink) return CONNECT_E_NOCONNECTION;
     IUnknown* s = FOwner->FEventSink;
     FOwner->FEventSink = nullptr;
-    FOwner->EventSinkChanged(nullptr);
+    try {
+      FOwner->EventSinkChanged(nullptr);
+    } catch (...) {
+      // The sink is let go all the same.
+    }
     s->Release();
     return S_OK;
   }
@@ -361,10 +396,8 @@ HRESULT TActiveXControl::SafeCall(const std::function<void()>& Body) {
   try {
     Body();
     return S_OK;
-  } catch (const std::exception& e) {
-    return HandleSafeCallException(FFactory ? FFactory->ProgID() : "", e.what());
   } catch (...) {
-    return HandleSafeCallException(FFactory ? FFactory->ProgID() : "", "Unknown exception");
+    return CurrentExceptionResult(FFactory);
   }
 }
 
@@ -385,8 +418,7 @@ STDMETHODIMP TActiveXControl::GetClientSite(IOleClientSite** Site) {
 }
 
 STDMETHODIMP TActiveXControl::Close(DWORD) {
-  if (FInPlaceActive) InPlaceDeactivate();
-  return S_OK;
+  return FInPlaceActive ? InPlaceDeactivate() : S_OK;
 }
 
 STDMETHODIMP TActiveXControl::DoVerb(LONG Verb, LPMSG, IOleClientSite* Site, LONG, HWND, LPCRECT) {
@@ -399,8 +431,7 @@ STDMETHODIMP TActiveXControl::DoVerb(LONG Verb, LPMSG, IOleClientSite* Site, LON
     case OLEIVERB_INPLACEACTIVATE:
       return InPlaceActivate(false);
     case OLEIVERB_HIDE:
-      ControlShow(false);
-      return S_OK;
+      return SafeCall([&] { ControlShow(false); });
     default:
       return Verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
   }
@@ -445,11 +476,13 @@ STDMETHODIMP TActiveXControl::GetUserClassID(CLSID* Clsid) { return GetClassID(C
 
 STDMETHODIMP TActiveXControl::GetUserType(DWORD, LPOLESTR* Name) {
   if (!Name) return E_POINTER;
-  std::wstring w = Widen(FFactory ? FFactory->Description() : "");
-  *Name = static_cast<LPOLESTR>(CoTaskMemAlloc((w.size() + 1) * sizeof(wchar_t)));
-  if (!*Name) return E_OUTOFMEMORY;
-  wcscpy(*Name, w.c_str());
-  return S_OK;
+  *Name = nullptr;
+  return SafeCall([&] {
+    std::wstring w = Widen(FFactory ? FFactory->Description() : "");
+    *Name = static_cast<LPOLESTR>(CoTaskMemAlloc((w.size() + 1) * sizeof(wchar_t)));
+    if (!*Name) throw std::bad_alloc();
+    wcscpy(*Name, w.c_str());
+  });
 }
 
 STDMETHODIMP TActiveXControl::SetExtent(DWORD Aspect, SIZEL* Size) {
@@ -484,15 +517,18 @@ STDMETHODIMP TActiveXControl::InPlaceDeactivate() {
   if (!FInPlaceActive) return S_OK;
   UIDeactivate();
   FInPlaceActive = false;
-  ControlShow(false);
-  ControlReleaseWindow();
+  // The container is told even when the control's window fails to go.
+  HRESULT hr = SafeCall([&] {
+    ControlShow(false);
+    ControlReleaseWindow();
+  });
   FWindow = nullptr;
   if (FInPlaceSite) {
     FInPlaceSite->OnInPlaceDeactivate();
     FInPlaceSite->Release();
     FInPlaceSite = nullptr;
   }
-  return S_OK;
+  return hr;
 }
 
 STDMETHODIMP TActiveXControl::UIDeactivate() {
@@ -533,20 +569,16 @@ STDMETHODIMP TActiveXControl::GetSizeMax(ULARGE_INTEGER* Size) {
 
 STDMETHODIMP TActiveXControl::Load(IPropertyBag* Bag, IErrorLog* Log) {
   if (!Bag) return E_POINTER;
-  try {
-    return PersistPropertyBagLoad(Bag, Log);
-  } catch (const std::exception& e) {
-    return HandleSafeCallException(FFactory ? FFactory->ProgID() : "", e.what());
-  }
+  HRESULT hr = S_OK;
+  HRESULT guard = SafeCall([&] { hr = PersistPropertyBagLoad(Bag, Log); });
+  return FAILED(guard) ? guard : hr;
 }
 
 STDMETHODIMP TActiveXControl::Save(IPropertyBag* Bag, BOOL ClearDirty, BOOL SaveAll) {
   if (!Bag) return E_POINTER;
-  try {
-    return PersistPropertyBagSave(Bag, ClearDirty, SaveAll);
-  } catch (const std::exception& e) {
-    return HandleSafeCallException(FFactory ? FFactory->ProgID() : "", e.what());
-  }
+  HRESULT hr = S_OK;
+  HRESULT guard = SafeCall([&] { hr = PersistPropertyBagSave(Bag, ClearDirty, SaveAll); });
+  return FAILED(guard) ? guard : hr;
 }
 
 HRESULT TActiveXControl::PersistPropertyBagLoad(IPropertyBag*, IErrorLog*) { return S_OK; }

@@ -5,6 +5,31 @@
 #include "classlib/Forms.h"
 #include "classlib/WinText.h"
 
+HCURSOR CursorHandle(TCursor Cursor) {
+  LPCWSTR id = IDC_ARROW;
+  switch (Cursor) {
+    case -1: return nullptr;  // crNone
+    case -3: id = IDC_CROSS; break;  // crCross
+    case -4: id = IDC_IBEAM; break;  // crIBeam
+    case -6: id = IDC_SIZENESW; break;  // crSizeNESW
+    case -7: id = IDC_SIZENS; break;  // crSizeNS
+    case -8: id = IDC_SIZENWSE; break;  // crSizeNWSE
+    case -9: id = IDC_SIZEWE; break;  // crSizeWE
+    case -10: id = IDC_UPARROW; break;  // crUpArrow
+    case crHourGlass: id = IDC_WAIT; break;
+    case -18: id = IDC_NO; break;  // crNo
+    case -19: id = IDC_APPSTARTING; break;  // crAppStart
+    case -20: id = IDC_HELP; break;  // crHelp
+    case -21: id = IDC_HAND; break;  // crHandPoint
+    case -5:   // the older crSize
+    case -22:  // crSizeAll
+      id = IDC_SIZEALL;
+      break;
+    default: break;
+  }
+  return LoadCursorW(nullptr, id);
+}
+
 const TEnumInfo AlignInfo{"TAlign", {"alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient"}};
 const TEnumInfo AlignmentInfo{"TAlignment", {"taLeftJustify", "taRightJustify", "taCenter"}};
 const TIdentMap ModalResultIdents{{{"mrNone", mrNone},

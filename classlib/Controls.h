@@ -52,6 +52,10 @@ using TCursor = int;
 constexpr TCursor crDefault = 0;
 constexpr TCursor crArrow = -2;
 constexpr TCursor crHourGlass = -11;
+// The system's pointer for a cursor number (crArrow -2 to crSizeAll -22);
+// crNone (-1) gives none, and crDefault and the numbers of the class
+// library's own drag pointers give the arrow.
+HCURSOR CursorHandle(TCursor Cursor);
 
 class EInvalidOperation : public Exception {
 public:

@@ -81,10 +81,16 @@ void TPanel::SetAlignment(TAlignment Value) {
   Invalidate();
 }
 
+void TPanel::SetCtl3D(bool Value) {
+  FCtl3D = Value;
+  Realign();
+  Invalidate();
+}
+
 void TPanel::AdjustClientRect(RECT& Rect) const {
   TCustomControl::AdjustClientRect(Rect);
   int bevel = (FBevelOuter != bvNone ? FBevelWidth : 0) + (FBevelInner != bvNone ? FBevelWidth : 0);
-  if (FBorderStyle == bsSingle) bevel += 1;
+  if (FBorderStyle == bsSingle) bevel += FCtl3D ? 2 : 1;
   InflateRect(&Rect, -bevel, -bevel);
 }
 
@@ -92,7 +98,9 @@ void TPanel::PaintWindow(HDC DC) {
   TCustomControl::PaintWindow(DC);
   RECT r;
   GetClientRect(FHandle, &r);
-  if (FBorderStyle == bsSingle) {
+  if (FBorderStyle == bsSingle && FCtl3D) {
+    DrawEdge(DC, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+  } else if (FBorderStyle == bsSingle) {
     FrameRect(DC, &r, GetSysColorBrush(COLOR_WINDOWFRAME));
     InflateRect(&r, -1, -1);
   }

@@ -24,6 +24,9 @@ public:
   void SetBorderStyle(TBorderStyle Value);
   TAlignment Alignment() const { return FAlignment; }
   void SetAlignment(TAlignment Value);
+  // The single border sunken in 3-D (true) or a flat line.
+  bool Ctl3D() const { return FCtl3D; }
+  void SetCtl3D(bool Value);
 
 protected:
   void AdjustClientRect(RECT& Rect) const override;
@@ -35,6 +38,7 @@ private:
   int FBevelWidth = 1;
   TBorderStyle FBorderStyle = bsNone;
   TAlignment FAlignment = taCenter;
+  bool FCtl3D = true;
 };
 
 // A group box of radio buttons, one per item, in Columns columns. ItemIndex

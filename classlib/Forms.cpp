@@ -729,8 +729,7 @@ int TScreen::PixelsPerInch() const {
 
 void TScreen::SetCursor(TCursor Value) {
   FCursor = Value;
-  LPCWSTR id = Value == crHourGlass ? IDC_WAIT : IDC_ARROW;
-  ::SetCursor(LoadCursorW(nullptr, id));
+  ::SetCursor(CursorHandle(Value));
 }
 
 // ---------------------------------------------------------------- start-up

@@ -1,5 +1,6 @@
 #include "webcontrol/FetchkitImpl.h"
 
+#include <atomic>
 #include <mutex>
 
 #include "classlib/SysUtils.h"
@@ -65,7 +66,14 @@ TFetchkitX::TFetchkitX() : TActiveXControl(IID_IFetchkitX, DIID_IFetchkitXEvents
 
 // The window goes before the panel does (the base frees the panel, and by
 // then this class's part of the object is gone).
-TFetchkitX::~TFetchkitX() { ControlReleaseWindow(); }
+TFetchkitX::~TFetchkitX() {
+  ReleaseFontObject();
+  try {
+    ControlReleaseWindow();
+  } catch (...) {
+    // Nothing may leave a destructor; the panel's window goes with it.
+  }
+}
 
 void TFetchkitX::DefinePropertyPages() {}
 
@@ -85,7 +93,8 @@ HRESULT TFetchkitX::PersistPropertyBagLoad(IPropertyBag* Bag, IErrorLog* Log) {
       std::string text;
       try {
         if (ParamText(v, text)) p->SetString(kit, text);
-      } catch (const std::exception&) {
+      } catch (...) {
+        // A value the panel refuses: that property keeps its value.
       }
     }
     VariantClear(&v);
@@ -193,10 +202,10 @@ QNT_VALUE_ACCESSORS(Color, OLE_COLOR, static_cast<OLE_COLOR>(k.Color()), k.SetCo
 QNT_VALUE_ACCESSORS(DragCursor, SHORT, static_cast<SHORT>(k.Kept.DragCursor), k.Kept.DragCursor = Value)
 QNT_VALUE_ACCESSORS(DragMode, TxDragMode, static_cast<TxDragMode>(k.Kept.DragMode),
                     k.Kept.DragMode = CheckedEnum<int>(Value, dmAutomatic_x))
-QNT_VALUE_ACCESSORS(Cursor, SHORT, static_cast<SHORT>(k.Kept.Cursor), k.Kept.Cursor = Value)
+QNT_VALUE_ACCESSORS(Cursor, SHORT, static_cast<SHORT>(k.Cursor()), k.SetCursor(Value))
 QNT_VALUE_ACCESSORS(FullRepaint, VARIANT_BOOL, ToVariantBool(k.Kept.FullRepaint),
                     k.Kept.FullRepaint = Value != VARIANT_FALSE)
-QNT_VALUE_ACCESSORS(Ctl3D, VARIANT_BOOL, ToVariantBool(k.Kept.Ctl3D), k.Kept.Ctl3D = Value != VARIANT_FALSE)
+QNT_VALUE_ACCESSORS(Ctl3D, VARIANT_BOOL, ToVariantBool(k.Ctl3D()), k.SetCtl3D(Value != VARIANT_FALSE))
 QNT_VALUE_ACCESSORS(Locked, VARIANT_BOOL, ToVariantBool(k.Kept.Locked), k.Kept.Locked = Value != VARIANT_FALSE)
 QNT_VALUE_ACCESSORS(ParentColor, VARIANT_BOOL, ToVariantBool(k.Kept.ParentColor),
                     k.Kept.ParentColor = Value != VARIANT_FALSE)
@@ -204,25 +213,167 @@ QNT_VALUE_ACCESSORS(ParentCtl3D, VARIANT_BOOL, ToVariantBool(k.Kept.ParentCtl3D)
                     k.Kept.ParentCtl3D = Value != VARIANT_FALSE)
 #undef QNT_VALUE_ACCESSORS
 
-// The font as an OLE font object made from the panel's font (a copy: a
-// change of it is given back through Set_Font).
+// Hears every change of the font object the control handed out (the font's
+// property notifications) and carries it into the panel's font.
+class TFontLink : public IPropertyNotifySink {
+public:
+  explicit TFontLink(TFetchkitX* Owner) : FOwner(Owner) {}
+  virtual ~TFontLink() = default;
+  // The control is going: later notifications reach nothing.
+  void Detach() { FOwner = nullptr; }
+
+  STDMETHODIMP QueryInterface(REFIID Iid, void** Obj) override {
+    if (!Obj) return E_POINTER;
+    if (IsEqualIID(Iid, IID_IUnknown) || IsEqualIID(Iid, IID_IPropertyNotifySink)) {
+      *Obj = static_cast<IPropertyNotifySink*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *Obj = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefCount; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG n = --FRefCount;
+    if (n == 0) delete this;
+    return n;
+  }
+  STDMETHODIMP OnChanged(DISPID) override {
+    if (FOwner) FOwner->FontObjectChanged();
+    return S_OK;
+  }
+  STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
+
+private:
+  std::atomic<ULONG> FRefCount{1};
+  TFetchkitX* FOwner;
+};
+
+namespace {
+
+// The point of the font object where its property changes are announced.
+IConnectionPoint* FontNotifications(IFont* Font) {
+  IConnectionPointContainer* cpc = nullptr;
+  IConnectionPoint* cp = nullptr;
+  if (SUCCEEDED(Font->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc))) && cpc) {
+    if (FAILED(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &cp))) cp = nullptr;
+    cpc->Release();
+  }
+  return cp;
+}
+
+bool HasStyle(const TFont& F, TFontStyle S) { return (F.Style() & (1u << S)) != 0; }
+
+// The panel's font written into an OLE font object.
+void PanelFontToObject(const TFont& F, IFont* Font) {
+  BSTR name = SysAllocString(Widen(F.Name()).c_str());
+  Font->put_Name(name);
+  SysFreeString(name);
+  CY size{};
+  size.int64 = static_cast<LONGLONG>(F.Size()) * 10000;
+  Font->put_Size(size);
+  Font->put_Bold(HasStyle(F, fsBold));
+  Font->put_Italic(HasStyle(F, fsItalic));
+  Font->put_Underline(HasStyle(F, fsUnderline));
+  Font->put_Strikethrough(HasStyle(F, fsStrikeOut));
+  Font->put_Charset(static_cast<SHORT>(F.Charset()));
+}
+
+// An OLE font object copied into the panel's font.
+void ObjectToPanelFont(IFont* Font, TQlntFetchkit& K) {
+  TFont f;
+  f.Assign(K.Font());
+  BSTR name = nullptr;
+  CY size{};
+  BOOL bold = FALSE, italic = FALSE, underline = FALSE, strike = FALSE;
+  SHORT charset = 0;
+  bool ok = SUCCEEDED(Font->get_Name(&name)) && SUCCEEDED(Font->get_Size(&size)) &&
+            SUCCEEDED(Font->get_Bold(&bold)) && SUCCEEDED(Font->get_Italic(&italic)) &&
+            SUCCEEDED(Font->get_Underline(&underline)) && SUCCEEDED(Font->get_Strikethrough(&strike)) &&
+            SUCCEEDED(Font->get_Charset(&charset));
+  std::string text = FromBSTR(name);
+  SysFreeString(name);
+  if (!ok) throw Exception("Cannot read the font");
+  f.SetName(text);
+  f.SetSize(static_cast<int>((size.int64 + 5000) / 10000));
+  f.SetStyle((bold ? 1u << fsBold : 0u) | (italic ? 1u << fsItalic : 0u) | (underline ? 1u << fsUnderline : 0u) |
+             (strike ? 1u << fsStrikeOut : 0u));
+  f.SetCharset(static_cast<TFontCharset>(charset));
+  K.SetFont(&f);
+}
+
+}  // namespace
+
+void TFetchkitX::MakeFontObject(const TFont& F) {
+  std::wstring name = Widen(F.Name());
+  FONTDESC fd{};
+  fd.cbSizeofstruct = sizeof fd;
+  fd.lpstrName = name.data();
+  fd.cySize.int64 = static_cast<LONGLONG>(F.Size()) * 10000;
+  fd.sWeight = static_cast<SHORT>(HasStyle(F, fsBold) ? FW_BOLD : FW_NORMAL);
+  fd.sCharset = F.Charset();
+  fd.fItalic = HasStyle(F, fsItalic);
+  fd.fUnderline = HasStyle(F, fsUnderline);
+  fd.fStrikethrough = HasStyle(F, fsStrikeOut);
+  IFont* font = nullptr;
+  if (FAILED(OleCreateFontIndirect(&fd, IID_IFont, reinterpret_cast<void**>(&font))) || !font)
+    throw Exception("Cannot make the font object");
+  IConnectionPoint* cp = FontNotifications(font);
+  auto* link = new TFontLink(this);
+  DWORD cookie = 0;
+  bool linked = cp && SUCCEEDED(cp->Advise(link, &cookie));
+  if (cp) cp->Release();
+  if (!linked) {
+    link->Release();
+    font->Release();
+    throw Exception("Cannot follow the changes of the font object");
+  }
+  FFontObject = font;
+  FFontLink = link;
+  FFontCookie = cookie;
+}
+
+void TFetchkitX::FontObjectChanged() {
+  if (FFontUpdating || !FFontObject || !FDelphiControl) return;
+  // Called inside the font object's own call: nothing may leave here.
+  try {
+    ObjectToPanelFont(FFontObject, *FDelphiControl);
+  } catch (...) {
+  }
+}
+
+void TFetchkitX::ReleaseFontObject() {
+  if (!FFontObject) return;
+  // A script may keep the object: it stops reaching this control.
+  FFontLink->Detach();
+  if (IConnectionPoint* cp = FontNotifications(FFontObject)) {
+    cp->Unadvise(FFontCookie);
+    cp->Release();
+  }
+  FFontLink->Release();
+  FFontLink = nullptr;
+  FFontObject->Release();
+  FFontObject = nullptr;
+}
+
 HRESULT STDMETHODCALLTYPE TFetchkitX::Get_Font(IFontDisp** Value) {
   if (!Value) return E_POINTER;
   *Value = nullptr;
   return WithPanel([&](TQlntFetchkit& k) {
-    const TFont& f = *k.Font();
-    std::wstring name = Widen(f.Name());
-    FONTDESC fd{};
-    fd.cbSizeofstruct = sizeof fd;
-    fd.lpstrName = name.data();
-    fd.cySize.int64 = static_cast<LONGLONG>(f.Size()) * 10000;
-    fd.sWeight = static_cast<SHORT>((f.Style() & (1u << fsBold)) ? FW_BOLD : FW_NORMAL);
-    fd.sCharset = f.Charset();
-    fd.fItalic = (f.Style() & (1u << fsItalic)) != 0;
-    fd.fUnderline = (f.Style() & (1u << fsUnderline)) != 0;
-    fd.fStrikethrough = (f.Style() & (1u << fsStrikeOut)) != 0;
-    HRESULT hr = OleCreateFontIndirect(&fd, IID_IFontDisp, reinterpret_cast<void**>(Value));
-    if (FAILED(hr)) throw Exception("Cannot make the font object");
+    if (!FFontObject) {
+      MakeFontObject(*k.Font());
+    } else {
+      FFontUpdating = true;
+      try {
+        PanelFontToObject(*k.Font(), FFontObject);
+      } catch (...) {
+        FFontUpdating = false;
+        throw;
+      }
+      FFontUpdating = false;
+    }
+    if (FAILED(FFontObject->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(Value))))
+      throw Exception("Cannot make the font object");
   });
 }
 
@@ -232,26 +383,13 @@ HRESULT STDMETHODCALLTYPE TFetchkitX::Set_Font(IFontDisp* Value) {
     IFont* font = nullptr;
     if (FAILED(Value->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font))) || !font)
       throw Exception("The value is no font");
-    TFont f;
-    f.Assign(k.Font());
-    BSTR name = nullptr;
-    CY size{};
-    BOOL bold = FALSE, italic = FALSE, underline = FALSE, strike = FALSE;
-    SHORT charset = 0;
-    bool ok = SUCCEEDED(font->get_Name(&name)) && SUCCEEDED(font->get_Size(&size)) &&
-              SUCCEEDED(font->get_Bold(&bold)) && SUCCEEDED(font->get_Italic(&italic)) &&
-              SUCCEEDED(font->get_Underline(&underline)) && SUCCEEDED(font->get_Strikethrough(&strike)) &&
-              SUCCEEDED(font->get_Charset(&charset));
+    try {
+      ObjectToPanelFont(font, k);
+    } catch (...) {
+      font->Release();
+      throw;
+    }
     font->Release();
-    std::string text = FromBSTR(name);
-    SysFreeString(name);
-    if (!ok) throw Exception("Cannot read the font");
-    f.SetName(text);
-    f.SetSize(static_cast<int>((size.int64 + 5000) / 10000));
-    f.SetStyle((bold ? 1u << fsBold : 0u) | (italic ? 1u << fsItalic : 0u) | (underline ? 1u << fsUnderline : 0u) |
-               (strike ? 1u << fsStrikeOut : 0u));
-    f.SetCharset(static_cast<TFontCharset>(charset));
-    k.SetFont(&f);
   });
 }
 

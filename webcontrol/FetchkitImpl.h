@@ -5,6 +5,8 @@
 #include "webcontrol/Fetchkit_TLB.h"
 #include "webcontrol/cmp_TQlntFetchkit.h"
 
+class TFontLink;
+
 class TFetchkitX : public TActiveXControl, public IFetchkitX {
 public:
   TFetchkitX();
@@ -87,6 +89,13 @@ protected:
   void ControlReleaseWindow() override;
 
 private:
+  friend class TFontLink;
+  // The panel's font as an OLE font object, made on the first request and
+  // brought up to the panel's font on each; a script's change of it reaches
+  // the panel's font through FFontLink.
+  void MakeFontObject(const TFont& Font);
+  void FontObjectChanged();
+  void ReleaseFontObject();
   HRESULT GetString(BSTR* Value, const char* Name);
   HRESULT SetString(BSTR Value, const char* Name);
   // Runs Body with the panel; an exception becomes the call's error result.
@@ -95,6 +104,10 @@ private:
 
   TQlntFetchkit* FDelphiControl = nullptr;
   IDispatch* FEvents = nullptr;  // the connected IFetchkitXEvents sink (not owned)
+  IFont* FFontObject = nullptr;
+  TFontLink* FFontLink = nullptr;
+  DWORD FFontCookie = 0;
+  bool FFontUpdating = false;  // the object is being set from the panel
 };
 
 // Starts the library's units (the control's factory among them) once, on

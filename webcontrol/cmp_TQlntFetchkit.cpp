@@ -186,16 +186,33 @@ LRESULT TQlntFetchkit::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
         return 0;
       }
       break;
+    case WM_SETCURSOR:
+      // The page's pointer over the panel; the class's arrow otherwise.
+      if (FCursor != crDefault && LOWORD(LParam) == HTCLIENT) {
+        ::SetCursor(CursorHandle(FCursor));
+        return TRUE;
+      }
+      break;
     default:
       break;
   }
   return TPanel::WndProc(Msg, WParam, LParam);
 }
 
+void TQlntFetchkit::SetCursor(TCursor Value) {
+  FCursor = Value;
+  // Shown at once when the mouse is over the panel.
+  POINT pt;
+  if (HandleAllocated() && GetCursorPos(&pt) && WindowFromPoint(pt) == Handle())
+    SendMessageW(Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Handle()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+}
+
 void TQlntFetchkit::StartInstall() {
-  AbortDownload = false;
   if (AlreadyClicked) return;
   AlreadyClicked = true;
+  // Cleared only for a run that really starts: a click while an aborted
+  // download is still ending must not take the abort back.
+  AbortDownload = false;
   // Until the copy carries the start, any way out of here ends the run.
   try {
     std::string lib = GetLibraryName();

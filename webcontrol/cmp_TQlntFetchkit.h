@@ -99,17 +99,22 @@ public:
   QNT_FETCHKIT_STRING(Hint)
 #undef QNT_FETCHKIT_STRING
 
+  // The mouse pointer over the panel.
+  TCursor Cursor() const { return FCursor; }
+  void SetCursor(TCursor Value);
+
   // Settings a page or script may give the panel that change nothing this
-  // panel draws or does; kept so that each reads back what was written.
+  // panel draws or does (nothing is dragged between a page and the panel,
+  // the panel has no parent control of ours to take a colour or look from,
+  // it holds no in-place objects, and it always repaints whole); kept so
+  // that each reads back what was written.
   struct TKeptSettings {
     int DragCursor = -12;  // crDrag
     int DragMode = 0;      // dmManual
     bool FullRepaint = true;
-    bool Ctl3D = true;
     bool Locked = false;
     bool ParentColor = false;
     bool ParentCtl3D = true;
-    int Cursor = 0;  // crDefault
   };
   TKeptSettings Kept;
 
@@ -123,6 +128,7 @@ private:
   TfmFetchkit* fmFetchkit = nullptr;
   std::string FTempDir;
   bool FPressed = false;
+  TCursor FCursor = crDefault;
 
   std::string FDirectory, FLoadingEXE, FHostName, FUserName, FPassword, FHint;
   double FSetupCreationDate = 0.0;

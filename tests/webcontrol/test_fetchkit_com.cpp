@@ -1,13 +1,16 @@
 // The control as a container sees it: the type library against the C++
-// function table, the dispatch identifiers, and the page's parameters.
+// function table, the dispatch identifiers, the page's parameters, and the
+// control framework's entry points under failing hooks.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <olectl.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 
+#include "classlib/ComObj.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "webcontrol/FetchkitHost.h"
@@ -59,6 +62,54 @@ std::vector<long> CppSlots() {
           SlotOf(&IFetchkitX::Get_SetupCreationDate), SlotOf(&IFetchkitX::Set_SetupCreationDate),
           SlotOf(&IFetchkitX::StartInstall)};
 }
+
+// An event sink of a container: counts the references it is given.
+class TEventSink : public IDispatch {
+public:
+  long Refs = 0;
+  STDMETHODIMP QueryInterface(REFIID Iid, void** Obj) override {
+    if (!IsEqualIID(Iid, IID_IUnknown) && !IsEqualIID(Iid, IID_IDispatch) && !IsEqualIID(Iid, DIID_IFetchkitXEvents)) {
+      *Obj = nullptr;
+      return E_NOINTERFACE;
+    }
+    *Obj = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++Refs); }
+  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--Refs); }
+  STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return S_OK;
+  }
+};
+
+// A control of the framework whose hooks throw, when told to, something that
+// is no std::exception; it records what its event hook was given.
+class TFailingControl : public TActiveXControl, public IDispatch {
+public:
+  TFailingControl() : TActiveXControl(IID_IDispatch, DIID_IFetchkitXEvents) {}
+  QNT_ACTIVEX_IUNKNOWN
+  QNT_ACTIVEX_IDISPATCH
+  bool Fail = false;
+  std::vector<IUnknown*> Sinks;
+
+protected:
+  IDispatch* DualInterface() override { return this; }
+  void EventSinkChanged(IUnknown* Sink) override { Sinks.push_back(Sink); }
+  HRESULT PersistPropertyBagLoad(IPropertyBag*, IErrorLog*) override { return Raise(); }
+  HRESULT PersistPropertyBagSave(IPropertyBag*, BOOL, BOOL) override { return Raise(); }
+  void ControlShow(bool) override { Raise(); }
+  void ControlReleaseWindow() override { Raise(); }
+
+private:
+  HRESULT Raise() {
+    if (Fail) throw 42;
+    return S_OK;
+  }
+};
 
 }  // namespace
 
@@ -125,6 +176,34 @@ TEST(FetchkitCom, TypeLibraryOffsetsMatchTheCppTableAndTheDispatchIds) {
   EXPECT_EQ(ids[0], 9);
   ASSERT_EQ(d->GetIDsOfNames(IID_NULL, &names[1], 1, 0, ids), S_OK);
   EXPECT_EQ(ids[0], 10);
+
+  // What a container asks to connect the events: the class's description,
+  // its default source, and the one connection point of that interface.
+  IProvideClassInfo2* classInfo = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_IProvideClassInfo2, reinterpret_cast<void**>(&classInfo)), S_OK);
+  ITypeInfo* coclass = nullptr;
+  ASSERT_EQ(classInfo->GetClassInfo(&coclass), S_OK);
+  ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+  EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+  EXPECT_TRUE(IsEqualGUID(attr->guid, CLASS_FetchkitX));
+  coclass->ReleaseTypeAttr(attr);
+  coclass->Release();
+  GUID source{};
+  EXPECT_EQ(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+  EXPECT_TRUE(IsEqualGUID(source, DIID_IFetchkitXEvents));
+  classInfo->Release();
+  IConnectionPointContainer* cpc = nullptr;
+  IConnectionPoint* cp = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), S_OK);
+  ASSERT_EQ(cpc->FindConnectionPoint(source, &cp), S_OK);
+  TEventSink sink;
+  DWORD cookie = 0;
+  EXPECT_EQ(cp->Advise(&sink, &cookie), S_OK);
+  EXPECT_EQ(sink.Refs, 1);
+  EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+  EXPECT_EQ(sink.Refs, 0);
+  cp->Release();
+  cpc->Release();
   d->Release();
 }
 
@@ -294,6 +373,22 @@ TEST(FetchkitCom, EveryPanelSettingReadsItsValueFromCreationAndTakesANewOne) {
   EXPECT_TRUE(taken.bold);
   EXPECT_NEAR(static_cast<double>(taken.size), static_cast<double>(givenSize.int64), 10000);  // whole points
   SysFreeString(givenName);
+
+  // A script's "ctl.Font.Bold = False" changes the panel's font, which the
+  // next request shows.
+  VARIANT f, change;
+  ASSERT_EQ(GetProp(d, DISPID_Font, f), S_OK);
+  V_VT(&change) = VT_BOOL;
+  V_BOOL(&change) = VARIANT_FALSE;
+  EXPECT_EQ(PutProp(V_DISPATCH(&f), DISPID_FONT_BOLD, change), S_OK);
+  V_VT(&change) = VT_I4;
+  V_I4(&change) = 14;
+  EXPECT_EQ(PutProp(V_DISPATCH(&f), DISPID_FONT_SIZE, change), S_OK);
+  VariantClear(&f);
+  TFontSeen changed;
+  fontOf(changed);
+  EXPECT_FALSE(changed.bold);
+  EXPECT_NEAR(static_cast<double>(changed.size), 140000, 10000);
   d->Release();
 }
 
@@ -330,22 +425,46 @@ TEST(FetchkitCom, ThePanelSitsInThePageWindowAndFollowsItsSettings) {
   EXPECT_EQ(r.left, 30);
   EXPECT_EQ(r.right - r.left, 100);
 
+  // The pointer the panel shows when the mouse moves over it.
+  auto pointer = [](HWND h) {
+    SendMessageW(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    return GetCursor();
+  };
+  // The top left pixel of the panel: its single border, flat or sunken.
+  auto corner = [](HWND h) {
+    RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    HDC dc = GetDC(h);
+    COLORREF c = GetPixel(dc, 0, 0);
+    ReleaseDC(h, dc);
+    return c;
+  };
   struct Setting {
     DISPID id;
-    bool value;
-    bool (*holds)(HWND);
+    VARTYPE type;
+    short value;
+    std::function<bool(HWND)> holds;
   } settings[] = {
-      {DISPID_Visible, false, [](HWND h) { return !IsWindowVisible(h); }},
-      {DISPID_Visible, true, [](HWND h) { return IsWindowVisible(h) != FALSE; }},
-      {DISPID_Enabled, false, [](HWND h) { return !IsWindowEnabled(h); }},
-      {DISPID_Enabled, true, [](HWND h) { return IsWindowEnabled(h) != FALSE; }},
+      {DISPID_Visible, VT_BOOL, 0, [](HWND h) { return !IsWindowVisible(h); }},
+      {DISPID_Visible, VT_BOOL, -1, [](HWND h) { return IsWindowVisible(h) != FALSE; }},
+      {DISPID_Enabled, VT_BOOL, 0, [](HWND h) { return !IsWindowEnabled(h); }},
+      {DISPID_Enabled, VT_BOOL, -1, [](HWND h) { return IsWindowEnabled(h) != FALSE; }},
+      {DISPID_Cursor, VT_I2, -11, [&](HWND h) { return pointer(h) == LoadCursorW(nullptr, IDC_WAIT); }},
+      {DISPID_Cursor, VT_I2, -21, [&](HWND h) { return pointer(h) == LoadCursorW(nullptr, IDC_HAND); }},
+      {DISPID_Cursor, VT_I2, 0, [&](HWND h) { return pointer(h) == LoadCursorW(nullptr, IDC_ARROW); }},
+      {DISPID_BorderStyle, VT_I4, 1, nullptr},
+      {DISPID_Ctl3D, VT_BOOL, 0, [&](HWND h) { return corner(h) == GetSysColor(COLOR_WINDOWFRAME); }},
+      {DISPID_Ctl3D, VT_BOOL, -1, [&](HWND h) { return corner(h) == GetSysColor(COLOR_BTNSHADOW); }},
   };
   for (const Setting& s : settings) {
-    VARIANT v;
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = s.value ? VARIANT_TRUE : VARIANT_FALSE;
+    VARIANT v, i4;
+    V_VT(&i4) = VT_I4;
+    V_I4(&i4) = s.value;
+    VariantInit(&v);
+    ASSERT_EQ(VariantChangeType(&v, &i4, 0, s.type), S_OK);
     EXPECT_EQ(PutProp(d, s.id, v), S_OK);
-    EXPECT_TRUE(s.holds(w)) << "DISPID " << s.id << " = " << s.value;
+    if (s.holds) {
+      EXPECT_TRUE(s.holds(w)) << "DISPID " << s.id << " = " << s.value;
+    }
   }
   VARIANT caption;
   V_VT(&caption) = VT_BSTR;
@@ -361,4 +480,85 @@ TEST(FetchkitCom, ThePanelSitsInThePageWindowAndFollowsItsSettings) {
   EXPECT_FALSE(IsWindow(w));
   ip->Release();
   d->Release();
+}
+
+TEST(FetchkitCom, NoExceptionOfAControlLeavesTheFrameworkAndItsSinkReachesTheControl) {
+  StartHost();
+  const CLSID made = {0x5EFFDAF0, 0x44CF, 0x11D1, {0xAC, 0xEE, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+  const CLSID unmade = {0x5EFFDAF1, 0x44CF, 0x11D1, {0xAC, 0xEE, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+  static TActiveXControlFactory factory(
+      ComServer(), [] { return new TFailingControl(); }, [] { return new TComponent(nullptr); }, made, 1, "", 0,
+      "FailingControl");
+  static TActiveXControlFactory failingFactory(
+      ComServer(), []() -> TActiveXControl* { throw 42; }, [] { return new TComponent(nullptr); }, unmade, 1, "", 0,
+      "UnmadeControl");
+  IOleObject* ole = nullptr;
+  ASSERT_EQ(factory.CreateInstance(nullptr, IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+  auto* control = static_cast<TFailingControl*>(ole);
+  IPersistPropertyBag* persist = nullptr;
+  IOleInPlaceObject* inPlace = nullptr;
+  ASSERT_EQ(ole->QueryInterface(IID_IPersistPropertyBag, reinterpret_cast<void**>(&persist)), S_OK);
+  ASSERT_EQ(ole->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&inPlace)), S_OK);
+  TPageSite site;
+  TPageBag bag;
+  auto activate = [&] {
+    control->Fail = false;
+    ole->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, site.Window, &site.Pos);
+  };
+  struct Entry {
+    const char* name;
+    std::function<void()> before;
+    std::function<HRESULT()> call;
+  } entries[] = {
+      {"CreateInstance", nullptr,
+       [&] {
+         void* obj = nullptr;
+         return failingFactory.CreateInstance(nullptr, IID_IUnknown, &obj);
+       }},
+      {"Load", nullptr, [&] { return persist->Load(&bag, nullptr); }},
+      {"Save", nullptr, [&] { return persist->Save(&bag, FALSE, TRUE); }},
+      {"DoVerb(hide)", activate, [&] { return ole->DoVerb(OLEIVERB_HIDE, nullptr, &site, 0, site.Window, &site.Pos); }},
+      {"Close", activate, [&] { return ole->Close(OLECLOSE_NOSAVE); }},
+      {"InPlaceDeactivate", activate, [&] { return inPlace->InPlaceDeactivate(); }},
+  };
+  for (const Entry& e : entries) {
+    if (e.before) e.before();
+    control->Fail = true;
+    SetErrorInfo(0, nullptr);
+    HRESULT hr = S_OK;
+    EXPECT_NO_THROW(hr = e.call()) << e.name;
+    EXPECT_TRUE(FAILED(hr)) << e.name;
+    IErrorInfo* info = nullptr;
+    BSTR text = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK) {
+      ADD_FAILURE() << e.name << ": no error information";
+      continue;
+    }
+    info->GetDescription(&text);
+    EXPECT_STREQ(text, L"Unknown exception") << e.name;
+    SysFreeString(text);
+    info->Release();
+  }
+  control->Fail = false;
+
+  // One sink at a time reaches the control's event hook, and goes again.
+  IConnectionPointContainer* cpc = nullptr;
+  IConnectionPoint* cp = nullptr;
+  ASSERT_EQ(ole->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc)), S_OK);
+  EXPECT_EQ(cpc->FindConnectionPoint(IID_IPropertyNotifySink, &cp), CONNECT_E_NOCONNECTION);
+  ASSERT_EQ(cpc->FindConnectionPoint(DIID_IFetchkitXEvents, &cp), S_OK);
+  TEventSink sink, other;
+  DWORD cookie = 0, second = 0;
+  ASSERT_EQ(cp->Advise(&sink, &cookie), S_OK);
+  EXPECT_EQ(control->Sinks, (std::vector<IUnknown*>{&sink}));
+  EXPECT_EQ(sink.Refs, 1);
+  EXPECT_EQ(cp->Advise(&other, &second), CONNECT_E_ADVISELIMIT);
+  EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+  EXPECT_EQ(control->Sinks, (std::vector<IUnknown*>{&sink, nullptr}));
+  EXPECT_EQ(sink.Refs, 0);
+  cp->Release();
+  cpc->Release();
+  inPlace->Release();
+  persist->Release();
+  ole->Release();
 }
