@@ -2,10 +2,13 @@
 // files into archives, unpacking them under the overwrite rules, plain copies
 // and the spreading of an archive over a set of disks.
 #pragma once
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -76,6 +79,23 @@ using TlzhFileStatsEvent = std::function<void(TQlntCompress* Sender, const TlzhF
 using TlzhNewDiskEvent = std::function<void(TQlntCompress* Sender, int32_t DiskNumber, std::string& Path)>;
 using TlzhNotifyEvent = std::function<void(TObject* Sender)>;
 
+// The worker threads of the component's work ahead, with the lock and the
+// signal they share with the thread that takes their results.
+class TAheadThreads {
+public:
+  std::mutex Lock;
+  std::condition_variable Wake;
+  bool Stop = false;  // under Lock
+  // Starts Count threads running Work. When one cannot start, those started
+  // are stopped and the error is raised.
+  void Start(int Count, const std::function<void()>& Work);
+  // Asks the workers to stop and waits for them.
+  void StopAll();
+
+private:
+  std::vector<std::thread> FThreads;
+};
+
 // Deflates the sources that later additions will pack, on worker threads
 // and a bounded number of files ahead, each into a temporary file; the
 // addition takes each stream in its own order. zlib makes the same bytes
@@ -138,7 +158,6 @@ private:
   struct TJob;
   struct TShared;
   void Work();
-  void StopWorkers();
   bool Inflate(TJob& Job);
   std::unique_ptr<TShared> F;
 };

@@ -17,6 +17,25 @@ namespace {
 constexpr size_t kChunk = 65536;  // the addition's own source reads
 }
 
+void TAheadThreads::Start(int Count, const std::function<void()>& Work) {
+  try {
+    for (int i = 0; i < Count; ++i) FThreads.emplace_back(Work);
+  } catch (...) {
+    StopAll();
+    throw;
+  }
+}
+
+void TAheadThreads::StopAll() {
+  {
+    std::lock_guard<std::mutex> g(Lock);
+    Stop = true;
+  }
+  Wake.notify_all();
+  for (std::thread& t : FThreads)
+    if (t.joinable()) t.join();
+}
+
 struct TPackAhead::TJob {
   enum TState { jsWaiting, jsRunning, jsDone, jsFailed, jsGivenUp };
   std::string Source;
@@ -32,10 +51,7 @@ struct TPackAhead::TShared {
   size_t NextTake = 0;  // jobs before it were taken or given up
   size_t Ahead = 0;     // how many jobs may be packed beyond NextTake
   int Level = 0;
-  bool Stop = false;
-  std::mutex Lock;
-  std::condition_variable Wake;
-  std::vector<std::thread> Threads;
+  TAheadThreads Workers;
 };
 
 TPackAhead::TPackAhead(std::vector<std::string> Sources, int Level, int Threads) : F(new TShared) {
@@ -46,16 +62,11 @@ TPackAhead::TPackAhead(std::vector<std::string> Sources, int Level, int Threads)
   }
   F->Level = Level;
   F->Ahead = static_cast<size_t>(Threads) * 2;
-  for (int i = 0; i < Threads; ++i) F->Threads.emplace_back([this] { Work(); });
+  F->Workers.Start(Threads, [this] { Work(); });
 }
 
 TPackAhead::~TPackAhead() {
-  {
-    std::lock_guard<std::mutex> g(F->Lock);
-    F->Stop = true;
-  }
-  F->Wake.notify_all();
-  for (std::thread& t : F->Threads) t.join();
+  F->Workers.StopAll();
   for (auto& job : F->Jobs)
     if (!job->Taken && !job->TempFile.empty()) DeleteFileW(Widen(job->TempFile).c_str());
 }
@@ -64,9 +75,9 @@ void TPackAhead::Work() {
   for (;;) {
     TJob* job = nullptr;
     {
-      std::unique_lock<std::mutex> g(F->Lock);
-      F->Wake.wait(g, [&] {
-        if (F->Stop) return true;
+      std::unique_lock<std::mutex> g(F->Workers.Lock);
+      F->Workers.Wake.wait(g, [&] {
+        if (F->Workers.Stop) return true;
         const size_t end = std::min(F->Jobs.size(), F->NextTake + F->Ahead);
         for (size_t i = F->NextTake; i < end; ++i)
           if (F->Jobs[i]->State == TJob::jsWaiting) {
@@ -75,7 +86,7 @@ void TPackAhead::Work() {
           }
         return false;
       });
-      if (F->Stop) return;
+      if (F->Workers.Stop) return;
       job->State = TJob::jsRunning;
     }
     bool ok = true;
@@ -85,10 +96,10 @@ void TPackAhead::Work() {
       ok = false;
     }
     {
-      std::lock_guard<std::mutex> g(F->Lock);
+      std::lock_guard<std::mutex> g(F->Workers.Lock);
       job->State = ok ? TJob::jsDone : TJob::jsFailed;
     }
-    F->Wake.notify_all();
+    F->Workers.Wake.notify_all();
   }
 }
 
@@ -122,7 +133,7 @@ bool TPackAhead::Take(const std::string& Source, int Level, const std::function<
                       TResult& Result) {
   TJob* job = nullptr;
   {
-    std::lock_guard<std::mutex> g(F->Lock);
+    std::lock_guard<std::mutex> g(F->Workers.Lock);
     if (Level != F->Level) return false;
     size_t i = F->NextTake;
     while (i < F->Jobs.size() && F->Jobs[i]->Source != Source) ++i;
@@ -133,12 +144,12 @@ bool TPackAhead::Take(const std::string& Source, int Level, const std::function<
     F->NextTake = i + 1;
     job = F->Jobs[i].get();
   }
-  F->Wake.notify_all();
+  F->Workers.Wake.notify_all();
   for (;;) {
     {
-      std::unique_lock<std::mutex> g(F->Lock);
+      std::unique_lock<std::mutex> g(F->Workers.Lock);
       // A job beyond the window when it was asked for is started now.
-      F->Wake.wait_for(g, std::chrono::milliseconds(50),
+      F->Workers.Wake.wait_for(g, std::chrono::milliseconds(50),
                        [&] { return job->State == TJob::jsDone || job->State == TJob::jsFailed; });
       if (job->State == TJob::jsFailed) return false;
       if (job->State == TJob::jsDone) {
@@ -155,5 +166,10 @@ bool TPackAhead::Take(const std::string& Source, int Level, const std::function<
 
 void TQlntCompress::SetPackAhead(const std::vector<std::string>& Sources, int Threads) {
   FPackAhead.reset();
-  if (!Sources.empty() && Threads >= 2) FPackAhead = std::make_unique<TPackAhead>(Sources, ZlibLevel(FCompressionLevel), Threads);
+  if (Sources.empty() || Threads < 2) return;
+  try {
+    FPackAhead = std::make_unique<TPackAhead>(Sources, ZlibLevel(FCompressionLevel), Threads);
+  } catch (...) {
+    // No threads to be had: the addition packs every file itself.
+  }
 }

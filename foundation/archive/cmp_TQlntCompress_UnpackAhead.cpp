@@ -36,10 +36,7 @@ struct TUnpackAhead::TShared {
   size_t NextTake = 0;  // jobs before it were taken or given up
   size_t Ahead = 0;     // how many jobs may be inflated beyond NextTake
   int64_t Held = 0;     // bytes of jobs running or done and not taken
-  bool Stop = false;
-  std::mutex Lock;
-  std::condition_variable Wake;
-  std::vector<std::thread> Threads;
+  TAheadThreads Workers;
 };
 
 TUnpackAhead::TUnpackAhead(const std::string& Archive, int64_t Offset, int Generation, int First,
@@ -57,31 +54,17 @@ TUnpackAhead::TUnpackAhead(const std::string& Archive, int64_t Offset, int Gener
     F->Jobs.push_back(std::move(job));
   }
   F->Ahead = static_cast<size_t>(Threads) * 2;
-  try {
-    for (int i = 0; i < Threads; ++i) F->Threads.emplace_back([this] { Work(); });
-  } catch (...) {
-    StopWorkers();
-    throw;
-  }
+  F->Workers.Start(Threads, [this] { Work(); });
 }
 
-TUnpackAhead::~TUnpackAhead() { StopWorkers(); }
-
-void TUnpackAhead::StopWorkers() {
-  {
-    std::lock_guard<std::mutex> g(F->Lock);
-    F->Stop = true;
-  }
-  F->Wake.notify_all();
-  for (std::thread& t : F->Threads) t.join();
-}
+TUnpackAhead::~TUnpackAhead() { F->Workers.StopAll(); }
 
 bool TUnpackAhead::Serves(const std::string& Archive, int64_t Offset, int Generation) const {
   return Archive == F->Archive && Offset == F->Offset && Generation == F->Generation;
 }
 
 bool TUnpackAhead::Expects(int Index) const {
-  std::lock_guard<std::mutex> g(F->Lock);
+  std::lock_guard<std::mutex> g(F->Workers.Lock);
   return Index == F->First + static_cast<int64_t>(F->NextTake) && F->NextTake < F->Jobs.size();
 }
 
@@ -89,9 +72,9 @@ void TUnpackAhead::Work() {
   for (;;) {
     TJob* job = nullptr;
     {
-      std::unique_lock<std::mutex> g(F->Lock);
-      F->Wake.wait(g, [&] {
-        if (F->Stop) return true;
+      std::unique_lock<std::mutex> g(F->Workers.Lock);
+      F->Workers.Wake.wait(g, [&] {
+        if (F->Workers.Stop) return true;
         const size_t end = std::min(F->Jobs.size(), F->NextTake + F->Ahead);
         for (size_t i = F->NextTake; i < end; ++i) {
           TJob* j = F->Jobs[i].get();
@@ -103,7 +86,7 @@ void TUnpackAhead::Work() {
         }
         return false;
       });
-      if (F->Stop) return;
+      if (F->Workers.Stop) return;
       job->State = TJob::jsRunning;
       F->Held += job->Entry.Size;
     }
@@ -113,7 +96,7 @@ void TUnpackAhead::Work() {
     } catch (...) {
     }
     {
-      std::lock_guard<std::mutex> g(F->Lock);
+      std::lock_guard<std::mutex> g(F->Workers.Lock);
       if (job->State == TJob::jsGivenUp || !ok) {
         F->Held -= job->Entry.Size;
         std::vector<unsigned char>().swap(job->Bytes);
@@ -122,7 +105,7 @@ void TUnpackAhead::Work() {
         job->State = TJob::jsDone;
       }
     }
-    F->Wake.notify_all();
+    F->Workers.Wake.notify_all();
   }
 }
 
@@ -148,8 +131,8 @@ bool TUnpackAhead::Inflate(TJob& Job) {
         return false;
       left -= n;
       z.SetInput(in.data(), n);
-      std::lock_guard<std::mutex> g(F->Lock);
-      if (F->Stop || Job.State == TJob::jsGivenUp) return false;
+      std::lock_guard<std::mutex> g(F->Workers.Lock);
+      if (F->Workers.Stop || Job.State == TJob::jsGivenUp) return false;
     }
     // One byte of room beyond the size shows an entry longer than it claims.
     unsigned char over;
@@ -164,7 +147,7 @@ bool TUnpackAhead::Inflate(TJob& Job) {
 bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::vector<unsigned char>& Bytes) {
   TJob* job = nullptr;
   {
-    std::lock_guard<std::mutex> g(F->Lock);
+    std::lock_guard<std::mutex> g(F->Workers.Lock);
     const int64_t i = static_cast<int64_t>(Index) - F->First;
     if (i < static_cast<int64_t>(F->NextTake) || i >= static_cast<int64_t>(F->Jobs.size())) return false;
     // Entries skipped on the way will not be asked for any more.
@@ -181,14 +164,14 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::ve
     // Not started yet: the caller inflates it as soon as a worker would.
     if (job->State == TJob::jsWaiting) job->State = TJob::jsGivenUp;
     if (job->State == TJob::jsGivenUp || job->State == TJob::jsFailed) {
-      F->Wake.notify_all();
+      F->Workers.Wake.notify_all();
       return false;
     }
   }
-  F->Wake.notify_all();
+  F->Workers.Wake.notify_all();
   // A job left behind by a Cancel raised in Waiting is given up.
   auto giveUp = [&] {
-    std::lock_guard<std::mutex> g(F->Lock);
+    std::lock_guard<std::mutex> g(F->Workers.Lock);
     if (job->State == TJob::jsDone) {
       F->Held -= job->Entry.Size;
       std::vector<unsigned char>().swap(job->Bytes);
@@ -197,9 +180,9 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::ve
   };
   for (;;) {
     {
-      std::unique_lock<std::mutex> g(F->Lock);
+      std::unique_lock<std::mutex> g(F->Workers.Lock);
       // An entry beyond the window when it was asked for is started now.
-      F->Wake.wait_for(g, std::chrono::milliseconds(10),
+      F->Workers.Wake.wait_for(g, std::chrono::milliseconds(10),
                        [&] { return job->State == TJob::jsDone || job->State == TJob::jsFailed; });
       if (job->State == TJob::jsFailed) return false;
       if (job->State == TJob::jsDone) {
@@ -215,11 +198,11 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::ve
         Waiting();
       } catch (...) {
         giveUp();
-        F->Wake.notify_all();
+        F->Workers.Wake.notify_all();
         throw;
       }
     }
   }
-  F->Wake.notify_all();
+  F->Workers.Wake.notify_all();
   return true;
 }

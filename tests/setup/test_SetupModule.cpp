@@ -260,9 +260,10 @@ TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
                   EXPECT_FALSE(p->BackBtn->Visible());
                   EXPECT_FALSE(p->ProceedBtn->Visible());
                   EXPECT_TRUE(p->FinishBtn->Visible());
-                  if (p->Delphi3Bad->Visible())
+                  if (p->Delphi3Bad->Visible()) {
                     EXPECT_EQ(FindChild<TLabel>(p, "Delphi3BadLabel1")->Caption(),
                               "To install the components into Delphi 3.0, you need to perform the following steps:");
+                  }
                   Picture(std::string("complete-") + c.Panel);
                   PageRunner::Click(p->FinishBtn);
                 });
