@@ -25,6 +25,9 @@ function(qnt_rc_inputs)
     endif()
     get_filename_component(rc "${src}" ABSOLUTE)
     get_filename_component(dir "${rc}" DIRECTORY)
+    # The list is read here, so an edited script configures the build again
+    # (a file it no longer names must not stay a dependency).
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${rc}")
     file(STRINGS "${rc}" lines REGEX "\"[^\"]+[.][A-Za-z0-9]+\"")
     set(inputs)
     foreach(line ${lines})

@@ -350,25 +350,35 @@ def hourglass(x, y):
     return SILVER
 
 
-def cross(x, y, disabled=False):
-    """A cross of two strokes, 2 pixels wide (red with a dark edge below), on
-    olive (transparent). The disabled look is grey with a white shadow below
-    and right."""
-    def on(px, py):
-        return 3 <= px <= 12 and 3 <= py <= 13 and (px - py in (0, -1) or px + py in (15, 16))
-    if not disabled:
-        if on(x, y):
-            return RED if x == y or x + y == 15 else MAROON
+def cross(x, y):
+    """A cross of two strokes, 2 pixels wide (red with a dark edge below), or
+    None off it."""
+    if 3 <= x <= 12 and 3 <= y <= 13 and (x - y in (0, -1) or x + y in (15, 16)):
+        return RED if x == y or x + y == 15 else MAROON
+    return None
+
+
+def glyph(mark):
+    """A 16 x 16 glyph of mark on olive (transparent)."""
+    def pixel(x, y):
+        c = mark(x, y)
+        return OLIVE if c is None else c
+    return pixel
+
+
+def glyph_pair(mark):
+    """A two-image glyph (32 x 16): mark on olive (transparent), then its
+    disabled look, grey with a white shadow below and right."""
+    def pixel(x, y):
+        if x < 16:
+            return glyph(mark)(x, y)
+        x -= 16
+        if mark(x, y) is not None:
+            return GRAY
+        if mark(x - 1, y - 1) is not None:
+            return WHITE
         return OLIVE
-    if on(x, y):
-        return GRAY
-    if on(x - 1, y - 1):
-        return WHITE
-    return OLIVE
-
-
-def cancel_glyphs(x, y):
-    return cross(x % 16, y, disabled=x >= 16)
+    return pixel
 
 
 def main():
@@ -381,8 +391,8 @@ def main():
     write_bmp("COPYTRANSFER", 37, 36, transfer)
     write_bmp("CHANGEDISK", 57, 113, change_disk)
     write_bmp("STATUSINFO", 32, 32, hourglass)
-    write_bmp("CANCELGLYPH", 16, 16, cross)
-    write_bmp("CANCELGLYPH2", 32, 16, cancel_glyphs)
+    write_bmp("CANCELGLYPH", 16, 16, glyph(cross))
+    write_bmp("CANCELGLYPH2", 32, 16, glyph_pair(cross))
 
 
 if __name__ == "__main__":
