@@ -5,7 +5,8 @@
 # native ones under AddressSanitizer/UBSan (plus short fuzz runs).
 # Usage: tools/test.sh [ctest -R regex]
 # QNT_CONFIGS="win64" (or "win64 native") limits the run to those builds while
-# iterating; the default, and CI, is all three.
+# iterating; the default, and CI, is all three. QNT_TEST_JOBS sets how many
+# tests run at once (default: the number of processors).
 set -u -o pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 source "$top/tools/deps.sh"
@@ -14,7 +15,7 @@ qnt_deps || { echo "installing the dependencies failed"; exit 1; }
 
 filter=()
 [ $# -gt 0 ] && filter=(-R "$1")
-jobs="$(nproc)"
+jobs="${QNT_TEST_JOBS:-$(nproc)}"
 
 configs="${QNT_CONFIGS:-win64 native i686}"
 for cfg in $configs; do
