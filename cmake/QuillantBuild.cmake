@@ -64,3 +64,25 @@ function(qnt_library name)
     target_link_libraries(${name} PUBLIC ${A_WIN32_LIBS})
   endif()
 endfunction()
+
+# qnt_shipped_program(TARGET)
+# A program or control library that goes to end users (a setup program, the
+# loader, the uninstaller, the web-install control) leaves the build without
+# debugging information: once linked, its debugging information is copied to
+# <file>.debug beside it, the file itself is stripped and keeps only a link
+# (.gnu_debuglink) by which gdb and Wine's debugger find that copy. Programs
+# of the tests stay whole.
+function(qnt_shipped_program target)
+  if(QNT_NATIVE)
+    return()
+  endif()
+  if(NOT CMAKE_OBJCOPY)
+    message(FATAL_ERROR "qnt_shipped_program(${target}): no objcopy for this toolchain")
+  endif()
+  set(file $<TARGET_FILE:${target}>)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${file} ${file}.debug
+    COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${file}.debug ${file}
+    COMMENT "Moving the debugging information of $<TARGET_FILE_NAME:${target}> to $<TARGET_FILE_NAME:${target}>.debug"
+    VERBATIM)
+endfunction()

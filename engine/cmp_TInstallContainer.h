@@ -391,8 +391,11 @@ extern TDateTime InstallStartTime;
 extern bool Reboot;
 
 // The product directory: the first folder of the Delphi 3 library search
-// path that holds the marker file, without a trailing backslash; blank (or
+// path (the current user's LibraryPathKey, value SearchPath) that holds the
+// marker file, without a trailing backslash; blank (or
 // IEbdeCannotFindQuillantPath with RaiseError) when none does.
+inline constexpr const char* LibraryPathKey = "\\Software\\Borland\\Delphi\\3.0\\Library";
+inline constexpr const char* ProductMarkerFile = "Q32V25B0001.TXT";
 std::string GetQuillantPath(bool RaiseError);
 // The controller's distribution type; dtTraditionalNet without a controller.
 TDistributeType GetDistributeType();

@@ -60,14 +60,14 @@ int TCustomInstallFileList::IndexOf(const TCustomInstallFile* Item) const {
 
 std::string GetQuillantPath(bool RaiseError) {
   static const char* const SNotFound = "Cannot find the the Quillant directory on the VCL library search path";
-  std::string path = GetRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", "");
+  std::string path = GetRVStr(hkCurrentUser, LibraryPathKey, "SearchPath", "");
   if (!Trim(path).empty()) {
     TStringList folders;
     StringToStringList(path, ';', &folders);
     for (int i = 0; i < folders.Count(); ++i) {
       // A blank folder would test the marker in the current directory.
       if (Trim(folders[i]).empty()) continue;
-      if (FileExists(DirectoryWBS(folders[i]) + "Q32V25B0001.TXT")) return DirectoryWOBS(folders[i]);
+      if (FileExists(DirectoryWBS(folders[i]) + ProductMarkerFile)) return DirectoryWOBS(folders[i]);
     }
   }
   if (RaiseError) throw IEbdeCannotFindQuillantPath(SNotFound);

@@ -11,6 +11,7 @@
 #include "classlib/WinText.h"
 #include "engine/cmp_TInstall.h"
 #include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
 #include "foundation/translator/cmp_TTranslator.h"
 
@@ -27,6 +28,11 @@ const char* const SSetup1DiskFull =
 const char* const SBadProductKey =
     "The HKEY_LOCAL_MACHINE | %s key in the registry is either missing or points to an invalid Quillant directory";
 const char* const SProductKey = "\\Software\\Pellitor\\Q32V25B0001";
+// The build never reads the key that message names: it is followed by where
+// the build did look for the product folder.
+const char* const SWhereLooked =
+    "The build looked for it on the library path, the value SearchPath of HKEY_CURRENT_USER%s (%s), for the first "
+    "folder that holds the file %s, and takes the loader %s from that folder.";
 const char* const SNoLoader = "The loader program %s was not found";
 const char* const SCannotCopyLoader = "Cannot copy the loading program from %s to %s";
 const char* const SCannotCopyExe = "Cannot copy the installation application from %s to %s";
@@ -195,7 +201,10 @@ void TCustomInstall::CreateStub(const std::string& BuildPath, const std::string&
     try {
       product = GetQuillantPath(true);
     } catch (const Exception&) {
-      throw IEInstall(SBadProductKey, {SProductKey});
+      const std::string path = GetRVStr(hkCurrentUser, LibraryPathKey, "SearchPath", "");
+      throw IEInstall(TSEFormat(SBadProductKey, {SProductKey}) + ". " +
+                      TSEFormat(SWhereLooked, {LibraryPathKey, Trim(path).empty() ? "empty" : "\"" + path + "\"",
+                                               ProductMarkerFile, LoaderFileName}));
     }
     const std::string loader = DirectoryWBS(product) + LoaderFileName;
     if (!FileExists(loader)) throw IEInstall(SNoLoader, {loader});

@@ -73,6 +73,26 @@ fi
 echo "The distribution (C:\\build\\beta):"
 (cd "$dist" && find . -type f -printf '  %-24P %10s bytes\n' | sort)
 
+# What goes to end users carries no debugging information (the build keeps
+# it in a .debug file beside each program): the setup program packed into
+# setup.1, the uninstaller and the web-install control of the payload (the
+# control is also what a page downloads), and setup.exe, each within its goal.
+echo "What ships, against its goal (1 MB = 1,000,000 bytes):"
+over=""
+for entry in "Quillant20.exe:$c/Quillant/Setup/Quillant20.exe:3000000" \
+             "uninstall.exe:$c/Quillant/Payload/uninstall.exe:1200000" \
+             "Fetchkit.ocx:$c/Quillant/Payload/Fetchkit.ocx:1200000" \
+             "setup.exe:$dist/setup.exe:8000000"; do
+  IFS=: read -r name file goal <<<"$entry"
+  # A program, not a stand-in text that the payload took in its place.
+  [ "$(head -c 2 "$file")" = MZ ] || fail "$file is not a program"
+  size="$(stat -c %s "$file")"
+  awk -v name="$name" -v n="$size" -v g="$goal" \
+    'BEGIN { printf "  %-16s %10d bytes  %5.2f MB  (goal: at most %.1f MB)\n", name, n, n / 1e6, g / 1e6 }'
+  [ "$size" -le "$goal" ] || over="$over $name"
+done
+[ -z "$over" ] || fail "larger than their goals:$over"
+
 echo "== running setup.exe through the wizard (default answers)"
 (cd "$dist" && timeout 400 wine "$bin/qnt_wizard_driver.exe" setup "$job/pictures" 'c:\build\beta\setup.exe' \
   </dev/null >"$job/setup.log" 2>&1)

@@ -278,6 +278,42 @@ TEST(Build, BadBuildInfGivesOneMessageAndWritesNothing) {
                           "Must be 1 line in BUILD.INF. This line should specify the build directory"}));
 }
 
+// Without a product folder the build keeps its old message, which names a
+// key it never reads, and adds where it did look: the library path as it
+// stands and the files it wanted in a folder of it. No setup.exe is written.
+TEST(Build, MissingProductFolderSaysWhereTheBuildLooked) {
+  TRig rig;
+  const std::string out = ScratchDir("noproduct");
+  rig.AddFile("A.TXT", "a", "FileA");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ");
+  const std::string lead =
+      "The HKEY_LOCAL_MACHINE | \\Software\\Pellitor\\Q32V25B0001 key in the registry is either missing or points "
+      "to an invalid Quillant directory. The build looked for it on the library path, the value SearchPath of "
+      "HKEY_CURRENT_USER\\Software\\Borland\\Delphi\\3.0\\Library (";
+  const std::string tail =
+      "), for the first folder that holds the file Q32V25B0001.TXT, and takes the loader QuillantLoadProgram.exe "
+      "from that folder.";
+  struct {
+    const char* SearchPath;
+    const char* Shown;
+  } cases[] = {
+      {"c:\\nowhere;c:\\elsewhere", "\"c:\\nowhere;c:\\elsewhere\""},
+      {" ", "empty"},
+  };
+  for (const auto& c : cases) {
+    WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", c.SearchPath);
+    try {
+      rig.Install->BuildDistributables(setupProgram, out, true);
+      ADD_FAILURE() << "built without a product folder: " << c.SearchPath;
+    } catch (const IEInstall& e) {
+      EXPECT_EQ(e.Message, lead + c.Shown + tail);
+    }
+    EXPECT_FALSE(FileExists(out + "\\setup.exe")) << c.SearchPath;
+  }
+  RemoveTree(out);
+}
+
 TEST(Packing, WorkerThreadsWriteTheSameBytesAndReportInOrder) {
   TRig rig;
   const std::string out = ScratchDir("threads");

@@ -13,6 +13,7 @@
 #include "engine/cmp_TInstallContainer.h"
 #include "foundation/archive/lzhFormat.h"
 #include "foundation/ftp/FtpTestSupport.h"
+#include "foundation/routines/routines_ExpandPaths.h"
 #include "foundation/routines/routines_Registry.h"
 
 using namespace testsupport;
@@ -30,12 +31,13 @@ std::string Patterned(size_t N) {
 // its BUILD.INF, and the build folder; all removed at the end.
 struct TRoundTrip {
   const std::string Data = Patterned(300000), Readme = "read me\r\n";
-  std::string Product, Work, Build, Dest;
+  std::string Sources, Product, Work, Build, Dest;
 
-  explicit TRoundTrip(const std::string& DestDir) : Dest(DestDir) {
-    ForceDirectories(Source);
-    WriteFileText(std::string(Source) + "\\DATA.BIN", Data);
-    WriteFileText(std::string(Source) + "\\README.TXT", Readme);
+  explicit TRoundTrip(const std::string& DestDir, const std::string& SourceDir = Source)
+      : Sources(SourceDir), Dest(DestDir) {
+    ForceDirectories(Sources);
+    WriteFileText(Sources + "\\DATA.BIN", Data);
+    WriteFileText(Sources + "\\README.TXT", Readme);
     Product = ScratchDir("rt-product");
     WriteFileText(Product + "\\Q32V25B0001.TXT", "");
     CopyProgram("QuillantLoadProgram.exe", Product, "QuillantLoadProgram.exe");
@@ -47,15 +49,16 @@ struct TRoundTrip {
   }
   ~TRoundTrip() {
     RemoveTree(Dest);
-    RemoveTree(Source);
+    RemoveTree(Sources);
     RemoveTree(Work);
     RemoveTree(Build);
     RemoveTree(Product);
   }
 
-  // *BUILD; the trailer of the setup.exe it wrote.
-  lzh::TSelfExtractInfo BuildDistribution() {
-    const std::string program = CopyProgram("qnt_build_module.exe", Work, "Quillant20.exe");
+  // *BUILD with a copy of Program; the trailer of the setup.exe it wrote.
+  lzh::TSelfExtractInfo BuildDistribution(const std::string& Program = "qnt_build_module.exe",
+                                          const std::string& As = "Quillant20.exe") {
+    const std::string program = CopyProgram(Program, Work, As);
     EXPECT_EQ(RunAndWait("\"" + program + "\" *BUILD", Work, 120000), 0);
     const std::string exe = ReadFileText(Build + "\\setup.exe");
     if (exe.size() <= lzh::kTrailerSize) return {};
@@ -126,4 +129,35 @@ TEST(RoundTrip, WebBuildServedOverFtpInstallsTheSources) {
   EXPECT_NE(log.find("/qnt-web-rt/filelist.lst"), std::string::npos);
   EXPECT_NE(log.find("/qnt-web-rt/Group1.1"), std::string::npos);
   RemoveTree(served);
+}
+
+// The README's example of a setup for another product (tests/engine/build/
+// notes): its program, shipped without debugging information, builds the
+// distribution, and its setup.exe installs the two files (one named beyond
+// ASCII), the uninstaller with its uninstall entry, and the shortcut.
+TEST(RoundTrip, GuideExampleInstallsTwoFilesShortcutAndUninstaller) {
+  const std::string program = BinDir() + "\\NotesSetup.exe";
+  const std::string debug = ReadFileText(program + ".debug"), shipped = ReadFileText(program);
+  EXPECT_LT(shipped.size(), 4000000u);
+  EXPECT_GT(debug.size(), 4 * shipped.size());
+  EXPECT_NE(shipped.find("NotesSetup.exe.debug"), std::string::npos);  // the link to its debugging information
+
+  const std::string sources = "C:\\Example Notes Files", readme = "L\xC3\xA4s mig.txt";
+  TRoundTrip rt(ExpandProgramFilesDir() + "\\Example Notes", sources);
+  WriteFileText(sources + "\\Notes.txt", "notes\r\n");
+  WriteFileText(sources + "\\" + readme, "l\xC3\xA4s mig\r\n");
+  CopyProgram("uninstall.exe", sources, "uninstall.exe");
+  rt.BuildDistribution("NotesSetup.exe", "NotesSetup.exe");
+
+  const std::string link = ExpandProgramMenuDir() + "\\Example Notes\\L\xC3\xA4s mig.LNK";
+  const std::string record = UninstallKeyFor("Example Notes");
+  ASSERT_EQ(RunAndWait("\"" + rt.Build + "\\setup.exe\"", rt.Build, 120000), 0);
+  for (int i = 0; i < 600 && GetRVStr(hkLocalMachine, record, "UninstallString", "").empty(); ++i) Sleep(100);
+  Sleep(500);
+  for (const std::string name : {"Notes.txt", readme.c_str(), "uninstall.exe"})
+    EXPECT_TRUE(ReadFileText(rt.Dest + "\\" + name) == ReadFileText(sources + "\\" + name)) << name;
+  EXPECT_EQ(GetRVStr(hkLocalMachine, record, "UninstallString", ""),
+            "\"" + rt.Dest + "\\uninstall.exe\" Example Notes");
+  EXPECT_TRUE(FileExists(link)) << link;
+  RemoveTree(ExtractFileDir(link));
 }

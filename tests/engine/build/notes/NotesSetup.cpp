@@ -1,0 +1,25 @@
+// The setup program of Example Notes, the README's example of a setup for
+// another product: a page-free install module that installs two files, the
+// uninstaller and a shortcut in the Start menu, without asking anything.
+#include "classlib/Forms.h"
+#include "engine/cmp_TInstall.h"
+#include "engine/cmp_TInstallShellLink.h"
+#include "engine/cmp_TUninstallEXE.h"
+#include "setup/SetupMain.h"
+
+namespace {
+class TNotesModule : public TDataModule {
+  QNT_PUBLISHED(TNotesModule, TDataModule)
+public:
+  explicit TNotesModule(TComponent* AOwner) : TDataModule(AOwner) {
+    // Every class that the module's text names.
+    RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE, TMainLinkGroup, TInstallMainLink>();
+    ReadResource("TNOTESMODULE");
+  }
+};
+QNT_PUBLISH(TNotesModule);
+}  // namespace
+
+int main() {
+  return SetupMain([] { new TNotesModule(Application); });
+}
