@@ -54,7 +54,9 @@ bool TUninstaller::Installed() const {
   return reg.OpenKeyReadOnly(FUninstallKey);
 }
 
-bool TUninstaller::GoesAtRestart(const std::string& Path) const { return FAfterBootKeys.count(ComparablePath(Path)) > 0; }
+bool TUninstaller::GoesAtRestart(const std::string& Path) const {
+  return FAfterBootKeys.count(ComparablePath(Path)) > 0;
+}
 
 bool TUninstaller::DeleteOrSchedule(const std::string& Path) {
   if (RemoveFile(Path) || !FileExists(Path)) return true;
@@ -104,8 +106,8 @@ std::string TUninstaller::ClosingMessage(const std::string& OwnFile, bool OwnGon
   for (int i = 0; i < FAfterBoot.Count(); ++i)
     if (ComparablePath(FAfterBoot[i]) != own) waiting.push_back(FAfterBoot[i]);
   for (int i = 0; i < FNotRemoved.Count(); ++i) left.push_back(FNotRemoved[i]);
-  return text + Listed("These files could not be deleted now and will be removed after you reboot your computer:",
-                       waiting) +
+  return text +
+         Listed("These files could not be deleted now and will be removed after you reboot your computer:", waiting) +
          Listed("These files could not be removed. Please delete them yourself:", left);
 }
 
