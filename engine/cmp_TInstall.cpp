@@ -71,7 +71,22 @@ std::string ModulePath(HMODULE Module) {
 // The running program's file (or the library's that holds the controller).
 std::string ControllerFile() { return ModulePath(InsideLibrary() ? OwnModule() : nullptr); }
 
+std::string TempFolder() {
+  wchar_t buf[MAX_PATH + 1];
+  DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+  return n == 0 || n > MAX_PATH ? std::string() : Narrow(buf, n);
+}
+
 }  // namespace
+
+bool IsLoaderWorkFolder(const std::string& Dir) {
+  const std::string temp = TempFolder();
+  if (Trim(temp).empty() || Trim(Dir).empty()) return false;
+  const std::string name = ExtractFileName(DirectoryWOBS(Dir));
+  if (name.size() < 4 || name.size() > 7 || !SameText(name.substr(0, 3), "qnt")) return false;
+  if (name.find_first_not_of("0123456789abcdefABCDEF", 3) != std::string::npos) return false;
+  return ComparablePath(ExtractFileDir(DirectoryWOBS(Dir))) == ComparablePath(temp);
+}
 
 bool (*SystemRestart)() = RestartThroughWindows;
 
@@ -412,16 +427,25 @@ void TCustomInstall::Cleanup() {
   bool goOn = true;
   if (FOnCleanup) FOnCleanup(this, goOn);
   if (!goOn) return;
-  // Only a program that the loader unpacked into a work folder of its own
-  // removes itself and the pre-setup files: run from the distribution's
-  // folder, these files are the distribution.
+  // Only the loader's own copy (started from inside setup.exe, or unpacked
+  // into its work folder) removes itself and the pre-setup files beside it:
+  // started directly from a build or distribution folder, these files are
+  // the developer's or the distribution's.
   const std::string running = RunningDir();
   if (Trim(FSourceDir).empty() || SameText(DirectoryWOBS(FSourceDir), running)) return;
+  const bool workFolder = IsLoaderWorkFolder(running);
+  // The loader unpacks into the temporary folder itself when it cannot make
+  // a folder there.
+  const bool inTemp = ComparablePath(running) == ComparablePath(TempFolder());
+  if (!FCalledBySelfExtracting && !workFolder && !inTemp) return;
   if (!InsideLibrary()) RemoveFileAfterBoot(ParamStr(0));
   for (int i = 0; i < FPresetupFiles->Count(); ++i) {
     const std::string name = ExtractFileName(Trim((*FPresetupFiles)[i]));
     if (!name.empty()) RemoveFile(DirectoryWBS(running) + name);
   }
+  // The work folder goes with its last file, the program, at the restart;
+  // never the temporary folder itself.
+  if (workFolder && !InsideLibrary()) RemoveFolderAfterBoot(running);
 }
 
 void TCustomInstall::RebootWindows() {

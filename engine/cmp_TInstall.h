@@ -107,6 +107,11 @@ class TForm;
 // none (this thread packs every file itself).
 extern int BuildPackThreads;
 
+// Whether Dir is a work folder of the loader: a folder of the temporary
+// folder named as the loader names it, "qnt" and up to four hexadecimal
+// digits (a temporary file's name without its extension).
+bool IsLoaderWorkFolder(const std::string& Dir);
+
 // The restart of Windows. Tests replace it: under Wine a real restart ends
 // every windowed program of the display.
 extern bool (*SystemRestart)();

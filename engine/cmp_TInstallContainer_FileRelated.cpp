@@ -198,9 +198,7 @@ void TFileRelated::DownloadRemoteFile() {
         "been properly filled in",
         {Name()});
   }
-  // The placeholder of the temporary name stays: it keeps the name reserved
-  // while the archive lives beside it.
-  FNetArchiveFile = ChangeFileExt(MakeTempFileName(true), ".1");
+  FNetArchiveFile = MakeTempFileWithExt(".1");
   loc->SetOnDataReceivedNP([this](TObject* Sender, const std::string& FileName, int32_t Bytes, int32_t TotalBytes,
                                   int32_t FileSize) { DoDataReceived(Sender, FileName, Bytes, TotalBytes, FileSize); });
   bool failed = false;

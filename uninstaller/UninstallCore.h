@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "classlib/Classes.h"
@@ -55,6 +56,9 @@ std::string ProductNameFromCommandLine(const std::string& CmdLine, const std::st
 // and common files, drive roots): removing emptied folders passes them over.
 bool IsShellFolder(const std::string& Dir);
 
+// What the uninstaller says when the product's record is missing.
+std::string NotInstalledMessage(const std::string& ProductName);
+
 enum TUninstallStep { usAliases, usActiveX, usFiles, usINIFiles, usBDE, usRegistry };
 
 class TUninstaller {
@@ -92,13 +96,22 @@ public:
   // False when some registry-key record could not be read.
   bool RemoveRegistryKeys();
 
+  // Whether the product's record is there: without it the product is not
+  // (or no longer) installed.
+  bool Installed() const;
   // Every step, then the record itself and the uninstaller's own file
-  // (OwnFile), deleted now or, when it is in use, at the next restart. An
+  // (OwnFile), deleted now or, when it is in use, at the next restart; the
+  // closing message names what waits for the restart. For a product that is
+  // not installed it says so and removes nothing, its own file included. An
   // error that a step does not handle ends the run there and passes on.
   void Run(const std::string& OwnFile);
 
   // Puts the folder of FilePath on the folder list.
   void AddDir(const std::string& FilePath);
+  // Files left for the next restart, in the order they were scheduled.
+  const TStringList& AfterBoot() const { return FAfterBoot; }
+  // Files that could neither be deleted nor scheduled for the restart.
+  const TStringList& NotRemoved() const { return FNotRemoved; }
 
 private:
   // The shared-file rule: true when the file is to be removed. Path may come
@@ -106,8 +119,20 @@ private:
   bool SharedFileGoes(std::string& Path);
   void SetProgress(int Index, int Count);
   void RemoveFolder(const std::string& Dir);
+  // Deletes the file; a file in use is scheduled for the next restart.
+  // False when it is still there.
+  bool DeleteOrSchedule(const std::string& Path);
+  bool GoesAtRestart(const std::string& Path) const;
+  // The listed folders that hold nothing but what waits for the restart are
+  // scheduled after it, the deepest first.
+  void ScheduleEmptiedFolders();
+  std::string ClosingMessage(const std::string& OwnFile, bool OwnGone) const;
 
   std::string FProductName;
   std::string FUninstallKey;
   TStringList FDirList;
+  TStringList FAfterBoot;
+  TStringList FNotRemoved;
+  // Comparable spellings of every file and folder scheduled for the restart.
+  std::set<std::string> FAfterBootKeys;
 };

@@ -94,15 +94,6 @@ std::string StrToOem(const std::string& S) {
 
 namespace {
 
-// One spelling of a folder for comparison: its short form when it exists (so
-// that C:\PROGRA~1 and C:\Program Files compare equal), upper case, no
-// trailing backslash.
-std::string FolderKey(const std::string& Dir) {
-  std::string d = DirectoryWOBS(Dir);
-  std::string s = GetShortPath(d);
-  return UpperCase(s.empty() ? d : DirectoryWOBS(s));
-}
-
 std::string KnownFolder(int Csidl) {
   wchar_t buf[MAX_PATH];
   if (SHGetFolderPathW(nullptr, Csidl, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK) return {};
@@ -137,8 +128,8 @@ bool IsShellFolder(const std::string& Dir) {
                     CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86,
                     CSIDL_FONTS, CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_PROFILE})
     kept.push_back(KnownFolder(csidl));
-  std::string key = FolderKey(Dir);
+  std::string key = ComparablePath(Dir);
   for (const auto& k : kept)
-    if (!Trim(k).empty() && FolderKey(k) == key) return true;
+    if (!Trim(k).empty() && ComparablePath(k) == key) return true;
   return false;
 }

@@ -1,7 +1,16 @@
 // The removal run: the steps in their fixed order, then the record and the
-// uninstaller's own file.
+// uninstaller's own file; what cannot go now goes at the next restart.
+#include <windows.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
+#include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_INIFiles.h"
+#include "foundation/routines/routines_Strings.h"
 #include "uninstaller/UninstallCore.h"
 
 namespace {
@@ -22,7 +31,85 @@ public:
 private:
   TUninstaller& FU;
 };
+
+// A message box has room for a screenful of paths, not for thousands.
+constexpr int ListedAtMost = 20;
+
+std::string Listed(const std::string& Heading, const std::vector<std::string>& Paths) {
+  if (Paths.empty()) return {};
+  std::string text = "\n\n" + Heading;
+  for (size_t i = 0; i < Paths.size() && i < ListedAtMost; ++i) text += "\n" + Paths[i];
+  if (Paths.size() > ListedAtMost) text += "\n(and " + std::to_string(Paths.size() - ListedAtMost) + " more)";
+  return text;
+}
 }  // namespace
+
+std::string NotInstalledMessage(const std::string& ProductName) {
+  return ProductName + " is not installed on this computer, or it has already been removed.";
+}
+
+bool TUninstaller::Installed() const {
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, hkLocalMachine);
+  return reg.OpenKeyReadOnly(FUninstallKey);
+}
+
+bool TUninstaller::GoesAtRestart(const std::string& Path) const {
+  return FAfterBootKeys.count(ComparablePath(Path)) > 0;
+}
+
+bool TUninstaller::DeleteOrSchedule(const std::string& Path) {
+  if (RemoveFile(Path) || !FileExists(Path)) return true;
+  if (GoesAtRestart(Path)) return false;
+  if (RemoveFileAfterBoot(Path)) {
+    FAfterBoot.Add(Path);
+    FAfterBootKeys.insert(ComparablePath(Path));
+  } else if (FNotRemoved.IndexOf(Path) < 0) {
+    FNotRemoved.Add(Path);
+  }
+  return false;
+}
+
+void TUninstaller::ScheduleEmptiedFolders() {
+  if (FAfterBoot.Count() == 0) return;
+  // The restart removes a folder only when it is empty by then: children
+  // before their parents.
+  std::vector<std::string> dirs;
+  for (int i = 0; i < FDirList.Count(); ++i) dirs.push_back(FDirList[i]);
+  std::stable_sort(dirs.begin(), dirs.end(),
+                   [](const std::string& A, const std::string& B) { return A.size() > B.size(); });
+  for (const auto& dir : dirs) {
+    if (!DirectoryExists(dir) || IsShellFolder(dir) || GoesAtRestart(dir)) continue;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(Widen(DirectoryWBS(dir) + "*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) continue;
+    bool onlyLeaving = true;
+    do {
+      std::string name = Narrow(std::wstring(fd.cFileName));
+      if (name != "." && name != ".." && !GoesAtRestart(DirectoryWBS(dir) + name)) onlyLeaving = false;
+    } while (onlyLeaving && FindNextFileW(h, &fd));
+    FindClose(h);
+    if (onlyLeaving && RemoveFolderAfterBoot(dir)) FAfterBootKeys.insert(ComparablePath(dir));
+  }
+}
+
+std::string TUninstaller::ClosingMessage(const std::string& OwnFile, bool OwnGone) const {
+  std::string text;
+  if (OwnGone)
+    text = FProductName + " has finished removing itself";
+  else if (GoesAtRestart(OwnFile))
+    text = "The uninstallation program for " + FProductName + " will be removed after you reboot your computer.";
+  else
+    text = FProductName + " has been removed.";
+  std::vector<std::string> waiting, left;
+  const std::string own = ComparablePath(OwnFile);
+  for (int i = 0; i < FAfterBoot.Count(); ++i)
+    if (ComparablePath(FAfterBoot[i]) != own) waiting.push_back(FAfterBoot[i]);
+  for (int i = 0; i < FNotRemoved.Count(); ++i) left.push_back(FNotRemoved[i]);
+  return text +
+         Listed("These files could not be deleted now and will be removed after you reboot your computer:", waiting) +
+         Listed("These files could not be removed. Please delete them yourself:", left);
+}
 
 void TUninstaller::Run(const std::string& OwnFile) {
   // Without a product the record key would be the list of every product.
@@ -34,6 +121,12 @@ void TUninstaller::Run(const std::string& OwnFile) {
   auto message = [this](const std::string& Text) {
     if (OnMessage) OnMessage(Text);
   };
+  // Nothing recorded, nothing to remove: the uninstaller of a product already
+  // removed (or never installed here) keeps its own file too.
+  if (!Installed()) {
+    message(NotInstalledMessage(FProductName));
+    return;
+  }
   RemoveAliases();
   done(usAliases);
   {
@@ -57,10 +150,10 @@ void TUninstaller::Run(const std::string& OwnFile) {
   // engine's count, a partition after a gap) must not keep the product
   // listed once its uninstaller is gone.
   DeleteKey(hkLocalMachine, FUninstallKey);
-  if (RemoveFile(OwnFile)) {
-    message(FProductName + " has finished removing itself");
-  } else {
-    RemoveFileAfterBoot(OwnFile);
-    message("The uninstallation program for " + FProductName + " will be removed after you reboot your computer.");
-  }
+  // A running program's file is normally locked: it goes at the restart, and
+  // its folder with it when nothing else is left there.
+  AddDir(OwnFile);
+  const bool ownGone = DeleteOrSchedule(OwnFile);
+  ScheduleEmptiedFolders();
+  message(ClosingMessage(OwnFile, ownGone));
 }

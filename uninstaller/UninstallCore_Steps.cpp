@@ -130,8 +130,8 @@ void TUninstaller::RemoveActiveX() {
         UnregisterActiveX_EXEStyle(path);
       AddDir(path);
       // A program server just started to unregister itself may still hold
-      // its file; it is then left.
-      if (FileExists(path)) RemoveFile(path);
+      // its file; it then goes at the next restart.
+      if (FileExists(path)) DeleteOrSchedule(path);
     }
   }
   DeleteKey(hkLocalMachine, key);
@@ -151,7 +151,7 @@ void TUninstaller::RemoveFiles() {
         std::string path = reg.ReadString(names[i]);
         if (!SharedFileGoes(path) || Trim(path).empty() || !FileExists(path)) continue;
         AddDir(path);
-        RemoveFile(path);
+        DeleteOrSchedule(path);
       }
     }
     DeleteKey(hkLocalMachine, key);
@@ -217,7 +217,7 @@ void TUninstaller::RemoveINIFiles() {
     ini.UpdateFile();
     if (FileSizeOf(file) == 0) {
       AddDir(file);
-      RemoveFile(file);
+      DeleteOrSchedule(file);
       std::string dir = ExtractFileDir(file);
       if (GetFileCount(DirectoryWBS(dir)) == 0) RemoveFolder(dir);
     }
@@ -244,7 +244,7 @@ void TUninstaller::RemoveBDE() {
   }
   // No product uses the engine any more.
   if (!Trim(config).empty()) {
-    if (FileExists(config)) RemoveFile(config);
+    if (FileExists(config)) DeleteOrSchedule(config);
     AddDir(config);
   }
   DeleteKey(hkLocalMachine, EngineKey);

@@ -65,6 +65,12 @@ void TForm1::FormCreate(TObject*) {
     Repainted();
   };
   u.OnMessage = [](const std::string& Text) { Application->MessageBox(Text, Application->Title(), MB_OK); };
+  // Said at once rather than after Start: there is nothing to remove, and
+  // the uninstaller's own file stays.
+  if (!u.Installed()) {
+    Control<TButton>("StartBtn")->SetEnabled(false);
+    throw Exception(NotInstalledMessage(product));
+  }
 }
 
 void TForm1::FormDestroy(TObject*) { FUninstaller->DirList().Clear(); }

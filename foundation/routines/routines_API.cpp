@@ -3,10 +3,13 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
+#include "classlib/SysUtils.h"
 #include "classlib/Units.h"
 #include "classlib/WinText.h"
 #include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_Strings.h"
 
 std::string WindowsDir;
 std::string SystemDir;
@@ -26,6 +29,11 @@ std::string GetShortPath(const std::string& LongPath) {
   if (in.size() >= kShortBuf) return {};
   DWORD n = GetShortPathNameW(in.c_str(), buf, kShortBuf);
   return Fits(n, kShortBuf) ? Narrow(buf, n) : std::string();
+}
+
+std::string ComparablePath(const std::string& Path) {
+  const std::string s = GetShortPath(Path);
+  return UpperCase(DirectoryWOBS(s.empty() ? Path : s));
 }
 
 TWindowsVerType GetWindowsVerType() {
@@ -58,6 +66,27 @@ std::string MakeTempFileName(bool KeepFile) {
   if (GetTempFileNameW(dir, L"bat", 0, name) == 0) throw EAPIRoutines("Cannot create a temporary file");
   if (!KeepFile) DeleteFileW(name);
   return Narrow(std::wstring(name));
+}
+
+std::string MakeTempFileWithExt(const std::string& Ext) {
+  // Each placeholder stays until the end, so that the system's next temporary
+  // name is a new one when the name with Ext is already taken.
+  if (_wcsicmp(Widen(Ext).c_str(), L".tmp") == 0) return MakeTempFileName(true);
+  std::vector<std::string> placeholders;
+  std::string made;
+  for (int tries = 0; tries < 100 && made.empty(); ++tries) {
+    std::string name = MakeTempFileName(true);
+    placeholders.push_back(name);
+    std::string target = name.substr(0, name.find_last_of('.')) + Ext;
+    HANDLE h = CreateFileW(Widen(target).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) continue;
+    CloseHandle(h);
+    made = target;
+  }
+  for (const auto& p : placeholders) DeleteFileW(Widen(p).c_str());
+  if (made.empty()) throw EAPIRoutines("Cannot create a temporary file");
+  return made;
 }
 
 void InitRoutinesAPI() {

@@ -48,15 +48,21 @@ bool WriteWininitRename(const std::string& Target, const std::string& Source) {
   }
 }
 
-void RemoveFileAfterBoot(const std::string& FileName) {
+bool RemoveFileAfterBoot(const std::string& FileName) {
   if (GetWindowsVerType() == wvWin95) {
     // Windows 95 reads WININIT.INI once at its next start; it wants 8.3 names.
     // Without a short form the file cannot be named there, and an empty
     // "Nul=" line would name nothing, so nothing is written.
     std::string shortName = GetShortPath(FileName);
-    if (shortName.empty()) return;
-    WriteWininitRename("Nul", shortName);
-    return;
+    if (shortName.empty()) return false;
+    return WriteWininitRename("Nul", shortName);
   }
-  MoveFileExW(Widen(FileName).c_str(), nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+  return MoveFileExW(Widen(FileName).c_str(), nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
+}
+
+bool RemoveFolderAfterBoot(const std::string& Dir) {
+  if (GetWindowsVerType() == wvWin95) return false;
+  // The restart takes the list in order and removes a folder only when it is
+  // empty, so a folder named after its files goes with them.
+  return MoveFileExW(Widen(DirectoryWOBS(Dir)).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }

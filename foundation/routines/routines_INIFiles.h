@@ -13,7 +13,12 @@ void GetINISections(const std::string& FilePath, TStrings* SL);
 // are 8.3 paths. True only when the line was saved.
 bool WriteWininitRename(const std::string& Target, const std::string& Source);
 // Deletes FileName at the next restart of Windows: through WININIT.INI on the
-// Windows 95 family, through the system's delayed delete otherwise. Reports
-// no failure.
-void RemoveFileAfterBoot(const std::string& FileName);
+// Windows 95 family, through the system's delayed delete otherwise. Raises
+// nothing; true when the deletion was scheduled.
+bool RemoveFileAfterBoot(const std::string& FileName);
+// Removes the folder Dir at the next restart when it is empty by then: put
+// after the deletions of its last files, it goes with them. Only the Windows
+// NT family removes folders at its start (WININIT.INI deletes files only), so
+// elsewhere nothing is scheduled and the result is false.
+bool RemoveFolderAfterBoot(const std::string& Dir);
 

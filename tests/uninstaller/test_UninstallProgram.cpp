@@ -262,6 +262,49 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
   EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
 }
 
+TEST_F(UninstallProgram, AFileInUseGoesAtTheRestartAndTheEmptiedFolderWithIt) {
+  std::string plain = File("app.txt");
+  std::string held = File("Data\\held.dat");
+  WriteRecord({plain, held}, {});
+  // Held open without delete sharing, as a running program holds its files.
+  HANDLE lock = CreateFileW(Widen(held).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+  std::vector<std::string> texts = Uninstall(UninstallString(), Product, [](const std::string& Text) {
+    if (const char* shot = std::getenv("QNT_SCREENSHOT")) Screenshot(shot);
+    return YesUnlessKeep(Text);
+  });
+  CloseHandle(lock);
+
+  EXPECT_EQ(texts, (std::vector<std::string>{RestartMessage(Product) +
+                                             "\n\nThese files could not be deleted now and will be removed after "
+                                             "you reboot your computer:\n" +
+                                             held}));
+  EXPECT_FALSE(FileExists(plain));
+  EXPECT_TRUE(FileExists(held));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Key()));
+  // The restart: the file, the uninstaller and the product's folders go.
+  ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
+  EXPECT_FALSE(FileExists(held));
+  EXPECT_FALSE(FileExists(FOwn));
+  EXPECT_FALSE(DirectoryExists(FApp + "\\Data"));
+  EXPECT_FALSE(DirectoryExists(FApp));
+  EXPECT_TRUE(DirectoryExists(FRoot + "\\Program Files"));
+}
+
+TEST_F(UninstallProgram, AProductNoLongerInstalledIsSaidSo) {
+  TChildProcess p(UninstallString());
+  ASSERT_TRUE(p.Started());
+  TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
+  EXPECT_EQ(box.Text, Product + " is not installed on this computer, or it has already been removed.");
+  EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
+  EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
+  EXPECT_EQ(p.Wait(30000), 0);
+  // Its own file stays: nothing it removes.
+  EXPECT_TRUE(FileExists(FOwn));
+  EXPECT_EQ(PendingRenames().find(FOwn), std::string::npos);
+}
+
 TEST_F(UninstallProgram, AnEntryThatIsNotTextEndsTheRunAndLeavesTheRest) {
   std::string plain = File("app.txt");
   WriteRecord({plain}, {});

@@ -378,16 +378,28 @@ TEST_F(UninstallSteps, RunEndsAtAnEntryThatIsNotText) {
   EXPECT_TRUE(FileExists(own));
 }
 
-TEST_F(UninstallSteps, AnOwnFileInUseIsRemovedAtTheNextRestart) {
+TEST_F(UninstallSteps, FilesInUseAreRemovedAtTheNextRestartAndNamed) {
   std::string own = MakeFile("uninstall.exe");
-  HANDLE locked = CreateFileW(Widen(own).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  std::string held = MakeFile("held.dll"), plain = MakeFile("plain.txt");
+  WriteList("Files", {held, plain, own});
+  std::vector<HANDLE> locks;
+  for (const std::string& f : {own, held}) {
+    locks.push_back(CreateFileW(Widen(f).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(locks.back(), INVALID_HANDLE_VALUE);
+  }
   std::vector<std::string> messages;
   U->OnMessage = [&](const std::string& t) { messages.push_back(t); };
   U->Run(own);
-  CloseHandle(locked);
-  EXPECT_EQ(messages, (std::vector<std::string>{"The uninstallation program for " + FProduct +
-                                                " will be removed after you reboot your computer."}));
+  for (HANDLE h : locks) CloseHandle(h);
+  // The uninstaller's own file, though recorded, is named once, as itself.
+  EXPECT_EQ(messages, (std::vector<std::string>{
+                          "The uninstallation program for " + FProduct +
+                          " will be removed after you reboot your computer.\n\nThese files could not be deleted now "
+                          "and will be removed after you reboot your computer:\n" +
+                          held}));
+  EXPECT_FALSE(FileExists(plain));
+  EXPECT_EQ(U->AfterBoot().Count(), 2);
+  EXPECT_EQ(U->NotRemoved().Count(), 0);
   HKEY h;
   ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ, &h),
             ERROR_SUCCESS);
@@ -398,7 +410,19 @@ TEST_F(UninstallSteps, AnOwnFileInUseIsRemovedAtTheNextRestart) {
   RegCloseKey(h);
   ASSERT_EQ(rc, ERROR_SUCCESS);
   std::wstring all(data.data(), size / sizeof(wchar_t));
-  EXPECT_NE(all.find(L"\\??\\" + Widen(own)), std::wstring::npos);
+  for (const std::string& f : {own, held}) EXPECT_NE(all.find(L"\\??\\" + Widen(f)), std::wstring::npos) << f;
+}
+
+TEST_F(UninstallSteps, AProductNoLongerInstalledIsSaidSoAndNothingGoes) {
+  std::string own = MakeFile("uninstall.exe");
+  std::vector<std::string> events;
+  U->OnMessage = [&](const std::string& t) { events.push_back(t); };
+  U->OnStepDone = [&](TUninstallStep s) { events.push_back("tick " + std::to_string(s)); };
+  U->Run(own);
+  EXPECT_EQ(events, (std::vector<std::string>{
+                        FProduct + " is not installed on this computer, or it has already been removed."}));
+  EXPECT_TRUE(FileExists(own));
+  EXPECT_EQ(U->AfterBoot().Count(), 0);
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 
 #include "classlib/Forms.h"
 #include "classlib/Registry.h"
+#include "classlib/WinText.h"
 #include "common/TestSupport.h"
 #include "engine/cmp_TInstall.h"
+#include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
 #include "foundation/translator/cmp_TTranslator.h"
@@ -272,27 +274,60 @@ TEST_F(Controller, ErrorBeforeTheRunEndsTheProgram) {
   EXPECT_TRUE(Application->Terminated());
 }
 
-TEST_F(Controller, CleanupSparesTheDistributionFolder) {
+TEST_F(Controller, CleanupRemovesOnlyTheLoadersCopy) {
   const std::string running = ExtractFileDir(ParamStr(0));
   const std::string presetup = running + "\\qnt_presetup_probe.txt";
-  TRig rig(true, [](TInstall* I) {
-    TStringList l;
-    l.Add("C:\\build\\qnt_presetup_probe.txt");
-    I->SetPresetupFiles(&l);
-  });
-  rig.Install->SetOnCleanup(nullptr);
-  WriteFileText(presetup, "x");
-  rig.Install->SetSourceDir(running);  // run from the distribution's folder
-  rig.Install->Cleanup();
-  EXPECT_TRUE(FileExists(presetup));
-  rig.Install->SetSourceDir("C:\\dist");  // unpacked by the loader into a work folder
-  rig.Install->Cleanup();
-  EXPECT_FALSE(FileExists(presetup));
-  WriteFileText(presetup, "x");
-  rig.Install->SetOnCleanup([](TObject*, bool& Continue) { Continue = false; });
-  rig.Install->Cleanup();
-  EXPECT_TRUE(FileExists(presetup));
+  struct Case {
+    std::vector<std::string> params;
+    std::string source;
+    bool cleanupRuns;  // OnCleanup's answer
+    bool goes;
+  };
+  const Case cases[] = {
+      // Started directly from its build folder, with a source folder.
+      {{"C:\\dist"}, "C:\\dist", true, false},
+      // Loader words, but not in the loader's work folder.
+      {{"*NOTSELFEXTRACT", "setup.exe", "C:\\dist"}, "C:\\dist", true, false},
+      // The loader's copy from inside setup.exe.
+      {{"*SELFEXTRACT", "setup.exe", "C:\\dist"}, "C:\\dist", true, true},
+      // Run from the distribution's own folder, these files are the distribution.
+      {{"*SELFEXTRACT", "setup.exe", "C:\\dist"}, running, true, false},
+      {{"*SELFEXTRACT", "setup.exe", "C:\\dist"}, "C:\\dist", false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.params[0] + " from " + c.source);
+    Params = c.params;
+    TRig rig(true, [](TInstall* I) {
+      TStringList l;
+      l.Add("C:\\build\\qnt_presetup_probe.txt");
+      I->SetPresetupFiles(&l);
+    });
+    const bool runs = c.cleanupRuns;
+    rig.Install->SetOnCleanup([runs](TObject*, bool& Continue) { Continue = runs; });
+    WriteFileText(presetup, "x");
+    rig.Install->SetSourceDir(c.source);
+    rig.Install->Cleanup();
+    EXPECT_EQ(FileExists(presetup), !c.goes);
+  }
   RemoveFile(presetup);
+}
+
+TEST_F(Controller, LoaderWorkFoldersAreTheLoadersTemporaryNames) {
+  wchar_t buf[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, buf);
+  const std::string temp = DirectoryWOBS(Narrow(std::wstring(buf)));
+  const std::string shortTemp = GetShortPath(temp);
+  ASSERT_FALSE(shortTemp.empty());
+  const struct {
+    std::string dir;
+    bool work;
+  } cases[] = {
+      {temp + "\\qnt1A2B", true},     {temp + "\\QNT7\\", true},       {shortTemp + "\\qntf", true},
+      {temp + "\\qnt", false},        {temp + "\\qnt12345", false},     {temp + "\\qntwork", false},
+      {temp + "\\qnt1A2B\\sub", false}, {"C:\\build\\qnt1A2B", false}, {temp, false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsLoaderWorkFolder(c.dir), c.work) << c.dir;
 }
 
 TEST_F(Controller, RunAfterRestartDoesTheJobsInTheChosenLanguage) {

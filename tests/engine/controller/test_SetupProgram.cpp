@@ -22,6 +22,17 @@ namespace {
 
 const char* const Product = "Quillant Test Product";
 
+// A work folder as the loader makes it: a temporary file's name, without its
+// extension, under the temporary folder.
+std::string LoaderWorkFolder() {
+  wchar_t temp[MAX_PATH + 1], name[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, temp);
+  if (!GetTempFileNameW(temp, L"qnt", 0, name)) return {};
+  DeleteFileW(name);
+  std::string dir = ChangeFileExt(Narrow(std::wstring(name)), "");
+  return ForceDirectories(dir) ? dir : std::string();
+}
+
 bool KeyExists(const std::string& Key) {
   TRegistry reg(KEY_READ);
   reg.SetRootKey(HKEY_LOCAL_MACHINE);
@@ -32,7 +43,7 @@ class SetupProgram : public ::testing::Test {
 protected:
   void SetUp() override {
     Dist = ScratchDir("e2e dist");  // blanks in the folder: the loader passes it in pieces
-    Work = ScratchDir("e2e-work");
+    Work = LoaderWorkFolder();
     Dest = ExpandProgramFilesDir() + "\\" + Product;
     // The build machine's folder of the module's files: the archive names
     // each entry by its source path there.
@@ -89,6 +100,30 @@ TEST_F(SETUP_SUITE, GoodRunInstallsRecordsAndLeavesNoKey) {
   // The pre-setup file of the work folder went; the distribution stays whole.
   EXPECT_FALSE(FileExists(Work + "\\presetup.txt"));
   EXPECT_TRUE(FileExists(Dist + "\\files.1"));
+  // The loader's copy of the program goes at the restart, and on the Windows
+  // NT family its work folder with it (WININIT.INI deletes files only).
+  EXPECT_TRUE(FileExists(Program));
+  ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
+  EXPECT_FALSE(FileExists(Program));
+#ifdef QNT_TEST_WIN95
+  EXPECT_TRUE(DirectoryExists(Work));
+#else
+  EXPECT_FALSE(DirectoryExists(Work));
+#endif
+}
+
+TEST_F(SETUP_SUITE, StartedDirectlyWithASourceFolderItKeepsItsFiles) {
+  // A developer's start: the program in its build folder, the distribution's
+  // folder its one argument.
+  const std::string build = ScratchDir("e2e build");
+  const std::string program = CopyProgram("qnt_setup_module.exe", build, "Quillant20.exe");
+  WriteFileText(build + "\\presetup.txt", "pre-setup file");
+  ASSERT_EQ(RunAndWait("\"" + program + "\" \"" + Dist + "\"", build, 120000), 0);
+  EXPECT_EQ(ReadFileText(Dest + "\\DATA.DLL"), "new data");
+  EXPECT_TRUE(FileExists(build + "\\presetup.txt"));
+  ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
+  EXPECT_TRUE(FileExists(program));
+  RemoveTree(build);
 }
 
 TEST_F(SETUP_SUITE, RestartRoundTripFinishesAfterWinebootRestart) {

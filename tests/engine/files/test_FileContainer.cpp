@@ -208,6 +208,7 @@ TEST_F(Download, RecordAdoptionAbortAndFailure) {
   FGroup->DownloadRemoteFile();
   const std::string local = FGroup->NetArchiveFile();
   EXPECT_TRUE(SameText(ExtractFileExt(local), ".1"));
+  EXPECT_FALSE(FileExists(ChangeFileExt(local, ".tmp")));  // no placeholder of the temporary name stays
   EXPECT_TRUE(ReadBytes(local) == FPayload);
   EXPECT_EQ(Record(), local);
   EXPECT_EQ(FGroup->GetNetArchive(), local);

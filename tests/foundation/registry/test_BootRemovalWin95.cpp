@@ -29,7 +29,9 @@ TEST(RemoveFileAfterBootWin95, NoWininitMakesOneWithTheSection) {
   RemoveFile(WininitPath());
   Scheduled v = MakeVictim("a long file name.dat");
   ASSERT_FALSE(v.shortName.empty());
-  RemoveFileAfterBoot(v.file);
+  EXPECT_TRUE(RemoveFileAfterBoot(v.file));
+  // WININIT.INI deletes files only: a folder is not written there.
+  EXPECT_FALSE(RemoveFolderAfterBoot(v.dir));
   EXPECT_EQ(ReadFileText(WininitPath()), "[RENAME]\r\nNul=" + v.shortName + "\r\n");
   EXPECT_TRUE(FileExists(v.file));
   // The newest entry stands first.
@@ -63,7 +65,7 @@ TEST(RemoveFileAfterBootWin95, OtherSectionsOnlyGetTheSectionAppended) {
 TEST(RemoveFileAfterBootWin95, AFileWithoutAShortNameWritesNothing) {
   RemoveFile(WininitPath());
   std::string dir = ScratchDir("w95none");
-  RemoveFileAfterBoot(dir + "\\not there.txt");
+  EXPECT_FALSE(RemoveFileAfterBoot(dir + "\\not there.txt"));
   EXPECT_FALSE(FileExists(WininitPath()));
   WriteFileText(WininitPath(), "[RENAME]\r\n");
   RemoveFileAfterBoot(dir + "\\not there.txt");

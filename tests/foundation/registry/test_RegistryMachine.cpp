@@ -85,8 +85,18 @@ TEST(RemoveFileAfterBoot, WindowsNTSchedulesADelayedDelete) {
   std::string dir = ScratchDir("boot");
   std::string file = dir + "\\remove me.txt";
   WriteFileText(file, "x");
-  RemoveFileAfterBoot(file);
+  EXPECT_TRUE(RemoveFileAfterBoot(file));
+  // Folders named after their files: one emptied by the restart goes with its
+  // file, one that still holds another stays.
+  EXPECT_TRUE(RemoveFolderAfterBoot(dir));
+  std::string kept = ScratchDir("boot kept");
+  std::string keptFile = kept + "\\remove me too.txt";
+  WriteFileText(keptFile, "x");
+  WriteFileText(kept + "\\stays.txt", "x");
+  EXPECT_TRUE(RemoveFileAfterBoot(keptFile));
+  EXPECT_TRUE(RemoveFolderAfterBoot(kept + "\\"));
   EXPECT_TRUE(FileExists(file));  // not before the restart
+  EXPECT_TRUE(DirectoryExists(dir));
   std::vector<std::wstring> ops =
       MultiString(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
                   L"PendingFileRenameOperations");
@@ -103,6 +113,10 @@ TEST(RemoveFileAfterBoot, WindowsNTSchedulesADelayedDelete) {
   // What a restart does with it: the file goes.
   EXPECT_EQ(RunAndWait("wineboot.exe -r"), 0);
   EXPECT_FALSE(FileExists(file));
+  EXPECT_FALSE(DirectoryExists(dir));
+  EXPECT_FALSE(FileExists(keptFile));
+  EXPECT_TRUE(FileExists(kept + "\\stays.txt"));
+  RemoveTree(kept);
 }
 
 TEST(ExpandDirs, MissingValuesFallBackAndTrailingBackslashesGo) {

@@ -43,6 +43,18 @@ TEST(TempNames, KeepFileKeepsTheReservationFalseRemovesIt) {
   EXPECT_FALSE(FileExists(gone));
   EXPECT_NE(gone, kept);
   RemoveFile(kept);
+  // A file of another extension leaves no placeholder beside it, and two made
+  // at once differ.
+  const std::string a = MakeTempFileWithExt(".1"), b = MakeTempFileWithExt(".1");
+  EXPECT_NE(a, b);
+  for (const std::string& f : {a, b}) {
+    EXPECT_TRUE(SameText(ExtractFileName(f).substr(0, 3), "bat")) << f;
+    EXPECT_TRUE(SameText(ExtractFileExt(f), ".1")) << f;
+    EXPECT_TRUE(FileExists(f));
+    EXPECT_EQ(ReadFileText(f), "");
+    EXPECT_FALSE(FileExists(ChangeFileExt(f, ".tmp"))) << f;
+    RemoveFile(f);
+  }
 }
 
 namespace {
