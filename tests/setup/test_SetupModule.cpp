@@ -513,6 +513,7 @@ TEST(SetupStart, ErrorIsShownUntilAnswered) {
     for (int i = 0; i < 300 && !box && WaitForSingleObject(pi.hProcess, 100) == WAIT_TIMEOUT; ++i)
       box = ProcessBox(pi.dwProcessId);
     ASSERT_NE(box, nullptr) << "no message box";
+    Picture(*c.Arguments ? "start-up-error-aboot" : "start-up-error-typo");
     EXPECT_NE(StaticTexts(box).find(c.Text), std::string::npos) << StaticTexts(box);
     // The box stays until it is answered.
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 1000), static_cast<DWORD>(WAIT_TIMEOUT));
