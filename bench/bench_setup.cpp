@@ -86,7 +86,7 @@ int main() {
     WriteText(started, UnixNow());
     return 0;
   }
-  const int rc = SetupMain([] {
+  const int rc = SetupMain("Quillant Bench", [] {
     RegisterResourceText("TBENCHMODULE", ModuleText(Env(L"QNT_BENCH_LIST"), Env(L"QNT_BENCH_TARGET")));
     new TBenchModule(Application);
   });

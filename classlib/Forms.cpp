@@ -718,6 +718,21 @@ int TApplication::MessageBox(const std::string& Text, const std::string& Caption
   return ::MessageBoxW(owner, Widen(Text).c_str(), Widen(Caption).c_str(), Flags);
 }
 
+bool TApplication::HelpJump(const std::string& JumpID) {
+  if (FHelpFile.empty()) return false;
+  // The viewer speaks the ANSI code page.
+  auto ansi = [](const std::string& Utf8) {
+    const std::wstring w = Widen(Utf8);
+    const int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string a(n > 0 ? static_cast<size_t>(n) : 1u, '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, a.data(), n, nullptr, nullptr);
+    return a;
+  };
+  const std::string file = ansi(FHelpFile), macro = ansi("JI(`',`" + JumpID + "')");
+  HWND owner = FMainForm && FMainForm->HandleAllocated() ? FMainForm->Handle() : Handle();
+  return WinHelpA(owner, file.c_str(), HELP_COMMAND, reinterpret_cast<ULONG_PTR>(macro.c_str())) != FALSE;
+}
+
 // ---------------------------------------------------------------- TScreen
 
 int TScreen::PixelsPerInch() const {

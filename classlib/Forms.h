@@ -223,6 +223,12 @@ public:
   void ShowException(Exception* E);
   // A message box over the active form; returns the button's ID.
   int MessageBox(const std::string& Text, const std::string& Caption, unsigned Flags = MB_OK);
+  // The help file that HelpJump opens.
+  const std::string& HelpFile() const { return FHelpFile; }
+  void SetHelpFile(const std::string& Value) { FHelpFile = Value; }
+  // Asks the WinHelp viewer to show HelpFile at the topic JumpID; false
+  // without a help file or when the viewer cannot be asked.
+  bool HelpJump(const std::string& JumpID);
 
   bool ShowMainForm = true;
 
@@ -233,6 +239,7 @@ private:
   bool ProcessMessage(MSG& Msg);
   HWND FHandle = nullptr;
   std::string FTitle;
+  std::string FHelpFile;
   TForm* FMainForm = nullptr;
   bool FTerminated = false;
   bool FOleStarted = false;

@@ -273,19 +273,19 @@ void TCustomInstall::Loaded() {
   SetSelectedInstallType(preselected);
 
   switch (StartSwitch(InstallParams())) {
-    case ssBuild:
+    case TStartSwitch::ssBuild:
       ProcessBuildParam();
       return;
-    case ssToDisk:
+    case TStartSwitch::ssToDisk:
       ProcessToDiskParam("a:");
       return;
-    case ssABoot:
+    case TStartSwitch::ssABoot:
       FinishInstall();
       return;
-    case ssSelfExtract:
+    case TStartSwitch::ssSelfExtract:
       FCalledBySelfExtracting = true;
       break;
-    case ssNone:
+    case TStartSwitch::ssNone:
       break;
   }
   if (mainForm) {

@@ -73,7 +73,9 @@ void RegisterContinuation(const std::string& Line);
 // <loader folder>"; the folder may hold blanks and then spans several
 // arguments. Only the first argument can be a switch.
 
-enum TStartSwitch { ssNone, ssBuild, ssToDisk, ssABoot, ssSelfExtract };
+// Scoped: the names would clash with the memo's scroll bars (ssNone) in a
+// module that uses both.
+enum class TStartSwitch { ssNone, ssBuild, ssToDisk, ssABoot, ssSelfExtract };
 
 // The program's arguments after its own name (ParamStr(1) .. ParamStr(ParamCount));
 // tests point it elsewhere to play a start by the loader.

@@ -15,6 +15,7 @@ std::vector<std::string> ProgramParams() {
 std::vector<std::string> (*InstallParams)() = ProgramParams;
 
 TStartSwitch StartSwitch(const std::vector<std::string>& Params) {
+  using enum TStartSwitch;
   if (Params.empty() || Params[0].size() < 2 || Params[0][0] != '*') return ssNone;
   const std::string word = Params[0].substr(1);
   if (SameText(word, "BUILD")) return ssBuild;

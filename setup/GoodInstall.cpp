@@ -70,8 +70,8 @@ void TGoodInstallForm::ProceedBtnClick(TObject*) {
 
 void TGoodInstallForm::HelpBTNClick(TObject*) {
   if (!IM || !IM->HelpFile) return;
-  const std::string help = IM->HelpFile->GetDestFile();
-  WinHelpA(Handle(), help.c_str(), HELP_COMMAND, reinterpret_cast<ULONG_PTR>("JI(`',`Contents')"));
+  Application->SetHelpFile(IM->HelpFile->GetDestFile());
+  Application->HelpJump("Contents");
 }
 
 namespace {

@@ -1,6 +1,5 @@
 #include "setup/InstallModule.h"
 
-#include <functional>
 #include <memory>
 
 #include "classlib/Forms.h"
@@ -11,11 +10,15 @@
 #include "foundation/ftp/cmp_TNetInstallLocation.h"
 #include "foundation/translator/cmp_TTranslator.h"
 #include "setup/CompilingForm.h"
-
-// The wizard's page components, registered by their own unit; and the
-// question every page's Cancel asks.
-void RegisterModulePages();
-void AskOnCancel(std::function<bool()> Question);
+#include "wizard/dlgcmp_TBadInstallationDlg.h"
+#include "wizard/dlgcmp_TChangeDiskDlg.h"
+#include "wizard/dlgcmp_TCopyFile.h"
+#include "wizard/dlgcmp_TInstallFileGroup.h"
+#include "wizard/dlgcmp_TInstallStatusDlg.h"
+#include "wizard/dlgcmp_TReboot.h"
+#include "wizard/dlgcmp_TSelectFolder.h"
+#include "wizard/dlgcmp_TSelectLanguage.h"
+#include "wizard/dlgcmp_TWelcomeDlg.h"
 
 QNT_PUBLISH(TIM);
 
@@ -25,15 +28,14 @@ bool PackageInstalled = false;
 TIM::TIM(TComponent* AOwner) : TDataModule(AOwner) {
   RegisterClasses<TInstall, TTranslator, TUninstallEXE, TInstallFileGroup, TInstallFile, TMainLinkGroup,
                   TInstallMainLink, TInstallShellLink, TNetInstallLocation>();
-  RegisterModulePages();
+  RegisterClasses<TDialogManager, TBadInstallationDlg, TChangeDiskDlg, TInstallFileGroupsDlg, TRebootDlg,
+                  TSelectFolderDlg, TSelectLanguageDlg, TWelcomeDlg, TCopyFileDlg, TInstallStatusDlg>();
   RegisterHandler("Install1StartInstall", this, &TIM::Install1StartInstall);
   RegisterHandler("Install1CloseCopyFileDlg", this, &TIM::Install1CloseCopyFileDlg);
   RegisterHandler("Install1UserAbort", this, &TIM::Install1UserAbort);
   if (!IM) IM = this;
   ReadResource("TIM");
   FindComponents();
-  // A Cancel on any page asks the controller (its OnUserAbort below).
-  if (IM == this) AskOnCancel([this] { return !Install1 || Install1->VerifyCancel(); });
 }
 
 void TIM::FindComponents() {
@@ -48,9 +50,7 @@ void TIM::FindComponents() {
 TInstallContainer* TIM::Controller() const { return Install1; }
 
 TIM::~TIM() {
-  if (IM != this) return;
-  AskOnCancel(nullptr);
-  IM = nullptr;
+  if (IM == this) IM = nullptr;
 }
 
 void TIM::Install1StartInstall(TObject*) {
@@ -79,8 +79,8 @@ void TIM::Install1CloseCopyFileDlg(TInstallContainer*, bool WasAborted) {
         packages->Add("Quillant32.DPL");
         PackageInstalled = CompileInstallDelphi3(Install1->GetDestDir() + "\\Qlnt32.dpk", "Qlnt32.DPL",
                                                  "Quillant Installation Components", packages.get());
-      } catch (const std::exception&) {
-        // The setup-complete page tells how it went.
+      } catch (...) {
+        // Whatever went wrong, the setup-complete page tells how it went.
       }
       window->Close();
     } catch (...) {
@@ -93,7 +93,8 @@ void TIM::Install1CloseCopyFileDlg(TInstallContainer*, bool WasAborted) {
   for (TBorlandProduct product : {bpCBuilder10, bpDelphi30}) {
     try {
       BorlandEnvironment->LinkIntoBorlandHelp("qlnt32.hlp", product);
-    } catch (const std::exception&) {
+    } catch (...) {
+      // The product works without its help in the IDE's contents.
     }
   }
 }

@@ -4,8 +4,6 @@
 #pragma once
 #include "classlib/Classes.h"
 
-// The module's units keep the controller's declarations to themselves: its
-// start switches and the memo's scroll bars share names.
 class TInstall;
 class TInstallContainer;
 class TInstallFile;

@@ -6,8 +6,13 @@
 #include "setup/SetupMain.h"
 #include "wizard/ordlg_SelectLanguage.h"
 
+namespace {
+// The application title of this product's setup program.
+const char* const SetupTitle = "Quillant32 2.5 Beta";
+}  // namespace
+
 int main() {
-  return SetupMain([] {
+  return SetupMain(SetupTitle, [] {
     TGoodInstallForm* goodInstall = nullptr;
     Application->CreateForm(goodInstall);
     new TIM(Application);  // IM

@@ -1,5 +1,6 @@
 #include "setup/QuillantSplash.h"
 
+#include <algorithm>
 #include <cmath>
 
 TTitleFrame NextTitleFrame(int Size, int Step) {
@@ -65,10 +66,27 @@ void TBeforeInstallDialog::FormCreate(TObject*) {
 void TBeforeInstallDialog::FormDestroy(TObject*) { FreeOffScreen(); }
 
 void TBeforeInstallDialog::FreeOffScreen() {
-  if (FTitleFont) DeleteObject(FTitleFont);
+  for (HFONT& f : FTitleFonts) {
+    if (f) DeleteObject(f);
+    f = nullptr;
+  }
   if (FOffScreen) DeleteObject(FOffScreen);
-  FTitleFont = nullptr;
   FOffScreen = nullptr;
+}
+
+HFONT TBeforeInstallDialog::TitleFont(int Size) {
+  const size_t i = static_cast<size_t>(std::clamp(Size, 1, static_cast<int>(FTitleFonts.size()) - 1));
+  if (!FTitleFonts[i]) {
+    // Arial, bold, ANSI; the height goes through the size in points as the
+    // font description keeps it.
+    TFont font;
+    font.SetName("Arial");
+    font.SetStyle(1u << fsBold);
+    font.SetCharset(ANSI_CHARSET);
+    font.SetSize(static_cast<int>(i));
+    FTitleFonts[i] = CreateFontHandle(font);
+  }
+  return FTitleFonts[i];
 }
 
 void TBeforeInstallDialog::RefreshInformation() {
@@ -89,15 +107,6 @@ void TBeforeInstallDialog::tmQuillant32LabelTimer(TObject*) {
   FStep = frame.Step;
   FEdge = frame.EdgeOffset;
   if (!FOffScreen || !bmFront) return;
-  // The canvas font: Arial, bold, ANSI, at the new size; the height goes
-  // through the size in points as the font description keeps it.
-  TFont font;
-  font.SetName("Arial");
-  font.SetStyle(1u << fsBold);
-  font.SetCharset(ANSI_CHARSET);
-  font.SetSize(FTitleSize);
-  if (FTitleFont) DeleteObject(FTitleFont);
-  FTitleFont = CreateFontHandle(font);
 
   const int w = bmFront->Width(), h = bmFront->Height();
   HDC screen = GetDC(nullptr);
@@ -109,7 +118,7 @@ void TBeforeInstallDialog::tmQuillant32LabelTimer(TObject*) {
   FillRect(dc, &r, back);
   DeleteObject(back);
   SetBkMode(dc, TRANSPARENT);
-  HGDIOBJ oldFont = SelectObject(dc, FTitleFont);
+  HGDIOBJ oldFont = SelectObject(dc, TitleFont(FTitleSize));
   SIZE ext{};
   GetTextExtentPoint32A(dc, Title, 10, &ext);
   const int x = static_cast<int>(std::lround(w / 2.0 - ext.cx / 2.0));

@@ -16,6 +16,8 @@ struct TTitleFrame {
 TTitleFrame NextTitleFrame(int Size, int Step);
 
 #if defined(_WIN32) && !defined(QNT_SPLASH_WITHOUT_PAGES)
+#include <array>
+
 #include "classlib/ExtCtrls.h"
 #include "foundation/translator/cmp_TTranslateControls.h"
 #include "wizard/dlgcmp_TBaseDlg.h"
@@ -56,9 +58,12 @@ private:
   void CancelBtnClick(TObject*) { TryCancel(); }
   void FreeOffScreen();
 
-  // The off-screen picture and its font, made once.
+  // The title font at Size points: each size is made once, then reused.
+  struct HFONT__* TitleFont(int Size);
+
+  // The off-screen picture, made once, and the title font's sizes.
   HBITMAP__* FOffScreen = nullptr;
-  struct HFONT__* FTitleFont = nullptr;
+  std::array<struct HFONT__*, 64> FTitleFonts{};
   int FTitleSize = 42;
   int FStep = 1;
   int FEdge = 3;

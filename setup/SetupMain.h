@@ -2,12 +2,10 @@
 #pragma once
 #include <functional>
 
-// Starts the units, the application (its title) and the hidden main form,
+// Starts the units, the application (titled Title) and the hidden main form,
 // then CreateForms (the program's page forms and its install module, whose
 // creation may carry out a whole *ABOOT, *BUILD or *TODISK run), then runs
-// the message loop until the application terminates. An exception while the
-// forms are created is shown once and ends the program with exit code 1.
-int SetupMain(const std::function<void()>& CreateForms);
-
-// The application title of this setup program.
-inline constexpr const char* SetupTitle = "Quillant32 2.5 Beta";
+// the message loop until the application terminates. An error while the
+// forms are created is shown once, captioned Title, and once it is answered
+// the program ends with exit code 1.
+int SetupMain(const char* Title, const std::function<void()>& CreateForms);

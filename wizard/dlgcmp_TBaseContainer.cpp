@@ -10,6 +10,8 @@ TBaseFormContainer::TBaseFormContainer(TComponent* AOwner) : TForm(AOwner) {
   FNav.Skips = [this](int i) { return FPages[static_cast<size_t>(i)]->Skip(); };
   FNav.Show = [this](int i) {
     TBaseInstallForm* page = FPages[static_cast<size_t>(i)];
+    if (page != FShownPage) LeaveCurrentPage();
+    FShownPage = page;
     SetCaption(page->Caption());
     page->ShowIt();
   };
@@ -37,7 +39,16 @@ void TBaseFormContainer::FormCreate(TObject*) {
   FDontTriggerResize = false;
 }
 
-void TBaseFormContainer::FormDestroy(TObject*) { FPages.clear(); }
+void TBaseFormContainer::FormDestroy(TObject*) {
+  FShownPage = nullptr;
+  FPages.clear();
+}
+
+void TBaseFormContainer::LeaveCurrentPage() {
+  TBaseInstallForm* page = FShownPage;
+  FShownPage = nullptr;
+  if (page) page->Leave();
+}
 
 void TBaseFormContainer::PlacePage(TBaseInstallForm* Page) {
   Page->SetBounds(DisplayPanel->Left(), DisplayPanel->Top(), DisplayPanel->Width(), DisplayPanel->Height());
@@ -58,10 +69,10 @@ void TBaseFormContainer::FormShow(TObject*) {
 
 LRESULT TBaseFormContainer::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
   if (Msg == WM_CLOSE) {
-    // The user asks to leave: that is a Cancel, confirmed by the controller,
-    // never a silent go-ahead.
+    // The user asks to leave: the current page says what that means (a
+    // Cancel confirmed by the controller on a page that can abort).
     if (TBaseInstallForm* page = CurrentPage())
-      page->TryCancel();
+      page->CloseCommand();
     else if (VerifyCancel())
       SetModalResult(mrAbort);
     return 0;
@@ -83,7 +94,7 @@ int TBaseFormContainer::CreateInstanceList() {
     TBaseInstallForm* form = CreateFormOf<TBaseInstallForm>(entry->BIFClassType, this);
     if (!form) continue;
     if (!cmp && form->DM() != CurrentDM) {
-      delete form;
+      form->Free();
       continue;
     }
     form->SetDC(cmp);

@@ -30,8 +30,11 @@ public:
   int PageIndex() const { return FNav.Current; }
   TBaseInstallForm* CurrentPage() const;
 
-  // The window's close command asks as Cancel does, on the current page.
+  // The window's close command is the current page's (CloseCommand).
   LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
+  // Calls Leave on the page shown, once; Back and Next call it when they
+  // move away from a page, the dialog manager when the wizard closes.
+  void LeaveCurrentPage();
 
   // The area the pages are placed on.
   TPanel* DisplayPanel = nullptr;
@@ -47,6 +50,8 @@ private:
 
   bool FDontTriggerResize = false;
   std::vector<TBaseInstallForm*> FPages;
+  // The page shown last and not left since.
+  TBaseInstallForm* FShownPage = nullptr;
   // Its current index is the page shown (the selected tab of a tab control
   // that is never shown: only the count and the index matter).
   TWizardNavigation FNav;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "classlib/Units.h"
+#include "engine/cmp_TInstall.h"
 #include "foundation/ftp/cmp_TQlntFTP.h"
 #include "foundation/translator/cmp_TTranslateControls.h"
 #include "wizard/dlgcmp_TBaseContainer.h"
@@ -255,11 +256,11 @@ bool TCustomBaseInstallDlg::ExecuteUnique() {
     AssignDialogProperties();
     mr = form->ShowModal();
   } catch (...) {
-    delete form;
+    form->Free();
     SetDialog(nullptr);
     throw;
   }
-  delete form;
+  form->Free();
   SetDialog(nullptr);
   if (mr != mrOk) throw EAIUserAbort();
   return true;
@@ -273,6 +274,7 @@ std::function<bool()> VerifyCancelSource;
 
 bool VerifyCancel() {
   if (VerifyCancelSource) return VerifyCancelSource();
+  if (auto* install = dynamic_cast<TCustomInstall*>(MainInstall)) return install->VerifyCancel();
   return true;
 }
 
@@ -348,13 +350,30 @@ void TBaseInstallForm::TryCancel() {
   if (::VerifyCancel()) ForceCancel();
 }
 
+void TBaseInstallForm::CloseCommand() {
+  // Never a silent go-ahead: shown alone, the page's Cancel button answers
+  // (a page without one asks as TryCancel does).
+  if (!OwnedByForm())
+    if (TButton* cancel = CancelButton()) {
+      cancel->Click();
+      return;
+    }
+  TryCancel();
+}
+
+void TBaseInstallForm::ClickOkButton() {
+  for (TBitBtn* b : OkButtons)
+    if (b && b->Visible()) {
+      b->Click();
+      return;
+    }
+  Next();
+}
+
 LRESULT TBaseInstallForm::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
   // Inside a wizard the close command reaches the wizard window instead.
   if (Msg == WM_CLOSE && !OwnedByForm()) {
-    if (TButton* cancel = CancelButton())
-      cancel->Click();
-    else
-      TryCancel();
+    CloseCommand();
     return 0;
   }
   return TBaseQuillantForm::WndProc(Msg, WParam, LParam);

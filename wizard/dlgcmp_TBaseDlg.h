@@ -39,7 +39,7 @@ T* CreateFormOf(TFormClass FormClass, TComponent* AOwner) {
   if (!FormClass || !FormClass->Creator()) return nullptr;
   TComponent* c = FormClass->Creator()(AOwner);
   T* t = dynamic_cast<T*>(c);
-  if (!t) delete c;
+  if (!t && c) c->Free();
   return t;
 }
 
@@ -174,12 +174,15 @@ public:
   virtual bool Skip() { return false; }
   // Asks the controller; a confirmed Cancel ends as ForceCancel does.
   virtual void TryCancel();
+  // The window's close command (Alt+F4). A page that can abort takes it as
+  // its Cancel: the controller asks. A page that cannot (no Cancel of its
+  // own) overrides it with ClickOkButton: it means what its Finish means.
+  virtual void CloseCommand();
 
   void CreateParams(TCreateParams& Params) override;
   void Loaded() override;
-  // Shown on its own, the page takes the window's close command as its
-  // Cancel button (a page without one asks as TryCancel does): it is never a
-  // silent go-ahead.
+  // Shown on its own, the page takes the window's close command as
+  // CloseCommand says; inside a wizard the wizard window passes it on.
   LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
 
   // The button that closes a stand-alone page with OK (Next; Finish too on
@@ -195,6 +198,9 @@ protected:
   bool OwnedByForm() const;
   // Sets focus to Control when it and the form are visible.
   void FocusIfVisible(TWinControl* Control);
+  // Clicks the first shown button of OkButtons (Next, or Finish on the last
+  // page), as the user would; Next when none shows.
+  void ClickOkButton();
 
 private:
   TCustomBaseInstallDlg* FDC = nullptr;
@@ -335,10 +341,10 @@ private:
   std::vector<TCustomBaseInstallDlg*> FDialogs;
 };
 
-// The install controller's answer to a Cancel (its VerifyCancel); true
-// without a controller.
+// The install controller's answer to a Cancel: MainInstall's VerifyCancel
+// (its OnUserAbort); true without a controller.
 bool VerifyCancel();
-// Where VerifyCancel asks; tests answer through it.
+// When set, VerifyCancel asks here instead (tests answer through it).
 extern std::function<bool()> VerifyCancelSource;
 
 // Ends a run that the application was told to end while a modal window was

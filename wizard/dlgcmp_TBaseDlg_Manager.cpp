@@ -69,7 +69,7 @@ public:
   TRunGuard() = default;
   ~TRunGuard() {
     CurrentDM = nullptr;
-    delete Window;
+    if (Window) Window->Free();
   }
   TRunGuard(const TRunGuard&) = delete;
   TRunGuard& operator=(const TRunGuard&) = delete;
@@ -86,6 +86,7 @@ void TDialogManager::Execute() {
   guard.Window = window;
   if (window->CreateInstanceList() == 0) return;
   const int mr = window->ShowModal();
+  window->LeaveCurrentPage();  // the wizard's end leaves its page
   if (mr == mrAbort) throw EAIUserAbort();
   // The loop also ends when the application is told to end: that is no
   // answer of the user, and the run must not go on as if it were.
@@ -134,7 +135,7 @@ void TDialogManager::ShowAllCopyForms() {
     auto* form = CreateFormOf<TBaseDuringCopyForm>(entry->DCFClassType, Application);
     if (!form) continue;
     if (form->DM() != this) {
-      delete form;
+      form->Free();
       continue;
     }
     form->RefreshInformation();
@@ -160,6 +161,6 @@ void TDialogManager::CloseAllCopyForms() {
   for (TBaseQuillantForm* f : forms) {
     f->RemoveFreeNotification(this);
     f->Close();
-    delete f;
+    f->Free();
   }
 }

@@ -51,6 +51,13 @@ void TSelectLanguageForm::FormDestroy(TObject*) {
   }
 }
 
+void TSelectLanguageForm::CancelBtnClick(TObject*) {
+  // The button's own modal result (Cancel) would end a modal loop before
+  // the question is answered: only the controller's answer ends the page.
+  if (TForm* f = GetParentForm(CancelBtn)) f->SetModalResult(mrNone);
+  TryCancel();
+}
+
 void TSelectLanguageForm::RefreshInformation() {
   TBaseInstallForm::RefreshInformation();
   if (MTranslator) {

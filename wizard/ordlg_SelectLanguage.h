@@ -34,7 +34,7 @@ private:
   void FormDestroy(TObject* Sender);
   void BackBtnClick(TObject*) { Previous(); }
   void ProceedBtnClick(TObject*) { Next(); }
-  void CancelBtnClick(TObject*) { TryCancel(); }
+  void CancelBtnClick(TObject* Sender);
   void LanguageListClick(TObject* Sender);
   void LanguageListKeyPress(TObject* Sender, char& Key);
   void LanguageGridDrawCell(TObject* Sender, int ACol, int ARow, RECT Rect, HDC DC);

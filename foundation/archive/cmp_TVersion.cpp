@@ -64,7 +64,7 @@ QNT_PUBLISH(TVersionResource,
              VersionCharacterSetInfo, csMultilingual),
   Prop::Object("VersionInfo", &TVersionResource::VersionInfo));
 
-unsigned LanguageIdentifier(TLanguage Language) {
+unsigned LanguageIdentifier(cmp_TVersion::TLanguage Language) {
   static const unsigned tail[] = {0x0804, 0x0807, 0x0809, 0x080A, 0x080C, 0x0810,
                                   0x0813, 0x0814, 0x0816, 0x081A, 0x0C0C, 0x100C};
   int v = static_cast<int>(Language);
@@ -128,7 +128,7 @@ void TVersionResource::SetFileName(const std::string& Value) {
   ReadVersionInfo();
 }
 
-void TVersionResource::SetLanguage(TLanguage Value) {
+void TVersionResource::SetLanguage(cmp_TVersion::TLanguage Value) {
   FLanguage = Value;
   ReadVersionInfo();
 }

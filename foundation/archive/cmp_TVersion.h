@@ -8,6 +8,10 @@
 #include "classlib/TypInfo.h"
 #include "foundation/types_Quillant.h"
 
+// The language part of a string-table key. It lives in its unit's namespace,
+// as the translator's class TLanguage has the same name; its values stand
+// in the global one.
+namespace cmp_TVersion {
 enum TLanguage {
   lnArabic, lnBulgarian, lnCatalan, lnTraditionalChinese, lnCzech, lnDanish, lnGerman, lnGreek, lnUSEnglish,
   lnCastilianSpanish, lnFinnish, lnFrench, lnHebrew, lnHungarian, lnIcelandic, lnItalian, lnJapanese, lnKorean,
@@ -16,6 +20,8 @@ enum TLanguage {
   lnSimplifiedChinese, lnSwissGerman, lnUKEnglish, lnMexicanSpanish, lnBelgianFrench, lnSwissItalian,
   lnBelgianDutch, lnNorwegianNynorsk, lnPortuguese, lnSerboCroatian, lnCanadianFrench, lnSwissFrench
 };
+}  // namespace cmp_TVersion
+using enum cmp_TVersion::TLanguage;
 
 enum TCharacterSet {
   csASCII, csJapan, csKorea, csTaiwan, csUnicode, csLatin2, csCyrillic, csMultilingual, csGreek, csTurkish,
@@ -27,7 +33,7 @@ extern const TEnumInfo VersionCharacterSetInfo;
 
 // The language identifier and code page of a string-table key; the base
 // exception with an empty message for a value outside the lists.
-unsigned LanguageIdentifier(TLanguage Language);
+unsigned LanguageIdentifier(cmp_TVersion::TLanguage Language);
 unsigned CharacterSetCodePage(TCharacterSet CharacterSet);
 
 enum TVersionCompareResult { vcSame, vcNewer1, vcNewer2 };
@@ -75,8 +81,8 @@ public:
 
   const std::string& FileName() const { return FFileName; }
   void SetFileName(const std::string& Value);
-  TLanguage Language() const { return FLanguage; }
-  void SetLanguage(TLanguage Value);
+  cmp_TVersion::TLanguage Language() const { return FLanguage; }
+  void SetLanguage(cmp_TVersion::TLanguage Value);
   TCharacterSet CharacterSet() const { return FCharacterSet; }
   void SetCharacterSet(TCharacterSet Value);
   TVersionInfo* VersionInfo() const { return FVersionInfo; }
@@ -95,7 +101,7 @@ private:
   void ReadVersionInfo();
 
   std::string FFileName;
-  TLanguage FLanguage = lnUSEnglish;
+  cmp_TVersion::TLanguage FLanguage = lnUSEnglish;
   TCharacterSet FCharacterSet = csMultilingual;
   TVersionInfo* FVersionInfo;
 };

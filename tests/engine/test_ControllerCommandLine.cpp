@@ -14,6 +14,7 @@ TEST(ControllerCommandLine, SwitchDispatch) {
     Args params;
     TStartSwitch expected;
   };
+  using enum TStartSwitch;
   const Case cases[] = {
       {{}, ssNone},
       {{"*build"}, ssBuild},
@@ -111,7 +112,7 @@ TEST(ControllerCommandLine, ContinuationLineQuotesTheProgramOnly) {
   ASSERT_EQ(back.size(), 6u);
   EXPECT_EQ(back[0], "C:\\My Dist\\Quillant20.exe");
   back.erase(back.begin());
-  EXPECT_EQ(StartSwitch(back), ssABoot);
+  EXPECT_EQ(StartSwitch(back), TStartSwitch::ssABoot);
   TLoaderArguments a = ReadLoaderArguments(back, 2, false);
   EXPECT_EQ(a.LoaderFile, "QuillantLoadProgram.exe");
   EXPECT_EQ(a.SourceDir, "C:\\My Dist");

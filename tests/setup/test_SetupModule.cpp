@@ -11,8 +11,10 @@
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
 #include "common/PageRunner.h"
 #include "common/TestSupport.h"
+#include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "engine/routines_BorlandEnvironment.h"
 #include "foundation/routines/routines_Registry.h"
@@ -22,6 +24,8 @@
 #include "setup/InstallModule.h"
 #include "setup/QuillantSplash.h"
 #include "wizard/dlgcmp_TBaseContainer.h"
+#include "wizard/ordlg_Reboot.h"
+#include "wizard/ordlg_SelectLanguage.h"
 
 using namespace testsupport;
 
@@ -62,6 +66,33 @@ LRESULT CALLBACK CountCompiling(int Code, WPARAM W, LPARAM L) {
                                                                 reinterpret_cast<LONG_PTR>(&ClipRefusingProc)));
   }
   return CallNextHookEx(nullptr, Code, W, L);
+}
+
+bool SetupKeyExists(const std::string& Key) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  return reg.KeyExists(Key);
+}
+
+// The visible dialog boxes of process Pid.
+struct BoxSearch {
+  DWORD Pid;
+  HWND Box;
+};
+BOOL CALLBACK FindProcessBox(HWND W, LPARAM L) {
+  auto* s = reinterpret_cast<BoxSearch*>(L);
+  DWORD pid = 0;
+  wchar_t cls[16] = L"";
+  GetWindowThreadProcessId(W, &pid);
+  GetClassNameW(W, cls, 16);
+  if (pid != s->Pid || !IsWindowVisible(W) || std::wstring(cls) != L"#32770") return TRUE;
+  s->Box = W;
+  return FALSE;
+}
+HWND ProcessBox(DWORD Pid) {
+  BoxSearch s{Pid, nullptr};
+  EnumWindows(FindProcessBox, reinterpret_cast<LPARAM>(&s));
+  return s.Box;
 }
 
 class SetupModule : public testing::Test {
@@ -159,8 +190,32 @@ TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
     auto* splash = dynamic_cast<TBeforeInstallDialog*>(CurrentPage());
     return splash && splash->TitleSize() < 40;
   });
-  for (const char* c : {"TBeforeInstallDialog", "TSelectLanguageForm", "TWelcomeForm", "TFileGroupSelectForm"})
-    page(c, false);
+  page("TBeforeInstallDialog", false);
+  // Left, the splash page's title holds still; back on it, it pulses again
+  // from the size it had.
+  TBeforeInstallDialog* splash = nullptr;
+  DWORD leftAt = 0;
+  Run->Step(
+         "splash left", [] { return dynamic_cast<TSelectLanguageForm*>(CurrentPage()); },
+         [&] {
+           splash = dynamic_cast<TBeforeInstallDialog*>(PageRunner::ShownForm<TBaseFormContainer>()->Pages()[0]);
+           leftAt = GetTickCount();
+         })
+      .Step(
+          "back to the splash", [&] { return GetTickCount() - leftAt > 300; },
+          [&] {
+            EXPECT_FALSE(splash->tmQuillant32Label->Enabled());
+            EXPECT_EQ(splash->TitleSize(), splashSizeAtLeave);
+            PageRunner::Click(Button(CurrentPage(), "BackBtn"));
+          })
+      .Step(
+          "pulsing again", [&] { return CurrentPage() == splash && splash->TitleSize() != splashSizeAtLeave; },
+          [&] {
+            EXPECT_TRUE(splash->tmQuillant32Label->Enabled());
+            EXPECT_LT(std::abs(splash->TitleSize() - splashSizeAtLeave), 5);
+            PageRunner::Click(splash->ProceedBtn);
+          });
+  for (const char* c : {"TSelectLanguageForm", "TWelcomeForm", "TFileGroupSelectForm"}) page(c, false);
   page("TSelectFolderForm", true);
   Run->Step("No", [] { return PageRunner::MessageBoxWindow() != nullptr; },
             [] {
@@ -280,4 +335,195 @@ TEST_F(SetupModule, PackageCompileAndTheCompletePage) {
   UnhookWindowsHookEx(hook);
   EXPECT_EQ(TGoodInstallForm::Delphi32Command("C:\\Program Files\\Borland\\Delphi 3\\BIN"),
             "\"C:\\Program Files\\Borland\\Delphi 3\\BIN\\Delphi32.EXE\"");
+}
+
+namespace {
+// A stand-in for the WinHelp viewer's window: what the WinHelp call hands
+// it (the help file and the command), as bytes.
+std::string ViewerGot;
+LRESULT CALLBACK ViewerProc(HWND W, UINT Msg, WPARAM WP, LPARAM LP) {
+  if (Msg == WM_COPYDATA) {
+    auto* cd = reinterpret_cast<COPYDATASTRUCT*>(LP);
+    if (cd->dwData == 0xA1DE505 && cd->lpData) ViewerGot.assign(static_cast<const char*>(cd->lpData), cd->cbData);
+    return TRUE;
+  }
+  return DefWindowProcW(W, Msg, WP, LP);
+}
+// The WinHelp viewer window of another process, and that process's program.
+HWND OtherViewer(std::string* Program = nullptr) {
+  for (HWND w = FindWindowW(L"MS_WINHELP", nullptr); w; w = FindWindowExW(nullptr, w, L"MS_WINHELP", nullptr)) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    if (pid == GetCurrentProcessId()) continue;
+    if (Program) {
+      HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+      wchar_t name[MAX_PATH] = L"";
+      DWORD n = MAX_PATH;
+      if (p && QueryFullProcessImageNameW(p, 0, name, &n)) *Program = LowerCase(Narrow(std::wstring(name, n)));
+      if (p) CloseHandle(p);
+    }
+    return w;
+  }
+  return nullptr;
+}
+}  // namespace
+
+// The pages that cannot abort (setup complete, setup incomplete, reboot)
+// take the window's close command as their Finish: no question, and the run
+// ends as Finish ends it. A run after the restart with its setup-complete
+// page closed removes the setup key and shows no setup-incomplete page; an
+// aborted run whose setup-incomplete page is closed removes the key too; the
+// reboot page closed leaves Reboot as its radio group shows it. The
+// setup-complete page's help button hands the installed help file to the
+// WinHelp viewer at its contents, and Wine's viewer starts for it.
+TEST_F(SetupModule, PagesWithoutCancelFinishOnClose) {
+  TInstall* install = IM->Install1;
+  install->SetRunAutomatic(false);  // the test program goes on after each run
+  install->SetOnCleanup([](TObject*, bool& GoOn) { GoOn = false; });
+  InstallParams = [] { return std::vector<std::string>{"*ABOOT", "*NOSELFEXTRACT", "setup.exe", "C:\\dist"}; };
+  bool asked = false;
+  // After the close command: the page goes, or the question shows (answered
+  // Yes, as a user who meant Finish would).
+  auto closeAndWatch = [&](const char* Name) {
+    Run->Step(
+           std::string("close ") + Name, [] { return CurrentPage() != nullptr; },
+           [] {
+             if (auto* reboot = dynamic_cast<TRebootForm*>(CurrentPage())) reboot->RG->SetItemIndex(1);
+             PageRunner::CloseCommand(PageRunner::ShownForm<TBaseFormContainer>());
+           })
+        .Step(
+            std::string(Name) + " closed",
+            [] { return PageRunner::MessageBoxWindow() || !PageRunner::ShownForm<TBaseFormContainer>(); },
+            [&asked] {
+              if (HWND box = PageRunner::MessageBoxWindow()) {
+                asked = true;
+                PageRunner::AnswerMessageBox(box, IDYES);
+              }
+            });
+  };
+  std::vector<std::string> pages;
+  install->SetOnShowBadInstall([&pages](TObject*) { pages.push_back("incomplete"); });
+
+  // The run after the restart: the setup-complete page, its help, closed.
+  UniqueInstallKey = install->GetUniqueInstallKey(true);
+  ASSERT_TRUE(SetupKeyExists(UniqueInstallKey));
+  const std::string helpFile = IM->HelpFile->GetDestFile();
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = ViewerProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"MS_WINHELP";
+  RegisterClassW(&wc);
+  HWND standIn = CreateWindowW(L"MS_WINHELP", L"", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+  std::string viewer;
+  Run->Step(
+         "help", [] { return dynamic_cast<TGoodInstallForm*>(CurrentPage()); },
+         [] { PageRunner::Click(dynamic_cast<TGoodInstallForm*>(CurrentPage())->HelpBTN); })
+      .Step(
+          "help again", [] { return !ViewerGot.empty(); },
+          [&] {
+            EXPECT_EQ(Application->HelpFile(), helpFile);
+            EXPECT_NE(ViewerGot.find(helpFile + '\0'), std::string::npos);
+            EXPECT_NE(ViewerGot.find("JI(`',`Contents')"), std::string::npos);
+            DestroyWindow(standIn);
+            PageRunner::Click(dynamic_cast<TGoodInstallForm*>(CurrentPage())->HelpBTN);
+          })
+      .Step(
+          "viewer started", [&] { return OtherViewer(&viewer) != nullptr; },
+          [&] {
+            EXPECT_NE(viewer.find("winhlp32.exe"), std::string::npos) << viewer;
+            PostMessageW(OtherViewer(), WM_CLOSE, 0, 0);
+          })
+      .When("viewer closed", [] { return OtherViewer() == nullptr; });
+  closeAndWatch("setup complete");
+  EXPECT_NO_THROW(install->FinishInstall());
+  EXPECT_FALSE(asked);
+  EXPECT_FALSE(SetupKeyExists(UniqueInstallKey));
+  EXPECT_TRUE(pages.empty());
+
+  // A run that the user aborted: its setup-incomplete page, closed.
+  UniqueInstallKey = install->GetUniqueInstallKey(true);
+  install->SetOnShowGoodInstall([](TObject*) { throw EAIUserAbort(); });
+  EXPECT_THROW(install->FinishInstall(), EAIUserAbort);
+  ASSERT_TRUE(install->Installing());
+  closeAndWatch("setup incomplete");
+  EAIUserAbort abort;
+  install->AppException(nullptr, &abort);
+  EXPECT_FALSE(asked);
+  EXPECT_FALSE(SetupKeyExists(UniqueInstallKey));
+  EXPECT_EQ(pages, std::vector<std::string>{"incomplete"});
+
+  // The reboot page, "No" chosen, closed.
+  Reboot = true;
+  closeAndWatch("reboot");
+  EXPECT_EQ(Broadcast(eccShutDownDialog), "");
+  EXPECT_FALSE(asked);
+  EXPECT_FALSE(Reboot);
+  InstallParams = ProgramParams;
+}
+
+// Whatever fails in the package compile is swallowed: the install goes on,
+// and the setup-complete page says the package is not installed.
+TEST_F(SetupModule, EveryCompileErrorIsSwallowed) {
+  class TFailingInstall : public TInstall {
+  public:
+    using TInstall::TInstall;
+    std::string GetDestDir() override { throw 42; }  // an error of no exception class
+  };
+  const std::string top = ScratchDir("qsetup");
+  ForceDirectories(top + "\\Delphi 3\\BIN");
+  WriteFileText(top + "\\Delphi 3\\BIN\\DELPHI32.EXE", "");
+  WriteRVStr(hkLocalMachine, "\\Software\\Borland\\Delphi\\3.0", "RootDir", top + "\\Delphi 3");
+  IM->Install1StartInstall(nullptr);
+  TInstallObject* mainInstall = MainInstall;
+  TInstall* real = IM->Install1;
+  real->SetName("Install1Real");
+  MainInstall = nullptr;  // one controller at a time
+  auto* failing = new TFailingInstall(IM);
+  failing->SetName("Install1");  // the handler looks its controller up by name
+  EXPECT_NO_THROW(IM->Install1CloseCopyFileDlg(failing, false));
+  EXPECT_FALSE(PackageInstalled);
+  delete failing;
+  MainInstall = mainInstall;
+  real->SetName("Install1");
+  IM->Install1 = real;
+  DeleteKey(hkLocalMachine, "\\Software\\Borland");
+  RemoveTree(top);
+}
+
+// A setup program whose start fails shows why, and stays until the message
+// is answered; then it ends with exit code 1. A module with a typo names the
+// module, the line and the component; a run after the restart without its
+// arguments says what is missing.
+TEST(SetupStart, ErrorIsShownUntilAnswered) {
+  struct Case {
+    const char* Arguments;
+    const char* Text;
+  } cases[] = {
+      {"", "Error reading TBADMODULE, line 5, component Group1: Class TInstalFileGroup not found"},
+      {" *ABOOT", "The self-extract parameter was not found"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Arguments);
+    std::wstring cmd = L"\"" + Widen(BinDir() + "\\qnt_bad_module.exe") + L"\"" + Widen(c.Arguments);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    HWND box = nullptr;
+    for (int i = 0; i < 300 && !box && WaitForSingleObject(pi.hProcess, 100) == WAIT_TIMEOUT; ++i)
+      box = ProcessBox(pi.dwProcessId);
+    ASSERT_NE(box, nullptr) << "no message box";
+    Picture(*c.Arguments ? "start-up-error-aboot" : "start-up-error-typo");
+    EXPECT_NE(StaticTexts(box).find(c.Text), std::string::npos) << StaticTexts(box);
+    // The box stays until it is answered.
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD rc = 0;
+    GetExitCodeProcess(pi.hProcess, &rc);
+    EXPECT_EQ(rc, 1u);
+    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 3);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
 }

@@ -168,8 +168,13 @@ int wmain(int argc, wchar_t** argv) {
       wprintf(L"  message box \"%ls\": %ls\n", caption, text);
       fflush(stdout);
       if (wcscmp(Mode, L"setup") == 0) failed = 1;
-      SendMessageW(f.Box, WM_COMMAND, IDOK, 0);
-      PostMessageW(f.Box, WM_CLOSE, 0, 0);
+      {
+        /* the box's default button ("Yes" on a Yes/No question that
+           defaults to it, "No" on one that does not); OK when it names none */
+        LRESULT def = SendMessageW(f.Box, DM_GETDEFID, 0, 0);
+        WPARAM id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+        SendMessageW(f.Box, WM_COMMAND, id, 0);
+      }
       Sleep(500);
       continue;
     }

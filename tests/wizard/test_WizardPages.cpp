@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <functional>
 
+// The controller and the version unit beside every page: a setup module's
+// file includes them together.
+#include "engine/cmp_TInstall.h"
+#include "foundation/archive/cmp_TVersion.h"
 #include "wizard/WizardFixture.h"
 #include "wizard/dlgcmp_TBadInstallationDlg.h"
 #include "wizard/dlgcmp_TCopyFile.h"
@@ -28,6 +32,10 @@ bool Visible(TControl* C) { return C && C->Visible(); }
 // Each showing of a spy page: its component's name and the buttons it shows,
 // "B[BF]" for Back and Finish; a "!" when its manager was not the current one.
 std::vector<std::string> SpyLog;
+// The spy pages left (Leave), by their component's name.
+std::vector<std::string> LeaveLog;
+// "OnDestroy" and "destructor" of spy forms, in the order they ran.
+std::vector<std::string> DestroyLog;
 
 std::string Joined(const std::vector<std::string>& Items) {
   std::string s;
@@ -47,8 +55,11 @@ public:
     ReadForm("TSpyForm");
     for (auto [b, name] : {std::pair{&BackBtn, "BackBtn"}, {&NextBtn, "NextBtn"}, {&FinishBtn, "FinishBtn"}})
       *b = FindChild<TButton>(this, name);
+    OnDestroy = [](TObject*) { DestroyLog.push_back("OnDestroy"); };
   }
+  ~TSpyForm() override { DestroyLog.push_back("destructor"); }
   bool Skip() override;
+  void Leave() override { LeaveLog.push_back(DC() ? DC()->Name() : "?"); }
   void RefreshInformation() override {
     BackBtn->SetVisible(!IsFirst());
     NextBtn->SetVisible(!IsLast());
@@ -153,17 +164,23 @@ TEST_F(WizardPages, NavigationOverOrdersAndSkippingPages) {
     const char* Clicks;
     const char* Log;
     const char* Result;
+    const char* Left;  // the pages left, by Back, Next or the wizard's end
   } rows[] = {
       // A stable sort would show C, A, B.
-      {{{"A", 2, false}, {"B", 2, false}, {"C", 1, false}}, "NNBNF", "C[N] B[BN] A[BF] B[BN] A[BF]", ""},
+      {{{"A", 2, false}, {"B", 2, false}, {"C", 1, false}}, "NNBNF", "C[N] B[BN] A[BF] B[BN] A[BF]", "", "C B A B A"},
       // The first page that shows is first: no Back there.
-      {{{"P0", 0, true}, {"P1", 1, false}, {"P2", 2, false}}, "NBNF", "P1[N] P2[BF] P1[N] P2[BF]", ""},
+      {{{"P0", 0, true}, {"P1", 1, false}, {"P2", 2, false}}, "NBNF", "P1[N] P2[BF] P1[N] P2[BF]", "", "P1 P2 P1 P2"},
       // Only skipping pages follow: Next (not Finish) shows the page again and ends.
-      {{{"P0", 0, false}, {"P1", 1, false}, {"P2", 2, true}, {"P3", 3, true}}, "NN", "P0[N] P1[BN] P1[BN]", ""},
-      {{{"P0", 0, false}, {"P1", 1, false}}, "NC", "P0[N] P1[BF]", "EAIUserAbort"},
+      {{{"P0", 0, false}, {"P1", 1, false}, {"P2", 2, true}, {"P3", 3, true}},
+       "NN",
+       "P0[N] P1[BN] P1[BN]",
+       "",
+       "P0 P1"},
+      {{{"P0", 0, false}, {"P1", 1, false}}, "NC", "P0[N] P1[BF]", "EAIUserAbort", "P0 P1"},
   };
   for (const Row& row : rows) {
     SpyLog.clear();
+    LeaveLog.clear();
     TDialogManager* dm = Manager(dmBeforeInstall);
     std::vector<TSpyDlg*> pages;
     for (const Spy& spy : row.Pages) {
@@ -177,6 +194,7 @@ TEST_F(WizardPages, NavigationOverOrdersAndSkippingPages) {
                 [c = row.Clicks[i]] { ClickSpy(c); });
     EXPECT_EQ(Broadcast(eccBeginningDialogManager), row.Result) << row.Log;
     EXPECT_EQ(Joined(SpyLog), row.Log);
+    EXPECT_EQ(Joined(LeaveLog), row.Left) << row.Log;
     EXPECT_EQ(CurrentDM, nullptr);
     for (TSpyDlg* p : pages) delete p;
     delete dm;
@@ -219,18 +237,111 @@ TEST_F(WizardPages, CancelAnsweredNoThenYes) {
   EXPECT_EQ(CancelAsked, 2);
 }
 
-// The window's close command is a Cancel: it asks, and never lets the run go
-// on unconfirmed.
-TEST_F(WizardPages, CloseCommandAsksAsCancelDoes) {
-  TDialogManager* dm = Manager(dmReboot);
-  Page<TRebootDlg>("Reboot1", dm);
-  CancelAnswers = {false, true};
-  Run->Step("close, no", [] { return Current<TRebootForm>() != nullptr; },
-            [] { PageRunner::CloseCommand(Wizard()); })
-      .Step("close, yes", [this] { return CancelAsked == 1 && Wizard() != nullptr; },
-            [] { PageRunner::CloseCommand(Wizard()); });
-  EXPECT_EQ(Broadcast(eccShutDownDialog), "EAIUserAbort");
-  EXPECT_EQ(CancelAsked, 2);
+// Without a hook of the test, Cancel asks the install controller: its
+// OnUserAbort answers, No keeps the page and Yes is the user abort.
+TEST_F(WizardPages, CancelAsksTheControllersOnUserAbort) {
+  VerifyCancelSource = nullptr;
+  MainInstall = nullptr;  // the controller takes the stand-in's place
+  auto* install = new TInstall(new TDataModule(Module));
+  int asked = 0;
+  install->SetOnUserAbort([&asked](TObject*, bool& QuitOut) { QuitOut = ++asked == 2; });
+  Page<TWelcomeDlg>("Welcome1", Manager(dmBeforeInstall));
+  Run->Step(
+         "cancel, no", [] { return Current<TWelcomeForm>() != nullptr; },
+         [] { PageRunner::Click(Current<TWelcomeForm>()->CancelBtn); })
+      .Step(
+          "cancel, yes", [&asked] { return asked == 1 && Current<TWelcomeForm>() != nullptr; },
+          [] { PageRunner::Click(Current<TWelcomeForm>()->CancelBtn); });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "EAIUserAbort");
+  EXPECT_EQ(asked, 2);
+}
+
+// The select-language page's Cancel ends nothing before the controller's
+// answer, shown alone or in the wizard: No keeps the page, Yes aborts.
+TEST_F(WizardPages, SelectLanguageCancelWaitsForTheAnswer) {
+  for (bool managed : {false, true}) {
+    SCOPED_TRACE(managed ? "in the wizard" : "alone");
+    TDialogManager* dm = managed ? Manager(dmBeforeInstall) : nullptr;
+    auto* page = Page<TSelectLanguageDlg>("Language1", dm);
+    CancelAnswers = {false, true};
+    CancelAsked = 0;
+    auto shown = [] { return PageRunner::ShownForm<TSelectLanguageForm>(); };
+    Run->Step(
+           "cancel, no", [&] { return shown() != nullptr; }, [&] { PageRunner::Click(shown()->CancelBtn); })
+        .Step(
+            "cancel, yes", [&] { return CancelAsked == 1 && shown() != nullptr; },
+            [&] { PageRunner::Click(shown()->CancelBtn); });
+    EXPECT_EQ(Broadcast(managed ? eccBeginningDialogManager : eccLanguageDialog), "EAIUserAbort");
+    EXPECT_EQ(CancelAsked, 2);
+    delete page;
+    delete dm;
+  }
+}
+
+// Page forms are freed whole: their OnDestroy runs before their own
+// destructor, for a stand-alone run and for a form-only entry of another
+// manager that the wizard makes and drops.
+TEST_F(WizardPages, FormsAreFreedWhole) {
+  DestroyLog.clear();
+  auto* alone = Page<TSpyDlg>("Alone", nullptr);
+  Run->Step(
+      "close", [] { return PageRunner::ShownForm<TSpyForm>() != nullptr; },
+      [] { PageRunner::CloseCommand(PageRunner::ShownForm<TSpyForm>()); });
+  EXPECT_THROW(alone->Execute(), EAIUserAbort);
+  EXPECT_EQ(Joined(DestroyLog), "OnDestroy destructor");
+  DestroyLog.clear();
+  TBIFEntry* formOnly = AddToBIFList(&TSpyForm::StaticClassInfo(), nullptr, nullptr);
+  Page<TWelcomeDlg>("Welcome1", Manager(dmBeforeInstall));
+  Run->Step(
+      "next", [] { return Current<TWelcomeForm>() != nullptr; },
+      [] { PageRunner::Click(Current<TWelcomeForm>()->ProceedBtn); });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+  RemoveBIFEntry(formOnly);
+  EXPECT_EQ(Joined(DestroyLog), "OnDestroy destructor");
+}
+
+// The window's close command is never a silent go-ahead: on a page that can
+// abort it is a Cancel (it asks: No stays, Yes is the user abort); the reboot
+// and setup-incomplete pages cannot abort, and there it means Finish, asking
+// nothing, with Reboot as the radio group shows it.
+TEST_F(WizardPages, CloseCommandIsCancelOnlyWherePagesCanAbort) {
+  struct Row {
+    const char* Name;
+    TManagerType Type;
+    int Code;
+    const char* Result;
+    int Asked;
+  } rows[] = {
+      {"welcome", dmBeforeInstall, eccBeginningDialogManager, "EAIUserAbort", 2},
+      {"reboot", dmReboot, eccShutDownDialog, "", 0},
+      {"setup incomplete", dmAfterBadInstall, eccBadInstallDialogManager, "", 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    TDialogManager* dm = Manager(row.Type);
+    TComponent* page = nullptr;
+    if (row.Type == dmBeforeInstall) page = Page<TWelcomeDlg>("Welcome1", dm);
+    if (row.Type == dmReboot) page = Page<TRebootDlg>("Reboot1", dm);
+    if (row.Type == dmAfterBadInstall) page = Page<TBadInstallationDlg>("Bad1", dm);
+    CancelAnswers = {false, true};
+    CancelAsked = 0;
+    Reboot = true;
+    Run->Step(
+        "close", [] { return CurrentPage() != nullptr; },
+        [] {
+          if (auto* reboot = dynamic_cast<TRebootForm*>(CurrentPage())) reboot->RG->SetItemIndex(1);
+          PageRunner::CloseCommand(Wizard());
+        });
+    if (row.Asked == 2)
+      Run->Step(
+          "close again", [this] { return CancelAsked == 1 && Wizard() != nullptr; },
+          [] { PageRunner::CloseCommand(Wizard()); });
+    EXPECT_EQ(Broadcast(row.Code), row.Result);
+    EXPECT_EQ(CancelAsked, row.Asked);
+    EXPECT_EQ(Reboot, row.Type != dmReboot);
+    delete page;
+    delete dm;
+  }
 }
 
 // Told to end while a wizard is shown, the program does not go on with the
@@ -245,8 +356,9 @@ TEST_F(WizardPages, TerminateWhileShownEndsTheRun) {
 }
 
 // Without a manager a page answers its own code, shown alone: Back hidden,
-// Next closing it with OK. Its close command is its Cancel (a page without
-// one asks all the same): No keeps the page, Yes is the user abort.
+// Next closing it with OK. Its close command is its Cancel: No keeps the
+// page, Yes is the user abort; the reboot page, which cannot abort, takes it
+// as its Finish.
 TEST_F(WizardPages, StandAlonePageAnswersItsOwnCode) {
   auto* welcome = Page<TWelcomeDlg>("Welcome1", nullptr);
   Page<TRebootDlg>("Reboot1", nullptr);
@@ -259,15 +371,19 @@ TEST_F(WizardPages, StandAlonePageAnswersItsOwnCode) {
   EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
   EXPECT_EQ(welcome->Dialog(), nullptr);
   auto shown = [] { return PageRunner::ShownForm<TBaseInstallForm>(); };
-  for (int code : {eccWelcomeDialog, eccShutDownDialog}) {
-    CancelAnswers = {false, true};
-    CancelAsked = 0;
-    Run->Step("close, no", [&] { return shown() != nullptr; }, [&] { PageRunner::CloseCommand(shown()); })
-        .Step("close, yes", [&] { return CancelAsked == 1 && shown() != nullptr; },
-              [&] { PageRunner::CloseCommand(shown()); });
-    EXPECT_EQ(Broadcast(code), "EAIUserAbort") << code;
-    EXPECT_EQ(CancelAsked, 2) << code;
-  }
+  CancelAnswers = {false, true};
+  Run->Step(
+         "close, no", [&] { return shown() != nullptr; }, [&] { PageRunner::CloseCommand(shown()); })
+      .Step(
+          "close, yes", [&] { return CancelAsked == 1 && shown() != nullptr; },
+          [&] { PageRunner::CloseCommand(shown()); });
+  EXPECT_EQ(Broadcast(eccWelcomeDialog), "EAIUserAbort");
+  EXPECT_EQ(CancelAsked, 2);
+  CancelAsked = 0;
+  Run->Step(
+      "close the reboot page", [&] { return shown() != nullptr; }, [&] { PageRunner::CloseCommand(shown()); });
+  EXPECT_EQ(Broadcast(eccShutDownDialog), "");
+  EXPECT_EQ(CancelAsked, 0);
   // With a manager the code does nothing.
   welcome->SetDialogManager(Manager(dmBeforeInstall));
   EXPECT_EQ(Broadcast(eccWelcomeDialog), "");

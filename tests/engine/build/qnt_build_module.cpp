@@ -22,7 +22,7 @@ QNT_PUBLISH(TBuildModule);
 }  // namespace
 
 int main() {
-  return SetupMain([] {
+  return SetupMain("Quillant Round Trip", [] {
     const char* port = std::getenv("QNT_ROUNDTRIP_FTP_PORT");
     auto* module = new TBuildModule(Application, port ? "TBUILDMODULEWEB" : "TBUILDMODULE");
     if (port)

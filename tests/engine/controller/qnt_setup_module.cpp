@@ -36,5 +36,5 @@ bool RecordRestart() {
 
 int main() {
   SystemRestart = RecordRestart;
-  return SetupMain([] { new TSetupModule(Application); });
+  return SetupMain("Quillant Test Product", [] { new TSetupModule(Application); });
 }

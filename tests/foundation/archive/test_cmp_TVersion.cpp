@@ -111,7 +111,7 @@ TEST(VersionReader, FilesWithoutBlockAndSystemLibraries) {
 TEST(VersionReader, OutOfRangeKeysRaiseTheBaseException) {
   TVersionResource r(nullptr);
   try {
-    r.SetLanguage(static_cast<TLanguage>(45));
+    r.SetLanguage(static_cast<cmp_TVersion::TLanguage>(45));
     FAIL();
   } catch (const Exception& e) {
     EXPECT_EQ(e.Message, "");
