@@ -21,5 +21,5 @@ QNT_PUBLISH(TNotesModule);
 }  // namespace
 
 int main() {
-  return SetupMain([] { new TNotesModule(Application); });
+  return SetupMain("Example Notes 1.0", [] { new TNotesModule(Application); });
 }
