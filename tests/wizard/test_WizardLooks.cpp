@@ -162,8 +162,9 @@ void WizardLooks::EveryPage(TQlntLanguage lang, const std::string& tag) {
 
   std::vector<std::string> bad;
   // Japanese is asked for with its own face and character set; the face
-  // that stands in for it here has no Latin letters and other measures, so
-  // there only the request is checked.
+  // that stands in for it here has taller lines than Japanese Windows' own
+  // (three lines of the change-disk prompt need more than its 41 pixels),
+  // so there only the request is checked.
   bool measure = true;
   auto look = [&](TForm* Whole, TForm* Page, const std::string& Name, bool Check = true) {
     const std::string m = Looks(Whole);
