@@ -80,8 +80,17 @@ static void Picture(HWND W, const wchar_t* Caption) {
     name[n++] = (iswalnum(*p) ? *p : L'-');
   name[n] = 0;
   Sleep(600); /* let the page paint */
+  ULONG_PTR xid = (ULONG_PTR)GetPropW(W, L"__wine_x11_whole_window");
+  ++Pictures;
+  if (!xid) {
+    /* not on the display (not yet shown, or gone): import without a window
+       would wait for a click on one */
+    wprintf(L"  picture %02d: %ls (not on the display, no picture)\n", Pictures, Caption);
+    fflush(stdout);
+    return;
+  }
   swprintf(cmd, 800, L"start.exe /wait /unix /usr/bin/import -window 0x%llx \"%ls/%ls-%02d-%ls.png\"",
-           (unsigned long long)(ULONG_PTR)GetPropW(W, L"__wine_x11_whole_window"), Shots, Mode, ++Pictures, name);
+           (unsigned long long)xid, Shots, Mode, Pictures, name);
   STARTUPINFOW si = {sizeof si};
   PROCESS_INFORMATION pi;
   if (CreateProcessW(NULL, cmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
