@@ -10,11 +10,30 @@ export TMPDIR="$QNT_WINE_ROOT/tmp"
 export TZ=UTC
 mkdir -p "$HOME" "$TMPDIR"
 
+# The Japanese and Korean faces that the wizard asks for (by their own names
+# and their English ones) are not on this system, and the face Wine would
+# take instead has no Latin letters or digits: they come out as boxes. They
+# are replaced by installed faces (tools/deps.sh) that hold Latin letters as
+# well, as the Windows of those languages shows them.
+qnt_wine_font_replacements() {
+  local prefix="$1" reg="$1/qnt-fonts.reg"
+  {
+    printf '\xef\xbb\xbfWindows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    local face
+    for face in 'ＭＳ Ｐゴシック' 'MS PGothic' 'MS UI Gothic'; do printf '"%s"="VL PGothic"\r\n' "$face"; done
+    for face in 'ＭＳ ゴシック' 'MS Gothic'; do printf '"%s"="VL Gothic"\r\n' "$face"; done
+    for face in '바탕' 'Batang' '굴림' 'Gulim'; do printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"; done
+  } | iconv -f UTF-8 -t UTF-16LE >"$reg"
+  WINEPREFIX="$prefix" wine regedit /S "$(WINEPREFIX="$prefix" winepath -w "$reg")" >/dev/null 2>&1
+}
+
 # Makes the prefix once (serialised across parallel tests) and sets what the
-# tests rely on: no crash dialog that would wait for a click.
+# tests rely on: no crash dialog that would wait for a click, the faces of
+# Japanese and Korean. A prefix made before the faces were set gets them now.
 qnt_wine_ensure_prefix() {
   local prefix="$1"
-  [ -f "$prefix/.qnt-ready" ] && return 0
+  [ -f "$prefix/.qnt-ready" ] && [ -f "$prefix/.qnt-fonts" ] && return 0
   mkdir -p "$(dirname "$prefix")"
   (
     flock 9
@@ -23,6 +42,11 @@ qnt_wine_ensure_prefix() {
       WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
       WINEPREFIX="$prefix" wineserver -w
       touch "$prefix/.qnt-ready"
+    fi
+    if [ ! -f "$prefix/.qnt-fonts" ]; then
+      qnt_wine_font_replacements "$prefix"
+      WINEPREFIX="$prefix" wineserver -w
+      touch "$prefix/.qnt-fonts"
     fi
   ) 9>"$prefix.lock"
 }

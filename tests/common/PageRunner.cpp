@@ -1,5 +1,8 @@
 #include "common/PageRunner.h"
 
+#include <zlib.h>
+
+#include <cstdio>
 #include <map>
 #include <stdexcept>
 
@@ -85,7 +88,7 @@ int PageRunner::ShowModalForScreenshot(TForm* Form, const char* Path, bool& Take
            [&] {
              Form->Repaint();
              Sleep(300);
-             Taken = testsupport::Screenshot(Path);
+             Taken = testsupport::Screenshot(Form->Handle(), Path);
              CloseCommand(Form);
            });
   return Form->ShowModal();
@@ -124,26 +127,136 @@ void PageRunner::CloseCommand(TForm* Form) { PostMessageW(Form->Handle(), WM_SYS
 
 void PageRunner::AnswerMessageBox(HWND Box, int ButtonId) { PostMessageW(Box, WM_COMMAND, ButtonId, 0); }
 
-bool Screenshot(const std::string& UnixPath) {
-  std::string cmd = "start /wait /unix /usr/bin/import -window root " + UnixPath;
-  if (RunAndWait(cmd, "", 30000) != 0) return false;
-  // start does not wait for a Unix program: wait for the picture (the Unix
-  // root is drive Z:) until its size holds still, so that it shows the
-  // screen before the next step acts.
-  std::string file = "Z:" + UnixPath;
-  for (char& c : file)
-    if (c == '/') c = '\\';
+TPicture WindowPicture(HWND Window) {
+  TPicture p;
+  RECT r{};
+  if (!IsWindow(Window) || !GetClientRect(Window, &r) || r.right <= 0 || r.bottom <= 0) return p;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = r.right;
+  bi.bmiHeader.biHeight = -r.bottom;  // rows from the top
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return p;
+  // Wine keeps each window's pixels apart from the display, so the window's
+  // own device context reads them even where another window covers it.
+  HDC source = GetDC(Window);
+  HDC memory = CreateCompatibleDC(source);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  const bool copied = BitBlt(memory, 0, 0, r.right, r.bottom, source, 0, 0, SRCCOPY);
+  GdiFlush();
+  if (copied) {
+    p.Width = r.right;
+    p.Height = r.bottom;
+    const auto* px = static_cast<const uint32_t*>(bits);
+    p.Pixels.assign(px, px + static_cast<size_t>(p.Width) * p.Height);
+    for (uint32_t& v : p.Pixels) v &= 0xFFFFFF;
+  }
+  SelectObject(memory, old);
+  DeleteDC(memory);
+  ReleaseDC(Window, source);
+  DeleteObject(bitmap);
+  return p;
+}
+
+namespace {
+
+void PutBigEndian(std::string& Out, uint32_t V) {
+  for (int shift = 24; shift >= 0; shift -= 8) Out += static_cast<char>((V >> shift) & 0xFF);
+}
+
+void PutChunk(std::string& Out, const char* Type, const std::string& Data) {
+  PutBigEndian(Out, static_cast<uint32_t>(Data.size()));
+  const std::string body = std::string(Type, 4) + Data;
+  Out += body;
+  PutBigEndian(Out, static_cast<uint32_t>(
+                        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+}
+
+// The Unix path as Wine names it: the Unix root is drive Z:.
+std::wstring WinePath(const std::string& UnixPath) {
+  std::wstring file = L"Z:" + Widen(UnixPath);
+  for (wchar_t& c : file)
+    if (c == L'/') c = L'\\';
+  return file;
+}
+
+// Waits until the file another program writes has a size that holds still.
+bool WaitForFile(const std::string& UnixPath) {
+  const std::wstring file = WinePath(UnixPath);
   long long last = -1;
   for (int i = 0; i < 200; ++i) {
     WIN32_FILE_ATTRIBUTE_DATA a;
     long long size = -1;
-    if (GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &a))
+    if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &a))
       size = (static_cast<long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
     if (size > 0 && size == last) return true;
     last = size;
     Sleep(100);
   }
   return false;
+}
+
+bool SavePng(const TPicture& Picture, const std::string& UnixPath) {
+  std::string rows;
+  rows.reserve(static_cast<size_t>(Picture.Width * 3 + 1) * Picture.Height);
+  for (int y = 0; y < Picture.Height; ++y) {
+    rows += '\0';  // no filter
+    for (int x = 0; x < Picture.Width; ++x) {
+      const uint32_t v = Picture.Pixels[static_cast<size_t>(y) * Picture.Width + x];
+      rows += static_cast<char>(v >> 16);
+      rows += static_cast<char>(v >> 8);
+      rows += static_cast<char>(v);
+    }
+  }
+  uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
+  std::string packed(packedSize, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(rows.data()),
+                static_cast<uLong>(rows.size()), 6) != Z_OK)
+    return false;
+  packed.resize(packedSize);
+  std::string header;
+  PutBigEndian(header, static_cast<uint32_t>(Picture.Width));
+  PutBigEndian(header, static_cast<uint32_t>(Picture.Height));
+  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter, no interlace
+  std::string png = "\x89PNG\r\n\x1a\n";
+  PutChunk(png, "IHDR", header);
+  PutChunk(png, "IDAT", packed);
+  PutChunk(png, "IEND", "");
+  HANDLE h =
+      CreateFileW(WinePath(UnixPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok = WriteFile(h, png.data(), static_cast<DWORD>(png.size()), &written, nullptr) && written == png.size();
+  CloseHandle(h);
+  return ok;
+}
+
+}  // namespace
+
+bool Screenshot(HWND Window, const std::string& UnixPath) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(Window, &pid);
+  if (pid == GetCurrentProcessId()) {
+    const TPicture p = WindowPicture(Window);
+    return !p.Pixels.empty() && SavePng(p, UnixPath);
+  }
+  // Another program's pixels are not readable from here: its top-level
+  // window's X window, as the display shows it.
+  HWND top = GetAncestor(Window, GA_ROOT);
+  const auto xid = reinterpret_cast<uintptr_t>(GetPropW(top ? top : Window, L"__wine_x11_whole_window"));
+  if (!xid) return false;
+  char id[32];
+  snprintf(id, sizeof id, "0x%llx", static_cast<unsigned long long>(xid));
+  DeleteFileW(WinePath(UnixPath).c_str());
+  if (RunAndWait("start /wait /unix /usr/bin/import -window " + std::string(id) + " " + UnixPath, "", 30000) != 0)
+    return false;
+  // start does not wait for a Unix program: wait for its picture, so that it
+  // shows the window before the next step acts.
+  return WaitForFile(UnixPath);
 }
 
 }  // namespace testsupport

@@ -19,6 +19,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -70,8 +71,8 @@ public:
   static void CloseCommand(TForm* Form);
   static void AnswerMessageBox(HWND Box, int ButtonId);
 
-  // Shows Form modally, saves a screenshot at Path (a Unix path) once it is
-  // painted, then closes it with the close command. Returns ShowModal's result; Taken says
+  // Shows Form modally, saves a picture of its window at Path (a Unix path)
+  // once it is painted, then closes it with the close command. Returns ShowModal's result; Taken says
   // whether the picture was saved.
   static int ShowModalForScreenshot(TForm* Form, const char* Path, bool& Taken);
 
@@ -92,8 +93,23 @@ private:
   bool FFired = false;
 };
 
-// Takes a picture of the whole X display into UnixPath (PNG), with `import`
-// under the harness's Xvfb; false when it could not.
-bool Screenshot(const std::string& UnixPath);
+// What one window shows: its client area with the windows inside it, as
+// the display shows it when nothing lies over it (no window manager runs on
+// the test display, so top-level windows have no frame there either).
+struct TPicture {
+  int Width = 0, Height = 0;
+  std::vector<uint32_t> Pixels;  // rows from the top, 0x00RRGGBB
+  bool operator==(const TPicture&) const = default;
+};
+
+// The picture of a window of this process, read from the window's own
+// pixels, so that whatever covers it on the shared display stays out of it;
+// empty when it cannot be read.
+TPicture WindowPicture(HWND Window);
+
+// Saves a picture of Window into UnixPath (PNG): a window of this process
+// from its own pixels, another program's window as its X window shows it.
+// False when it could not.
+bool Screenshot(HWND Window, const std::string& UnixPath);
 
 }  // namespace testsupport

@@ -264,7 +264,7 @@ TEST(FormLanguage, Screenshot) {
   form->Repaint();
   Application->ProcessMessages();
   Sleep(300);
-  EXPECT_TRUE(testsupport::Screenshot(shot));
+  EXPECT_TRUE(testsupport::Screenshot(form->Handle(), shot));
   form->Free();
 }
 

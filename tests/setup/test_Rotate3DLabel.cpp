@@ -132,7 +132,7 @@ TEST(Rotate3DLabel, PaintedOnTheirForm) {
              f->Repaint();
              if (shot) {
                Sleep(300);
-               taken = testsupport::Screenshot(shot);
+               taken = testsupport::Screenshot(f->Handle(), shot);
              }
              PageRunner::CloseCommand(f);
            });

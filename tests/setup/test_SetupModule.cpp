@@ -39,7 +39,9 @@ void Picture(const std::string& Name) {
   const char* dir = std::getenv("QNT_SCREENSHOTS");
   if (!dir || !*dir) return;
   Application->ProcessMessages();
-  Screenshot(std::string(dir) + "/" + Name + ".png");
+  auto* wizard = PageRunner::ShownForm<TBaseFormContainer>();
+  EXPECT_TRUE(Screenshot(wizard ? wizard->Handle() : GetActiveWindow(), std::string(dir) + "/" + Name + ".png"))
+      << Name;
 }
 
 // Windows titled "Compiling" made on this thread while a test runs; with

@@ -1,7 +1,7 @@
 /* Walks a setup program's wizard (or the uninstaller's window) as a user
    who takes every default would: it starts the command line given, and for
-   every new page of the other programs' windows it saves a picture of the
-   screen and clicks the button that goes on ("Next >", "Finish", "&Start").
+   every new page of the other programs' windows it saves a picture of that
+   window and clicks the button that goes on ("Next >", "Finish", "&Start").
    Message boxes are pictured, printed and answered with their default
    button; under the mode "setup" one counts as a failure.
 
@@ -71,15 +71,26 @@ static BOOL CALLBACK Top(HWND W, LPARAM L) {
   return TRUE;
 }
 
-static void Picture(const wchar_t* Caption) {
+/* Saves a picture of the other program's window W: its X window (Wine
+   keeps the window's X id in a property), as the display shows it. */
+static void Picture(HWND W, const wchar_t* Caption) {
   wchar_t name[200], cmd[800];
   int n = 0;
   for (const wchar_t* p = Caption; *p && n < 60; ++p)
     name[n++] = (iswalnum(*p) ? *p : L'-');
   name[n] = 0;
   Sleep(600); /* let the page paint */
-  swprintf(cmd, 800, L"start.exe /wait /unix /usr/bin/import -window root \"%ls/%ls-%02d-%ls.png\"", Shots, Mode,
-           ++Pictures, name);
+  ULONG_PTR xid = (ULONG_PTR)GetPropW(W, L"__wine_x11_whole_window");
+  ++Pictures;
+  if (!xid) {
+    /* not on the display (not yet shown, or gone): import without a window
+       would wait for a click on one */
+    wprintf(L"  picture %02d: %ls (not on the display, no picture)\n", Pictures, Caption);
+    fflush(stdout);
+    return;
+  }
+  swprintf(cmd, 800, L"start.exe /wait /unix /usr/bin/import -window 0x%llx \"%ls/%ls-%02d-%ls.png\"",
+           (unsigned long long)xid, Shots, Mode, Pictures, name);
   STARTUPINFOW si = {sizeof si};
   PROCESS_INFORMATION pi;
   if (CreateProcessW(NULL, cmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
@@ -164,7 +175,7 @@ int wmain(int argc, wchar_t** argv) {
       wchar_t caption[200], text[1000] = L"";
       GetWindowTextW(f.Box, caption, 200);
       EnumChildWindows(f.Box, BoxText, (LPARAM)text);
-      Picture(L"message");
+      Picture(f.Box, L"message");
       wprintf(L"  message box \"%ls\": %ls\n", caption, text);
       fflush(stdout);
       if (wcscmp(Mode, L"setup") == 0) failed = 1;
@@ -182,7 +193,7 @@ int wmain(int argc, wchar_t** argv) {
     wchar_t caption[256];
     GetWindowTextW(f.Page, caption, 256);
     if (!caption[0]) wcscpy(caption, L"window without a caption");
-    if (Remember(caption)) Picture(caption);
+    if (Remember(caption)) Picture(f.Page, caption);
     if (!f.Button) continue;
     /* the page may have changed while it was pictured: look again */
     struct Found g = {0};

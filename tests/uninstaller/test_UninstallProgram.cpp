@@ -204,7 +204,8 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
   std::vector<std::string> texts = Uninstall(UninstallString(), Product, [&](const std::string& Text) {
     if (Text.find("Is it o.k.") != std::string::npos) {
       bars.push_back(ProgressBarOf("Remove " + Product));
-      if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && bars.size() == 1) Screenshot(shot);
+      if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && bars.size() == 1)
+        Screenshot(FindWindowW(nullptr, Widen("Remove " + Product).c_str()), shot);
     }
     return YesUnlessKeep(Text);
   });
@@ -440,7 +441,7 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   // Its last user goes: the question, answered Yes.
   bool shot = false;
   texts = Uninstall(UninstallString(Other), Other, [&](const std::string&) {
-    if (const char* path = std::getenv("QNT_SCREENSHOT"); path && !shot) shot = Screenshot(path);
+    if (const char* path = std::getenv("QNT_SCREENSHOT"); path && !shot) shot = Screenshot(GetForegroundWindow(), path);
     return IDYES;
   });
   EXPECT_EQ(texts, (std::vector<std::string>{Question(Shared), RestartMessage(Other)}));

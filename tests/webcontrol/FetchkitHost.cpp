@@ -276,28 +276,12 @@ HWND FindChild(HWND Parent, const std::wstring& Class, const std::wstring& Text)
   return nullptr;
 }
 
-void Picture(const std::string& Name) {
+void Picture(const std::string& Name, HWND Window) {
   const char* dir = std::getenv("QNT_SCREENSHOTS");
   if (!dir || !*dir) return;
   PumpFor(300);
-  // The picture is taken by a program of the host system, which the start
-  // does not wait for: wait here until its file is complete.
-  std::string unixPath = std::string(dir) + "/" + Name + ".png";
-  std::string path = "Z:" + StringReplaceAll(unixPath, "/", "\\");
-  DeleteFileW(Widen(path).c_str());
-  testsupport::Screenshot(unixPath);
-  int64_t last = -1;
-  PumpUntil(
-      [&] {
-        WIN32_FILE_ATTRIBUTE_DATA a;
-        int64_t size = GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &a)
-                           ? (static_cast<int64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow
-                           : -1;
-        bool done = size > 0 && size == last;
-        last = size;
-        return done;
-      },
-      15000);
+  if (!testsupport::Screenshot(Window, std::string(dir) + "/" + Name + ".png"))
+    throw std::runtime_error("no picture of " + Name);
 }
 
 namespace {

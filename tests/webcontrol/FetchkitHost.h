@@ -94,8 +94,8 @@ void ClickAt(HWND Wnd, int X, int Y);
 HWND FindShownWindow(const std::wstring& Caption, HWND Except = nullptr);
 // The first child window of Parent of that class (and text, when given).
 HWND FindChild(HWND Parent, const std::wstring& Class, const std::wstring& Text = L"");
-// A picture of the display into $QNT_SCREENSHOTS/<Name>.png, when asked for.
-void Picture(const std::string& Name);
+// A picture of Window into $QNT_SCREENSHOTS/<Name>.png, when asked for.
+void Picture(const std::string& Name, HWND Window);
 
 // The file "<name>.started" that the stub program writes next to itself,
 // looked for in every "qnt*" folder of the temporary directory; "" if none.

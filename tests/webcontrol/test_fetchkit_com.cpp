@@ -415,7 +415,7 @@ TEST(FetchkitCom, ThePanelSitsInThePageWindowAndFollowsItsSettings) {
   EXPECT_EQ(r.bottom - r.top, 25);
   EXPECT_TRUE(IsWindowVisible(w));
   EXPECT_EQ(GetText(d, DISPID_Caption), "Install");
-  Picture("fetchkit-inplace");
+  Picture("fetchkit-inplace", site.Window);
 
   IOleInPlaceObject* ip = nullptr;
   ASSERT_EQ(d->QueryInterface(IID_IOleInPlaceObject, reinterpret_cast<void**>(&ip)), S_OK);

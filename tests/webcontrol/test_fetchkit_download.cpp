@@ -312,7 +312,7 @@ TEST(FetchkitDownload, TheProgressWindowFollowsTheDownloadAndAbortEndsItWithNoth
     GetClientRect(form, &client);
     EXPECT_EQ(client.right, 472);
     EXPECT_EQ(client.bottom, 80);
-    if (run == 1) Picture("fetchkit-progress");
+    if (run == 1) Picture("fetchkit-progress", form);
     HWND abort = FindChild(form, L"Button", L"Abort");
     ASSERT_NE(abort, nullptr);
     EXPECT_TRUE(IsWindowVisible(abort));

@@ -1,6 +1,5 @@
 #include "wizard/WizardFixture.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "classlib/WinText.h"
@@ -66,17 +65,14 @@ std::string WizardFixture::Broadcast(int Code, TObject* PO) {
   return "";
 }
 
-void WizardFixture::Picture(const std::string& Name) {
+void WizardFixture::Picture(const std::string& Name, HWND Window) {
   const char* dir = std::getenv("QNT_SCREENSHOTS");
   if (!dir || !*dir) return;
   Application->ProcessMessages();
-  const std::string path = std::string(dir) + "/" + Name + ".png";
-  // The picture is taken by a program of the host, which may still run when
-  // the call returns: wait for its file, or the page would change under it.
-  std::wstring local = L"Z:" + Widen(path);
-  std::replace(local.begin(), local.end(), L'/', L'\\');
-  DeleteFileW(local.c_str());
-  testsupport::Screenshot(path);
-  for (int i = 0; i < 100 && GetFileAttributesW(local.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
-  Sleep(200);
+  if (!Window) Window = GetActiveWindow();
+  if (!Window) {
+    ADD_FAILURE() << "no window of this thread to picture for " << Name;
+    return;
+  }
+  EXPECT_TRUE(testsupport::Screenshot(Window, std::string(dir) + "/" + Name + ".png")) << Name;
 }

@@ -43,8 +43,9 @@ protected:
   static TBaseInstallForm* CurrentPage();
   // Runs a broadcast of the controller; the exception's class name, or "".
   std::string Broadcast(int Code, TObject* PO = nullptr);
-  // Pictures of the screen for review, when QNT_SCREENSHOTS names a folder.
-  static void Picture(const std::string& Name);
+  // A picture of Window (nullptr: the active window of this thread) for
+  // review, when QNT_SCREENSHOTS names a folder.
+  static void Picture(const std::string& Name, HWND Window = nullptr);
 
   TComponent* Module = nullptr;
   TTestController* Controller = nullptr;

@@ -1,12 +1,16 @@
 // What a person sees of every page in English, German and Japanese: every
-// text fits its control and every control lies inside its parent. Pictures
-// of each page for review when QNT_SCREENSHOTS names a folder.
+// text fits its control and every control lies inside its parent, and the
+// faces of the East Asian languages show Latin letters. Pictures of each
+// page's own window for review when QNT_SCREENSHOTS names a folder.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "classlib/StdCtrls.h"
 #include "classlib/WinText.h"
+#include "foundation/translator/cmp_TTranslator.h"
 #include "wizard/WizardFixture.h"
 #include "wizard/dlgcmp_TBadInstallationDlg.h"
 #include "wizard/dlgcmp_TChangeDiskDlg.h"
@@ -158,12 +162,13 @@ void WizardLooks::EveryPage(TQlntLanguage lang, const std::string& tag) {
 
   std::vector<std::string> bad;
   // Japanese is asked for with its own face and character set; the face
-  // that stands in for it here has no Latin letters and other measures, so
-  // there only the request is checked.
+  // that stands in for it here has taller lines than Japanese Windows' own
+  // (three lines of the change-disk prompt need more than its 41 pixels),
+  // so there only the request is checked.
   bool measure = true;
   auto look = [&](TForm* Whole, TForm* Page, const std::string& Name, bool Check = true) {
     const std::string m = Looks(Whole);
-    Picture(Name);
+    Picture(Name, Whole->Handle());
     if (Check && measure && !m.empty()) bad.push_back(Name + ": " + m);
     if (!measure && Page->Font()->Charset() != 128) bad.push_back(Name + ": not the Japanese character set");
   };
@@ -215,3 +220,76 @@ void WizardLooks::EveryPage(TQlntLanguage lang, const std::string& tag) {
 TEST_F(WizardLooks, English) { EveryPage(qlEnglish, "en"); }
 TEST_F(WizardLooks, German) { EveryPage(qlGerman, "de"); }
 TEST_F(WizardLooks, Japanese) { EveryPage(qlJapanese, "ja"); }
+
+// The three languages' tests run beside each other on one display, where
+// another test's window may lie over the page: each language's picture is
+// its own page's, whatever covers it.
+TEST_F(WizardLooks, EachLanguagePicturesItsOwnPage) {
+  Page<TWelcomeDlg>("Welcome1", nullptr);
+  const std::vector<std::pair<TQlntLanguage, std::string>> langs = {
+      {qlEnglish, "en"}, {qlGerman, "de"}, {qlJapanese, "ja"}};
+  std::vector<testsupport::TPicture> pictures;
+  for (const auto& [lang, tag] : langs) {
+    Translator->SetTranslateIntoLanguage(lang);
+    Run->Step("welcome " + tag, [] { return PageRunner::ShownForm<TWelcomeForm>() != nullptr; },
+              [&, tag] {
+                auto* f = PageRunner::ShownForm<TWelcomeForm>();
+                RedrawWindow(f->Handle(), nullptr, nullptr,
+                             RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+                // A black window over the whole display, shown after the
+                // page, as another test's window would be: the last one
+                // shown lies on top there.
+                HWND cover = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"",
+                                             WS_POPUP | SS_BLACKRECT, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                                             GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, nullptr, nullptr);
+                ShowWindow(cover, SW_SHOWNOACTIVATE);
+                UpdateWindow(cover);
+                Sleep(300);
+                pictures.push_back(testsupport::WindowPicture(f->Handle()));
+                Picture("own_window_" + tag, f->Handle());
+                DestroyWindow(cover);
+                PageRunner::Click(f->ProceedBtn);
+              });
+    EXPECT_EQ(Broadcast(eccWelcomeDialog), "");
+  }
+  ASSERT_EQ(pictures.size(), 3u);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    EXPECT_FALSE(pictures[i].Pixels.empty()) << langs[i].second;
+    // A page shows more than one colour; the cover is one black area.
+    EXPECT_NE(std::count(pictures[i].Pixels.begin(), pictures[i].Pixels.end(), pictures[i].Pixels.front()),
+              static_cast<std::ptrdiff_t>(pictures[i].Pixels.size()))
+        << langs[i].second;
+    for (size_t j = 0; j < i; ++j)
+      EXPECT_FALSE(pictures[i] == pictures[j]) << langs[j].second << " and " << langs[i].second << " look alike";
+  }
+}
+
+// The faces that the Japanese and Korean pages ask for hold the Latin
+// letters and digits of their texts (product names, paths, "Next >") as well
+// as their own script, as they do on those systems: none is drawn as a box.
+TEST(WizardFaces, EastAsianFacesHoldLatinLetters) {
+  const std::vector<std::pair<TQlntLanguage, std::wstring>> rows = {
+      {qlJapanese, L"\x6B21\x3078\x30BB\x30C3\x30C8"},  // 次へセット
+      {qlKorean, L"\xB2E4\xC74C\xC124\xCE58"},          // 다음설치
+  };
+  for (const auto& [lang, own] : rows) {
+    const TLanguageFace face = GetLanguageFace(lang);
+    LOGFONTW lf{};
+    lf.lfHeight = -12;
+    lf.lfCharSet = static_cast<BYTE>(GetAppropriateCharSet(lang));
+    wcsncpy(lf.lfFaceName, Widen(face.Name).c_str(), LF_FACESIZE - 1);
+    HFONT font = CreateFontIndirectW(&lf);
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    const std::wstring text = L"AZaz09:\\>" + own;
+    std::vector<WORD> glyphs(text.size());
+    GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    DeleteObject(font);
+    std::string missing;
+    for (size_t i = 0; i < text.size(); ++i)
+      if (glyphs[i] == 0xFFFF) missing += Narrow(text.substr(i, 1)) + " ";
+    EXPECT_EQ(missing, "") << "language " << lang << ", face " << face.Name;
+  }
+}

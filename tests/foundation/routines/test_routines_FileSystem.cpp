@@ -9,6 +9,7 @@
 
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
+#include "common/PageRunner.h"
 #include "common/TestSupport.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
@@ -125,11 +126,7 @@ void AnswerFolderBrowser(int Button, std::atomic<bool>& done, std::atomic<bool>&
     if (!found || (answered && GetTickCount() - lastPost < 2000)) continue;
     Sleep(300);
     if (!select.empty()) SendMessageW(found, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(select.c_str()));
-    if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && !answered) {
-      std::string cmd = std::string("start /unix /usr/bin/import -window root ") + shot;
-      _wsystem(Widen(cmd).c_str());
-      Sleep(1500);
-    }
+    if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && !answered) testsupport::Screenshot(found, shot);
     PostMessageW(found, WM_COMMAND, Button, 0);
     answered = true;
     lastPost = GetTickCount();
