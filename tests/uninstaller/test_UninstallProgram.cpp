@@ -272,7 +272,7 @@ TEST_F(UninstallProgram, AFileInUseGoesAtTheRestartAndTheEmptiedFolderWithIt) {
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
 
   std::vector<std::string> texts = Uninstall(UninstallString(), Product, [](const std::string& Text) {
-    if (const char* shot = std::getenv("QNT_SCREENSHOT")) Screenshot(shot);
+    if (const char* shot = std::getenv("QNT_SCREENSHOT")) Screenshot(GetForegroundWindow(), shot);
     return YesUnlessKeep(Text);
   });
   CloseHandle(lock);
