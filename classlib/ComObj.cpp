@@ -274,31 +274,15 @@ void LetGo(const CONNECTDATA& Item) { Item.pUnk->Release(); }
 // An enumerator over the items of the moment it was made (holding them), for
 // the framework's IEnumXxx interfaces.
 template <class IEnum, class Item, const IID& EnumIID>
-class TEnumerator : public IEnum {
+class TEnumerator : public TInterfacedObject<IEnum, EnumIID> {
 public:
   explicit TEnumerator(std::vector<Item> Items, size_t Pos = 0) : FItems(std::move(Items)), FPos(Pos) {
     for (const Item& i : FItems) Hold(i);
     ++ComServer().ObjectCount;
   }
-  virtual ~TEnumerator() {
+  ~TEnumerator() override {
     for (const Item& i : FItems) LetGo(i);
     --ComServer().ObjectCount;
-  }
-  STDMETHODIMP QueryInterface(REFIID Iid, void** Obj) override {
-    if (!Obj) return E_POINTER;
-    if (IsEqualIID(Iid, IID_IUnknown) || IsEqualIID(Iid, EnumIID)) {
-      *Obj = static_cast<IEnum*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *Obj = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefCount; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --FRefCount;
-    if (n == 0) delete this;
-    return n;
   }
   STDMETHODIMP Next(ULONG Count, Item* Items, ULONG* Fetched) override {
     if (!Items) return E_POINTER;
@@ -327,7 +311,6 @@ public:
   }
 
 private:
-  std::atomic<ULONG> FRefCount{1};
   std::vector<Item> FItems;
   size_t FPos;
 };

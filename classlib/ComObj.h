@@ -86,6 +86,33 @@ private:
   std::string FDescription;
 };
 
+// A small COM object of one interface I (and IUnknown), freed by its last
+// Release; it starts with one reference.
+template <class I, const IID& Iid>
+class TInterfacedObject : public I {
+public:
+  virtual ~TInterfacedObject() = default;
+  STDMETHODIMP QueryInterface(REFIID AskedIid, void** Obj) override {
+    if (!Obj) return E_POINTER;
+    if (IsEqualIID(AskedIid, IID_IUnknown) || IsEqualIID(AskedIid, Iid)) {
+      *Obj = static_cast<I*>(this);
+      this->AddRef();
+      return S_OK;
+    }
+    *Obj = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefCount; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG n = --FRefCount;
+    if (n == 0) delete this;
+    return n;
+  }
+
+private:
+  std::atomic<ULONG> FRefCount{1};
+};
+
 // Makes the ActiveX object and the control it wraps.
 using TActiveXObjectCreator = std::function<TActiveXControl*()>;
 using TActiveXControlCreator = std::function<TComponent*()>;

@@ -1,6 +1,5 @@
 #include "webcontrol/FetchkitImpl.h"
 
-#include <atomic>
 #include <mutex>
 
 #include "classlib/SysUtils.h"
@@ -224,29 +223,12 @@ QNT_VALUE_ACCESSORS(ParentCtl3D, VARIANT_BOOL, ToVariantBool(k.Kept.ParentCtl3D)
 
 // Hears every change of the font object the control handed out (the font's
 // property notifications) and carries it into the panel's font.
-class TFontLink : public IPropertyNotifySink {
+class TFontLink : public TInterfacedObject<IPropertyNotifySink, IID_IPropertyNotifySink> {
 public:
   explicit TFontLink(TFetchkitX* Owner) : FOwner(Owner) {}
-  virtual ~TFontLink() = default;
   // The control is going: later notifications reach nothing.
   void Detach() { FOwner = nullptr; }
 
-  STDMETHODIMP QueryInterface(REFIID Iid, void** Obj) override {
-    if (!Obj) return E_POINTER;
-    if (IsEqualIID(Iid, IID_IUnknown) || IsEqualIID(Iid, IID_IPropertyNotifySink)) {
-      *Obj = static_cast<IPropertyNotifySink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *Obj = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefCount; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --FRefCount;
-    if (n == 0) delete this;
-    return n;
-  }
   STDMETHODIMP OnChanged(DISPID) override {
     if (FOwner) FOwner->FontObjectChanged();
     return S_OK;
@@ -254,7 +236,6 @@ public:
   STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
 
 private:
-  std::atomic<ULONG> FRefCount{1};
   TFetchkitX* FOwner;
 };
 
