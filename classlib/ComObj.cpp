@@ -261,6 +261,65 @@ IUnknown* TActiveXControlFactory::CreateComObject() {
   return static_cast<IOleObject*>(obj);
 }
 
+// ---------------------------------------------------------------- enumerators
+
+namespace {
+
+// What an enumerator hands out carries a reference of its own.
+void Hold(IUnknown* Item) { Item->AddRef(); }
+void Hold(const CONNECTDATA& Item) { Item.pUnk->AddRef(); }
+void LetGo(IUnknown* Item) { Item->Release(); }
+void LetGo(const CONNECTDATA& Item) { Item.pUnk->Release(); }
+
+// An enumerator over the items of the moment it was made (holding them), for
+// the framework's IEnumXxx interfaces.
+template <class IEnum, class Item, const IID& EnumIID>
+class TEnumerator : public TInterfacedObject<IEnum, EnumIID> {
+public:
+  explicit TEnumerator(std::vector<Item> Items, size_t Pos = 0) : FItems(std::move(Items)), FPos(Pos) {
+    for (const Item& i : FItems) Hold(i);
+    ++ComServer().ObjectCount;
+  }
+  ~TEnumerator() override {
+    for (const Item& i : FItems) LetGo(i);
+    --ComServer().ObjectCount;
+  }
+  STDMETHODIMP Next(ULONG Count, Item* Items, ULONG* Fetched) override {
+    if (!Items) return E_POINTER;
+    if (Count != 1 && !Fetched) return E_INVALIDARG;
+    ULONG n = 0;
+    for (; n < Count && FPos < FItems.size(); ++n, ++FPos) {
+      Items[n] = FItems[FPos];
+      Hold(Items[n]);
+    }
+    if (Fetched) *Fetched = n;
+    return n == Count ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP Skip(ULONG Count) override {
+    size_t left = FItems.size() - FPos;
+    FPos += Count < left ? Count : left;
+    return Count <= left ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP Reset() override {
+    FPos = 0;
+    return S_OK;
+  }
+  STDMETHODIMP Clone(IEnum** Enum) override {
+    if (!Enum) return E_POINTER;
+    *Enum = new (std::nothrow) TEnumerator(FItems, FPos);
+    return *Enum ? S_OK : E_OUTOFMEMORY;
+  }
+
+private:
+  std::vector<Item> FItems;
+  size_t FPos;
+};
+
+using TEnumConnectionPoints = TEnumerator<IEnumConnectionPoints, IConnectionPoint*, IID_IEnumConnectionPoints>;
+using TEnumConnections = TEnumerator<IEnumConnections, CONNECTDATA, IID_IEnumConnections>;
+
+}  // namespace
+
 // ---------------------------------------------------------------- connection point
 
 class TActiveXControl::TConnectionPoint : public IConnectionPoint {
@@ -323,7 +382,13 @@ public:
     s->Release();
     return S_OK;
   }
-  STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumConnections(IEnumConnections** Enum) override {
+    if (!Enum) return E_POINTER;
+    std::vector<CONNECTDATA> connections;
+    if (FOwner->FEventSink) connections.push_back(CONNECTDATA{FOwner->FEventSink, 1});
+    *Enum = new (std::nothrow) TEnumConnections(std::move(connections));
+    return *Enum ? S_OK : E_OUTOFMEMORY;
+  }
 
 private:
   TActiveXControl* FOwner;
@@ -338,6 +403,8 @@ TActiveXControl::TActiveXControl(const IID& DualIID, const IID& EventIID) : FDua
 
 TActiveXControl::~TActiveXControl() {
   if (FEventSink) FEventSink->Release();
+  if (FViewSink) FViewSink->Release();
+  if (FAdviseHolder) FAdviseHolder->Release();
   if (FInPlaceSite) FInPlaceSite->Release();
   if (FClientSite) FClientSite->Release();
   if (FDualTypeInfo) FDualTypeInfo->Release();
@@ -367,6 +434,8 @@ HRESULT TActiveXControl::InnerQueryInterface(REFIID Iid, void** Obj) {
     *Obj = static_cast<IOleInPlaceActiveObject*>(this);
   else if (IsEqualIID(Iid, IID_IOleControl))
     *Obj = static_cast<IOleControl*>(this);
+  else if (IsEqualIID(Iid, IID_IViewObject) || IsEqualIID(Iid, IID_IViewObject2))
+    *Obj = static_cast<IViewObject2*>(this);
   else if (IsEqualIID(Iid, IID_IPersistStreamInit))
     *Obj = static_cast<IPersistStreamInit*>(this);
   else if (IsEqualIID(Iid, IID_IPersistPropertyBag))
@@ -418,7 +487,32 @@ STDMETHODIMP TActiveXControl::GetClientSite(IOleClientSite** Site) {
 }
 
 STDMETHODIMP TActiveXControl::Close(DWORD) {
-  return FInPlaceActive ? InPlaceDeactivate() : S_OK;
+  HRESULT hr = FInPlaceActive ? InPlaceDeactivate() : S_OK;
+  if (FAdviseHolder) FAdviseHolder->SendOnClose();
+  return hr;
+}
+
+IOleAdviseHolder* TActiveXControl::AdviseHolder() {
+  if (!FAdviseHolder && FAILED(CreateOleAdviseHolder(&FAdviseHolder))) FAdviseHolder = nullptr;
+  return FAdviseHolder;
+}
+
+STDMETHODIMP TActiveXControl::Advise(IAdviseSink* Sink, DWORD* Cookie) {
+  if (!Sink || !Cookie) return E_POINTER;
+  *Cookie = 0;
+  IOleAdviseHolder* holder = AdviseHolder();
+  return holder ? holder->Advise(Sink, Cookie) : E_OUTOFMEMORY;
+}
+
+STDMETHODIMP TActiveXControl::Unadvise(DWORD Cookie) {
+  return FAdviseHolder ? FAdviseHolder->Unadvise(Cookie) : OLE_E_NOCONNECTION;
+}
+
+STDMETHODIMP TActiveXControl::EnumAdvise(IEnumSTATDATA** Enum) {
+  if (!Enum) return E_POINTER;
+  *Enum = nullptr;
+  IOleAdviseHolder* holder = AdviseHolder();
+  return holder ? holder->EnumAdvise(Enum) : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP TActiveXControl::DoVerb(LONG Verb, LPMSG, IOleClientSite* Site, LONG, HWND, LPCRECT) {
@@ -553,6 +647,64 @@ STDMETHODIMP TActiveXControl::GetControlInfo(CONTROLINFO* Info) {
   return S_OK;
 }
 
+// Drawing
+
+STDMETHODIMP TActiveXControl::Draw(DWORD Aspect, LONG Index, void*, DVTARGETDEVICE*, HDC, HDC DC, LPCRECTL Bounds,
+                                   LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
+  if (Aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
+  if (Index != -1) return DV_E_LINDEX;
+  if (!DC || !Bounds) return E_INVALIDARG;
+  RECT r{Bounds->left, Bounds->top, Bounds->right, Bounds->bottom};
+  int saved = SaveDC(DC);
+  HRESULT hr = SafeCall([&] { ControlPaint(DC, r); });
+  RestoreDC(DC, saved);
+  return hr;
+}
+
+STDMETHODIMP TActiveXControl::GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ColorSet) {
+  if (!ColorSet) return E_POINTER;
+  *ColorSet = nullptr;
+  return S_FALSE;  // no palette of its own
+}
+
+STDMETHODIMP TActiveXControl::SetAdvise(DWORD Aspects, DWORD Flags, IAdviseSink* Sink) {
+  if (Sink) Sink->AddRef();
+  if (FViewSink) FViewSink->Release();
+  FViewSink = Sink;
+  FViewAspects = Aspects;
+  FViewFlags = Flags;
+  if (Sink && (Flags & ADVF_PRIMEFIRST)) ViewChanged();
+  return S_OK;
+}
+
+STDMETHODIMP TActiveXControl::GetAdvise(DWORD* Aspects, DWORD* Flags, IAdviseSink** Sink) {
+  if (Aspects) *Aspects = FViewAspects;
+  if (Flags) *Flags = FViewFlags;
+  if (Sink) {
+    *Sink = FViewSink;
+    if (FViewSink) FViewSink->AddRef();
+  }
+  return S_OK;
+}
+
+STDMETHODIMP TActiveXControl::GetExtent(DWORD Aspect, LONG Index, DVTARGETDEVICE*, SIZEL* Size) {
+  if (Index != -1) return DV_E_LINDEX;
+  return GetExtent(Aspect, Size);
+}
+
+void TActiveXControl::ViewChanged() {
+  if (!FViewSink || !(FViewAspects & DVASPECT_CONTENT)) return;
+  IAdviseSink* sink = FViewSink;
+  // A sink that asked for one notice is let go after it; another is held
+  // through the call, which may set a new sink.
+  if (FViewFlags & ADVF_ONLYONCE)
+    FViewSink = nullptr;
+  else
+    sink->AddRef();
+  sink->OnViewChange(DVASPECT_CONTENT, -1);
+  sink->Release();
+}
+
 // Persistence
 
 STDMETHODIMP TActiveXControl::GetClassID(CLSID* Clsid) {
@@ -588,8 +740,8 @@ HRESULT TActiveXControl::PersistPropertyBagSave(IPropertyBag*, BOOL, BOOL) { ret
 
 STDMETHODIMP TActiveXControl::EnumConnectionPoints(IEnumConnectionPoints** Enum) {
   if (!Enum) return E_POINTER;
-  *Enum = nullptr;
-  return E_NOTIMPL;
+  *Enum = new (std::nothrow) TEnumConnectionPoints({FConnectionPoint});
+  return *Enum ? S_OK : E_OUTOFMEMORY;
 }
 
 STDMETHODIMP TActiveXControl::FindConnectionPoint(REFIID Iid, IConnectionPoint** Point) {
@@ -626,6 +778,7 @@ HWND TActiveXControl::ControlCreateWindow(HWND, const RECT&) { return nullptr; }
 void TActiveXControl::ControlSetBounds(const RECT&) {}
 void TActiveXControl::ControlShow(bool) {}
 void TActiveXControl::ControlReleaseWindow() {}
+void TActiveXControl::ControlPaint(HDC, const RECT&) {}
 
 // IDispatch
 

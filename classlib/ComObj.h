@@ -1,8 +1,9 @@
 // The class library's in-process COM server framework: the server object of
 // a library (object and lock counts, its type library, registration), class
 // factories, and the ActiveX control base that wraps one of our controls and
-// serves it to a container (embedding, in-place activation, property bags,
-// an event connection point, the dual interface through the type library).
+// serves it to a container (embedding with its advise sinks, in-place
+// activation, drawing into a container's device context, property bags, an
+// event connection point, the dual interface through the type library).
 //
 // A library declares its factories at unit start-up and exports the four
 // entry points through ComServer() (see DllGetClassObject ... below).
@@ -85,6 +86,33 @@ private:
   std::string FDescription;
 };
 
+// A small COM object of one interface I (and IUnknown), freed by its last
+// Release; it starts with one reference.
+template <class I, const IID& Iid>
+class TInterfacedObject : public I {
+public:
+  virtual ~TInterfacedObject() = default;
+  STDMETHODIMP QueryInterface(REFIID AskedIid, void** Obj) override {
+    if (!Obj) return E_POINTER;
+    if (IsEqualIID(AskedIid, IID_IUnknown) || IsEqualIID(AskedIid, Iid)) {
+      *Obj = static_cast<I*>(this);
+      this->AddRef();
+      return S_OK;
+    }
+    *Obj = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefCount; }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG n = --FRefCount;
+    if (n == 0) delete this;
+    return n;
+  }
+
+private:
+  std::atomic<ULONG> FRefCount{1};
+};
+
 // Makes the ActiveX object and the control it wraps.
 using TActiveXObjectCreator = std::function<TActiveXControl*()>;
 using TActiveXControlCreator = std::function<TComponent*()>;
@@ -125,6 +153,7 @@ class TActiveXControl : public IOleObject,
                         public IOleInPlaceObject,
                         public IOleInPlaceActiveObject,
                         public IOleControl,
+                        public IViewObject2,
                         public IPersistStreamInit,
                         public IPersistPropertyBag,
                         public IConnectionPointContainer,
@@ -165,9 +194,10 @@ public:
   STDMETHODIMP GetUserType(DWORD Form, LPOLESTR* Name) override;
   STDMETHODIMP SetExtent(DWORD Aspect, SIZEL* Size) override;
   STDMETHODIMP GetExtent(DWORD Aspect, SIZEL* Size) override;
-  STDMETHODIMP Advise(IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-  STDMETHODIMP Unadvise(DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+  // The container's sinks, kept by an OLE advise holder; Close tells them.
+  STDMETHODIMP Advise(IAdviseSink* Sink, DWORD* Cookie) override;
+  STDMETHODIMP Unadvise(DWORD Cookie) override;
+  STDMETHODIMP EnumAdvise(IEnumSTATDATA** Enum) override;
   STDMETHODIMP GetMiscStatus(DWORD Aspect, DWORD* Status) override;
   STDMETHODIMP SetColorScheme(LOGPALETTE*) override { return E_NOTIMPL; }
 
@@ -190,6 +220,19 @@ public:
   STDMETHODIMP OnMnemonic(MSG*) override { return S_OK; }
   STDMETHODIMP OnAmbientPropertyChange(DISPID) override { return S_OK; }
   STDMETHODIMP FreezeEvents(BOOL) override { return S_OK; }
+
+  // IViewObject, IViewObject2: the content drawn by ControlPaint into the
+  // bounds a container gives, active in place or not (design views,
+  // printing, documents). No frozen pictures are kept.
+  STDMETHODIMP Draw(DWORD Aspect, LONG Index, void* AspectInfo, DVTARGETDEVICE* Target, HDC TargetDC, HDC DC,
+                    LPCRECTL Bounds, LPCRECTL WBounds, BOOL(STDMETHODCALLTYPE* Continue)(ULONG_PTR),
+                    ULONG_PTR ContinueArg) override;
+  STDMETHODIMP GetColorSet(DWORD, LONG, void*, DVTARGETDEVICE*, HDC, LOGPALETTE** ColorSet) override;
+  STDMETHODIMP Freeze(DWORD, LONG, void*, DWORD*) override { return E_NOTIMPL; }
+  STDMETHODIMP Unfreeze(DWORD) override { return E_NOTIMPL; }
+  STDMETHODIMP SetAdvise(DWORD Aspects, DWORD Flags, IAdviseSink* Sink) override;
+  STDMETHODIMP GetAdvise(DWORD* Aspects, DWORD* Flags, IAdviseSink** Sink) override;
+  STDMETHODIMP GetExtent(DWORD Aspect, LONG Index, DVTARGETDEVICE* Target, SIZEL* Size) override;
 
   // IPersist, IPersistStreamInit, IPersistPropertyBag
   STDMETHODIMP GetClassID(CLSID* Clsid) override;
@@ -227,6 +270,11 @@ protected:
   virtual void ControlSetBounds(const RECT& Pos);
   virtual void ControlShow(bool Visible);
   virtual void ControlReleaseWindow();
+  // Draws the wrapped control into Bounds of DC (whose state is restored
+  // afterwards); nothing in this base.
+  virtual void ControlPaint(HDC DC, const RECT& Bounds);
+  // The control's look changed: the container's view sink hears it.
+  void ViewChanged();
 
   // IDispatch through the type library's description of the dual interface.
   HRESULT DispGetTypeInfoCount(UINT* Count);
@@ -241,6 +289,7 @@ protected:
 
 private:
   HRESULT InPlaceActivate(bool UIActivate);
+  IOleAdviseHolder* AdviseHolder();
   ITypeInfo* DualTypeInfo();  // the interface half (vtable) of the dual interface
 
   class TConnectionPoint;
@@ -257,6 +306,10 @@ private:
   SIZEL FExtent{2000, 660};  // HIMETRIC, about 75 x 25 pixels
   IUnknown* FEventSink = nullptr;
   TConnectionPoint* FConnectionPoint = nullptr;
+  IOleAdviseHolder* FAdviseHolder = nullptr;  // made when first needed
+  IAdviseSink* FViewSink = nullptr;
+  DWORD FViewAspects = 0;
+  DWORD FViewFlags = 0;
   ITypeInfo* FDualTypeInfo = nullptr;
 };
 

@@ -95,9 +95,14 @@ void TPanel::AdjustClientRect(RECT& Rect) const {
 }
 
 void TPanel::PaintWindow(HDC DC) {
-  TCustomControl::PaintWindow(DC);
   RECT r;
   GetClientRect(FHandle, &r);
+  PaintTo(DC, r);
+}
+
+void TPanel::PaintTo(HDC DC, const RECT& Bounds) {
+  RECT r = Bounds;
+  FillRect(DC, &r, BackgroundBrush());
   if (FBorderStyle == bsSingle && FCtl3D) {
     DrawEdge(DC, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
   } else if (FBorderStyle == bsSingle) {

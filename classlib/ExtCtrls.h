@@ -27,6 +27,9 @@ public:
   // The single border sunken in 3-D (true) or a flat line.
   bool Ctl3D() const { return FCtl3D; }
   void SetCtl3D(bool Value);
+  // The panel's own look (background, border, bevels, caption) in Bounds of
+  // DC, with or without its window; its children are not drawn.
+  void PaintTo(HDC DC, const RECT& Bounds);
 
 protected:
   void AdjustClientRect(RECT& Rect) const override;

@@ -1,6 +1,5 @@
 #include "webcontrol/FetchkitImpl.h"
 
-#include <atomic>
 #include <mutex>
 
 #include "classlib/SysUtils.h"
@@ -88,6 +87,8 @@ HRESULT TFetchkitX::PersistPropertyBagLoad(IPropertyBag* Bag, IErrorLog* Log) {
   // taken skips that property and only that one.
   for (const TPropInfo* p : kit->ClassInfo().AllProps()) {
     if (p->Kind != pkString || !p->SetString) continue;
+    // The component's name is the control's own business, not the page's.
+    if (SameText(p->Name, "Name")) continue;
     VARIANT v;
     if (ReadParam(Bag, Log, p->Name, v)) {
       std::string text;
@@ -138,6 +139,13 @@ HRESULT TFetchkitX::WithPanel(F Body) {
   });
 }
 
+template <class F>
+HRESULT TFetchkitX::ChangePanel(F Body) {
+  HRESULT hr = WithPanel(Body);
+  if (SUCCEEDED(hr)) ViewChanged();
+  return hr;
+}
+
 // The text properties go through the panel's published properties by name,
 // as the page's parameters do.
 HRESULT TFetchkitX::GetString(BSTR* Value, const char* Name) {
@@ -151,7 +159,7 @@ HRESULT TFetchkitX::GetString(BSTR* Value, const char* Name) {
 }
 
 HRESULT TFetchkitX::SetString(BSTR Value, const char* Name) {
-  return WithPanel([&](TQlntFetchkit& k) {
+  return ChangePanel([&](TQlntFetchkit& k) {
     if (!SetPropertyValueAsString(&k, Name, FromBSTR(Value))) throw Exception(std::string("The panel has no ") + Name);
   });
 }
@@ -181,7 +189,7 @@ VARIANT_BOOL ToVariantBool(bool Value) { return Value ? VARIANT_TRUE : VARIANT_F
     return WithPanel([&](TQlntFetchkit& k) { *Value = (GETEXPR); });                      \
   }                                                                                       \
   HRESULT STDMETHODCALLTYPE TFetchkitX::Set_##N(T Value) {                                \
-    return WithPanel([&](TQlntFetchkit& k) { SETSTMT; });                                 \
+    return ChangePanel([&](TQlntFetchkit& k) { SETSTMT; });                               \
   }
 
 QNT_VALUE_ACCESSORS(SetupSize, LONG, k.SetupSize(), k.SetSetupSize(Value))
@@ -215,29 +223,12 @@ QNT_VALUE_ACCESSORS(ParentCtl3D, VARIANT_BOOL, ToVariantBool(k.Kept.ParentCtl3D)
 
 // Hears every change of the font object the control handed out (the font's
 // property notifications) and carries it into the panel's font.
-class TFontLink : public IPropertyNotifySink {
+class TFontLink : public TInterfacedObject<IPropertyNotifySink, IID_IPropertyNotifySink> {
 public:
   explicit TFontLink(TFetchkitX* Owner) : FOwner(Owner) {}
-  virtual ~TFontLink() = default;
   // The control is going: later notifications reach nothing.
   void Detach() { FOwner = nullptr; }
 
-  STDMETHODIMP QueryInterface(REFIID Iid, void** Obj) override {
-    if (!Obj) return E_POINTER;
-    if (IsEqualIID(Iid, IID_IUnknown) || IsEqualIID(Iid, IID_IPropertyNotifySink)) {
-      *Obj = static_cast<IPropertyNotifySink*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *Obj = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++FRefCount; }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG n = --FRefCount;
-    if (n == 0) delete this;
-    return n;
-  }
   STDMETHODIMP OnChanged(DISPID) override {
     if (FOwner) FOwner->FontObjectChanged();
     return S_OK;
@@ -245,7 +236,6 @@ public:
   STDMETHODIMP OnRequestEdit(DISPID) override { return S_OK; }
 
 private:
-  std::atomic<ULONG> FRefCount{1};
   TFetchkitX* FOwner;
 };
 
@@ -338,6 +328,7 @@ void TFetchkitX::FontObjectChanged() {
   // Called inside the font object's own call: nothing may leave here.
   try {
     ObjectToPanelFont(FFontObject, *FDelphiControl);
+    ViewChanged();
   } catch (...) {
   }
 }
@@ -379,7 +370,7 @@ HRESULT STDMETHODCALLTYPE TFetchkitX::Get_Font(IFontDisp** Value) {
 
 HRESULT STDMETHODCALLTYPE TFetchkitX::Set_Font(IFontDisp* Value) {
   if (!Value) return E_POINTER;
-  return WithPanel([&](TQlntFetchkit& k) {
+  return ChangePanel([&](TQlntFetchkit& k) {
     IFont* font = nullptr;
     if (FAILED(Value->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font))) || !font)
       throw Exception("The value is no font");
@@ -413,6 +404,10 @@ void TFetchkitX::ControlShow(bool Visible) {
 
 void TFetchkitX::ControlReleaseWindow() {
   if (FDelphiControl) FDelphiControl->SetParentWindow(nullptr);
+}
+
+void TFetchkitX::ControlPaint(HDC DC, const RECT& Bounds) {
+  if (FDelphiControl) FDelphiControl->PaintTo(DC, Bounds);
 }
 
 HRESULT STDMETHODCALLTYPE TFetchkitX::StartInstall() {

@@ -87,6 +87,8 @@ protected:
   void ControlSetBounds(const RECT& Pos) override;
   void ControlShow(bool Visible) override;
   void ControlReleaseWindow() override;
+  // The panel as it looks, for a container that draws the control itself.
+  void ControlPaint(HDC DC, const RECT& Bounds) override;
 
 private:
   friend class TFontLink;
@@ -101,6 +103,9 @@ private:
   // Runs Body with the panel; an exception becomes the call's error result.
   template <class F>
   HRESULT WithPanel(F Body);
+  // WithPanel for a change of the panel: the container's view hears of it.
+  template <class F>
+  HRESULT ChangePanel(F Body);
 
   TQlntFetchkit* FDelphiControl = nullptr;
   IDispatch* FEvents = nullptr;  // the connected IFetchkitXEvents sink (not owned)

@@ -17,6 +17,8 @@ namespace {
 
 const char* const SNoTempDir = "LOADER: Could not find the temporary directory on this computer";
 const char* const SCannotRun = "LOADER: Could not run the installation executable file. The WinExec return was ";
+const char* const SNoPlainFileName =
+    "The name of the setup file to download (LoadingEXE) must be a plain file name, without a drive or folder: \"";
 const char* const InstallListKey = "\\SOFTWARE\\Quillant\\Install";
 
 void ShowMessageBox(const std::string& Text, UINT Icon) {
@@ -207,7 +209,13 @@ void TQlntFetchkit::SetCursor(TCursor Value) {
     SendMessageW(Handle(), WM_SETCURSOR, reinterpret_cast<WPARAM>(Handle()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
 }
 
+void TQlntFetchkit::CheckLoadingEXE() const {
+  if (!IsPlainFileName(FLoadingEXE)) throw Exception(SNoPlainFileName + FLoadingEXE + "\"");
+}
+
 void TQlntFetchkit::StartInstall() {
+  // Refused before anything is loaded, made or started.
+  CheckLoadingEXE();
   if (AlreadyClicked) return;
   AlreadyClicked = true;
   // Cleared only for a run that really starts: a click while an aborted
@@ -246,6 +254,7 @@ extern "C" void RunInstall(TQlntFetchkit* QKit) {
 }
 
 void TQlntFetchkit::StartInstall2() {
+  CheckLoadingEXE();
   fmFetchkit->Show();
   fmFetchkit->Repaint();
   try {

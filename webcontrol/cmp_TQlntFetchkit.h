@@ -123,6 +123,9 @@ private:
   void ThreadDone(TObject* Sender);
   void DoAbortClick(TObject* Sender);
   void ReportError(const std::string& Message);
+  // Raises an error unless LoadingEXE is a plain file name: joined to the
+  // work folder, a path would store the server's file anywhere.
+  void CheckLoadingEXE() const;
 
   TFTPThread* FTPThread = nullptr;
   TfmFetchkit* fmFetchkit = nullptr;

@@ -49,6 +49,14 @@ bool SameSetupDate(double A, double B) {
   return std::fabs(A - B) * 86400.0 <= 1.0;
 }
 
+bool IsPlainFileName(const std::string& Name) {
+  if (Name.find_first_not_of(". ") == std::string::npos) return false;
+  if (Name.find_first_of("\\/:<>\"|?*") != std::string::npos) return false;
+  for (unsigned char c : Name)
+    if (c < 0x20) return false;
+  return true;
+}
+
 int ProgressPercent(int64_t Transferred, int64_t Size) {
   if (Size <= 0) return 0;
   double p = std::nearbyint(static_cast<double>(Transferred) * 100.0 / static_cast<double>(Size));

@@ -18,6 +18,11 @@ bool ParseInvariantInt32(const std::string& Text, int32_t& Value);
 // very same double, and file dates are held to two seconds anyway.
 bool SameSetupDate(double A, double B);
 
+// A name that stays inside the folder it is joined to: not empty, not made
+// of dots and blanks alone (".", ".."), without a drive, a path separator or
+// a character no file name may hold.
+bool IsPlainFileName(const std::string& Name);
+
 // The percentage of Size that Transferred is, rounded to the nearest integer
 // (a half to the even neighbour), not capped at 100; 0 when the size is
 // unknown (0 or less).

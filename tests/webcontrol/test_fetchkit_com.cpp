@@ -5,8 +5,10 @@
 #include <windows.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <type_traits>
 #include <map>
 #include <string>
 
@@ -85,6 +87,53 @@ public:
     return S_OK;
   }
 };
+
+// A container's advise sink: counts what it hears and the references it is
+// given.
+class TAdviseSink : public IAdviseSink {
+public:
+  long Refs = 0;
+  int ViewChanges = 0;
+  int Closes = 0;
+  STDMETHODIMP QueryInterface(REFIID Iid, void** Obj) override {
+    if (!IsEqualIID(Iid, IID_IUnknown) && !IsEqualIID(Iid, IID_IAdviseSink)) {
+      *Obj = nullptr;
+      return E_NOINTERFACE;
+    }
+    *Obj = static_cast<IAdviseSink*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++Refs); }
+  STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--Refs); }
+  STDMETHODIMP_(void) OnDataChange(FORMATETC*, STGMEDIUM*) override {}
+  STDMETHODIMP_(void) OnViewChange(DWORD, LONG) override { ++ViewChanges; }
+  STDMETHODIMP_(void) OnRename(IMoniker*) override {}
+  STDMETHODIMP_(void) OnSave() override {}
+  STDMETHODIMP_(void) OnClose() override { ++Closes; }
+};
+
+template <class I>
+I* Query(IUnknown* Object, REFIID Iid) {
+  I* r = nullptr;
+  return SUCCEEDED(Object->QueryInterface(Iid, reinterpret_cast<void**>(&r))) ? r : nullptr;
+}
+
+// Every item left in an enumerator of interfaces or connections, one Next
+// at a time (each item released).
+template <class IEnum, class Item>
+std::vector<Item> Remaining(IEnum* Enum) {
+  std::vector<Item> r;
+  Item item{};
+  ULONG n = 0;
+  while (Enum->Next(1, &item, &n) == S_OK) {
+    r.push_back(item);
+    if constexpr (std::is_pointer_v<Item>) item->Release();
+    else if constexpr (std::is_same_v<Item, CONNECTDATA>) item.pUnk->Release();
+    else item.pAdvSink->Release();
+  }
+  return r;
+}
 
 // A control of the framework whose hooks throw, when told to, something that
 // is no std::exception; it records what its event hook was given.
@@ -249,8 +298,9 @@ TEST(FetchkitCom, AFewOrBadParametersLeaveTheRestAsCreated) {
   bag.Set("HostName", "ftp.example.com");
   bag.Set("SetupSize", "12x");              // no number: skipped
   bag.Set("SetupCreationDate", "36526,5");  // a comma: skipped
-  bag.Set("Name", "not a name!");           // refused by the panel: skipped
+  bag.Set("Name", "Renamed");               // the component's own: never asked for
   ASSERT_EQ(LoadBag(d, bag), S_OK);
+  EXPECT_EQ(std::count(bag.Asked.begin(), bag.Asked.end(), L"Name"), 0);
   EXPECT_EQ(GetText(d, DISPID_HostName), "ftp.example.com");
   EXPECT_EQ(GetText(d, DISPID_UserName), "");
   EXPECT_EQ(GetText(d, DISPID_Password), "");
@@ -561,4 +611,182 @@ TEST(FetchkitCom, NoExceptionOfAControlLeavesTheFrameworkAndItsSinkReachesTheCon
   inPlace->Release();
   persist->Release();
   ole->Release();
+}
+
+TEST(FetchkitCom, AnInactiveControlDrawsItsPanelIntoTheContainersDeviceContext) {
+  IDispatch* d = CreateControl();
+  TPageBag bag;
+  for (auto& [name, value] : ExamplePageParams()) bag.Set(name, value);
+  ASSERT_EQ(LoadBag(d, bag), S_OK);
+  const COLORREF back = RGB(0xC0, 0xFF, 0xC0), white = RGB(0xFF, 0xFF, 0xFF);
+  VARIANT color;
+  V_VT(&color) = VT_UI4;
+  V_UI4(&color) = back;
+  ASSERT_EQ(PutProp(d, DISPID_Color, color), S_OK);
+  IOleInPlaceObject* inPlace = Query<IOleInPlaceObject>(d, IID_IOleInPlaceObject);
+  HWND none = nullptr;
+  EXPECT_TRUE(FAILED(inPlace->GetWindow(&none)));  // never activated
+  inPlace->Release();
+
+  const int W = 220, H = 80;
+  BITMAPINFO bi = {};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), W, -H, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(bmp, nullptr);
+  HGDIOBJ oldBmp = SelectObject(dc, bmp);
+  auto pixel = [&](int X, int Y) {
+    GdiFlush();
+    COLORREF c = static_cast<const COLORREF*>(bits)[Y * W + X] & 0xFFFFFF;
+    return RGB(GetBValue(c), GetGValue(c), GetRValue(c));  // the DIB holds blue first
+  };
+  // The example page's 75 x 25 pixels, and a larger extent at the origin.
+  for (RECT r : {RECT{10, 5, 85, 30}, RECT{0, 0, W, H}}) {
+    PatBlt(dc, 0, 0, W, H, WHITENESS);
+    ASSERT_EQ(OleDraw(d, DVASPECT_CONTENT, dc, &r), S_OK);
+    std::string where = "at " + std::to_string(r.left) + "," + std::to_string(r.top);
+    // The raised outer bevel at the bounds' corners, the colour inside.
+    EXPECT_EQ(pixel(r.left, r.top), GetSysColor(COLOR_BTNHIGHLIGHT)) << where;
+    EXPECT_EQ(pixel(r.right - 1, r.bottom - 1), GetSysColor(COLOR_BTNSHADOW)) << where;
+    EXPECT_EQ(pixel(r.left + 2, r.top + 2), back) << where;
+    // The caption in the middle.
+    int ink = 0;
+    for (int y = r.top + 2; y < r.bottom - 2; ++y)
+      for (int x = r.left + 2; x < r.right - 2; ++x) ink += pixel(x, y) != back;
+    EXPECT_GT(ink, 20) << where;
+    if (r.left > 0) {
+      EXPECT_EQ(pixel(r.left - 1, r.top), white) << where;
+      EXPECT_EQ(pixel(r.right, r.bottom), white) << where;
+    }
+  }
+  // Other aspects and no bounds are refused; the extent is the object's.
+  IViewObject2* view = Query<IViewObject2>(d, IID_IViewObject2);
+  ASSERT_NE(view, nullptr);
+  RECTL bounds{0, 0, 75, 25};
+  EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0),
+            DV_E_DVASPECT);
+  EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, nullptr, nullptr, nullptr, 0),
+            E_INVALIDARG);
+  SIZEL viewSize{}, objectSize{};
+  IOleObject* ole = Query<IOleObject>(d, IID_IOleObject);
+  EXPECT_EQ(view->GetExtent(DVASPECT_CONTENT, -1, nullptr, &viewSize), S_OK);
+  EXPECT_EQ(ole->GetExtent(DVASPECT_CONTENT, &objectSize), S_OK);
+  EXPECT_EQ(viewSize.cx, objectSize.cx);
+  EXPECT_EQ(viewSize.cy, objectSize.cy);
+  SelectObject(dc, oldBmp);
+  DeleteObject(bmp);
+  DeleteDC(dc);
+
+  // A container that draws the control itself hears when its look changes
+  // (a sink of one notice hears one).
+  TAdviseSink sink;
+  for (DWORD flags : {0ul, static_cast<DWORD>(ADVF_ONLYONCE)}) {
+    sink.ViewChanges = 0;
+    ASSERT_EQ(view->SetAdvise(DVASPECT_CONTENT, flags, &sink), S_OK);
+    IAdviseSink* got = nullptr;
+    DWORD aspects = 0, gotFlags = 99;
+    EXPECT_EQ(view->GetAdvise(&aspects, &gotFlags, &got), S_OK);
+    EXPECT_EQ(got, &sink);
+    EXPECT_EQ(aspects, static_cast<DWORD>(DVASPECT_CONTENT));
+    EXPECT_EQ(gotFlags, flags);
+    if (got) got->Release();
+    for (const wchar_t* text : {L"Setup", L"Install"}) {
+      VARIANT caption;
+      V_VT(&caption) = VT_BSTR;
+      V_BSTR(&caption) = SysAllocString(text);
+      EXPECT_EQ(PutProp(d, DISPID_Caption, caption), S_OK);
+      VariantClear(&caption);
+    }
+    EXPECT_EQ(sink.ViewChanges, flags ? 1 : 2);
+  }
+  EXPECT_EQ(view->SetAdvise(DVASPECT_CONTENT, 0, nullptr), S_OK);
+  EXPECT_EQ(sink.Refs, 0);
+
+  // What a host embedding the control sees, drawn into the page's window.
+  TPageSite site;
+  HDC page = GetDC(site.Window);
+  EXPECT_EQ(OleDraw(d, DVASPECT_CONTENT, page, &site.Pos), S_OK);
+  ReleaseDC(site.Window, page);
+  Picture("fetchkit-oledraw");
+  view->Release();
+  ole->Release();
+  d->Release();
+}
+
+TEST(FetchkitCom, AdviseSinksAndTheEnumerationsAnswerAContainer) {
+  IDispatch* d = CreateControl();
+  IOleObject* ole = Query<IOleObject>(d, IID_IOleObject);
+  ASSERT_NE(ole, nullptr);
+  // No sink yet: nothing to take back, nothing listed.
+  EXPECT_EQ(ole->Unadvise(1), OLE_E_NOCONNECTION);
+  IEnumSTATDATA* statdata = nullptr;
+  ASSERT_EQ(ole->EnumAdvise(&statdata), S_OK);
+  EXPECT_TRUE((Remaining<IEnumSTATDATA, STATDATA>(statdata)).empty());
+  statdata->Release();
+
+  // Two sinks listed with their cookies; the one taken back hears no Close.
+  TAdviseSink first, second;
+  DWORD c1 = 0, c2 = 0;
+  ASSERT_EQ(ole->Advise(&first, &c1), S_OK);
+  ASSERT_EQ(ole->Advise(&second, &c2), S_OK);
+  EXPECT_NE(c1, c2);
+  ASSERT_EQ(ole->EnumAdvise(&statdata), S_OK);
+  std::map<DWORD, IAdviseSink*> listed;
+  for (const STATDATA& s : Remaining<IEnumSTATDATA, STATDATA>(statdata)) listed[s.dwConnection] = s.pAdvSink;
+  statdata->Release();
+  EXPECT_EQ(listed, (std::map<DWORD, IAdviseSink*>{{c1, &first}, {c2, &second}}));
+  EXPECT_EQ(ole->Unadvise(c1), S_OK);
+  EXPECT_EQ(ole->Unadvise(c1), OLE_E_NOCONNECTION);
+  EXPECT_EQ(ole->Close(OLECLOSE_NOSAVE), S_OK);
+  EXPECT_EQ(first.Closes, 0);
+  EXPECT_EQ(second.Closes, 1);
+  EXPECT_EQ(ole->Unadvise(c2), S_OK);
+  EXPECT_EQ(first.Refs, 0);
+  EXPECT_EQ(second.Refs, 0);
+
+  // The one connection point, enumerated, skipped over and cloned.
+  IConnectionPointContainer* cpc = Query<IConnectionPointContainer>(d, IID_IConnectionPointContainer);
+  IEnumConnectionPoints* points = nullptr;
+  ASSERT_EQ(cpc->EnumConnectionPoints(&points), S_OK);
+  IEnumConnectionPoints* clone = nullptr;
+  ASSERT_EQ(points->Clone(&clone), S_OK);
+  IConnectionPoint* found[2] = {};
+  ULONG n = 0;
+  ASSERT_EQ(points->Next(2, found, &n), S_FALSE);
+  ASSERT_EQ(n, 1u);
+  IConnectionPoint* cp = found[0];
+  IID iid{};
+  EXPECT_EQ(cp->GetConnectionInterface(&iid), S_OK);
+  EXPECT_TRUE(IsEqualIID(iid, DIID_IFetchkitXEvents));
+  EXPECT_EQ(points->Reset(), S_OK);
+  EXPECT_EQ(points->Skip(1), S_OK);
+  EXPECT_EQ(points->Skip(1), S_FALSE);
+  EXPECT_EQ((Remaining<IEnumConnectionPoints, IConnectionPoint*>(clone)), (std::vector<IConnectionPoint*>{cp}));
+  clone->Release();
+  points->Release();
+
+  // Its connections: none, then the container's event sink with its cookie.
+  TEventSink events;
+  for (bool advised : {false, true}) {
+    DWORD cookie = 0;
+    if (advised) {
+      ASSERT_EQ(cp->Advise(&events, &cookie), S_OK);
+    }
+    IEnumConnections* connections = nullptr;
+    ASSERT_EQ(cp->EnumConnections(&connections), S_OK);
+    std::vector<CONNECTDATA> seen = Remaining<IEnumConnections, CONNECTDATA>(connections);
+    connections->Release();
+    ASSERT_EQ(seen.size(), advised ? 1u : 0u);
+    if (advised) {
+      EXPECT_EQ(seen[0].pUnk, static_cast<IUnknown*>(static_cast<IDispatch*>(&events)));
+      EXPECT_EQ(seen[0].dwCookie, cookie);
+      EXPECT_EQ(cp->Unadvise(cookie), S_OK);
+    }
+  }
+  EXPECT_EQ(events.Refs, 0);
+  cp->Release();
+  cpc->Release();
+  ole->Release();
+  d->Release();
 }

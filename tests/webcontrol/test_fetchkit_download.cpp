@@ -330,3 +330,56 @@ TEST(FetchkitDownload, TheProgressWindowFollowsTheDownloadAndAbortEndsItWithNoth
   for (auto& b : boxes.Dialogs()) ADD_FAILURE() << b.Caption << ": " << b.Text;
   d->Release();
 }
+
+TEST(FetchkitDownload, ASetupFileNameThatIsNoPlainFileNameStartsAndWritesNothing) {
+  auto workFolders = [] {
+    int n = 0;
+    WIN32_FIND_DATAW fd;
+    wchar_t tmp[MAX_PATH];
+    GetTempPathW(MAX_PATH, tmp);
+    HANDLE h = FindFirstFileW((std::wstring(tmp) + L"qnt*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    do {
+      n += (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return n;
+  };
+  const char* const names[] = {"..\\..\\Start Menu\\Programs\\Startup\\x.exe", "kit/x.exe", "C:x.exe", "..", ""};
+  const std::string reason = "must be a plain file name";
+  // A script's call gets the reason; a click on the panel shows it.
+  for (bool click : {false, true}) {
+    for (const char* name : names) {
+      std::string tag = std::string(click ? "click " : "call ") + '"' + name + '"';
+      int before = workFolders();
+      testsupport::DialogWatcher boxes;
+      // Where a start would find nothing to download from.
+      IDispatch* d = ControlFor("127.0.0.9", name);
+      TPageSite site;
+      if (click) {
+        HWND w = ActivateInPlace(d, site);
+        ASSERT_NE(w, nullptr);
+        ClickAt(w, 30, 12);
+        EXPECT_TRUE(PumpUntil([&] { return !boxes.Dialogs().empty(); }, 10000)) << tag;
+      } else {
+        EXCEPINFO info = {};
+        EXPECT_EQ(CallMethod(d, DISPID_StartInstall, &info), DISP_E_EXCEPTION) << tag;
+        std::string text = info.bstrDescription ? Narrow(info.bstrDescription, SysStringLen(info.bstrDescription)) : "";
+        EXPECT_NE(text.find(reason), std::string::npos) << tag << ": " << text;
+        EXPECT_NE(text.find("LoadingEXE"), std::string::npos) << tag << ": " << text;
+        SysFreeString(info.bstrDescription);
+        SysFreeString(info.bstrSource);
+        SysFreeString(info.bstrHelpFile);
+      }
+      PumpFor(300);
+      EXPECT_EQ(FindShownWindow(L"Install", site.Window), nullptr) << tag;
+      EXPECT_EQ(workFolders(), before) << tag;
+      auto seen = boxes.Dialogs();
+      ASSERT_EQ(seen.size(), click ? 1u : 0u) << tag;
+      if (click) {
+        EXPECT_NE(seen[0].Text.find(reason), std::string::npos) << tag << ": " << seen[0].Text;
+      }
+      d->Release();
+    }
+  }
+}

@@ -59,6 +59,7 @@ TEST(FetchkitPanel, AClickFlattensThePanelForItsHandlerAndAFailedStartEndsTheRun
   // says so, and the second is not swallowed by the first.
   testsupport::DialogWatcher boxes;
   TQlntFetchkit kit(nullptr);
+  kit.SetLoadingEXE("setup.exe");
   std::vector<TPanelBevel> seen;
   kit.OnClick = [&](TObject*) { seen.push_back(kit.BevelOuter()); };
   for (int click = 1; click <= 2; ++click) {

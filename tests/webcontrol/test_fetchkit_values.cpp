@@ -1,6 +1,6 @@
 // The values of the web-install control: the byte count it shows, the page's
 // numbers read the same in every locale, the earlier run's date matched
-// within a second, and the percentage.
+// within a second, the percentage, and the setup file's name.
 #include <gtest/gtest.h>
 
 #include "webcontrol/fetchkit_Values.h"
@@ -53,4 +53,18 @@ TEST(FetchkitValues, PercentRoundsHalfToEvenAndKnowsNoSize) {
   EXPECT_EQ(ProgressPercent(50, 100), 50);
   EXPECT_EQ(ProgressPercent(150, 100), 150);  // not capped
   EXPECT_EQ(ProgressPercent(12345, 0), 0);    // the server gave no size
+}
+
+TEST(FetchkitValues, OnlyAPlainFileNameIsASetupFileName) {
+  struct Case {
+    const char* name;
+    bool plain;
+  } cases[] = {
+      {"setup.exe", true}, {"My Setup 2.exe", true}, {"..setup.exe", true}, {"setup..exe", true},
+      {"..\\..\\Start Menu\\Programs\\Startup\\x.exe", false}, {"kit\\setup.exe", false}, {"kit/setup.exe", false},
+      {"\\setup.exe", false}, {"\\\\server\\share\\setup.exe", false}, {"C:setup.exe", false},
+      {"C:\\setup.exe", false}, {"setup.exe:stream", false}, {"..", false}, {".", false}, {". .", false},
+      {"", false}, {"  ", false}, {"set?up.exe", false}, {"setup\".exe", false}, {"set\tup.exe", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsPlainFileName(c.name), c.plain) << '"' << c.name << '"';
 }
