@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cmath>
+#include <cstdio>
 #include <exception>
 #include <string>
 
@@ -47,6 +48,26 @@ std::string ApplicationFullName() {
     if (n < buf.size()) return Narrow(buf.data(), n);
     buf.resize(buf.size() * 2);
   }
+}
+
+// For the install benchmark: with QNT_BENCH_TRACE naming a file, each step
+// appends "step seconds-since-1970" to it. Unset, nothing is done.
+void TraceStep(const char* Step) {
+  static const HANDLE file = [] {
+    wchar_t path[MAX_PATH + 1];
+    DWORD n = GetEnvironmentVariableW(L"QNT_BENCH_TRACE", path, MAX_PATH + 1);
+    return n == 0 || n > MAX_PATH ? INVALID_HANDLE_VALUE
+                                  : CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                OPEN_ALWAYS, 0, nullptr);
+  }();
+  if (file == INVALID_HANDLE_VALUE) return;
+  FILETIME ft;
+  GetSystemTimePreciseAsFileTime(&ft);
+  const unsigned long long t = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  char line[96];
+  int n = std::snprintf(line, sizeof line, "%s %.6f\n", Step, static_cast<double>(t - 116444736000000000ULL) / 1e7);
+  DWORD written;
+  if (n > 0) WriteFile(file, line, static_cast<DWORD>(n), &written, nullptr);
 }
 
 bool FileExists(const std::string& Path) {
@@ -274,6 +295,7 @@ void DecompressSetup1(const lzh::TSelfExtractInfo& Info, bool ToDisk) {
     auto headers = loader::ReadFileHeaders(archive, range);
     TFileSink sink;
     loader::ExtractFiles(archive, range, headers, workFolder, sink);
+    TraceStep("loader-extracted");
     setupName = loader::ExtractName(headers[0].FileName);
   }
 
@@ -282,12 +304,14 @@ void DecompressSetup1(const lzh::TSelfExtractInfo& Info, bool ToDisk) {
     throw ELoader("LOADER: Cannot find the installation executable file in the temporary directory: " + setupPath);
   StartSetup(loader::SetupCommandLine(setupPath, loader::ModeWord(ToDisk, selfExtracting),
                                       loader::ExtractName(loaderPath), loaderDir));
+  TraceStep("loader-started-setup");
   DeleteFileW(Widen(reserved).c_str());
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
+  TraceStep("loader-start");
   Instance = hInstance;
   InitCommonControls();
   std::string error;
@@ -300,6 +324,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int nCmdShow) {
     ShowWindow(MainWindow, nCmdShow);
     UpdateWindow(MainWindow);
     RaisePaintError();
+    TraceStep("loader-window");
     const wchar_t* cl = GetCommandLineW();
     bool toDisk = loader::IsToDisk(loader::SplitArguments(Narrow(std::wstring(cl ? cl : L""))));
     DecompressSetup1(info, toDisk);
