@@ -143,12 +143,19 @@ public:
   void Progress(int Percent) override {
     if (!ProgressBar) return;
     SendMessageW(ProgressBar, PBM_SETPOS, static_cast<WPARAM>(Percent), 0);
-    // No message loop runs while extracting: repaint the bar right away.
+    // No message loop runs while extracting: the bar is repainted here, as
+    // often as a screen shows it (each repaint under Wine is a dozen round
+    // trips to its server), and always when full.
+    const ULONGLONG now = GetTickCount64();
+    if (Percent < 100 && FLastPaint != 0 && now - FLastPaint < RepaintIntervalMs) return;
+    FLastPaint = now;
     UpdateWindow(ProgressBar);
   }
 
 private:
+  static constexpr ULONGLONG RepaintIntervalMs = 16;
   HANDLE FHandle = INVALID_HANDLE_VALUE;
+  ULONGLONG FLastPaint = 0;
 };
 
 void RaisePaintError() {
