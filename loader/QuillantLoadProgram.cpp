@@ -61,8 +61,13 @@ void TraceStep(const char* Step) {
                                                 OPEN_ALWAYS, 0, nullptr);
   }();
   if (file == INVALID_HANDLE_VALUE) return;
+  // The precise clock where the system has one (Windows 8 on); the loader
+  // itself must start on older systems too.
+  using TClock = void(WINAPI*)(LPFILETIME);
+  static const auto precise = reinterpret_cast<TClock>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
   FILETIME ft;
-  GetSystemTimePreciseAsFileTime(&ft);
+  (precise ? precise : GetSystemTimeAsFileTime)(&ft);
   const unsigned long long t = (static_cast<unsigned long long>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
   char line[96];
   int n = std::snprintf(line, sizeof line, "%s %.6f\n", Step, static_cast<double>(t - 116444736000000000ULL) / 1e7);
