@@ -48,7 +48,7 @@ if [ ! -f "$work/payload.done" ] || [ "$(cat "$work/payload.done")" != "$mb" ]; 
 fi
 files=$(ls "$payload" | wc -l)
 bytes=$(du -sb "$payload" | cut -f1)
-echo "payload: $files files, $bytes bytes"
+echo "payload: $files files, $bytes bytes; load average at the start: $(cut -d" " -f1-3 /proc/loadavg)"
 
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
