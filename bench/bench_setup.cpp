@@ -4,7 +4,9 @@
 // installed into QNT_BENCH_TARGET by the install run the loader starts;
 // when the program ends it writes the time to QNT_BENCH_DONE. With
 // QNT_BENCH_STARTED set it only writes the time it started there and ends
-// (the loader's start).
+// (the loader's start). With QNT_BENCH_TRACE set it appends the moments of
+// its run to that file as "phase seconds" lines, after the loader's own; with
+// QNT_BENCH_WORKERS=0 the archive component inflates on this thread only.
 #include <windows.h>
 
 #include <cstdio>
@@ -43,6 +45,43 @@ std::string UnixNow() {
   return buf;
 }
 
+// The moments of the run, kept in memory and written once at the end: the
+// program's start, its forms made, the module read, the main form's first
+// activation (the install run starts), the file information read, the
+// group's files begun and done, and the end. "record" is the time between
+// each file's end of installing and its end of processing, summed over the
+// files: the file's line in the uninstall record.
+class TTrace {
+public:
+  void Mark(const char* Phase) { Add(Phase, UnixNow()); }
+  void Add(const char* Phase, const std::string& Value) { FLines += std::string(Phase) + " " + Value + "\n"; }
+  void FileInstalled() { FInstalled = Precise(); }
+  void FileProcessed() { FRecord += Precise() - FInstalled; }
+  void Write(const std::string& Path) {
+    if (Path.empty()) return;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.6f", FRecord);
+    if (FRecord > 0) Add("record", buf);
+    HANDLE h = CreateFileW(Widen(Path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD n;
+    WriteFile(h, FLines.data(), static_cast<DWORD>(FLines.size()), &n, nullptr);
+    CloseHandle(h);
+  }
+
+private:
+  static double Precise() {
+    LARGE_INTEGER t, f;
+    QueryPerformanceCounter(&t);
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+  }
+  std::string FLines;
+  double FInstalled = 0, FRecord = 0;
+};
+TTrace Trace;
+
 std::string Quoted(const std::string& S) {
   std::string r = "'";
   for (char c : S) r += c == '\'' ? std::string("''") : std::string(1, c);
@@ -80,16 +119,45 @@ public:
 QNT_PUBLISH(TBenchModule);
 }  // namespace
 
+// Marks the run's moments through the module's own events.
+void HookTrace(TDataModule* Module) {
+  const bool oneThread = Env(L"QNT_BENCH_WORKERS") == "0";
+  for (int i = 0; i < Module->ComponentCount(); ++i) {
+    TComponent* c = Module->Components(i);
+    if (auto* install = dynamic_cast<TInstall*>(c)) {
+      install->SetOnBeforeReadArchiveInfo([](TObject*) { Trace.Mark("info-start"); });
+      install->SetOnAfterReadArchiveInfo([](TObject*) { Trace.Mark("info-read"); });
+    } else if (auto* group = dynamic_cast<TInstallFileGroup*>(c)) {
+      group->SetOnBeforeProcess([oneThread](TInstallContainer*) {
+        if (oneThread) QlntCompress->SetUnpackAhead(0);
+        Trace.Mark("files-start");
+      });
+      group->SetOnAfterProcess([](TInstallContainer*) { Trace.Mark("files-end"); });
+    } else if (auto* file = dynamic_cast<TInstallFile*>(c)) {
+      file->SetOnAfterInstall([](TInstallObject*) { Trace.FileInstalled(); });
+      file->SetOnAfterProcess([](TInstallContainer*) { Trace.FileProcessed(); });
+    }
+  }
+}
+
 int main() {
+  Trace.Mark("setup-start");
   const std::string started = Env(L"QNT_BENCH_STARTED");
   if (!started.empty()) {
     WriteText(started, UnixNow());
+    Trace.Write(Env(L"QNT_BENCH_TRACE"));
     return 0;
   }
   const int rc = SetupMain("Quillant Bench", [] {
+    Trace.Mark("forms");
+    // The controller calls the main form's own handler when the run starts.
+    Application->MainForm()->OnActivate = [](TObject*) { Trace.Mark("run"); };
     RegisterResourceText("TBENCHMODULE", ModuleText(Env(L"QNT_BENCH_LIST"), Env(L"QNT_BENCH_TARGET")));
-    new TBenchModule(Application);
+    HookTrace(new TBenchModule(Application));
+    Trace.Mark("module-read");
   });
+  Trace.Mark("end");
+  Trace.Write(Env(L"QNT_BENCH_TRACE"));
   const std::string done = Env(L"QNT_BENCH_DONE");
   if (!done.empty()) WriteText(done, rc == 0 ? UnixNow() : std::string("error: exit code ") + std::to_string(rc));
   return rc;

@@ -48,7 +48,7 @@ if [ ! -f "$work/payload.done" ] || [ "$(cat "$work/payload.done")" != "$mb" ]; 
 fi
 files=$(ls "$payload" | wc -l)
 bytes=$(du -sb "$payload" | cut -f1)
-echo "payload: $files files, $bytes bytes"
+echo "payload: $files files, $bytes bytes; load average at the start: $(cut -d" " -f1-3 /proc/loadavg)"
 
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
@@ -98,12 +98,21 @@ wait_for() {
   done
 }
 best() { sort -n | head -1; }
-ours_times=() nsis_times=() floor_times=() inner_times=()
+load() { echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"; }
+# The install's threads inflating ahead: as many as the install starts.
+workers=$(( $(nproc) - 1 )); [ "$workers" -le 4 ] || workers=4
+ours_times=() nsis_times=() floor_times=() inner_times=() inner_ahead_times=()
 for i in $(seq "$runs"); do
   out="$work/out-ours"; rm -rf "$out"; mkdir -p "$out"
   t0=$(now); line=$(wine "$bin/qnt_bench_extract.exe" "$(winpath "$work/files.1")" "$(winpath "$out")" | tr -d '\r'); t1=$(now)
   ours_times+=("$(awk "BEGIN{print $t1 - $t0}")")
   inner_times+=("$(sed -nE 's/.* in ([0-9.]+) s/\1/p' <<<"$line")")
+  diff -rq "$payload" "$out" >/dev/null || { echo "our extraction differs from the payload"; exit 1; }
+
+  out="$work/out-ours"; rm -rf "$out"; mkdir -p "$out"
+  line=$(wine "$bin/qnt_bench_extract.exe" "$(winpath "$work/files.1")" "$(winpath "$out")" "$workers" | tr -d '\r')
+  inner_ahead_times+=("$(sed -nE 's/.* in ([0-9.]+) s/\1/p' <<<"$line")")
+  diff -rq "$payload" "$out" >/dev/null || { echo "our extraction with workers differs from the payload"; exit 1; }
 
   out="$work/out-nsis"; rm -rf "$out"; mkdir -p "$out"
   t0=$(now); wine "$work/bench-nsis.exe" /S "/D=$(winpath "$out")"; t1=$(now)
@@ -114,23 +123,25 @@ for i in $(seq "$runs"); do
   line=$("$work/bench_floor" "$work/files.1" "$out")
   floor_times+=("$(sed -nE 's/.* in ([0-9.]+) s/\1/p' <<<"$line")")
 done
-diff -rq "$payload" "$work/out-ours" >/dev/null || { echo "our extraction differs from the payload"; exit 1; }
 diff -rq "$payload" "$work/out-floor" >/dev/null || { echo "the floor's extraction differs from the payload"; exit 1; }
 
 ours=$(printf '%s\n' "${ours_times[@]}" | best)
 inner=$(printf '%s\n' "${inner_times[@]}" | best)
+inner_ahead=$(printf '%s\n' "${inner_ahead_times[@]}" | best)
 nsis=$(printf '%s\n' "${nsis_times[@]}" | best)
 floor=$(printf '%s\n' "${floor_times[@]}" | best)
 ratio() { awk "BEGIN{printf \"%.3f\", $1 / $2}"; }
 echo
 echo "best of $runs runs, $files files, $bytes bytes"
-printf 'ours  (Wine, whole process)   %8.3f s   (inside the program %.3f s)\n' "$ours" "$inner"
+printf 'ours  (Wine, whole process)   %8.3f s   (inside the program %.3f s; with %d workers inflating ahead %.3f s)\n' \
+  "$ours" "$inner" "$workers" "$inner_ahead"
 printf 'NSIS  (Wine, whole process)   %8.3f s\n' "$nsis"
-printf 'floor (native zlib + write)   %8.3f s\n' "$floor"
+printf 'floor (native zlib + write)   %8.3f s   (one thread)\n' "$floor"
 echo "ours/NSIS  = $(ratio "$ours" "$nsis")"
-echo "ours/floor = $(ratio "$ours" "$floor")   (inside the program: $(ratio "$inner" "$floor"))"
+echo "ours/floor = $(ratio "$ours" "$floor")   (inside the program: $(ratio "$inner" "$floor"); with the workers: $(ratio "$inner_ahead" "$floor"))"
 echo "archive: ours $ours_size bytes; NSIS installer $nsis_size bytes ($((nsis_size - stub_size)) without its $stub_size-byte stub)"
 echo "size ours/NSIS data = $(ratio "$ours_size" "$((nsis_size - stub_size))")"
+load
 
 # ---------------------------------------------------------------- the build
 # Our distribution build (the *BUILD code, every file of the payload in one
@@ -152,7 +163,40 @@ wine reg add 'HKCU\Software\Borland\Delphi\3.0\Library' /v SearchPath /d "$(winp
 # The setup program as a distribution carries it: without the debugging
 # information of this build (the loader is built stripped).
 x86_64-w64-mingw32-strip -o "$work/Quillant20.exe" "$bin/qnt_bench_setup.exe"
-build_times=() makensis_times=() install_times=() nsis_install_times=()
+# One install from setup.exe, its trace (the loader's and the setup
+# program's moments, bench_setup.cpp) into $work/trace-$1, its time since
+# the start into $work/time-$1. Every run starts from nothing installed: the
+# product's folder and its uninstall record go, or each run would add its
+# files to the last one's.
+install_once() {
+  local out="$work/out-setup"
+  rm -rf "$out" "$work/done" "$work/trace-$1"; mkdir -p "$out"
+  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillant Bench' /f >/dev/null 2>&1 || true
+  local t0; t0=$(now)
+  QNT_BENCH_LIST="$(winpath "$work/list.txt")" QNT_BENCH_TARGET="$(winpath "$out")" \
+    QNT_BENCH_DONE="$(winpath "$work/done")" QNT_BENCH_TRACE="$(winpath "$work/trace-$1")" \
+    QNT_BENCH_WORKERS="${2:-}" wine "$work/build/setup.exe"
+  wait_for "$work/done" 900
+  grep -q error "$work/done" && { cat "$work/done"; exit 1; }
+  echo "shell $t0" >>"$work/trace-$1"
+  awk "BEGIN{print $(cat "$work/done") - $t0}" >"$work/time-$1"
+}
+# The phases of a trace, in seconds: "name seconds" lines.
+phases() {
+  awk '$1 == "record" { record = $2; next } { t[$1] = $2 }
+    function p(name, from, to) { printf "%s %.3f\n", name, t[to] - t[from] }
+    END {
+      p("loader-start", "shell", "loader-start"); p("loader-window", "loader-start", "loader-window")
+      p("loader-extract", "loader-window", "loader-extracted")
+      p("setup-start", "loader-extracted", "setup-start")
+      p("startup-forms", "setup-start", "forms"); p("startup-module", "forms", "module-read")
+      p("startup-activate", "module-read", "run"); p("info", "run", "info-read")
+      p("walk-start", "info-read", "files-start")
+      printf "extract %.3f\n", t["files-end"] - t["files-start"] - record; printf "record %.3f\n", record
+      p("end", "files-end", "end"); p("total", "shell", "end")
+    }' "$1"
+}
+build_times=() makensis_times=() install_times=() nsis_install_times=() one_thread_times=()
 for i in $(seq "$runs"); do
   rm -rf "$work/build"
   t0=$(now); wine "$bin/qnt_bench_build.exe" "$(winpath "$work/list.txt")" "$(winpath "$work/build")" \
@@ -162,17 +206,12 @@ for i in $(seq "$runs"); do
   makensis_times+=("$(awk "BEGIN{print $t1 - $t0}")")
 
   # The real setup program: the controller's install run from files.1
-  # inside setup.exe, the module made from the same list as the build's.
-  # Every run starts from nothing installed: the product's folder and its
-  # uninstall record go, or each run would add its files to the last one's.
-  out="$work/out-setup"; rm -rf "$out" "$work/done"; mkdir -p "$out"
-  wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillant Bench' /f >/dev/null 2>&1 || true
-  t0=$(now)
-  QNT_BENCH_LIST="$(winpath "$work/list.txt")" QNT_BENCH_TARGET="$(winpath "$out")" \
-    QNT_BENCH_DONE="$(winpath "$work/done")" wine "$work/build/setup.exe"
-  wait_for "$work/done" 900
-  grep -q error "$work/done" && { cat "$work/done"; exit 1; }
-  install_times+=("$(awk "BEGIN{print $(cat "$work/done") - $t0}")")
+  # inside setup.exe, the module made from the same list as the build's;
+  # then the same with no worker inflating ahead.
+  install_once "$i"
+  install_times+=("$(cat "$work/time-$i") $i")
+  install_once "1t-$i" 0
+  one_thread_times+=("$(phases "$work/trace-1t-$i" | awk '$1 == "extract" {print $2}')")
   out="$work/out-nsis"; rm -rf "$out"; mkdir -p "$out"
   t0=$(now); wine "$work/bench-nsis.exe" /S "/D=$(winpath "$out")"; t1=$(now)
   nsis_install_times+=("$(awk "BEGIN{print $t1 - $t0}")")
@@ -193,22 +232,48 @@ wine "$bin/qnt_bench_build.exe" "$(winpath "$work/empty.txt")" "$(winpath "$work
   "$(winpath "$work/Quillant20.exe")" "$(winpath "$work/presetup.bin")" | tr -d '\r' >/dev/null
 start_times=()
 for i in $(seq "$runs"); do
-  rm -f "$work/started"
-  t0=$(now); QNT_BENCH_STARTED="$(winpath "$work/started")" wine "$work/build2/setup.exe"
+  rm -f "$work/started" "$work/trace-start-$i"
+  t0=$(now); QNT_BENCH_STARTED="$(winpath "$work/started")" QNT_BENCH_TRACE="$(winpath "$work/trace-start-$i")" \
+    wine "$work/build2/setup.exe"
   wait_for "$work/started" 120
-  start_times+=("$(awk "BEGIN{print $(cat "$work/started") - $t0}")")
+  echo "shell $t0" >>"$work/trace-start-$i"
+  start_times+=("$(awk "BEGIN{print $(cat "$work/started") - $t0}") $i")
 done
 setup1_size=$(stat -c %s "$work/build2/setup.1")
 
 b=$(printf '%s\n' "${build_times[@]}" | best)
 m=$(printf '%s\n' "${makensis_times[@]}" | best)
-ins=$(printf '%s\n' "${install_times[@]}" | best)
+read -r ins ins_run < <(printf '%s\n' "${install_times[@]}" | best)
+one_thread=$(printf '%s\n' "${one_thread_times[@]}" | best)
 nins=$(printf '%s\n' "${nsis_install_times[@]}" | best)
-st=$(printf '%s\n' "${start_times[@]}" | best)
+read -r st st_run < <(printf '%s\n' "${start_times[@]}" | best)
 echo
 printf 'build:   ours (Wine) %8.3f s   makensis %8.3f s   ours/makensis = %s\n' "$b" "$m" "$(ratio "$b" "$m")"
 echo "         last build: $(cat "$work/build.log")"
 printf 'install: ours (Wine) %8.3f s   NSIS /S  %8.3f s   ours/NSIS     = %s\n' "$ins" "$nins" "$(ratio "$ins" "$nins")"
+# Where the best run's time went; the Wine part is each program's start to
+# its first line of code.
+phases "$work/trace-$ins_run" | awk -v one="$one_thread" '
+  BEGIN {
+    d["loader-start"] = "the loader'"'"'s start (Wine: its process)"
+    d["loader-window"] = "the loader'"'"'s window"
+    d["loader-extract"] = "the loader extracting setup.1"
+    d["setup-start"] = "the setup program'"'"'s start (Wine: its process)"
+    d["startup-forms"] = "the controller'"'"'s start-up: units, application"
+    d["startup-module"] = "  the install module read"
+    d["startup-activate"] = "  to the main form'"'"'s first activation"
+    d["info"] = "reading the file information"
+    d["walk-start"] = "the walk to the first file"
+    d["extract"] = "the extraction, with the workers"
+    d["record"] = "the uninstall record"
+    d["end"] = "the end (clean-up, closing)"
+    d["total"] = "total"
+  }
+  { printf "         %-50s %7.3f s\n", d[$1], $2 }
+  $1 == "extract" { printf "         %-50s %7.3f s\n", "the extraction, one thread (best of its own runs)", one }'
 echo "setup.exe: ours $setup_size bytes, NSIS $nsis_size bytes, ours/NSIS = $(ratio "$setup_size" "$nsis_size")"
-printf 'loader start (setup.1 of %d bytes): %.3f s\n' "$setup1_size" "$st"
-echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
+printf 'loader start (setup.1 of %d bytes): %.3f s: ' "$setup1_size" "$st"
+phases "$work/trace-start-$st_run" | awk '$1 ~ /^(loader-start|loader-window|loader-extract|setup-start)$/ { printf "%s %s s  ", $1, $2 }
+  END { print "(the two starts are Wine'"'"'s processes)" }'
+
+load

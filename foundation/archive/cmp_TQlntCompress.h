@@ -2,7 +2,7 @@
 // files into archives, unpacking them under the overwrite rules, plain copies
 // and the spreading of an archive over a set of disks.
 #pragma once
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -79,12 +79,52 @@ using TlzhFileStatsEvent = std::function<void(TQlntCompress* Sender, const TlzhF
 using TlzhNewDiskEvent = std::function<void(TQlntCompress* Sender, int32_t DiskNumber, std::string& Path)>;
 using TlzhNotifyEvent = std::function<void(TObject* Sender)>;
 
+// The lock and the signal of the work ahead: the system's slim lock and
+// condition variable, whose waits and wakes stay inside the process. The
+// standard ones of this tool chain wait on kernel objects, and under Wine
+// every such wait and wake is a round trip to its server, which the setup
+// program's own thread waits for as well.
+class TAheadLock {
+public:
+  void lock();
+  void unlock();
+  bool try_lock();
+
+private:
+  friend class TAheadSignal;
+  void* FLock = nullptr;  // an SRWLOCK, unlocked
+};
+
+class TAheadSignal {
+public:
+  void notify_all();
+  template <class Pred>
+  void wait(std::unique_lock<TAheadLock>& Guard, Pred Ready) {
+    while (!Ready()) WaitOnce(Guard, -1);
+  }
+  // Waits until Ready or for about Period; returns Ready().
+  template <class Rep, class Period, class Pred>
+  bool wait_for(std::unique_lock<TAheadLock>& Guard, std::chrono::duration<Rep, Period> Time, Pred Ready) {
+    const auto end = std::chrono::steady_clock::now() + Time;
+    while (!Ready()) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return Ready();
+      WaitOnce(Guard, static_cast<long>(left.count()));
+    }
+    return true;
+  }
+
+private:
+  void WaitOnce(std::unique_lock<TAheadLock>& Guard, long Milliseconds);  // -1: no limit
+  void* FCondition = nullptr;  // a CONDITION_VARIABLE
+};
+
 // The worker threads of the component's work ahead, with the lock and the
 // signal they share with the thread that takes their results.
 class TAheadThreads {
 public:
-  std::mutex Lock;
-  std::condition_variable Wake;
+  TAheadLock Lock;
+  TAheadSignal Wake;
   bool Stop = false;  // under Lock
   // Starts Count threads running Work. When one cannot start, those started
   // are stopped and the error is raised.
@@ -158,7 +198,7 @@ private:
   struct TJob;
   struct TShared;
   void Work();
-  bool Inflate(TJob& Job);
+  bool Inflate(TJob& Job, void* Archive);
   std::unique_ptr<TShared> F;
 };
 

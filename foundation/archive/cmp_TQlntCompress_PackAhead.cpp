@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -15,6 +14,20 @@
 
 namespace {
 constexpr size_t kChunk = 65536;  // the addition's own source reads
+}
+
+static_assert(sizeof(SRWLOCK) == sizeof(void*) && sizeof(CONDITION_VARIABLE) == sizeof(void*));
+
+void TAheadLock::lock() { AcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&FLock)); }
+void TAheadLock::unlock() { ReleaseSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&FLock)); }
+bool TAheadLock::try_lock() { return TryAcquireSRWLockExclusive(reinterpret_cast<PSRWLOCK>(&FLock)) != 0; }
+
+void TAheadSignal::notify_all() { WakeAllConditionVariable(reinterpret_cast<PCONDITION_VARIABLE>(&FCondition)); }
+
+void TAheadSignal::WaitOnce(std::unique_lock<TAheadLock>& Guard, long Milliseconds) {
+  SleepConditionVariableSRW(reinterpret_cast<PCONDITION_VARIABLE>(&FCondition),
+                            reinterpret_cast<PSRWLOCK>(&Guard.mutex()->FLock),
+                            Milliseconds < 0 ? INFINITE : static_cast<DWORD>(Milliseconds), 0);
 }
 
 void TAheadThreads::Start(int Count, const std::function<void()>& Work) {
@@ -28,7 +41,7 @@ void TAheadThreads::Start(int Count, const std::function<void()>& Work) {
 
 void TAheadThreads::StopAll() {
   {
-    std::lock_guard<std::mutex> g(Lock);
+    std::lock_guard<TAheadLock> g(Lock);
     Stop = true;
   }
   Wake.notify_all();
@@ -75,7 +88,7 @@ void TPackAhead::Work() {
   for (;;) {
     TJob* job = nullptr;
     {
-      std::unique_lock<std::mutex> g(F->Workers.Lock);
+      std::unique_lock<TAheadLock> g(F->Workers.Lock);
       F->Workers.Wake.wait(g, [&] {
         if (F->Workers.Stop) return true;
         const size_t end = std::min(F->Jobs.size(), F->NextTake + F->Ahead);
@@ -96,7 +109,7 @@ void TPackAhead::Work() {
       ok = false;
     }
     {
-      std::lock_guard<std::mutex> g(F->Workers.Lock);
+      std::lock_guard<TAheadLock> g(F->Workers.Lock);
       job->State = ok ? TJob::jsDone : TJob::jsFailed;
     }
     F->Workers.Wake.notify_all();
@@ -133,7 +146,7 @@ bool TPackAhead::Take(const std::string& Source, int Level, const std::function<
                       TResult& Result) {
   TJob* job = nullptr;
   {
-    std::lock_guard<std::mutex> g(F->Workers.Lock);
+    std::lock_guard<TAheadLock> g(F->Workers.Lock);
     if (Level != F->Level) return false;
     size_t i = F->NextTake;
     while (i < F->Jobs.size() && F->Jobs[i]->Source != Source) ++i;
@@ -147,7 +160,7 @@ bool TPackAhead::Take(const std::string& Source, int Level, const std::function<
   F->Workers.Wake.notify_all();
   for (;;) {
     {
-      std::unique_lock<std::mutex> g(F->Workers.Lock);
+      std::unique_lock<TAheadLock> g(F->Workers.Lock);
       // A job beyond the window when it was asked for is started now.
       F->Workers.Wake.wait_for(g, std::chrono::milliseconds(50),
                        [&] { return job->State == TJob::jsDone || job->State == TJob::jsFailed; });

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
@@ -64,15 +63,22 @@ bool TUnpackAhead::Serves(const std::string& Archive, int64_t Offset, int Genera
 }
 
 bool TUnpackAhead::Expects(int Index) const {
-  std::lock_guard<std::mutex> g(F->Workers.Lock);
+  std::lock_guard<TAheadLock> g(F->Workers.Lock);
   return Index == F->First + static_cast<int64_t>(F->NextTake) && F->NextTake < F->Jobs.size();
 }
 
 void TUnpackAhead::Work() {
+  // Each worker opens the archive once for all its entries (an open costs a
+  // round trip to Wine's server), and lets others delete it meanwhile.
+  HANDLE archive = CreateFileW(Widen(F->Archive).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  std::unique_ptr<void, decltype(&CloseHandle)> owner(archive == INVALID_HANDLE_VALUE ? nullptr : archive,
+                                                      &CloseHandle);
   for (;;) {
     TJob* job = nullptr;
     {
-      std::unique_lock<std::mutex> g(F->Workers.Lock);
+      std::unique_lock<TAheadLock> g(F->Workers.Lock);
       F->Workers.Wake.wait(g, [&] {
         if (F->Workers.Stop) return true;
         const size_t end = std::min(F->Jobs.size(), F->NextTake + F->Ahead);
@@ -92,11 +98,11 @@ void TUnpackAhead::Work() {
     }
     bool ok = false;
     try {
-      ok = Inflate(*job);
+      ok = owner && Inflate(*job, archive);
     } catch (...) {
     }
     {
-      std::lock_guard<std::mutex> g(F->Workers.Lock);
+      std::lock_guard<TAheadLock> g(F->Workers.Lock);
       if (job->State == TJob::jsGivenUp || !ok) {
         F->Held -= job->Entry.Size;
         std::vector<unsigned char>().swap(job->Bytes);
@@ -109,12 +115,9 @@ void TUnpackAhead::Work() {
   }
 }
 
-bool TUnpackAhead::Inflate(TJob& Job) {
+bool TUnpackAhead::Inflate(TJob& Job, void* Archive) {
   const TEntry& e = Job.Entry;
-  HANDLE h = CreateFileW(Widen(F->Archive).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  std::unique_ptr<void, decltype(&CloseHandle)> owner(h, &CloseHandle);
+  HANDLE h = Archive;
   LARGE_INTEGER at;
   at.QuadPart = F->Offset + e.Start;
   if (!SetFilePointerEx(h, at, nullptr, FILE_BEGIN)) return false;
@@ -131,7 +134,7 @@ bool TUnpackAhead::Inflate(TJob& Job) {
         return false;
       left -= n;
       z.SetInput(in.data(), n);
-      std::lock_guard<std::mutex> g(F->Workers.Lock);
+      std::lock_guard<TAheadLock> g(F->Workers.Lock);
       if (F->Workers.Stop || Job.State == TJob::jsGivenUp) return false;
     }
     // One byte of room beyond the size shows an entry longer than it claims.
@@ -147,7 +150,7 @@ bool TUnpackAhead::Inflate(TJob& Job) {
 bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::vector<unsigned char>& Bytes) {
   TJob* job = nullptr;
   {
-    std::lock_guard<std::mutex> g(F->Workers.Lock);
+    std::lock_guard<TAheadLock> g(F->Workers.Lock);
     const int64_t i = static_cast<int64_t>(Index) - F->First;
     if (i < static_cast<int64_t>(F->NextTake) || i >= static_cast<int64_t>(F->Jobs.size())) return false;
     // Entries skipped on the way will not be asked for any more.
@@ -171,7 +174,7 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::ve
   F->Workers.Wake.notify_all();
   // A job left behind by a Cancel raised in Waiting is given up.
   auto giveUp = [&] {
-    std::lock_guard<std::mutex> g(F->Workers.Lock);
+    std::lock_guard<TAheadLock> g(F->Workers.Lock);
     if (job->State == TJob::jsDone) {
       F->Held -= job->Entry.Size;
       std::vector<unsigned char>().swap(job->Bytes);
@@ -180,7 +183,7 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::ve
   };
   for (;;) {
     {
-      std::unique_lock<std::mutex> g(F->Workers.Lock);
+      std::unique_lock<TAheadLock> g(F->Workers.Lock);
       // An entry beyond the window when it was asked for is started now.
       F->Workers.Wake.wait_for(g, std::chrono::milliseconds(10),
                        [&] { return job->State == TJob::jsDone || job->State == TJob::jsFailed; });
