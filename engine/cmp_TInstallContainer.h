@@ -776,8 +776,9 @@ public:
   void SetCompressedSize(int32_t Value) { FCompressedSize = Value; }
   TCompressInfo& CompressInfo() { return FCompressInfo; }
   bool PlaceInOwnArchive() const { return GetPlaceInOwnArchive(); }
-  // The name the file was extracted under in this run: DestName, or the
-  // private numbered name when an in-use file is replaced at the restart.
+  // The name the file was extracted under in this run: DestName, the private
+  // name while it is written, or the numbered name when an in-use file is
+  // replaced at the restart.
   const std::string& ExtractedName() const { return FExtractName.empty() ? FDestName : FExtractName; }
   bool DelayedReplace() const { return FDelayedReplace; }
 
@@ -838,10 +839,12 @@ public:
 protected:
   void DoNewDisk(TQlntCompress* Compressor, int32_t DiskNumber, std::string& Path);
   void DoStatus(TQlntCompress* Compressor, const TlzhFileStats& FileStats);
-  // Extracts the file from its archive under ExtractedName().
+  // Extracts the file from its archive under its private name
+  // (InstallPartName), removing a leftover of that name first.
   void ExtractFromArchive();
-  // Puts the extracted numbered file in place of the old one, now or at the
-  // next restart.
+  // Puts the extracted file in place of the old one in one step, or, when
+  // the old one cannot be replaced now, under a numbered name that replaces
+  // it at the next restart.
   void ReplaceWithExtracted();
   void ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath);
 
@@ -862,7 +865,7 @@ protected:
   TCompressInfo FCompressInfo;
   bool FDelayedReplace = false;
   bool FIsNewer = false;
-  std::string FExtractName;  // private numbered name while replacing an in-use file
+  std::string FExtractName;  // private name while written; numbered while waiting for the restart
   TInstallFileNotifyEvent FOnBeforeInstall, FOnAfterInstall, FOnReplacing, FOnBeforeCompress, FOnAfterCompress,
       FOnBeforeCopy, FOnAfterCopy;
   TInstallFileStatusEvent FOnStatus;

@@ -1,6 +1,7 @@
 // The install of one file on the user's machine: the overwrite decision, the
-// extraction (under a private numbered name when an older copy is there), the
-// replacement of the old file now or at the next restart, help registration,
+// extraction (under a private name beside the real one, which it takes only
+// when whole), the replacement of the old file now or, when that is in use,
+// from a numbered name at the next restart, help registration,
 // SharedDLLs counts, self-registration, the archive handlers and the file's
 // part of the uninstall record.
 #include <windows.h>
@@ -15,6 +16,7 @@
 #include "foundation/routines/routines_INIFiles.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
+#include "foundation/types_Quillant.h"
 
 std::function<bool(const std::string&, const std::string&)> DelayedMoveFile = [](const std::string& Source,
                                                                                  const std::string& Target) {
@@ -53,6 +55,14 @@ private:
 
 std::string FullPath(const std::string& Dir, const std::string& Name) { return DirectoryWBS(Dir) + Name; }
 
+// The name the archive gives the file in its folder: the name part of
+// DestName, or of the stored name when DestName is blank.
+std::string FinalName(const std::string& DestName, const std::string& Stored) {
+  const std::string& name = Trim(DestName).empty() ? Stored : DestName;
+  const size_t p = name.find_last_of("\\/:");
+  return p == std::string::npos ? name : name.substr(p + 1);
+}
+
 }  // namespace
 
 std::string TCustomInstallFile::GetDestFile() { return FullPath(GetDestDir(), FDestName); }
@@ -84,6 +94,9 @@ void TCustomInstallFile::InstallUnique() {
     // to zero.
     if (FUpdateDLLCounter && FileExists(GetDestFile()) && !UpdateDLLCount())
       throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
+    // What a stopped earlier run left of this file goes all the same.
+    const std::string part = FullPath(GetDestDir(), InstallPartName(FinalName(FDestName, SourcePath())));
+    if (FileExists(part)) RemoveFile(part);
     FExtractName.clear();
     ReportInformationEvent(eieInstallFileAbortOlder, this);
     return;
@@ -109,7 +122,7 @@ void TCustomInstallFile::InstallUnique() {
       }
       ExtractFromArchive();
     }
-    if (!FExtractName.empty()) ReplaceWithExtracted();
+    ReplaceWithExtracted();
     if (FRegisterAsHelp)
       WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help", UpperCase(FDestName), GetDestDir());
     if (FUpdateDLLCounter && !UpdateDLLCount())
@@ -150,10 +163,20 @@ void TCustomInstallFile::ExtractFromArchive() {
   ForceDirectories(dir);
   const std::string archive = GetArchiveFile();
   if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
+  // The file is written under a private name and takes its real one only
+  // when whole: a run stopped midway (killed, power lost) leaves no cut-off
+  // file looking installed, and the old copy stays until the new one is
+  // complete. Such a leftover of an earlier run goes first: the archive
+  // would otherwise weigh the new file against it.
+  FExtractName = InstallPartName(FinalName(FDestName, SourcePath()));
+  const std::string part = FullPath(dir, FExtractName);
+  if (FileExists(part) && !RemoveFile(part))
+    throw IECustomInstallFile("%s cannot remove the unfinished file %s that an earlier setup left",
+                              {Name(), part});
   TQlntCompress* c = QlntCompress;
   PointQlntCompressAt(archive);
   c->SetExtractDirectory(dir);
-  c->SetExtractName(ExtractedName());
+  c->SetExtractName(FExtractName);
   c->SetOverwrite(FOverwriteMode);
   c->SetOnAborted([this](TObject* Sender) { DoAbort(Sender); });
   c->SetOnNewDisk([this](TQlntCompress* S, int32_t Disk, std::string& Path) { DoNewDisk(S, Disk, Path); });
@@ -163,10 +186,16 @@ void TCustomInstallFile::ExtractFromArchive() {
   try {
     c->Extract();
   } catch (...) {
-    // A partial numbered copy must not stay behind; the old file is untouched.
-    if (!FExtractName.empty()) RemoveFile(FullPath(dir, FExtractName));
+    // A partial copy must not stay behind; the old file is untouched.
+    RemoveFile(part);
     FExtractName.clear();
     throw;
+  }
+  // The archive ends a silent abort quietly, having removed what it wrote:
+  // the file's install ends quietly too.
+  if (!FileExists(part)) {
+    FExtractName.clear();
+    throw EAbort("");
   }
 }
 
@@ -175,33 +204,45 @@ void TCustomInstallFile::DoReplace() {
   ExternalComponentCall(this, eccReplacingFile, this);
   ReportInformationEvent(eieReplaceInstallFile, this);
   FIsNewer = true;
-  const std::string dir = GetDestDir();
-  if (!FileExists(FullPath(dir, FDestName))) return;
-  // The new file goes in under a free numbered name first; the old one stays
-  // until the new one is complete.
-  for (int i = 1; i <= MaxNumberedNames; ++i) {
-    std::string candidate = ChangeFileExt(FDestName, "." + IntToStr(i));
-    if (!FileExists(FullPath(dir, candidate))) {
-      FExtractName = candidate;
-      return;
-    }
-  }
-  throw IECustomInstallFile("%s cannot find a free temporary name beside %s (tried %d)",
-                            {Name(), FullPath(dir, FDestName), MaxNumberedNames});
 }
 
 void TCustomInstallFile::ReplaceWithExtracted() {
   const std::string dir = GetDestDir();
-  const std::string oldPath = FullPath(dir, FDestName);
-  const std::string newPath = FullPath(dir, FExtractName);
-  if (DeleteFileW(Widen(oldPath).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) {
-    if (!MoveFileW(Widen(newPath).c_str(), Widen(oldPath).c_str()))
-      throw IECustomInstallFile("%s could not rename %s to %s", {Name(), newPath, oldPath});
+  const std::string name = FinalName(FDestName, SourcePath());
+  const std::string oldPath = FullPath(dir, name);
+  const std::string part = FullPath(dir, FExtractName);
+  // One step: under its real name stands either the old file or the new one,
+  // whatever fails or stops the run.
+  if (MoveFileExW(Widen(part).c_str(), Widen(oldPath).c_str(), MOVEFILE_REPLACE_EXISTING)) {
     FExtractName.clear();
     return;
   }
+  const DWORD error = GetLastError();
+  auto fail = [&](const std::string& Target, DWORD Code) {
+    RemoveFile(part);
+    FExtractName.clear();
+    throw IECustomInstallFile("%s could not rename %s to %s: %s",
+                              {Name(), part, Target, Trim(SysErrorMessage(Code))});
+  };
+  if (!FileExists(oldPath)) fail(oldPath, error);
+  // The old file cannot be replaced now (in use, or protected): the new one
+  // waits under a free numbered name and takes its place at the restart.
+  std::string numbered;
+  for (int i = 1; i <= MaxNumberedNames && numbered.empty(); ++i) {
+    std::string candidate = ChangeFileExt(name, "." + IntToStr(i));
+    if (!FileExists(FullPath(dir, candidate))) numbered = candidate;
+  }
+  if (numbered.empty()) {
+    RemoveFile(part);
+    FExtractName.clear();
+    throw IECustomInstallFile("%s cannot find a free temporary name beside %s (tried %d)",
+                              {Name(), oldPath, MaxNumberedNames});
+  }
+  if (!MoveFileW(Widen(part).c_str(), Widen(FullPath(dir, numbered)).c_str()))
+    fail(FullPath(dir, numbered), GetLastError());
+  FExtractName = numbered;
   FDelayedReplace = true;
-  ScheduleBootReplacement(oldPath, newPath);
+  ScheduleBootReplacement(oldPath, FullPath(dir, numbered));
 }
 
 void TCustomInstallFile::ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath) {
@@ -234,7 +275,10 @@ void TCustomInstallFile::ScheduleBootReplacement(const std::string& OldPath, con
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   if (!ok) throw IECustomInstallFile(SCannotRegisterReboot, {Name()});
   controller->WriteUnfinished(batch, ufcDeleteFile);
-  if (!RegisterRunOnce("QuillantBatFile", batch, true)) throw IECustomInstallFile(SCannotRegisterReboot, {Name()});
+  // Quoted: the temporary folder often has blanks ("Documents and Settings"),
+  // and Windows would start nothing, or another program, from the bare path.
+  if (!RegisterRunOnce("QuillantBatFile", "\"" + batch + "\"", true))
+    throw IECustomInstallFile(SCannotRegisterReboot, {Name()});
   Reboot = true;
 }
 

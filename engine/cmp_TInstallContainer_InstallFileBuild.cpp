@@ -341,9 +341,12 @@ void TCustomInstallFile::ReadInfoFromDisk() {
     throw IECustomInstallFile("Could not open or find the following file when trying to read the Size, Date, and Version :%s",
                               {path});
   // The same conversion the archive headers use, so dates compare alike.
+  // What the archive and the file list cannot hold is refused here, naming
+  // the file, rather than stored wrong.
   int32_t dos = -1;
   const uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-  if (!FileTimeToLocalDosDateTime(t, dos)) dos = -1;
+  if (!FileTimeToLocalDosDateTime(t, dos)) throw IECustomInstallFile(SArchiveDateOutOfRange, {path});
+  if (size.QuadPart > INT32_MAX) throw IECustomInstallFile(SArchiveFileTooLarge, {path});
   FDate = FileDateToDateTime(dos);
   FSize = static_cast<int32_t>(size.QuadPart);
   SetVersion(engine_versions::FileVersion(path));

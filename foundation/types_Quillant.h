@@ -1,6 +1,7 @@
 // Small types shared across the system.
 #pragma once
 #include <functional>
+#include <string>
 
 #include "classlib/Classes.h"
 
@@ -13,3 +14,8 @@ constexpr SelectWindowGroupOptionSet SetOf(TSelectWindowGroupOptions o) { return
 
 // How an existing destination file is treated; decided by the version reader.
 enum TOverwriteType { owAlways, owNever, owVersion, owDate, owVersionDate };
+
+// The name a file being installed is written under, in its destination
+// folder, until it is whole; only then does it take its own name. The setup's
+// next run and the uninstaller remove such a file that a stopped run left.
+inline std::string InstallPartName(const std::string& FileName) { return FileName + ".~qnt"; }

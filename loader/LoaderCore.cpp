@@ -82,7 +82,7 @@ size_t ReadInRange(TByteSource& File, const TArchiveRange& Range, int64_t Positi
   return got;
 }
 
-std::string EntryError(const std::string& Name, const char* What) {
+std::string EntryError(const std::string& Name, const std::string& What) {
   return "LOADER: The file " + Name + " in SETUP.1 is damaged: " + What;
 }
 
@@ -109,7 +109,8 @@ void ExtractFile(TByteSource& File, const TArchiveRange& Range, const lzh::TlzhF
 
   z_stream zs;
   std::memset(&zs, 0, sizeof zs);
-  if (inflateInit(&zs) != Z_OK) throw ELoader("error");
+  if (inflateInit(&zs) != Z_OK)
+    throw ELoader("LOADER: Could not start to decompress the file " + name + " from SETUP.1 (zlib error)");
   TInflateGuard guard{&zs};
   uint8_t out[WriteBlockSize];
   for (;;) {
@@ -131,7 +132,10 @@ void ExtractFile(TByteSource& File, const TArchiveRange& Range, const lzh::TlzhF
     zs.next_out = out;
     zs.avail_out = sizeof out;
     int r = inflate(&zs, Z_NO_FLUSH);
-    if (r < 0 || r == Z_NEED_DICT) throw ELoader("error");
+    // zlib's own word on the fault tells a bad check from bad data.
+    if (r < 0 || r == Z_NEED_DICT)
+      throw ELoader(EntryError(name, std::string("its compressed data are not valid (zlib error: ") +
+                                         (zs.msg ? zs.msg : "unknown") + ")"));
     size_t have = sizeof out - zs.avail_out;
     if (have > 0) {
       if (Sink.WriteOutput(out, have) != have)

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <vector>
 
 #include "classlib/base/TextBase.h"
 #include "loader/LoaderCore.h"
@@ -118,8 +119,13 @@ public:
     CloseOutput();
     FHandle = CreateFileW(Widen(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                           nullptr);
-    return FHandle != INVALID_HANDLE_VALUE;
+    if (FHandle == INVALID_HANDLE_VALUE) return false;
+    Made.push_back(Path);
+    return true;
   }
+
+  // The files made so far, in order.
+  std::vector<std::string> Made;
 
   size_t WriteOutput(const uint8_t* Data, size_t Count) override {
     size_t done = 0;
@@ -297,27 +303,37 @@ void DecompressSetup1(const lzh::TSelfExtractInfo& Info, bool ToDisk) {
     DeleteFileW(tempName);
   }
   std::string workFolder = loader::WorkFolderFromTempName(reserved);
-  if (!CreateDirectoryW(Widen(workFolder).c_str(), nullptr)) workFolder = tempDir;
+  const bool ownFolder = CreateDirectoryW(Widen(workFolder).c_str(), nullptr) != 0;
+  if (!ownFolder) workFolder = tempDir;
 
-  std::string setupName;
-  {
-    TFileSource archive(archivePath);
-    loader::TArchiveRange range{0, archive.Size() - 1};
-    if (selfExtracting) range = loader::SelfExtractRange(Info, archive.Size(), archivePath);
-    auto headers = loader::ReadFileHeaders(archive, range);
-    TFileSink sink;
-    loader::ExtractFiles(archive, range, headers, workFolder, sink);
-    TraceStep("loader-extracted");
-    setupName = loader::ExtractName(headers[0].FileName);
+  // Until the setup program runs, what was extracted is of no use to anyone:
+  // a damaged archive, a full disk or a program that will not start takes it
+  // all away again, the work folder with it.
+  TFileSink sink;
+  try {
+    std::string setupName;
+    {
+      TFileSource archive(archivePath);
+      loader::TArchiveRange range{0, archive.Size() - 1};
+      if (selfExtracting) range = loader::SelfExtractRange(Info, archive.Size(), archivePath);
+      auto headers = loader::ReadFileHeaders(archive, range);
+      loader::ExtractFiles(archive, range, headers, workFolder, sink);
+      TraceStep("loader-extracted");
+      setupName = loader::ExtractName(headers[0].FileName);
+    }
+
+    std::string setupPath = loader::DirectoryWBS(workFolder) + setupName;
+    if (!FileExists(setupPath))
+      throw ELoader("LOADER: Cannot find the installation executable file in the temporary directory: " + setupPath);
+    StartSetup(loader::SetupCommandLine(setupPath, loader::ModeWord(ToDisk, selfExtracting),
+                                        loader::ExtractName(loaderPath), loaderDir));
+    TraceStep("loader-started-setup");
+  } catch (...) {
+    sink.CloseOutput();
+    for (const std::string& made : sink.Made) DeleteFileW(Widen(made).c_str());
+    if (ownFolder) RemoveDirectoryW(Widen(workFolder).c_str());
+    throw;
   }
-
-  std::string setupPath = loader::DirectoryWBS(workFolder) + setupName;
-  if (!FileExists(setupPath))
-    throw ELoader("LOADER: Cannot find the installation executable file in the temporary directory: " + setupPath);
-  StartSetup(loader::SetupCommandLine(setupPath, loader::ModeWord(ToDisk, selfExtracting),
-                                      loader::ExtractName(loaderPath), loaderDir));
-  TraceStep("loader-started-setup");
-  DeleteFileW(Widen(reserved).c_str());
 }
 
 }  // namespace

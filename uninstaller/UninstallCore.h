@@ -41,6 +41,9 @@ void UnregisterActiveX_DLLStyle(const std::string& FilePath);
 // Starts the program server, quoted, with "/UNREGSERVER", hidden and without
 // waiting; a blank path or a missing file does nothing.
 void UnregisterActiveX_EXEStyle(const std::string& FilePath);
+// Removes the unfinished copy of FilePath that a setup stopped while writing
+// it left beside it (InstallPartName), if there is one.
+void RemoveInstallLeftover(const std::string& FilePath);
 // The text in the OEM code page, as the database engine takes names.
 std::string StrToOem(const std::string& S);
 

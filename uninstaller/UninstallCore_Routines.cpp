@@ -11,7 +11,14 @@
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_ExpandPaths.h"
 #include "foundation/routines/routines_Strings.h"
+#include "foundation/types_Quillant.h"
 #include "uninstaller/UninstallCore.h"
+
+void RemoveInstallLeftover(const std::string& FilePath) {
+  if (Trim(FilePath).empty()) return;
+  const std::string part = InstallPartName(FilePath);
+  if (FileExists(part)) RemoveFile(part);
+}
 
 int32_t GetRVInteger(TRootKeys Root, const std::string& Key, const std::string& Ident, int32_t Default) {
   try {

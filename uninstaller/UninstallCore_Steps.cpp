@@ -123,6 +123,7 @@ void TUninstaller::RemoveActiveX() {
       std::string text = reg.ReadString(names[i]);
       std::string path = srExtract(text, 1, ';');
       std::string kind = srExtract(text, 2, ';');
+      RemoveInstallLeftover(path);
       if (!SharedFileGoes(path) || Trim(path).empty()) continue;
       if (kind == "0")
         UnregisterActiveX_DLLStyle(path);
@@ -149,6 +150,7 @@ void TUninstaller::RemoveFiles() {
       for (int i = 0; i < names.Count(); ++i) {
         SetProgress(i, names.Count());
         std::string path = reg.ReadString(names[i]);
+        RemoveInstallLeftover(path);
         if (!SharedFileGoes(path) || Trim(path).empty() || !FileExists(path)) continue;
         AddDir(path);
         DeleteOrSchedule(path);

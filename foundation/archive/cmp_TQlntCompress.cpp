@@ -17,6 +17,12 @@
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
 
+const char* const SArchiveDateOutOfRange =
+    "The file %s cannot be packed: it was last changed outside the years 1980 to 2107, the dates an archive can "
+    "hold. Give it a date inside them";
+const char* const SArchiveFileTooLarge =
+    "The file %s cannot be packed: it is larger than 2 GB (2,147,483,647 bytes), the largest file an archive can hold";
+
 namespace {
 
 // Whether an existing destination gives way to the source, by the verdict of
@@ -27,10 +33,14 @@ bool SourceWins(TFileVersionCompareResult Verdict) {
 }
 
 const char* const kCorrupt =
-    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+    "Could not read the file headers for the compressed file %s. The Archive file could possible be corrupt";
 const char* const kAborted = "Operation aborted by user";
+const char* const kDateOutOfRange = SArchiveDateOutOfRange;
+const char* const kTooLarge = SArchiveFileTooLarge;
 const char* const kSizeMismatch =
-    "The decompressed file's size does not match with the actual size of the file.  The file is %s";
+    "The decompressed file's size does not match with the actual size of the file.  The file is %s in the archive %s";
+const char* const kIncomplete = "The compressed data of the following file is incomplete: %s in the archive %s";
+const char* const kDamaged = "The compressed data of the following file are damaged: %s in the archive %s (%s)";
 
 constexpr size_t kInBuffer = 65536;      // archive reads while extracting
 constexpr size_t kOutBlock = 4096;       // one progress step while extracting
@@ -66,20 +76,35 @@ std::string TemporaryFolder() {
   return n == 0 || n > MAX_PATH ? std::string() : Narrow(dir, n);
 }
 
+// The drive a path lies on, as the user knows it: "C:", or "\\server\share".
+std::string DriveOf(const std::string& Path) {
+  if (Path.size() >= 2 && Path[1] == ':') return Path.substr(0, 2);
+  if (Path.rfind("\\\\", 0) != 0) return ExtractFileDir(Path);
+  size_t server = Path.find('\\', 2);
+  size_t share = server == std::string::npos ? server : Path.find('\\', server + 1);
+  return Path.substr(0, share);
+}
+
+// "The disk is full", naming the drive and the file.
+EycDiskFull DiskFull(const std::string& FileName) {
+  return EycDiskFull("The disk is full: there is no room left on drive %s for the file %s",
+                     {DriveOf(FileName), FileName});
+}
+
 HANDLE OpenShared(const std::string& Name) {
   return CreateFileW(Widen(Name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// A file's last write as the local DOS date-time the archive keeps.
-TDateTime HandleDate(HANDLE h) {
+// A file's last write as the local DOS date-time the archive keeps; a date
+// the archive cannot hold is refused naming the file.
+TDateTime HandleDate(HANDLE h, const std::string& Name) {
   FILETIME ft{};
   int32_t dos = -1;
-  if (GetFileTime(h, nullptr, nullptr, &ft)) {
-    uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-    if (!FileTimeToLocalDosDateTime(t, dos)) dos = -1;
-  }
-  return FileDateToDateTime(dos);  // EConvertError before 1980
+  if (!GetFileTime(h, nullptr, nullptr, &ft)) throw EQlntCompress("Cannot open the file %s", {Name});
+  uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  if (!FileTimeToLocalDosDateTime(t, dos)) throw EQlntCompress(kDateOutOfRange, {Name});
+  return FileDateToDateTime(dos);
 }
 
 }  // namespace
@@ -92,11 +117,11 @@ void TFileHeader::ReadFileInformation(const std::string& FileName) {
   {
     THandleOwner f(OpenShared(name));
     if (!f.Valid()) throw EQlntCompress("Cannot open the file %s", {name});
-    Data.Date = HandleDate(f.Get());
+    Data.Date = HandleDate(f.Get(), name);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(f.Get(), &size)) throw EQlntCompress("Cannot open the file %s", {name});
     // Sizes and positions of the format are signed 32-bit.
-    if (size.QuadPart > INT32_MAX) throw EQlntCompress("The file %s is too large for an archive", {name});
+    if (size.QuadPart > INT32_MAX) throw EQlntCompress(kTooLarge, {name});
     Data.NormalSize = static_cast<int32_t>(size.QuadPart);
   }
   Data.Version = qbase::CutBytes(ReadFileVersion(name), lzh::kMaxVersion);
@@ -178,7 +203,7 @@ void TQlntCompress::ReadInformation() {
   try {
     FFileHeaders->ReadHeaderInformation(f.get(), FOffset);
   } catch (const std::exception&) {
-    throw EQlntCompress(kCorrupt);
+    throw EQlntCompress(kCorrupt, {FCompressedFile});
   }
   FInMemory = true;
 }
@@ -206,8 +231,9 @@ void TQlntCompress::InformDiskFull() {
   if (FOnFullDisk)
     FOnFullDisk(this);
   else
-    throw EycDiskFull("The disk is full");
+    throw DiskFull(FWriting);
 }
+
 
 TStream* TQlntCompress::CreateVolume(const std::string& Name) {
   try {
@@ -332,7 +358,7 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
     ChangeToPartition(FArchive, disk, FCompressedFile, omRead);
     FCurrentDisk = h->Data.StartDisk;
     if (!lzh::EntryFits(h->Data, FFileHeaders->MultiPartition(), FOffset, FArchive->Size()))
-      throw EQlntCompress(kCorrupt);
+      throw EQlntCompress(kCorrupt, {FCompressedFile});
     InflateEntry(h, idx, target);
   }
   FExtractName.clear();
@@ -389,6 +415,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
   }
   TQlntNormalHandleStream out(file->Handle());
   FTarget = &out;
+  FWriting = Target;
   // A target that did not come out whole is removed, never left looking
   // installed.
   bool complete = false;
@@ -441,7 +468,12 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
           if (n <= 0) break;
           z.SetInput(in, static_cast<size_t>(n));
         }
-        got += z.Inflate(block + got, kOutBlock - got);
+        try {
+          got += z.Inflate(block + got, kOutBlock - got);
+        } catch (const EDecompressionError& e) {
+          // The zlib layer knows no names: say which file of which archive.
+          throw EDecompressionError(kDamaged, {d.FileName, FCompressedFile, e.Message});
+        }
       }
       CheckAbort();
       PumpMessages();
@@ -451,7 +483,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
       // More output than the header promised: the entry is not what it
       // claims, and need not be written to its end to know that.
       if (FFileStats.IFBytesProcessed + static_cast<int64_t>(got) > d.NormalSize)
-        throw EQlntCompress(kSizeMismatch, {d.FileName});
+        throw EQlntCompress(kSizeMismatch, {d.FileName, FCompressedFile});
       pendingSize += got;
       if (pendingSize + kOutBlock > kWriteBuffer) writeOut(pendingSize);
       FFileStats.IFBytesProcessed += static_cast<int32_t>(got);
@@ -471,8 +503,8 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
   FFileStats.Last = true;
   Status();
   CheckAbort();
-  if (out.Size() != d.NormalSize) throw EQlntCompress(kSizeMismatch, {d.FileName});
-  if (!fromAhead && !z.Ended()) throw EQlntCompress("The compressed data of the following file is incomplete: %s", {d.FileName});
+  if (out.Size() != d.NormalSize) throw EQlntCompress(kSizeMismatch, {d.FileName, FCompressedFile});
+  if (!fromAhead && !z.Ended()) throw EQlntCompress(kIncomplete, {d.FileName, FCompressedFile});
   // The stored date is outside bytes too: only a real date is converted.
   int32_t dos = std::isfinite(d.Date) && d.Date > 0 && d.Date < 100000 ? DateTimeToFileDate(d.Date) : 0;
   if (dos == 0 || !FileSetDate(file->Handle(), dos)) throw EQlntCompress("Cannot set the date of the file just extracted.");
@@ -518,6 +550,7 @@ void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestP
   THandleOwner dst(CreateFileW(Widen(target).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!dst.Valid()) throw EQlntCompress("Cannot create the file %s", {target});
+  FWriting = target;
   bool complete = false;
   TScopeGuard cleanup([&] {
     if (!complete) {
@@ -699,9 +732,10 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
     TCountingStream counting(packedOwner.get(), &packedSize);
     TZCompressor c(&counting, ZlibLevel(FCompressionLevel));
     c.OnBlock = addStatus;
-    c.OnShortWrite = [this] {
+    c.OnShortWrite = [this, &tmp] {
+      FWriting = tmp;
       InformDiskFull();
-      throw EycDiskFull("The disk is full");
+      throw DiskFull(tmp);
     };
     if (!FInBuffer) FInBuffer.reset(new unsigned char[kSourceChunk]);
     for (;;) {
@@ -737,9 +771,10 @@ void TQlntCompress::AddEntry(TFileHeader* Header) {
     if (w != n) break;
   }
   if (copied != packedSize) {
+    FWriting = FCompressedFile;
     InformDiskFull();
     // The handler returned, but the entry is not whole: it must not stay.
-    throw EycDiskFull("The disk is full");
+    throw DiskFull(FCompressedFile);
   }
   FFileStats.TotalPackedSize += static_cast<int32_t>(packedSize);
   int64_t end = FArchive->Position();
@@ -795,7 +830,7 @@ void TQlntCompress::CopyToDiskRun(const std::string& Path, const std::string& Fi
     TlzhFileHeader& d = h->Data;
     h->ProcessFileStatistics(FFileStats);
     // The source is a single volume read at Offset: its entry must lie in it.
-    if (!lzh::EntryFits(d, false, FOffset, sourceSize)) throw EQlntCompress(kCorrupt);
+    if (!lzh::EntryFits(d, false, FOffset, sourceSize)) throw EQlntCompress(kCorrupt, {FCompressedFile});
     const int64_t last = static_cast<int64_t>(FOffset) + d.EndOffset;
     source->Seek(static_cast<int64_t>(FOffset) + d.StartOffset, soBeginning);
     d.StartOffset = static_cast<int32_t>(volume->Position());
@@ -806,7 +841,7 @@ void TQlntCompress::CopyToDiskRun(const std::string& Path, const std::string& Fi
       if (pos > last) break;
       int64_t want = std::min<int64_t>(static_cast<int64_t>(kCopyChunk), last - pos + 1);
       int64_t n = source->Read(buf.data(), want);
-      if (n <= 0) throw EQlntCompress(kCorrupt);
+      if (n <= 0) throw EQlntCompress(kCorrupt, {FCompressedFile});
       PumpMessages();
       int64_t w = volume->Write(buf.data(), n);
       if (w < 0) w = 0;

@@ -25,6 +25,11 @@ enum TlzhAction { acNone, acAdd, acExtract };
 
 using lzh::TlzhFileStats;
 
+// Why a source cannot go into an archive (%s: the file): its date lies
+// outside what the archive's DOS dates hold, or it is larger than 2 GB.
+extern const char* const SArchiveDateOutOfRange;
+extern const char* const SArchiveFileTooLarge;
+
 // Quotient times 100, rounded half to even, kept in a byte; 0 for a zero divisor.
 uint8_t Percentage(double Part, double Whole);
 
@@ -272,6 +277,7 @@ public:
   void CopyToDisk(const std::string& Path, const std::string& FileName);
 
 protected:
+  // OnFullDisk, or the disk-full error for the file being written.
   virtual void InformDiskFull();
   // Makes a new volume of a disk set (emptied); nullptr when it cannot be made.
   virtual TStream* CreateVolume(const std::string& Name);
@@ -317,6 +323,7 @@ private:
   int FCurrentDisk = 0;
   TStream* FArchive = nullptr;  // the open archive or volume
   TStream* FTarget = nullptr;   // the file being written
+  std::string FWriting;         // its name, for a disk-full report
   TFileHeader* FCurrentHeader = nullptr;
   TlzhFileStats FFileStats;
   bool FInMemory = false;

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <string>
 
 int ZlibLevel(TCompressionLevel Level) {
   switch (Level) {
@@ -127,7 +128,8 @@ size_t TZDecompressor::Inflate(void* Out, size_t Count) {
   F->z.avail_out = static_cast<uInt>(Count);
   int r = inflate(&F->z, Z_NO_FLUSH);
   // No input and no room is no error of the data: the caller reads more.
-  if ((r < 0 && r != Z_BUF_ERROR) || r == Z_NEED_DICT) throw EDecompressionError("error");
+  if ((r < 0 && r != Z_BUF_ERROR) || r == Z_NEED_DICT)
+    throw EDecompressionError(F->z.msg ? std::string("error: ") + F->z.msg : std::string("error"));
   if (r == Z_STREAM_END) FEnded = true;
   return Count - F->z.avail_out;
 }

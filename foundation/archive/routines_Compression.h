@@ -12,7 +12,8 @@
 enum TCompressionLevel { colNone, colFastest, colDefault, colMax };
 int ZlibLevel(TCompressionLevel Level);
 
-// A negative zlib result; the message is "error".
+// A negative zlib result; the message is "error", followed by zlib's own
+// word on the fault when it gives one ("error: incorrect data check").
 class EZlibError : public Exception {
 public:
   using Exception::Exception;
@@ -108,7 +109,7 @@ public:
   void SetInput(const void* Buffer, size_t Count);
   size_t InputLeft() const;
   // Fills up to Count bytes of Out; returns the bytes made. Raises
-  // EDecompressionError "error" on a negative zlib result.
+  // EDecompressionError "error" (with zlib's word) on a negative zlib result.
   size_t Inflate(void* Out, size_t Count);
   bool Ended() const { return FEnded; }
 

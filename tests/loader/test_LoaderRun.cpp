@@ -125,6 +125,20 @@ protected:
     return box.Text;
   }
 
+  // What the loader left in the temporary folder.
+  std::string LeftInTemp() {
+    std::string left;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(Widen(FDir + "\\temp\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return left;
+    do {
+      std::string name = Narrow(std::wstring(fd.cFileName));
+      if (name != "." && name != "..") left += name + " ";
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return left;
+  }
+
   std::string FDir, FLog, FWorkFolder, FOldTmp, FOldTemp;
 };
 
@@ -208,6 +222,24 @@ TEST_F(LoaderRun, DamagedFilesStartNothing) {
   WriteFileText(FDir + "\\setup.1", setup1.substr(0, setup1.size() - 4));
   EXPECT_EQ(RunExpectingError("\"" + exe + "\""),
             "LOADER: The file Empty.dat in SETUP.1 is damaged: its data lie outside the archive");
+  // What it had extracted goes, its work folder with it.
+  EXPECT_EQ(LeftInTemp(), "");
+
+  // Bad compressed data in the setup program itself: the message names the
+  // entry and zlib's word on it, and no corrupt program stays behind.
+  std::string corrupt = setup1;
+  uint32_t start = 0;
+  for (int i = 0; i < 4; ++i) start |= static_cast<uint32_t>(static_cast<uint8_t>(corrupt[5 + 132 + i])) << (8 * i);
+  corrupt[start + 2] = static_cast<char>(corrupt[start + 2] ^ 0xFF);
+  corrupt[start + 3] = static_cast<char>(corrupt[start + 3] ^ 0xFF);
+  WriteFileText(FDir + "\\setup.1", corrupt);
+  const std::string text = RunExpectingError("\"" + exe + "\"");
+  EXPECT_EQ(text.rfind("LOADER: The file Quillant20.exe in SETUP.1 is damaged: its compressed data are not valid "
+                       "(zlib error: ",
+                       0),
+            0u)
+      << text;
+  EXPECT_EQ(LeftInTemp(), "");
 
   // A trailer whose setup.1 would end past the end of the file.
   std::string file = ReadFileText(Data("setup.exe"));

@@ -15,6 +15,7 @@
 #include "foundation/routines/routines_ExpandPaths.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
+#include "foundation/types_Quillant.h"
 #include "uninstaller/UninstallCore.h"
 #include "uninstaller/OwnDesktop.h"
 
@@ -132,6 +133,24 @@ TEST_F(UninstallSteps, PartitionsEndAtTheFirstGap) {
   other.RemoveFiles();
   EXPECT_TRUE(FileExists(d));
   DeleteKey(hkLocalMachine, other.UninstallKey());
+}
+
+TEST_F(UninstallSteps, UnfinishedCopiesThatAStoppedSetupLeftGoToo) {
+  // Beside a recorded file, beside one no longer there, beside a server;
+  // another file's unfinished copy is none of the record's business.
+  std::string a = MakeFile("a.dll"), gone = FDir + "\\gone.dll", server = FDir + "\\server.ocx";
+  std::string partA = MakeFile("a.dll.~qnt"), partGone = MakeFile("gone.dll.~qnt"),
+              partServer = MakeFile("server.ocx.~qnt"), other = MakeFile("b.dll.~qnt");
+  ASSERT_EQ(InstallPartName(a), partA);
+  WriteList("Files", {a, gone});
+  WriteList("ActiveX", {server + ";0"});
+  U->RemoveFiles();
+  U->RemoveActiveX();
+  EXPECT_FALSE(FileExists(a));
+  EXPECT_FALSE(FileExists(partA));
+  EXPECT_FALSE(FileExists(partGone));
+  EXPECT_FALSE(FileExists(partServer));
+  EXPECT_TRUE(FileExists(other));
 }
 
 TEST_F(UninstallSteps, ActiveXServersAreUnregisteredByTheirType) {

@@ -111,16 +111,40 @@ TEST_F(InUse, DelayedMoveReplacesTheFileAtTheRestart) {
 TEST_F(InUse, BatchUnderRunOnceWhenTheMoveCannotBeScheduled) {
   auto saved = DelayedMoveFile;
   DelayedMoveFile = [](const std::string&, const std::string&) { return false; };
+  // The batch goes to the temporary folder, which often has blanks
+  // ("Documents and Settings"): RunOnce must name it quoted.
+  const std::string temp = FDir + "\\temp with blanks";
+  CreateDirectoryA(temp.c_str(), nullptr);
+  wchar_t oldTmp[MAX_PATH] = {}, oldTemp[MAX_PATH] = {};
+  GetEnvironmentVariableW(L"TMP", oldTmp, MAX_PATH);
+  GetEnvironmentVariableW(L"TEMP", oldTemp, MAX_PATH);
+  SetEnvironmentVariableA("TMP", temp.c_str());
+  SetEnvironmentVariableA("TEMP", temp.c_str());
   FFile->Install();
+  SetEnvironmentVariableW(L"TMP", oldTmp);
+  SetEnvironmentVariableW(L"TEMP", oldTemp);
   DelayedMoveFile = saved;
   ASSERT_EQ(FController->Unfinished.size(), 2u);
   const std::string batch = FController->Unfinished[0].substr(7);
   EXPECT_EQ(FController->Unfinished[0].substr(0, 7), "delete:");
   EXPECT_TRUE(SameText(ExtractFileExt(batch), ".bat"));
+  EXPECT_TRUE(SameText(ExtractFilePath(batch), IncludeTrailingBackslash(temp))) << batch;
   const std::string so = GetShortPath(Dest()), sn = GetShortPath(Numbered());
   EXPECT_EQ(ReadBytes(batch), "if exist " + sn + " erase " + so + "\r\nif exist " + sn + " move " + sn + " " + so +
                                   "\r\n");
-  EXPECT_EQ(GetRVStr(hkLocalMachine, RunOnceKey, "QuillantBatFile", ""), batch);
+  EXPECT_EQ(GetRVStr(hkLocalMachine, RunOnceKey, "QuillantBatFile", ""), "\"" + batch + "\"");
+  ExpectRealNamesThenRestart();
+}
+
+TEST_F(InUse, AFileThatCannotBeReplacedNowIsNeverLost) {
+  // Held by a program that lets others delete it (a virus scanner): the
+  // old file could be deleted, yet its name stays taken until it is closed,
+  // so the new one could not be moved in. Replaced in one step, it stays.
+  Release();
+  FHold = CreateFileW(Widen(Dest()).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(FHold, INVALID_HANDLE_VALUE);
+  FFile->Install();
   ExpectRealNamesThenRestart();
 }
 

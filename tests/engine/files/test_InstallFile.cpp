@@ -9,6 +9,7 @@
 #include "classlib/Registry.h"
 #include "classlib/Streams.h"
 #include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
 #include "common/TestSupport.h"
 #include "engine/files/InstallFileFixtures.h"
 #include "foundation/routines/routines_API.h"
@@ -48,6 +49,10 @@ protected:
   // Packs the built program Program as src\Name and makes the file component.
   TInstallFile* Make(const std::string& Program, const std::string& Name = "lib.dll") {
     CopyFileA((BinDir() + "\\" + Program).c_str(), (FDir + "\\src\\" + Name).c_str(), FALSE);
+    return MakeFrom(Name);
+  }
+  // Packs src\Name, as it stands, and makes the file component.
+  TInstallFile* MakeFrom(const std::string& Name) {
     Pack(FDir + "\\files.1", FDir + "\\src", {Name});
     FFile = new TInstallFile(nullptr);
     FFile->SetName("File1");
@@ -283,4 +288,131 @@ TEST_F(OneFile, FileListRecord) {
   EXPECT_EQ(bytes.substr(52, 20), "1.0.0.1" + std::string(13, '\0'));
   FFile->SetName(std::string(40, 'N'));
   EXPECT_THROW(FFile->SavePropertiesToStream(&s), IECustomInstallFile);
+}
+
+// ------------------------------------------------------------ a setup stopped hard
+
+namespace {
+const char* const StoppedDirVariable = "QNT_STOPPED_SETUP_DIR";
+constexpr size_t StoppedPayloadSize = 3 << 20;  // written out in 1 MB pieces
+
+std::string StoppedPayload() {
+  std::string bytes(StoppedPayloadSize, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7) ^ (i >> 11));
+  return bytes;
+}
+}  // namespace
+
+// Run by the test below as a process of its own: installs src\big.dat of
+// the folder it is given into its "dst" and ends its own process, without
+// a word, halfway through the file, as a crash or the task manager would.
+TEST(StoppedSetup, DISABLED_EndsItselfHalfwayThroughTheFile) {
+  char dir[MAX_PATH] = {};
+  ASSERT_NE(GetEnvironmentVariableA(StoppedDirVariable, dir, MAX_PATH), 0u);
+  TTestController controller(nullptr);
+  controller.SetName("Install1");
+  controller.SetArchiveFile(std::string(dir) + "\\files.1");
+  TInstallFile file(nullptr);
+  file.SetName("File1");
+  file.SetIncludeFromDir(std::string(dir) + "\\src");
+  file.SetFileName("big.dat");
+  file.SetContainer(&controller);
+  file.SetDestDirType(ddAbsolute);
+  file.SetDestDir(std::string(dir) + "\\dst");
+  file.ReadInfoFromArchive();
+  file.SetOnStatus([](TInstallObject*, int FileComplete, int) {
+    if (FileComplete >= 50 && FileComplete < 100) TerminateProcess(GetCurrentProcess(), 9);
+  });
+  file.Install();
+}
+
+TEST_F(OneFile, ASetupStoppedMidFileLeavesNoCutOffFileAndTheNextRunClearsUp) {
+  const std::string payload = StoppedPayload();
+  WriteBytes(FDir + "\\src\\big.dat", payload);
+  MakeFrom("big.dat");
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  SetEnvironmentVariableA(StoppedDirVariable, FDir.c_str());
+  const std::string child = "\"" + Narrow(std::wstring(self)) +
+                            "\" --gtest_also_run_disabled_tests "
+                            "--gtest_filter=StoppedSetup.DISABLED_EndsItselfHalfwayThroughTheFile";
+  const std::string part = Dest() + ".~qnt", numbered = FDst + "\\big.1";
+  struct Case {
+    const char* standing;  // what stands at the destination, nullptr: nothing
+  } cases[] = {{nullptr}, {"the old copy"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.standing ? c.standing : "a first install");
+    RemoveTree(FDst);
+    if (c.standing) {
+      ForceDirectories(FDst);
+      WriteBytes(Dest(), c.standing);
+    }
+    ASSERT_EQ(RunAndWait(child), 9);
+    // Under its real name stands the old file or nothing, never a cut-off
+    // copy; what was written is under the private name.
+    if (c.standing)
+      EXPECT_EQ(ReadBytes(Dest()), c.standing);
+    else
+      EXPECT_FALSE(FileExists(Dest()));
+    ASSERT_TRUE(FileExists(part));
+    EXPECT_LT(ReadBytes(part).size(), payload.size());
+    EXPECT_FALSE(FileExists(numbered));
+    // The next run installs the file and takes the leftover away.
+    FFile->Install();
+    EXPECT_EQ(ReadBytes(Dest()), payload);
+    EXPECT_FALSE(FileExists(part));
+    EXPECT_FALSE(FileExists(numbered));
+  }
+  // Also when the next run leaves the file as it stands.
+  WriteBytes(part, "cut off");
+  FFile->SetOverwriteMode(owNever);
+  FFile->Install();
+  EXPECT_EQ(ReadBytes(Dest()), payload);
+  EXPECT_FALSE(FileExists(part));
+  SetEnvironmentVariableA(StoppedDirVariable, nullptr);
+}
+
+// A source the archive cannot hold is refused naming the file and the
+// reason, both when the build reads its size and date and when it packs it.
+TEST_F(OneFile, SourcesAnArchiveCannotHoldAreRefusedByName) {
+  struct Case {
+    const char* name;
+    const char* why;
+  } cases[] = {{"old.dat", "it was last changed outside the years 1980 to 2107"},
+               {"huge.dat", "it is larger than 2 GB"}};
+  {
+    HANDLE h = CreateFileA((FDir + "\\src\\old.dat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    SYSTEMTIME st{1975, 6, 0, 1, 12, 0, 0, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+    // Sparse: nothing of it is written.
+    h = CreateFileA((FDir + "\\src\\huge.dat").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = 0x80000000LL;
+    SetFilePointerEx(h, end, nullptr, FILE_BEGIN);
+    SetEndOfFile(h);
+    CloseHandle(h);
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = FDir + "\\src\\" + c.name;
+    const std::string expected = "The file " + path + " cannot be packed: " + c.why;
+    TInstallFile file(nullptr);
+    file.SetIncludeFromDir(FDir + "\\src");
+    file.SetFileName(c.name);
+    try {
+      file.ReadInfoFromDisk();
+      ADD_FAILURE() << "read";
+    } catch (const IECustomInstallFile& e) {
+      EXPECT_EQ(e.Message.rfind(expected, 0), 0u) << e.Message;
+    }
+    try {
+      Pack(FDir + "\\files.1", FDir + "\\src", {c.name});
+      ADD_FAILURE() << "packed";
+    } catch (const EQlntCompress& e) {
+      EXPECT_EQ(e.Message.rfind(expected, 0), 0u) << e.Message;
+    }
+  }
 }

@@ -12,8 +12,10 @@ using namespace testsupport;
 using namespace archtest;
 
 namespace {
-const char* const kCorrupt =
-    "Could not read the file headers for the compressed file. The Archive file could possible be corrupt";
+std::string Corrupt(const std::string& Archive) {
+  return "Could not read the file headers for the compressed file " + Archive +
+         ". The Archive file could possible be corrupt";
+}
 
 }  // namespace
 
@@ -142,7 +144,7 @@ TEST(ArchiveRoundTrip, ArchiveAtAnOffsetInsideALargerFile) {
   TQlntCompress w(nullptr);
   w.SetCompressedFile(s("setup.exe"));
   w.SetOffset(39999);
-  EXPECT_EQ(Message([&] { w.FileCount(); }), kCorrupt);
+  EXPECT_EQ(Message([&] { w.FileCount(); }), Corrupt(s("setup.exe")));
 }
 
 TEST(ArchiveExtract, NamesEventsAndOverwriteRules) {
@@ -228,34 +230,51 @@ TEST(ArchiveExtract, DamagedEntriesFailAndLeaveNoTarget) {
     EXPECT_TRUE(r.Abort());
     return m;
   };
+  // Each names the entry, the archive and what is wrong.
+  const std::string where = s("a") + " in the archive " + s("bad.1");
+  const std::string damaged = "The compressed data of the following file are damaged: " + where;
+  const std::string size = "The decompressed file's size does not match with the actual size of the file.  The file is " + where;
   // A flipped byte inside the stream.
   std::string flipped = good;
   flipped[static_cast<size_t>(h.StartOffset) + 5000] ^= 0x55;
-  EXPECT_FALSE(attempt(flipped).empty());
+  EXPECT_EQ(attempt(flipped).rfind(damaged + " (error: ", 0), 0u);
   // A bad checksum only.
   std::string sum = good;
   sum[good.size() - 1] ^= 0x01;
-  EXPECT_EQ(attempt(sum), "error");
+  EXPECT_EQ(attempt(sum), damaged + " (error: incorrect data check)");
   // The file cut short: the entry no longer fits.
-  EXPECT_EQ(attempt(good.substr(0, good.size() - 1000)), kCorrupt);
+  EXPECT_EQ(attempt(good.substr(0, good.size() - 1000)), Corrupt(s("bad.1")));
   // The entry's stored end moved forward: the stream ends early.
   std::string early = good;
   lzh::PutI32(reinterpret_cast<uint8_t*>(early.data()) + 5 + 16, h.EndOffset - 5000);
-  EXPECT_EQ(attempt(early),
-            "The decompressed file's size does not match with the actual size of the file.  The file is " + s("a"));
+  EXPECT_EQ(attempt(early), size);
   // Only the checksum missing: all bytes come out, yet the stream is incomplete.
   std::string trailer = good;
   lzh::PutI32(reinterpret_cast<uint8_t*>(trailer.data()) + 5 + 16, h.EndOffset - 4);
-  EXPECT_EQ(attempt(trailer), "The compressed data of the following file is incomplete: " + s("a"));
+  EXPECT_EQ(attempt(trailer), "The compressed data of the following file is incomplete: " + where);
   // A stated size smaller than the data.
   std::string small = good;
   lzh::PutI32(reinterpret_cast<uint8_t*>(small.data()) + 5 + 128, 1000);
-  EXPECT_EQ(attempt(small),
-            "The decompressed file's size does not match with the actual size of the file.  The file is " + s("a"));
+  EXPECT_EQ(attempt(small), size);
   // A count larger than the file holds.
   std::string count = good;
   lzh::PutI32(reinterpret_cast<uint8_t*>(count.data()), 0x7FFFFFFF);
-  EXPECT_EQ(attempt(count), kCorrupt);
+  EXPECT_EQ(attempt(count), Corrupt(s("bad.1")));
+}
+
+TEST(ArchiveExtract, AFullDiskNamesTheDriveAndTheFile) {
+  // The build links bin\diskfull\full.dat to the host's /dev/full, where
+  // every write fails for want of room, as on a full disk.
+  ScratchFolder s("arc");
+  WriteBytes(s("full.dat"), Payload(10000, 3));
+  TQlntCompress c(nullptr);
+  Pack(c, s("a.1"), {s("full.dat")});
+  const std::string dir = BinDir() + "\\diskfull";
+  TQlntCompress r(nullptr);
+  EXPECT_EQ(Message([&] { Unpack(r, s("a.1"), {s("full.dat")}, dir); }),
+            "The disk is full: there is no room left on drive " + dir.substr(0, 2) + " for the file " + dir +
+                "\\full.dat");
+  EXPECT_TRUE(r.Abort());
 }
 
 TEST(ArchiveExtract, StoredNamesNeverLeaveTheFolder) {
