@@ -121,7 +121,10 @@ TEST(FileGroup, TotalsOfHandMadeReportsAndAnAbortedJob) {
   bool aborted = false;
   install.SetOnStatus([&](TInstallObject*, int, int Total) { totals.push_back(Total); });
   install.SetOnCloseCopyFileDlg([&](TInstallContainer*, bool WasAborted) { aborted = WasAborted; });
+  ASSERT_NE(Screen, nullptr);
   install.SetOnShowCopyFileDlg([&](TInstallContainer*) {
+    // The hourglass of the job is the screen's cursor, which mouse moves keep.
+    EXPECT_EQ(Screen->Cursor(), crHourGlass);
     TFileStatusParameter p;
     TEventParameterList list;
     list.Items = {files[0], &p};
@@ -139,6 +142,7 @@ TEST(FileGroup, TotalsOfHandMadeReportsAndAnAbortedJob) {
     throw EAbort("");
   });
   install.Install();
+  EXPECT_EQ(Screen->Cursor(), crDefault);
   EXPECT_EQ(totals, std::vector<int>({0, 25, 70}));
   EXPECT_TRUE(aborted);
   EXPECT_EQ(install.State(), fcsNone);
