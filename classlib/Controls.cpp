@@ -742,6 +742,14 @@ LRESULT TWinControl::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
       }
       return r;
     }
+    case WM_SETCURSOR:
+      // While the screen has a cursor of its own (the hourglass of a long
+      // job), it holds over every window of the program, mouse moves or not.
+      if (Screen && Screen->Cursor() != crDefault) {
+        ::SetCursor(CursorHandle(Screen->Cursor()));
+        return TRUE;
+      }
+      break;
     case WM_LBUTTONDOWN:
       if (!FDefProc) FMouseControl = ControlAtPos(POINT{static_cast<short>(LOWORD(LParam)),
                                                         static_cast<short>(HIWORD(LParam))});

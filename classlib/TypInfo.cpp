@@ -40,7 +40,7 @@ TClassInfo::TClassInfo(std::string AClassName, const TClassInfo* AParent, TCreat
 const TPropInfo* TClassInfo::FindProp(const std::string& Name) const {
   for (const TClassInfo* c = this; c; c = c->FParent)
     for (const TPropInfo& p : c->FProps)
-      if (SameText(p.Name, Name)) return &p;
+      if (SameText(p.Name, Name)) return p.Hidden ? nullptr : &p;
   return nullptr;
 }
 
@@ -49,7 +49,14 @@ std::vector<const TPropInfo*> TClassInfo::AllProps() const {
   for (const TClassInfo* c = this; c; c = c->FParent) chain.push_back(c);
   std::vector<const TPropInfo*> r;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-    for (const TPropInfo& p : (*it)->FProps) r.push_back(&p);
+    for (const TPropInfo& p : (*it)->FProps) {
+      if (p.Hidden) continue;
+      // Left out when a class derived from this one hides it.
+      bool hidden = false;
+      for (auto below = chain.begin(); *below != *it && !hidden; ++below)
+        for (const TPropInfo& q : (*below)->FProps) hidden = hidden || (q.Hidden && SameText(q.Name, p.Name));
+      if (!hidden) r.push_back(&p);
+    }
   return r;
 }
 

@@ -124,6 +124,7 @@ struct TPropInfo {
   bool HasDefault = false;
   std::string Default;                  // the default as form text
   bool ReadOnly = false;                // no writer: shown, never set
+  bool Hidden = false;                  // takes an ancestor's property of this name out
 
   // Per kind, only the matching pair is set.
   std::function<std::string(const TPersistent*)> GetString;
@@ -470,6 +471,15 @@ TPropInfo Event(std::string Name, G Getter, S Setter) {
     }
     detail::Set(Setter, detail::Cast<detail::ClassOf<S>>(o), f);
   };
+  return p;
+}
+
+// An ancestor's published property that this class does not publish: the
+// reader refuses it and the property lists leave it out.
+inline TPropInfo Hidden(std::string Name) {
+  TPropInfo p;
+  p.Name = std::move(Name);
+  p.Hidden = true;
   return p;
 }
 

@@ -5,6 +5,7 @@
 // the install module owns and frees every component.
 #pragma once
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -471,6 +472,9 @@ public:
   // True, with its path, when the setup key records a download of this
   // object that still exists. A blank Name or setup key has no record.
   bool AlreadyDownloaded(std::string& FileName);
+  // Forgets this object's download: the archive goes with its record, so
+  // that the next call or run downloads it afresh.
+  void DiscardDownload();
   // The location a download uses: the own one, else (an install file) its
   // file container's own one, else DefaultNetLocation.
   TNetInstallLocation* EffectiveNetLocation();
@@ -593,6 +597,14 @@ public:
   int RegisteredType() override { return cFileGroup; }
 
 protected:
+  // Adopts the download of an earlier run when it is whole and is the archive
+  // the container's files come from (their sizes compared with CompareSizes,
+  // once the file list gave them); a damaged one is discarded.
+  void AdoptWholeDownload(bool CompareSizes);
+  bool DownloadFitsFiles(const std::string& Archive, bool CompareSizes);
+  // After a failed job: a download of this container or of one of its files
+  // that the archive component could not read is discarded.
+  void DiscardUnreadableDownload(std::exception_ptr Failure);
   // Percentage of Part in PredictedProcessBytes (half to even; 0 for none).
   int TotalPercent(int64_t Part) const;
   void SetTotalBytesProcessed(int64_t Value);

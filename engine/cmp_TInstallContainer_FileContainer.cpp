@@ -6,9 +6,12 @@
 #include <cmath>
 #include <cstdint>
 
+#include "classlib/Forms.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "engine/cmp_TInstallContainer.h"
+#include "foundation/archive/lzhFormat.h"
+#include "foundation/archive/routines_Compression.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_Strings.h"
 
@@ -39,22 +42,40 @@ QNT_PUBLISH(TInstallFileGroup,
 
 namespace {
 
-// The hourglass for the length of a scope; the previous cursor comes back.
+// The hourglass for the length of a scope, through the screen cursor so that
+// moving the mouse keeps it; the previous cursor comes back.
 class TWaitCursor {
 public:
-  TWaitCursor() : FOld(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-  ~TWaitCursor() { SetCursor(FOld); }
+  TWaitCursor() : FOld(Screen ? Screen->Cursor() : crDefault) {
+    if (Screen) Screen->SetCursor(crHourGlass);
+  }
+  ~TWaitCursor() {
+    if (Screen) Screen->SetCursor(FOld);
+  }
   TWaitCursor(const TWaitCursor&) = delete;
   TWaitCursor& operator=(const TWaitCursor&) = delete;
 
 private:
-  HCURSOR FOld;
+  TCursor FOld;
 };
 
 int32_t Clamp32(int64_t V) {
   if (V > INT32_MAX) return INT32_MAX;
   if (V < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(V);
+}
+
+// Whether F, installed in this run, takes its archive from its container's
+// download (as its own GetArchiveFile decides).
+bool TakesContainerDownload(TCustomInstallFile* F) {
+  const TDistributeType dt = GetDistributeType();
+  return dt != dtTraditional && (F->Net() || dt == dtWeb) && !F->GetPlaceInOwnArchive();
+}
+
+int64_t SizeOfFile(const std::string& Path) {
+  WIN32_FILE_ATTRIBUTE_DATA a{};
+  if (!GetFileAttributesExW(Widen(Path).c_str(), GetFileExInfoStandard, &a)) return -1;
+  return (static_cast<int64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
 }
 
 template <class T>
@@ -105,7 +126,7 @@ void TFileContainer::SetState(TFileContainerState NewState) {
         CopyIt();
         break;
       case fcsCompress:
-        // Packing belongs to the distribution build.
+        Compress(0);
         break;
       case fcsNone:
         break;
@@ -124,8 +145,8 @@ void TFileContainer::InstallUnique() {
   {
     TWaitCursor cursor;
     try {
-      std::string downloaded;
-      if (AlreadyDownloaded(downloaded)) FNetArchiveFile = downloaded;
+      // The file list has given the files' sizes by now.
+      AdoptWholeDownload(true);
       ReadInfoFromArchive();
       ExternalComponentCall(this, eccBeforeInstallFileGroup, nullptr);
       if (FContainer) FContainer->DoInformationEventControl(this, eieBPFileContainer, this);
@@ -137,6 +158,7 @@ void TFileContainer::InstallUnique() {
     } catch (...) {
       failed = true;
       error = std::current_exception();
+      DiscardUnreadableDownload(error);
     }
   }
   // A job ended by any exception counts as aborted, not only by the archive's flag.
@@ -315,8 +337,66 @@ std::string TFileContainer::GetNetArchive() {
   return file;
 }
 
+void TFileContainer::AdoptWholeDownload(bool CompareSizes) {
+  if (GetDistributeType() == dtTraditional) return;
+  std::string downloaded;
+  if (!AlreadyDownloaded(downloaded)) return;
+  if (DownloadFitsFiles(downloaded, CompareSizes))
+    FNetArchiveFile = downloaded;
+  else
+    DiscardDownload();
+}
+
+bool TFileContainer::DownloadFitsFiles(const std::string& Archive, bool CompareSizes) {
+  try {
+    PointQlntCompressAt(Archive);
+    QlntCompress->ReadInformation();
+    const TFileHeaders* headers = QlntCompress->FileHeaders();
+    const int64_t size = SizeOfFile(Archive);
+    for (int i = 0; i < headers->Count(); ++i)
+      if (!lzh::EntryFits(headers->FileHeaders(i)->Data, headers->MultiPartition(), 0, size)) return false;
+    for (int i = 0; i < FileCount(); ++i) {
+      TCustomInstallFile* f = Files(i);
+      if (!TakesContainerDownload(f)) continue;
+      const int at = QlntCompress->FindFile(f->SourcePath());
+      if (at < 0) return false;
+      if (CompareSizes && headers->FileHeaders(at)->Data.NormalSize != f->Size()) return false;
+    }
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+void TFileContainer::DiscardUnreadableDownload(std::exception_ptr Failure) {
+  try {
+    std::rethrow_exception(Failure);
+  } catch (const EycDiskFull&) {
+    return;  // the archive is not to blame
+  } catch (const EycAborted&) {
+    return;
+  } catch (const EQlntCompress&) {
+  } catch (const EZlibError&) {
+  } catch (...) {
+    return;
+  }
+  if (!QlntCompress || Trim(QlntCompress->CompressedFile()).empty()) return;
+  const std::string failing = QlntCompress->CompressedFile();
+  // Workers still reading ahead in the archive would keep it from going.
+  QlntCompress->SetUnpackAhead(QlntCompress->UnpackAhead());
+  std::vector<TFileRelated*> owners{this};
+  for (int i = 0; i < FileCount(); ++i) owners.push_back(Files(i));
+  for (TFileRelated* o : owners) {
+    std::string recorded;
+    if (o->AlreadyDownloaded(recorded) && SameText(recorded, failing)) o->DiscardDownload();
+  }
+}
+
 void TFileContainer::ReadInfoFromArchive() {
   TWaitCursor cursor;
+  // A damaged download of an earlier run is not read: the files then
+  // download it again when they install.
+  AdoptWholeDownload(false);
   for (int i = 0; i < FileCount(); ++i) Files(i)->ReadInfoFromArchive();
   for (int i = 0; i < HCCount(); ++i)
     if (auto* fc = dynamic_cast<TFileContainer*>(HC(i))) fc->ReadInfoFromArchive();

@@ -170,6 +170,16 @@ bool TFileRelated::GetDownloadedRemoteFile() {
   return AlreadyDownloaded(file);
 }
 
+void TFileRelated::DiscardDownload() {
+  std::string recorded;
+  AlreadyDownloaded(recorded);
+  for (const std::string& file : {FNetArchiveFile, recorded})
+    if (!Trim(file).empty()) RemoveFile(file);
+  const std::string key = DownloadRecordKey();
+  if (!key.empty()) DeleteKey(hkLocalMachine, key);
+  FNetArchiveFile.clear();
+}
+
 TNetInstallLocation* TFileRelated::EffectiveNetLocation() {
   if (FNetLocation) return FNetLocation;
   // A file placed in a group with a location of its own is built under that

@@ -195,26 +195,25 @@ void TCustomInstallFile::SetProperties(TInstallContainer* NewContainer, const st
     if (NewDestDirType == ddWindows || NewDestDirType == ddBDEDLLDir) FOverwriteMode = owVersionDate;
     if (NewDestDirType == ddSystem) fileType = iftSystemWideDLL;
   }
-  const bool typeChanged = fileType != FFileType;
-  // The folder follows the type only when the type changes: a hand-set
-  // folder of a module written by hand stays.
-  if (typeChanged) {
-    switch (fileType) {
-      case iftApplicationSpecificDLL:
-        destDir = "\\System";
-        destDirType = ddMainInstallDir;
-        break;
-      case iftVendorSharedDLL:
-        destDir = "\\System";
-        destDirType = ddCommonFilesDir;
-        break;
-      case iftSystemWideDLL:
-        destDir.clear();
-        destDirType = ddSystem;
-        break;
-      default:
-        break;
-    }
+  // The folder follows a DLL kind on every call: a system-wide DLL belongs
+  // in the system folder whatever folder is written later.
+  switch (fileType) {
+    case iftApplicationSpecificDLL:
+      destDir = "\\System";
+      destDirType = ddMainInstallDir;
+      break;
+    case iftVendorSharedDLL:
+      destDir = "\\System";
+      destDirType = ddCommonFilesDir;
+      break;
+    case iftSystemWideDLL:
+      destDir.clear();
+      destDirType = ddSystem;
+      break;
+    default:
+      break;
+  }
+  if (fileType != FFileType) {
     if (fileType == iftJustADLL || fileType == iftApplicationSpecificDLL) FOverwriteMode = owVersionDate;
     if (fileType == iftVendorSharedDLL || fileType == iftSystemWideDLL) {
       FUpdateDLLCounter = true;

@@ -68,6 +68,9 @@ void TFileContainer::Compress(TCompressOptionsSet CompressOptions) {
       FTotalBytesProcessed = 0;
       const std::string archive = GetArchiveFile();
       const std::string netArchive = NetArchiveFor(this);
+      // During the build the container's network archive is the one it
+      // writes, as after an install it is the one it downloaded.
+      FNetArchiveFile = netArchive;
       if (FAddToArchive == lzcOverwrite) DeleteArchive(Name(), ChangeFileExt(archive, ".1"));
       bool hasNetFile = forceNet && FileCount() > 0;
       for (int i = 0; i < FileCount() && !hasNetFile; ++i) hasNetFile = Files(i)->Net();

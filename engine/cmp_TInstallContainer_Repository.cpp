@@ -76,8 +76,9 @@ void TCustomObjectRepositoryEntry::Install() {
     if (FIconFile) ini.WriteString(section, "Icon", DirectoryWBS(FIconFile->GetDestDir()) + FIconFile->DestName());
     if (FAncestor)
       ini.WriteString(section, "Ancestor", DirectoryWBS(FAncestor->GetDestDir()) + FAncestor->DestName());
-  } catch (const Exception&) {
-    // An IDE that is not there is no reason to stop the install.
+  } catch (...) {
+    // An IDE that is not there, or any other failure of the entry, is no
+    // reason to stop the install unless the entry asks for it.
     if (FRaiseExceptionOnFailure) throw;
   }
 }

@@ -30,7 +30,8 @@ QNT_PUBLISH(TCustomInstallShellLink,
              &TCustomInstallShellLink::SetObjectLocationType, PathSpecifiersInfo, ddAbsolute),
   Prop::String("Parameters", &TCustomInstallShellLink::Parameters, &TCustomInstallShellLink::SetParameters, ""));
 QNT_PUBLISH(TInstallShellLink);
-QNT_PUBLISH(TInstallMainLink);
+// A main-folder shortcut always lies in the main folder, under its folder.
+QNT_PUBLISH(TInstallMainLink, Prop::Hidden("Container"), Prop::Hidden("DestDirType"));
 
 TMainLinkGroup* MainFolder = nullptr;
 TShellLinkGroupList* SubFolders = nullptr;

@@ -235,6 +235,7 @@ public:
   // Worker threads that inflate the entries following each one extracted
   // from a single-volume archive (0: none).
   void SetUnpackAhead(int Threads);
+  int UnpackAhead() const { return FUnpackThreads; }
   int32_t Offset() const { return FOffset; }
   void SetOffset(int32_t Value) { FOffset = Value; }
   TOverwriteType Overwrite() const { return FOverwrite; }

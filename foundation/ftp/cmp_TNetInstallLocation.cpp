@@ -133,6 +133,10 @@ void TCustomNetInstallLocation::DownloadFile(const std::string& SourceFile, cons
   try {
     try {
       TryDownload(remote);
+      // A cancelled transfer leaves the client busy and the server's replies
+      // to it unread: the session ends here (without waiting for the server),
+      // so the next download logs in afresh instead of finding it busy.
+      if (AbortDownload && FMyFTP->Busy()) FMyFTP->Logout();
     } catch (const EQlntFTPCode& e) {
       // A login kept from an earlier download may have been ended by the
       // server's idle time-out; that shows before any data arrives. One

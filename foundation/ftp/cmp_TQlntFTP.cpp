@@ -624,6 +624,9 @@ void TQlntFTP::StoreBlock(int Count) {
   }
   target->WriteBuffer(FBuffer, Count);
   FReceived += Count;
+  // More than the server announced: its size was wrong, and from here on the
+  // size is unknown, as when it announced none.
+  if (FModeInternal == fmDownload && FSize > 0 && FReceived > FSize) FSize = 0;
 }
 
 TQlntFTP::TDataResult TQlntFTP::ReadBlock() {

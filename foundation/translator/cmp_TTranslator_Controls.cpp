@@ -141,15 +141,19 @@ void TranslateTexts(const TTranslator& T, TQlntLanguage FromLang, TComponent* C)
     return;
   }
 
+  // A memo's text is its lines, which go as one multi-line text below, never
+  // as one wording.
+  const bool memo = IsA(C, {"TCustomMemo", "TMemo"});
   for (const TPropInfo* p : C->ClassInfo().AllProps()) {
     if (p->Kind != pkString || p->ReadOnly || !p->SetString || SameText(p->Name, "Name")) continue;
+    if (memo && SameText(p->Name, "Text")) continue;
     std::string value = p->GetString(C);
     if (Trim(value).empty()) continue;
     std::string translated = T.Translate(FromLang, value);
     if (translated != value) p->SetString(C, translated);
   }
 
-  if (IsA(C, {"TCustomMemo", "TMemo"})) {
+  if (memo) {
     if (TStrings* lines = PublishedStrings(C, "Lines")) T.TranslateMemo(FromLang, lines, lines);
   } else if (IsA(C, {"TCustomListView", "TListView"})) {
     if (TStrings* columns = PublishedStrings(C, "Columns"))

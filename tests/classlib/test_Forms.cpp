@@ -293,6 +293,24 @@ TEST(UiForms, ParentFontFollowsAndWindowsGetTheFont) {
 
 // Not an assertion on pixels: a picture for people to look at, when asked
 // for by QNT_SCREENSHOT (a Unix path).
+// While the screen has a cursor of its own, the program's windows keep it
+// when the mouse moves over them; without, they show their own.
+TEST(UiForms, TheScreenCursorHoldsOverTheWindows) {
+  auto* d = new TTestDialog(Application);
+  d->Show();
+  HWND h = d->Handle();
+  struct {
+    TCursor screen;
+    LPCWSTR shown;
+  } rows[] = {{crHourGlass, IDC_WAIT}, {crDefault, IDC_ARROW}};
+  for (const auto& r : rows) {
+    Screen->SetCursor(r.screen);
+    SendMessageW(h, WM_SETCURSOR, reinterpret_cast<WPARAM>(h), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, r.shown)) << r.screen;
+  }
+  d->Free();
+}
+
 TEST(UiForms, Screenshot) {
   const char* shot = std::getenv("QNT_SCREENSHOT");
   if (!shot) GTEST_SKIP() << "QNT_SCREENSHOT not set";

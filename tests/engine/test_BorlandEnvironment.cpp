@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "classlib/FormReader.h"
 #include "classlib/IniFiles.h"
@@ -303,6 +304,38 @@ TEST(ObjectRepository, EntriesWriteTheirIdesOnly) {
       EXPECT_NO_THROW(unit->Repository()->Install());
     EXPECT_EQ(IniContents(d3), r.d3);
     EXPECT_EQ(IniContents(bcb), r.bcb);
+  }
+  DeleteKey(hkLocalMachine, "\\Software\\Borland");
+  RemoveTree(top);
+}
+
+namespace {
+// A file whose folder cannot be worked out for a reason of the runtime, not
+// of the install.
+class TFolderlessFile : public TInstallFile {
+public:
+  using TInstallFile::TInstallFile;
+  std::string GetDestDir() override { throw std::runtime_error("no folder"); }
+};
+}  // namespace
+
+// Any failure of an entry, whatever its kind, stops the install only when the
+// entry asks to raise.
+TEST(ObjectRepository, EveryFailurePassesOnlyWhenAsked) {
+  const std::string top = ScratchDir("qrepx");
+  Touch(top + "\\D3\\Bin\\DELPHI32.DRO");
+  WriteRVStr(hkLocalMachine, "\\Software\\Borland\\Delphi\\3.0", "RootDir", top + "\\D3");
+  for (bool raise : {false, true}) {
+    SCOPED_TRACE(raise);
+    TFolderlessFile file(nullptr);
+    file.SetDestName("Unit1.pas");
+    TObjectRepositoryEntry* entry = file.Repository()->Delphi3();
+    entry->SetRegisterIt(true);
+    entry->SetRaiseExceptionOnFailure(raise);
+    if (raise)
+      EXPECT_THROW(file.Repository()->Install(), std::runtime_error);
+    else
+      EXPECT_NO_THROW(file.Repository()->Install());
   }
   DeleteKey(hkLocalMachine, "\\Software\\Borland");
   RemoveTree(top);

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include "classlib/ExtCtrls.h"
+#include "classlib/StdCtrls.h"
 #include "classlib/WinText.h"
 #include "common/PageRunner.h"
 #include "common/PropertyDump.h"
@@ -250,6 +252,40 @@ TEST(FormLanguage, SwitchPassesOverFormsFreedMeanwhile) {
   EXPECT_EQ(log, (std::vector<std::string>{"A", "C", "D"}));
   for (TSwitchSpy* f : {a, c, d}) f->Free();
   EXPECT_TRUE(FormList->empty());
+}
+
+// The list controls: a memo's lines as one multi-line text, the items of a
+// list box and of a radio group each by its wording; what has no text in the
+// source language stays as it is.
+TEST(FormLanguage, MemoLinesAndListItems) {
+  Languages langs;
+  for (const char* l : {"#20", "Read me first.", "Then install.", "#"}) langs.T->lgEnglish()->Strings()->Add(l);
+  for (const char* l : {"#20", "Zuerst lesen.", "Dann installieren.", "#"}) langs.T->lgGerman()->Strings()->Add(l);
+  langs.T->SetTranslateIntoLanguage(qlGerman);
+  TComponent owner(nullptr);
+  auto* memo = new TMemo(&owner);
+  auto* other = new TMemo(&owner);
+  auto* oneWording = new TMemo(&owner);
+  auto* list = new TListBox(&owner);
+  auto* radio = new TRadioGroup(&owner);
+  struct Row {
+    TStrings* lines;
+    std::vector<std::string> before, after;
+  } rows[] = {
+      {memo->Lines(), {"Read me first.", "Then install."}, {"Zuerst lesen.", "Dann installieren."}},
+      {other->Lines(), {"Read me first."}, {"Read me first."}},  // not the whole text
+      {oneWording->Lines(), {"Cancel"}, {"Cancel"}},               // a memo's text is no wording
+      {list->Items(), {"Cancel", "Unknown", "Welcome"}, {"Abbrechen", "Unknown", "Willkommen"}},
+      {radio->Items(), {"< Previous", "Next >"}, {"< Zurück", "Weiter >"}},
+  };
+  for (const Row& r : rows)
+    for (const std::string& line : r.before) r.lines->Add(line);
+  EXPECT_EQ(TranslateComponent(qlEnglish, &owner), qlGerman);
+  for (const Row& r : rows) {
+    std::vector<std::string> now;
+    for (int i = 0; i < r.lines->Count(); ++i) now.push_back(r.lines->Get(i));
+    EXPECT_EQ(now, r.after);
+  }
 }
 
 // Not an assertion on pixels: the Japanese form for people to look at, when

@@ -6,6 +6,8 @@
 
 #include <functional>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "LinkFixtures.h"
 #include "TreeFixtures.h"
@@ -147,6 +149,20 @@ TEST_F(ShellLinks, WritersNameAdoptAndRefuse) {
   EXPECT_EQ(Message([&] { mainLink->SetContainer(holder); }),
             "The TMainLinkGroup component must be the Container for TInstallMainLink and TSubLinkGroup components");
   EXPECT_EQ(Message([&] { ShellLinkList->Add(nullptr); }), "Cannot add a blank entry to the shell link list");
+  // Its folder and container are fixed: neither is published, unlike a
+  // shortcut's, whose other properties it shares.
+  auto names = [](const TClassInfo& C) {
+    std::vector<std::string> n;
+    for (const TPropInfo* p : C.AllProps()) n.push_back(p->Name);
+    return n;
+  };
+  std::vector<std::string> linkNames = names(TInstallShellLink::StaticClassInfo());
+  std::erase_if(linkNames, [](const std::string& n) { return n == "Container" || n == "DestDirType"; });
+  EXPECT_EQ(names(TInstallMainLink::StaticClassInfo()), linkNames);
+  for (const char* hidden : {"Container", "DestDirType"}) {
+    EXPECT_EQ(TInstallMainLink::StaticClassInfo().FindProp(hidden), nullptr) << hidden;
+    EXPECT_NE(TInstallShellLink::StaticClassInfo().FindProp(hidden), nullptr) << hidden;
+  }
 
   // A shortcut goes with its target, and with its container.
   const int links = ShellLinkList->Count();

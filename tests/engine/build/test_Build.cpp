@@ -131,11 +131,19 @@ TEST(Packing, RulesAndSettingsPutBack) {
   // mirroring its path; coIncludeAll packs the excluded file too.
   const TCompressOptionsSet build = CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceDirectory) |
                                     CompressOptionBit(coForceNetFilesLocal);
+  TLoginInformation savedLogin;
+  savedLogin.Assign(DefaultNetLocation->LoginInformation());
+  DefaultNetLocation->LoginInformation()->SetHostname("ftp.example.com");
+  DefaultNetLocation->LoginInformation()->SetDirectory("/pub/q");
   for (int pass = 0; pass < 2; ++pass) {  // a second build gives the same archives
     rig.Install->Compress(build);
     EXPECT_EQ(Entries(out + "\\files.1"), Names({"A.TXT", "C.TXT"}));
     EXPECT_EQ(Entries(out + "\\windows\\own.1"), Names({"B.TXT"}));
   }
+  // Each container names the network archive the build gave it.
+  for (TFileContainer* c : std::initializer_list<TFileContainer*>{rig.Install, rig.Group})
+    EXPECT_EQ(c->NetArchiveFile(), out + "\\ftp.example.com\\-pub-q\\" + c->Name() + ".1");
+  DefaultNetLocation->LoginInformation()->Assign(&savedLogin);
   EXPECT_EQ(own->ArchiveFileType(), ddAbsolute);
   EXPECT_EQ(own->ArchiveFile(), "c:\\windows\\own.1");
   EXPECT_EQ(shared->ArchiveFileType(), ddContainerArchiveFile);
@@ -153,6 +161,16 @@ TEST(Packing, RulesAndSettingsPutBack) {
   EXPECT_EQ(own->AddToArchive(), lzcOverwrite);
   EXPECT_EQ(Entries(out + "\\files.1"), Names({"A.TXT"}));
   EXPECT_EQ(rig.Install->State(), fcsNone);
+
+  // Writing State packs with no options (local files here).
+  for (TInstallFile* f : {shared, own, excluded}) f->SetNet(false);
+  own->SetOnBeforeCompress(nullptr);
+  own->SetInclude(false);
+  RemoveFile(out + "\\files.1");
+  QlntCompress->SetAbort(false);  // the failure above stopped the archive's work ahead
+  EXPECT_NO_THROW(rig.Group->SetState(fcsCompress));
+  EXPECT_EQ(Entries(out + "\\files.1"), Names({"A.TXT"}));
+  EXPECT_EQ(rig.Group->State(), fcsNone);
   RemoveTree(out);
 }
 
@@ -198,6 +216,39 @@ TEST(Build, StandAloneSetupExeHoldsBothArchivesAndItsTrailer) {
   EXPECT_EQ(rig.Install->ArchiveFile(), savedArchive);
   RemoveTree(out);
   RemoveTree(product);
+}
+
+// A controller used without the loader: its own folder is the source, a
+// build copies the setup program itself beside files.1, and a stand-alone
+// setup.exe, which needs the loader, is refused.
+TEST(Build, WithoutTheLoader) {
+  TRig rig;
+  rig.AddFile("A.TXT", "aaaa", "FileA");
+  rig.Install->SetUseLoadingProgram(false);
+  rig.Install->SetSourceDir("c:\\elsewhere");
+  rig.Install->ReadLoadingInformation();
+  EXPECT_TRUE(SameText(rig.Install->SourceDir(), ExtractFileDir(ParamStr(0))));
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  std::vector<std::string> events;
+  rig.Install->SetOnBeforeCopyingEXE([&](TObject*) { events.push_back("before"); });
+  rig.Install->SetOnAfterCopyingEXE([&](TObject*) { events.push_back("after"); });
+  const std::string out = ScratchDir("noloader");
+  try {
+    rig.Install->BuildDistributables(setupProgram, out, true);
+    ADD_FAILURE() << "a stand-alone build without the loader";
+  } catch (const IEInstall& e) {
+    EXPECT_EQ(e.Message,
+              "Cannot build a stand alone executable if the UseLoadingProgram property of the TInstall is set to False");
+  }
+  EXPECT_TRUE(events.empty());
+  rig.Install->BuildDistributables(setupProgram, out + "\\sub", false);
+  EXPECT_EQ(events, (std::vector<std::string>{"before", "after"}));
+  EXPECT_EQ(Bytes(out + "\\sub\\Quillant20.exe"), "MZ setup program");
+  EXPECT_EQ(Entries(out + "\\sub\\files.1"), Names({"A.TXT"}));
+  EXPECT_FALSE(FileExists(out + "\\sub\\setup.1"));
+  EXPECT_FALSE(FileExists(out + "\\sub\\setup.exe"));
+  RemoveTree(out);
 }
 
 TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {

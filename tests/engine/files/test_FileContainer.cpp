@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 
 #include "classlib/SysUtils.h"
 #include "common/TestSupport.h"
@@ -119,7 +121,10 @@ TEST(FileGroup, TotalsOfHandMadeReportsAndAnAbortedJob) {
   bool aborted = false;
   install.SetOnStatus([&](TInstallObject*, int, int Total) { totals.push_back(Total); });
   install.SetOnCloseCopyFileDlg([&](TInstallContainer*, bool WasAborted) { aborted = WasAborted; });
+  ASSERT_NE(Screen, nullptr);
   install.SetOnShowCopyFileDlg([&](TInstallContainer*) {
+    // The hourglass of the job is the screen's cursor, which mouse moves keep.
+    EXPECT_EQ(Screen->Cursor(), crHourGlass);
     TFileStatusParameter p;
     TEventParameterList list;
     list.Items = {files[0], &p};
@@ -137,6 +142,7 @@ TEST(FileGroup, TotalsOfHandMadeReportsAndAnAbortedJob) {
     throw EAbort("");
   });
   install.Install();
+  EXPECT_EQ(Screen->Cursor(), crDefault);
   EXPECT_EQ(totals, std::vector<int>({0, 25, 70}));
   EXPECT_TRUE(aborted);
   EXPECT_EQ(install.State(), fcsNone);
@@ -144,6 +150,96 @@ TEST(FileGroup, TotalsOfHandMadeReportsAndAnAbortedJob) {
   install.DoInformationEventControl(files[2], eieInstallingFile, files[2]);
   for (auto* f : files) delete f;
   DeleteKey(hkLocalMachine, RecordKey());
+}
+
+// The copy job of a controller over an included and an excluded group, the
+// sums over what is included, a group's refresh and the download question.
+TEST(FileGroup, CopyJobSumsRefreshAndDownloadQuestion) {
+  const std::string dir = ScratchDir("copyjob");
+  CreateDirectoryA((dir + "\\src").c_str(), nullptr);
+  TTestController install(nullptr);
+  install.SetName("Install1");
+  install.SetDestDirType(ddAbsolute);
+  install.SetDestDir(dir + "\\dst");
+  auto group = [&](const char* Name, bool Include) {
+    auto* g = new TInstallFileGroup(nullptr);
+    g->SetName(Name);
+    g->SetContainer(&install);
+    g->SetInclude(Include);
+    return g;
+  };
+  std::unique_ptr<TInstallFileGroup> in(group("In", true)), out(group("Out", false));
+  auto file = [&](TInstallFileGroup* G, const char* Name, int Size, int Packed, bool Include) {
+    WriteBytes(dir + "\\src\\" + Name, Filled(Size, 'x'));
+    auto* f = new TInstallFile(nullptr);  // freed with its group
+    f->SetName(std::string("F") + Name[0]);
+    f->SetIncludeFromDir(dir + "\\src");
+    f->SetFileName(Name);
+    f->SetContainer(G);
+    f->SetInclude(Include);
+    f->SetCompressedSize(Packed);
+    return f;
+  };
+  TInstallFile* a = file(in.get(), "a.txt", 100, 10, true);
+  TInstallFile* b = file(in.get(), "b.txt", 300, 30, false);
+  TInstallFile* d = file(in.get(), "d.txt", 50, 5, true);
+  file(out.get(), "c.txt", 600, 60, true);
+
+  // A file whose source is gone leaves its group; the rest keep their order.
+  RemoveFile(dir + "\\src\\d.txt");
+  (void)d;
+  in->Refresh();
+  ASSERT_EQ(in->FileCount(), 2);
+  EXPECT_EQ(in->Files(0), a);
+  EXPECT_EQ(in->Files(1), b);
+
+  TRecordingPage outPage(nullptr);
+  outPage.SetContainer(out.get());
+  std::vector<std::string> processed;
+  for (TInstallFileGroup* g : {in.get(), out.get()}) {
+    g->SetOnBeforeProcess([&processed, g](TInstallContainer*) { processed.push_back(g->Name() + ":before"); });
+    g->SetOnAfterProcess([&processed, g](TInstallContainer*) { processed.push_back(g->Name() + ":after"); });
+  }
+  install.SetState(fcsCopy);
+  EXPECT_EQ(install.State(), fcsNone);
+  EXPECT_EQ(processed, (std::vector<std::string>{"In:before", "In:after", "Out:before"}));
+  EXPECT_EQ(ReadBytes(dir + "\\dst\\a.txt"), Filled(100, 'x'));
+  for (const char* absent : {"b.txt", "c.txt", "d.txt"}) EXPECT_FALSE(FileExists(dir + "\\dst\\" + absent)) << absent;
+  EXPECT_EQ(outPage.Calls, std::vector<std::string>({"eccDoneCopyingFiles"}));
+  EXPECT_EQ(install.PredictedProcessBytes(), 100);
+
+  struct {
+    bool literal;
+    int32_t size, packed;
+  } sums[] = {{false, 100, 10}, {true, 1000, 100}};
+  for (const auto& r : sums) {
+    EXPECT_EQ(install.GetSize(r.literal), r.size) << r.literal;
+    EXPECT_EQ(install.GetCompressedSize(r.literal), r.packed) << r.literal;
+  }
+
+  // Only a file directly in the container counts, and only with Net, Include
+  // and no location of its own, outside a traditional distribution.
+  TNetInstallLocation own(nullptr);
+  struct {
+    TDistributeType type;
+    std::function<void()> change;
+    bool in, install;
+  } asks[] = {
+      {dtTraditional, [] {}, false, false},
+      {dtWeb, [] {}, true, false},
+      {dtTraditionalNet, [&] { a->SetNet(false); }, false, false},
+      {dtTraditionalNet, [&] { b->SetInclude(true); }, true, false},
+      {dtWeb, [&] { b->SetNetLocation(&own); }, false, false},
+  };
+  for (const auto& q : asks) {
+    install.FDistributeType = q.type;
+    q.change();
+    EXPECT_EQ(in->WillNeedToDownloadFromNet(), q.in) << q.type;
+    EXPECT_EQ(install.WillNeedToDownloadFromNet(), q.install) << q.type;
+  }
+  b->SetNetLocation(nullptr);
+  DeleteKey(hkLocalMachine, RecordKey());
+  RemoveTree(dir);
 }
 
 // ------------------------------------------------------------------ downloads
@@ -201,10 +297,8 @@ TEST_F(Download, RecordAdoptionAbortAndFailure) {
   EXPECT_EQ(Record(), "");
   AbortDownload = false;
 
+  // The same location downloads again after the cancel.
   FGroup->SetOnDataReceived(nullptr);
-  TNetInstallLocation fresh(nullptr);
-  fresh.LoginInformation()->Assign(FLocation->LoginInformation());
-  FGroup->SetNetLocation(&fresh);
   FGroup->DownloadRemoteFile();
   const std::string local = FGroup->NetArchiveFile();
   EXPECT_TRUE(SameText(ExtractFileExt(local), ".1"));
@@ -229,6 +323,83 @@ TEST_F(Download, RecordAdoptionAbortAndFailure) {
   EXPECT_FALSE(keyless.DownloadedRemoteFile());
   UniqueInstallKey = "\\SOFTWARE\\Quillant\\Install\\InstallTest";
   RemoveFile(local);
+}
+
+// A download that cannot be read whole, or that is not the archive of the
+// group's files, goes with its record: the next run (or, for an earlier run's
+// download, this one) downloads it afresh.
+TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
+  QNT_NEED_VSFTPD();
+  const std::string dir = ScratchDir("damaged");
+  CreateDirectoryA((dir + "\\src").c_str(), nullptr);
+  std::string payload(120000, '\0');
+  uint32_t x = 12345;
+  for (char& c : payload) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+  WriteBytes(dir + "\\src\\data.bin", payload);
+  WriteBytes(dir + "\\src\\other.bin", "other");
+  Pack(dir + "\\good.1", dir + "\\src", {"data.bin"});
+  Pack(dir + "\\other.1", dir + "\\src", {"other.bin"});
+  const std::string good = ReadBytes(dir + "\\good.1");
+  std::string damaged = good;
+  for (size_t i = good.size() / 2; i < good.size() / 2 + 64; ++i) damaged[i] = static_cast<char>(damaged[i] ^ 0x5A);
+
+  TTestController install(nullptr);
+  install.SetName("Install1");
+  install.FDistributeType = dtWeb;
+  FGroup->SetContainer(&install);
+  auto* file = new TInstallFile(nullptr);  // freed with the group
+  file->SetName("Data");
+  file->SetIncludeFromDir(dir + "\\src");
+  file->SetFileName("data.bin");
+  file->SetContainer(FGroup);
+  file->SetDestDirType(ddAbsolute);
+  file->SetDestDir(dir + "\\dst");
+  std::string downloaded;
+  FGroup->SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t, int32_t) {
+    downloaded = FGroup->NetArchiveFile();
+  });
+  const std::string earlier = dir + "\\earlier.1";
+  struct Step {
+    const char* what;
+    std::string recorded;  // an earlier run's download, when not blank
+    std::string served;
+    bool installs;
+  } steps[] = {
+      {"a damaged download", "", damaged, false},
+      {"the good one after it", "", good, true},
+      {"an earlier run's cut-off download", good.substr(0, good.size() - 100), good, true},
+      {"an earlier run's download of other files", ReadBytes(dir + "\\other.1"), good, true},
+  };
+  for (const Step& st : steps) {
+    SCOPED_TRACE(st.what);
+    RemoveFile(dir + "\\dst\\data.bin");
+    downloaded.clear();
+    if (!st.recorded.empty()) {
+      WriteBytes(earlier, st.recorded);
+      FGroup->RegisterAsDownloaded(earlier);
+    }
+    WriteBytes(ftptest::UnixPath(FAnon + "/QntDownloaded.1"), st.served);
+    if (st.installs) {
+      EXPECT_NO_THROW(install.Install());
+      EXPECT_TRUE(ReadBytes(dir + "\\dst\\data.bin") == payload);
+      EXPECT_TRUE(ReadBytes(Record()) == good);
+    } else {
+      EXPECT_ANY_THROW(install.Install());
+      EXPECT_FALSE(FileExists(dir + "\\dst\\data.bin"));
+      EXPECT_EQ(Record(), "");
+      EXPECT_EQ(FGroup->NetArchiveFile(), "");
+    }
+    EXPECT_FALSE(downloaded.empty()) << "nothing was downloaded";
+    if (!st.installs) {
+      EXPECT_FALSE(FileExists(downloaded));
+    }
+    if (!st.recorded.empty()) {
+      EXPECT_FALSE(FileExists(earlier));
+    }
+  }
+  RemoveFile(Record());
+  DeleteKey(hkLocalMachine, RecordKey());
+  RemoveTree(dir);
 }
 
 TEST(DownloadStatus, PercentagesHalfToEven) {

@@ -168,6 +168,8 @@ TEST_F(OneFile, SelfRegistration) {
   Make("qnt_selfreg_ok.dll", "good.dll");
   EXPECT_TRUE(FFile->ActiveX());
   EXPECT_TRUE(FFile->SupportsSelfRegister());
+  EXPECT_EQ(FFile->FileType(), iftSystemWideDLL);
+  FFile->SetFileType(iftNormal);  // a plain server, kept out of the system folder
   FFile->SetUpdateDLLCounter(false);
   FFile->SetDestDirType(ddAbsolute);
   FFile->SetDestDir(FDst);
@@ -200,6 +202,7 @@ TEST_F(OneFile, SelfRegistration) {
   FDst += " with blank";
   Make("qnt_selfreg_exe.exe", "server.exe");
   FFile->SetActiveX(true);
+  FFile->SetFileType(iftNormal);
   FFile->SetUpdateDLLCounter(false);
   FFile->SetDestDirType(ddAbsolute);
   FFile->SetDestDir(FDst);
@@ -251,14 +254,27 @@ TEST_F(OneFile, DesignRules) {
       EXPECT_EQ(f.DestDirType(), ddSystem);
     }
   }
-  // A hand-set folder of a DLL kind stays on a later writer call.
-  TInstallFile g(nullptr);
-  g.SetFileName("X.OCX");
-  g.SetDestDirType(ddWindows);
-  g.SetDestDir("\\Sub");
-  g.SetDestName("Y.OCX");
-  EXPECT_EQ(g.DestDirType(), ddWindows);
-  EXPECT_EQ(g.DestDir(), "\\Sub");
+  // The folder of a DLL kind follows its type on every writer call; a plain
+  // file keeps the folder written last.
+  struct FolderRow {
+    TInstallFileType type;
+    TPathSpecifiers dirType;
+    const char* dir;
+  } folders[] = {{iftSystemWideDLL, ddSystem, ""},
+                 {iftVendorSharedDLL, ddCommonFilesDir, "\\System"},
+                 {iftNormal, ddWindows, "\\Sub"}};
+  for (const FolderRow& r : folders) {
+    SCOPED_TRACE(r.type);
+    TInstallFile g(nullptr);
+    g.SetFileName("Y.DAT");
+    g.SetFileType(r.type);
+    g.SetDestDirType(ddWindows);
+    g.SetDestDir("\\Sub");
+    g.SetDestName("Z.DAT");
+    EXPECT_EQ(g.DestDirType(), r.dirType);
+    EXPECT_EQ(g.DestDir(), r.dir);
+    EXPECT_EQ(g.FileType(), r.type);
+  }
   // Two files of one source in one group.
   Make("qnt_ver_2_0.dll");
   TInstallFile twin(nullptr);

@@ -215,6 +215,32 @@ TEST_F(NetLocation, AbortStoresNothing) {
   loc.DownloadFile("a.bin", Target("a.bin"));
   EXPECT_TRUE(AbortDownload);
   EXPECT_FALSE(FileExists(Target("a.bin")));
+  // The location is ready for the next download.
+  AbortDownload = false;
+  loc.SetOnDataReceived(nullptr);
+  EXPECT_FALSE(loc.MyFTP()->Busy());
+  loc.DownloadFile("a.bin", Target("a.bin"));
+  EXPECT_TRUE(ReadWholeFile(Target("a.bin")) == ResponderContent(500000));
+}
+
+// A size the server announced below what arrives is no size: from the block
+// that passes it on, the file's size is reported as unknown (0), so no
+// progress goes beyond the whole.
+TEST_F(NetLocation, ASizeBelowWhatArrivesBecomesUnknown) {
+  QNT_NEED_RESPONDER();
+  Responder r(R"({"files": {"a.bin": 100000}, "chunk": 4096, "replies": {"SIZE": "213 40000"}})");
+  TNetInstallLocation loc(nullptr);
+  Point(loc, r.Port());
+  std::vector<std::pair<int32_t, int32_t>> seen;  // running total, size
+  loc.SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t Total, int32_t Size) {
+    seen.emplace_back(Total, Size);
+  });
+  loc.DownloadFile("a.bin", Target("a.bin"));
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.front().second, 40000);
+  for (const auto& [total, size] : seen) EXPECT_EQ(size, total <= 40000 ? 40000 : 0) << total;
+  EXPECT_EQ(seen.back(), std::make_pair(100000, 0));
+  EXPECT_TRUE(ReadWholeFile(Target("a.bin")) == ResponderContent(100000));
 }
 
 TEST_F(NetLocation, FailuresLeaveNoFileBehind) {
