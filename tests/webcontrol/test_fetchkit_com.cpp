@@ -708,7 +708,7 @@ TEST(FetchkitCom, AnInactiveControlDrawsItsPanelIntoTheContainersDeviceContext) 
   HDC page = GetDC(site.Window);
   EXPECT_EQ(OleDraw(d, DVASPECT_CONTENT, page, &site.Pos), S_OK);
   ReleaseDC(site.Window, page);
-  Picture("fetchkit-oledraw");
+  Picture("fetchkit-oledraw", site.Window);
   view->Release();
   ole->Release();
   d->Release();
