@@ -14,6 +14,7 @@
 #include "classlib/WinText.h"
 #include "common/PageRunner.h"
 #include "common/TestSupport.h"
+#include "loader/ForeignWindow.h"
 #include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "engine/routines_BorlandEnvironment.h"
@@ -506,26 +507,18 @@ TEST(SetupStart, ErrorIsShownUntilAnswered) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Arguments);
-    std::wstring cmd = L"\"" + Widen(BinDir() + "\\qnt_bad_module.exe") + L"\"" + Widen(c.Arguments);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    loadertest::TChildProcess p("\"" + BinDir() + "\\qnt_bad_module.exe\"" + c.Arguments);
+    ASSERT_TRUE(p.Started());
     HWND box = nullptr;
-    for (int i = 0; i < 300 && !box && WaitForSingleObject(pi.hProcess, 100) == WAIT_TIMEOUT; ++i)
-      box = ProcessBox(pi.dwProcessId);
+    for (int i = 0; i < 300 && !(box = ProcessBox(p.Pid())); ++i) Sleep(100);
     ASSERT_NE(box, nullptr) << "no message box";
-    Picture(*c.Arguments ? "start-up-error-aboot" : "start-up-error-typo");
+    if (const char* dir = std::getenv("QNT_SCREENSHOTS"); dir && *dir)
+      Screenshot(box, std::string(dir) + (*c.Arguments ? "/start-up-error-aboot.png" : "/start-up-error-typo.png"));
     EXPECT_NE(StaticTexts(box).find(c.Text), std::string::npos) << StaticTexts(box);
     // The box stays until it is answered.
-    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 1000), static_cast<DWORD>(WAIT_TIMEOUT));
+    Sleep(1000);
+    EXPECT_TRUE(IsWindowVisible(box));
     PostMessageW(box, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
-    DWORD rc = 0;
-    GetExitCodeProcess(pi.hProcess, &rc);
-    EXPECT_EQ(rc, 1u);
-    if (WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 3);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
+    EXPECT_EQ(p.Wait(30000), 1);
   }
 }
