@@ -249,7 +249,11 @@ class Download : public testing::Test {
 protected:
   void SetUp() override {
     AbortDownload = false;
-    UniqueInstallKey = "\\SOFTWARE\\Quillant\\Install\\InstallTest";
+    // The tests of this suite run side by side against one server and one
+    // prefix: each has a file on the server and a setup key of its own.
+    FName = std::string("Qnt") + testing::UnitTest::GetInstance()->current_test_info()->name();
+    FKey = "\\SOFTWARE\\Quillant\\Install\\" + FName;
+    UniqueInstallKey = FKey;
     DeleteKey(hkLocalMachine, UniqueInstallKey);
     FAnon = ftptest::Env("QNT_FTP_ANON_DIR");
     FPayload = std::string(700000, 'q');
@@ -259,7 +263,7 @@ protected:
     FLocation->LoginInformation()->SetHostname("127.0.0.1");
     FLocation->LoginInformation()->SetPort(ftptest::VsftpdPort());
     FGroup = new TInstallFileGroup(nullptr);
-    FGroup->SetName("QntDownloaded");
+    FGroup->SetName(FName);
     FGroup->SetNetLocation(FLocation);
   }
   void TearDown() override {
@@ -268,11 +272,12 @@ protected:
     DeleteKey(hkLocalMachine, UniqueInstallKey);
     UniqueInstallKey.clear();
     AbortDownload = false;
-    if (!FAnon.empty()) RemoveFile(ftptest::UnixPath(FAnon + "/QntDownloaded.1"));
+    if (!FAnon.empty()) RemoveFile(ServerFile());
   }
-  std::string Record() { return GetRVStr(hkLocalMachine, UniqueInstallKey + "\\QntDownloaded", "LocalFile", ""); }
+  std::string Record() { return GetRVStr(hkLocalMachine, FKey + "\\" + FName, "LocalFile", ""); }
+  std::string ServerFile() { return ftptest::UnixPath(FAnon + "/" + FName + ".1"); }
 
-  std::string FAnon, FPayload;
+  std::string FName, FKey, FAnon, FPayload;
   TNetInstallLocation* FLocation = nullptr;
   TInstallFileGroup* FGroup = nullptr;
 };
@@ -286,7 +291,7 @@ TEST_F(Download, RecordAdoptionAbortAndFailure) {
   EXPECT_FALSE(FGroup->DownloadedRemoteFile());
   EXPECT_EQ(Record(), "");
 
-  WriteBytes(ftptest::UnixPath(FAnon + "/QntDownloaded.1"), FPayload);
+  WriteBytes(ServerFile(), FPayload);
   // Cancel from a progress handler: the partial file goes, nothing recorded.
   FGroup->SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t, int32_t) { AbortDownload = true; });
   TNetInstallLocation aborted(nullptr);
@@ -309,7 +314,7 @@ TEST_F(Download, RecordAdoptionAbortAndFailure) {
 
   // A second run adopts the download with the server gone.
   TInstallFileGroup again(nullptr);
-  again.SetName("QntDownloaded");
+  again.SetName(FName);
   TNetInstallLocation dead(nullptr);
   dead.LoginInformation()->SetHostname("127.0.0.1");
   dead.LoginInformation()->SetPort(ftptest::ClosedPort());
@@ -319,9 +324,9 @@ TEST_F(Download, RecordAdoptionAbortAndFailure) {
   // Without a setup key there is no record to read or write.
   UniqueInstallKey.clear();
   TInstallFileGroup keyless(nullptr);
-  keyless.SetName("QntDownloaded");
+  keyless.SetName(FName);
   EXPECT_FALSE(keyless.DownloadedRemoteFile());
-  UniqueInstallKey = "\\SOFTWARE\\Quillant\\Install\\InstallTest";
+  UniqueInstallKey = FKey;
   RemoveFile(local);
 }
 
@@ -378,7 +383,7 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
       WriteBytes(earlier, st.recorded);
       FGroup->RegisterAsDownloaded(earlier);
     }
-    WriteBytes(ftptest::UnixPath(FAnon + "/QntDownloaded.1"), st.served);
+    WriteBytes(ServerFile(), st.served);
     if (st.installs) {
       EXPECT_NO_THROW(install.Install());
       EXPECT_TRUE(ReadBytes(dir + "\\dst\\data.bin") == payload);
