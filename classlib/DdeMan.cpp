@@ -89,6 +89,16 @@ void TDdeClientConv::DrainDdeMessages() {
   while (PeekMessageW(&msg, nullptr, WM_DDE_FIRST, WM_DDE_LAST, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
+void TDdeClientConv::SettleAfterFailure() {
+  constexpr DWORD Settle = 100;
+  const DWORD start = GetTickCount();
+  for (DWORD elapsed = 0; elapsed < Settle; elapsed = GetTickCount() - start) {
+    DrainDdeMessages();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, Settle - elapsed, QS_POSTMESSAGE);
+  }
+  DrainDdeMessages();
+}
+
 bool TDdeClientConv::RequestData(const std::string& Item, std::string& Data) {
   Data.clear();
   if (!FConv) return false;
@@ -103,6 +113,7 @@ bool TDdeClientConv::RequestData(const std::string& Item, std::string& Data) {
                                       FTimeOut, &result);
     if (!h) {
       if (DdeGetLastError(FInstance) == DMLERR_DATAACKTIMEOUT) break;  // a server that is silent is not asked again
+      SettleAfterFailure();
       continue;
     }
     DWORD size = DdeGetData(h, nullptr, 0, 0);
@@ -127,5 +138,6 @@ bool TDdeClientConv::ExecuteMacro(const std::string& Cmd) {
   DWORD result = 0;
   HDDEDATA h = DdeClientTransaction(data.data(), static_cast<DWORD>(data.size()), static_cast<HCONV>(FConv),
                                     nullptr, 0, XTYP_EXECUTE, FTimeOut, &result);
+  if (!h && DdeGetLastError(FInstance) != DMLERR_EXECACKTIMEOUT) SettleAfterFailure();
   return h != nullptr;
 }

@@ -47,6 +47,11 @@ private:
   // transaction can be answered by them (Wine answers every request after
   // the first with the previous reply).
   void DrainDdeMessages();
+  // After a transaction that failed without timing out, delivers what
+  // arrives for a short while. Under load DDEML can end a wait before the
+  // server has seen the transaction; the server's late reply would then
+  // answer the next transaction in its place.
+  void SettleAfterFailure();
 
   TDataMode FConnectMode = ddeAutomatic;
   std::string FService;
