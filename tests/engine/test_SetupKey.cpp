@@ -169,9 +169,15 @@ TEST_F(SetupKey, UninstallEntryQuotesTheUninstallerPath) {
   ASSERT_EQ(back.size(), 4u);
   EXPECT_EQ(back[0], uninstaller);
   EXPECT_EQ(back[1] + " " + back[2] + " " + back[3], "My Product 2");
-  // Wine's own uninstaller lists the entry by its display name.
+  // Wine's own uninstaller lists the entry by its display name. It is named
+  // by its folder, not looked up through PATH: on a loaded machine, a test
+  // process in a fresh copy of the prefix has been seen whose command
+  // interpreter could not find it.
+  wchar_t system[MAX_PATH];
+  const UINT n = GetSystemDirectoryW(system, MAX_PATH);
+  ASSERT_TRUE(n > 0 && n < MAX_PATH);
   const std::string out = Dir + "\\list.txt";
-  EXPECT_EQ(RunAndWait("cmd.exe /c uninstaller.exe --list > \"" + out + "\""), 0);
+  EXPECT_EQ(RunAndWait("cmd.exe /c \"\"" + Narrow(system, n) + "\\uninstaller.exe\" --list > \"" + out + "\"\""), 0);
   EXPECT_NE(ReadFileText(out).find("My Product 2"), std::string::npos) << ReadFileText(out);
   DeleteKey(hkLocalMachine, key);
 }
