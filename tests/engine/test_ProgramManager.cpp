@@ -48,8 +48,12 @@ TEST_F(ProgramManagerClient, SendsTheExactCommandTexts) {
   EXPECT_EQ(Server->Commands(), (Strings{"[CreateGroup(\"Tools\")]", "[ShowGroup(Tools,8)]",
                                          "[AddItem(\"C:\\T\\a.exe\" -x,A,,0,,,\"C:\\T\",)]", "[ShowGroup(Tools,8)]",
                                          "[ReplaceItem(\"Help\")]"}));
-  // The group is read after every command, each answer the right one.
-  EXPECT_EQ(Server->Requests(), (Strings{"Tools", "Tools", "Tools"}));
+  // The group is read after every command, each answer the right one. A read
+  // that Wine's DDE ends before the server has answered is asked once more, so
+  // under load the server may see one of them twice.
+  const Strings reads = Server->Requests();
+  EXPECT_TRUE(reads.size() >= 3 && reads.size() <= 6) << reads.size();
+  EXPECT_EQ(Strings(reads.size(), "Tools"), reads);
   EXPECT_EQ(PM->CurrentGroup(), "Tools");
   EXPECT_EQ(PM->ItemCount(), 1);
 }
