@@ -7,6 +7,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "classlib/Classes.h"
 #include "foundation/routines/routines_Registry.h"
@@ -41,9 +42,14 @@ void UnregisterActiveX_DLLStyle(const std::string& FilePath);
 // Starts the program server, quoted, with "/UNREGSERVER", hidden and without
 // waiting; a blank path or a missing file does nothing.
 void UnregisterActiveX_EXEStyle(const std::string& FilePath);
-// Removes the unfinished copy of FilePath that a setup stopped while writing
-// it left beside it (InstallPartName), if there is one.
-void RemoveInstallLeftover(const std::string& FilePath);
+// Clears the read-only attribute of the file (a file copied from a CD keeps
+// it, and the system then refuses to delete it, now and at the restart).
+// False when the file is read-only and stays so.
+bool ClearReadOnly(const std::string& FilePath);
+// Removes the private unfinished copies that setup runs stopped while writing
+// them left in Dir: every name holding InstallPartName's mark, whichever file
+// it was a copy of. True when one went.
+bool RemoveInstallLeftovers(const std::string& Dir);
 // The text in the OEM code page, as the database engine takes names.
 std::string StrToOem(const std::string& S);
 
@@ -104,7 +110,9 @@ public:
   bool Installed() const;
   // Every step, then the record itself and the uninstaller's own file
   // (OwnFile), deleted now or, when it is in use, at the next restart; the
-  // closing message names what waits for the restart. For a product that is
+  // closing message names what waits for the restart. While a file could
+  // neither be deleted nor scheduled, the record (listing such files) and
+  // the uninstaller stay, and the message says so. For a product that is
   // not installed it says so and removes nothing, its own file included. An
   // error that a step does not handle ends the run there and passes on.
   void Run(const std::string& OwnFile);
@@ -125,6 +133,15 @@ private:
   // Deletes the file; a file in use is scheduled for the next restart.
   // False when it is still there.
   bool DeleteOrSchedule(const std::string& Path);
+  // The same for a file the product owns (one the record lists, or the
+  // uninstaller itself): its read-only attribute does not keep it.
+  bool DeleteOwned(const std::string& Path);
+  // The private leftovers in the folders of the recorded Paths go; a folder
+  // that lost one is put on the folder list.
+  void RemoveLeftoversBeside(const std::vector<std::string>& Paths);
+  // A file that could neither be deleted nor scheduled keeps the product's
+  // entry, with those files listed again under Files for the next run.
+  void KeepEntry();
   bool GoesAtRestart(const std::string& Path) const;
   // The listed folders that hold nothing but what waits for the restart are
   // scheduled after it, the deepest first.

@@ -14,10 +14,38 @@
 #include "foundation/types_Quillant.h"
 #include "uninstaller/UninstallCore.h"
 
-void RemoveInstallLeftover(const std::string& FilePath) {
-  if (Trim(FilePath).empty()) return;
-  const std::string part = InstallPartName(FilePath);
-  if (FileExists(part)) RemoveFile(part);
+bool ClearReadOnly(const std::string& FilePath) {
+  std::wstring path = Widen(FilePath);
+  DWORD attrs = GetFileAttributesW(path.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_READONLY)) return true;
+  return SetFileAttributesW(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool RemoveInstallLeftovers(const std::string& Dir) {
+  if (Trim(Dir).empty()) return false;
+  // What every setup run adds to a destination's name for its private copy,
+  // before the few characters that keep the copies of two runs apart.
+  const std::string mark = InstallPartName("");
+  const std::string upperMark = UpperCase(mark);
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(Widen(DirectoryWBS(Dir) + "*" + mark + "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::vector<std::string> found;
+  do {
+    // The pattern also meets short names; only the long name counts.
+    std::string name = Narrow(std::wstring(fd.cFileName));
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && UpperCase(name).find(upperMark) != std::string::npos)
+      found.push_back(DirectoryWBS(Dir) + name);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  bool removed = false;
+  for (const auto& path : found) {
+    // The setup wrote it with the source's attributes, a CD's read-only one
+    // among them.
+    ClearReadOnly(path);
+    if (RemoveFile(path)) removed = true;
+  }
+  return removed;
 }
 
 int32_t GetRVInteger(TRootKeys Root, const std::string& Key, const std::string& Ident, int32_t Default) {

@@ -70,6 +70,20 @@ bool TUninstaller::DeleteOrSchedule(const std::string& Path) {
   return false;
 }
 
+bool TUninstaller::DeleteOwned(const std::string& Path) {
+  ClearReadOnly(Path);
+  return DeleteOrSchedule(Path);
+}
+
+void TUninstaller::KeepEntry() {
+  // Listed as the setup program lists them, after whatever a partition that
+  // stayed still holds.
+  const std::string key = FUninstallKey + "\\Files";
+  long long n = StrToIntDef(GetRVStr(hkLocalMachine, key, "Entries", "0"), 0);
+  for (int i = 0; i < FNotRemoved.Count(); ++i) WriteRVStr(hkLocalMachine, key, "File" + IntToStr(++n), FNotRemoved[i]);
+  WriteRVStr(hkLocalMachine, key, "Entries", IntToStr(n));
+}
+
 void TUninstaller::ScheduleEmptiedFolders() {
   if (FAfterBoot.Count() == 0) return;
   // The restart removes a folder only when it is empty by then: children
@@ -94,8 +108,11 @@ void TUninstaller::ScheduleEmptiedFolders() {
 }
 
 std::string TUninstaller::ClosingMessage(const std::string& OwnFile, bool OwnGone) const {
+  const bool kept = FNotRemoved.Count() > 0;
   std::string text;
-  if (OwnGone)
+  if (kept)
+    text = FProductName + " could not be removed completely.";
+  else if (OwnGone)
     text = FProductName + " has finished removing itself";
   else if (GoesAtRestart(OwnFile))
     text = "The uninstallation program for " + FProductName + " will be removed after you reboot your computer.";
@@ -108,7 +125,10 @@ std::string TUninstaller::ClosingMessage(const std::string& OwnFile, bool OwnGon
   for (int i = 0; i < FNotRemoved.Count(); ++i) left.push_back(FNotRemoved[i]);
   return text +
          Listed("These files could not be deleted now and will be removed after you reboot your computer:", waiting) +
-         Listed("These files could not be removed. Please delete them yourself:", left);
+         Listed("These files could not be removed:", left) +
+         (kept ? "\n\n" + FProductName +
+                     " stays in the list of installed programs, so that you can run its uninstall again."
+               : std::string());
 }
 
 void TUninstaller::Run(const std::string& OwnFile) {
@@ -146,14 +166,22 @@ void TUninstaller::Run(const std::string& OwnFile) {
   RemoveDirectories();
   if (!RemoveRegistryKeys()) message("Some or all of the registry keys could not could not be removed");
   done(usRegistry);
-  // With its subkeys: parts a step left (aliases without the engine, the
-  // engine's count, a partition after a gap) must not keep the product
-  // listed once its uninstaller is gone.
-  DeleteKey(hkLocalMachine, FUninstallKey);
-  // A running program's file is normally locked: it goes at the restart, and
-  // its folder with it when nothing else is left there.
-  AddDir(OwnFile);
-  const bool ownGone = DeleteOrSchedule(OwnFile);
+  bool ownGone = false;
+  if (FNotRemoved.Count() > 0) {
+    // Gone with the record, such a file would stay for good: the record, the
+    // product's place in the list of installed programs and the uninstaller
+    // stay, so that it can be run again.
+    KeepEntry();
+  } else {
+    // With its subkeys: parts a step left (aliases without the engine, the
+    // engine's count, a partition after a gap) must not keep the product
+    // listed once its uninstaller is gone.
+    DeleteKey(hkLocalMachine, FUninstallKey);
+    // A running program's file is normally locked: it goes at the restart,
+    // and its folder with it when nothing else is left there.
+    AddDir(OwnFile);
+    ownGone = DeleteOwned(OwnFile);
+  }
   ScheduleEmptiedFolders();
   message(ClosingMessage(OwnFile, ownGone));
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <vector>
 
 #include "classlib/IniFiles.h"
 #include "classlib/Registry.h"
@@ -74,6 +75,18 @@ bool TUninstaller::SharedFileGoes(std::string& Path) {
   return true;
 }
 
+void TUninstaller::RemoveLeftoversBeside(const std::vector<std::string>& Paths) {
+  TStringList done;
+  for (const auto& path : Paths) {
+    size_t p = path.rfind('\\');
+    if (Trim(path).empty() || p == std::string::npos || p == 0) continue;
+    std::string dir = UpperCase(path.substr(0, p));
+    if (done.IndexOf(dir) >= 0) continue;
+    done.Add(dir);
+    if (RemoveInstallLeftovers(dir)) AddDir(path);
+  }
+}
+
 void TUninstaller::RemoveFolder(const std::string& Dir) {
   if (IsShellFolder(Dir)) return;
   RemoveDirectoryW(Widen(Dir).c_str());
@@ -117,13 +130,14 @@ void TUninstaller::RemoveActiveX() {
     reg.DeleteValue("Entries");
     TStringList names;
     reg.GetValueNames(&names);
+    std::vector<std::string> recorded;
     for (int i = 0; i < names.Count(); ++i) {
       SetProgress(i, names.Count());
       // Data of another type than text ends the removal here.
       std::string text = reg.ReadString(names[i]);
       std::string path = srExtract(text, 1, ';');
       std::string kind = srExtract(text, 2, ';');
-      RemoveInstallLeftover(path);
+      recorded.push_back(path);
       if (!SharedFileGoes(path) || Trim(path).empty()) continue;
       if (kind == "0")
         UnregisterActiveX_DLLStyle(path);
@@ -132,8 +146,9 @@ void TUninstaller::RemoveActiveX() {
       AddDir(path);
       // A program server just started to unregister itself may still hold
       // its file; it then goes at the next restart.
-      if (FileExists(path)) DeleteOrSchedule(path);
+      if (FileExists(path)) DeleteOwned(path);
     }
+    RemoveLeftoversBeside(recorded);
   }
   DeleteKey(hkLocalMachine, key);
 }
@@ -147,14 +162,16 @@ void TUninstaller::RemoveFiles() {
       reg.DeleteValue("Entries");
       TStringList names;
       reg.GetValueNames(&names);
+      std::vector<std::string> recorded;
       for (int i = 0; i < names.Count(); ++i) {
         SetProgress(i, names.Count());
         std::string path = reg.ReadString(names[i]);
-        RemoveInstallLeftover(path);
+        recorded.push_back(path);
         if (!SharedFileGoes(path) || Trim(path).empty() || !FileExists(path)) continue;
         AddDir(path);
-        DeleteOrSchedule(path);
+        DeleteOwned(path);
       }
+      RemoveLeftoversBeside(recorded);
     }
     DeleteKey(hkLocalMachine, key);
   }
@@ -219,7 +236,7 @@ void TUninstaller::RemoveINIFiles() {
     ini.UpdateFile();
     if (FileSizeOf(file) == 0) {
       AddDir(file);
-      DeleteOrSchedule(file);
+      DeleteOwned(file);
       std::string dir = ExtractFileDir(file);
       if (GetFileCount(DirectoryWBS(dir)) == 0) RemoveFolder(dir);
     }

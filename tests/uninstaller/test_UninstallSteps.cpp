@@ -136,21 +136,27 @@ TEST_F(UninstallSteps, PartitionsEndAtTheFirstGap) {
 }
 
 TEST_F(UninstallSteps, UnfinishedCopiesThatAStoppedSetupLeftGoToo) {
-  // Beside a recorded file, beside one no longer there, beside a server;
-  // another file's unfinished copy is none of the record's business.
+  // Beside a recorded file, beside one no longer there, beside a server, of
+  // a file the record does not list (never recorded, as the setup was stopped
+  // before it), read-only as a CD's file, and alone in a folder of its own.
   std::string a = MakeFile("a.dll"), gone = FDir + "\\gone.dll", server = FDir + "\\server.ocx";
-  std::string partA = MakeFile("a.dll.~qnt"), partGone = MakeFile("gone.dll.~qnt"),
-              partServer = MakeFile("server.ocx.~qnt"), other = MakeFile("b.dll.~qnt");
-  ASSERT_EQ(InstallPartName(a), partA);
-  WriteList("Files", {a, gone});
+  std::string gone2 = FDir + "\\parts only\\gone.txt";
+  std::vector<std::string> parts = {MakeFile("a.dll.~qnt1F3A"),    MakeFile("a.dll.~qntZ9"),
+                                    MakeFile("gone.dll.~qnt"),     MakeFile("server.ocx.~qnt07B2"),
+                                    MakeFile("b.dll.~qnt4C1D"),    MakeFile("read only.txt.~QNTA1B2"),
+                                    MakeFile("parts only\\gone.txt.~qnt5E6F")};
+  SetFileAttributesW(Widen(parts[5]).c_str(), FILE_ATTRIBUTE_READONLY);
+  std::string mine = MakeFile("b.dll.qnt");  // the user's, no setup's
+  ASSERT_EQ(parts[0].rfind(InstallPartName(a), 0), 0u);
+  WriteList("Files", {a, gone, gone2});
   WriteList("ActiveX", {server + ";0"});
   U->RemoveFiles();
   U->RemoveActiveX();
+  U->RemoveDirectories();
   EXPECT_FALSE(FileExists(a));
-  EXPECT_FALSE(FileExists(partA));
-  EXPECT_FALSE(FileExists(partGone));
-  EXPECT_FALSE(FileExists(partServer));
-  EXPECT_TRUE(FileExists(other));
+  for (const auto& part : parts) EXPECT_FALSE(FileExists(part)) << part;
+  EXPECT_TRUE(FileExists(mine));
+  EXPECT_FALSE(DirectoryExists(FDir + "\\parts only"));
 }
 
 TEST_F(UninstallSteps, ActiveXServersAreUnregisteredByTheirType) {
@@ -430,6 +436,62 @@ TEST_F(UninstallSteps, FilesInUseAreRemovedAtTheNextRestartAndNamed) {
   ASSERT_EQ(rc, ERROR_SUCCESS);
   std::wstring all(data.data(), size / sizeof(wchar_t));
   for (const std::string& f : {own, held}) EXPECT_NE(all.find(L"\\??\\" + Widen(f)), std::wstring::npos) << f;
+}
+
+TEST_F(UninstallSteps, ReadOnlyFilesTheRecordListsGoAtOnce) {
+  // Copied from a CD, they kept its read-only attribute, which the restart
+  // would not get past either.
+  std::string file = MakeFile("from cd.txt"), server = MakeFile("from cd.ocx");
+  for (const auto& f : {file, server}) ASSERT_TRUE(SetFileAttributesW(Widen(f).c_str(), FILE_ATTRIBUTE_READONLY));
+  WriteList("Files", {file});
+  WriteList("ActiveX", {server + ";0"});
+  U->RemoveActiveX();
+  U->RemoveFiles();
+  EXPECT_FALSE(FileExists(file));
+  EXPECT_FALSE(FileExists(server));
+  EXPECT_EQ(U->AfterBoot().Count(), 0);
+}
+
+TEST_F(UninstallSteps, AFileThatCanBeNeitherDeletedNorScheduledKeepsTheEntry) {
+  // A list of pending renames that is no list makes the system refuse every
+  // removal at the restart, as it refuses a user without the right to ask.
+  HKEY sm;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &sm, nullptr),
+            ERROR_SUCCESS);
+  const std::wstring notAList = L"x";
+  RegSetValueExW(sm, L"PendingFileRenameOperations", 0, REG_SZ, reinterpret_cast<const BYTE*>(notAList.c_str()),
+                 static_cast<DWORD>((notAList.size() + 1) * sizeof(wchar_t)));
+  std::string own = MakeFile("uninstall.exe");
+  std::string plain = MakeFile("plain.txt"), held = MakeFile("held.dll");
+  WriteRVStr(hkLocalMachine, Record(), "DisplayName", FProduct);
+  WriteList("Files", {plain, held});
+  HANDLE lock = CreateFileW(Widen(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  std::vector<std::string> messages;
+  U->OnMessage = [&](const std::string& t) { messages.push_back(t); };
+  U->Run(own);
+  EXPECT_EQ(messages, (std::vector<std::string>{FProduct + " could not be removed completely.\n\nThese files could "
+                                                           "not be removed:\n" + held + "\n\n" + FProduct +
+                                                " stays in the list of installed programs, so that you can run its "
+                                                "uninstall again."}));
+  EXPECT_FALSE(FileExists(plain));
+  // The entry, listing what is left, and the uninstaller stay.
+  EXPECT_EQ(GetRVStr(hkLocalMachine, Record(), "DisplayName", ""), FProduct);
+  EXPECT_EQ(GetRVStr(hkLocalMachine, Record("Files"), "Entries", ""), "1");
+  EXPECT_EQ(GetRVStr(hkLocalMachine, Record("Files"), "File1", ""), held);
+  EXPECT_TRUE(FileExists(own));
+  EXPECT_EQ(U->AfterBoot().Count(), 0);
+
+  // Once the file is free, the uninstall run again takes it and the entry.
+  CloseHandle(lock);
+  RegDeleteValueW(sm, L"PendingFileRenameOperations");
+  RegCloseKey(sm);
+  TUninstaller again(FProduct);
+  again.Run(own);
+  EXPECT_FALSE(FileExists(held));
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Record()));
+  EXPECT_FALSE(FileExists(own));
 }
 
 TEST_F(UninstallSteps, AProductNoLongerInstalledIsSaidSoAndNothingGoes) {
