@@ -498,6 +498,7 @@ TEST_F(SetupModule, PagesWithoutCancelFinishOnClose) {
   // reboot page closed on each choice, and the restart (replaced here) asked
   // for exactly when Reboot is still set.
   static int restarts = 0;
+  bool (*const restart)() = SystemRestart;
   SystemRestart = [] {
     ++restarts;
     return true;
@@ -522,6 +523,7 @@ TEST_F(SetupModule, PagesWithoutCancelFinishOnClose) {
     if (reg.OpenKey(RunOnceKey, false)) reg.DeleteValue(ContinuationValueName);
     install->DeleteUniqueInstallKey();
   }
+  SystemRestart = restart;
   Reboot = false;
   InstallParams = ProgramParams;
 }
