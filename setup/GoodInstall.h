@@ -14,9 +14,6 @@ public:
   explicit TGoodInstallForm(TComponent* AOwner);
   void RefreshInformation() override;
   bool Skip() override { return false; }
-  // The page cannot abort: its close command is its Finish (Next when it
-  // is not the last page).
-  void CloseCommand() override { ClickOkButton(); }
   // Brings the panel that fits the Delphi 3.0 detection and the package
   // compile to the front.
   void ShowResultPanel();

@@ -1,5 +1,6 @@
 #include "wizard/WizardRules.h"
 
+#include <cctype>
 #include <cmath>
 
 #include "foundation/constants_Quillant.h"
@@ -23,6 +24,10 @@ TManagerAction ManagerActionFor(TManagerType ManagerType, int ComponentCall) {
       return ComponentCall == eccChangeDiskManager ? maChangeDisk : maNone;
   }
   return maNone;
+}
+
+bool ShowsAfterInstall(TManagerType ManagerType) {
+  return ManagerType == dmAfterGoodInstall || ManagerType == dmAfterBadInstall || ManagerType == dmReboot;
 }
 
 bool TWizardNavigation::ChangeTo(int Number, TChangeToDir Dir) {
@@ -66,6 +71,62 @@ bool IsValidProgramFolderName(const std::string& Name) {
   for (unsigned char c : Name)
     if (c < 32 || std::string("\\/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos) return false;
   return true;
+}
+
+namespace {
+// A name that Windows takes as a device wherever it stands in a path: CON,
+// PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, with any extension and trailing
+// blanks.
+bool IsDeviceName(const std::string& Name) {
+  std::string base = Name.substr(0, Name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+         base[3] <= '9';
+}
+}  // namespace
+
+TFolderFault DestinationFolderFault(const std::string& Folder) {
+  if (Folder.empty()) return {"No destination folder was chosen", ""};
+  // Where the folder names begin: after the drive, or after the two
+  // backslashes of a share (whose server and share are names too).
+  size_t names = 0;
+  const char letter = Folder[0];
+  const bool drive =
+      Folder.size() >= 2 && ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) && Folder[1] == ':';
+  const TFolderFault relative{"%s is not a full folder name: it must begin with a drive, such as C:\\, or a network share",
+                              ""};
+  if (drive) {
+    if (Folder.size() > 2 && Folder[2] != '\\') return relative;
+    names = 3;
+  } else if (Folder.compare(0, 2, "\\\\") == 0) {
+    // \\server\share: both must be there.
+    const size_t share = Folder.find('\\', 2);
+    if (share == std::string::npos || share == 2 || share + 1 >= Folder.size() || Folder[share + 1] == '\\')
+      return relative;
+    names = 2;
+  } else {
+    return relative;
+  }
+  if (names >= Folder.size()) return {};
+  const std::string rest = Folder.substr(names);
+  for (unsigned char c : rest)
+    if (c < 32 || std::string("/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)
+      return {"%s cannot take the files: a folder name cannot hold the character %s",
+              c < 32 ? "#" + std::to_string(c) : std::string(1, static_cast<char>(c))};
+  size_t start = 0;
+  for (;;) {
+    const size_t end = rest.find('\\', start);
+    const std::string name = rest.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    // A trailing backslash ends the folder; anywhere else it needs a name.
+    if (name.empty() ? end != std::string::npos : name.find_first_not_of('.') == std::string::npos)
+      return {"%s cannot take the files: it holds an empty folder name or one of dots only", name};
+    if (IsDeviceName(name)) return {"%s cannot take the files: %s is the name of a device", name};
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return {};
 }
 
 void BottomPlace(int ScreenWidth, int ScreenHeight, int CaptionHeight, int FormWidth, int FormHeight, int& Left,

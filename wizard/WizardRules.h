@@ -22,6 +22,10 @@ enum TManagerType {
 enum TManagerAction { maNone, maExecute, maUpdateFile, maUpdateDownload, maCloseCopyForms, maChangeDisk };
 TManagerAction ManagerActionFor(TManagerType ManagerType, int ComponentCall);
 
+// The managers whose pages show once the install has ended (after a good or
+// a failed install, before the restart): nothing is left to abort there.
+bool ShowsAfterInstall(TManagerType ManagerType);
+
 enum TChangeToDir { cdNext, cdBack };
 
 // Sorts by Order, smaller first, with the wizard's exchange sort: for each
@@ -70,6 +74,17 @@ int LanguageGridRows(int Count, int Columns);
 // False for a name that cannot be one folder below Programs: "." and "..",
 // and names holding a character that a folder name cannot hold.
 bool IsValidProgramFolderName(const std::string& Name);
+
+// Why the files cannot be installed into Folder, the folder part of a name
+// confirmed in the open dialog (which takes any text as typed): an English
+// text with two %s, the folder and Part, to be translated before formatting;
+// Why is empty for a usable absolute folder: a drive ("C:", "C:\Tools") or
+// a network share ("\\server\share\Tools").
+struct TFolderFault {
+  std::string Why;
+  std::string Part;  // the character or the folder name at fault
+};
+TFolderFault DestinationFolderFault(const std::string& Folder);
 
 // Where a window of that size goes when placed at the bottom: centred across
 // (halves to even), 30 pixels above the screen's bottom less a caption.

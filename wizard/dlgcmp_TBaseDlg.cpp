@@ -350,9 +350,19 @@ void TBaseInstallForm::TryCancel() {
   if (::VerifyCancel()) ForceCancel();
 }
 
+bool TBaseInstallForm::CanAbort() const {
+  // Once the install has ended there is nothing left to abort, whatever
+  // buttons the page carries.
+  if (Wizard() && CurrentDM && ShowsAfterInstall(CurrentDM->ManagerType())) return false;
+  return CancelButton() != nullptr;
+}
+
 void TBaseInstallForm::CloseCommand() {
-  // Never a silent go-ahead: shown alone, the page's Cancel button answers
-  // (a page without one asks as TryCancel does).
+  if (!CanAbort()) {
+    ClickOkButton();
+    return;
+  }
+  // Never a silent go-ahead: shown alone, the page's Cancel button answers.
   if (!OwnedByForm())
     if (TButton* cancel = CancelButton()) {
       cancel->Click();

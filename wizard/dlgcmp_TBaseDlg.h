@@ -175,9 +175,12 @@ public:
   // Asks the controller; a confirmed Cancel ends as ForceCancel does.
   virtual void TryCancel();
   // The window's close command (Alt+F4). A page that can abort takes it as
-  // its Cancel: the controller asks. A page that cannot (no Cancel of its
-  // own) overrides it with ClickOkButton: it means what its Finish means.
+  // its Cancel: the controller asks. On a page that cannot it means what
+  // its Finish means (Next when it is not the last page).
   virtual void CloseCommand();
+  // The page shows a Cancel button (one marked Cancel, visible and enabled)
+  // and is not shown by a manager whose pages come after the install.
+  bool CanAbort() const;
 
   void CreateParams(TCreateParams& Params) override;
   void Loaded() override;

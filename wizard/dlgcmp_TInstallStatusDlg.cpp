@@ -84,14 +84,15 @@ void TInstallStatusDlg::DisplayMessage() {
   l->SetAlign(alNone);
   l->SetWordWrap(false);
   l->SetCaption(Message);
+  // The window is sized to the text it shows: the translation, in the
+  // language's font, which may be much longer than the English text.
+  Translate();
   l->SetAutoSize(false);
   l->SetAutoSize(true);
   l->SetTop(static_cast<int>(std::nearbyint(form->ClientHeight() / 2.0 - l->Height() / 2.0)));
-  // The width follows the English text; the translation comes after.
-  const int text = TextWidthOf(form, Message);
+  const int text = TextWidthOf(l, l->Caption());
   form->SetWidth(form->pnlBack->Left() + form->pnlMessage->Left() + l->Left() + text + 25);
   form->SetLeft(static_cast<int>(std::nearbyint(Screen->Width() / 2.0 - form->Width() / 2.0)));
-  Translate();
   form->Show();
   form->Repaint();
   Application->ProcessMessages();

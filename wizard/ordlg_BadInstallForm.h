@@ -8,9 +8,6 @@ class TBadInstallForm : public TBaseInstallForm {
 public:
   explicit TBadInstallForm(TComponent* AOwner);
   void RefreshInformation() override;
-  // The page cannot abort: its close command is its Finish (Next when it
-  // is not the last page).
-  void CloseCommand() override { ClickOkButton(); }
 
   TTranslateBitBtn* BackBtn = nullptr;
   TTranslateBitBtn* ProceedBtn = nullptr;

@@ -147,8 +147,16 @@ void TFileGroupSelectForm::ToggleBtnClick(TObject*) {
 void TFileGroupSelectForm::BrowseBtnClick(TObject*) {
   if (!CurrentGroup) return;
   if (OpenDialog->Execute()) {
-    CurrentGroup->SetDestDirType(ddAbsolute);
-    CurrentGroup->SetDestDir(DirectoryWOBS(ExtractFilePath(OpenDialog->FileName())));
+    // The dialog takes any text as typed: a folder that no file can have
+    // would only fail once the files are copied.
+    const std::string folder = DirectoryWOBS(ExtractFilePath(OpenDialog->FileName()));
+    const TFolderFault fault = DestinationFolderFault(folder);
+    if (fault.Why.empty()) {
+      CurrentGroup->SetDestDirType(ddAbsolute);
+      CurrentGroup->SetDestDir(folder);
+    } else {
+      Application->MessageBox(TSEFormat(fault.Why, {folder, fault.Part}), Caption(), MB_OK | MB_ICONWARNING);
+    }
   }
   SetButtons();
 }

@@ -9,9 +9,6 @@ class TRebootForm : public TBaseInstallForm {
 public:
   explicit TRebootForm(TComponent* AOwner);
   void RefreshInformation() override;
-  // The page cannot abort: its close command is its Finish (Next when it
-  // is not the last page).
-  void CloseCommand() override { ClickOkButton(); }
 
   TTranslateBitBtn* BackBtn = nullptr;
   TTranslateBitBtn* ProceedBtn = nullptr;

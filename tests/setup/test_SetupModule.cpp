@@ -371,12 +371,41 @@ HWND OtherViewer(std::string* Program = nullptr) {
 }
 }  // namespace
 
-// The pages that cannot abort (setup complete, setup incomplete, reboot)
-// take the window's close command as their Finish: no question, and the run
-// ends as Finish ends it. A run after the restart with its setup-complete
-// page closed removes the setup key and shows no setup-incomplete page; an
-// aborted run whose setup-incomplete page is closed removes the key too; the
-// reboot page closed leaves Reboot as its radio group shows it. The
+namespace {
+// A setup author's own closing page, as the guide writes one: a page form
+// registered for the after-good-install manager that overrides nothing of
+// how it closes. It shows a Cancel button, though after the install there
+// is nothing left to abort.
+class TAuthorDonePage : public TBaseInstallForm {
+  QNT_PUBLISHED(TAuthorDonePage, TBaseInstallForm)
+public:
+  explicit TAuthorDonePage(TComponent* AOwner) : TBaseInstallForm(AOwner) {
+    auto* cancel = new TButton(this);
+    cancel->SetName("CancelBtn");
+    cancel->SetParent(this);
+    cancel->SetCancel(true);
+    cancel->SetCaption("Cancel");
+    cancel->OnClick = [this](TObject*) { TryCancel(); };
+    Loaded();
+    SetDM(LinkToManager(dmAfterGoodInstall));
+    SetOrder(20);
+  }
+};
+QNT_PUBLISH(TAuthorDonePage);
+
+bool ContinuationRegistered() { return GetRVStr(hkLocalMachine, RunOnceKey, ContinuationValueName, "") != ""; }
+}  // namespace
+
+// The pages that cannot abort take the window's close command as their
+// Finish (Next when they are not last): no question, and the run ends as
+// Finish ends it. That holds for this setup's pages without a Cancel button
+// (setup complete, setup incomplete, reboot) and for a page of an author's
+// own after the install, whatever buttons it shows. A run after the restart
+// with its setup-complete page and the author's page closed removes the
+// setup key and shows no setup-incomplete page; an aborted run whose
+// setup-incomplete page is closed removes the key too; the reboot page
+// closed, on either choice, leaves Reboot as its radio group shows it, and
+// the continuation after the restart and the setup key stay. The
 // setup-complete page's help button hands the installed help file to the
 // WinHelp viewer at its contents, and Wine's viewer starts for it.
 TEST_F(SetupModule, PagesWithoutCancelFinishOnClose) {
@@ -385,17 +414,18 @@ TEST_F(SetupModule, PagesWithoutCancelFinishOnClose) {
   install->SetOnCleanup([](TObject*, bool& GoOn) { GoOn = false; });
   InstallParams = [] { return std::vector<std::string>{"*ABOOT", "*NOSELFEXTRACT", "setup.exe", "C:\\dist"}; };
   bool asked = false;
+  int rebootChoice = 1;
   // After the close command: the page goes, or the question shows (answered
   // Yes, as a user who meant Finish would).
-  auto closeAndWatch = [&](const char* Name) {
+  auto closeAndWatch = [&](const std::string& Name) {
     Run->Step(
-           std::string("close ") + Name, [] { return CurrentPage() != nullptr; },
-           [] {
-             if (auto* reboot = dynamic_cast<TRebootForm*>(CurrentPage())) reboot->RG->SetItemIndex(1);
+           "close " + Name, [] { return CurrentPage() != nullptr; },
+           [&rebootChoice] {
+             if (auto* reboot = dynamic_cast<TRebootForm*>(CurrentPage())) reboot->RG->SetItemIndex(rebootChoice);
              PageRunner::CloseCommand(PageRunner::ShownForm<TBaseFormContainer>());
            })
         .Step(
-            std::string(Name) + " closed",
+            Name + " closed",
             [] { return PageRunner::MessageBoxWindow() || !PageRunner::ShownForm<TBaseFormContainer>(); },
             [&asked] {
               if (HWND box = PageRunner::MessageBoxWindow()) {
@@ -407,7 +437,9 @@ TEST_F(SetupModule, PagesWithoutCancelFinishOnClose) {
   std::vector<std::string> pages;
   install->SetOnShowBadInstall([&pages](TObject*) { pages.push_back("incomplete"); });
 
-  // The run after the restart: the setup-complete page, its help, closed.
+  // The run after the restart: the setup-complete page, its help, closed:
+  // it is not last, so it goes on to the author's page, closed too.
+  TBIFEntry* authorPage = AddToBIFList(&TAuthorDonePage::StaticClassInfo(), nullptr, nullptr);
   UniqueInstallKey = install->GetUniqueInstallKey(true);
   ASSERT_TRUE(SetupKeyExists(UniqueInstallKey));
   const std::string helpFile = IM->HelpFile->GetDestFile();
@@ -436,9 +468,16 @@ TEST_F(SetupModule, PagesWithoutCancelFinishOnClose) {
             EXPECT_NE(viewer.find("winhlp32.exe"), std::string::npos) << viewer;
             PostMessageW(OtherViewer(), WM_CLOSE, 0, 0);
           })
-      .When("viewer closed", [] { return OtherViewer() == nullptr; });
-  closeAndWatch("setup complete");
+      .When("viewer closed", [] { return OtherViewer() == nullptr; })
+      .Step(
+          "close setup complete", [] { return dynamic_cast<TGoodInstallForm*>(CurrentPage()); },
+          [] { PageRunner::CloseCommand(PageRunner::ShownForm<TBaseFormContainer>()); });
+  Run->When("the author's page", [] {
+    return PageRunner::MessageBoxWindow() || dynamic_cast<TAuthorDonePage*>(CurrentPage());
+  });
+  closeAndWatch("the author's page");
   EXPECT_NO_THROW(install->FinishInstall());
+  RemoveBIFEntry(authorPage);
   EXPECT_FALSE(asked);
   EXPECT_FALSE(SetupKeyExists(UniqueInstallKey));
   EXPECT_TRUE(pages.empty());
@@ -455,12 +494,37 @@ TEST_F(SetupModule, PagesWithoutCancelFinishOnClose) {
   EXPECT_FALSE(SetupKeyExists(UniqueInstallKey));
   EXPECT_EQ(pages, std::vector<std::string>{"incomplete"});
 
-  // The reboot page, "No" chosen, closed.
-  Reboot = true;
-  closeAndWatch("reboot");
-  EXPECT_EQ(Broadcast(eccShutDownDialog), "");
-  EXPECT_FALSE(asked);
-  EXPECT_FALSE(Reboot);
+  // The end of a run that needs a restart: the continuation registered, the
+  // reboot page closed on each choice, and the restart (replaced here) asked
+  // for exactly when Reboot is still set.
+  static int restarts = 0;
+  bool (*const restart)() = SystemRestart;
+  SystemRestart = [] {
+    ++restarts;
+    return true;
+  };
+  for (int choice : {0, 1}) {
+    SCOPED_TRACE(choice == 0 ? "Yes, reboot" : "No reboot");
+    rebootChoice = choice;
+    restarts = 0;
+    UniqueInstallKey = install->GetUniqueInstallKey(true);
+    install->AddInstallStartUp();
+    Reboot = true;
+    closeAndWatch("reboot");
+    EXPECT_EQ(Broadcast(eccShutDownDialog), "");
+    if (Reboot) install->RebootWindows();
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(Reboot, choice == 0);
+    EXPECT_EQ(restarts, choice == 0 ? 1 : 0);
+    EXPECT_TRUE(ContinuationRegistered());
+    EXPECT_TRUE(SetupKeyExists(UniqueInstallKey));
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (reg.OpenKey(RunOnceKey, false)) reg.DeleteValue(ContinuationValueName);
+    install->DeleteUniqueInstallKey();
+  }
+  SystemRestart = restart;
+  Reboot = false;
   InstallParams = ProgramParams;
 }
 

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dlgs.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -241,6 +242,66 @@ TEST_F(WizardFiles, FileGroupsToggleAndSpace) {
             });
   EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
   EXPECT_EQ(DriveFreeBytes(missing), -1);
+}
+
+// Browse takes only a folder that files can have: the open dialog takes any
+// text as typed, and a name whose folder part no file can have leaves the
+// destination as it was and says why; a good one becomes the destination.
+TEST_F(WizardFiles, BrowseRefusesAFolderNoFileCanHave) {
+  Top->SetDestDirType(ddAbsolute);
+  Top->SetDestDir("C:\\Program Files\\Quillant Test");
+  Top->SetSelectedInstallType(itCustom);
+  Page<TInstallFileGroupsDlg>("Groups1", Manager(dmBeforeInstall))->SetContainer(Top);
+  auto page = [] { return dynamic_cast<TFileGroupSelectForm*>(CurrentPage()); };
+  // The open dialog has the name box; a message box has none.
+  auto openDialog = [] {
+    HWND w = PageRunner::MessageBoxWindow();
+    return w && GetDlgItem(w, cmb13) ? w : nullptr;
+  };
+  auto messageBox = [] {
+    HWND w = PageRunner::MessageBoxWindow();
+    return w && !GetDlgItem(w, cmb13) ? w : nullptr;
+  };
+  std::string said, refusedDest, dirShown;
+  int ticks = 0;
+  // The page, which is not the wizard's shown page while a box is up.
+  TFileGroupSelectForm* groups = nullptr;
+  auto browse = [&](const std::string& Typed) {
+    Run->Step("browse for " + Typed, [&] { return page() && !PageRunner::MessageBoxWindow(); },
+              [&] {
+                ticks = 0;
+                groups = page();
+                PageRunner::Click(groups->BrowseBtn);
+              })
+        // The dialog fills its list first: a few ticks.
+        .Step("type " + Typed, [&] { return openDialog() && ++ticks > 20; },
+              [&, Typed] {
+                SetDlgItemTextW(openDialog(), cmb13, Widen(Typed).c_str());
+                PostMessageW(openDialog(), WM_COMMAND, IDOK, 0);
+              });
+  };
+  // After the dialog's preset "*.", as a user types it.
+  browse("*C:\\Charts");
+  Run->Step("refused", [&] { return messageBox() != nullptr; },
+            [&] {
+              said = PageRunner::MessageBoxText(messageBox());
+              Picture("browse_refused_en", messageBox());
+              refusedDest = Top->DestDir();
+              dirShown = groups->DirectoryLabel->Text();
+              PageRunner::AnswerMessageBox(messageBox(), IDOK);
+            });
+  browse("C:\\windows\\win.ini");
+  Run->Step("taken",
+            [&] { return page() && !PageRunner::MessageBoxWindow() && SameText(Top->DestDir(), "C:\\windows"); },
+            [&] {
+              EXPECT_TRUE(SameText(page()->DirectoryLabel->Text(), "C:\\windows"));
+              PageRunner::Click(page()->ProceedBtn);
+            });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+  EXPECT_NE(said.find("cannot take the files: a folder name cannot hold the character *"), std::string::npos) << said;
+  EXPECT_EQ(refusedDest, "C:\\Program Files\\Quillant Test");
+  EXPECT_TRUE(SameText(dirShown, "C:\\Program Files\\Quillant Test")) << dirShown;
+  EXPECT_EQ(Top->DestDirType(), ddAbsolute);
 }
 
 // The groups as a setup author writes them in the install module's text:

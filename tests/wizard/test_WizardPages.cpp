@@ -60,7 +60,8 @@ public:
   ~TSpyForm() override { DestroyLog.push_back("destructor"); }
   bool Skip() override;
   void Leave() override { LeaveLog.push_back(DC() ? DC()->Name() : "?"); }
-  void RefreshInformation() override {
+  void RefreshInformation() override;
+  void RefreshButtons() {
     BackBtn->SetVisible(!IsFirst());
     NextBtn->SetVisible(!IsLast());
     FinishBtn->SetVisible(IsLast());
@@ -89,8 +90,15 @@ public:
   }
   TFormClass GetDialogClassType() override { return &TSpyForm::StaticClassInfo(); }
   bool Skips = false;
+  bool ShowsCancel = true;
 };
 QNT_PUBLISH(TSpyDlg);
+
+void TSpyForm::RefreshInformation() {
+  auto* d = dynamic_cast<TSpyDlg*>(DC());
+  FindChild<TButton>(this, "CancelBtn")->SetVisible(!d || d->ShowsCancel);
+  RefreshButtons();
+}
 
 bool TSpyForm::Skip() {
   auto* d = dynamic_cast<TSpyDlg*>(DC());
@@ -301,9 +309,11 @@ TEST_F(WizardPages, FormsAreFreedWhole) {
 }
 
 // The window's close command is never a silent go-ahead: on a page that can
-// abort it is a Cancel (it asks: No stays, Yes is the user abort); the reboot
-// and setup-incomplete pages cannot abort, and there it means Finish, asking
-// nothing, with Reboot as the radio group shows it.
+// abort it is a Cancel (it asks: No stays, Yes is the user abort). A page
+// that cannot abort takes it as its Finish, asking nothing, with Reboot as
+// the radio group shows it: the reboot and setup-incomplete pages, a page
+// that shows no Cancel button, and any page shown after the install, as a
+// page of an author's own that overrides nothing.
 TEST_F(WizardPages, CloseCommandIsCancelOnlyWherePagesCanAbort) {
   struct Row {
     const char* Name;
@@ -315,15 +325,24 @@ TEST_F(WizardPages, CloseCommandIsCancelOnlyWherePagesCanAbort) {
       {"welcome", dmBeforeInstall, eccBeginningDialogManager, "EAIUserAbort", 2},
       {"reboot", dmReboot, eccShutDownDialog, "", 0},
       {"setup incomplete", dmAfterBadInstall, eccBadInstallDialogManager, "", 0},
+      {"own page with Cancel after a good install", dmAfterGoodInstall, eccGoodInstallDialogManager, "", 0},
+      {"own page without Cancel", dmBeforeInstall, eccBeginningDialogManager, "", 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.Name);
     TDialogManager* dm = Manager(row.Type);
     TComponent* page = nullptr;
-    if (row.Type == dmBeforeInstall) page = Page<TWelcomeDlg>("Welcome1", dm);
+    if (std::string(row.Name).starts_with("own page")) {
+      auto* spy = Page<TSpyDlg>("Own1", dm);
+      spy->ShowsCancel = row.Type != dmBeforeInstall;
+      page = spy;
+    } else if (row.Type == dmBeforeInstall) {
+      page = Page<TWelcomeDlg>("Welcome1", dm);
+    }
     if (row.Type == dmReboot) page = Page<TRebootDlg>("Reboot1", dm);
     if (row.Type == dmAfterBadInstall) page = Page<TBadInstallationDlg>("Bad1", dm);
-    CancelAnswers = {false, true};
+    // A page that should not ask and asks anyway is answered Yes.
+    CancelAnswers = row.Asked ? std::vector<bool>{false, true} : std::vector<bool>{true};
     CancelAsked = 0;
     Reboot = true;
     Run->Step(
@@ -407,7 +426,7 @@ TEST_F(WizardPages, RebootPageMirrorsTheFlag) {
   EXPECT_TRUE(Reboot);
 }
 
-// Status texts nest; the window is as wide as the English text needs.
+// Status texts nest; the window is as wide as its text needs.
 TEST_F(WizardPages, InstallStatusKeepsAStackOfTexts) {
   auto* status = Page<TInstallStatusDlg>("Status1", nullptr);
   EXPECT_EQ(Broadcast(eccInstallStatusDialog_Hide), "");  // empty stack: nothing
@@ -453,7 +472,7 @@ TEST_F(WizardPages, CopyProgressShowsBarsAndGauge) {
   EXPECT_EQ(f->TransferProgress->Progress(), 70);
   EXPECT_EQ(f->ProgressBar2->Position(), 10);
   EXPECT_EQ(f->ProgressBar1->Position(), 70);
-  Picture("copy_progress_en");
+  Picture("copy_progress_en", f->Handle());
   // Cancel answered No changes nothing; Yes stops the archive and downloads.
   CancelAnswers = {false, true};
   QlntCompress->SetAbort(false);

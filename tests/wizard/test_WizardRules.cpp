@@ -165,3 +165,56 @@ TEST(WizardMeasures, ProgramFolderNames) {
   for (const char* bad : {"..", ".", "a\\b", "a/b", "x:y", "what?", "<t>", "a|b", "\"q\"", "tab\there"})
     EXPECT_FALSE(IsValidProgramFolderName(bad)) << bad;
 }
+
+// The folder part of a name confirmed in the file-groups page's open dialog,
+// which takes any text as typed: only a usable absolute folder may become a
+// destination; the fault names the character or folder name at fault.
+TEST(WizardMeasures, DestinationFolders) {
+  const std::string notFull =
+      "%s is not a full folder name: it must begin with a drive, such as C:\\, or a network share";
+  const std::string badChar = "%s cannot take the files: a folder name cannot hold the character %s";
+  const std::string badName = "%s cannot take the files: it holds an empty folder name or one of dots only";
+  const std::string device = "%s cannot take the files: %s is the name of a device";
+  const struct {
+    const char* Folder;
+    std::string Why;
+    const char* Part;
+  } rows[] = {
+      {"C:", "", ""},
+      {"c:\\downloads", "", ""},
+      {"D:\\Program Files\\Quillant 2.5\\", "", ""},
+      {"\\\\server\\share", "", ""},
+      {"\\\\server\\share\\Tools", "", ""},
+      {"", "No destination folder was chosen", ""},
+      // What typing "*C:\Charts" after the dialog's "*." gives.
+      {"c:\\downloads\\*c:", badChar, "*"},
+      {"C:\\a:b", badChar, ":"},
+      {"C:\\what?", badChar, "?"},
+      {"C:\\a/b", badChar, "/"},
+      {"C:\\<x>", badChar, "<"},
+      {"C:\\a|b", badChar, "|"},
+      {"C:\\\"q\"", badChar, "\""},
+      {"C:\\tab\there", badChar, "#9"},
+      {"Tools", notFull, ""},
+      {"C:Tools", notFull, ""},
+      {"\\Tools", notFull, ""},
+      {"\\\\server", notFull, ""},
+      {"\\\\\\share", notFull, ""},
+      {"1:\\Tools", notFull, ""},
+      {"C:\\a\\\\b", badName, ""},
+      {"C:\\..\\b", badName, ".."},
+      {"C:\\Tools\\.", badName, "."},
+      {"C:\\NUL", device, "NUL"},
+      {"C:\\Tools\\com1", device, "com1"},
+      {"C:\\LPT9.log", device, "LPT9.log"},
+      {"C:\\aux \\x", device, "aux "},
+      {"C:\\Tools.\\con.txt.old", device, "con.txt.old"},
+      {"C:\\COM0", "", ""},
+      {"C:\\CONSOLE", "", ""},
+  };
+  for (const auto& row : rows) {
+    const TFolderFault f = DestinationFolderFault(row.Folder);
+    EXPECT_EQ(f.Why, row.Why) << row.Folder;
+    EXPECT_EQ(f.Part, row.Part) << row.Folder;
+  }
+}
