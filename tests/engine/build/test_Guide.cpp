@@ -32,8 +32,8 @@ namespace {
 // A file of the source tree (Path from its root, with '/'), its line ends
 // as LF.
 std::string SourceFile(const std::string& Path) {
-  return StringReplaceAll(
-      ReadFileText("Z:" + StringReplaceAll(std::string(QNT_SOURCE_DIR) + "/" + Path, "/", "\\")), "\r\n", "\n");
+  return StringReplaceAll(ReadFileText("Z:" + StringReplaceAll(std::string(QNT_SOURCE_DIR) + "/" + Path, "/", "\\")),
+                          "\r\n", "\n");
 }
 std::string Readme() { return SourceFile("README.md"); }
 
@@ -140,14 +140,14 @@ TEST(Guide, ReferenceListsEveryPublishedPropertyWithItsType) {
 
   std::unique_ptr<TDataModule> owner(new TDataModule(nullptr));
   std::vector<const TClassInfo*> placed = {
-      &TInstall::StaticClassInfo(),        &TInstallFileGroup::StaticClassInfo(),
-      &TInstallFile::StaticClassInfo(),    &TUninstallEXE::StaticClassInfo(),
-      &TMainLinkGroup::StaticClassInfo(),  &TInstallMainLink::StaticClassInfo(),
+      &TInstall::StaticClassInfo(),          &TInstallFileGroup::StaticClassInfo(),
+      &TInstallFile::StaticClassInfo(),      &TUninstallEXE::StaticClassInfo(),
+      &TMainLinkGroup::StaticClassInfo(),    &TInstallMainLink::StaticClassInfo(),
       &TInstallShellLink::StaticClassInfo(), &TDialogManager::StaticClassInfo(),
-      &TWelcomeDlg::StaticClassInfo(),     &TInstallFileGroupsDlg::StaticClassInfo(),
-      &TSelectFolderDlg::StaticClassInfo(), &TCopyFileDlg::StaticClassInfo(),
+      &TWelcomeDlg::StaticClassInfo(),       &TInstallFileGroupsDlg::StaticClassInfo(),
+      &TSelectFolderDlg::StaticClassInfo(),  &TCopyFileDlg::StaticClassInfo(),
       &TInstallStatusDlg::StaticClassInfo(), &TChangeDiskDlg::StaticClassInfo(),
-      &TRebootDlg::StaticClassInfo(),      &TBadInstallationDlg::StaticClassInfo(),
+      &TRebootDlg::StaticClassInfo(),        &TBadInstallationDlg::StaticClassInfo(),
       &TSelectLanguageDlg::StaticClassInfo()};
   // Instances show the classes of nested objects, which in turn are placed
   // (set as Outer.Inner) when they publish anything.
@@ -253,7 +253,8 @@ TEST(Guide, ExampleTextsAreTheExamplesOwn) {
     checked.insert(path);
   }
   // The examples' modules, the program and the page lines among them.
-  for (const char* path : {"tests/engine/build/notes/NotesModule.txt", "tests/engine/build/notes/NotesSetup.cpp",
-                           "tests/engine/build/journal/JournalModule.txt", "tests/engine/build/journal/JournalSetup.cpp"})
+  for (const char* path :
+       {"tests/engine/build/notes/NotesModule.txt", "tests/engine/build/notes/NotesSetup.cpp",
+        "tests/engine/build/journal/JournalModule.txt", "tests/engine/build/journal/JournalSetup.cpp"})
     EXPECT_TRUE(checked.count(path)) << path << " is shown without a marker";
 }

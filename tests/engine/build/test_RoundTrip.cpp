@@ -214,14 +214,13 @@ TEST(RoundTrip, GuideCompleteExampleInstallsThroughItsWizardAndUninstalls) {
   RemoveTree(pictures);
   ForceDirectories(pictures);
   const std::string driver = "\"" + BinDir() + "\\qnt_wizard_driver.exe\" ";
-  ASSERT_EQ(RunAndWait(driver + "setup " + UnixPathOf(pictures) + " \"" + rt.Build + "\\setup.exe\"", rt.Build,
-                       240000),
+  ASSERT_EQ(RunAndWait(driver + "setup " + UnixPathOf(pictures) + " \"" + rt.Build + "\\setup.exe\"", rt.Build, 240000),
             0);
   // In this order (the copy-progress window may come and go between two looks).
   const std::string walked = PicturedPages(pictures, "setup");
   size_t at = 0;
-  for (const char* page : {"Welcome|", "Select-components-to-install|", "Select-folder-in-start-menu|",
-                           "Example-Journal-is-installed|"}) {
+  for (const char* page :
+       {"Welcome|", "Select-components-to-install|", "Select-folder-in-start-menu|", "Example-Journal-is-installed|"}) {
     at = walked.find(page, at);
     if (at == std::string::npos) {
       ADD_FAILURE() << page << " is not in its place among " << walked;
