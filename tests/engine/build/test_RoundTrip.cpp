@@ -6,9 +6,12 @@
 // downloads after reading filelist.lst from the FTP server.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include "classlib/SysUtils.h"
+#include "classlib/WinText.h"
 #include "common/TestSupport.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "foundation/archive/lzhFormat.h"
@@ -159,5 +162,82 @@ TEST(RoundTrip, GuideExampleInstallsTwoFilesShortcutAndUninstaller) {
   EXPECT_EQ(GetRVStr(hkLocalMachine, record, "UninstallString", ""),
             "\"" + rt.Dest + "\\uninstall.exe\" Example Notes");
   EXPECT_TRUE(FileExists(link)) << link;
+  RemoveTree(ExtractFileDir(link));
+}
+
+namespace {
+// The Unix path of a Windows path, for the wizard driver's pictures.
+std::string UnixPathOf(const std::string& WindowsPath) {
+  using TUnixName = char* (*)(const wchar_t*);
+  auto unixName = reinterpret_cast<TUnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) return "";
+  char* name = unixName(Widen(WindowsPath).c_str());
+  const std::string r = name ? name : "";
+  HeapFree(GetProcessHeap(), 0, name);
+  return r;
+}
+
+// The captions of the pages that the driver pictured, in its order (its
+// pictures are named <mode>-<number>-<caption, other characters as '-'>).
+std::string PicturedPages(const std::string& Dir, const std::string& Mode) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((Dir + "\\" + Mode + "-*.png").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do names.push_back(fd.cFileName);
+    while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  std::sort(names.begin(), names.end());
+  std::string r;
+  for (const std::string& n : names) r += n.substr(Mode.size() + 4, n.size() - Mode.size() - 8) + "|";
+  return r;
+}
+}  // namespace
+
+// The README's complete example (tests/engine/build/journal), walked through
+// its wizard with the default answers (welcome, file groups, Start-menu
+// folder, copy progress, its own closing page): the group that is always
+// installed, the one in a subfolder, not the one off by default, the
+// shortcut; then its uninstaller removes them all.
+TEST(RoundTrip, GuideCompleteExampleInstallsThroughItsWizardAndUninstalls) {
+  const std::string sources = "C:\\Example Journal Files";
+  TRoundTrip rt(ExpandProgramFilesDir() + "\\Example Journal", sources);
+  for (const char* name : {"Journal.txt", "Help.txt", "Sample.txt"})
+    WriteFileText(sources + "\\" + name, std::string(name) + "\r\n");
+  CopyProgram("uninstall.exe", sources, "uninstall.exe");
+  rt.BuildDistribution("JournalSetup.exe", "JournalSetup.exe");
+
+  // Pictures of the pages beside the build's programs, to look at.
+  const std::string pictures = BinDir() + "\\..\\guide-pictures";
+  RemoveTree(pictures);
+  ForceDirectories(pictures);
+  const std::string driver = "\"" + BinDir() + "\\qnt_wizard_driver.exe\" ";
+  ASSERT_EQ(RunAndWait(driver + "setup " + UnixPathOf(pictures) + " \"" + rt.Build + "\\setup.exe\"", rt.Build, 240000),
+            0);
+  // In this order (the copy-progress window may come and go between two looks).
+  const std::string walked = PicturedPages(pictures, "setup");
+  size_t at = 0;
+  for (const char* page :
+       {"Welcome|", "Select-components-to-install|", "Select-folder-in-start-menu|", "Example-Journal-is-installed|"}) {
+    at = walked.find(page, at);
+    if (at == std::string::npos) {
+      ADD_FAILURE() << page << " is not in its place among " << walked;
+      break;
+    }
+  }
+  const std::string link = ExpandProgramMenuDir() + "\\Example Journal\\Journal.LNK";
+  const std::vector<std::string> installed = {rt.Dest + "\\Journal.txt", rt.Dest + "\\Help\\Help.txt", link};
+  for (const std::string& file : installed) EXPECT_TRUE(FileExists(file)) << file;
+  EXPECT_TRUE(ReadFileText(rt.Dest + "\\uninstall.exe") == ReadFileText(sources + "\\uninstall.exe"));
+  EXPECT_FALSE(FileExists(rt.Dest + "\\Sample.txt"));
+
+  const std::string record = UninstallKeyFor("Example Journal");
+  const std::string uninstall = GetRVStr(hkLocalMachine, record, "UninstallString", "");
+  ASSERT_EQ(uninstall, "\"" + rt.Dest + "\\uninstall.exe\" Example Journal");
+  EXPECT_EQ(RunAndWait(driver + "uninstall " + UnixPathOf(pictures) + " " + uninstall, "C:\\", 240000), 0);
+  for (const std::string& file : installed) EXPECT_FALSE(FileExists(file)) << file;
+  EXPECT_EQ(GetRVStr(hkLocalMachine, record, "UninstallString", ""), "");
   RemoveTree(ExtractFileDir(link));
 }

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs the shell blocks of the README's guide as they are written (each
+# ```sh block after a line "<!-- run by the test Guide.ShellBlockRunsAsWritten -->"),
+# from a folder whose build/win64 is this build, in the Wine prefix that the
+# blocks make, and checks what they made: the distribution, and the files and
+# the shortcut that its setup.exe installed. The prefix goes afterwards.
+# Usage: guide_shell_block.sh <source folder> <build folder>
+set -u
+src="$1" build="$2"
+prefix="$build/notes"
+work="$(mktemp -d)"
+cleanup() {
+  [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+  rm -rf "$prefix" "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAILED: $*"; exit 1; }
+
+awk '/^<!-- run by the test Guide.ShellBlockRunsAsWritten -->$/ { take = 1; next }
+     take && /^```sh$/ { inside = 1; next }
+     inside && /^```$/ { inside = 0; take = 0; next }
+     inside { print }' "$src/README.md" >"$work/guide.sh"
+[ -s "$work/guide.sh" ] || fail "README.md has no shell block marked for this test"
+echo "== the guide's commands"
+cat "$work/guide.sh"
+
+rm -rf "$prefix"
+mkdir -p "$work/build"
+ln -s "$build" "$work/build/win64"
+cd "$work" || exit 1
+(set -e; source "$work/guide.sh") || fail "a command of the guide failed"
+# The commands set these; the loader does not wait for the setup program.
+export WINEPREFIX="$prefix"
+c="$WINEPREFIX/drive_c"
+timeout 300 wineserver -w || fail "the setup program did not end"
+
+[ -f "$c/notes-dist/setup.exe" ] || fail "no C:\\notes-dist\\setup.exe"
+dest="$c/Program Files/Example Notes"
+[ "$(cat "$dest/Notes.txt" 2>/dev/null)" = notes ] || fail "Notes.txt was not installed"
+[ "$(cat "$dest/Läs mig.txt" 2>/dev/null)" = "read me" ] || fail "Läs mig.txt was not installed"
+cmp -s "$build/bin/uninstall.exe" "$dest/uninstall.exe" || fail "uninstall.exe was not installed"
+[ -n "$(find "$c/users" -path '*/Example Notes/Läs mig.LNK')" ] || fail "the shortcut was not made"
+echo "The guide's commands built the distribution, and its setup.exe installed Example Notes."
