@@ -98,6 +98,17 @@ std::string MessageOf(std::exception_ptr E) {
 void ShowPlainMessage(const std::string& Text) {
   EngineMessageBox(Text, Application ? Application->Title() : std::string(), MB_OK);
 }
+
+// Ends the program, which a build or a disk copy does in every case; a
+// failed one ends it with exit code 1, so that the script that started it
+// sees the failure. The code rides on the quit message, which the program's
+// main block hands on as its own exit code. Called after the message box:
+// a quit already asked for would close a box at once.
+void EndProgram(bool Failed) {
+  if (!Application) return;
+  Application->Terminate();
+  if (Failed) PostQuitMessage(1);  // the latest quit's code counts
+}
 }  // namespace
 
 int BuildPackThreads = 0;
@@ -131,6 +142,7 @@ void TCustomInstall::Compress(TCompressOptionsSet CompressOptions) {
 // ------------------------------------------------------------------ *BUILD
 
 void TCustomInstall::ProcessBuildParam() {
+  bool failed = false;
   try {
     const std::string inf = DirectoryWBS(RunningDir()) + "BUILD.INF";
     if (!FileExists(inf)) throw IEInstall(SNoBuildInf);
@@ -140,9 +152,10 @@ void TCustomInstall::ProcessBuildParam() {
     if (lines.Count() == 0 || Trim(lines[0]).empty()) throw IEInstall(SBuildInfOneLine);
     BuildDistributables(ParamStr(0), lines[0], true);
   } catch (...) {
+    failed = true;
     ShowPlainMessage(MessageOf(std::current_exception()));
   }
-  if (Application) Application->Terminate();
+  EndProgram(failed);
 }
 
 void TCustomInstall::BuildDistributables(const std::string& ExePath, const std::string& BuildPath, bool StandAlone) {
@@ -305,6 +318,7 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
   const TCursor saved = Screen ? Screen->Cursor() : crDefault;
   if (Screen) Screen->SetCursor(crHourGlass);
   PumpMessages();
+  bool failed = false;
   try {
     FCalledBySelfExtracting = true;
     ReadLoadingInformation();
@@ -348,9 +362,10 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
       QlntCompress->CopyToDisk(DirectoryWOBS(DestDrive) + "\\", "files.1");
     }
   } catch (...) {
+    failed = true;
     ShowPlainMessage(MessageOf(std::current_exception()));
   }
   if (Screen) Screen->SetCursor(saved);
   PumpMessages();
-  if (Application) Application->Terminate();
+  EndProgram(failed);
 }

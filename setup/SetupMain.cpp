@@ -31,6 +31,7 @@ int SetupMain(const char* Title, const std::function<void()>& CreateForms) {
     return 1;
   }
   int rc = 0;
+  bool failed = false;
   std::string error;
   try {
     Application->Initialize();
@@ -39,16 +40,23 @@ int SetupMain(const char* Title, const std::function<void()>& CreateForms) {
     Application->CreateForm(form1);
     CreateForms();
     Application->Run();
+    // The exit code is that of the quit message: 0 from the application's
+    // end, 1 from a *BUILD or *TODISK run that failed (it has shown why).
+    // The loop stops once the application is terminated, so the message is
+    // still queued; it stays there, as before, for the program's end.
+    MSG quit;
+    if (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE)) rc = static_cast<int>(quit.wParam);
   } catch (const std::exception& e) {
     error = e.what();
-    rc = 1;
+    failed = true;
   } catch (...) {
     error = "Unknown exception";
-    rc = 1;
+    failed = true;
   }
-  if (rc != 0) {
+  if (failed) {
     ReportUnhandled(error, Title);
     Application->Terminate();  // the hidden main form must not keep the program alive
+    rc = 1;
   }
   // The forms and the install module go while every unit still stands: their
   // components tell each other of their end through the engine's lists.

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "classlib/SysUtils.h"
+#include "classlib/base/PathBase.h"
 
 std::string FormatBytesTransferred(int64_t Bytes) {
   return Format("%0.0n bytes", {static_cast<double>(Bytes)});
@@ -54,7 +55,8 @@ bool IsPlainFileName(const std::string& Name) {
   if (Name.find_first_of("\\/:<>\"|?*") != std::string::npos) return false;
   for (unsigned char c : Name)
     if (c < 0x20) return false;
-  return true;
+  // "NUL.exe" or "com1" would send the download to a device, not a file.
+  return !qbase::IsDeviceName(Name);
 }
 
 int ProgressPercent(int64_t Transferred, int64_t Size) {

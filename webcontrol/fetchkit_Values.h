@@ -20,7 +20,8 @@ bool SameSetupDate(double A, double B);
 
 // A name that stays inside the folder it is joined to: not empty, not made
 // of dots and blanks alone (".", ".."), without a drive, a path separator or
-// a character no file name may hold.
+// a character no file name may hold, and not a device's name ("CON",
+// "nul.exe", "COM1 .txt": the part before the first dot, blanks dropped).
 bool IsPlainFileName(const std::string& Name);
 
 // The percentage of Size that Transferred is, rounded to the nearest integer

@@ -65,6 +65,10 @@ TEST(FetchkitValues, OnlyAPlainFileNameIsASetupFileName) {
       {"\\setup.exe", false}, {"\\\\server\\share\\setup.exe", false}, {"C:setup.exe", false},
       {"C:\\setup.exe", false}, {"setup.exe:stream", false}, {"..", false}, {".", false}, {". .", false},
       {"", false}, {"  ", false}, {"set?up.exe", false}, {"setup\".exe", false}, {"set\tup.exe", false},
+      // Devices, whatever the case and the extension.
+      {"CON", false}, {"NUL.exe", false}, {"COM1.exe", false}, {"lpt1", false}, {"AUX.txt", false},
+      {"con .exe", false}, {"prn.setup.exe", false}, {"CONOUT$", false}, {"com1x.exe", true}, {"console.exe", true},
+      {"setup.con", true}, {"lpt.exe", true},
   };
   for (const Case& c : cases) EXPECT_EQ(IsPlainFileName(c.name), c.plain) << '"' << c.name << '"';
 }
