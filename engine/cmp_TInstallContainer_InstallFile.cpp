@@ -119,6 +119,10 @@ void RemoveInstallParts(const std::string& Dir, const std::string& Name) {
 // How often a file is written again when another setup's clear-up took its
 // private copy away in the moment between its writing and its renaming.
 constexpr int MaxWrites = 3;
+// How often, and how far apart, the one-step replacement is tried before the
+// old file counts as in use.
+constexpr int MaxReplaceAttempts = 4;
+constexpr DWORD ReplacePauseMs = 25;
 
 }  // namespace
 
@@ -272,12 +276,18 @@ bool TCustomInstallFile::ReplaceWithExtracted(bool MayWriteAgain) {
   const std::string oldPath = FullPath(dir, name);
   const std::string part = FullPath(dir, FExtractName);
   // One step: under its real name stands either the old file or the new one,
-  // whatever fails or stops the run.
-  if (MoveFileExW(Widen(part).c_str(), Widen(oldPath).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    FExtractName.clear();
-    return true;
+  // whatever fails or stops the run. A file held for a moment is not in use:
+  // another setup of the same files may just be putting its copy in place.
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < MaxReplaceAttempts; ++attempt) {
+    if (attempt > 0) Sleep(ReplacePauseMs);
+    if (MoveFileExW(Widen(part).c_str(), Widen(oldPath).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      FExtractName.clear();
+      return true;
+    }
+    error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
   }
-  const DWORD error = GetLastError();
   // Closed once written, the private file could be taken for a leftover by
   // another setup of the same files running now.
   if (MayWriteAgain && !FileExists(part)) {
