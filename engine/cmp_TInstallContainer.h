@@ -748,6 +748,10 @@ public:
 // The seams of the boot-time replacement, for tests: the delayed move and
 // the Windows version that decides between WININIT.INI and the delayed move.
 extern std::function<bool(const std::string& Source, const std::string& Target)> DelayedMoveFile;
+// The seam of the private file, for tests: a name under which nothing stands
+// in Dir, for the new copy of Dir\Name while it is written (InstallPartName
+// followed by characters of this run's own).
+extern std::function<std::string(const std::string& Dir, const std::string& Name)> NewInstallPart;
 
 class TCustomInstallFile : public TFileRelated {
   QNT_PUBLISHED(TCustomInstallFile, TFileRelated)
@@ -826,7 +830,8 @@ public:
   virtual bool UpdateDLLCount();
 
   void RegisterActiveX();
-  // Destination folder, a backslash and DestName.
+  // The file installed: the destination folder, a backslash and the name
+  // part of DestName (of FileName when DestName is blank).
   std::string GetDestFile();
   bool GetPlaceInOwnArchive() const;
   // Applies the design rules and stores the eight values.
@@ -851,13 +856,14 @@ public:
 protected:
   void DoNewDisk(TQlntCompress* Compressor, int32_t DiskNumber, std::string& Path);
   void DoStatus(TQlntCompress* Compressor, const TlzhFileStats& FileStats);
-  // Extracts the file from its archive under its private name
-  // (InstallPartName), removing a leftover of that name first.
+  // Extracts the file from its archive under a private name of this run's
+  // own (NewInstallPart), removing the leftovers of earlier runs first.
   void ExtractFromArchive();
   // Puts the extracted file in place of the old one in one step, or, when
   // the old one cannot be replaced now, under a numbered name that replaces
-  // it at the next restart.
-  void ReplaceWithExtracted();
+  // it at the next restart. False when the private file was gone before it
+  // took its name and MayWriteAgain: the file is to be written again.
+  bool ReplaceWithExtracted(bool MayWriteAgain);
   void ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath);
 
   bool FActiveX = false;

@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include <cstdio>
+#include <vector>
+
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
@@ -25,6 +28,36 @@ std::function<bool(const std::string&, const std::string&)> DelayedMoveFile = []
   return MoveFileExW(Widen(Source).c_str(), Widen(Target).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 };
+
+std::function<std::string(const std::string& Dir, const std::string& Name)> NewInstallPart =
+    [](const std::string& Dir, const std::string& Name) {
+      // The process id keeps the name apart from every other setup running
+      // now, the counter from this run's earlier files; a file of that name
+      // that a stopped run left and that could not be removed (it is open
+      // somewhere) makes the next number taken.
+      static unsigned counter = 0;
+      const std::string prefix = InstallPartName(Name);
+      const std::string dir = DirectoryWBS(Dir);
+      for (int attempt = 0; attempt < 16; ++attempt) {
+        char unique[32];
+        std::snprintf(unique, sizeof unique, "%lx-%x", static_cast<unsigned long>(GetCurrentProcessId()), counter++);
+        const std::string path = dir + prefix + unique;
+        HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+          // Made new, so the name is this run's; the archive makes the file
+          // again when it writes it, and leaves none when it stops first.
+          CloseHandle(h);
+          RemoveFile(path);
+          return prefix + unique;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED &&
+            error != ERROR_SHARING_VIOLATION)
+          break;
+      }
+      throw IECustomInstallFile("Cannot create the file %s", {dir + Name});
+    };
 
 namespace engine_versions {
 bool SourceWins(double SourceDate, const std::string& SourceVersion, const std::string& Dest, TOverwriteType Mode);
@@ -55,17 +88,45 @@ private:
 
 std::string FullPath(const std::string& Dir, const std::string& Name) { return DirectoryWBS(Dir) + Name; }
 
-// The name the archive gives the file in its folder: the name part of
-// DestName, or of the stored name when DestName is blank.
+// The name the file takes in its folder: the name part of DestName, or of
+// the stored name when DestName is blank.
 std::string FinalName(const std::string& DestName, const std::string& Stored) {
   const std::string& name = Trim(DestName).empty() ? Stored : DestName;
   const size_t p = name.find_last_of("\\/:");
   return p == std::string::npos ? name : name.substr(p + 1);
 }
 
+// Removes the private files (InstallPartName) that earlier runs left of
+// Dir\Name. One that another setup running now still writes is open, cannot
+// be removed and is passed over: it is no leftover.
+void RemoveInstallParts(const std::string& Dir, const std::string& Name) {
+  const std::string prefix = InstallPartName(Name);
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(Widen(FullPath(Dir, prefix + "*")).c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  std::vector<std::string> found;
+  do {
+    // The pattern also matches short names: only the long name counts.
+    const std::string name = Narrow(fd.cFileName, wcslen(fd.cFileName));
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() >= prefix.size() &&
+        SameText(name.substr(0, prefix.size()), prefix))
+      found.push_back(name);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  for (const std::string& name : found) RemoveFile(FullPath(Dir, name));
+}
+
+// How often a file is written again when another setup's clear-up took its
+// private copy away in the moment between its writing and its renaming.
+constexpr int MaxWrites = 3;
+// How often, and how far apart, the one-step replacement is tried before the
+// old file counts as in use.
+constexpr int MaxReplaceAttempts = 4;
+constexpr DWORD ReplacePauseMs = 25;
+
 }  // namespace
 
-std::string TCustomInstallFile::GetDestFile() { return FullPath(GetDestDir(), FDestName); }
+std::string TCustomInstallFile::GetDestFile() { return FullPath(GetDestDir(), FinalName(FDestName, SourcePath())); }
 
 void TCustomInstallFile::InstallUnique() {
   FDelayedReplace = false;
@@ -80,6 +141,7 @@ void TCustomInstallFile::InstallUnique() {
   }
   if (Trim(GetDestDir()).empty()) throw IECustomInstallFile(SBlankDest, {Name()});
 
+  // Weighed against the very file the new one replaces.
   bool install = engine_versions::SourceWins(FDate, FVersion, GetDestFile(), FOverwriteMode);
   if (install) {
     try {
@@ -94,9 +156,8 @@ void TCustomInstallFile::InstallUnique() {
     // to zero.
     if (FUpdateDLLCounter && FileExists(GetDestFile()) && !UpdateDLLCount())
       throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
-    // What a stopped earlier run left of this file goes all the same.
-    const std::string part = FullPath(GetDestDir(), InstallPartName(FinalName(FDestName, SourcePath())));
-    if (FileExists(part)) RemoveFile(part);
+    // What stopped earlier runs left of this file goes all the same.
+    RemoveInstallParts(GetDestDir(), FinalName(FDestName, SourcePath()));
     FExtractName.clear();
     ReportInformationEvent(eieInstallFileAbortOlder, this);
     return;
@@ -120,11 +181,14 @@ void TCustomInstallFile::InstallUnique() {
           if (!fc->GetDownloadedRemoteFile()) fc->DownloadRemoteFile();
         }
       }
-      ExtractFromArchive();
+      for (int write = 1;; ++write) {
+        ExtractFromArchive();
+        if (ReplaceWithExtracted(write < MaxWrites)) break;
+      }
     }
-    ReplaceWithExtracted();
     if (FRegisterAsHelp)
-      WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help", UpperCase(FDestName), GetDestDir());
+      WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help",
+                 UpperCase(FinalName(FDestName, SourcePath())), GetDestDir());
     if (FUpdateDLLCounter && !UpdateDLLCount())
       throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
     if (FRepository) FRepository->Install();
@@ -163,16 +227,16 @@ void TCustomInstallFile::ExtractFromArchive() {
   ForceDirectories(dir);
   const std::string archive = GetArchiveFile();
   if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
-  // The file is written under a private name and takes its real one only
-  // when whole: a run stopped midway (killed, power lost) leaves no cut-off
-  // file looking installed, and the old copy stays until the new one is
-  // complete. Such a leftover of an earlier run goes first: the archive
-  // would otherwise weigh the new file against it.
-  FExtractName = InstallPartName(FinalName(FDestName, SourcePath()));
+  // The file is written under a private name of this run's own and takes
+  // its real one only when whole: a run that is stopped or killed midway
+  // leaves no cut-off file under the real name, and the old copy stays until
+  // the new one is complete. Nothing is flushed to the disk before the
+  // rename, so this does not hold when the power fails. What earlier runs
+  // left of the file goes first.
+  const std::string name = FinalName(FDestName, SourcePath());
+  RemoveInstallParts(dir, name);
+  FExtractName = NewInstallPart(dir, name);
   const std::string part = FullPath(dir, FExtractName);
-  if (FileExists(part) && !RemoveFile(part))
-    throw IECustomInstallFile("%s cannot remove the unfinished file %s that an earlier setup left",
-                              {Name(), part});
   TQlntCompress* c = QlntCompress;
   PointQlntCompressAt(archive);
   c->SetExtractDirectory(dir);
@@ -206,18 +270,30 @@ void TCustomInstallFile::DoReplace() {
   FIsNewer = true;
 }
 
-void TCustomInstallFile::ReplaceWithExtracted() {
+bool TCustomInstallFile::ReplaceWithExtracted(bool MayWriteAgain) {
   const std::string dir = GetDestDir();
   const std::string name = FinalName(FDestName, SourcePath());
   const std::string oldPath = FullPath(dir, name);
   const std::string part = FullPath(dir, FExtractName);
   // One step: under its real name stands either the old file or the new one,
-  // whatever fails or stops the run.
-  if (MoveFileExW(Widen(part).c_str(), Widen(oldPath).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    FExtractName.clear();
-    return;
+  // whatever fails or stops the run. A file held for a moment is not in use:
+  // another setup of the same files may just be putting its copy in place.
+  DWORD error = ERROR_SUCCESS;
+  for (int attempt = 0; attempt < MaxReplaceAttempts; ++attempt) {
+    if (attempt > 0) Sleep(ReplacePauseMs);
+    if (MoveFileExW(Widen(part).c_str(), Widen(oldPath).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      FExtractName.clear();
+      return true;
+    }
+    error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
   }
-  const DWORD error = GetLastError();
+  // Closed once written, the private file could be taken for a leftover by
+  // another setup of the same files running now.
+  if (MayWriteAgain && !FileExists(part)) {
+    FExtractName.clear();
+    return false;
+  }
   auto fail = [&](const std::string& Target, DWORD Code) {
     RemoveFile(part);
     FExtractName.clear();
@@ -243,6 +319,7 @@ void TCustomInstallFile::ReplaceWithExtracted() {
   FExtractName = numbered;
   FDelayedReplace = true;
   ScheduleBootReplacement(oldPath, FullPath(dir, numbered));
+  return true;
 }
 
 void TCustomInstallFile::ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath) {

@@ -85,10 +85,11 @@ std::string DriveOf(const std::string& Path) {
   return Path.substr(0, share);
 }
 
-// "The disk is full", naming the drive and the file.
+// "The disk is full", naming the drive and the file (the one installed, not
+// the private name it is written under).
 EycDiskFull DiskFull(const std::string& FileName) {
   return EycDiskFull("The disk is full: there is no room left on drive %s for the file %s",
-                     {DriveOf(FileName), FileName});
+                     {DriveOf(FileName), InstallPartOwner(FileName)});
 }
 
 HANDLE OpenShared(const std::string& Name) {
@@ -411,7 +412,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
   try {
     file = std::make_unique<TFileStream>(Target, fmCreate);
   } catch (const EFCreateError&) {
-    throw EQlntCompress("Cannot create the file %s", {Target});
+    throw EQlntCompress("Cannot create the file %s", {InstallPartOwner(Target)});
   }
   TQlntNormalHandleStream out(file->Handle());
   FTarget = &out;

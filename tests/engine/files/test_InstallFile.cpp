@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <memory>
+#include <thread>
 
 #include "classlib/Registry.h"
 #include "classlib/Streams.h"
@@ -93,32 +95,37 @@ TEST_F(OneFile, OverwriteMatrix) {
   } modes[] = {{owAlways, "IIIII"}, {owNever, "ISSSS"}, {owVersion, "IISSI"}, {owDate, "IISSI"},
                {owVersionDate, "IISSI"}};
   Make("qnt_ver_2_0.dll");
-  const std::string fresh = ReadBytes(Source());
+  const std::string fresh = ReadBytes(Source()), dest = Dest();
+  // The name given: the file's own, none (a module may leave it out), or one
+  // with a folder part. Each installs to dst\lib.dll and is weighed there.
+  const char* const destNames[] = {"lib.dll", "", "sub\\lib.dll"};
   int entries = 0;
-  for (const auto& m : modes)
-    for (int d = Absent; d <= NoVersion; ++d) {
-      SCOPED_TRACE(std::to_string(m.mode) + "/" + std::to_string(d));
-      RemoveTree(FDst);
-      CreateDirectoryA(FDst.c_str(), nullptr);
-      std::string old;
-      if (dests[d].program) {
-        CopyFileA((BinDir() + "\\" + dests[d].program).c_str(), Dest().c_str(), FALSE);
-        SetFileDate(Dest(), FFile->Date(), dests[d].days);
-        old = ReadBytes(Dest());
+  for (const char* destName : destNames)
+    for (const auto& m : modes)
+      for (int d = Absent; d <= NoVersion; ++d) {
+        SCOPED_TRACE(std::string(destName) + "/" + std::to_string(m.mode) + "/" + std::to_string(d));
+        RemoveTree(FDst);
+        CreateDirectoryA(FDst.c_str(), nullptr);
+        std::string old;
+        if (dests[d].program) {
+          CopyFileA((BinDir() + "\\" + dests[d].program).c_str(), dest.c_str(), FALSE);
+          SetFileDate(dest, FFile->Date(), dests[d].days);
+          old = ReadBytes(dest);
+        }
+        FController->Events.clear();
+        FFile->SetDestName(destName);
+        FFile->SetOverwriteMode(m.mode);
+        FFile->Install();
+        const bool installed = m.expect[d] == 'I';
+        EXPECT_EQ(ReadBytes(dest) == fresh, installed || old == fresh);
+        EXPECT_EQ(Saw("eieAfterInstallFile"), installed);
+        EXPECT_EQ(Saw("eieInstallFileAbortOlder"), !installed);
+        EXPECT_TRUE(Saw("eieReplaceInstallFile") == installed);
+        EXPECT_FALSE(FileExists(FDst + "\\lib.1"));  // the numbered copy took the old one's place
+        // Skipped or not, the file is recorded under its real name.
+        ++entries;
+        EXPECT_EQ(GetRVStr(hkLocalMachine, RecordKey() + "\\Files", "File" + IntToStr(entries), ""), dest);
       }
-      FController->Events.clear();
-      FFile->SetOverwriteMode(m.mode);
-      FFile->Install();
-      const bool installed = m.expect[d] == 'I';
-      EXPECT_EQ(ReadBytes(Dest()) == fresh, installed || old == fresh);
-      EXPECT_EQ(Saw("eieAfterInstallFile"), installed);
-      EXPECT_EQ(Saw("eieInstallFileAbortOlder"), !installed);
-      EXPECT_TRUE(Saw("eieReplaceInstallFile") == installed);
-      EXPECT_FALSE(FileExists(FDst + "\\lib.1"));  // the numbered copy took the old one's place
-      // Skipped or not, the file is recorded under its real name.
-      ++entries;
-      EXPECT_EQ(GetRVStr(hkLocalMachine, RecordKey() + "\\Files", "File" + IntToStr(entries), ""), Dest());
-    }
   EXPECT_FALSE(Reboot);
 }
 
@@ -353,6 +360,17 @@ TEST_F(OneFile, ASetupStoppedMidFileLeavesNoCutOffFileAndTheNextRunClearsUp) {
                             "\" --gtest_also_run_disabled_tests "
                             "--gtest_filter=StoppedSetup.DISABLED_EndsItselfHalfwayThroughTheFile";
   const std::string part = Dest() + ".~qnt", numbered = FDst + "\\big.1";
+  // The private files of big.dat: its name, ".~qnt" and characters of the run's own.
+  auto privateFiles = [&] {
+    std::vector<std::string> found;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(Widen(part + "*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return found;
+    do found.push_back(FDst + "\\" + Narrow(std::wstring(fd.cFileName)));
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+    return found;
+  };
   struct Case {
     const char* standing;  // what stands at the destination, nullptr: nothing
   } cases[] = {{nullptr}, {"the old copy"}};
@@ -370,13 +388,14 @@ TEST_F(OneFile, ASetupStoppedMidFileLeavesNoCutOffFileAndTheNextRunClearsUp) {
       EXPECT_EQ(ReadBytes(Dest()), c.standing);
     else
       EXPECT_FALSE(FileExists(Dest()));
-    ASSERT_TRUE(FileExists(part));
-    EXPECT_LT(ReadBytes(part).size(), payload.size());
+    const std::vector<std::string> left = privateFiles();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_LT(ReadBytes(left[0]).size(), payload.size());
     EXPECT_FALSE(FileExists(numbered));
     // The next run installs the file and takes the leftover away.
     FFile->Install();
     EXPECT_EQ(ReadBytes(Dest()), payload);
-    EXPECT_FALSE(FileExists(part));
+    EXPECT_TRUE(privateFiles().empty());
     EXPECT_FALSE(FileExists(numbered));
   }
   // Also when the next run leaves the file as it stands.
@@ -384,8 +403,134 @@ TEST_F(OneFile, ASetupStoppedMidFileLeavesNoCutOffFileAndTheNextRunClearsUp) {
   FFile->SetOverwriteMode(owNever);
   FFile->Install();
   EXPECT_EQ(ReadBytes(Dest()), payload);
-  EXPECT_FALSE(FileExists(part));
+  EXPECT_TRUE(privateFiles().empty());
   SetEnvironmentVariableA(StoppedDirVariable, nullptr);
+}
+
+// ------------------------------------------------------------ two setups at once
+
+namespace {
+const char* const TwoSetupsDirVariable = "QNT_TWO_SETUPS_DIR";
+constexpr int TwoSetupsFiles = 6;
+
+std::string TwoSetupsPayload(int I) {
+  std::string bytes(1 << 20, '\0');
+  for (size_t j = 0; j < bytes.size(); ++j) bytes[j] = static_cast<char>((j * (I + 3)) ^ (j >> 9));
+  return bytes;
+}
+}  // namespace
+
+// Run twice at once by the test below, each in a process of its own: installs
+// the files src\f<i>.dat of the folder it is given into its "dst", three
+// times over.
+TEST(TwoSetups, DISABLED_InstallEveryFile) {
+  char dir[MAX_PATH] = {};
+  ASSERT_NE(GetEnvironmentVariableA(TwoSetupsDirVariable, dir, MAX_PATH), 0u);
+  TTestController controller(nullptr);
+  controller.SetName("Install1");
+  controller.SetArchiveFile(std::string(dir) + "\\files.1");
+  std::vector<std::unique_ptr<TInstallFile>> files;
+  for (int i = 0; i < TwoSetupsFiles; ++i) {
+    files.push_back(std::make_unique<TInstallFile>(nullptr));
+    TInstallFile& f = *files.back();
+    f.SetName("File" + IntToStr(i));
+    f.SetIncludeFromDir(std::string(dir) + "\\src");
+    f.SetFileName("f" + IntToStr(i) + ".dat");
+    f.SetContainer(&controller);
+    f.SetDestDirType(ddAbsolute);
+    f.SetDestDir(std::string(dir) + "\\dst");
+    f.ReadInfoFromArchive();
+  }
+  for (int round = 0; round < 3; ++round)
+    for (auto& f : files) f->Install();
+  DeleteKey(hkLocalMachine, RecordKey());
+}
+
+TEST_F(OneFile, TwoSetupsAtOnceBothEndWellAndEveryFileIsWhole) {
+  std::vector<std::string> names;
+  for (int i = 0; i < TwoSetupsFiles; ++i) {
+    names.push_back("f" + IntToStr(i) + ".dat");
+    WriteBytes(FDir + "\\src\\" + names.back(), TwoSetupsPayload(i));
+  }
+  Pack(FDir + "\\files.1", FDir + "\\src", names);
+  ForceDirectories(FDst);
+  // Private files that others left: one a program still holds open, which
+  // is not ours to remove, and one that nothing holds.
+  const std::string held = "f0.dat.~qnt", stale = "f1.dat.~qntzz";
+  WriteBytes(FDst + "\\" + stale, "cut off");
+  HANDLE hold = CreateFileW(Widen(FDst + "\\" + held).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(hold, INVALID_HANDLE_VALUE);
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  SetEnvironmentVariableA(TwoSetupsDirVariable, FDir.c_str());
+  const std::string child = "\"" + Narrow(std::wstring(self)) +
+                            "\" --gtest_also_run_disabled_tests --gtest_filter=TwoSetups.DISABLED_InstallEveryFile";
+  long results[2] = {-1, -1};
+  {
+    std::thread first([&] { results[0] = RunAndWait(child, "", 300000); });
+    std::thread second([&] { results[1] = RunAndWait(child, "", 300000); });
+    first.join();
+    second.join();
+  }
+  CloseHandle(hold);
+  SetEnvironmentVariableA(TwoSetupsDirVariable, nullptr);
+  EXPECT_EQ(results[0], 0);
+  EXPECT_EQ(results[1], 0);
+  for (int i = 0; i < TwoSetupsFiles; ++i)
+    EXPECT_TRUE(ReadBytes(FDst + "\\" + names[i]) == TwoSetupsPayload(i)) << names[i];
+  // Beside them only the file that was held open.
+  std::vector<std::string> left;
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW(Widen(FDst + "\\*").c_str(), &fd);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  do {
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) left.push_back(Narrow(std::wstring(fd.cFileName)));
+  } while (FindNextFileW(find, &fd));
+  FindClose(find);
+  std::sort(left.begin(), left.end());
+  names.push_back(held);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(left, names);
+}
+
+// Messages of an install name the file the user knows, not the private name
+// it is written under: a full disk (the build links diskfull\full.dat.~qntfull
+// to the host's /dev/full, where every write fails for want of room) and a
+// private file that cannot be made.
+TEST_F(OneFile, FailuresNameTheFileInstalledNotItsPrivateName) {
+  WriteBytes(FDir + "\\src\\full.dat", std::string(10000, 'x'));
+  MakeFrom("full.dat");
+  const std::string diskfull = BinDir() + "\\diskfull";
+  const struct {
+    std::string dir;
+    bool heldOpen;  // another program holds a file of the private name open
+    std::string expected;
+  } cases[] = {
+      {diskfull, false,
+       "The disk is full: there is no room left on drive " + diskfull.substr(0, 2) + " for the file " + diskfull +
+           "\\full.dat"},
+      {FDst, true, "Cannot create the file " + FDst + "\\full.dat"},
+  };
+  auto saved = NewInstallPart;
+  NewInstallPart = [](const std::string&, const std::string& Name) { return InstallPartName(Name) + "full"; };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
+    ForceDirectories(c.dir);
+    HANDLE hold = INVALID_HANDLE_VALUE;
+    if (c.heldOpen)
+      hold = CreateFileW(Widen(c.dir + "\\full.dat.~qntfull").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                         nullptr);
+    FFile->SetDestDir(c.dir);
+    std::string message;
+    try {
+      FFile->Install();
+    } catch (const Exception& e) {
+      message = e.Message;
+    }
+    if (hold != INVALID_HANDLE_VALUE) CloseHandle(hold);
+    EXPECT_EQ(message, c.expected);
+  }
+  NewInstallPart = saved;
 }
 
 // A source the archive cannot hold is refused naming the file and the
