@@ -405,11 +405,13 @@ TDistributeType GetDistributeType();
 enum TUnfinishedCommand { ufcReinstall, ufcDeleteFile };
 
 // The archive inside the self-extracting setup.exe (files.1) and where it
-// starts there: the archive component reads at that offset only when it
-// reads this file, every other archive from its start. Blank without one.
+// lies there (its first and last byte): the archive component reads that
+// range only when it reads this file, every other archive from its start to
+// its end. Blank without one.
 extern std::string SelfExtractArchive;
 extern int32_t SelfExtractOffset;
-// Points QlntCompress at Archive for reading, with the offset that belongs
+extern int32_t SelfExtractLast;
+// Points QlntCompress at Archive for reading, with the range that belongs
 // to it.
 void PointQlntCompressAt(const std::string& Archive);
 

@@ -41,16 +41,16 @@ const char* const SCannotRegisterReboot =
 const char* const SharedDLLsKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr int MaxNumberedNames = 999;
 
-// Restores the archive component's offset whatever happens.
+// Restores the archive component's range whatever happens.
 class TOffsetGuard {
 public:
-  TOffsetGuard() : FOffset(QlntCompress->Offset()) {}
-  ~TOffsetGuard() { QlntCompress->SetOffset(FOffset); }
+  TOffsetGuard() : FOffset(QlntCompress->Offset()), FLast(QlntCompress->ArchiveLast()) {}
+  ~TOffsetGuard() { QlntCompress->SetArchiveRange(FOffset, FLast); }
   TOffsetGuard(const TOffsetGuard&) = delete;
   TOffsetGuard& operator=(const TOffsetGuard&) = delete;
 
 private:
-  int32_t FOffset;
+  int32_t FOffset, FLast;
 };
 
 std::string FullPath(const std::string& Dir, const std::string& Name) { return DirectoryWBS(Dir) + Name; }
