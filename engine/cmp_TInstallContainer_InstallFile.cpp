@@ -117,7 +117,7 @@ void TCustomInstallFile::InstallUnique() {
         if (GetPlaceInOwnArchive()) {
           DownloadRemoteFile();
         } else if (auto* fc = dynamic_cast<TFileContainer*>(FContainer)) {
-          if (!fc->GetDownloadedRemoteFile()) fc->DownloadRemoteFile();
+          fc->DownloadWholeArchive();
         }
       }
       ExtractFromArchive();
