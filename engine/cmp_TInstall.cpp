@@ -339,6 +339,7 @@ void TCustomInstall::Install() {
   WipeUnfinishedInstallList();
   SelfExtractArchive.clear();
   SelfExtractOffset = 0;
+  SelfExtractLast = -1;
   if (FCalledBySelfExtracting) SetCompressOffset();
   ReadInfoFromArchive();
   if (FOnStartInstall) FOnStartInstall(this);

@@ -405,11 +405,13 @@ TDistributeType GetDistributeType();
 enum TUnfinishedCommand { ufcReinstall, ufcDeleteFile };
 
 // The archive inside the self-extracting setup.exe (files.1) and where it
-// starts there: the archive component reads at that offset only when it
-// reads this file, every other archive from its start. Blank without one.
+// lies there (its first and last byte): the archive component reads that
+// range only when it reads this file, every other archive from its start to
+// its end. Blank without one.
 extern std::string SelfExtractArchive;
 extern int32_t SelfExtractOffset;
-// Points QlntCompress at Archive for reading, with the offset that belongs
+extern int32_t SelfExtractLast;
+// Points QlntCompress at Archive for reading, with the range that belongs
 // to it.
 void PointQlntCompressAt(const std::string& Archive);
 
@@ -579,6 +581,11 @@ public:
   virtual TCustomInstallFile* FileByName(const std::string& Name);
   virtual int32_t GetCompressedSize(bool Literal);
   virtual std::string GetNetArchive();
+  // Makes the container's archive available to its files: the download it
+  // has (or adopts), else a fresh one, which must be whole before any file
+  // is taken from it; an incomplete one goes again, and the error names the
+  // archive as the server has it.
+  void DownloadWholeArchive();
   virtual int32_t GetSize(bool Literal);
   virtual void ReadInfoFromArchive();
   virtual void ReadInfoFromDisk();
@@ -602,6 +609,9 @@ protected:
   // once the file list gave them); a damaged one is discarded.
   void AdoptWholeDownload(bool CompareSizes);
   bool DownloadFitsFiles(const std::string& Archive, bool CompareSizes);
+  // Whether every entry of the downloaded Archive lies whole in the file.
+  // Leaves QlntCompress pointed at it.
+  bool DownloadIsWhole(const std::string& Archive);
   // After a failed job: a download of this container or of one of its files
   // that the archive component could not read is discarded.
   void DiscardUnreadableDownload(std::exception_ptr Failure);

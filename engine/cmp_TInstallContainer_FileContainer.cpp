@@ -347,7 +347,7 @@ void TFileContainer::AdoptWholeDownload(bool CompareSizes) {
     DiscardDownload();
 }
 
-bool TFileContainer::DownloadFitsFiles(const std::string& Archive, bool CompareSizes) {
+bool TFileContainer::DownloadIsWhole(const std::string& Archive) {
   try {
     PointQlntCompressAt(Archive);
     QlntCompress->ReadInformation();
@@ -355,6 +355,16 @@ bool TFileContainer::DownloadFitsFiles(const std::string& Archive, bool CompareS
     const int64_t size = SizeOfFile(Archive);
     for (int i = 0; i < headers->Count(); ++i)
       if (!lzh::EntryFits(headers->FileHeaders(i)->Data, headers->MultiPartition(), 0, size)) return false;
+    return true;
+  } catch (const Exception&) {
+    return false;
+  }
+}
+
+bool TFileContainer::DownloadFitsFiles(const std::string& Archive, bool CompareSizes) {
+  if (!DownloadIsWhole(Archive)) return false;
+  try {
+    const TFileHeaders* headers = QlntCompress->FileHeaders();
     for (int i = 0; i < FileCount(); ++i) {
       TCustomInstallFile* f = Files(i);
       if (!TakesContainerDownload(f)) continue;
@@ -366,6 +376,19 @@ bool TFileContainer::DownloadFitsFiles(const std::string& Archive, bool CompareS
   } catch (const Exception&) {
     return false;
   }
+}
+
+void TFileContainer::DownloadWholeArchive() {
+  if (GetDownloadedRemoteFile()) return;
+  DownloadRemoteFile();
+  if (DownloadIsWhole(FNetArchiveFile)) return;
+  // A transfer that ended early without an error: nothing of it may be
+  // installed, and the next run fetches it again.
+  TNetInstallLocation* loc = EffectiveNetLocation();
+  const std::string remote = loc->LoginInformation()->Directory() + "/" + Name() + ".1";
+  const std::string host = loc->LoginInformation()->Hostname();
+  DiscardDownload();
+  throw IEFileContainer("The archive %s downloaded from %s is incomplete", {remote, host});
 }
 
 void TFileContainer::DiscardUnreadableDownload(std::exception_ptr Failure) {

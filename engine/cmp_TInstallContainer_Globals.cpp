@@ -20,11 +20,17 @@ TDateTime InstallStartTime = 0;
 bool Reboot = false;
 std::string SelfExtractArchive;
 int32_t SelfExtractOffset = 0;
+int32_t SelfExtractLast = -1;
 
 void PointQlntCompressAt(const std::string& Archive) {
   QlntCompress->SetCompressedFile(Archive);
   const bool inside = !SelfExtractArchive.empty() && SameText(Archive, SelfExtractArchive);
-  QlntCompress->SetOffset(inside ? SelfExtractOffset : 0);
+  // files.1 is followed by the trailer: an entry that ran on past files.1
+  // would read the trailer's bytes as its data.
+  if (inside)
+    QlntCompress->SetArchiveRange(SelfExtractOffset, SelfExtractLast);
+  else
+    QlntCompress->SetOffset(0);
 }
 
 std::function<int(const std::string&, const std::string&, unsigned)> EngineMessageBox =

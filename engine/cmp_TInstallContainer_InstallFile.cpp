@@ -74,16 +74,16 @@ const char* const SCannotRegisterReboot =
 const char* const SharedDLLsKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr int MaxNumberedNames = 999;
 
-// Restores the archive component's offset whatever happens.
+// Restores the archive component's range whatever happens.
 class TOffsetGuard {
 public:
-  TOffsetGuard() : FOffset(QlntCompress->Offset()) {}
-  ~TOffsetGuard() { QlntCompress->SetOffset(FOffset); }
+  TOffsetGuard() : FOffset(QlntCompress->Offset()), FLast(QlntCompress->ArchiveLast()) {}
+  ~TOffsetGuard() { QlntCompress->SetArchiveRange(FOffset, FLast); }
   TOffsetGuard(const TOffsetGuard&) = delete;
   TOffsetGuard& operator=(const TOffsetGuard&) = delete;
 
 private:
-  int32_t FOffset;
+  int32_t FOffset, FLast;
 };
 
 std::string FullPath(const std::string& Dir, const std::string& Name) { return DirectoryWBS(Dir) + Name; }
@@ -178,7 +178,7 @@ void TCustomInstallFile::InstallUnique() {
         if (GetPlaceInOwnArchive()) {
           DownloadRemoteFile();
         } else if (auto* fc = dynamic_cast<TFileContainer*>(FContainer)) {
-          if (!fc->GetDownloadedRemoteFile()) fc->DownloadRemoteFile();
+          fc->DownloadWholeArchive();
         }
       }
       for (int write = 1;; ++write) {

@@ -358,6 +358,7 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
       });
       SelfExtractArchive = file;
       SelfExtractOffset = t.Files1StartOffset;
+      SelfExtractLast = t.Files1EndOffset;
       PointQlntCompressAt(file);
       QlntCompress->CopyToDisk(DirectoryWOBS(DestDrive) + "\\", "files.1");
     }

@@ -43,6 +43,7 @@ void TCustomInstall::SetCompressOffset() {
   const lzh::TSelfExtractInfo t = ReadSelfExtractInfo(file);
   SelfExtractArchive = file;
   SelfExtractOffset = t.Files1StartOffset;
+  SelfExtractLast = t.Files1StartOffset > 0 ? t.Files1EndOffset : -1;
 }
 
 void TCustomInstall::ReadNetFileList() {

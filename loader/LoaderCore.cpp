@@ -112,6 +112,12 @@ void ExtractFile(TByteSource& File, const TArchiveRange& Range, const lzh::TlzhF
   if (inflateInit(&zs) != Z_OK)
     throw ELoader("LOADER: Could not start to decompress the file " + name + " from SETUP.1 (zlib error)");
   TInflateGuard guard{&zs};
+  // The header's size bounds what is written: an entry that inflates to more
+  // is not the file it claims to be, and need not fill the disk to show it.
+  const int64_t declared = H.NormalSize;
+  const std::string sizeError =
+      EntryError(name, "it does not decompress to the " + std::to_string(declared) + " bytes its header gives");
+  int64_t entryWritten = 0;
   uint8_t out[WriteBlockSize];
   for (;;) {
     if (zs.avail_in == 0) {
@@ -138,6 +144,8 @@ void ExtractFile(TByteSource& File, const TArchiveRange& Range, const lzh::TlzhF
                                          (zs.msg ? zs.msg : "unknown") + ")"));
     size_t have = sizeof out - zs.avail_out;
     if (have > 0) {
+      if (static_cast<int64_t>(have) > declared - entryWritten) throw ELoader(sizeError);
+      entryWritten += static_cast<int64_t>(have);
       if (Sink.WriteOutput(out, have) != have)
         throw ELoader("LOADER: Could not write to the file " + OutPath +
                       ". This probably means that your disk is full");
@@ -152,6 +160,7 @@ void ExtractFile(TByteSource& File, const TArchiveRange& Range, const lzh::TlzhF
   }
   if (zs.avail_in != 0 || remaining != 0)
     throw ELoader(EntryError(name, "more data follow the end of its compressed data"));
+  if (entryWritten != declared) throw ELoader(sizeError);
 }
 
 }  // namespace

@@ -109,7 +109,9 @@ std::vector<lzh::TlzhFileHeader> ReadFileHeaders(TByteSource& File, const TArchi
 
 // Inflates every entry into WorkFolder\<name part> through Sink, in header
 // order, reporting progress. An entry must end exactly where its byte range
-// ends: a stream that stops early or runs past the range is an ELoader.
+// ends, and inflate to exactly the size its header gives: a stream that stops
+// early or runs past the range, or whose data would pass that size (nothing
+// beyond it is written) or fall short of it, is an ELoader.
 void ExtractFiles(TByteSource& File, const TArchiveRange& Range, const std::vector<lzh::TlzhFileHeader>& Headers,
                   const std::string& WorkFolder, TExtractSink& Sink);
 

@@ -202,7 +202,7 @@ void TQlntCompress::ReadInformation() {
     throw EQlntCompress("Cannot open the compressed file %s", {FCompressedFile});
   }
   try {
-    FFileHeaders->ReadHeaderInformation(f.get(), FOffset);
+    FFileHeaders->ReadHeaderInformation(f.get(), FOffset, ArchiveEnd(f.get()));
   } catch (const std::exception&) {
     throw EQlntCompress(kCorrupt, {FCompressedFile});
   }
@@ -266,6 +266,11 @@ void TQlntCompress::CheckAbort() {
 
 void TQlntCompress::Status() {
   if (FOnStatus) FOnStatus(this, FFileStats);
+}
+
+int64_t TQlntCompress::ArchiveEnd(TStream* Stream) const {
+  const int64_t size = Stream->Size();
+  return FLast >= 0 ? std::min<int64_t>(size, static_cast<int64_t>(FLast) + 1) : size;
 }
 
 void TQlntCompress::ChangeToPartition(TStream*& Stream, int Disk, std::string& CF, TOpenMode Mode) {
@@ -358,8 +363,14 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
     int disk = h->Data.StartDisk == 0 ? 1 : h->Data.StartDisk;
     ChangeToPartition(FArchive, disk, FCompressedFile, omRead);
     FCurrentDisk = h->Data.StartDisk;
-    if (!lzh::EntryFits(h->Data, FFileHeaders->MultiPartition(), FOffset, FArchive->Size()))
+    const bool multi = FFileHeaders->MultiPartition();
+    if (!lzh::EntryFits(h->Data, multi, FOffset, ArchiveEnd(FArchive))) {
+      // Positions that would fit a longer archive: its data were cut off
+      // (a transfer that stopped early). Others are no entry of an archive.
+      if (!multi && lzh::EntryFits(h->Data, false, FOffset, INT64_MAX))
+        throw EQlntCompress(kIncomplete, {h->Data.FileName, FCompressedFile});
       throw EQlntCompress(kCorrupt, {FCompressedFile});
+    }
     InflateEntry(h, idx, target);
   }
   FExtractName.clear();
@@ -391,7 +402,7 @@ void TQlntCompress::UnpackAfter(int Index) {
   constexpr int kMaxEntries = 4096;  // a longer run starts a new set
   const int end = std::min(FFileHeaders->Count(), Index + 1 + kMaxEntries);
   if (Index + 1 >= end) return;
-  const int64_t size = FArchive->Size();
+  const int64_t size = ArchiveEnd(FArchive);
   std::vector<TUnpackAhead::TEntry> entries;
   for (int i = Index + 1; i < end; ++i) {
     const TlzhFileHeader& d = FFileHeaders->FileHeaders(i)->Data;
@@ -818,7 +829,7 @@ void TQlntCompress::CopyToDiskRun(const std::string& Path, const std::string& Fi
   } catch (const EFOpenError&) {
     throw EQlntCompress("Cannot open the compressed file %s", {FCompressedFile});
   }
-  const int64_t sourceSize = source->Size();
+  const int64_t sourceSize = ArchiveEnd(source.get());
   std::string path = Path;
   std::string volumeName = IncludeTrailingBackslash(path) + ExtractFileName(FileName);
   std::unique_ptr<TStream> volume(CreateVolume(volumeName));

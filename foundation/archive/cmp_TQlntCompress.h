@@ -69,7 +69,10 @@ public:
   void DeleteFrom(int Index);
   void CreateHeaderInformation(const TStrings* FileNameList, bool Append);
   int IndexOf(const std::string& FileName) const;
-  void ReadHeaderInformation(TStream* Stream, int32_t Offset);
+  // End: the position just past the archive's last byte in Stream (an
+  // archive inside a larger file ends before the file does); -1: the
+  // stream's end.
+  void ReadHeaderInformation(TStream* Stream, int32_t Offset, int64_t End = -1);
   void WriteHeaderInformation(TStream* Stream);
   void ProcessDecompressSize(TlzhFileStats& FileStats) const;
   void ProcessTotalStatistics(TlzhFileStats& FileStats) const;
@@ -237,7 +240,19 @@ public:
   void SetUnpackAhead(int Threads);
   int UnpackAhead() const { return FUnpackThreads; }
   int32_t Offset() const { return FOffset; }
-  void SetOffset(int32_t Value) { FOffset = Value; }
+  // The archive runs from Value to the end of CompressedFile.
+  void SetOffset(int32_t Value) {
+    FOffset = Value;
+    FLast = -1;
+  }
+  // The archive is the bytes First..Last of CompressedFile (files.1 inside
+  // setup.exe): no entry is read past Last. A Last below First: to the end.
+  void SetArchiveRange(int32_t First, int32_t Last) {
+    FOffset = First;
+    FLast = Last >= First ? Last : -1;
+  }
+  // The archive's last byte in CompressedFile; -1 when it runs to the end.
+  int32_t ArchiveLast() const { return FLast; }
   TOverwriteType Overwrite() const { return FOverwrite; }
   void SetOverwrite(TOverwriteType Value) { FOverwrite = Value; }
 
@@ -288,6 +303,9 @@ protected:
 private:
   enum TOpenMode { omRead, omReadWrite };
   void ChangeToPartition(TStream*& Stream, int Disk, std::string& CF, TOpenMode Mode);
+  // Where the archive ends in Stream (the first volume or a single one): the
+  // position past its last byte.
+  int64_t ArchiveEnd(TStream* Stream) const;
   void PumpMessages();
   void CheckAbort();
   // The start of every operation: clears Abort, unless a Cancel not yet seen
@@ -311,6 +329,7 @@ private:
   std::string FExtractDirectory;
   TStringList* FFilesToProcess;
   int32_t FOffset = 0;
+  int32_t FLast = -1;
   TOverwriteType FOverwrite = owAlways;
   std::string FExtractName;
   bool FSkipFile = false;

@@ -89,7 +89,7 @@ int TFileHeaders::IndexOf(const std::string& FileName) const {
   return -1;
 }
 
-void TFileHeaders::ReadHeaderInformation(TStream* Stream, int32_t Offset) {
+void TFileHeaders::ReadHeaderInformation(TStream* Stream, int32_t Offset, int64_t End) {
   Clear();
   uint8_t start[lzh::kStartSize];
   if (Offset < 0 || Stream->Seek(Offset, soBeginning) != Offset ||
@@ -98,12 +98,15 @@ void TFileHeaders::ReadHeaderInformation(TStream* Stream, int32_t Offset) {
   lzh::TArchiveStart s = lzh::DecodeStart(start);
   FMultiPartition = s.MultiPartition != 0;
   int64_t size = Stream->Size();
+  if (End >= 0 && End < size) size = End;
   int64_t next = static_cast<int64_t>(Offset) + static_cast<int64_t>(lzh::kStartSize);
   // A count the file cannot hold fails before anything is read or allocated.
   if (s.Count > 0 && (size < next || (size - next) / static_cast<int64_t>(lzh::kHeaderSize) < s.Count))
     throw EQlntCompress(kCorrupt);
   for (int32_t i = 0; i < s.Count; ++i) {
-    if (Stream->Seek(next, soBeginning) != next) throw EQlntCompress(kCorrupt);
+    // A header past the archive's end is no header of it, whatever follows.
+    if (next > size - static_cast<int64_t>(lzh::kHeaderSize) || Stream->Seek(next, soBeginning) != next)
+      throw EQlntCompress(kCorrupt);
     auto h = std::make_unique<TFileHeader>();
     h->ReadHeaderInformation(Stream);
     int64_t following = static_cast<int64_t>(Offset) + h->Data.NextHeaderOffset;

@@ -321,6 +321,19 @@ TEST(LoaderExtract, StreamAndRangeMustEndTogether) {
   ChangeHeader(empty, 1, [](lzh::TlzhFileHeader& h) { h.EndOffset = h.StartOffset - 1; });
   TMemorySink s5;
   EXPECT_NE(ErrorOf([&] { ExtractAll(empty, s5); }).find("end before the file does"), std::string::npos);
+
+  // Data beyond the header's size stop there (nothing past it is written);
+  // data short of it fail too.
+  for (int32_t stated : {1000, 300000}) {
+    auto wrong = good;
+    ChangeHeader(wrong, 0, [&](lzh::TlzhFileHeader& h) { h.NormalSize = stated; });
+    TMemorySink s6;
+    EXPECT_EQ(ErrorOf([&] { ExtractAll(wrong, s6); }),
+              "LOADER: The file Q.exe in SETUP.1 is damaged: it does not decompress to the " + std::to_string(stated) +
+                  " bytes its header gives");
+    EXPECT_LE(s6.Files["C:\\Work\\Q.exe"].Data.size(), static_cast<size_t>(stated));
+    EXPECT_TRUE(s6.Files["C:\\Work\\Q.exe"].Closed);
+  }
 }
 
 TEST(LoaderExtract, CorruptDataAndFailingOutputs) {

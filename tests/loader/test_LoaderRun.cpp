@@ -216,30 +216,46 @@ TEST_F(LoaderRun, WithoutSetup1ShowsTheErrorBoxAndEndsWithOne) {
 }
 
 TEST_F(LoaderRun, DamagedFilesStartNothing) {
-  // setup.1 cut short: its last entry's bytes are missing.
   std::string exe = CopyProgram("QuillantLoadProgram.exe", FDir, "QuillantLoadProgram.exe");
-  std::string setup1 = ReadFileText(Data("setup.1"));
-  WriteFileText(FDir + "\\setup.1", setup1.substr(0, setup1.size() - 4));
-  EXPECT_EQ(RunExpectingError("\"" + exe + "\""),
-            "LOADER: The file Empty.dat in SETUP.1 is damaged: its data lie outside the archive");
-  // What it had extracted goes, its work folder with it.
-  EXPECT_EQ(LeftInTemp(), "");
-
-  // Bad compressed data in the setup program itself: the message names the
-  // entry and zlib's word on it, and no corrupt program stays behind.
+  const std::string setup1 = ReadFileText(Data("setup.1"));
+  // A 32-bit field of the first header (at 5), Quillant20.exe's.
+  auto field = [&](size_t At) {
+    uint32_t v = 0;
+    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(setup1[5 + At + i])) << (8 * i);
+    return v;
+  };
+  auto withField = [&](size_t At, uint32_t V) {
+    std::string b = setup1;
+    for (int i = 0; i < 4; ++i) b[5 + At + i] = static_cast<char>(V >> (8 * i));
+    return b;
+  };
   std::string corrupt = setup1;
-  uint32_t start = 0;
-  for (int i = 0; i < 4; ++i) start |= static_cast<uint32_t>(static_cast<uint8_t>(corrupt[5 + 132 + i])) << (8 * i);
+  const uint32_t start = field(132);
   corrupt[start + 2] = static_cast<char>(corrupt[start + 2] ^ 0xFF);
   corrupt[start + 3] = static_cast<char>(corrupt[start + 3] ^ 0xFF);
-  WriteFileText(FDir + "\\setup.1", corrupt);
-  const std::string text = RunExpectingError("\"" + exe + "\"");
-  EXPECT_EQ(text.rfind("LOADER: The file Quillant20.exe in SETUP.1 is damaged: its compressed data are not valid "
-                       "(zlib error: ",
-                       0),
-            0u)
-      << text;
-  EXPECT_EQ(LeftInTemp(), "");
+  const std::string damaged = "LOADER: The file Quillant20.exe in SETUP.1 is damaged: ";
+  struct {
+    const char* what;
+    std::string bytes;
+    std::string says;  // the start of the message
+  } cases[] = {
+      // The last entry's bytes are missing.
+      {"cut short", setup1.substr(0, setup1.size() - 4),
+       "LOADER: The file Empty.dat in SETUP.1 is damaged: its data lie outside the archive"},
+      // Zlib's word on the fault is part of the message.
+      {"bad compressed data", corrupt, damaged + "its compressed data are not valid (zlib error: "},
+      // The setup program's header claims 1,000 bytes: no more are written.
+      {"more data than the header's size", withField(128, 1000),
+       damaged + "it does not decompress to the 1000 bytes its header gives"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileText(FDir + "\\setup.1", c.bytes);
+    const std::string text = RunExpectingError("\"" + exe + "\"");
+    EXPECT_EQ(text.rfind(c.says, 0), 0u) << text;
+    // What it had extracted goes, its work folder with it.
+    EXPECT_EQ(LeftInTemp(), "");
+  }
 
   // A trailer whose setup.1 would end past the end of the file.
   std::string file = ReadFileText(Data("setup.exe"));

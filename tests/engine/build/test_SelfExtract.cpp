@@ -83,6 +83,25 @@ TEST(SelfExtract, TrailerOffsetsCheckedAndAppliedToFilesOneOnly) {
     EXPECT_EQ(QlntCompress->Offset(), archive == exe ? 100 : 0);
     EXPECT_EQ(QlntCompress->FindFile(rig.Source + "\\A.TXT"), 0) << archive;
   }
+  // files.1 cut at its end, the trailer right: the entry ends where files.1
+  // does, and is incomplete there, rather than going on into the trailer.
+  const std::string cut = files1.substr(0, files1.size() - 4);
+  WriteFileText(exe, head + cut + Trailer(10, 99, 100, 100 + static_cast<int32_t>(cut.size()) - 1));
+  rig.Install->SetCompressOffset();
+  PointQlntCompressAt(exe);
+  QlntCompress->ReadInformation();
+  const std::string entry = QlntCompress->FileHeaders()->FileHeaders(0)->Data.FileName;
+  QlntCompress->SetExtractDirectory(dir + "\\out");
+  QlntCompress->FilesToProcess()->Clear();
+  QlntCompress->FilesToProcess()->Add(entry);
+  try {
+    QlntCompress->Extract();
+    ADD_FAILURE() << "extracted";
+  } catch (const EQlntCompress& e) {
+    EXPECT_EQ(e.Message,
+              "The compressed data of the following file is incomplete: " + entry + " in the archive " + exe);
+  }
+  EXPECT_FALSE(FileExists(dir + "\\out\\A.TXT"));
   SelfExtractArchive.clear();
   RemoveTree(dir);
 }

@@ -332,7 +332,8 @@ TEST_F(Download, RecordAdoptionAbortAndFailure) {
 
 // A download that cannot be read whole, or that is not the archive of the
 // group's files, goes with its record: the next run (or, for an earlier run's
-// download, this one) downloads it afresh.
+// download, this one) downloads it afresh. A fresh download cut short is
+// checked whole before any file is taken from it.
 TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
   QNT_NEED_VSFTPD();
   const std::string dir = ScratchDir("damaged");
@@ -342,7 +343,8 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
   for (char& c : payload) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
   WriteBytes(dir + "\\src\\data.bin", payload);
   WriteBytes(dir + "\\src\\other.bin", "other");
-  Pack(dir + "\\good.1", dir + "\\src", {"data.bin"});
+  WriteBytes(dir + "\\src\\first.bin", "first");
+  Pack(dir + "\\good.1", dir + "\\src", {"first.bin", "data.bin"});
   Pack(dir + "\\other.1", dir + "\\src", {"other.bin"});
   const std::string good = ReadBytes(dir + "\\good.1");
   std::string damaged = good;
@@ -352,13 +354,16 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
   install.SetName("Install1");
   install.FDistributeType = dtWeb;
   FGroup->SetContainer(&install);
-  auto* file = new TInstallFile(nullptr);  // freed with the group
-  file->SetName("Data");
-  file->SetIncludeFromDir(dir + "\\src");
-  file->SetFileName("data.bin");
-  file->SetContainer(FGroup);
-  file->SetDestDirType(ddAbsolute);
-  file->SetDestDir(dir + "\\dst");
+  // The archive's first file installs first, its last one is cut off.
+  for (const char* name : {"First", "Data"}) {
+    auto* file = new TInstallFile(nullptr);  // freed with the group
+    file->SetName(name);
+    file->SetIncludeFromDir(dir + "\\src");
+    file->SetFileName(name == std::string("First") ? "first.bin" : "data.bin");
+    file->SetContainer(FGroup);
+    file->SetDestDirType(ddAbsolute);
+    file->SetDestDir(dir + "\\dst");
+  }
   std::string downloaded;
   FGroup->SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t, int32_t) {
     downloaded = FGroup->NetArchiveFile();
@@ -369,8 +374,11 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
     std::string recorded;  // an earlier run's download, when not blank
     std::string served;
     bool installs;
+    const char* says = nullptr;  // in the message, after the server's name of the archive
   } steps[] = {
       {"a damaged download", "", damaged, false},
+      {"a download cut short", "", good.substr(0, good.size() - 100), false,
+       " downloaded from 127.0.0.1 is incomplete"},
       {"the good one after it", "", good, true},
       {"an earlier run's cut-off download", good.substr(0, good.size() - 100), good, true},
       {"an earlier run's download of other files", ReadBytes(dir + "\\other.1"), good, true},
@@ -378,6 +386,7 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
   for (const Step& st : steps) {
     SCOPED_TRACE(st.what);
     RemoveFile(dir + "\\dst\\data.bin");
+    RemoveFile(dir + "\\dst\\first.bin");
     downloaded.clear();
     if (!st.recorded.empty()) {
       WriteBytes(earlier, st.recorded);
@@ -388,8 +397,18 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
       EXPECT_NO_THROW(install.Install());
       EXPECT_TRUE(ReadBytes(dir + "\\dst\\data.bin") == payload);
       EXPECT_TRUE(ReadBytes(Record()) == good);
+    } else if (st.says) {
+      try {
+        install.Install();
+        ADD_FAILURE() << "installed";
+      } catch (const Exception& e) {
+        EXPECT_EQ(e.Message, "The archive /" + FName + ".1" + st.says);
+      }
+      EXPECT_FALSE(FileExists(dir + "\\dst\\first.bin"));
     } else {
       EXPECT_ANY_THROW(install.Install());
+    }
+    if (!st.installs) {
       EXPECT_FALSE(FileExists(dir + "\\dst\\data.bin"));
       EXPECT_EQ(Record(), "");
       EXPECT_EQ(FGroup->NetArchiveFile(), "");
