@@ -114,6 +114,7 @@ bool TDdeClientConv::RequestData(const std::string& Item, std::string& Data) {
     if (!h) {
       if (DdeGetLastError(FInstance) == DMLERR_DATAACKTIMEOUT) break;  // a server that is silent is not asked again
       SettleAfterFailure();
+      if (attempt == 0) ++FRequestsAskedAgain;
       continue;
     }
     DWORD size = DdeGetData(h, nullptr, 0, 0);

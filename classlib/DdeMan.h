@@ -37,6 +37,8 @@ public:
   // The item's data as text (up to its first zero byte); false when there is
   // no link or the server gives no data.
   bool RequestData(const std::string& Item, std::string& Data);
+  // How many requests RequestData has asked a second time, since creation.
+  int RequestsAskedAgain() const { return FRequestsAskedAgain; }
   // Runs a command on the server and waits for its answer; false when there
   // is no link, the server refuses it or does not answer in time.
   bool ExecuteMacro(const std::string& Cmd);
@@ -57,6 +59,7 @@ private:
   std::string FService;
   std::string FTopic;
   uint32_t FTimeOut = 10000;
+  int FRequestsAskedAgain = 0;
   unsigned long FInstance = 0;  // DDEML instance id
   void* FConv = nullptr;        // HCONV
 };

@@ -226,9 +226,13 @@ private:
       path = word;
       Expect('=');
       Value v = ReadValue();
+      // A property's errors name the line it starts on; reading goes on
+      // from the line its value ended on (lists and data span lines).
+      const int valueEndLine = line;
       line = itemLine;
       if (!watch.Alive(instance)) Fail("The component was freed while it was read");
       Apply(instance, word, v);
+      line = valueEndLine;
       path.clear();
     }
     if (!watch.Alive(instance)) Fail("The component was freed while it was read");

@@ -606,7 +606,11 @@ LRESULT CALLBACK AppWndProc(HWND h, UINT m, WPARAM w, LPARAM l) {
 }
 }  // namespace
 
-TApplication::TApplication(TComponent* AOwner) : TComponent(AOwner) {}
+// Until the program names itself, its title (the caption of its message
+// boxes) is its file's name without the extension, as the class library
+// names an application.
+TApplication::TApplication(TComponent* AOwner)
+    : TComponent(AOwner), FTitle(ChangeFileExt(ExtractFileName(ParamStr(0)), "")) {}
 
 TApplication::~TApplication() {
   // Forms first (they are owned), while the application window stands.

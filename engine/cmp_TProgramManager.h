@@ -102,6 +102,8 @@ public:
   std::string ShortcutKey(int I) const { return Field(I, 8, 1); }
   int ItemCount() const;
   const TStringList& GroupInformation() const { return FGroupInfo; }
+  // The conversation with Program Manager, for what it counts.
+  const TDdeClientConv& Conversation() const { return *FConv; }
 
   // The DDE service and topic ("PROGMAN"); tests point them at a server of
   // their own.

@@ -20,6 +20,20 @@ qnt_configure_and_build() {
 
 QNT_XVFB_PID=""
 QNT_WINESERVER_STARTED=""
+
+# Reaps our child $1 once it has ended, waiting at most $2 seconds (default
+# 10) after it was asked to end; then it is killed. Nothing here waits for a
+# child without a limit.
+qnt_reap() {
+  local pid="$1" n
+  for n in $(seq 1 $(( ${2:-10} * 10 ))); do
+    case "$(ps -o stat= -p "$pid" 2>/dev/null)" in "" | Z*) break ;; esac
+    sleep 0.1
+  done
+  kill -9 "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  return 0
+}
 QNT_HARNESS_HOOKS_STOP=()
 
 qnt_harness_start() {
@@ -46,10 +60,10 @@ qnt_harness_start() {
   qnt_wine_ensure_prefix "$WINEPREFIX"
   # One wineserver for the whole run: every test's wine process attaches to it
   # instead of starting (and tearing down) a server of its own.
-  wineserver -p
+  timeout -k 5 60 wineserver -p
   QNT_WINESERVER_STARTED=1
   # Start Wine's own services now, detached from any test's output.
-  wine cmd /c exit >/dev/null 2>&1 </dev/null
+  timeout -k 5 120 wine cmd /c exit >/dev/null 2>&1 </dev/null
   # Services the tests need (FTP server, ...) start from here, unless the
   # caller runs no tests (QNT_HARNESS_NO_SERVICES=1).
   [ -n "${QNT_HARNESS_NO_SERVICES:-}" ] && return 0
@@ -65,12 +79,12 @@ qnt_harness_stop() {
   for h in "${QNT_HARNESS_HOOKS_STOP[@]}"; do "$h" || true; done
   QNT_HARNESS_HOOKS_STOP=()
   if [ -n "$QNT_WINESERVER_STARTED" ]; then
-    wineserver -k >/dev/null 2>&1 || true
+    timeout -k 5 60 wineserver -k >/dev/null 2>&1 || true
     QNT_WINESERVER_STARTED=""
   fi
   if [ -n "$QNT_XVFB_PID" ]; then
     kill "$QNT_XVFB_PID" 2>/dev/null || true
-    wait "$QNT_XVFB_PID" 2>/dev/null || true
+    qnt_reap "$QNT_XVFB_PID"
     QNT_XVFB_PID=""
   fi
 }

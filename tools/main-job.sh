@@ -57,7 +57,7 @@ mkdir -p "$c/Quillant/Payload" "$c/Quillant/Product" "$c/Quillant/Setup"
 cp "$payload"/* "$c/Quillant/Payload/"
 cp "$bin/QuillantLoadProgram.exe" "$c/Quillant/Product/"
 : >"$c/Quillant/Product/Q32V25B0001.TXT"
-wine reg add 'HKCU\Software\Borland\Delphi\3.0\Library' /v SearchPath /d 'C:\Quillant\Product' /f >/dev/null 2>&1 ||
+timeout -k 5 120 wine reg add 'HKCU\Software\Borland\Delphi\3.0\Library' /v SearchPath /d 'C:\Quillant\Product' /f >/dev/null 2>&1 ||
   fail "the library path could not be written"
 cp "$bin/Quillant20.exe" "$c/Quillant/Setup/"
 printf 'c:\\build\\beta\r\n' >"$c/Quillant/Setup/BUILD.INF"
@@ -67,7 +67,7 @@ echo "== building the distribution: Quillant20.exe *BUILD"
 rc=$?
 dist="$c/build/beta"
 if [ "$rc" -ne 0 ] || [ ! -f "$dist/setup.exe" ]; then
-  import -window root "$job/pictures/build-failed.png" 2>/dev/null
+  timeout -k 1 5 import -window root "$job/pictures/build-failed.png" 2>/dev/null
   fail "the distribution build ended with code $rc (screen: $job/pictures/build-failed.png)"
 fi
 echo "The distribution (C:\\build\\beta):"
@@ -119,7 +119,7 @@ echo "Installed into C:\\Program Files\\Quillant32\\Version25Beta: $(ls "$dest" 
 echo "  ..."
 
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Quillant32'
-entry="$(wine reg query "$key" 2>/dev/null | tr -d '\r')"
+entry="$(timeout -k 5 120 wine reg query "$key" 2>/dev/null | tr -d '\r')"
 echo "$entry" | grep -q UninstallString || fail "the uninstall entry $key was not written"
 echo "The uninstall entry ($key):"
 echo "$entry" | grep 'REG_' | sed 's/^ */  /'
@@ -138,7 +138,7 @@ show_log "$job/uninstall.log"
 [ "$rc" -eq 0 ] || fail "the uninstaller did not finish (code $rc)"
 left="$(find "$dest" -type f 2>/dev/null | grep -vi 'uninstall.exe$' | wc -l)"
 [ "$left" -eq 0 ] || fail "the uninstaller left $left files in the product folder"
-wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry is still there"
+timeout -k 5 120 wine reg query "$key" >/dev/null 2>&1 && fail "the uninstall entry is still there"
 links="$(product_links)"
 [ -z "$links" ] || fail "the uninstaller left shortcuts:
 $links"

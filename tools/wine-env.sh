@@ -25,7 +25,7 @@ qnt_wine_font_replacements() {
     for face in 'ＭＳ ゴシック' 'MS Gothic'; do printf '"%s"="VL Gothic"\r\n' "$face"; done
     for face in '바탕' 'Batang' '굴림' 'Gulim'; do printf '"%s"="WenQuanYi Micro Hei"\r\n' "$face"; done
   } | iconv -f UTF-8 -t UTF-16LE >"$reg"
-  WINEPREFIX="$prefix" wine regedit /S "$(WINEPREFIX="$prefix" winepath -w "$reg")" >/dev/null 2>&1
+  WINEPREFIX="$prefix" timeout -k 5 120 wine regedit /S "$(WINEPREFIX="$prefix" timeout -k 5 60 winepath -w "$reg")" >/dev/null 2>&1
 }
 
 # Makes the prefix once (serialised across parallel tests) and sets what the
@@ -36,16 +36,16 @@ qnt_wine_ensure_prefix() {
   [ -f "$prefix/.qnt-ready" ] && [ -f "$prefix/.qnt-fonts" ] && return 0
   mkdir -p "$(dirname "$prefix")"
   (
-    flock 9
+    flock -w 900 9 || { echo "the Wine prefix $prefix stayed locked for 15 minutes" >&2; exit 1; }
     if [ ! -f "$prefix/.qnt-ready" ]; then
-      WINEPREFIX="$prefix" wineboot -i >/dev/null 2>&1
-      WINEPREFIX="$prefix" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-      WINEPREFIX="$prefix" wineserver -w
+      WINEPREFIX="$prefix" timeout -k 5 600 wineboot -i >/dev/null 2>&1
+      WINEPREFIX="$prefix" timeout -k 5 120 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+      WINEPREFIX="$prefix" timeout -k 5 300 wineserver -w
       touch "$prefix/.qnt-ready"
     fi
     if [ ! -f "$prefix/.qnt-fonts" ]; then
       qnt_wine_font_replacements "$prefix"
-      WINEPREFIX="$prefix" wineserver -w
+      WINEPREFIX="$prefix" timeout -k 5 300 wineserver -w
       touch "$prefix/.qnt-fonts"
     fi
   ) 9>"$prefix.lock"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "classlib/FormFixtures.h"
@@ -189,6 +190,26 @@ TEST(FormReader, ErrorsNameTheResourceLineComponentAndProperty) {
   EXPECT_EQ(LoadError("object X: TFixtureModule\n object A: TFixtureItem\n Data = {0A1").Detail,
             "'}' expected but the text ended");
   EXPECT_EQ(LoadError("object X: TFixtureModule\n object A: TFixtureItem\n Data = {0A1}\n end\nend").Line, 3);
+}
+
+// Values may span lines; what comes after one is still counted from its own
+// line: a property, an object's header, a reference checked at the end.
+TEST(FormReader, ErrorsAfterAValueOverSeveralLinesNameTheirOwnLine) {
+  const std::string values[] = {
+      "Lines.Strings = (\n   'one'\n   'two')",  // a list of strings
+      "Data = {\n   00FF\n   7A}",              // binary data
+      "Lines = (\n   'a' +\n   'b')",           // a list of continued strings
+      "Caption = 'a' +\n   'b'\n   + #33",       // a string continued over lines
+      "Flavors = [\n   flSour,\n   flSalty]",   // a set
+  };
+  for (const std::string& v : values) {
+    SCOPED_TRACE(v);
+    const std::string head = "object X: TFixtureModule\n object A: TFixtureItem\n  " + v + "\n";
+    const int next = 4 + static_cast<int>(std::count(v.begin(), v.end(), '\n'));
+    EXPECT_EQ(LoadError(head + "  Colour = 3\n end\nend\n").Line, next);
+    EXPECT_EQ(LoadError(head + " end\n object B: TNoSuchClass\n end\nend\n").Line, next + 1);
+    EXPECT_EQ(LoadError(head + "  Link = Zed\n end\nend\n").Line, next);
+  }
 }
 
 TEST(FormReader, ReferencesHandlersAndClassesAreChecked) {

@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <stdexcept>
 
@@ -184,20 +185,28 @@ std::wstring WinePath(const std::string& UnixPath) {
   return file;
 }
 
-// Waits until the file another program writes has a size that holds still.
-bool WaitForFile(const std::string& UnixPath) {
-  const std::wstring file = WinePath(UnixPath);
-  long long last = -1;
-  for (int i = 0; i < 200; ++i) {
-    WIN32_FILE_ATTRIBUTE_DATA a;
-    long long size = -1;
-    if (GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &a))
-      size = (static_cast<long long>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
-    if (size > 0 && size == last) return true;
-    last = size;
+// import grabs the display while it takes a picture, and one that never ends
+// (its window went in the middle of the picture) has kept the display frozen
+// for everything after it: a picture gets this long, then it is given up.
+constexpr int PictureSeconds = 5;
+
+// Waits (a bounded time) for the exit code that the picture's shell leaves
+// in the file RcPath; -1 when none came.
+int WaitForExitCode(const std::string& RcPath) {
+  const std::wstring file = WinePath(RcPath);
+  for (int i = 0; i < (PictureSeconds + 5) * 10; ++i) {
+    HANDLE h = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      char text[16] = {};
+      DWORD got = 0;
+      ReadFile(h, text, sizeof text - 1, &got, nullptr);
+      CloseHandle(h);
+      if (got > 0 && text[got - 1] == '\n') return atoi(text);
+    }
     Sleep(100);
   }
-  return false;
+  return -1;
 }
 
 bool SavePng(const TPicture& Picture, const std::string& UnixPath) {
@@ -251,12 +260,26 @@ bool Screenshot(HWND Window, const std::string& UnixPath) {
   if (!xid) return false;
   char id[32];
   snprintf(id, sizeof id, "0x%llx", static_cast<unsigned long long>(xid));
+  const std::string rc = UnixPath + ".rc";
   DeleteFileW(WinePath(UnixPath).c_str());
-  if (RunAndWait("start /wait /unix /usr/bin/import -window " + std::string(id) + " " + UnixPath, "", 30000) != 0)
+  DeleteFileW(WinePath(rc).c_str());
+  // Wine starts a Unix program without waiting for it: the shell leaves
+  // import's exit code beside the picture. The script holds no double quotes
+  // (start passes them on unescaped); without field splitting and globbing
+  // the path may hold blanks.
+  if (RunAndWait("start /unix /bin/sh -c \"set -f; IFS=; timeout -k 1 " + std::to_string(PictureSeconds) +
+                     " import -window " + id + " $0; echo $? >$0.rc\" \"" + UnixPath + "\"",
+                 "", 10000) != 0)
     return false;
-  // start does not wait for a Unix program: wait for its picture, so that it
-  // shows the window before the next step acts.
-  return WaitForFile(UnixPath);
+  const int code = WaitForExitCode(rc);
+  DeleteFileW(WinePath(rc).c_str());
+  if (code == 0) return true;
+  if (code == 124 || code == 137)
+    fprintf(stderr, "no picture of %s: import did not finish within %d s, skipped\n", id, PictureSeconds);
+  else
+    fprintf(stderr, "no picture of %s: import %s, skipped\n", id,
+            code < 0 ? "gave no answer" : ("ended with exit code " + std::to_string(code)).c_str());
+  return false;
 }
 
 }  // namespace testsupport

@@ -12,6 +12,7 @@
    message box showed under "setup", 2 when nothing happened in time. */
 #include <windows.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <wchar.h>
 
 #define MAX_SEEN 64
@@ -71,10 +72,16 @@ static BOOL CALLBACK Top(HWND W, LPARAM L) {
   return TRUE;
 }
 
+/* import grabs the display while it takes a picture, and one that never
+   ends (its window went in the middle of the picture) has kept the display
+   frozen for the rest of the run: each picture gets PictureSeconds, and is
+   given up after that. */
+#define PictureSeconds 5
+
 /* Saves a picture of the other program's window W: its X window (Wine
    keeps the window's X id in a property), as the display shows it. */
 static void Picture(HWND W, const wchar_t* Caption) {
-  wchar_t name[200], cmd[800];
+  wchar_t name[200], png[800], cmd[1200];
   int n = 0;
   for (const wchar_t* p = Caption; *p && n < 60; ++p)
     name[n++] = (iswalnum(*p) ? *p : L'-');
@@ -89,31 +96,50 @@ static void Picture(HWND W, const wchar_t* Caption) {
     fflush(stdout);
     return;
   }
-  swprintf(cmd, 800, L"start.exe /wait /unix /usr/bin/import -window 0x%llx \"%ls/%ls-%02d-%ls.png\"",
-           (unsigned long long)xid, Shots, Mode, Pictures, name);
-  STARTUPINFOW si = {sizeof si};
-  PROCESS_INFORMATION pi;
-  if (CreateProcessW(NULL, cmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
-    WaitForSingleObject(pi.hProcess, 30000);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-  }
-  /* start does not wait for a Unix program: wait for the picture itself
-     (the Unix root is drive Z:), until its size holds still */
-  wchar_t file[800];
-  swprintf(file, 800, L"Z:%ls/%ls-%02d-%ls.png", Shots, Mode, Pictures, name);
+  swprintf(png, 800, L"%ls/%ls-%02d-%ls.png", Shots, Mode, Pictures, name);
+  /* Wine starts a Unix program without waiting for it, so the shell leaves
+     import's exit code beside the picture ("<picture>.rc"). The script holds
+     no double quotes (start passes them on unescaped); without field
+     splitting and globbing, the path may hold blanks. */
+  swprintf(cmd, 1200,
+           L"start.exe /unix /bin/sh -c \"set -f; IFS=; timeout -k 1 %d import -window 0x%llx $0; echo $? >$0.rc\" "
+           L"\"%ls\"",
+           PictureSeconds, (unsigned long long)xid, png);
+  wchar_t file[800], rc[820];
+  swprintf(file, 800, L"Z:%ls", png); /* the Unix root is drive Z: */
   for (wchar_t* p = file; *p; ++p)
     if (*p == L'/') *p = L'\\';
-  LONGLONG last = -1;
-  for (int i = 0; i < 200; ++i) {
-    WIN32_FILE_ATTRIBUTE_DATA a;
-    LONGLONG size = -1;
-    if (GetFileAttributesExW(file, GetFileExInfoStandard, &a)) size = ((LONGLONG)a.nFileSizeHigh << 32) | a.nFileSizeLow;
-    if (size > 0 && size == last) break;
-    last = size;
-    Sleep(100);
+  swprintf(rc, 820, L"%ls.rc", file);
+  DeleteFileW(file);
+  DeleteFileW(rc);
+  STARTUPINFOW si = {sizeof si};
+  PROCESS_INFORMATION pi;
+  int code = -1;
+  if (CreateProcessW(NULL, cmd, NULL, NULL, FALSE, CREATE_NO_WINDOW, NULL, NULL, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    /* import's time, the second before it is killed, and some to spare */
+    for (int i = 0; i < (PictureSeconds + 5) * 10 && code < 0; ++i) {
+      HANDLE h = CreateFileW(rc, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+      if (h != INVALID_HANDLE_VALUE) {
+        char text[16] = {0};
+        DWORD got = 0;
+        ReadFile(h, text, sizeof text - 1, &got, NULL);
+        CloseHandle(h);
+        if (got > 0 && text[got - 1] == '\n') code = atoi(text);
+      }
+      if (code < 0) Sleep(100);
+    }
   }
+  DeleteFileW(rc);
   wprintf(L"  picture %02d: %ls\n", Pictures, Caption);
+  if (code == 124 || code == 137)
+    wprintf(L"    no picture: import did not finish within %d s, skipped\n", PictureSeconds);
+  else if (code > 0)
+    wprintf(L"    no picture: import ended with exit code %d, skipped\n", code);
+  else if (code < 0)
+    wprintf(L"    no picture: the picture's shell gave no answer within %d s, skipped\n", PictureSeconds + 5);
   fflush(stdout);
 }
 
@@ -182,9 +208,10 @@ int wmain(int argc, wchar_t** argv) {
       {
         /* the box's default button ("Yes" on a Yes/No question that
            defaults to it, "No" on one that does not); OK when it names none */
-        LRESULT def = SendMessageW(f.Box, DM_GETDEFID, 0, 0);
+        DWORD_PTR def = 0;
+        if (!SendMessageTimeoutW(f.Box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &def)) def = 0;
         WPARAM id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
-        SendMessageW(f.Box, WM_COMMAND, id, 0);
+        SendMessageTimeoutW(f.Box, WM_COMMAND, id, 0, SMTO_ABORTIFHUNG, 5000, NULL);
       }
       Sleep(500);
       continue;

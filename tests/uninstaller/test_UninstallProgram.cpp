@@ -254,8 +254,10 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
   TChildProcess p(FOwn);
   ASSERT_TRUE(p.Started());
   TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
-  // The class library's error box ends the message with a full stop.
+  // The class library's error box ends the message with a full stop; it is
+  // captioned with the program's title, its file name.
   EXPECT_EQ(box.Text, "Please remove this software from the Add/Remove Programs from the Control Panel.");
+  EXPECT_EQ(box.Caption, "uninstall");
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Uninstall program", "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Uninstall program", "&Close", 30000));
   EXPECT_EQ(p.Wait(30000), 0);
@@ -298,6 +300,7 @@ TEST_F(UninstallProgram, AProductNoLongerInstalledIsSaidSo) {
   ASSERT_TRUE(p.Started());
   TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
   EXPECT_EQ(box.Text, Product + " is not installed on this computer, or it has already been removed.");
+  EXPECT_EQ(box.Caption, "uninstall");
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
   EXPECT_EQ(p.Wait(30000), 0);

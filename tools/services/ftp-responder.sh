@@ -8,7 +8,7 @@ QNT_FTPR_PID=""
 qnt_ftpr_stop() {
   if [ -n "$QNT_FTPR_PID" ]; then
     kill "$QNT_FTPR_PID" 2>/dev/null || true
-    wait "$QNT_FTPR_PID" 2>/dev/null || true
+    qnt_reap "$QNT_FTPR_PID"
     QNT_FTPR_PID=""
   fi
 }

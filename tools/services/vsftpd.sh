@@ -44,7 +44,7 @@ qnt_vsftpd_wait() {
 qnt_vsftpd_stop() {
   if [ -n "$QNT_VSFTPD_PID" ]; then
     kill "$QNT_VSFTPD_PID" 2>/dev/null || true
-    wait "$QNT_VSFTPD_PID" 2>/dev/null || true
+    qnt_reap "$QNT_VSFTPD_PID"
     QNT_VSFTPD_PID=""
   fi
 }
@@ -123,7 +123,8 @@ CONF
       echo "vsftpd: listening on 127.0.0.1:$port"
       return 0
     fi
-    wait "$QNT_VSFTPD_PID" 2>/dev/null
+    kill "$QNT_VSFTPD_PID" 2>/dev/null  # up, but not listening
+    qnt_reap "$QNT_VSFTPD_PID"
     QNT_VSFTPD_PID=""
   done
   echo "vsftpd: could not be started:"

@@ -15,7 +15,7 @@ QNT_VSFTPD21_PID=""
 qnt_vsftpd21_stop() {
   if [ -n "$QNT_VSFTPD21_PID" ]; then
     kill "$QNT_VSFTPD21_PID" 2>/dev/null || true
-    wait "$QNT_VSFTPD21_PID" 2>/dev/null || true
+    qnt_reap "$QNT_VSFTPD21_PID"
     QNT_VSFTPD21_PID=""
   fi
 }
@@ -56,7 +56,8 @@ CONF
     export QNT_FTP21_DIR="$w/anon" QNT_FTP21_LOG="$w/vsftpd.log"
     echo "vsftpd: listening on 127.0.0.1:21"
   else
-    wait "$QNT_VSFTPD21_PID" 2>/dev/null
+    kill "$QNT_VSFTPD21_PID" 2>/dev/null  # up, but not listening
+    qnt_reap "$QNT_VSFTPD21_PID"
     QNT_VSFTPD21_PID=""
     echo "vsftpd on port 21: could not be started (port taken?), the web-install download tests will skip"
     cat "$w/vsftpd.out"

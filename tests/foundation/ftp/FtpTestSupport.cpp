@@ -61,9 +61,12 @@ uint16_t ClosedPort() {
 uint16_t VsftpdPort() { return static_cast<uint16_t>(StrToIntDef(Env("QNT_FTP_PORT"), 0)); }
 uint16_t ResponderControlPort() { return static_cast<uint16_t>(StrToIntDef(Env("QNT_FTPR_PORT"), 0)); }
 
-std::vector<std::string> VsftpdLog() {
+size_t VsftpdLogSize() { return ReadUnixFile(Env("QNT_FTP_LOG")).size(); }
+
+std::vector<std::string> VsftpdLog(size_t From) {
   std::vector<std::string> lines;
-  std::stringstream s(ReadUnixFile(Env("QNT_FTP_LOG")));
+  const std::string all = ReadUnixFile(Env("QNT_FTP_LOG"));
+  std::stringstream s(From < all.size() ? all.substr(From) : std::string());
   std::string l;
   while (std::getline(s, l)) lines.push_back(l);
   return lines;
@@ -78,17 +81,17 @@ std::string PidOf(const std::string& Line) {
 }
 }  // namespace
 
-std::vector<std::string> VsftpdPidsWith(const std::string& Needle) {
+std::vector<std::string> VsftpdPidsWith(const std::string& Needle, size_t From) {
   std::vector<std::string> r;
-  for (const auto& l : VsftpdLog())
+  for (const auto& l : VsftpdLog(From))
     if (l.find(Needle) != std::string::npos) r.push_back(PidOf(l));
   return r;
 }
 
-bool WaitVsftpdLine(const std::string& Pid, const std::string& Needle, int TimeoutMs) {
+bool WaitVsftpdLine(const std::string& Pid, const std::string& Needle, size_t From, int TimeoutMs) {
   DWORD start = GetTickCount();
   do {
-    for (const auto& l : VsftpdLog())
+    for (const auto& l : VsftpdLog(From))
       if (PidOf(l) == Pid && l.find(Needle) != std::string::npos) return true;
     Sleep(100);
   } while (GetTickCount() - start < static_cast<DWORD>(TimeoutMs));

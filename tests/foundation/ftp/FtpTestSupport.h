@@ -35,12 +35,17 @@ uint16_t ResponderControlPort();
 #define QNT_NEED_VSFTPD() QNT_NEED_SERVER(::ftptest::VsftpdPort(), "vsftpd (QNT_FTP_PORT)")
 #define QNT_NEED_RESPONDER() QNT_NEED_SERVER(::ftptest::ResponderControlPort(), "FTP responder (QNT_FTPR_PORT)")
 
-// Lines of the vsftpd log.
-std::vector<std::string> VsftpdLog();
-// The vsftpd process ids whose log lines mention Needle.
-std::vector<std::string> VsftpdPidsWith(const std::string& Needle);
-// Waits (at most TimeoutMs) for a log line of that process that contains Needle.
-bool WaitVsftpdLine(const std::string& Pid, const std::string& Needle, int TimeoutMs = 10000);
+// The vsftpd log outlives one test, and a process id of an earlier session
+// may come again: a test reads only what the log gained since it began, from
+// the size the log had then.
+size_t VsftpdLogSize();
+// Lines of the vsftpd log from byte From on.
+std::vector<std::string> VsftpdLog(size_t From);
+// The vsftpd process ids whose log lines from From on mention Needle.
+std::vector<std::string> VsftpdPidsWith(const std::string& Needle, size_t From);
+// Waits (at most TimeoutMs) for a log line of that process from From on that
+// contains Needle.
+bool WaitVsftpdLine(const std::string& Pid, const std::string& Needle, size_t From, int TimeoutMs = 10000);
 
 // One scenario of the responder: the JSON description goes out on the
 // control connection, the FTP port comes back; the transcript is read there.

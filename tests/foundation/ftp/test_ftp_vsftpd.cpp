@@ -174,6 +174,7 @@ TEST_F(Vsftpd, RefusedRetrieveLeavesTheClientUsable) {
 }
 
 TEST_F(Vsftpd, AbortAfterTheFirstBlock) {
+  const size_t logStart = VsftpdLogSize();
   TQlntFTP f(nullptr);
   Anonymous(f);
   int blocks = 0;
@@ -200,10 +201,10 @@ TEST_F(Vsftpd, AbortAfterTheFirstBlock) {
   EXPECT_LT(GetTickCount() - t0, 2000u) << "the logout after an abort does not wait for the server";
   EXPECT_FALSE(f.LoggedIn());
   EXPECT_FALSE(f.Busy());
-  // The log outlives one run of the tests: this session is the newest.
-  auto pids = VsftpdPidsWith("\"RETR abort.bin\"");
-  ASSERT_FALSE(pids.empty());
-  EXPECT_TRUE(WaitVsftpdLine(pids.back(), "\"QUIT\"")) << "no QUIT reached the server";
+  // This test's one session, in what the log gained during the test.
+  auto pids = VsftpdPidsWith("\"RETR abort.bin\"", logStart);
+  ASSERT_EQ(pids.size(), 1u);
+  EXPECT_TRUE(WaitVsftpdLine(pids[0], "\"QUIT\"", logStart)) << "no QUIT reached the server";
 }
 
 // Abort with the data connection open, behind a server blocked on sending a
@@ -230,15 +231,16 @@ TEST_F(Vsftpd, AbortBehindAServerBlockedOnSending) {
 }
 
 TEST_F(Vsftpd, DestroyAfterADownloadSaysGoodbye) {
+  const size_t logStart = VsftpdLogSize();
   auto* f = new TQlntFTP(nullptr);
   Anonymous(*f);
   f->SetURI("quit.bin");
   f->Download();
   delete f;
-  auto pids = VsftpdPidsWith("\"RETR quit.bin\"");
-  ASSERT_FALSE(pids.empty());
-  EXPECT_TRUE(WaitVsftpdLine(pids.back(), "\"QUIT\""));
-  EXPECT_TRUE(WaitVsftpdLine(pids.back(), "\"221 Goodbye.\""));
+  auto pids = VsftpdPidsWith("\"RETR quit.bin\"", logStart);
+  ASSERT_EQ(pids.size(), 1u);
+  EXPECT_TRUE(WaitVsftpdLine(pids[0], "\"QUIT\"", logStart));
+  EXPECT_TRUE(WaitVsftpdLine(pids[0], "\"221 Goodbye.\"", logStart));
 }
 
 TEST_F(Vsftpd, UploadAndListing) {
