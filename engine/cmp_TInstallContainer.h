@@ -418,6 +418,9 @@ void PointQlntCompressAt(const std::string& Archive);
 // The shared message-box seam of the engine (the change-disk prompt): the
 // test programs answer it. Returns the button's id (IDOK, IDCANCEL ...).
 extern std::function<int(const std::string& Text, const std::string& Caption, unsigned Flags)> EngineMessageBox;
+// The caption of the engine's boxes: the application's title, so that no box
+// of a setup stands without one.
+std::string EngineBoxCaption();
 
 // ===================================================== uninstall record
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "classlib/Forms.h"
 #include "classlib/SysUtils.h"
 #include "classlib/Units.h"
 #include "engine/cmp_TInstallContainer.h"
@@ -37,6 +38,8 @@ std::function<int(const std::string&, const std::string&, unsigned)> EngineMessa
     [](const std::string& Text, const std::string& Caption, unsigned Flags) {
       return MessageBoxW(GetActiveWindow(), Widen(Text).c_str(), Widen(Caption).c_str(), Flags);
     };
+
+std::string EngineBoxCaption() { return Application ? Application->Title() : std::string(); }
 
 // ------------------------------------------------------ TCustomInstallFileList
 

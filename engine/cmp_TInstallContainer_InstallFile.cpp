@@ -570,8 +570,8 @@ void TCustomInstallFile::DoNewDisk(TQlntCompress* Compressor, int32_t DiskNumber
     ExternalComponentCall(this, eccChangeDiskManager, &list);
     ReportInformationEvent(eieChangeDisk, &list);
     if (!FOnNewDisk && Tag == 0) {
-      int answer = EngineMessageBox(Format(TSE("Please insert disk #%d"), {static_cast<long long>(DiskNumber)}), "",
-                                    MB_OKCANCEL | MB_ICONINFORMATION);
+      int answer = EngineMessageBox(Format(TSE("Please insert disk #%d"), {static_cast<long long>(DiskNumber)}),
+                                    EngineBoxCaption(), MB_OKCANCEL | MB_ICONINFORMATION);
       if (answer == IDCANCEL) Compressor->SetAbort(true);
     }
     Path = DirectoryWOBS(p.SourceDir);

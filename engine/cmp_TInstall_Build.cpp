@@ -96,7 +96,7 @@ std::string MessageOf(std::exception_ptr E) {
 }
 
 void ShowPlainMessage(const std::string& Text) {
-  EngineMessageBox(Text, Application ? Application->Title() : std::string(), MB_OK);
+  EngineMessageBox(Text, EngineBoxCaption(), MB_OK);
 }
 
 // Ends the program, which a build or a disk copy does in every case; a
@@ -348,7 +348,7 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
       QlntCompress->SetOnNewDisk([this, saved](TQlntCompress*, int32_t Disk, std::string&) {
         if (Screen) Screen->SetCursor(saved);
         const int answer =
-            EngineMessageBox(Format(TSE(SInsertDisk), {static_cast<long long>(Disk)}), "", MB_OKCANCEL);
+            EngineMessageBox(Format(TSE(SInsertDisk), {static_cast<long long>(Disk)}), EngineBoxCaption(), MB_OKCANCEL);
         if (Screen) Screen->SetCursor(crHourGlass);
         if (answer == IDCANCEL) throw IEInstall(SAborted);
       });

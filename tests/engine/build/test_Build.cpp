@@ -570,8 +570,10 @@ TEST(Build, ToDiskSpreadsFilesOneOverTheDisksInDriveA) {
   TToDiskCommandLine commandLine(out);
   std::vector<std::string> shown;
   int inDrive = 1, cancelAt = 0;
-  EngineMessageBox = [&](const std::string& Text, const std::string&, unsigned) {
+  EngineMessageBox = [&](const std::string& Text, const std::string& Caption, unsigned) {
     shown.push_back(Text);
+    // Every box has a caption: the program's title.
+    EXPECT_FALSE(Caption.empty()) << Text;
     int wanted = 0;
     if (sscanf(Text.c_str(), "Please insert disk %d", &wanted) != 1) return IDOK;
     if (wanted == cancelAt) return IDCANCEL;
