@@ -51,6 +51,9 @@ bytes=$(du -sb "$payload" | cut -f1)
 echo "payload: $files files, $bytes bytes; load average at the start: $(cut -d" " -f1-3 /proc/loadavg)"
 
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Our programs find their own Linux process by it for its page faults
+# (bench/bench_counters.h).
+export QNT_BENCH_MARK="qnt-bench-$$-$RANDOM"
 unset DISPLAY
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
@@ -101,17 +104,23 @@ best() { sort -n | head -1; }
 load() { echo "load average: $(cut -d' ' -f1-3 /proc/loadavg)"; }
 # The install's threads inflating ahead: as many as the install starts.
 workers=$(( $(nproc) - 1 )); [ "$workers" -le 4 ] || workers=4
+# qnt_bench_extract's line as "seconds faults faults-of-the-extraction user
+# system": the page faults and times of the whole process (what a whole
+# process's timing shows), and the faults of the extraction alone.
+extract_figures() {
+  sed -nE 's/.* in ([0-9.]+) s; extraction: faults ([0-9]+) .*; process: faults ([0-9]+) user ([0-9.]+) system ([0-9.]+).*/\1 \3 \2 \4 \5/p' <<<"$1"
+}
 ours_times=() nsis_times=() floor_times=() inner_times=() inner_ahead_times=()
 for i in $(seq "$runs"); do
   out="$work/out-ours"; rm -rf "$out"; mkdir -p "$out"
   t0=$(now); line=$(wine "$bin/qnt_bench_extract.exe" "$(winpath "$work/files.1")" "$(winpath "$out")" | tr -d '\r'); t1=$(now)
   ours_times+=("$(awk "BEGIN{print $t1 - $t0}")")
-  inner_times+=("$(sed -nE 's/.* in ([0-9.]+) s/\1/p' <<<"$line")")
+  inner_times+=("$(extract_figures "$line")")
   diff -rq "$payload" "$out" >/dev/null || { echo "our extraction differs from the payload"; exit 1; }
 
   out="$work/out-ours"; rm -rf "$out"; mkdir -p "$out"
   line=$(wine "$bin/qnt_bench_extract.exe" "$(winpath "$work/files.1")" "$(winpath "$out")" "$workers" | tr -d '\r')
-  inner_ahead_times+=("$(sed -nE 's/.* in ([0-9.]+) s/\1/p' <<<"$line")")
+  inner_ahead_times+=("$(extract_figures "$line")")
   diff -rq "$payload" "$out" >/dev/null || { echo "our extraction with workers differs from the payload"; exit 1; }
 
   out="$work/out-nsis"; rm -rf "$out"; mkdir -p "$out"
@@ -126,15 +135,21 @@ done
 diff -rq "$payload" "$work/out-floor" >/dev/null || { echo "the floor's extraction differs from the payload"; exit 1; }
 
 ours=$(printf '%s\n' "${ours_times[@]}" | best)
-inner=$(printf '%s\n' "${inner_times[@]}" | best)
-inner_ahead=$(printf '%s\n' "${inner_ahead_times[@]}" | best)
+# The best run of each, with its own counters.
+read -r inner inner_faults inner_own inner_user inner_sys < <(printf '%s\n' "${inner_times[@]}" | best)
+read -r inner_ahead ahead_faults ahead_own ahead_user ahead_sys < <(printf '%s\n' "${inner_ahead_times[@]}" | best)
 nsis=$(printf '%s\n' "${nsis_times[@]}" | best)
 floor=$(printf '%s\n' "${floor_times[@]}" | best)
-ratio() { awk "BEGIN{printf \"%.3f\", $1 / $2}"; }
+ratio() { awk "BEGIN{ if ($2 == 0) print \"nan\"; else printf \"%.3f\", $1 / $2 }"; }
 echo
 echo "best of $runs runs, $files files, $bytes bytes"
 printf 'ours  (Wine, whole process)   %8.3f s   (inside the program %.3f s; with %d workers inflating ahead %.3f s)\n' \
   "$ours" "$inner" "$workers" "$inner_ahead"
+echo "      the process's own counters (page faults: the whole process's, the extraction's own in parentheses):"
+printf '      inside the program, one thread: %8.3f s   page faults %7d (%d)   user %.3f s   system %.3f s\n' \
+  "$inner" "$inner_faults" "$inner_own" "$inner_user" "$inner_sys"
+printf '      inside the program, %d workers:  %8.3f s   page faults %7d (%d)   user %.3f s   system %.3f s\n' \
+  "$workers" "$inner_ahead" "$ahead_faults" "$ahead_own" "$ahead_user" "$ahead_sys"
 printf 'NSIS  (Wine, whole process)   %8.3f s\n' "$nsis"
 printf 'floor (native zlib + write)   %8.3f s   (one thread)\n' "$floor"
 echo "ours/NSIS  = $(ratio "$ours" "$nsis")"
@@ -183,7 +198,9 @@ install_once() {
 }
 # The phases of a trace, in seconds: "name seconds" lines.
 phases() {
-  awk '$1 == "record" { record = $2; next } { t[$1] = $2 }
+  awk '$1 == "record" { record = $2; next }
+    $1 ~ /^counters-/ { f[$1] = $2; u[$1] = $3; s[$1] = $4; next }
+    { t[$1] = $2 }
     function p(name, from, to) { printf "%s %.3f\n", name, t[to] - t[from] }
     END {
       p("loader-start", "shell", "loader-start"); p("loader-window", "loader-start", "loader-window")
@@ -192,7 +209,10 @@ phases() {
       p("startup-forms", "setup-start", "forms"); p("startup-module", "forms", "module-read")
       p("startup-activate", "module-read", "run"); p("info", "run", "info-read")
       p("walk-start", "info-read", "files-start")
-      printf "extract %.3f\n", t["files-end"] - t["files-start"] - record; printf "record %.3f\n", record
+      printf "extract %.3f\n", t["files-end"] - t["files-start"] - record
+      a = "counters-files-start"; b = "counters-files-end"
+      printf "extract-counters %d %.3f %.3f\n", f[b] - f[a], u[b] - u[a], s[b] - s[a]
+      printf "record %.3f\n", record
       p("end", "files-end", "end"); p("total", "shell", "end")
     }' "$1"
 }
@@ -211,7 +231,8 @@ for i in $(seq "$runs"); do
   install_once "$i"
   install_times+=("$(cat "$work/time-$i") $i")
   install_once "1t-$i" 0
-  one_thread_times+=("$(phases "$work/trace-1t-$i" | awk '$1 == "extract" {print $2}')")
+  one_thread_times+=("$(phases "$work/trace-1t-$i" | awk '$1 == "extract" {t = $2} $1 == "extract-counters" {c = $2 " " $3 " " $4}
+    END {print t, c}')")
   out="$work/out-nsis"; rm -rf "$out"; mkdir -p "$out"
   t0=$(now); wine "$work/bench-nsis.exe" /S "/D=$(winpath "$out")"; t1=$(now)
   nsis_install_times+=("$(awk "BEGIN{print $t1 - $t0}")")
@@ -244,7 +265,7 @@ setup1_size=$(stat -c %s "$work/build2/setup.1")
 b=$(printf '%s\n' "${build_times[@]}" | best)
 m=$(printf '%s\n' "${makensis_times[@]}" | best)
 read -r ins ins_run < <(printf '%s\n' "${install_times[@]}" | best)
-one_thread=$(printf '%s\n' "${one_thread_times[@]}" | best)
+read -r one_thread one_faults one_user one_sys < <(printf '%s\n' "${one_thread_times[@]}" | best)
 nins=$(printf '%s\n' "${nsis_install_times[@]}" | best)
 read -r st st_run < <(printf '%s\n' "${start_times[@]}" | best)
 echo
@@ -253,7 +274,7 @@ echo "         last build: $(cat "$work/build.log")"
 printf 'install: ours (Wine) %8.3f s   NSIS /S  %8.3f s   ours/NSIS     = %s\n' "$ins" "$nins" "$(ratio "$ins" "$nins")"
 # Where the best run's time went; the Wine part is each program's start to
 # its first line of code.
-phases "$work/trace-$ins_run" | awk -v one="$one_thread" '
+phases "$work/trace-$ins_run" | awk -v one="$one_thread" -v onec="$one_faults $one_user $one_sys" '
   BEGIN {
     d["loader-start"] = "the loader'"'"'s start (Wine: its process)"
     d["loader-window"] = "the loader'"'"'s window"
@@ -269,11 +290,29 @@ phases "$work/trace-$ins_run" | awk -v one="$one_thread" '
     d["end"] = "the end (clean-up, closing)"
     d["total"] = "total"
   }
-  { printf "         %-50s %7.3f s\n", d[$1], $2 }
-  $1 == "extract" { printf "         %-50s %7.3f s\n", "the extraction, one thread (best of its own runs)", one }'
+  function counters(f, u, s) { return sprintf("   page faults %7d   user %.3f s   system %.3f s", f, u, s) }
+  $1 == "extract-counters" { c = counters($2, $3, $4); next }
+  $1 == "extract" { e = $2; next }
+  $1 == "record" && e != "" {
+    printf "         %-50s %7.3f s%s\n", d["extract"], e, c
+    split(onec, o, " ")
+    printf "         %-50s %7.3f s%s\n", "the extraction, one thread (best of its own runs)", one, counters(o[1], o[2], o[3])
+  }
+  { printf "         %-50s %7.3f s\n", d[$1], $2 }'
 echo "setup.exe: ours $setup_size bytes, NSIS $nsis_size bytes, ours/NSIS = $(ratio "$setup_size" "$nsis_size")"
 printf 'loader start (setup.1 of %d bytes): %.3f s: ' "$setup1_size" "$st"
 phases "$work/trace-start-$st_run" | awk '$1 ~ /^(loader-start|loader-window|loader-extract|setup-start)$/ { printf "%s %s s  ", $1, $2 }
   END { print "(the two starts are Wine'"'"'s processes)" }'
 
+# The goals, from the figures above: the extraction inside the program (its
+# own counters), and the install against NSIS's.
+echo
+verdict() { awk -v v="$2" -v lim="$3" -v what="$1" -v fig="$4" 'BEGIN {
+  printf "goal: %-58s %s (%s)\n", what, (v <= lim ? "met" : "NOT met"), fig }'; }
+verdict "page faults (process) with the workers at most 2x one thread's" "$(ratio "$ahead_faults" "$inner_faults")" 2 \
+  "$ahead_faults vs $inner_faults, $(ratio "$ahead_faults" "$inner_faults")x"
+verdict "extraction with the workers at most 0.6x one thread's" "$(ratio "$inner_ahead" "$inner")" 0.6 \
+  "$inner_ahead s vs $inner s, $(ratio "$inner_ahead" "$inner")x"
+verdict "install at most 1.0x NSIS's silent install" "$(ratio "$ins" "$nins")" 1.0 \
+  "$ins s vs $nins s, $(ratio "$ins" "$nins")x"
 load

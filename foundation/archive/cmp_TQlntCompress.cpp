@@ -50,6 +50,8 @@ constexpr size_t kSourceChunk = 65536;   // source reads while compressing
 constexpr uint64_t kPumpIntervalMs = 10;
 // Extracting keeps its read buffer for the next file, and adding may find it.
 static_assert(kSourceChunk <= kInBuffer, "the buffer an extraction leaves must hold a source read");
+// An entry inflated ahead is given out in blocks that never straddle a piece.
+static_assert(TAheadMemory::kPiece % kOutBlock == 0, "a piece holds whole blocks");
 
 std::string FirstField(const std::string& Line) {
   size_t p = Line.find(';');
@@ -379,9 +381,12 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
 void TQlntCompress::SetUnpackAhead(int Threads) {
   FUnpackThreads = std::max(Threads, 0);
   FUnpackAhead.reset();
+  // The memory is kept while there are workers, across sets and archives;
+  // without workers it goes.
+  if (FUnpackThreads == 0) FAheadMemory.reset();
 }
 
-bool TQlntCompress::TakeUnpacked(int Index, std::vector<unsigned char>& Bytes) {
+bool TQlntCompress::TakeUnpacked(int Index, TUnpackAhead::TBytes& Bytes) {
   if (!FUnpackAhead || !FUnpackAhead->Serves(FCompressedFile, FOffset, FHeadersGeneration)) return false;
   return FUnpackAhead->Take(
       Index,
@@ -409,8 +414,9 @@ void TQlntCompress::UnpackAfter(int Index) {
     entries.push_back({d.StartOffset, d.EndOffset, d.NormalSize, lzh::EntryFits(d, false, FOffset, size)});
   }
   try {
+    if (!FAheadMemory) FAheadMemory = std::make_shared<TAheadMemory>();
     FUnpackAhead = std::make_unique<TUnpackAhead>(FCompressedFile, FOffset, FHeadersGeneration, Index + 1,
-                                                  std::move(entries), FUnpackThreads);
+                                                  std::move(entries), FUnpackThreads, FAheadMemory);
   } catch (...) {
     // No threads to be had: this thread extracts every entry itself.
   }
@@ -442,19 +448,27 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
   if (!FInBuffer) FInBuffer.reset(new unsigned char[kInBuffer]);
   if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
   unsigned char* const in = FInBuffer.get();
-  // An entry a worker inflated is written from its memory; any other is
-  // inflated here, while the workers go on with the ones after it.
-  std::vector<unsigned char> ahead;
+  // An entry a worker inflated is written from its memory, a piece at a
+  // time; any other is inflated here, while the workers go on with the ones
+  // after it. The memory goes back for the next entries once written (or
+  // when this one fails), and the workers waiting for room are told.
+  TUnpackAhead::TBytes ahead;
+  TScopeGuard giveBack([&] {
+    if (!ahead.Size()) return;
+    ahead.Clear();
+    if (FUnpackAhead) FUnpackAhead->Nudge();
+  });
   const bool fromAhead = TakeUnpacked(Index, ahead);
   UnpackAfter(Index);
-  unsigned char* pending = fromAhead ? ahead.data() : FOutBuffer.get();
+  size_t taken = 0;  // bytes of ahead given out as blocks
+  unsigned char* pending = fromAhead ? ahead.At(0) : FOutBuffer.get();
   size_t pendingSize = 0;
   int64_t written = 0;
   auto writeOut = [&](size_t count) {
     int64_t w = count ? out.Write(pending, static_cast<int64_t>(count)) : 0;
     if (w < 0) w = 0;
     written += w;
-    if (fromAhead) pending += count;
+    if (fromAhead) pending = ahead.At(taken);
     pendingSize = 0;
     if (w < static_cast<int64_t>(count)) InformDiskFull();
   };
@@ -468,7 +482,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
       // One output block.
       size_t got = 0;
       unsigned char* block = pending + pendingSize;
-      if (fromAhead) got = std::min<size_t>(kOutBlock, ahead.data() + ahead.size() - block);
+      if (fromAhead) got = std::min<size_t>(kOutBlock, ahead.Size() - taken);
       while (!fromAhead && got < kOutBlock && !z.Ended()) {
         if (z.InputLeft() == 0) {
           int64_t want = static_cast<int64_t>(kInBuffer);
@@ -497,7 +511,13 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
       if (FFileStats.IFBytesProcessed + static_cast<int64_t>(got) > d.NormalSize)
         throw EQlntCompress(kSizeMismatch, {d.FileName, FCompressedFile});
       pendingSize += got;
-      if (pendingSize + kOutBlock > kWriteBuffer) writeOut(pendingSize);
+      if (fromAhead) {
+        // A piece ends on a block's end: it is written whole.
+        taken += got;
+        if (taken % TAheadMemory::kPiece == 0) writeOut(pendingSize);
+      } else if (pendingSize + kOutBlock > kWriteBuffer) {
+        writeOut(pendingSize);
+      }
       FFileStats.IFBytesProcessed += static_cast<int32_t>(got);
       FFileStats.TotalBytesProcessed += static_cast<int32_t>(got);
       FFileStats.IFCompletion = Percentage(FFileStats.IFBytesProcessed, FFileStats.IFSize);

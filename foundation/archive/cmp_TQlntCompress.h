@@ -175,6 +175,34 @@ private:
   std::unique_ptr<TShared> F;
 };
 
+// The memory entries are inflated into ahead of the extraction: pieces of
+// one size, kept when an entry is written and handed to the next one. Fresh
+// memory is faulted in page by page, and the faults of several threads queue
+// on one address space, so an extraction faults its pieces in about once
+// rather than once per entry. Pieces still out are counted, which bounds what
+// the work ahead holds. The component keeps it for as long as it has workers.
+class TAheadMemory {
+public:
+  static constexpr size_t kPiece = 262144;  // a multiple of the extraction's block
+  TAheadMemory() = default;
+  ~TAheadMemory();
+  TAheadMemory(const TAheadMemory&) = delete;
+  TAheadMemory& operator=(const TAheadMemory&) = delete;
+  static size_t PiecesFor(int64_t Bytes) { return static_cast<size_t>((Bytes + kPiece - 1) / kPiece); }
+  // Count pieces, kept ones first (the last one given back first: its pages
+  // are the ones most likely still in place).
+  void Take(size_t Count, std::vector<unsigned char*>& Pieces);
+  // Gives Pieces back and clears the list.
+  void Give(std::vector<unsigned char*>& Pieces);
+  // Bytes of the pieces taken and not given back.
+  int64_t Out() const;
+
+private:
+  mutable TAheadLock FLock;
+  std::vector<unsigned char*> FKept;
+  int64_t FOut = 0;
+};
+
 // Inflates the entries of one archive that follow the one being extracted,
 // on worker threads and into memory, while the extraction writes: an install
 // extracts an archive's entries one at a time and mostly in their stored
@@ -187,9 +215,32 @@ public:
     int32_t Size = 0;             // inflated
     bool Fits = false;            // the entry lies inside the archive file
   };
-  // Entries[0] is the archive's entry First.
+  // The inflated bytes of one entry, in pieces of the memory they came from,
+  // given back to it when this is cleared or destroyed.
+  class TBytes {
+  public:
+    TBytes() = default;
+    ~TBytes() { Clear(); }
+    TBytes(const TBytes&) = delete;
+    TBytes& operator=(const TBytes&) = delete;
+    size_t Size() const { return FSize; }
+    // Where byte At lies; the bytes from there to the end of its piece follow
+    // it. nullptr at the end.
+    unsigned char* At(size_t At) const {
+      return At < FSize ? FPieces[At / TAheadMemory::kPiece] + At % TAheadMemory::kPiece : nullptr;
+    }
+    void Clear();
+    void Swap(TBytes& Other);
+
+  private:
+    friend class TUnpackAhead;
+    std::shared_ptr<TAheadMemory> FMemory;
+    std::vector<unsigned char*> FPieces;
+    size_t FSize = 0;
+  };
+  // Entries[0] is the archive's entry First; Memory holds what is inflated.
   TUnpackAhead(const std::string& Archive, int64_t Offset, int Generation, int First, std::vector<TEntry> Entries,
-               int Threads);
+               int Threads, std::shared_ptr<TAheadMemory> Memory);
   ~TUnpackAhead();
   TUnpackAhead(const TUnpackAhead&) = delete;
   TUnpackAhead& operator=(const TUnpackAhead&) = delete;
@@ -200,13 +251,15 @@ public:
   // it (Waiting runs on this thread meanwhile and may raise). False when the
   // entry is not ahead, not yet begun, or failed: the caller inflates it.
   // Entries before Index are given up.
-  bool Take(int Index, const std::function<void()>& Waiting, std::vector<unsigned char>& Bytes);
+  bool Take(int Index, const std::function<void()>& Waiting, TBytes& Bytes);
+  // Memory came back: workers waiting for room look again.
+  void Nudge();
 
 private:
   struct TJob;
   struct TShared;
   void Work();
-  bool Inflate(TJob& Job, void* Archive);
+  bool Inflate(TJob& Job, void* Archive, unsigned char* In);
   std::unique_ptr<TShared> F;
 };
 
@@ -317,7 +370,7 @@ private:
   // Starts inflating ahead the entries after Index, unless that is running.
   void UnpackAfter(int Index);
   // Entry Index inflated ahead, or false.
-  bool TakeUnpacked(int Index, std::vector<unsigned char>& Bytes);
+  bool TakeUnpacked(int Index, TUnpackAhead::TBytes& Bytes);
   void AddEntries();
   void AddEntry(TFileHeader* Header);
   void CopyToDiskRun(const std::string& Path, const std::string& FileName);
@@ -354,4 +407,7 @@ private:
   int FUnpackThreads = 0;
   int FHeadersGeneration = 0;  // counts the header lists read or written
   std::unique_ptr<TUnpackAhead> FUnpackAhead;
+  // The memory of the work ahead, kept across entries and archives while
+  // there are workers.
+  std::shared_ptr<TAheadMemory> FAheadMemory;
 };

@@ -12,17 +12,89 @@
 
 namespace {
 constexpr size_t kReadChunk = 262144;
-// One entry is held in memory whole, so only entries up to this size are
+// What the memory of the work ahead may hold out at once: the entries being
+// inflated, those done and not yet taken, and the one being written. The
+// writing is what takes the time, so a few entries ahead keep it busy; more
+// would only be more pages to fault in (8 MB: about 2,000).
+constexpr int64_t kBudget = 8 << 20;
+// One entry is held in memory whole, so only entries up to the budget are
 // inflated ahead; larger ones are streamed by the extraction as ever.
-constexpr int32_t kMaxEntry = 16 << 20;
-// What the entries inflated and not yet taken may hold together.
-constexpr int64_t kBudget = 64 << 20;
+constexpr int32_t kMaxEntry = static_cast<int32_t>(kBudget);
 }  // namespace
+
+// ------------------------------------------------------------ TAheadMemory
+
+TAheadMemory::~TAheadMemory() {
+  for (unsigned char* p : FKept) delete[] p;
+}
+
+void TAheadMemory::Take(size_t Count, std::vector<unsigned char*>& Pieces) {
+  Pieces.reserve(Pieces.size() + Count);
+  {
+    std::lock_guard<TAheadLock> g(FLock);
+    FOut += static_cast<int64_t>(Count * kPiece);
+    while (Count > 0 && !FKept.empty()) {
+      Pieces.push_back(FKept.back());
+      FKept.pop_back();
+      --Count;
+    }
+  }
+  // Made outside the lock; a failure gives back what was taken.
+  try {
+    for (; Count > 0; --Count) Pieces.push_back(new unsigned char[kPiece]);
+  } catch (...) {
+    std::lock_guard<TAheadLock> g(FLock);
+    FOut -= static_cast<int64_t>(Count * kPiece);
+    throw;
+  }
+}
+
+void TAheadMemory::Give(std::vector<unsigned char*>& Pieces) {
+  if (Pieces.empty()) return;
+  {
+    std::lock_guard<TAheadLock> g(FLock);
+    FOut -= static_cast<int64_t>(Pieces.size() * kPiece);
+    // The list's own room, so giving back never fails.
+    for (unsigned char* p : Pieces) {
+      if (FKept.size() == FKept.capacity()) {
+        try {
+          FKept.reserve(FKept.size() * 2 + 16);
+        } catch (...) {
+          delete[] p;
+          continue;
+        }
+      }
+      FKept.push_back(p);
+    }
+  }
+  Pieces.clear();
+}
+
+int64_t TAheadMemory::Out() const {
+  std::lock_guard<TAheadLock> g(FLock);
+  return FOut;
+}
+
+void TUnpackAhead::TBytes::Clear() {
+  if (FMemory) FMemory->Give(FPieces);
+  for (unsigned char* p : FPieces) delete[] p;  // none kept: no memory to give them to
+  FPieces.clear();
+  FMemory.reset();
+  FSize = 0;
+}
+
+void TUnpackAhead::TBytes::Swap(TBytes& Other) {
+  FMemory.swap(Other.FMemory);
+  FPieces.swap(Other.FPieces);
+  std::swap(FSize, Other.FSize);
+}
+
+// ------------------------------------------------------------ TUnpackAhead
 
 struct TUnpackAhead::TJob {
   enum TState { jsWaiting, jsRunning, jsDone, jsFailed, jsGivenUp };
   TEntry Entry;
-  std::vector<unsigned char> Bytes;
+  TBytes Bytes;
   TState State = jsWaiting;
 };
 
@@ -34,13 +106,14 @@ struct TUnpackAhead::TShared {
   std::vector<std::unique_ptr<TJob>> Jobs;
   size_t NextTake = 0;  // jobs before it were taken or given up
   size_t Ahead = 0;     // how many jobs may be inflated beyond NextTake
-  int64_t Held = 0;     // bytes of jobs running or done and not taken
+  std::shared_ptr<TAheadMemory> Memory;
   TAheadThreads Workers;
 };
 
 TUnpackAhead::TUnpackAhead(const std::string& Archive, int64_t Offset, int Generation, int First,
-                           std::vector<TEntry> Entries, int Threads)
+                           std::vector<TEntry> Entries, int Threads, std::shared_ptr<TAheadMemory> Memory)
     : F(new TShared) {
+  F->Memory = std::move(Memory);
   F->Archive = Archive;
   F->Offset = Offset;
   F->Generation = Generation;
@@ -49,7 +122,7 @@ TUnpackAhead::TUnpackAhead(const std::string& Archive, int64_t Offset, int Gener
     auto job = std::make_unique<TJob>();
     job->Entry = e;
     // Too large to hold, or no entry of ours: the extraction reads it.
-    if (e.Size > kMaxEntry || !e.Fits) job->State = TJob::jsFailed;
+    if (e.Size < 0 || e.Size > kMaxEntry || !e.Fits) job->State = TJob::jsFailed;
     F->Jobs.push_back(std::move(job));
   }
   F->Ahead = static_cast<size_t>(Threads) * 2;
@@ -57,6 +130,13 @@ TUnpackAhead::TUnpackAhead(const std::string& Archive, int64_t Offset, int Gener
 }
 
 TUnpackAhead::~TUnpackAhead() { F->Workers.StopAll(); }
+
+void TUnpackAhead::Nudge() {
+  // Under the lock, so that a worker that found no room is either still to
+  // look or already waiting.
+  { std::lock_guard<TAheadLock> g(F->Workers.Lock); }
+  F->Workers.Wake.notify_all();
+}
 
 bool TUnpackAhead::Serves(const std::string& Archive, int64_t Offset, int Generation) const {
   return Archive == F->Archive && Offset == F->Offset && Generation == F->Generation;
@@ -75,6 +155,13 @@ void TUnpackAhead::Work() {
                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   std::unique_ptr<void, decltype(&CloseHandle)> owner(archive == INVALID_HANDLE_VALUE ? nullptr : archive,
                                                       &CloseHandle);
+  // The worker's read chunk serves all its entries.
+  std::unique_ptr<unsigned char[]> in;
+  try {
+    in.reset(new unsigned char[kReadChunk]);
+  } catch (...) {
+    return;  // the extraction inflates what this worker would have
+  }
   for (;;) {
     TJob* job = nullptr;
     {
@@ -86,7 +173,11 @@ void TUnpackAhead::Work() {
           TJob* j = F->Jobs[i].get();
           if (j->State != TJob::jsWaiting) continue;
           // In order: a later entry does not pass one the budget holds back.
-          if (F->Held > 0 && F->Held + j->Entry.Size > kBudget) return false;
+          // What is out is given back as the extraction writes and takes.
+          const int64_t out = F->Memory->Out();
+          if (out > 0 && out + static_cast<int64_t>(TAheadMemory::PiecesFor(j->Entry.Size) * TAheadMemory::kPiece) >
+                             kBudget)
+            return false;
           job = j;
           return true;
         }
@@ -94,18 +185,26 @@ void TUnpackAhead::Work() {
       });
       if (F->Workers.Stop) return;
       job->State = TJob::jsRunning;
-      F->Held += job->Entry.Size;
+      // Its memory is taken while the lock is held, so that two workers
+      // never both count on the same room.
+      TBytes& bytes = job->Bytes;
+      bytes.FMemory = F->Memory;
+      bytes.FSize = static_cast<size_t>(job->Entry.Size);
+      try {
+        F->Memory->Take(TAheadMemory::PiecesFor(job->Entry.Size), bytes.FPieces);
+      } catch (...) {
+        bytes.Clear();
+      }
     }
     bool ok = false;
     try {
-      ok = owner && Inflate(*job, archive);
+      ok = owner && job->Bytes.FMemory && Inflate(*job, archive, in.get());
     } catch (...) {
     }
     {
       std::lock_guard<TAheadLock> g(F->Workers.Lock);
       if (job->State == TJob::jsGivenUp || !ok) {
-        F->Held -= job->Entry.Size;
-        std::vector<unsigned char>().swap(job->Bytes);
+        job->Bytes.Clear();
         if (job->State != TJob::jsGivenUp) job->State = TJob::jsFailed;
       } else {
         job->State = TJob::jsDone;
@@ -115,14 +214,14 @@ void TUnpackAhead::Work() {
   }
 }
 
-bool TUnpackAhead::Inflate(TJob& Job, void* Archive) {
+bool TUnpackAhead::Inflate(TJob& Job, void* Archive, unsigned char* In) {
   const TEntry& e = Job.Entry;
   HANDLE h = Archive;
   LARGE_INTEGER at;
   at.QuadPart = F->Offset + e.Start;
   if (!SetFilePointerEx(h, at, nullptr, FILE_BEGIN)) return false;
-  Job.Bytes.resize(static_cast<size_t>(e.Size));
-  std::vector<unsigned char> in(kReadChunk);
+  TBytes& bytes = Job.Bytes;
+  const size_t size = static_cast<size_t>(e.Size);
   TZDecompressor z;
   int64_t left = e.End - e.Start + 1;
   size_t made = 0;
@@ -130,24 +229,25 @@ bool TUnpackAhead::Inflate(TJob& Job, void* Archive) {
     if (z.InputLeft() == 0) {
       if (left <= 0) return false;
       DWORD n = 0;
-      if (!ReadFile(h, in.data(), static_cast<DWORD>(std::min<int64_t>(left, kReadChunk)), &n, nullptr) || n == 0)
+      if (!ReadFile(h, In, static_cast<DWORD>(std::min<int64_t>(left, kReadChunk)), &n, nullptr) || n == 0)
         return false;
       left -= n;
-      z.SetInput(in.data(), n);
+      z.SetInput(In, n);
       std::lock_guard<TAheadLock> g(F->Workers.Lock);
       if (F->Workers.Stop || Job.State == TJob::jsGivenUp) return false;
     }
-    // One byte of room beyond the size shows an entry longer than it claims.
+    // One byte of room beyond the size shows an entry longer than it claims;
+    // otherwise the rest of the piece that byte made lies in.
     unsigned char over;
-    size_t got = made < Job.Bytes.size() ? z.Inflate(Job.Bytes.data() + made, Job.Bytes.size() - made)
-                                         : z.Inflate(&over, 1);
-    if (made == Job.Bytes.size() && got > 0) return false;
+    const size_t room = made < size ? std::min(size - made, TAheadMemory::kPiece - made % TAheadMemory::kPiece) : 0;
+    size_t got = room > 0 ? z.Inflate(bytes.At(made), room) : z.Inflate(&over, 1);
+    if (made == size && got > 0) return false;
     made += got;
   }
-  return made == Job.Bytes.size();
+  return made == size;
 }
 
-bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::vector<unsigned char>& Bytes) {
+bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, TBytes& Bytes) {
   TJob* job = nullptr;
   {
     std::lock_guard<TAheadLock> g(F->Workers.Lock);
@@ -156,10 +256,7 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::ve
     // Entries skipped on the way will not be asked for any more.
     for (size_t k = F->NextTake; k < static_cast<size_t>(i); ++k) {
       TJob* skipped = F->Jobs[k].get();
-      if (skipped->State == TJob::jsDone) {
-        F->Held -= skipped->Entry.Size;
-        std::vector<unsigned char>().swap(skipped->Bytes);
-      }
+      if (skipped->State == TJob::jsDone) skipped->Bytes.Clear();
       if (skipped->State != TJob::jsFailed) skipped->State = TJob::jsGivenUp;
     }
     F->NextTake = static_cast<size_t>(i) + 1;
@@ -175,10 +272,7 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::ve
   // A job left behind by a Cancel raised in Waiting is given up.
   auto giveUp = [&] {
     std::lock_guard<TAheadLock> g(F->Workers.Lock);
-    if (job->State == TJob::jsDone) {
-      F->Held -= job->Entry.Size;
-      std::vector<unsigned char>().swap(job->Bytes);
-    }
+    if (job->State == TJob::jsDone) job->Bytes.Clear();
     if (job->State != TJob::jsFailed) job->State = TJob::jsGivenUp;
   };
   for (;;) {
@@ -189,9 +283,9 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, std::ve
                        [&] { return job->State == TJob::jsDone || job->State == TJob::jsFailed; });
       if (job->State == TJob::jsFailed) return false;
       if (job->State == TJob::jsDone) {
-        Bytes.swap(job->Bytes);
-        std::vector<unsigned char>().swap(job->Bytes);
-        F->Held -= job->Entry.Size;
+        // Its memory stays counted out until the extraction has written it.
+        Bytes.Clear();
+        Bytes.Swap(job->Bytes);
         job->State = TJob::jsGivenUp;
         break;
       }
