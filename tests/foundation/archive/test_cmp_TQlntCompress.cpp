@@ -630,3 +630,25 @@ TEST(ArchiveUnpackAhead, AnyOrderGivesTheSameFilesEventsAndErrors) {
   Unpack(c, s("a.1"), {files[4], files[5]}, s("cancel"));
   EXPECT_EQ(ReadBytes(s("cancel\\f5")), "rewritten");
 }
+
+// The workers' memory is kept and handed from entry to entry: many entries,
+// more than it holds at once and of sizes that span its pieces, come out
+// whole, in one extraction after another by the same component.
+TEST(ArchiveUnpackAhead, KeptMemoryNeverMixesEntries) {
+  ScratchFolder s("kept");
+  std::vector<std::string> files;
+  for (unsigned i = 0; i < 48; ++i) {
+    files.push_back(s("k" + std::to_string(i)));
+    WriteBytes(files.back(), Payload((i * 37 % 11 + 1) * 61000 + i, i + 7));
+  }
+  TQlntCompress packer(nullptr);
+  Pack(packer, s("k.1"), files);
+  TQlntCompress c(nullptr);
+  c.SetUnpackAhead(4);
+  for (int pass = 0; pass < 2; ++pass)
+    for (size_t i = 0; i < files.size(); ++i) {
+      const std::string out = s("out" + std::to_string(pass));
+      Unpack(c, s("k.1"), {files[i]}, out);
+      EXPECT_TRUE(ReadBytes(out + "\\k" + std::to_string(i)) == ReadBytes(files[i])) << pass << " " << i;
+    }
+}
