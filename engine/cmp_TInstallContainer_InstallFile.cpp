@@ -16,6 +16,7 @@
 #include "engine/cmp_TInstallContainer.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_FileSystem.h"
 #include "foundation/routines/routines_INIFiles.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
@@ -100,20 +101,7 @@ std::string FinalName(const std::string& DestName, const std::string& Stored) {
 // Dir\Name. One that another setup running now still writes is open, cannot
 // be removed and is passed over: it is no leftover.
 void RemoveInstallParts(const std::string& Dir, const std::string& Name) {
-  const std::string prefix = InstallPartName(Name);
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(Widen(FullPath(Dir, prefix + "*")).c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  std::vector<std::string> found;
-  do {
-    // The pattern also matches short names: only the long name counts.
-    const std::string name = Narrow(fd.cFileName, wcslen(fd.cFileName));
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() >= prefix.size() &&
-        SameText(name.substr(0, prefix.size()), prefix))
-      found.push_back(name);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-  for (const std::string& name : found) RemoveFile(FullPath(Dir, name));
+  for (const std::string& part : InstallPartsIn(Dir, Name)) RemoveFile(FullPath(Dir, part));
 }
 
 // How often a file is written again when another setup's clear-up took its

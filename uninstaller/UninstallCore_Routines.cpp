@@ -10,6 +10,7 @@
 #include "classlib/WinText.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_ExpandPaths.h"
+#include "foundation/routines/routines_FileSystem.h"
 #include "foundation/routines/routines_Strings.h"
 #include "foundation/types_Quillant.h"
 #include "uninstaller/UninstallCore.h"
@@ -22,24 +23,9 @@ bool ClearReadOnly(const std::string& FilePath) {
 }
 
 bool RemoveInstallLeftovers(const std::string& Dir) {
-  if (Trim(Dir).empty()) return false;
-  // What every setup run adds to a destination's name for its private copy,
-  // before the few characters that keep the copies of two runs apart.
-  const std::string mark = InstallPartName("");
-  const std::string upperMark = UpperCase(mark);
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(Widen(DirectoryWBS(Dir) + "*" + mark + "*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  std::vector<std::string> found;
-  do {
-    // The pattern also meets short names; only the long name counts.
-    std::string name = Narrow(std::wstring(fd.cFileName));
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && UpperCase(name).find(upperMark) != std::string::npos)
-      found.push_back(DirectoryWBS(Dir) + name);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
   bool removed = false;
-  for (const auto& path : found) {
+  for (const std::string& part : InstallPartsIn(Dir, "")) {
+    const std::string path = DirectoryWBS(Dir) + part;
     // The setup wrote it with the source's attributes, a CD's read-only one
     // among them.
     ClearReadOnly(path);

@@ -1,8 +1,8 @@
 #include "wizard/WizardRules.h"
 
-#include <cctype>
 #include <cmath>
 
+#include "classlib/base/PathBase.h"
 #include "foundation/constants_Quillant.h"
 
 TManagerAction ManagerActionFor(TManagerType ManagerType, int ComponentCall) {
@@ -73,20 +73,6 @@ bool IsValidProgramFolderName(const std::string& Name) {
   return true;
 }
 
-namespace {
-// A name that Windows takes as a device wherever it stands in a path: CON,
-// PRN, AUX, NUL, COM1..COM9, LPT1..LPT9, with any extension and trailing
-// blanks.
-bool IsDeviceName(const std::string& Name) {
-  std::string base = Name.substr(0, Name.find('.'));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-         base[3] <= '9';
-}
-}  // namespace
-
 TFolderFault DestinationFolderFault(const std::string& Folder) {
   if (Folder.empty()) return {"No destination folder was chosen", ""};
   // Where the folder names begin: after the drive, or after the two
@@ -122,7 +108,7 @@ TFolderFault DestinationFolderFault(const std::string& Folder) {
     // A trailing backslash ends the folder; anywhere else it needs a name.
     if (name.empty() ? end != std::string::npos : name.find_first_not_of('.') == std::string::npos)
       return {"%s cannot take the files: it holds an empty folder name or one of dots only", name};
-    if (IsDeviceName(name)) return {"%s cannot take the files: %s is the name of a device", name};
+    if (qbase::IsDeviceName(name)) return {"%s cannot take the files: %s is the name of a device", name};
     if (end == std::string::npos) break;
     start = end + 1;
   }

@@ -4,8 +4,11 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_Strings.h"
+#include "foundation/types_Quillant.h"
 
 bool TOpenFolderDialog::Execute() {
   wchar_t display[261] = {};
@@ -106,4 +109,24 @@ void TProgramLauncher::Launch() {
   DWORD code = 0;
   GetExitCodeProcess(sei.hProcess, &code);
   FExitCode = code;
+}
+
+std::vector<std::string> InstallPartsIn(const std::string& Dir, const std::string& FileName) {
+  std::vector<std::string> found;
+  if (Trim(Dir).empty()) return found;
+  const std::string prefix = InstallPartName(FileName);
+  const std::string pattern = FileName.empty() ? "*" + prefix + "*" : prefix + "*";
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(Widen(DirectoryWBS(Dir) + pattern).c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return found;
+  do {
+    // The pattern also meets short names: only the long name counts.
+    const std::string name = Narrow(fd.cFileName, wcslen(fd.cFileName));
+    const bool part = FileName.empty()
+                          ? UpperCase(name).find(UpperCase(prefix)) != std::string::npos
+                          : name.size() >= prefix.size() && SameText(name.substr(0, prefix.size()), prefix);
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && part) found.push_back(name);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return found;
 }

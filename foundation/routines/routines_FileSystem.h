@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "classlib/Classes.h"
 #include "classlib/TypInfo.h"
@@ -66,3 +67,9 @@ private:
 
 // The message the launcher gives for a shell start error code.
 std::string ProgramLauncherErrorText(int32_t Code);
+
+// The private copies that setup runs write beside a file while they install
+// it (InstallPartName and a few characters of the run's own) standing in
+// Dir: those of FileName, or of any file when FileName is empty. Long names,
+// without the folder.
+std::vector<std::string> InstallPartsIn(const std::string& Dir, const std::string& FileName);

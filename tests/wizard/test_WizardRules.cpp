@@ -209,7 +209,7 @@ TEST(WizardMeasures, DestinationFolders) {
       {"C:\\LPT9.log", device, "LPT9.log"},
       {"C:\\aux \\x", device, "aux "},
       {"C:\\Tools.\\con.txt.old", device, "con.txt.old"},
-      {"C:\\COM0", "", ""},
+      {"C:\\COM0", device, "COM0"},
       {"C:\\CONSOLE", "", ""},
   };
   for (const auto& row : rows) {
