@@ -8,7 +8,6 @@
 #include <ole2.h>
 
 #include <cstdio>
-#include <vector>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
