@@ -57,7 +57,7 @@ qnt_harness_start() {
   done
   [ -n "$QNT_XVFB_PID" ] || { echo "no X display could be started"; return 1; }
   export DISPLAY=":$n"
-  qnt_wine_ensure_prefix "$WINEPREFIX"
+  qnt_wine_ensure_prefix "$WINEPREFIX" || return 1
   # One wineserver for the whole run: every test's wine process attaches to it
   # instead of starting (and tearing down) a server of its own.
   timeout -k 5 60 wineserver -p

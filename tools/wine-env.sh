@@ -28,6 +28,19 @@ qnt_wine_font_replacements() {
   WINEPREFIX="$prefix" timeout -k 5 120 wine regedit /S "$(WINEPREFIX="$prefix" timeout -k 5 60 winepath -w "$reg")" >/dev/null 2>&1
 }
 
+# Runs a step of a prefix's preparation: false, with a word, when it ran out
+# of time (the prefix then lacks part of Wine's setup and is not marked ready,
+# so that the next run boots it again). Other failures count as before.
+qnt_wine_in_time() {
+  local prefix="$1" seconds="$2"
+  shift 2
+  WINEPREFIX="$prefix" timeout -k 5 "$seconds" "$@" >/dev/null 2>&1
+  case $? in
+    124 | 137) echo "preparing the Wine prefix $prefix: \"$*\" ran out of time ($seconds s); not marked ready" >&2
+               return 1 ;;
+  esac
+}
+
 # Makes the prefix once (serialised across parallel tests) and sets what the
 # tests rely on: no crash dialog that would wait for a click, the faces of
 # Japanese and Korean. A prefix made before the faces were set gets them now.
@@ -38,14 +51,14 @@ qnt_wine_ensure_prefix() {
   (
     flock -w 900 9 || { echo "the Wine prefix $prefix stayed locked for 15 minutes" >&2; exit 1; }
     if [ ! -f "$prefix/.qnt-ready" ]; then
-      WINEPREFIX="$prefix" timeout -k 5 600 wineboot -i >/dev/null 2>&1
-      WINEPREFIX="$prefix" timeout -k 5 120 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-      WINEPREFIX="$prefix" timeout -k 5 300 wineserver -w
+      qnt_wine_in_time "$prefix" 600 wineboot -i || exit 1
+      qnt_wine_in_time "$prefix" 120 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || exit 1
+      qnt_wine_in_time "$prefix" 300 wineserver -w || exit 1
       touch "$prefix/.qnt-ready"
     fi
     if [ ! -f "$prefix/.qnt-fonts" ]; then
       qnt_wine_font_replacements "$prefix"
-      WINEPREFIX="$prefix" timeout -k 5 300 wineserver -w
+      qnt_wine_in_time "$prefix" 300 wineserver -w || exit 1
       touch "$prefix/.qnt-fonts"
     fi
   ) 9>"$prefix.lock"

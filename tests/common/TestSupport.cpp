@@ -1,5 +1,7 @@
 #include "common/TestSupport.h"
 
+#include "common/ForeignWindow.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -90,27 +92,8 @@ std::string CopyProgram(const std::string& Program, const std::string& Dir, cons
 }
 
 long RunAndWait(const std::string& CommandLine, const std::string& WorkDir, uint32_t TimeoutMs) {
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  std::wstring cl = Widen(CommandLine);
-  std::wstring wd = Widen(WorkDir);
-  if (!CreateProcessW(nullptr, cl.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      wd.empty() ? nullptr : wd.c_str(), &si, &pi))
-    return -1;
-  CloseHandle(pi.hThread);
-  DWORD w = WaitForSingleObject(pi.hProcess, TimeoutMs);
-  long result;
-  if (w == WAIT_OBJECT_0) {
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    result = static_cast<long>(code);
-  } else {
-    TerminateProcess(pi.hProcess, 255);
-    result = -2;
-  }
-  CloseHandle(pi.hProcess);
-  return result;
+  TChildProcess p(CommandLine, WorkDir);
+  return p.Started() ? p.Wait(TimeoutMs) : -1;
 }
 
 void SetReportedWindowsVersion(const std::string& ExeFileName, const std::string& Version) {

@@ -8,12 +8,10 @@
 
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
+#include "common/ForeignWindow.h"
 #include "common/TestSupport.h"
-#include "loader/ForeignWindow.h"
 
 using namespace testsupport;
-using loadertest::AnswerForeignBox;
-using loadertest::TChildProcess;
 
 namespace {
 
@@ -205,9 +203,9 @@ TEST_F(LoaderRun, WithoutSetup1ShowsTheErrorBoxAndEndsWithOne) {
   std::string exe = CopyProgram("QuillantLoadProgram.exe", FDir, "QuillantLoadProgram.exe");
   TChildProcess p("\"" + exe + "\"", FDir);
   ASSERT_TRUE(p.Started());
-  for (int i = 0; i < 300 && !loadertest::HasWindowCaptioned(p.Pid(), ErrorCaption); ++i) Sleep(100);
+  for (int i = 0; i < 300 && !HasWindowCaptioned(p.Pid(), ErrorCaption); ++i) Sleep(100);
   // The box stands over the loader's own window.
-  EXPECT_TRUE(loadertest::HasWindowCaptioned(p.Pid(), "Initializing..."));
+  EXPECT_TRUE(HasWindowCaptioned(p.Pid(), "Initializing..."));
   auto box = AnswerForeignBox(p.Pid(), ErrorCaption, 30000);
   ASSERT_TRUE(box.Found) << "no error box";
   EXPECT_EQ(box.Text, "LOADER: Setup.1 must be in the same directory as the the loader program. Directory is " + FDir);

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "classlib/SysUtils.h"
+#include "common/ForeignWindow.h"
 #include "common/TestSupport.h"
-#include "loader/ForeignWindow.h"
 
 using namespace testsupport;
 
@@ -31,9 +31,9 @@ TEST(SetupStart, FailedBuildOrDiskCopyEndsWithExitCodeOne) {
     if (c.BuildInf) WriteFileText(work("BUILD.INF"), work(c.BuildInf) + "\r\n");
     std::string arguments = c.Arguments;
     if (arguments.back() == ' ') arguments += work.Path();  // the loader's folder
-    loadertest::TChildProcess p("\"" + program + "\"" + arguments, work.Path());
+    TChildProcess p("\"" + program + "\"" + arguments, work.Path());
     ASSERT_TRUE(p.Started());
-    const loadertest::TForeignBox box = loadertest::AnswerForeignBox(p.Pid(), "Quillant32 2.5 Beta", 60000);
+    const TForeignBox box = AnswerForeignBox(p.Pid(), "Quillant32 2.5 Beta", 60000);
     ASSERT_TRUE(box.Found) << "no message box";
     EXPECT_NE(box.Text.find(c.Text), std::string::npos) << box.Text;
     EXPECT_EQ(p.Wait(30000), 1);

@@ -12,9 +12,9 @@
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
+#include "common/ForeignWindow.h"
 #include "common/PageRunner.h"
 #include "common/TestSupport.h"
-#include "loader/ForeignWindow.h"
 #include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallContainer.h"
 #include "engine/routines_BorlandEnvironment.h"
@@ -571,7 +571,7 @@ TEST(SetupStart, ErrorIsShownUntilAnswered) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Arguments);
-    loadertest::TChildProcess p("\"" + BinDir() + "\\qnt_bad_module.exe\"" + c.Arguments);
+    TChildProcess p("\"" + BinDir() + "\\qnt_bad_module.exe\"" + c.Arguments);
     ASSERT_TRUE(p.Started());
     HWND box = nullptr;
     for (int i = 0; i < 300 && !(box = ProcessBox(p.Pid())); ++i) Sleep(100);

@@ -14,6 +14,7 @@
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
+#include "common/ForeignWindow.h"
 #include "common/PageRunner.h"
 #include "common/TestSupport.h"
 #include "engine/cmp_TInstallContainer.h"
@@ -21,15 +22,10 @@
 #include "foundation/routines/routines_ExpandPaths.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
-#include "loader/ForeignWindow.h"
 #include "uninstaller/UninstallCore.h"
 #include "uninstaller/OwnDesktop.h"
 
 using namespace testsupport;
-using loadertest::AnswerForeignDialog;
-using loadertest::ClickForeignButton;
-using loadertest::TChildProcess;
-using loadertest::TForeignBox;
 
 namespace {
 

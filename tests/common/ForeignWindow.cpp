@@ -1,4 +1,4 @@
-#include "loader/ForeignWindow.h"
+#include "common/ForeignWindow.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 
 #include "classlib/WinText.h"
 
-namespace loadertest {
+namespace testsupport {
 
 TChildProcess::TChildProcess(const std::string& CommandLine, const std::string& WorkDir, const std::string& Program) {
   STARTUPINFOW si{};
@@ -180,4 +180,4 @@ TForeignBox AnswerForeignBox(uint32_t Pid, const std::string& Caption, uint32_t 
   return Answer(h, [](const std::string&) { return IDOK; });
 }
 
-}  // namespace loadertest
+}  // namespace testsupport

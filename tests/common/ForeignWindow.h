@@ -1,11 +1,11 @@
-// For tests that start a program which shows a message box: finds a window of
-// that other process by its caption, reads the box's text and presses OK.
+// For tests that start a program and drive its windows from the outside: the
+// started process, and its boxes and buttons found by caption and text.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 
-namespace loadertest {
+namespace testsupport {
 
 // A started program; the handles close with it.
 class TChildProcess {
@@ -54,4 +54,4 @@ bool ClickForeignButton(uint32_t Pid, const std::string& Caption, const std::str
 // True while process Pid shows a visible top-level window captioned Caption.
 bool HasWindowCaptioned(uint32_t Pid, const std::string& Caption);
 
-}  // namespace loadertest
+}  // namespace testsupport
