@@ -1,7 +1,11 @@
-# Compile settings shared by every target of ours (not by googletest).
+# Compile settings shared by every target of ours (not by googletest), and by
+# an author's setup program built against the installed library: its headers
+# are included by their path from the source root ("engine/cmp_TInstall.h").
 add_library(qnt_options INTERFACE)
-target_compile_options(qnt_options INTERFACE -Wall -Wextra)
-target_include_directories(qnt_options INTERFACE ${CMAKE_SOURCE_DIR})
+target_compile_options(qnt_options INTERFACE $<BUILD_INTERFACE:-Wall -Wextra>)
+target_compile_features(qnt_options INTERFACE cxx_std_20)
+target_include_directories(qnt_options INTERFACE
+  $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}> $<INSTALL_INTERFACE:${QNT_INSTALL_INCLUDEDIR}>)
 if(WIN32)
   target_compile_definitions(qnt_options INTERFACE
     UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
@@ -14,40 +18,9 @@ if(QNT_NATIVE AND QNT_SANITIZE)
   add_link_options(${QNT_SAN_FLAGS})
 endif()
 
-# The resource compiler reports no dependencies, so a resource script is
-# rebuilt only when the files it embeds are named as its inputs: every quoted
-# file name in it that exists beside it or below the source root (form
-# texts, pictures, icons) is.
-function(qnt_rc_inputs)
-  foreach(src ${ARGN})
-    if(NOT src MATCHES "\\.rc$")
-      continue()
-    endif()
-    get_filename_component(rc "${src}" ABSOLUTE)
-    get_filename_component(dir "${rc}" DIRECTORY)
-    # The list is read here, so an edited script configures the build again
-    # (a file it no longer names must not stay a dependency).
-    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${rc}")
-    file(STRINGS "${rc}" lines REGEX "\"[^\"]+[.][A-Za-z0-9]+\"")
-    set(inputs)
-    foreach(line ${lines})
-      string(REGEX MATCHALL "\"[^\"]+[.][A-Za-z0-9]+\"" names "${line}")
-      foreach(n ${names})
-        string(REPLACE "\"" "" n "${n}")
-        string(REPLACE "\\\\" "/" n "${n}")
-        foreach(base "${dir}" "${CMAKE_SOURCE_DIR}")
-          if(EXISTS "${base}/${n}" AND NOT IS_DIRECTORY "${base}/${n}")
-            list(APPEND inputs "${base}/${n}")
-            break()
-          endif()
-        endforeach()
-      endforeach()
-    endforeach()
-    if(inputs)
-      set_property(SOURCE "${src}" APPEND PROPERTY OBJECT_DEPENDS ${inputs})
-    endif()
-  endforeach()
-endfunction()
+# The functions a setup program's build needs (qnt_rc_inputs,
+# qnt_shipped_program, quillant_add_setup); installed with the library.
+include(${CMAKE_CURRENT_LIST_DIR}/QuillantSetup.cmake)
 
 # qnt_library(NAME SOURCES ... [WIN32_SOURCES ...] [LIBS ...])
 # WIN32_SOURCES are left out of the native build.
@@ -65,24 +38,47 @@ function(qnt_library name)
   endif()
 endfunction()
 
-# qnt_shipped_program(TARGET)
-# A program or control library that goes to end users (a setup program, the
-# loader, the uninstaller, the web-install control) leaves the build without
-# debugging information: once linked, its debugging information is copied to
-# <file>.debug beside it, the file itself is stripped and keeps only a link
-# (.gnu_debuglink) by which gdb and Wine's debugger find that copy. Programs
-# of the tests stay whole.
-function(qnt_shipped_program target)
+# What `cmake --install` puts into a prefix, for authors who build their
+# setup programs against the library (find_package(Quillant CONFIG)): the
+# libraries and object libraries a setup program links, their headers, the
+# programs a setup ships or its tests use, and the package. The native build
+# installs nothing. Each library is also known as Quillant::<name>, the name
+# the package gives it, so that quillant_add_setup links alike in the tree.
+function(qnt_install_library)
+  foreach(t ${ARGN})
+    add_library(Quillant::${t} ALIAS ${t})
+  endforeach()
   if(QNT_NATIVE)
     return()
   endif()
-  if(NOT CMAKE_OBJCOPY)
-    message(FATAL_ERROR "qnt_shipped_program(${target}): no objcopy for this toolchain")
-  endif()
-  set(file $<TARGET_FILE:${target}>)
-  add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${file} ${file}.debug
-    COMMAND ${CMAKE_OBJCOPY} --strip-all --add-gnu-debuglink=${file}.debug ${file}
-    COMMENT "Moving the debugging information of $<TARGET_FILE_NAME:${target}> to $<TARGET_FILE_NAME:${target}>.debug"
-    VERBATIM)
+  set_property(GLOBAL APPEND PROPERTY QNT_INSTALLED_TARGETS ${ARGN})
+  install(TARGETS ${ARGN} EXPORT QuillantTargets
+    ARCHIVE DESTINATION ${QNT_INSTALL_LIBDIR}
+    OBJECTS DESTINATION ${QNT_INSTALL_LIBDIR}/quillant-objects)
 endfunction()
+
+# The headers of this folder and its subfolders, at their path from the
+# source root.
+function(qnt_install_headers)
+  if(QNT_NATIVE)
+    return()
+  endif()
+  file(RELATIVE_PATH rel ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/ DESTINATION ${QNT_INSTALL_INCLUDEDIR}/${rel}
+    FILES_MATCHING PATTERN "*.h" PATTERN resources EXCLUDE PATTERN forms EXCLUDE)
+endfunction()
+
+# A shipped program (qnt_shipped_program) with its .debug file, into bin.
+function(qnt_install_program target)
+  if(QNT_NATIVE)
+    return()
+  endif()
+  set_property(GLOBAL APPEND PROPERTY QNT_INSTALLED_TARGETS ${target})
+  install(PROGRAMS $<TARGET_FILE:${target}> DESTINATION ${QNT_INSTALL_BINDIR})
+  install(FILES $<TARGET_FILE:${target}>.debug DESTINATION ${QNT_INSTALL_BINDIR})
+endfunction()
+
+add_library(Quillant::qnt_options ALIAS qnt_options)
+if(NOT QNT_NATIVE)
+  install(TARGETS qnt_options EXPORT QuillantTargets)
+endif()

@@ -8,19 +8,31 @@
 
 namespace testsupport {
 
-TChildProcess::TChildProcess(const std::string& CommandLine, const std::string& WorkDir, const std::string& Program) {
+TChildProcess::TChildProcess(const std::string& CommandLine, const std::string& WorkDir, const std::string& Program,
+                             const std::string& OutputFile) {
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::wstring cl = Widen(CommandLine);
   std::wstring wd = Widen(WorkDir);
   std::wstring prog = Widen(Program);
-  if (CreateProcessW(prog.empty() ? nullptr : prog.c_str(), cl.data(), nullptr, nullptr, FALSE, 0, nullptr, wd.empty() ? nullptr : wd.c_str(), &si,
-                     &pi)) {
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (!OutputFile.empty()) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    output = CreateFileW(Widen(OutputFile).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) return;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = si.hStdError = output;
+  }
+  if (CreateProcessW(prog.empty() ? nullptr : prog.c_str(), cl.data(), nullptr, nullptr, output != INVALID_HANDLE_VALUE,
+                     0, nullptr, wd.empty() ? nullptr : wd.c_str(), &si, &pi)) {
     CloseHandle(pi.hThread);
     FProcess = pi.hProcess;
     FPid = pi.dwProcessId;
   }
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
 }
 
 TChildProcess::~TChildProcess() {

@@ -11,10 +11,11 @@ namespace testsupport {
 class TChildProcess {
 public:
   // Starts CommandLine with the given working folder (empty: ours); a given
-  // Program is started whatever the command line names as its program.
+  // Program is started whatever the command line names as its program; a
+  // given OutputFile is made anew and takes its standard output and error.
   // Started() tells whether that worked.
   explicit TChildProcess(const std::string& CommandLine, const std::string& WorkDir = "",
-                         const std::string& Program = "");
+                         const std::string& Program = "", const std::string& OutputFile = "");
   ~TChildProcess();
   TChildProcess(const TChildProcess&) = delete;
   TChildProcess& operator=(const TChildProcess&) = delete;

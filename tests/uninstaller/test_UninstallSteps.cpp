@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "classlib/Handles.h"
 #include "classlib/IniFiles.h"
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
@@ -455,12 +456,26 @@ TEST_F(UninstallSteps, ReadOnlyFilesTheRecordListsGoAtOnce) {
 TEST_F(UninstallSteps, AFileThatCanBeNeitherDeletedNorScheduledKeepsTheEntry) {
   // A list of pending renames that is no list makes the system refuse every
   // removal at the restart, as it refuses a user without the right to ask.
-  HKEY sm;
+  HKEY key = nullptr;
   ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, nullptr, 0,
-                            KEY_ALL_ACCESS, nullptr, &sm, nullptr),
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
             ERROR_SUCCESS);
+  const TKeyOwner sm(key);
+  // The list as it was comes back however the test ends: a broken one would
+  // fail every later removal at the restart in this prefix.
+  DWORD type = 0, size = 0;
+  const bool had = RegQueryValueExW(sm.Get(), L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) ==
+                   ERROR_SUCCESS;
+  std::vector<BYTE> was(size);
+  if (had) RegQueryValueExW(sm.Get(), L"PendingFileRenameOperations", nullptr, &type, was.data(), &size);
+  const TScopeGuard restore([&] {
+    if (had)
+      RegSetValueExW(sm.Get(), L"PendingFileRenameOperations", 0, type, was.data(), size);
+    else
+      RegDeleteValueW(sm.Get(), L"PendingFileRenameOperations");
+  });
   const std::wstring notAList = L"x";
-  RegSetValueExW(sm, L"PendingFileRenameOperations", 0, REG_SZ, reinterpret_cast<const BYTE*>(notAList.c_str()),
+  RegSetValueExW(sm.Get(), L"PendingFileRenameOperations", 0, REG_SZ, reinterpret_cast<const BYTE*>(notAList.c_str()),
                  static_cast<DWORD>((notAList.size() + 1) * sizeof(wchar_t)));
   std::string own = MakeFile("uninstall.exe");
   std::string plain = MakeFile("plain.txt"), held = MakeFile("held.dll");
@@ -485,8 +500,7 @@ TEST_F(UninstallSteps, AFileThatCanBeNeitherDeletedNorScheduledKeepsTheEntry) {
 
   // Once the file is free, the uninstall run again takes it and the entry.
   CloseHandle(lock);
-  RegDeleteValueW(sm, L"PendingFileRenameOperations");
-  RegCloseKey(sm);
+  RegDeleteValueW(sm.Get(), L"PendingFileRenameOperations");
   TUninstaller again(FProduct);
   again.Run(own);
   EXPECT_FALSE(FileExists(held));

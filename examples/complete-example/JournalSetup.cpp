@@ -1,6 +1,8 @@
 // The setup program of Example Journal, the README's complete example: file
 // groups the user picks (one always installed, one in a subfolder, one off
-// by default), the wizard's pages with a theme picture of its own, a
+// by default), a shared DLL in Common Files replaced only by a newer
+// version, shortcuts in the Start menu (the uninstaller's among them) and on
+// the desktop, the wizard's pages with a theme picture of its own, a
 // question before a Cancel aborts, and a closing page of its own.
 #include <windows.h>
 
@@ -44,7 +46,8 @@ class TJournalModule : public TDataModule {
   QNT_PUBLISHED(TJournalModule, TDataModule)
 public:
   explicit TJournalModule(TComponent* AOwner) : TDataModule(AOwner) {
-    RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE, TMainLinkGroup, TInstallMainLink>();
+    RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE, TMainLinkGroup, TInstallMainLink,
+                    TInstallShellLink>();
     RegisterClasses<TDialogManager, TWelcomeDlg, TInstallFileGroupsDlg, TSelectFolderDlg, TCopyFileDlg>();
     RegisterHandler("Install1UserAbort", this, &TJournalModule::Install1UserAbort);
     AddToBIFList(&TJournalDoneForm::StaticClassInfo(), nullptr, nullptr);

@@ -81,6 +81,8 @@ std::map<std::string, TTable> ReferenceTables(const std::string& Section) {
     if (line.rfind("### `", 0) == 0) {
       current = Quoted(line)[0];
       r[current];
+    } else if (line.rfind("### ", 0) == 0) {
+      current.clear();  // a subsection of no class (the enumerations)
     } else if (current.empty()) {
       continue;
     } else if (line.rfind("| `", 0) == 0) {
@@ -135,7 +137,8 @@ std::map<std::string, const TPropInfo*> Effective(const TClassInfo& C) {
 // Name is the object's name in the text): every name, none more, with its
 // type; a component reference names a class of the module.
 TEST(Guide, ReferenceListsEveryPublishedPropertyWithItsType) {
-  const auto tables = ReferenceTables(Section(Readme(), "Reference: what a module sets"));
+  const std::string reference = Section(Readme(), "Reference: what a module sets");
+  const auto tables = ReferenceTables(reference);
   ASSERT_FALSE(tables.empty()) << "README.md has no section \"Reference: what a module sets\"";
 
   std::unique_ptr<TDataModule> owner(new TDataModule(nullptr));
@@ -179,6 +182,7 @@ TEST(Guide, ReferenceListsEveryPublishedPropertyWithItsType) {
   }
 
   std::string missing;  // rows to paste into the README
+  std::set<const TEnumInfo*> enums;
   for (const TClassInfo* c : placed) {
     SCOPED_TRACE(c->ClassName());
     auto table = tables.find(c->ClassName());
@@ -203,6 +207,7 @@ TEST(Guide, ReferenceListsEveryPublishedPropertyWithItsType) {
       auto i = inherited.find(name);
       if (name == "Name" || (i != inherited.end() && i->second == p)) continue;
       const std::string type = TypeText(*p, instances[c]);
+      if (p->Kind == pkEnum || p->Kind == pkSet) enums.insert(p->Enum);
       auto row = rows.find(name);
       if (row == rows.end()) {
         missing += "| `" + name + "` | " + type + " | |   (" + c->ClassName() + ")\n";
@@ -224,6 +229,15 @@ TEST(Guide, ReferenceListsEveryPublishedPropertyWithItsType) {
     for (const std::string& name : hidden) ADD_FAILURE() << name << " is said to be left out, but is there";
   }
   if (!missing.empty()) std::printf("%s", missing.c_str());
+
+  // Every value of each enumeration those tables name, under its own heading.
+  const size_t at = reference.find("\n### Enumerations\n");
+  ASSERT_NE(at, std::string::npos) << "the reference has no subsection \"Enumerations\"";
+  const std::string values = reference.substr(at);
+  for (const TEnumInfo* e : enums)
+    for (const std::string& name : e->Names)
+      EXPECT_NE(values.find("`" + name + "`"), std::string::npos)
+          << e->TypeName << "'s value " << name << " is not listed";
 }
 
 // The guide's texts of the examples are theirs: a fenced block after a line
@@ -253,8 +267,7 @@ TEST(Guide, ExampleTextsAreTheExamplesOwn) {
     checked.insert(path);
   }
   // The examples' modules, the program and the page lines among them.
-  for (const char* path :
-       {"tests/engine/build/notes/NotesModule.txt", "tests/engine/build/notes/NotesSetup.cpp",
-        "tests/engine/build/journal/JournalModule.txt", "tests/engine/build/journal/JournalSetup.cpp"})
+  for (const char* path : {"examples/making-a-setup/NotesModule.txt", "examples/making-a-setup/NotesSetup.cpp",
+                           "examples/complete-example/JournalModule.txt", "examples/complete-example/JournalSetup.cpp"})
     EXPECT_TRUE(checked.count(path)) << path << " is shown without a marker";
 }
