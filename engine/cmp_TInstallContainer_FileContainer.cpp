@@ -357,12 +357,11 @@ bool Openable(const std::string& Archive, std::string& Reason) {
   return true;
 }
 
-// The archive of Owner as the server has it: "/dir/Name.1 downloaded from host".
-std::string ServerArchive(TFileRelated* Owner) {
+// The archive of Owner as the server has it ("/dir/Name.1"), and the server.
+std::string RemoteArchive(TFileRelated* Owner, std::string& Host) {
   TNetInstallLocation* loc = Owner->EffectiveNetLocation();
-  if (!loc) return Owner->Name() + ".1";
-  return loc->LoginInformation()->Directory() + "/" + Owner->Name() + ".1 downloaded from " +
-         loc->LoginInformation()->Hostname();
+  Host = loc ? loc->LoginInformation()->Hostname() : std::string();
+  return (loc ? loc->LoginInformation()->Directory() : std::string()) + "/" + Owner->Name() + ".1";
 }
 }  // namespace
 
@@ -400,18 +399,21 @@ void TFileContainer::DownloadWholeArchive() {
   // taken from it: a transfer that ended early without an error, a damaged
   // one or the archive of other files goes, and the next run fetches it
   // again. One that another program holds stays for the next run.
-  std::string reason;
+  std::string reason, host;
   const TDownloadCheck check = CheckDownload(FNetArchiveFile, reason);
-  const std::string archive = ServerArchive(this);
+  const std::string remote = RemoteArchive(this, host);
   if (check == TDownloadCheck::Unopenable)
-    throw IEFileContainer("The archive %s cannot be opened as %s: %s", {archive, FNetArchiveFile, reason});
+    throw IEFileContainer("The archive %s downloaded from %s cannot be opened as %s: %s",
+                          {remote, host, FNetArchiveFile, reason});
   TCustomInstallFile* missing = check == TDownloadCheck::Whole ? FileNotInDownload(FNetArchiveFile, true) : nullptr;
   if (check == TDownloadCheck::Whole && !missing) return;
   DiscardDownload();
-  if (check == TDownloadCheck::Incomplete) throw IEFileContainer("The archive %s is incomplete", {archive});
-  if (check == TDownloadCheck::Damaged) throw IEFileContainer("The archive %s is damaged", {archive});
-  throw IEFileContainer("The archive %s does not hold the file %s as the file list gives it",
-                        {archive, missing->SourcePath()});
+  if (check == TDownloadCheck::Incomplete)
+    throw IEFileContainer("The archive %s downloaded from %s is incomplete", {remote, host});
+  if (check == TDownloadCheck::Damaged)
+    throw IEFileContainer("The archive %s downloaded from %s is damaged", {remote, host});
+  throw IEFileContainer("The archive %s downloaded from %s does not hold the file %s as the file list gives it",
+                        {remote, host, missing->SourcePath()});
 }
 
 void TFileContainer::DiscardUnreadableDownload(std::exception_ptr Failure) {
@@ -447,7 +449,9 @@ void TFileContainer::DiscardUnreadableDownload(std::exception_ptr Failure) {
     try {
       std::rethrow_exception(Failure);
     } catch (Exception& e) {
-      e.Message = StringReplaceAll(e.Message, failing, ServerArchive(o));
+      std::string host;
+      const std::string remote = RemoteArchive(o, host);
+      e.Message = StringReplaceAll(e.Message, failing, remote + " downloaded from " + host);
     } catch (...) {
     }
   }

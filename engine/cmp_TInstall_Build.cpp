@@ -360,7 +360,8 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
         QlntCompress->SetOnStatus(nullptr);
       });
       const std::vector<std::string> firstDisk{drive + "setup.exe", drive + "setup.1", drive + "files.1"};
-      QlntCompress->SetOnNewDisk([this, saved, &onDisk, &drive, &firstDisk](TQlntCompress*, int32_t Disk, std::string&) {
+      QlntCompress->SetOnNewDisk([this, saved, &onDisk, &drive, &firstDisk](TQlntCompress*, int32_t Disk,
+                                                                            std::string&) {
         if (Screen) Screen->SetCursor(saved);
         const int answer =
             EngineMessageBox(Format(TSE(SInsertDisk), {static_cast<long long>(Disk)}), EngineBoxCaption(), MB_OKCANCEL);

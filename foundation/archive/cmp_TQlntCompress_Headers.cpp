@@ -107,8 +107,8 @@ void TFileHeaders::ReadHeaderInformation(TStream* Stream, int32_t Offset, int64_
   // A count that no archive's positions could hold is no count of ours. A
   // count the file cannot hold fails at the first missing header (only the
   // headers present are read): a cut-off archive, or a damaged count.
-  const int64_t anyRoom =
-      (static_cast<int64_t>(INT32_MAX) - static_cast<int64_t>(lzh::kStartSize)) / static_cast<int64_t>(lzh::kHeaderSize);
+  const int64_t anyRoom = (static_cast<int64_t>(INT32_MAX) - static_cast<int64_t>(lzh::kStartSize)) /
+                          static_cast<int64_t>(lzh::kHeaderSize);
   if (s.Count > anyRoom) throw EQlntCompress(kCorrupt);
   // Where the writer puts the next header: after the data of the one before
   // (one volume), or right after it (a disk set).

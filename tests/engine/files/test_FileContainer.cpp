@@ -389,7 +389,8 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
       // Damage inside an entry's data shows while inflating, after the
       // entries before it.
       {"a damaged download", "", damaged, false, "data.bin in the archive " + server + " (", true},
-      {"a download cut short", "", good.substr(0, good.size() - 100), false, "The archive " + server + " is incomplete"},
+      {"a download cut short", "", good.substr(0, good.size() - 100), false,
+       "The archive " + server + " is incomplete"},
       {"a download with the disk-set flag", "", multi, false, "The archive " + server + " is damaged"},
       {"a download with damaged headers", "", badName, false, "The archive " + server + " is damaged"},
       {"a download of some of the files", "", ReadBytes(dir + "\\first.1"), false,
