@@ -611,12 +611,19 @@ protected:
   // the container's files come from (their sizes compared with CompareSizes,
   // once the file list gave them); a damaged one is discarded.
   void AdoptWholeDownload(bool CompareSizes);
-  bool DownloadFitsFiles(const std::string& Archive, bool CompareSizes);
-  // Whether every entry of the downloaded Archive lies whole in the file.
-  // Leaves QlntCompress pointed at it.
-  bool DownloadIsWhole(const std::string& Archive);
+  // What a downloaded archive is when read whole: every entry lies in the
+  // file (one volume: a downloaded archive is one file), its bytes end early,
+  // it is damaged, or it cannot be opened now (held by another program; then
+  // Reason says why). Leaves QlntCompress pointed at it.
+  enum class TDownloadCheck { Whole, Incomplete, Damaged, Unopenable };
+  TDownloadCheck CheckDownload(const std::string& Archive, std::string& Reason);
+  // The first of the container's files that the whole Archive does not hold
+  // (with CompareSizes: at the size the file list gave); nullptr when it
+  // holds them all.
+  TCustomInstallFile* FileNotInDownload(const std::string& Archive, bool CompareSizes);
   // After a failed job: a download of this container or of one of its files
-  // that the archive component could not read is discarded.
+  // that the archive component found damaged is discarded, and the message
+  // names the archive as the server has it rather than the copy that went.
   void DiscardUnreadableDownload(std::exception_ptr Failure);
   // Percentage of Part in PredictedProcessBytes (half to even; 0 for none).
   int TotalPercent(int64_t Part) const;

@@ -72,12 +72,6 @@ bool TakesContainerDownload(TCustomInstallFile* F) {
   return dt != dtTraditional && (F->Net() || dt == dtWeb) && !F->GetPlaceInOwnArchive();
 }
 
-int64_t SizeOfFile(const std::string& Path) {
-  WIN32_FILE_ATTRIBUTE_DATA a{};
-  if (!GetFileAttributesExW(Widen(Path).c_str(), GetFileExInfoStandard, &a)) return -1;
-  return (static_cast<int64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
-}
-
 template <class T>
 T* FirstAs(TObject* PO, const char* WrongText) {
   T* t = dynamic_cast<T*>(PO);
@@ -341,77 +335,125 @@ void TFileContainer::AdoptWholeDownload(bool CompareSizes) {
   if (GetDistributeType() == dtTraditional) return;
   std::string downloaded;
   if (!AlreadyDownloaded(downloaded)) return;
-  if (DownloadFitsFiles(downloaded, CompareSizes))
+  // One that cannot be read now is passed over, as a damaged one is: the
+  // files download the archive again.
+  std::string reason;
+  if (CheckDownload(downloaded, reason) == TDownloadCheck::Whole && !FileNotInDownload(downloaded, CompareSizes))
     FNetArchiveFile = downloaded;
   else
     DiscardDownload();
 }
 
-bool TFileContainer::DownloadIsWhole(const std::string& Archive) {
+namespace {
+// Whether the archive component can read the file at all now; why not.
+bool Openable(const std::string& Archive, std::string& Reason) {
+  HANDLE h = CreateFileW(Widen(Archive).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    Reason = Trim(SysErrorMessage(GetLastError()));
+    return false;
+  }
+  CloseHandle(h);
+  return true;
+}
+
+// The archive of Owner as the server has it ("/dir/Name.1"), and the server.
+std::string RemoteArchive(TFileRelated* Owner, std::string& Host) {
+  TNetInstallLocation* loc = Owner->EffectiveNetLocation();
+  Host = loc ? loc->LoginInformation()->Hostname() : std::string();
+  return (loc ? loc->LoginInformation()->Directory() : std::string()) + "/" + Owner->Name() + ".1";
+}
+}  // namespace
+
+TFileContainer::TDownloadCheck TFileContainer::CheckDownload(const std::string& Archive, std::string& Reason) {
+  if (!Openable(Archive, Reason)) return TDownloadCheck::Unopenable;
   try {
     PointQlntCompressAt(Archive);
+    // Read afresh: the headers in memory may be those of another copy.
     QlntCompress->ReadInformation();
-    const TFileHeaders* headers = QlntCompress->FileHeaders();
-    const int64_t size = SizeOfFile(Archive);
-    for (int i = 0; i < headers->Count(); ++i)
-      if (!lzh::EntryFits(headers->FileHeaders(i)->Data, headers->MultiPartition(), 0, size)) return false;
-    return true;
+    return QlntCompress->FileHeaders()->MultiPartition() ? TDownloadCheck::Damaged : TDownloadCheck::Whole;
+  } catch (const EycIncomplete&) {
+    return TDownloadCheck::Incomplete;
   } catch (const Exception&) {
-    return false;
+    // Opened a moment ago: taken since by another program, or damaged.
+    return Openable(Archive, Reason) ? TDownloadCheck::Damaged : TDownloadCheck::Unopenable;
   }
 }
 
-bool TFileContainer::DownloadFitsFiles(const std::string& Archive, bool CompareSizes) {
-  if (!DownloadIsWhole(Archive)) return false;
-  try {
-    const TFileHeaders* headers = QlntCompress->FileHeaders();
-    for (int i = 0; i < FileCount(); ++i) {
-      TCustomInstallFile* f = Files(i);
-      if (!TakesContainerDownload(f)) continue;
-      const int at = QlntCompress->FindFile(f->SourcePath());
-      if (at < 0) return false;
-      if (CompareSizes && headers->FileHeaders(at)->Data.NormalSize != f->Size()) return false;
-    }
-    return true;
-  } catch (const Exception&) {
-    return false;
+TCustomInstallFile* TFileContainer::FileNotInDownload(const std::string& Archive, bool CompareSizes) {
+  PointQlntCompressAt(Archive);
+  const TFileHeaders* headers = QlntCompress->FileHeaders();
+  for (int i = 0; i < FileCount(); ++i) {
+    TCustomInstallFile* f = Files(i);
+    if (!TakesContainerDownload(f)) continue;
+    const int at = QlntCompress->FindFile(f->SourcePath());
+    if (at < 0 || (CompareSizes && headers->FileHeaders(at)->Data.NormalSize != f->Size())) return f;
   }
+  return nullptr;
 }
 
 void TFileContainer::DownloadWholeArchive() {
   if (GetDownloadedRemoteFile()) return;
   DownloadRemoteFile();
-  if (DownloadIsWhole(FNetArchiveFile)) return;
-  // A transfer that ended early without an error: nothing of it may be
-  // installed, and the next run fetches it again.
-  TNetInstallLocation* loc = EffectiveNetLocation();
-  const std::string remote = loc->LoginInformation()->Directory() + "/" + Name() + ".1";
-  const std::string host = loc->LoginInformation()->Hostname();
+  // A fresh download is checked as an earlier run's is, before any file is
+  // taken from it: a transfer that ended early without an error, a damaged
+  // one or the archive of other files goes, and the next run fetches it
+  // again. One that another program holds stays for the next run.
+  std::string reason, host;
+  const TDownloadCheck check = CheckDownload(FNetArchiveFile, reason);
+  const std::string remote = RemoteArchive(this, host);
+  if (check == TDownloadCheck::Unopenable)
+    throw IEFileContainer("The archive %s downloaded from %s cannot be opened as %s: %s",
+                          {remote, host, FNetArchiveFile, reason});
+  TCustomInstallFile* missing = check == TDownloadCheck::Whole ? FileNotInDownload(FNetArchiveFile, true) : nullptr;
+  if (check == TDownloadCheck::Whole && !missing) return;
   DiscardDownload();
-  throw IEFileContainer("The archive %s downloaded from %s is incomplete", {remote, host});
+  if (check == TDownloadCheck::Incomplete)
+    throw IEFileContainer("The archive %s downloaded from %s is incomplete", {remote, host});
+  if (check == TDownloadCheck::Damaged)
+    throw IEFileContainer("The archive %s downloaded from %s is damaged", {remote, host});
+  throw IEFileContainer("The archive %s downloaded from %s does not hold the file %s as the file list gives it",
+                        {remote, host, missing->SourcePath()});
 }
 
 void TFileContainer::DiscardUnreadableDownload(std::exception_ptr Failure) {
+  if (!QlntCompress || Trim(QlntCompress->CompressedFile()).empty()) return;
+  const std::string failing = QlntCompress->CompressedFile();
+  // What the archive component says of the archive itself (it names it, or
+  // the file it lacks) or of its data; a target it could not write, a full
+  // disk or a Cancel leave the download as it is.
+  bool damaged = false;
   try {
     std::rethrow_exception(Failure);
   } catch (const EycDiskFull&) {
-    return;  // the archive is not to blame
   } catch (const EycAborted&) {
-    return;
-  } catch (const EQlntCompress&) {
+  } catch (const EQlntCompress& e) {
+    damaged = e.Message.find(failing) != std::string::npos ||
+              e.Message.rfind("The following file was not found in the archive", 0) == 0;
   } catch (const EZlibError&) {
+    damaged = true;
   } catch (...) {
-    return;
   }
-  if (!QlntCompress || Trim(QlntCompress->CompressedFile()).empty()) return;
-  const std::string failing = QlntCompress->CompressedFile();
+  std::string reason;
+  // One that another program holds now is not damaged, and could not go.
+  if (!damaged || !Openable(failing, reason)) return;
   // Workers still reading ahead in the archive would keep it from going.
   QlntCompress->SetUnpackAhead(QlntCompress->UnpackAhead());
   std::vector<TFileRelated*> owners{this};
   for (int i = 0; i < FileCount(); ++i) owners.push_back(Files(i));
   for (TFileRelated* o : owners) {
     std::string recorded;
-    if (o->AlreadyDownloaded(recorded) && SameText(recorded, failing)) o->DiscardDownload();
+    if (!(o->AlreadyDownloaded(recorded) && SameText(recorded, failing))) continue;
+    o->DiscardDownload();
+    // The message would name a copy that is gone.
+    try {
+      std::rethrow_exception(Failure);
+    } catch (Exception& e) {
+      std::string host;
+      const std::string remote = RemoteArchive(o, host);
+      e.Message = StringReplaceAll(e.Message, failing, remote + " downloaded from " + host);
+    } catch (...) {
+    }
   }
 }
 

@@ -319,6 +319,9 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
   if (Screen) Screen->SetCursor(crHourGlass);
   PumpMessages();
   bool failed = false;
+  // What the copy wrote on the disk now in the drive: a failed copy takes
+  // it away again, so that the drive holds no half-written disk set.
+  std::vector<std::string> onDisk;
   try {
     FCalledBySelfExtracting = true;
     ReadLoadingInformation();
@@ -328,13 +331,24 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
     // cut at random places.
     if (!lzh::IsSelfExtracting(t)) throw IEInstall(SNotSelfExtracting, {file});
     const std::string drive = DirectoryWBS(DestDrive);
+    if (t.Files1StartOffset > 0) {
+      // files.1 is read whole before the first disk is written: a damaged
+      // one fails here as an install from it would, with nothing written.
+      SelfExtractArchive = file;
+      SelfExtractOffset = t.Files1StartOffset;
+      SelfExtractLast = t.Files1EndOffset;
+      PointQlntCompressAt(file);
+      QlntCompress->ReadInformation();
+    }
     {
       TFileStream in(file, fmOpenRead | fmShareDenyNone);
       if (in.Size() > INT32_MAX) throw IEInstall(STooLargeToCopy, {file});
       {
+        onDisk.push_back(drive + "setup.exe");
         TFileStream out(drive + "setup.exe", fmCreate);
         if (CopyBytes(in, out, t.Setup1StartOffset, 65536, false) != t.Setup1StartOffset) throw IEInstall(SNoRoomExe);
       }
+      onDisk.push_back(drive + "setup.1");
       TFileStream out(drive + "setup.1", fmCreate);
       const int64_t n = static_cast<int64_t>(t.Setup1EndOffset) - t.Setup1StartOffset + 1;
       in.Seek(t.Setup1StartOffset, soBeginning);
@@ -345,25 +359,28 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
         QlntCompress->SetOnNewDisk(nullptr);
         QlntCompress->SetOnStatus(nullptr);
       });
-      QlntCompress->SetOnNewDisk([this, saved](TQlntCompress*, int32_t Disk, std::string&) {
+      const std::vector<std::string> firstDisk{drive + "setup.exe", drive + "setup.1", drive + "files.1"};
+      QlntCompress->SetOnNewDisk([this, saved, &onDisk, &drive, &firstDisk](TQlntCompress*, int32_t Disk,
+                                                                            std::string&) {
         if (Screen) Screen->SetCursor(saved);
         const int answer =
             EngineMessageBox(Format(TSE(SInsertDisk), {static_cast<long long>(Disk)}), EngineBoxCaption(), MB_OKCANCEL);
         if (Screen) Screen->SetCursor(crHourGlass);
         if (answer == IDCANCEL) throw IEInstall(SAborted);
+        // Disk 1 comes back at the end for the final headers.
+        onDisk = Disk == 1 ? firstDisk : std::vector<std::string>{drive + lzh::VolumeName("files.1", Disk)};
       });
       QlntCompress->SetOnStatus([this](TQlntCompress* S, const TlzhFileStats& St) {
         if (FOnMoveToFloppyStatus) FOnMoveToFloppyStatus(S, St);
         PumpMessages();
       });
-      SelfExtractArchive = file;
-      SelfExtractOffset = t.Files1StartOffset;
-      SelfExtractLast = t.Files1EndOffset;
+      onDisk.push_back(drive + "files.1");
       PointQlntCompressAt(file);
       QlntCompress->CopyToDisk(DirectoryWOBS(DestDrive) + "\\", "files.1");
     }
   } catch (...) {
     failed = true;
+    for (const std::string& written : onDisk) RemoveFile(written);
     ShowPlainMessage(MessageOf(std::current_exception()));
   }
   if (Screen) Screen->SetCursor(saved);

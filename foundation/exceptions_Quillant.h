@@ -41,6 +41,12 @@ class EycAborted : public EQlntCompress {
 public:
   using EQlntCompress::EQlntCompress;
 };
+// An archive whose bytes end before its headers or an entry's data do: a
+// transfer or a copy that stopped early, not a damaged one.
+class EycIncomplete : public EQlntCompress {
+public:
+  using EQlntCompress::EQlntCompress;
+};
 
 class EAPIRoutines : public EQuillantAbnormal {
 public:

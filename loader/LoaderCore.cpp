@@ -188,6 +188,11 @@ std::vector<lzh::TlzhFileHeader> ReadFileHeaders(TByteSource& File, const TArchi
     lzh::TlzhFileHeader h;
     if (ReadInRange(File, Range, next, b, sizeof b) != sizeof b || !lzh::DecodeHeader(b, h))
       throw ELoader("LOADER: Cannot read a file header in the archive file from SETUP.1");
+    // No file has fewer than 0 bytes: such a header is damaged, whatever
+    // its data hold.
+    if (h.NormalSize < 0)
+      throw ELoader("LOADER: The header of the file " + ExtractName(h.FileName) +
+                    " in SETUP.1 is damaged: it gives a negative size");
     next = Range.Start + static_cast<int64_t>(h.NextHeaderOffset);
     headers.push_back(std::move(h));
   }

@@ -40,6 +40,7 @@ const char* const kTooLarge = SArchiveFileTooLarge;
 const char* const kSizeMismatch =
     "The decompressed file's size does not match with the actual size of the file.  The file is %s in the archive %s";
 const char* const kIncomplete = "The compressed data of the following file is incomplete: %s in the archive %s";
+const char* const kHeadersIncomplete = "The compressed file %s is incomplete: it ends before its file headers do";
 const char* const kDamaged = "The compressed data of the following file are damaged: %s in the archive %s (%s)";
 
 constexpr size_t kInBuffer = 65536;      // archive reads while extracting
@@ -203,11 +204,22 @@ void TQlntCompress::ReadInformation() {
   } catch (const EFOpenError&) {
     throw EQlntCompress("Cannot open the compressed file %s", {FCompressedFile});
   }
+  const int64_t end = ArchiveEnd(f.get());
   try {
-    FFileHeaders->ReadHeaderInformation(f.get(), FOffset, ArchiveEnd(f.get()));
+    FFileHeaders->ReadHeaderInformation(f.get(), FOffset, end);
   } catch (const std::exception&) {
+    if (FFileHeaders->EndedEarly()) throw EycIncomplete(kHeadersIncomplete, {FCompressedFile});
     throw EQlntCompress(kCorrupt, {FCompressedFile});
   }
+  // Checked whole before any file is taken from it: a run that fails on a
+  // damaged archive has installed nothing. files.1 inside setup.exe is one
+  // volume, so a disk-set flag there is damage too.
+  lzh::TEntryCheck why;
+  const int bad = FFileHeaders->FirstUnfit(FOffset, end, why);
+  if (why == lzh::TEntryCheck::Damaged || (FLast >= 0 && FFileHeaders->MultiPartition()))
+    throw EQlntCompress(kCorrupt, {FCompressedFile});
+  if (why == lzh::TEntryCheck::Cut)
+    throw EycIncomplete(kIncomplete, {FFileHeaders->FileHeaders(bad)->Data.FileName, FCompressedFile});
   FInMemory = true;
 }
 
@@ -366,13 +378,11 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
     ChangeToPartition(FArchive, disk, FCompressedFile, omRead);
     FCurrentDisk = h->Data.StartDisk;
     const bool multi = FFileHeaders->MultiPartition();
-    if (!lzh::EntryFits(h->Data, multi, FOffset, ArchiveEnd(FArchive))) {
-      // Positions that would fit a longer archive: its data were cut off
-      // (a transfer that stopped early). Others are no entry of an archive.
-      if (!multi && lzh::EntryFits(h->Data, false, FOffset, INT64_MAX))
-        throw EQlntCompress(kIncomplete, {h->Data.FileName, FCompressedFile});
-      throw EQlntCompress(kCorrupt, {FCompressedFile});
-    }
+    // Positions that would fit a longer archive: its data were cut off (a
+    // transfer that stopped early). Others are no entry of an archive.
+    const lzh::TEntryCheck fit = lzh::CheckEntry(h->Data, multi, FOffset, ArchiveEnd(FArchive));
+    if (fit == lzh::TEntryCheck::Cut && !multi) throw EycIncomplete(kIncomplete, {h->Data.FileName, FCompressedFile});
+    if (fit != lzh::TEntryCheck::Fits) throw EQlntCompress(kCorrupt, {FCompressedFile});
     InflateEntry(h, idx, target);
   }
   FExtractName.clear();

@@ -73,6 +73,13 @@ public:
   // archive inside a larger file ends before the file does); -1: the
   // stream's end.
   void ReadHeaderInformation(TStream* Stream, int32_t Offset, int64_t End = -1);
+  // Whether the last ReadHeaderInformation failed because the bytes ended
+  // where the headers read so far say more follows (an archive cut short),
+  // rather than on a value no archive holds.
+  bool EndedEarly() const { return FEndedEarly; }
+  // The first entry whose data do not lie whole in an archive read at Offset
+  // whose (first) volume ends at End, with the reason; -1 when all do.
+  int FirstUnfit(int64_t Offset, int64_t End, lzh::TEntryCheck& Why) const;
   void WriteHeaderInformation(TStream* Stream);
   void ProcessDecompressSize(TlzhFileStats& FileStats) const;
   void ProcessTotalStatistics(TlzhFileStats& FileStats) const;
@@ -80,6 +87,7 @@ public:
 private:
   std::vector<TFileHeader*> FList;
   bool FMultiPartition = false;
+  bool FEndedEarly = false;
 };
 
 class TQlntCompress;

@@ -2,6 +2,7 @@
 // and class-library streams only, so the reading of outside bytes compiles
 // natively and runs under the sanitizers and the fuzzer.
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -91,22 +92,34 @@ int TFileHeaders::IndexOf(const std::string& FileName) const {
 
 void TFileHeaders::ReadHeaderInformation(TStream* Stream, int32_t Offset, int64_t End) {
   Clear();
+  FEndedEarly = false;
   uint8_t start[lzh::kStartSize];
   if (Offset < 0 || Stream->Seek(Offset, soBeginning) != Offset ||
-      Stream->Read(start, sizeof start) != static_cast<int64_t>(sizeof start))
+      Stream->Read(start, sizeof start) != static_cast<int64_t>(sizeof start)) {
+    FEndedEarly = Offset >= 0;
     throw EQlntCompress("Could not read the file header count for the compressed file");
+  }
   lzh::TArchiveStart s = lzh::DecodeStart(start);
   FMultiPartition = s.MultiPartition != 0;
   int64_t size = Stream->Size();
   if (End >= 0 && End < size) size = End;
   int64_t next = static_cast<int64_t>(Offset) + static_cast<int64_t>(lzh::kStartSize);
-  // A count the file cannot hold fails before anything is read or allocated.
-  if (s.Count > 0 && (size < next || (size - next) / static_cast<int64_t>(lzh::kHeaderSize) < s.Count))
-    throw EQlntCompress(kCorrupt);
+  // A count that no archive's positions could hold is no count of ours. A
+  // count the file cannot hold fails at the first missing header (only the
+  // headers present are read): a cut-off archive, or a damaged count.
+  const int64_t anyRoom = (static_cast<int64_t>(INT32_MAX) - static_cast<int64_t>(lzh::kStartSize)) /
+                          static_cast<int64_t>(lzh::kHeaderSize);
+  if (s.Count > anyRoom) throw EQlntCompress(kCorrupt);
+  // Where the writer puts the next header: after the data of the one before
+  // (one volume), or right after it (a disk set).
+  int64_t expected = next;
   for (int32_t i = 0; i < s.Count; ++i) {
-    // A header past the archive's end is no header of it, whatever follows.
-    if (next > size - static_cast<int64_t>(lzh::kHeaderSize) || Stream->Seek(next, soBeginning) != next)
+    // A header past the archive's end is no header of it, whatever follows;
+    // where the one before says it stands, the archive was cut off there.
+    if (next > size - static_cast<int64_t>(lzh::kHeaderSize) || Stream->Seek(next, soBeginning) != next) {
+      FEndedEarly = next == expected;
       throw EQlntCompress(kCorrupt);
+    }
     auto h = std::make_unique<TFileHeader>();
     h->ReadHeaderInformation(Stream);
     int64_t following = static_cast<int64_t>(Offset) + h->Data.NextHeaderOffset;
@@ -114,10 +127,21 @@ void TFileHeaders::ReadHeaderInformation(TStream* Stream, int32_t Offset, int64_
     // would never end.
     if (i + 1 < s.Count && following < next + static_cast<int64_t>(lzh::kHeaderSize))
       throw EQlntCompress(kCorrupt);
+    expected = FMultiPartition ? next + static_cast<int64_t>(lzh::kHeaderSize)
+                               : static_cast<int64_t>(Offset) + h->Data.EndOffset + 1;
     next = following;
     AddFileHeader(h.get());
     h.release();  // the list owns it now
   }
+}
+
+int TFileHeaders::FirstUnfit(int64_t Offset, int64_t End, lzh::TEntryCheck& Why) const {
+  for (size_t i = 0; i < FList.size(); ++i) {
+    Why = lzh::CheckEntry(FList[i]->Data, FMultiPartition, Offset, End);
+    if (Why != lzh::TEntryCheck::Fits) return static_cast<int>(i);
+  }
+  Why = lzh::TEntryCheck::Fits;
+  return -1;
 }
 
 void TFileHeaders::WriteHeaderInformation(TStream* Stream) {

@@ -1,5 +1,6 @@
 #include "foundation/archive/lzhFormat.h"
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
 
@@ -232,7 +233,15 @@ bool EntryFits(const TlzhFileHeader& H, bool MultiPartition, int64_t Offset, int
   }
   if (H.StartDisk < 1 || H.EndDisk < H.StartDisk) return false;
   if (H.StartDisk == H.EndDisk && H.EndOffset < H.StartOffset - 1) return false;
-  return true;
+  // What lies on the first volume lies inside it; a volume holds nothing
+  // after its data, so an entry that goes on to the next one starts in it.
+  if (H.StartDisk == 1 && static_cast<int64_t>(H.StartOffset) > FirstVolumeSize) return false;
+  return H.EndDisk != 1 || static_cast<int64_t>(H.EndOffset) < FirstVolumeSize;
+}
+
+TEntryCheck CheckEntry(const TlzhFileHeader& H, bool MultiPartition, int64_t Offset, int64_t FirstVolumeSize) {
+  if (EntryFits(H, MultiPartition, Offset, FirstVolumeSize)) return TEntryCheck::Fits;
+  return EntryFits(H, MultiPartition, Offset, INT64_MAX) ? TEntryCheck::Cut : TEntryCheck::Damaged;
 }
 
 }  // namespace lzh

@@ -141,4 +141,10 @@ namespace lzh {
 // inside a file of FirstVolumeSize bytes) the data inside the file; for a
 // disk set volumes counted from 1, the first not after the last.
 bool EntryFits(const TlzhFileHeader& H, bool MultiPartition, int64_t Offset, int64_t FirstVolumeSize);
+
+// Why an entry does not fit: Cut when its positions would fit a longer file
+// (the archive's bytes end before its data do: a transfer or copy that
+// stopped early), Damaged when no archive has such positions.
+enum class TEntryCheck { Fits, Cut, Damaged };
+TEntryCheck CheckEntry(const TlzhFileHeader& H, bool MultiPartition, int64_t Offset, int64_t FirstVolumeSize);
 }  // namespace lzh

@@ -334,6 +334,14 @@ TEST(LoaderExtract, StreamAndRangeMustEndTogether) {
     EXPECT_LE(s6.Files["C:\\Work\\Q.exe"].Data.size(), static_cast<size_t>(stated));
     EXPECT_TRUE(s6.Files["C:\\Work\\Q.exe"].Closed);
   }
+  // A negative size is no size: that header is damaged, and nothing is
+  // written, not even the entries before it.
+  auto negative = good;
+  ChangeHeader(negative, 1, [](lzh::TlzhFileHeader& h) { h.NormalSize = -1; });
+  TMemorySink s7;
+  EXPECT_EQ(ErrorOf([&] { ExtractAll(negative, s7); }),
+            "LOADER: The header of the file R.txt in SETUP.1 is damaged: it gives a negative size");
+  EXPECT_TRUE(s7.Files.empty());
 }
 
 TEST(LoaderExtract, CorruptDataAndFailingOutputs) {

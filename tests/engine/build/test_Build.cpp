@@ -421,6 +421,22 @@ TEST(Build, ToDiskCopiesTheLoaderSetupOneAndFilesOne) {
   EXPECT_EQ(Bytes(disk + "\\setup.1"), Bytes(out + "\\setup.1"));
   EXPECT_EQ(Entries(disk + "\\files.1"), Names({"A.TXT"}));
 
+  // files.1 is read whole before the first disk is written: with its range
+  // cut in the last entry, the message is extraction's, and the disk holds
+  // nothing of the copy.
+  std::string cut = exe;
+  uint8_t* end = reinterpret_cast<uint8_t*>(cut.data()) + cut.size() - lzh::kTrailerSize + 28;
+  lzh::PutI32(end, lzh::GetI32(end) - 10);
+  WriteFileText(out + "\\setup.exe", cut);
+  RemoveTree(disk);
+  ForceDirectories(disk);
+  rig.Install->ProcessToDiskParam(disk);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], "The compressed data of the following file is incomplete: " + rig.Source +
+                          "\\A.TXT in the archive " + out + "\\setup.exe");
+  for (const char* name : {"setup.exe", "setup.1", "files.1"}) EXPECT_FALSE(FileExists(disk + "\\" + name)) << name;
+  shown.clear();
+
   // A file without the marker is refused with one message.
   std::string unmarked = exe;
   unmarked[exe.size() - lzh::kTrailerSize + 1] = 's';  // "sELFEXTRACTING"
@@ -608,6 +624,8 @@ TEST(Build, ToDiskSpreadsFilesOneOverTheDisksInDriveA) {
   cancelAt = 2;
   rig.Install->ProcessToDiskParam("a:");
   EXPECT_EQ(shown, Names({"Please insert disk 2", "Aborted by user"}));
+  // The first disk, still in the drive, holds no half of a set.
+  for (const char* name : {"setup.exe", "setup.1", "files.1"}) EXPECT_FALSE(FileExists(drive + "\\" + name)) << name;
   QlntCompress = global;
   EngineMessageBox = savedBox;
   RemoveTree(out);

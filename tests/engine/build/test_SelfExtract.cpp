@@ -69,10 +69,12 @@ TEST(SelfExtract, TrailerOffsetsCheckedAndAppliedToFilesOneOnly) {
   // files.1 inside setup.exe is read at its offset; a group's own archive
   // beside it from its start.
   rig.AddFile("A.TXT", "alpha", "FileA");
+  rig.AddFile("B.TXT", std::string(5000, 'b'), "FileB");
   const std::string group = dir + "\\group.1";
   rig.Install->SetArchiveFileType(ddAbsolute);
   rig.Install->SetArchiveFile(group);
-  rig.Install->Compress(CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceNetFilesLocal));
+  rig.Install->Compress(CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceNetFilesLocal) |
+                        CompressOptionBit(coForceOneFile));
   const std::string files1 = Bytes(group);
   WriteFileText(exe, head + files1 + Trailer(10, 99, 100, 100 + static_cast<int32_t>(files1.size()) - 1));
   rig.Install->SetArchiveFile(exe);
@@ -83,25 +85,41 @@ TEST(SelfExtract, TrailerOffsetsCheckedAndAppliedToFilesOneOnly) {
     EXPECT_EQ(QlntCompress->Offset(), archive == exe ? 100 : 0);
     EXPECT_EQ(QlntCompress->FindFile(rig.Source + "\\A.TXT"), 0) << archive;
   }
-  // files.1 cut at its end, the trailer right: the entry ends where files.1
-  // does, and is incomplete there, rather than going on into the trailer.
-  const std::string cut = files1.substr(0, files1.size() - 4);
-  WriteFileText(exe, head + cut + Trailer(10, 99, 100, 100 + static_cast<int32_t>(cut.size()) - 1));
-  rig.Install->SetCompressOffset();
-  PointQlntCompressAt(exe);
-  QlntCompress->ReadInformation();
-  const std::string entry = QlntCompress->FileHeaders()->FileHeaders(0)->Data.FileName;
-  QlntCompress->SetExtractDirectory(dir + "\\out");
-  QlntCompress->FilesToProcess()->Clear();
-  QlntCompress->FilesToProcess()->Add(entry);
-  try {
-    QlntCompress->Extract();
-    ADD_FAILURE() << "extracted";
-  } catch (const EQlntCompress& e) {
-    EXPECT_EQ(e.Message,
-              "The compressed data of the following file is incomplete: " + entry + " in the archive " + exe);
+  // files.1 is read whole before its first file is taken. Cut at its end,
+  // the trailer right: the last entry ends where files.1 does, and is
+  // incomplete there, rather than going on into the trailer; the first,
+  // whole itself, does not come out either. files.1 is one volume: the
+  // disk-set flag there is damage.
+  std::string multi = files1;
+  multi[4] = 1;
+  struct {
+    const char* what;
+    std::string files1;
+    std::string says;
+  } damaged[] = {
+      {"cut in the last entry", files1.substr(0, files1.size() - 4),
+       "The compressed data of the following file is incomplete: " + rig.Source + "\\B.TXT in the archive " + exe},
+      {"a disk-set flag", multi,
+       "Could not read the file headers for the compressed file " + exe +
+           ". The Archive file could possible be corrupt"},
+  };
+  for (const auto& d : damaged) {
+    RemoveFile(dir + "\\out\\A.TXT");
+    WriteFileText(exe, head + d.files1 + Trailer(10, 99, 100, 100 + static_cast<int32_t>(d.files1.size()) - 1));
+    rig.Install->SetCompressOffset();
+    QlntCompress->SetCompressedFile("");  // the headers of the good one are not this file's
+    PointQlntCompressAt(exe);
+    QlntCompress->SetExtractDirectory(dir + "\\out");
+    QlntCompress->FilesToProcess()->Clear();
+    QlntCompress->FilesToProcess()->Add(rig.Source + "\\A.TXT");
+    try {
+      QlntCompress->Extract();
+      ADD_FAILURE() << d.what << ": extracted";
+    } catch (const EQlntCompress& e) {
+      EXPECT_EQ(e.Message, d.says) << d.what;
+    }
+    EXPECT_FALSE(FileExists(dir + "\\out\\A.TXT")) << d.what;
   }
-  EXPECT_FALSE(FileExists(dir + "\\out\\A.TXT"));
   SelfExtractArchive.clear();
   RemoveTree(dir);
 }

@@ -1,6 +1,6 @@
-// Any bytes as an archive: the header list is read, each entry's positions
-// are checked, and the entries that pass are inflated no further than their
-// stated size.
+// Any bytes as an archive: the header list is read, the archive checked
+// whole, each entry's positions checked, and the entries that pass are
+// inflated no further than their stated size.
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -18,10 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   } catch (const std::exception&) {
     return 0;
   }
+  // The whole check names the first entry that does not fit, and only one.
+  lzh::TEntryCheck why;
+  const int unfit = list.FirstUnfit(offset, s.Size(), why);
+  if ((unfit < 0) != (why == lzh::TEntryCheck::Fits) || unfit >= list.Count()) __builtin_trap();
   const auto* bytes = static_cast<const uint8_t*>(s.Memory());
   for (int i = 0; i < list.Count(); ++i) {
     const auto& h = list[i]->Data;
     if (!lzh::EntryFits(h, list.MultiPartition(), offset, s.Size()) || list.MultiPartition()) continue;
+    if (i == unfit) __builtin_trap();  // one that fits is not the first unfit one
     try {
       TZDecompressor z;
       z.SetInput(bytes + offset + h.StartOffset, static_cast<size_t>(h.EndOffset - h.StartOffset + 1));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "foundation/archive/cmp_TQlntCompress.h"
@@ -176,6 +177,79 @@ TEST(HeaderList, EntryPositionsMustLieInTheArchive) {
   EXPECT_FALSE(lzh::EntryFits(d, true, 0, 1000));
   d.StartDisk = 3;
   EXPECT_FALSE(lzh::EntryFits(d, true, 0, 1000));
+
+  // Why an entry does not fit: positions a longer file would hold are a cut
+  // archive, the others a damaged one. What lies on a disk set's first
+  // volume lies inside it.
+  lzh::TlzhFileHeader first = h;  // one volume: data 169..1168
+  first.StartDisk = first.EndDisk = 1;
+  lzh::TlzhFileHeader spans = first;  // volume 1 from 169 on, volume 2 to 332
+  spans.EndDisk = 2;
+  spans.EndOffset = 332;
+  struct {
+    const char* what;
+    lzh::TlzhFileHeader entry;
+    bool multi;
+    int64_t size;
+    lzh::TEntryCheck check;
+  } rows[] = {
+      {"whole", h, false, 1169, lzh::TEntryCheck::Fits},
+      {"data cut short", h, false, 1000, lzh::TEntryCheck::Cut},
+      {"data not begun", h, false, 100, lzh::TEntryCheck::Cut},
+      {"volumes in a single volume", bad, false, 100000, lzh::TEntryCheck::Damaged},
+      {"disk set, on volume 1", first, true, 1169, lzh::TEntryCheck::Fits},
+      {"disk set, volume 1 cut in the entry", first, true, 1000, lzh::TEntryCheck::Cut},
+      {"disk set, volume 1 cut before the entry", spans, true, 100, lzh::TEntryCheck::Cut},
+      {"disk set, on to volume 2", spans, true, 333, lzh::TEntryCheck::Fits},
+  };
+  for (const auto& r : rows)
+    EXPECT_EQ(lzh::CheckEntry(r.entry, r.multi, 0, r.size), r.check) << r.what;
+}
+
+// A header list that cannot be read tells an archive cut short (the bytes end
+// where the headers read so far put the next one) from damaged headers.
+TEST(HeaderList, ACutArchiveIsToldFromDamagedHeaders) {
+  auto good = Image(3, 0, {Named("a"), Named("b"), Named("c")}, 200);
+  auto cut = [&](size_t n) { return std::vector<uint8_t>(good.begin(), good.begin() + static_cast<long>(n)); };
+  auto at = [&](std::vector<uint8_t> b, size_t pos, std::function<void(uint8_t*)> f) {
+    f(b.data() + pos);
+    return b;
+  };
+  const size_t second = 5 + 164 + 200;  // where header 2 stands
+  struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    bool endedEarly;
+  } rows[] = {
+      {"in the start", cut(3), true},
+      {"in the first header", cut(100), true},
+      {"in the first entry's data", cut(5 + 164 + 50), true},
+      {"in the second header", cut(second + 20), true},
+      {"count too large for any archive", at(good, 0, [](uint8_t* p) { lzh::PutI32(p, INT_MAX); }), false},
+      {"a name longer than its field", at(good, second + 20, [](uint8_t* p) { *p = 101; }), false},
+      {"a chain that turns back", at(good, second + 124, [](uint8_t* p) { lzh::PutI32(p, 5); }), false},
+      {"a header past the end the one before gives",
+       at(good, 5 + 124, [](uint8_t* p) { lzh::PutI32(p, 5000); }), false},
+  };
+  for (const auto& r : rows) {
+    TMemoryStream s;
+    Load(s, r.bytes);
+    TFileHeaders list;
+    EXPECT_NE(MessageOf([&] { list.ReadHeaderInformation(&s, 0); }), "<nothing raised>") << r.what;
+    EXPECT_EQ(list.EndedEarly(), r.endedEarly) << r.what;
+  }
+  // A whole one reads, and all its entries lie in it; cut in the last
+  // entry's data, its headers read and that entry is the first cut one.
+  for (size_t n : {good.size(), good.size() - 1}) {
+    TMemoryStream s;
+    Load(s, cut(n));
+    TFileHeaders list;
+    list.ReadHeaderInformation(&s, 0);
+    EXPECT_FALSE(list.EndedEarly());
+    lzh::TEntryCheck why;
+    EXPECT_EQ(list.FirstUnfit(0, static_cast<int64_t>(n), why), n == good.size() ? -1 : 2) << n;
+    EXPECT_EQ(why, n == good.size() ? lzh::TEntryCheck::Fits : lzh::TEntryCheck::Cut) << n;
+  }
 }
 
 TEST(Statistics, PercentagesRoundHalfToEvenAndKeepTheLowByte) {

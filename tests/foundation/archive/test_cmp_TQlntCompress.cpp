@@ -261,6 +261,17 @@ TEST(ArchiveExtract, DamagedEntriesFailAndLeaveNoTarget) {
   std::string count = good;
   lzh::PutI32(reinterpret_cast<uint8_t*>(count.data()), 0x7FFFFFFF);
   EXPECT_EQ(attempt(count), Corrupt(s("bad.1")));
+
+  // The archive is read whole before its first file is taken: cut anywhere
+  // in its second entry, the first one (whole itself) does not come out.
+  WriteBytes(s("b"), Payload(300000, 9));
+  Pack(c, s("two.1"), {s("a"), s("b")});
+  const std::string two = ReadBytes(s("two.1"));
+  const size_t second = good.size();  // the same first entry, then the second header
+  EXPECT_EQ(attempt(two.substr(0, two.size() - 1000)),
+            "The compressed data of the following file is incomplete: " + s("b") + " in the archive " + s("bad.1"));
+  EXPECT_EQ(attempt(two.substr(0, second + 100)),
+            "The compressed file " + s("bad.1") + " is incomplete: it ends before its file headers do");
 }
 
 TEST(ArchiveExtract, AFullDiskNamesTheDriveAndTheFile) {
