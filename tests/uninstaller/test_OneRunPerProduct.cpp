@@ -21,6 +21,7 @@
 #include "foundation/routines/routines_ProductLock.h"
 #include "foundation/routines/routines_Registry.h"
 #include "loader/ForeignWindow.h"
+#include "uninstaller/RoundTripArchive.h"
 #include "uninstaller/UninstallCore.h"
 
 using namespace testsupport;
@@ -82,21 +83,9 @@ bool WaitForPage(const TChildProcess& P) {
 class OneRunPerProduct : public ::testing::Test {
 protected:
   void SetUp() override {
-    // The build machine's folder: the archive names each file by its path there.
-    const std::string src = "C:\\qnt rt build";
-    ForceDirectories(src);
-    for (const char* name : {"APP.TXT", "README.TXT", "OTHER.TXT", "QNTSHARE.DLL"})
-      WriteFileText(src + "\\" + name, name);
-    ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\uninstall.exe").c_str(), Widen(src + "\\uninstall.exe").c_str(), FALSE));
     FDist = ScratchDir("one run dist");
     FWork = ScratchDir("one run work");
-    QlntCompress->SetCompressedFile(FDist + "\\files.1");
-    QlntCompress->SetOffset(0);
-    QlntCompress->FilesToProcess()->Clear();
-    for (const char* name : {"APP.TXT", "README.TXT", "OTHER.TXT", "QNTSHARE.DLL", "uninstall.exe"})
-      QlntCompress->FilesToProcess()->Add(src + "\\" + name);
-    QlntCompress->Add(lzcOverwrite);
-    RemoveTree(src);
+    WriteRoundTripArchive(FDist + "\\files.1");
     FSetup = "\"" + CopyProgram("qnt_one_run_product.exe", FWork, "setup one.exe") + "\" *NOTSELFEXTRACT setup.exe " +
              FDist;
     Dest = ExpandProgramFilesDir() + "\\" + Product;

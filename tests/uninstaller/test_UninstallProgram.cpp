@@ -25,6 +25,7 @@
 #include "loader/ForeignWindow.h"
 #include "uninstaller/UninstallCore.h"
 #include "uninstaller/OwnDesktop.h"
+#include "uninstaller/RoundTripArchive.h"
 
 using namespace testsupport;
 using loadertest::AnswerForeignDialog;
@@ -437,22 +438,9 @@ std::vector<std::string> RecordedPaths(const std::string& Product) {
 class UninstallRoundTrip : public ::testing::Test {
 protected:
   void SetUp() override {
-    // The build machine's folder: the archive names each file by its path there.
-    const std::string src = "C:\\qnt rt build";
-    ForceDirectories(src);
-    for (const char* name : {"APP.TXT", "README.TXT", "OTHER.TXT", "QNTSHARE.DLL"})
-      WriteFileText(src + "\\" + name, name);
-    ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_unreg_dll.dll").c_str(), Widen(src + "\\QNTREG.DLL").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\uninstall.exe").c_str(), Widen(src + "\\uninstall.exe").c_str(), FALSE));
     FDist = ScratchDir("round trip dist");
     FWork = ScratchDir("round trip work");
-    QlntCompress->SetCompressedFile(FDist + "\\files.1");
-    QlntCompress->SetOffset(0);
-    QlntCompress->FilesToProcess()->Clear();
-    for (const char* name : {"APP.TXT", "README.TXT", "OTHER.TXT", "QNTSHARE.DLL", "QNTREG.DLL", "uninstall.exe"})
-      QlntCompress->FilesToProcess()->Add(src + "\\" + name);
-    QlntCompress->Add(lzcOverwrite);
-    RemoveTree(src);
+    WriteRoundTripArchive(FDist + "\\files.1");
     Dest = ExpandProgramFilesDir() + "\\" + Product;
     Shared = ExpandCommonFilesDir() + "\\Qnt Shared\\QNTSHARE.DLL";
     UseOwnDesktop("C:\\users\\Qnt Desktop");
