@@ -21,7 +21,7 @@
 #include "foundation/routines/routines_ProductLock.h"
 #include "foundation/routines/routines_Registry.h"
 #include "loader/ForeignWindow.h"
-#include "uninstaller/RoundTripArchive.h"
+#include "uninstaller/RoundTripSupport.h"
 #include "uninstaller/UninstallCore.h"
 
 using namespace testsupport;
@@ -31,12 +31,6 @@ using loadertest::TChildProcess;
 using loadertest::TForeignBox;
 
 namespace {
-
-bool KeyExists(TRootKeys Root, const std::string& Key) {
-  TRegistry reg(KEY_READ);
-  SetTheRoot(&reg, Root);
-  return reg.OpenKeyReadOnly(Key);
-}
 
 struct TButtonOf {
   DWORD Pid;
@@ -80,19 +74,13 @@ bool WaitForPage(const TChildProcess& P) {
   return false;
 }
 
-class OneRunPerProduct : public ::testing::Test {
+class OneRunPerProduct : public RoundTripFolders {
 protected:
   void SetUp() override {
-    FDist = ScratchDir("one run dist");
-    FWork = ScratchDir("one run work");
-    WriteRoundTripArchive(FDist + "\\files.1");
+    RoundTripFolders::SetUp();
     FSetup = "\"" + CopyProgram("qnt_one_run_product.exe", FWork, "setup one.exe") + "\" *NOTSELFEXTRACT setup.exe " +
              FDist;
     Dest = ExpandProgramFilesDir() + "\\" + Product;
-  }
-  void TearDown() override {
-    RemoveTree(FDist);
-    RemoveTree(FWork);
   }
   std::string Key() const { return std::string(UninstallRootKey) + Product; }
   std::vector<std::string> Installed() const { return {Dest + "\\APP.TXT", Dest + "\\README.TXT", Dest + "\\uninstall.exe"}; }
@@ -106,7 +94,7 @@ protected:
   }
 
   const std::string Product = "Qnt One Run";
-  std::string FDist, FWork, FSetup, Dest;
+  std::string FSetup, Dest;
 };
 
 TEST_F(OneRunPerProduct, AnUninstallDuringASetupRemovesNothingUntilTheSetupEnds) {

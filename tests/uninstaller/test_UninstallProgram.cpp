@@ -25,7 +25,7 @@
 #include "loader/ForeignWindow.h"
 #include "uninstaller/UninstallCore.h"
 #include "uninstaller/OwnDesktop.h"
-#include "uninstaller/RoundTripArchive.h"
+#include "uninstaller/RoundTripSupport.h"
 
 using namespace testsupport;
 using loadertest::AnswerForeignDialog;
@@ -34,12 +34,6 @@ using loadertest::TChildProcess;
 using loadertest::TForeignBox;
 
 namespace {
-
-bool KeyExists(TRootKeys Root, const std::string& Key) {
-  TRegistry reg(KEY_READ);
-  SetTheRoot(&reg, Root);
-  return reg.OpenKeyReadOnly(Key);
-}
 
 std::string PendingRenames() {
   HKEY h;
@@ -435,21 +429,15 @@ std::vector<std::string> RecordedPaths(const std::string& Product) {
 // self-registering server, a shortcut in its Start menu folder and one on
 // the desktop, the uninstaller) and "Qnt Other Product" (a file, the same
 // shared library, its uninstaller).
-class UninstallRoundTrip : public ::testing::Test {
+class UninstallRoundTrip : public RoundTripFolders {
 protected:
   void SetUp() override {
-    FDist = ScratchDir("round trip dist");
-    FWork = ScratchDir("round trip work");
-    WriteRoundTripArchive(FDist + "\\files.1");
+    RoundTripFolders::SetUp();
     Dest = ExpandProgramFilesDir() + "\\" + Product;
     Shared = ExpandCommonFilesDir() + "\\Qnt Shared\\QNTSHARE.DLL";
     UseOwnDesktop("C:\\users\\Qnt Desktop");
     ASSERT_EQ(ExpandDesktopDir(), "C:\\users\\Qnt Desktop");
     ASSERT_EQ(GetFileCount(DirectoryWBS(ExpandDesktopDir())), 0);
-  }
-  void TearDown() override {
-    RemoveTree(FDist);
-    RemoveTree(FWork);
   }
   // Runs the setup program linked with Module as the loader starts it.
   void Install(const std::string& Module) {
@@ -462,7 +450,7 @@ protected:
 
   const std::string Product = "Qnt Round Trip", Other = "Qnt Other Product";
   const std::string SelfReg = "\\Software\\Quillant Tests\\SelfReg";
-  std::string FDist, FWork, Dest, Shared;
+  std::string Dest, Shared;
 };
 
 TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
