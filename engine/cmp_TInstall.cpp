@@ -14,6 +14,7 @@
 #include "foundation/ftp/cmp_TQlntFTP.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_INIFiles.h"
+#include "foundation/routines/routines_ProductLock.h"
 #include "foundation/routines/routines_Strings.h"
 #include "foundation/translator/cmp_TTranslator.h"
 
@@ -325,7 +326,24 @@ void TCustomInstall::ReadLoadingInformation() {
   FSourceDir = ReadLoaderArguments(p, 1, true).SourceDir;
 }
 
+bool TCustomInstall::TakeRunLock() {
+  if (!FRunLock) FRunLock = std::make_unique<TProductLock>(FInformation->ProductName(), prSetup);
+  return FRunLock->Take([](const std::string& Text) {
+    return EngineMessageBox(Text, EngineBoxCaption(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+  });
+}
+
+void TCustomInstall::ReleaseRunLock() {
+  if (FRunLock) FRunLock->Release();
+}
+
 void TCustomInstall::Install() {
+  // Before anything of the run: the setup key and its jobs are the other
+  // run's too while it lasts. Cancel ends the run with nothing changed.
+  if (!TakeRunLock()) {
+    if (FRunAutomatic && Application) Application->Terminate();
+    return;
+  }
   FStartingRun = true;
   FAlreadyReadFromArchive = false;
   InstallStartTime = Now();
@@ -370,6 +388,7 @@ void TCustomInstall::Install() {
     // The closing pages, the clean-up and the key's removal come with the
     // run after the restart.
     if (Application) Application->Terminate();
+    ReleaseRunLock();
     return;
   }
   DoNotifyGoodInstall();
@@ -378,6 +397,7 @@ void TCustomInstall::Install() {
   if (FRunAutomatic) DoShutDownInstall();
   FInstalling = false;
   FAlreadyReadFromArchive = false;
+  ReleaseRunLock();
 }
 
 void TCustomInstall::ReadInfoFromArchive() {
@@ -475,6 +495,8 @@ bool TCustomInstall::VerifyCancel() {
 }
 
 void TCustomInstall::AppException(TObject*, Exception* E) {
+  // The run ends here, whatever ends it.
+  TScopeGuard runEnds([this] { ReleaseRunLock(); });
   if (!FInstalling) {
     if (Application) Application->ShowException(E);
     // A run that failed before it began (no loader arguments, say) has
@@ -538,6 +560,16 @@ void TCustomInstall::FinishInstall() {
   } else {
     FSourceDir = RunningDir();
   }
+  if (!TakeRunLock()) {
+    // Windows took the continuation when it started this run: the jobs
+    // wait for the next start, with the loader this run was given.
+    RegisterContinuation(ContinuationLine(ParamStr(0), FCalledBySelfExtracting,
+                                          FUseLoadingProgram && p.size() >= 3 ? DirectoryWBS(FSourceDir) + p[2]
+                                                                              : GetInstallationEXEName()));
+    FInstalling = false;
+    if (FRunAutomatic && Application) Application->Terminate();
+    return;
+  }
   UniqueInstallKey = GetUniqueInstallKey(false);
   // The pages after the restart speak the language chosen before it.
   int language = 0;
@@ -552,6 +584,7 @@ void TCustomInstall::FinishInstall() {
   DeleteUniqueInstallKey();
   if (FRunAutomatic) DoShutDownInstall();
   FInstalling = false;
+  ReleaseRunLock();
 }
 
 void TCustomInstall::RunJobs(TStrings* Jobs) {

@@ -4,6 +4,7 @@
 // hands over.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,7 @@ extern const char* const SNoSourceDir;   // "Cannot read the SourceDirectory. ..
 // ------------------------------------------------------------ the controller
 
 class TForm;
+class TProductLock;
 
 // Worker threads of the build's packing: 0 for one per processor, 1 for
 // none (this thread packs every file itself).
@@ -286,6 +288,11 @@ protected:
   void Notification(TComponent* AComponent, TOperation Operation) override;
   // The main form's OnActivate from Loaded on.
   void DoActivate(TObject* Sender);
+  // The product's lock, held from the start of a run to its end: while
+  // another run of the product holds it, a box asks Retry or Cancel. False
+  // on Cancel.
+  bool TakeRunLock();
+  void ReleaseRunLock();
 
 private:
   // The handlers this controller puts into the application and the main form.
@@ -312,6 +319,7 @@ private:
   TNotifyEvent FPreviousOnActivate;
   TForm* FTheMainForm = nullptr;
   std::function<void(TObject*, Exception*)> FPreviousOnException;
+  std::unique_ptr<TProductLock> FRunLock;
 
   TNotifyEvent FOnStartInstall;
   TNotifyEvent FOnBeforeReadArchiveInfo;

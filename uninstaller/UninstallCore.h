@@ -46,10 +46,16 @@ void UnregisterActiveX_EXEStyle(const std::string& FilePath);
 // it, and the system then refuses to delete it, now and at the restart).
 // False when the file is read-only and stays so.
 bool ClearReadOnly(const std::string& FilePath);
+// What the removal clears a recorded file's read-only attribute with:
+// ClearReadOnly. Tests put in one that fails, as on a read-only medium.
+extern bool (*ClearRecordedReadOnly)(const std::string& FilePath);
 // Removes the private unfinished copies that setup runs stopped while writing
 // them left in Dir: every name holding InstallPartName's mark, whichever file
 // it was a copy of. True when one went.
 bool RemoveInstallLeftovers(const std::string& Dir);
+// The folder part of Path (the text up to its last backslash); empty when
+// it has none.
+std::string ParentFolder(const std::string& Path);
 // The text in the OEM code page, as the database engine takes names.
 std::string StrToOem(const std::string& S);
 
@@ -62,7 +68,8 @@ std::string ProductNameFromCommandLine(const std::string& CmdLine, const std::st
 
 // Folders the system or the user keeps whether empty or not (the desktop, the
 // Start menu and its folders, the Windows and system folders, program files
-// and common files, drive roots): removing emptied folders passes them over.
+// and common files, the user's own folders, the temporary folder, drive
+// roots): removing emptied folders passes them over and stops below them.
 bool IsShellFolder(const std::string& Dir);
 
 // What the uninstaller says when the product's record is missing.
@@ -87,8 +94,10 @@ public:
 
   // Hooks of the window. OnConfirm asks whether a shared file that no
   // application uses any more may go (none: it stays); OnMessage shows a
-  // message and waits.
+  // message and waits; OnBusy shows what runs while another run of the
+  // product holds its lock, true for Retry (none: Cancel).
   std::function<bool(const std::string& FilePath)> OnConfirm;
+  std::function<bool(const std::string& Text)> OnBusy;
   std::function<void(bool Visible)> OnShowProgress;
   std::function<void(int Percent)> OnProgress;
   std::function<void(TUninstallStep Step)> OnStepDone;
@@ -108,14 +117,18 @@ public:
   // Whether the product's record is there: without it the product is not
   // (or no longer) installed.
   bool Installed() const;
-  // Every step, then the record itself and the uninstaller's own file
-  // (OwnFile), deleted now or, when it is in use, at the next restart; the
-  // closing message names what waits for the restart. While a file could
-  // neither be deleted nor scheduled, the record (listing such files) and
-  // the uninstaller stay, and the message says so. For a product that is
-  // not installed it says so and removes nothing, its own file included. An
-  // error that a step does not handle ends the run there and passes on.
-  void Run(const std::string& OwnFile);
+  // Under the product's lock (while a setup or another uninstall of the
+  // product holds it, OnBusy asks; Cancel removes nothing): every step, then
+  // the record itself and the uninstaller's own file (OwnFile), deleted now
+  // or, when it is in use, at the next restart; the closing message names
+  // what waits for the restart. A step that leaves something it recorded is
+  // not ticked. While a file could neither be deleted nor scheduled, the
+  // record (listing such files) and the uninstaller stay, and the message
+  // says so. For a product that is not installed it says so and removes
+  // nothing, its own file included. An error that a step does not handle
+  // ends the run there and passes on. True when nothing that the record
+  // names stays (what waits for the restart goes then).
+  bool Run(const std::string& OwnFile);
 
   // Puts the folder of FilePath on the folder list.
   void AddDir(const std::string& FilePath);
@@ -129,7 +142,8 @@ private:
   // back as the short form under which its count was found.
   bool SharedFileGoes(std::string& Path);
   void SetProgress(int Index, int Count);
-  void RemoveFolder(const std::string& Dir);
+  // False when the folder stays (a shell folder, not empty, or gone).
+  bool RemoveFolder(const std::string& Dir);
   // Deletes the file; a file in use is scheduled for the next restart.
   // False when it is still there.
   bool DeleteOrSchedule(const std::string& Path);
@@ -144,7 +158,8 @@ private:
   void KeepEntry();
   bool GoesAtRestart(const std::string& Path) const;
   // The listed folders that hold nothing but what waits for the restart are
-  // scheduled after it, the deepest first.
+  // scheduled after it, the deepest first, and so are their parents that
+  // are then left with nothing else, up to the shell folders.
   void ScheduleEmptiedFolders();
   std::string ClosingMessage(const std::string& OwnFile, bool OwnGone) const;
 

@@ -22,6 +22,8 @@ bool ClearReadOnly(const std::string& FilePath) {
   return SetFileAttributesW(path.c_str(), attrs & ~FILE_ATTRIBUTE_READONLY) != 0;
 }
 
+bool (*ClearRecordedReadOnly)(const std::string& FilePath) = ClearReadOnly;
+
 bool RemoveInstallLeftovers(const std::string& Dir) {
   bool removed = false;
   for (const std::string& part : InstallPartsIn(Dir, "")) {
@@ -147,8 +149,12 @@ bool IsShellFolder(const std::string& Dir) {
                     CSIDL_COMMON_STARTUP, CSIDL_DESKTOPDIRECTORY, CSIDL_STARTMENU, CSIDL_PROGRAMS,
                     CSIDL_STARTUP, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILESX86,
                     CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86,
-                    CSIDL_FONTS, CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_COMMON_APPDATA, CSIDL_PROFILE})
+                    CSIDL_FONTS, CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA,
+                    CSIDL_PROFILE})
     kept.push_back(KnownFolder(csidl));
+  wchar_t temp[MAX_PATH + 1];
+  const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+  if (n > 0 && n <= MAX_PATH) kept.push_back(Narrow(temp, n));
   std::string key = ComparablePath(Dir);
   for (const auto& k : kept)
     if (!Trim(k).empty() && ComparablePath(k) == key) return true;

@@ -10,6 +10,7 @@
 #include "classlib/WinText.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_INIFiles.h"
+#include "foundation/routines/routines_ProductLock.h"
 #include "foundation/routines/routines_Strings.h"
 #include "uninstaller/UninstallCore.h"
 
@@ -71,8 +72,12 @@ bool TUninstaller::DeleteOrSchedule(const std::string& Path) {
 }
 
 bool TUninstaller::DeleteOwned(const std::string& Path) {
-  ClearReadOnly(Path);
-  return DeleteOrSchedule(Path);
+  if (ClearRecordedReadOnly(Path)) return DeleteOrSchedule(Path);
+  // Still read-only: the restart would refuse it too, so it is never
+  // promised for then.
+  if (RemoveFile(Path) || !FileExists(Path)) return true;
+  if (FNotRemoved.IndexOf(Path) < 0) FNotRemoved.Add(Path);
+  return false;
 }
 
 void TUninstaller::KeepEntry() {
@@ -87,12 +92,15 @@ void TUninstaller::KeepEntry() {
 void TUninstaller::ScheduleEmptiedFolders() {
   if (FAfterBoot.Count() == 0) return;
   // The restart removes a folder only when it is empty by then: children
-  // before their parents.
+  // before their parents, the deepest first (in list order among equals).
   std::vector<std::string> dirs;
   for (int i = 0; i < FDirList.Count(); ++i) dirs.push_back(FDirList[i]);
-  std::stable_sort(dirs.begin(), dirs.end(),
-                   [](const std::string& A, const std::string& B) { return A.size() > B.size(); });
-  for (const auto& dir : dirs) {
+  while (!dirs.empty()) {
+    auto deepest = std::max_element(dirs.begin(), dirs.end(), [](const std::string& A, const std::string& B) {
+      return A.size() < B.size();
+    });
+    const std::string dir = *deepest;
+    dirs.erase(deepest);
     if (!DirectoryExists(dir) || IsShellFolder(dir) || GoesAtRestart(dir)) continue;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW(Widen(DirectoryWBS(dir) + "*").c_str(), &fd);
@@ -103,7 +111,11 @@ void TUninstaller::ScheduleEmptiedFolders() {
       if (name != "." && name != ".." && !GoesAtRestart(DirectoryWBS(dir) + name)) onlyLeaving = false;
     } while (onlyLeaving && FindNextFileW(h, &fd));
     FindClose(h);
-    if (onlyLeaving && RemoveFolderAfterBoot(dir)) FAfterBootKeys.insert(ComparablePath(dir));
+    if (!onlyLeaving || !RemoveFolderAfterBoot(dir)) continue;
+    FAfterBootKeys.insert(ComparablePath(dir));
+    // Its parent may then hold nothing else.
+    const std::string parent = UpperCase(ParentFolder(dir));
+    if (!parent.empty() && std::find(dirs.begin(), dirs.end(), parent) == dirs.end()) dirs.push_back(parent);
   }
 }
 
@@ -131,41 +143,46 @@ std::string TUninstaller::ClosingMessage(const std::string& OwnFile, bool OwnGon
                : std::string());
 }
 
-void TUninstaller::Run(const std::string& OwnFile) {
+bool TUninstaller::Run(const std::string& OwnFile) {
   // Without a product the record key would be the list of every product.
   if (Trim(FProductName).empty())
     throw Exception("Please remove this software from the Add/Remove Programs from the Control Panel");
-  auto done = [this](TUninstallStep Step) {
-    if (OnStepDone) OnStepDone(Step);
-  };
   auto message = [this](const std::string& Text) {
     if (OnMessage) OnMessage(Text);
   };
+  // A setup of the product writes what this would remove: one run at a time.
+  TProductLock lock(FProductName, prUninstall);
+  if (!lock.Take(OnBusy)) return false;
   // Nothing recorded, nothing to remove: the uninstaller of a product already
   // removed (or never installed here) keeps its own file too.
   if (!Installed()) {
     message(NotInstalledMessage(FProductName));
-    return;
+    return true;
   }
-  RemoveAliases();
-  done(usAliases);
-  {
+  // A step is ticked once it has left nothing of what it removes.
+  auto step = [this](TUninstallStep Step, const std::function<void()>& Remove) {
+    const int left = FNotRemoved.Count();
+    Remove();
+    if (FNotRemoved.Count() == left && OnStepDone) OnStepDone(Step);
+  };
+  step(usAliases, [this] { RemoveAliases(); });
+  step(usActiveX, [this] {
     TProgressShown shown(*this);
     RemoveActiveX();
-  }
-  done(usActiveX);
-  {
+  });
+  step(usFiles, [this] {
     TProgressShown shown(*this);
     RemoveFiles();
-  }
-  done(usFiles);
-  RemoveINIFiles();
-  done(usINIFiles);
-  RemoveBDE();
-  done(usBDE);
+  });
+  step(usINIFiles, [this] { RemoveINIFiles(); });
+  step(usBDE, [this] { RemoveBDE(); });
   RemoveDirectories();
-  if (!RemoveRegistryKeys()) message("Some or all of the registry keys could not could not be removed");
-  done(usRegistry);
+  const bool keysRemoved = RemoveRegistryKeys();
+  if (keysRemoved) {
+    if (OnStepDone) OnStepDone(usRegistry);
+  } else {
+    message("Some or all of the registry keys could not could not be removed");
+  }
   bool ownGone = false;
   if (FNotRemoved.Count() > 0) {
     // Gone with the record, such a file would stay for good: the record, the
@@ -184,4 +201,5 @@ void TUninstaller::Run(const std::string& OwnFile) {
   }
   ScheduleEmptiedFolders();
   message(ClosingMessage(OwnFile, ownGone));
+  return keysRemoved && FNotRemoved.Count() == 0;
 }

@@ -42,11 +42,14 @@ TRegistry* MachineRegistry(TRegistry& Reg) {
 TUninstaller::TUninstaller(const std::string& AProductName)
     : FProductName(AProductName), FUninstallKey(std::string(UninstallRootKey) + AProductName) {}
 
+std::string ParentFolder(const std::string& Path) {
+  size_t p = Path.rfind('\\');
+  return p == std::string::npos || p == 0 ? std::string() : Path.substr(0, p);
+}
+
 void TUninstaller::AddDir(const std::string& FilePath) {
-  size_t p = FilePath.rfind('\\');
-  if (p == std::string::npos || p == 0) return;
-  std::string dir = UpperCase(FilePath.substr(0, p));
-  if (FDirList.IndexOf(dir) < 0) FDirList.Add(dir);
+  std::string dir = UpperCase(ParentFolder(FilePath));
+  if (!dir.empty() && FDirList.IndexOf(dir) < 0) FDirList.Add(dir);
 }
 
 void TUninstaller::SetProgress(int Index, int Count) {
@@ -78,18 +81,16 @@ bool TUninstaller::SharedFileGoes(std::string& Path) {
 void TUninstaller::RemoveLeftoversBeside(const std::vector<std::string>& Paths) {
   TStringList done;
   for (const auto& path : Paths) {
-    size_t p = path.rfind('\\');
-    if (Trim(path).empty() || p == std::string::npos || p == 0) continue;
-    std::string dir = UpperCase(path.substr(0, p));
-    if (done.IndexOf(dir) >= 0) continue;
+    std::string dir = UpperCase(ParentFolder(path));
+    if (Trim(path).empty() || dir.empty() || done.IndexOf(dir) >= 0) continue;
     done.Add(dir);
     if (RemoveInstallLeftovers(dir)) AddDir(path);
   }
 }
 
-void TUninstaller::RemoveFolder(const std::string& Dir) {
-  if (IsShellFolder(Dir)) return;
-  RemoveDirectoryW(Widen(Dir).c_str());
+bool TUninstaller::RemoveFolder(const std::string& Dir) {
+  if (IsShellFolder(Dir)) return false;
+  return RemoveDirectoryW(Widen(Dir).c_str()) != 0;
 }
 
 void TUninstaller::RemoveAliases() {
@@ -167,9 +168,11 @@ void TUninstaller::RemoveFiles() {
         SetProgress(i, names.Count());
         std::string path = reg.ReadString(names[i]);
         recorded.push_back(path);
-        if (!SharedFileGoes(path) || Trim(path).empty() || !FileExists(path)) continue;
+        if (!SharedFileGoes(path) || Trim(path).empty()) continue;
+        // Also when the file is gone (a run stopped after removing it): its
+        // folder may be left empty.
         AddDir(path);
-        DeleteOwned(path);
+        if (FileExists(path)) DeleteOwned(path);
       }
       RemoveLeftoversBeside(recorded);
     }
@@ -276,7 +279,10 @@ void TUninstaller::RemoveBDE() {
 }
 
 void TUninstaller::RemoveDirectories() {
-  for (int i = 0; i < FDirList.Count(); ++i) RemoveFolder(FDirList[i]);
+  // A removed folder may leave its parent empty (a maker's folder above the
+  // product's, made by the install): up it goes too, to the shell folders.
+  for (int i = 0; i < FDirList.Count(); ++i)
+    for (std::string dir = FDirList[i]; RemoveFolder(dir);) dir = ParentFolder(dir);
 }
 
 bool TUninstaller::RemoveRegistryKeys() {

@@ -41,7 +41,14 @@ void TForm1::DoCreate() {
   }
 }
 
+void TForm1::SetCaptionOfAll(const std::string& Text) {
+  SetCaption(Text);
+  // Its boxes and error messages are captioned as the window.
+  Application->SetTitle(Text);
+}
+
 void TForm1::FormCreate(TObject*) {
+  SetCaptionOfAll(Caption());
   std::string product = ProductNameFromCommandLine(Narrow(std::wstring(GetCommandLineW())), ParamStr(0));
   // A blank name would make the record key the list of every product.
   if (Trim(product).empty()) {
@@ -49,7 +56,7 @@ void TForm1::FormCreate(TObject*) {
     throw Exception("Please remove this software from the Add/Remove Programs from the Control Panel");
   }
   FUninstaller = std::make_unique<TUninstaller>(product);
-  SetCaption("Remove " + product);
+  SetCaptionOfAll("Remove " + product);
   TUninstaller& u = *FUninstaller;
   u.OnConfirm = OkToRemove;
   u.OnShowProgress = [this](bool Visible) {
@@ -65,6 +72,9 @@ void TForm1::FormCreate(TObject*) {
     Repainted();
   };
   u.OnMessage = [](const std::string& Text) { Application->MessageBox(Text, Application->Title(), MB_OK); };
+  u.OnBusy = [](const std::string& Text) {
+    return Application->MessageBox(Text, Application->Title(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+  };
   // Said at once rather than after Start: there is nothing to remove, and
   // the uninstaller's own file stays.
   if (!u.Installed()) {
@@ -80,7 +90,10 @@ void TForm1::Repainted() { Repaint(); }
 void TForm1::StartBtnClick(TObject*) {
   Control<TButton>("StartBtn")->SetEnabled(false);
   Repainted();
-  FUninstaller->Run(ParamStr(0));
+  // Until the run says otherwise (an error ends it halfway), something the
+  // record names stays.
+  FExitCode = 1;
+  if (FUninstaller->Run(ParamStr(0))) FExitCode = 0;
   Application->Terminate();
 }
 

@@ -18,6 +18,10 @@ public:
   ~TForm1() override;
 
   const std::string& ProductName() const { return FUninstaller->ProductName(); }
+  // The program's exit code: 1 once Start ran a removal that left something
+  // the record names (a Cancel while another run held the product, a file
+  // that could neither go nor be scheduled, an error), else 0.
+  int ExitCode() const { return FExitCode; }
   const std::string& UninstallKey() const { return FUninstaller->UninstallKey(); }
   TStringList* DirList() { return &FUninstaller->DirList(); }
 
@@ -43,8 +47,10 @@ private:
   template <class T>
   T* Control(const char* Name) const;
   void Repainted();
+  void SetCaptionOfAll(const std::string& Text);
 
   std::unique_ptr<TUninstaller> FUninstaller;
+  int FExitCode = 0;
 };
 
 // Asks whether a shared file that no application uses any more may go.

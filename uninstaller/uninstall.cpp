@@ -11,6 +11,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   Application->Initialize();
   Application->CreateForm(Form1);
   Application->Run();
+  const int rc = Form1 ? Form1->ExitCode() : 0;
   FinalizeUnits();
-  return 0;
+  return rc;
 }

@@ -10,3 +10,5 @@ list(APPEND FOUNDATION_WIN32_SOURCES
   routines/routines_INIFiles.cpp
   routines/routines_ExpandPaths.cpp)
 list(APPEND FOUNDATION_WIN32_LIBS advapi32)
+# One product, one run at a time (the setup program and the uninstaller).
+list(APPEND FOUNDATION_WIN32_SOURCES routines/routines_ProductLock.cpp)

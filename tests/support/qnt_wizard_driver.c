@@ -150,6 +150,19 @@ static int Remember(const wchar_t* Key) {
   return 1;
 }
 
+/* The box's default button: the one Enter presses. The box gives it the
+   focus and the default frame; what DM_GETDEFID answers is the dialog's
+   own record, which a message box need not keep. */
+static BOOL CALLBACK DefaultButton(HWND W, LPARAM L) {
+  wchar_t cls[32];
+  GetClassNameW(W, cls, 32);
+  if (_wcsicmp(cls, L"Button") != 0 || !IsWindowVisible(W) ||
+      (GetWindowLongW(W, GWL_STYLE) & BS_TYPEMASK) != BS_DEFPUSHBUTTON)
+    return TRUE;
+  *(WPARAM*)L = (WPARAM)GetDlgCtrlID(W);
+  return FALSE;
+}
+
 static BOOL CALLBACK BoxText(HWND W, LPARAM L) {
   wchar_t cls[32];
   GetClassNameW(W, cls, 32);
@@ -206,11 +219,16 @@ int wmain(int argc, wchar_t** argv) {
       fflush(stdout);
       if (wcscmp(Mode, L"setup") == 0) failed = 1;
       {
-        /* the box's default button ("Yes" on a Yes/No question that
-           defaults to it, "No" on one that does not); OK when it names none */
-        DWORD_PTR def = 0;
-        if (!SendMessageTimeoutW(f.Box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &def)) def = 0;
-        WPARAM id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+        /* what Enter does: the box's default button ("Yes" on a Yes/No
+           question that defaults to it, "No" on one that does not), else
+           the one DM_GETDEFID names, else OK */
+        WPARAM id = 0;
+        EnumChildWindows(f.Box, DefaultButton, (LPARAM)&id);
+        if (!id) {
+          DWORD_PTR def = 0;
+          if (!SendMessageTimeoutW(f.Box, DM_GETDEFID, 0, 0, SMTO_ABORTIFHUNG, 5000, &def)) def = 0;
+          id = HIWORD(def) == DC_HASDEFID ? LOWORD(def) : IDOK;
+        }
         SendMessageTimeoutW(f.Box, WM_COMMAND, id, 0, SMTO_ABORTIFHUNG, 5000, NULL);
       }
       Sleep(500);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "classlib/Handles.h"
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
@@ -24,16 +25,11 @@
 #include "foundation/routines/routines_Strings.h"
 #include "uninstaller/UninstallCore.h"
 #include "uninstaller/OwnDesktop.h"
+#include "uninstaller/RoundTripSupport.h"
 
 using namespace testsupport;
 
 namespace {
-
-bool KeyExists(TRootKeys Root, const std::string& Key) {
-  TRegistry reg(KEY_READ);
-  SetTheRoot(&reg, Root);
-  return reg.OpenKeyReadOnly(Key);
-}
 
 std::string PendingRenames() {
   HKEY h;
@@ -50,6 +46,17 @@ std::string PendingRenames() {
   for (auto& c : all)
     if (c == L'\0') c = L'|';
   return Narrow(all);
+}
+
+// The shown window captioned Caption; not the application's hidden window
+// nor a message box, which carry the same title.
+HWND ShownWindow(const std::string& Caption) {
+  for (HWND w = nullptr; (w = FindWindowExW(nullptr, w, nullptr, Widen(Caption).c_str()));) {
+    wchar_t cls[64] = {};
+    GetClassNameW(w, cls, 64);
+    if (IsWindowVisible(w) && lstrcmpW(cls, L"#32770") != 0) return w;
+  }
+  return nullptr;
 }
 
 // The uninstaller window's progress bar as a question of the file step finds
@@ -70,7 +77,7 @@ BOOL CALLBACK FindProgressBar(HWND W, LPARAM L) {
 
 TBarSeen ProgressBarOf(const std::string& Caption) {
   TBarSeen seen;
-  HWND form = FindWindowW(nullptr, Widen(Caption).c_str());
+  HWND form = ShownWindow(Caption);
   HWND bar = nullptr;
   EnumChildWindows(form, FindProgressBar, reinterpret_cast<LPARAM>(&bar));
   if (!bar) return seen;
@@ -83,9 +90,10 @@ TBarSeen ProgressBarOf(const std::string& Caption) {
 
 // Starts the uninstaller from Line as the system starts an UninstallString,
 // presses Start in the window of Product, answers each question by Answer
-// and the closing message by OK; returns every box's text.
+// and the closing message by OK; returns every box's text. The program ends
+// with ExitCode.
 std::vector<std::string> Uninstall(const std::string& Line, const std::string& Product,
-                                   const std::function<int(const std::string&)>& Answer) {
+                                   const std::function<int(const std::string&)>& Answer, long ExitCode = 0) {
   TChildProcess p(Line);
   EXPECT_TRUE(p.Started());
   if (!p.Started()) return {};
@@ -96,10 +104,11 @@ std::vector<std::string> Uninstall(const std::string& Line, const std::string& P
     if (!box.Found) break;
     texts.push_back(box.Text);
     if (box.Text.find("will be removed after you reboot") != std::string::npos ||
-        box.Text.find("has finished removing itself") != std::string::npos)
+        box.Text.find("has finished removing itself") != std::string::npos ||
+        box.Text.find("could not be removed completely") != std::string::npos)
       break;
   }
-  EXPECT_EQ(p.Wait(30000), 0);
+  EXPECT_EQ(p.Wait(30000), ExitCode);
   return texts;
 }
 
@@ -127,7 +136,7 @@ BOOL CALLBACK AddTickedBox(HWND W, LPARAM L) {
 // The check boxes of the window captioned Caption that show a tick, sorted.
 std::vector<std::string> TickedBoxesOf(const std::string& Caption) {
   std::vector<std::string> ticked;
-  EnumChildWindows(FindWindowW(nullptr, Widen(Caption).c_str()), AddTickedBox, reinterpret_cast<LPARAM>(&ticked));
+  EnumChildWindows(ShownWindow(Caption), AddTickedBox, reinterpret_cast<LPARAM>(&ticked));
   std::sort(ticked.begin(), ticked.end());
   return ticked;
 }
@@ -201,7 +210,7 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
     if (Text.find("Is it o.k.") != std::string::npos) {
       bars.push_back(ProgressBarOf("Remove " + Product));
       if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && bars.size() == 1)
-        Screenshot(FindWindowW(nullptr, Widen("Remove " + Product).c_str()), shot);
+        Screenshot(ShownWindow("Remove " + Product), shot);
     }
     return YesUnlessKeep(Text);
   });
@@ -253,7 +262,8 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
   // The class library's error box ends the message with a full stop; it is
   // captioned with the program's title, its file name.
   EXPECT_EQ(box.Text, "Please remove this software from the Add/Remove Programs from the Control Panel.");
-  EXPECT_EQ(box.Caption, "uninstall");
+  // Captioned as the window.
+  EXPECT_EQ(box.Caption, "Uninstall program");
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Uninstall program", "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Uninstall program", "&Close", 30000));
   EXPECT_EQ(p.Wait(30000), 0);
@@ -261,9 +271,14 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
   EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
 }
 
-TEST_F(UninstallProgram, AFileInUseGoesAtTheRestartAndTheEmptiedFolderWithIt) {
+TEST_F(UninstallProgram, AFileInUseGoesAtTheRestartAndTheEmptiedFoldersWithIt) {
+  // The product's folder lies in a maker's folder ("Program Files" here),
+  // beside the folder of another product.
   std::string plain = File("app.txt");
-  std::string held = File("Data\\held.dat");
+  std::string held = File("Data\\Cache\\held.dat");
+  const std::string sibling = FRoot + "\\Qnt Sibling\\other.txt";
+  ForceDirectories(ExtractFileDir(sibling));
+  WriteFileText(sibling, "x");
   WriteRecord({plain, held}, {});
   // Held open without delete sharing, as a running program holds its files.
   HANDLE lock = CreateFileW(Widen(held).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -282,13 +297,15 @@ TEST_F(UninstallProgram, AFileInUseGoesAtTheRestartAndTheEmptiedFolderWithIt) {
   EXPECT_FALSE(FileExists(plain));
   EXPECT_TRUE(FileExists(held));
   EXPECT_FALSE(KeyExists(hkLocalMachine, Key()));
-  // The restart: the file, the uninstaller and the product's folders go.
+  // The restart: the file, the uninstaller, the product's folders and the
+  // maker's folder they emptied go; the folder of the other product stays.
   ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
   EXPECT_FALSE(FileExists(held));
   EXPECT_FALSE(FileExists(FOwn));
   EXPECT_FALSE(DirectoryExists(FApp + "\\Data"));
   EXPECT_FALSE(DirectoryExists(FApp));
-  EXPECT_TRUE(DirectoryExists(FRoot + "\\Program Files"));
+  EXPECT_FALSE(DirectoryExists(FRoot + "\\Program Files"));
+  EXPECT_TRUE(FileExists(sibling));
 }
 
 TEST_F(UninstallProgram, AProductNoLongerInstalledIsSaidSo) {
@@ -296,7 +313,7 @@ TEST_F(UninstallProgram, AProductNoLongerInstalledIsSaidSo) {
   ASSERT_TRUE(p.Started());
   TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
   EXPECT_EQ(box.Text, Product + " is not installed on this computer, or it has already been removed.");
-  EXPECT_EQ(box.Caption, "uninstall");
+  EXPECT_EQ(box.Caption, "Remove " + Product);
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
   EXPECT_EQ(p.Wait(30000), 0);
@@ -319,11 +336,67 @@ TEST_F(UninstallProgram, AnEntryThatIsNotTextEndsTheRunAndLeavesTheRest) {
   EXPECT_EQ(TickedBoxesOf("Remove " + Product), (std::vector<std::string>{"ActiveX/OCX components", "Aliases"}));
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
-  EXPECT_EQ(p.Wait(30000), 0);
+  // What the record still names stays: a script sees it.
+  EXPECT_EQ(p.Wait(30000), 1);
   EXPECT_FALSE(FileExists(plain));
   EXPECT_TRUE(KeyExists(hkLocalMachine, Key("Files")));
   EXPECT_TRUE(FileExists(FOwn));
   EXPECT_EQ(PendingRenames().find(FOwn), std::string::npos);
+}
+
+TEST_F(UninstallProgram, AFileThatStaysLeavesItsStepUntickedAndTheExitCodeOne) {
+  // A list of pending renames that is no list makes the system refuse every
+  // removal at the restart; the held file can then go neither now nor then.
+  HKEY sm;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0, nullptr,
+                            0, KEY_ALL_ACCESS, nullptr, &sm, nullptr),
+            ERROR_SUCCESS);
+  TScopeGuard restore([sm] {
+    RegDeleteValueW(sm, L"PendingFileRenameOperations");
+    RegCloseKey(sm);
+  });
+  const std::wstring notAList = L"x";
+  RegSetValueExW(sm, L"PendingFileRenameOperations", 0, REG_SZ, reinterpret_cast<const BYTE*>(notAList.c_str()),
+                 static_cast<DWORD>((notAList.size() + 1) * sizeof(wchar_t)));
+  std::string plain = File("app.txt"), held = File("held.dat");
+  WriteRecord({plain, held}, {});
+  HANDLE lock = CreateFileW(Widen(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  std::vector<std::string> ticked;
+  std::vector<std::string> texts = Uninstall(
+      UninstallString(), Product,
+      [&](const std::string&) {
+        ticked = TickedBoxesOf("Remove " + Product);
+        return IDOK;
+      },
+      1);
+  CloseHandle(lock);
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts[0].rfind(Product + " could not be removed completely.", 0), 0u) << texts[0];
+  EXPECT_EQ(texts[0].find("after you reboot"), std::string::npos) << texts[0];
+  EXPECT_EQ(ticked, (std::vector<std::string>{"ActiveX/OCX components", "Aliases", "BDE", "INI file entries",
+                                              "Registry entries"}));
+  EXPECT_FALSE(FileExists(plain));
+  EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
+}
+
+TEST_F(UninstallProgram, TheWizardDriverAnswersAsEnterDoes) {
+  // The question's default is Yes: a shared file that nothing uses any more
+  // goes, as it does for a user who presses Enter.
+  std::string shared = File("shared.dll");
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, shared, 1);
+  WriteRecord({shared}, {});
+  const char* tmp = std::getenv("TMPDIR");
+  ASSERT_TRUE(tmp && *tmp == '/') << "TMPDIR names no Unix folder";
+  const std::string shots = std::string(tmp) + "/driver-uninstall";
+  CreateDirectoryW(Widen("Z:" + shots).c_str(), nullptr);
+  EXPECT_EQ(RunAndWait("\"" + BinDir() + "\\qnt_wizard_driver.exe\" uninstall " + shots + " \"" + FOwn + "\" " +
+                           Product,
+                       "", 180000),
+            0);
+  EXPECT_FALSE(FileExists(shared));
+  EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, shared, NoSharedCount), NoSharedCount);
+  EXPECT_FALSE(KeyExists(hkLocalMachine, Key()));
 }
 
 // Every path the record of Product lists: its servers (without their type)
@@ -352,34 +425,15 @@ std::vector<std::string> RecordedPaths(const std::string& Product) {
 // self-registering server, a shortcut in its Start menu folder and one on
 // the desktop, the uninstaller) and "Qnt Other Product" (a file, the same
 // shared library, its uninstaller).
-class UninstallRoundTrip : public ::testing::Test {
+class UninstallRoundTrip : public RoundTripFolders {
 protected:
   void SetUp() override {
-    // The build machine's folder: the archive names each file by its path there.
-    const std::string src = "C:\\qnt rt build";
-    ForceDirectories(src);
-    for (const char* name : {"APP.TXT", "README.TXT", "OTHER.TXT", "QNTSHARE.DLL"})
-      WriteFileText(src + "\\" + name, name);
-    ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\qnt_unreg_dll.dll").c_str(), Widen(src + "\\QNTREG.DLL").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(Widen(BinDir() + "\\uninstall.exe").c_str(), Widen(src + "\\uninstall.exe").c_str(), FALSE));
-    FDist = ScratchDir("round trip dist");
-    FWork = ScratchDir("round trip work");
-    QlntCompress->SetCompressedFile(FDist + "\\files.1");
-    QlntCompress->SetOffset(0);
-    QlntCompress->FilesToProcess()->Clear();
-    for (const char* name : {"APP.TXT", "README.TXT", "OTHER.TXT", "QNTSHARE.DLL", "QNTREG.DLL", "uninstall.exe"})
-      QlntCompress->FilesToProcess()->Add(src + "\\" + name);
-    QlntCompress->Add(lzcOverwrite);
-    RemoveTree(src);
+    RoundTripFolders::SetUp();
     Dest = ExpandProgramFilesDir() + "\\" + Product;
     Shared = ExpandCommonFilesDir() + "\\Qnt Shared\\QNTSHARE.DLL";
     UseOwnDesktop("C:\\users\\Qnt Desktop");
     ASSERT_EQ(ExpandDesktopDir(), "C:\\users\\Qnt Desktop");
     ASSERT_EQ(GetFileCount(DirectoryWBS(ExpandDesktopDir())), 0);
-  }
-  void TearDown() override {
-    RemoveTree(FDist);
-    RemoveTree(FWork);
   }
   // Runs the setup program linked with Module as the loader starts it.
   void Install(const std::string& Module) {
@@ -392,7 +446,7 @@ protected:
 
   const std::string Product = "Qnt Round Trip", Other = "Qnt Other Product";
   const std::string SelfReg = "\\Software\\Quillant Tests\\SelfReg";
-  std::string FDist, FWork, Dest, Shared;
+  std::string Dest, Shared;
 };
 
 TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {

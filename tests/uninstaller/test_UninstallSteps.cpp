@@ -381,11 +381,12 @@ TEST_F(UninstallSteps, RunTakesEveryStepThenTheRecordAndItsOwnFile) {
   WriteRVStr(hkLocalMachine, Record("RegistryKeys\\bad"), "Key", "\\Software\\x");
   WriteRVInteger(hkLocalMachine, Record("RegistryKeys\\bad"), "Root", 6);
   std::string own = MakeFile("uninstall.exe");
-  U->Run(own);
+  // A registry record it could not read stays, unticked.
+  EXPECT_FALSE(U->Run(own));
   EXPECT_EQ(events, (std::vector<std::string>{"tick 0", "show", "hide", "tick 1", "show", "hide", "tick 2",
                                               "tick 3", "tick 4",
                                               "Some or all of the registry keys could not could not be removed",
-                                              "tick 5", FProduct + " has finished removing itself"}));
+                                              FProduct + " has finished removing itself"}));
   EXPECT_FALSE(KeyExists(hkLocalMachine, Record()));
   EXPECT_FALSE(FileExists(own));
 }
@@ -518,6 +519,75 @@ TEST_F(UninstallSteps, AProductNoLongerInstalledIsSaidSoAndNothingGoes) {
                         FProduct + " is not installed on this computer, or it has already been removed."}));
   EXPECT_TRUE(FileExists(own));
   EXPECT_EQ(U->AfterBoot().Count(), 0);
+}
+
+TEST_F(UninstallSteps, EmptiedFoldersGoWithTheirEmptiedParentsUpToTheShellFolders) {
+  // A maker's folder holds two of its products, each in a folder the install
+  // made. In the Start menu a first run was stopped after it had removed the
+  // product's shortcuts: only their folder is left.
+  struct Row {
+    std::string Base;  // a shell folder: it stays
+    std::vector<std::string> Recorded;
+    bool AlreadyGone;
+  };
+  for (const Row& row : {Row{ExpandProgramFilesDir(), {"app.txt", "Docs\\read me.txt"}, false},
+                         Row{ExpandProgramMenuDir(), {"App.lnk", "Read me.lnk"}, true}}) {
+    SCOPED_TRACE(row.Base);
+    const std::string maker = row.Base + "\\Qnt Steps Maker";
+    const std::string sibling = maker + "\\Qnt Other\\other.txt";
+    ForceDirectories(maker + "\\Qnt App");
+    std::vector<std::string> recorded;
+    for (const auto& name : row.Recorded) {
+      recorded.push_back(maker + "\\Qnt App\\" + name);
+      ForceDirectories(ExtractFileDir(recorded.back()));
+      if (!row.AlreadyGone) WriteFileText(recorded.back(), "x");
+    }
+    ForceDirectories(ExtractFileDir(sibling));
+    WriteFileText(sibling, "x");
+    WriteList("Files", recorded);
+    TUninstaller other(FProduct + " sibling");
+    WriteRVStr(hkLocalMachine, other.UninstallKey() + "\\Files", "File1", sibling);
+
+    TUninstaller first(FProduct);
+    first.RemoveFiles();
+    first.RemoveDirectories();
+    EXPECT_FALSE(DirectoryExists(maker + "\\Qnt App"));
+    EXPECT_TRUE(FileExists(sibling));
+    other.RemoveFiles();
+    other.RemoveDirectories();
+    EXPECT_FALSE(DirectoryExists(maker));
+    EXPECT_TRUE(DirectoryExists(row.Base));
+    DeleteKey(hkLocalMachine, other.UninstallKey());
+    RemoveTree(maker);
+  }
+}
+
+TEST_F(UninstallSteps, AReadOnlyFileThatStaysSoIsNeverPromisedForTheRestart) {
+  // Its attribute cannot be cleared, as on a read-only medium: the restart
+  // would refuse it as this run does.
+  ClearRecordedReadOnly = [](const std::string&) { return false; };
+  TScopeGuard restore([] { ClearRecordedReadOnly = ClearReadOnly; });
+  std::string own = MakeFile("uninstall.exe");
+  std::string stays = MakeFile("from cd.txt"), plain = MakeFile("plain.txt");
+  ASSERT_TRUE(SetFileAttributesW(Widen(stays).c_str(), FILE_ATTRIBUTE_READONLY));
+  WriteRVStr(hkLocalMachine, Record(), "DisplayName", FProduct);
+  WriteList("Files", {plain, stays});
+  std::vector<std::string> events;
+  U->OnMessage = [&](const std::string& t) { events.push_back(t); };
+  U->OnStepDone = [&](TUninstallStep s) { events.push_back("tick " + std::to_string(s)); };
+  EXPECT_FALSE(U->Run(own));
+  SetFileAttributesW(Widen(stays).c_str(), FILE_ATTRIBUTE_NORMAL);
+  // Every step but the files' is ticked.
+  EXPECT_EQ(events, (std::vector<std::string>{"tick 0", "tick 1", "tick 3", "tick 4", "tick 5",
+                                              FProduct + " could not be removed completely.\n\nThese files could "
+                                                         "not be removed:\n" + stays + "\n\n" + FProduct +
+                                                  " stays in the list of installed programs, so that you can run "
+                                                  "its uninstall again."}));
+  EXPECT_FALSE(FileExists(plain));
+  EXPECT_TRUE(FileExists(stays));
+  EXPECT_EQ(U->AfterBoot().Count(), 0);
+  EXPECT_EQ(GetRVStr(hkLocalMachine, Record("Files"), "File1", ""), stays);
+  EXPECT_TRUE(FileExists(own));
 }
 
 }  // namespace

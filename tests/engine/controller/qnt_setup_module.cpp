@@ -1,6 +1,8 @@
 // A setup program with a page-free install module (a controller, file
 // groups, files, shortcuts and the uninstaller) read from its text form
 // resource; the program is linked with each module text that a test needs.
+// Built with QNT_SETUP_WITH_WELCOME (and the wizard) its module may hold a
+// welcome page too.
 // The restart of Windows is recorded in "restart.log" beside the program
 // instead of carried out: under Wine a restart would end every program on
 // the display.
@@ -11,6 +13,9 @@
 #include "engine/cmp_TInstallShellLink.h"
 #include "engine/cmp_TUninstallEXE.h"
 #include "setup/SetupMain.h"
+#ifdef QNT_SETUP_WITH_WELCOME
+#include "wizard/dlgcmp_TWelcomeDlg.h"
+#endif
 
 namespace {
 
@@ -20,6 +25,10 @@ public:
   explicit TSetupModule(TComponent* AOwner) : TDataModule(AOwner) {
     RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE, TMainLinkGroup, TInstallMainLink,
                     TInstallShellLink>();
+#ifdef QNT_SETUP_WITH_WELCOME
+    // A page that holds the run where a user sits over it.
+    RegisterClasses<TDialogManager, TWelcomeDlg>();
+#endif
     ReadResource("TSETUPMODULE");
   }
 };
