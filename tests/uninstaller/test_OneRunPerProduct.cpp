@@ -20,15 +20,11 @@
 #include "foundation/routines/routines_ExpandPaths.h"
 #include "foundation/routines/routines_ProductLock.h"
 #include "foundation/routines/routines_Registry.h"
-#include "loader/ForeignWindow.h"
+#include "common/ForeignWindow.h"
 #include "uninstaller/RoundTripSupport.h"
 #include "uninstaller/UninstallCore.h"
 
 using namespace testsupport;
-using loadertest::AnswerForeignDialog;
-using loadertest::ClickForeignButton;
-using loadertest::TChildProcess;
-using loadertest::TForeignBox;
 
 namespace {
 
