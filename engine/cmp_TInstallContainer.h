@@ -294,6 +294,8 @@ extern std::function<std::string()> MainInstallProductName;
 
 // The uninstall key a component writes its part of the record under.
 std::string UninstallKeyFor(const std::string& ProductName);
+// The uninstall key of the controller's product.
+std::string ProductRecordKey();
 
 
 // ===================================================== engine globals
@@ -427,14 +429,19 @@ std::string EngineBoxCaption();
 // The partition of the uninstall record's file list: "Files", "Files1", ...
 std::string UninstallFilesPartition(int J);
 constexpr int MaxUninstallFilesPartitions = 100;
+// Whether the record below RegKey (local machine) lists FullPath among its
+// files or servers, compared without regard to case.
+bool UninstallRecordLists(const std::string& RegKey, const std::string& FullPath);
 // Appends FullPath as the next "File<n>" of the first Files partition (below
 // the record key RegKey, local machine) whose count reads as a number and that
-// takes the value, then writes that partition's "Entries". Raises
-// EIRCannotWriteValue when the count cannot be written, or when no partition
-// up to MaxUninstallFilesPartitions takes the entry.
+// takes the value, then writes that partition's "Entries"; a path a Files
+// partition lists already is not listed again. Raises EIRCannotWriteValue
+// when the count cannot be written, or when no partition up to
+// MaxUninstallFilesPartitions takes the entry.
 void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullPath);
 // Appends "FullPath;1" (an .EXE server) or "FullPath;0" to the "ActiveX"
-// subkey; any failure raises EIRCannotWriteValue.
+// subkey unless it lists FullPath already; any failure raises
+// EIRCannotWriteValue.
 void WriteUninstallActiveXEntry(const std::string& RegKey, const std::string& FullPath, bool ExeServer);
 
 // ===================================================== file-related objects
@@ -805,10 +812,10 @@ public:
   void SetCompressedSize(int32_t Value) { FCompressedSize = Value; }
   TCompressInfo& CompressInfo() { return FCompressInfo; }
   bool PlaceInOwnArchive() const { return GetPlaceInOwnArchive(); }
-  // The name the file was extracted under in this run: DestName, the private
-  // name while it is written, or the numbered name when an in-use file is
-  // replaced at the restart.
-  const std::string& ExtractedName() const { return FExtractName.empty() ? FDestName : FExtractName; }
+  // The name the file was extracted under in this run: its own name
+  // (DestFileName), the private name while it is written, or the numbered
+  // name when an in-use file is replaced at the restart.
+  std::string ExtractedName() const { return FExtractName.empty() ? DestFileName() : FExtractName; }
   bool DelayedReplace() const { return FDelayedReplace; }
 
   const TInstallFileNotifyEvent& OnBeforeInstall() const { return FOnBeforeInstall; }
@@ -843,9 +850,13 @@ public:
   virtual bool UpdateDLLCount();
 
   void RegisterActiveX();
-  // The file installed: the destination folder, a backslash and the name
-  // part of DestName (of FileName when DestName is blank).
+  // The file installed: the destination folder, a backslash and
+  // DestFileName. Whatever names the installed file (the record, shortcuts,
+  // the uninstaller's entry, repository entries) takes it from here.
   std::string GetDestFile();
+  // The installed file's name in its folder: the name part of DestName, or
+  // of FileName when a module leaves DestName out.
+  std::string DestFileName() const;
   bool GetPlaceInOwnArchive() const;
   // Applies the design rules and stores the eight values.
   void SetProperties(TInstallContainer* NewContainer, const std::string& NewIncludeFromDir,
