@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "classlib/Units.h"
-#include "engine/cmp_TUninstallEXE.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_Strings.h"
 
@@ -31,6 +30,7 @@ QNT_PUBLISH(TInstallObject,
   Prop::Integer("Order", &TInstallObject::Order, &TInstallObject::SetOrder));
 
 TInstallObject* MainInstall = nullptr;
+void (*InstallAheadOfTree)(TInstallContainer* Controller) = nullptr;
 std::function<std::string()> MainInstallProductName;
 
 const char* const SNilPO = "%s got a nil PO parameter";
@@ -302,7 +302,7 @@ void TInstallContainer::InstallUnique() {
   // The controller puts the uninstaller and the product's entry in place
   // before any file: a run cancelled or failed midway then leaves nothing
   // the entry cannot remove.
-  if (this == MainInstall) InstallUninstallersAhead(this);
+  if (this == MainInstall && InstallAheadOfTree) InstallAheadOfTree(this);
   for (size_t i = 0; i < FHelpers.size(); ++i) {
     TInstallObject* child = FHelpers[i];
     if (child->AutomaticInstallation()) child->Install();

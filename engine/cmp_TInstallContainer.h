@@ -292,6 +292,11 @@ extern TInstallObject* MainInstall;
 // the controller. Blank without one.
 extern std::function<std::string()> MainInstallProductName;
 
+// What the controller installs ahead of the rest of its tree, before any
+// file: the uninstaller and the product's entry. Set by the uninstaller's
+// unit when a program holds one (a plain pointer, set while units start).
+extern void (*InstallAheadOfTree)(TInstallContainer* Controller);
+
 // The uninstall key a component writes its part of the record under.
 std::string UninstallKeyFor(const std::string& ProductName);
 // The uninstall key of the controller's product.

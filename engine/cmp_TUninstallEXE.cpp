@@ -87,3 +87,7 @@ void InstallUninstallersAhead(TInstallContainer* Controller) {
     if (auto* u = dynamic_cast<TUninstallEXE*>(InstallFileList->Items(i)))
       if (u->InstalledBy(Controller)) u->InstallAhead();
 }
+
+namespace {
+const bool AheadOfTree = (InstallAheadOfTree = InstallUninstallersAhead, true);
+}  // namespace
