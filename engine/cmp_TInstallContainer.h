@@ -851,7 +851,9 @@ public:
   virtual void ReadInfoFromArchive();
   virtual void ReadInfoFromDisk();
   virtual bool SupportsSelfRegister();
-  // Raises the SharedDLLs count of the installed file; True when written.
+  // Raises the SharedDLLs count of the installed file, unless the product's
+  // record lists the file already (an earlier run of it counted the file);
+  // True when written or counted already.
   virtual bool UpdateDLLCount();
 
   void RegisterActiveX();
