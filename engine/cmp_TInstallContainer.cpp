@@ -30,6 +30,7 @@ QNT_PUBLISH(TInstallObject,
   Prop::Integer("Order", &TInstallObject::Order, &TInstallObject::SetOrder));
 
 TInstallObject* MainInstall = nullptr;
+void (*InstallAheadOfTree)(TInstallContainer* Controller) = nullptr;
 std::function<std::string()> MainInstallProductName;
 
 const char* const SNilPO = "%s got a nil PO parameter";
@@ -74,6 +75,8 @@ private:
 std::string UninstallKeyFor(const std::string& ProductName) {
   return "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + ProductName;
 }
+
+std::string ProductRecordKey() { return UninstallKeyFor(MainInstallProductName ? MainInstallProductName() : ""); }
 
 bool IsIncluded(TInstallContainer* Container) {
   if (!Container || !Container->Include()) return false;
@@ -286,7 +289,7 @@ void TInstallContainer::Install() {
       return;
     InstallUnique();
     FInstalled = true;
-    if (MainInstall) WriteInstallInfo(UninstallKeyFor(MainInstallProductName ? MainInstallProductName() : ""));
+    if (MainInstall) WriteInstallInfo(ProductRecordKey());
     if (FOnAfterProcess) FOnAfterProcess(this);
     ExternalComponentCall(this, eccAfterProcess, nullptr);
   } catch (const EAbort&) {
@@ -296,6 +299,10 @@ void TInstallContainer::Install() {
 
 void TInstallContainer::InstallUnique() {
   FInstalled = true;
+  // The controller puts the uninstaller and the product's entry in place
+  // before any file: a run cancelled or failed midway then leaves nothing
+  // the entry cannot remove.
+  if (this == MainInstall && InstallAheadOfTree) InstallAheadOfTree(this);
   for (size_t i = 0; i < FHelpers.size(); ++i) {
     TInstallObject* child = FHelpers[i];
     if (child->AutomaticInstallation()) child->Install();

@@ -292,8 +292,15 @@ extern TInstallObject* MainInstall;
 // the controller. Blank without one.
 extern std::function<std::string()> MainInstallProductName;
 
+// What the controller installs ahead of the rest of its tree, before any
+// file: the uninstaller and the product's entry. Set by the uninstaller's
+// unit when a program holds one (a plain pointer, set while units start).
+extern void (*InstallAheadOfTree)(TInstallContainer* Controller);
+
 // The uninstall key a component writes its part of the record under.
 std::string UninstallKeyFor(const std::string& ProductName);
+// The uninstall key of the controller's product.
+std::string ProductRecordKey();
 
 
 // ===================================================== engine globals
@@ -427,14 +434,19 @@ std::string EngineBoxCaption();
 // The partition of the uninstall record's file list: "Files", "Files1", ...
 std::string UninstallFilesPartition(int J);
 constexpr int MaxUninstallFilesPartitions = 100;
+// Whether the record below RegKey (local machine) lists FullPath among its
+// files or servers, compared without regard to case.
+bool UninstallRecordLists(const std::string& RegKey, const std::string& FullPath);
 // Appends FullPath as the next "File<n>" of the first Files partition (below
 // the record key RegKey, local machine) whose count reads as a number and that
-// takes the value, then writes that partition's "Entries". Raises
-// EIRCannotWriteValue when the count cannot be written, or when no partition
-// up to MaxUninstallFilesPartitions takes the entry.
+// takes the value, then writes that partition's "Entries"; a path a Files
+// partition lists already is not listed again. Raises EIRCannotWriteValue
+// when the count cannot be written, or when no partition up to
+// MaxUninstallFilesPartitions takes the entry.
 void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullPath);
 // Appends "FullPath;1" (an .EXE server) or "FullPath;0" to the "ActiveX"
-// subkey; any failure raises EIRCannotWriteValue.
+// subkey unless it lists FullPath already; any failure raises
+// EIRCannotWriteValue.
 void WriteUninstallActiveXEntry(const std::string& RegKey, const std::string& FullPath, bool ExeServer);
 
 // ===================================================== file-related objects
@@ -812,10 +824,10 @@ public:
   void SetCompressedSize(int32_t Value) { FCompressedSize = Value; }
   TCompressInfo& CompressInfo() { return FCompressInfo; }
   bool PlaceInOwnArchive() const { return GetPlaceInOwnArchive(); }
-  // The name the file was extracted under in this run: DestName, the private
-  // name while it is written, or the numbered name when an in-use file is
-  // replaced at the restart.
-  const std::string& ExtractedName() const { return FExtractName.empty() ? FDestName : FExtractName; }
+  // The name the file was extracted under in this run: its own name
+  // (DestFileName), the private name while it is written, or the numbered
+  // name when an in-use file is replaced at the restart.
+  std::string ExtractedName() const { return FExtractName.empty() ? DestFileName() : FExtractName; }
   bool DelayedReplace() const { return FDelayedReplace; }
 
   const TInstallFileNotifyEvent& OnBeforeInstall() const { return FOnBeforeInstall; }
@@ -846,13 +858,19 @@ public:
   virtual void ReadInfoFromArchive();
   virtual void ReadInfoFromDisk();
   virtual bool SupportsSelfRegister();
-  // Raises the SharedDLLs count of the installed file; True when written.
+  // Raises the SharedDLLs count of the installed file, unless the product's
+  // record lists the file already (an earlier run of it counted the file);
+  // True when written or counted already.
   virtual bool UpdateDLLCount();
 
   void RegisterActiveX();
-  // The file installed: the destination folder, a backslash and the name
-  // part of DestName (of FileName when DestName is blank).
+  // The file installed: the destination folder, a backslash and
+  // DestFileName. Whatever names the installed file (the record, shortcuts,
+  // the uninstaller's entry, repository entries) takes it from here.
   std::string GetDestFile();
+  // The installed file's name in its folder: the name part of DestName, or
+  // of FileName when a module leaves DestName out.
+  std::string DestFileName() const;
   bool GetPlaceInOwnArchive() const;
   // Applies the design rules and stores the eight values.
   void SetProperties(TInstallContainer* NewContainer, const std::string& NewIncludeFromDir,

@@ -113,7 +113,9 @@ constexpr DWORD ReplacePauseMs = 25;
 
 }  // namespace
 
-std::string TCustomInstallFile::GetDestFile() { return FullPath(GetDestDir(), FinalName(FDestName, SourcePath())); }
+std::string TCustomInstallFile::DestFileName() const { return FinalName(FDestName, SourcePath()); }
+
+std::string TCustomInstallFile::GetDestFile() { return FullPath(GetDestDir(), DestFileName()); }
 
 void TCustomInstallFile::InstallUnique() {
   FDelayedReplace = false;
@@ -378,18 +380,22 @@ bool TCustomInstallFile::UpdateDLLCount() {
   };
   const std::string longName = GetDestFile();
   const std::string shortName = GetShortPath(longName);
+  // A product counts a file once, however often it is installed: one its
+  // record lists already was counted by an earlier run, and the one
+  // uninstall lowers the count once.
+  const bool counted = MainInstall && UninstallRecordLists(ProductRecordKey(), longName);
   int32_t count = 0;
   bool binary = false;
   try {
     if (!shortName.empty() && readCount(shortName, count, binary)) {
-      writeCount(shortName, count + 1, binary);
+      if (!counted || count < 1) writeCount(shortName, count + 1, binary);
       return true;
     }
     if (!readCount(longName, count, binary)) {
       count = 0;
       binary = false;
     }
-    writeCount(longName, count + 1, binary);
+    if (!counted || count < 1) writeCount(longName, count + 1, binary);
   } catch (const ERegistryException&) {
     return false;
   }

@@ -311,7 +311,7 @@ void TCustomInstallFile::CopyIt() {
       if (Trim(dir).empty()) throw IECustomInstallFile(SBlankDest, {Name()});
       ForceDirectories(dir);
       QlntCompress->SetOnStatus([this](TQlntCompress* S, const TlzhFileStats& St) { DoStatus(S, St); });
-      QlntCompress->Copy(SourcePath(), DirectoryWBS(dir) + FDestName);
+      QlntCompress->Copy(SourcePath(), DirectoryWBS(dir) + DestFileName());
       if (FOnAfterCopy) FOnAfterCopy(this);
       ReportInformationEvent(eieAfterCopyFile, this);
     } catch (const EAbort&) {

@@ -63,7 +63,7 @@ void TCustomObjectRepositoryEntry::Install() {
   if (!FRegisterIt) return;
   try {
     const std::string repository = GetSharedRepositoryFile(FInstallType);
-    const std::string unit = ChangeFileExt(FInstallFile->DestName(), "");
+    const std::string unit = ChangeFileExt(FInstallFile->DestFileName(), "");
     if (FOverwriteSameFileName) DeleteSameNameEntries(repository, UpperCase(unit));
     TIniFile ini(repository);
     ini.WriteString("Repository Pages", FPage, "");
@@ -73,9 +73,9 @@ void TCustomObjectRepositoryEntry::Install() {
     ini.WriteString(section, "Type", FEntryType);
     ini.WriteString(section, "Description", FDescription);
     ini.WriteString(section, "Author", FAuthor);
-    if (FIconFile) ini.WriteString(section, "Icon", DirectoryWBS(FIconFile->GetDestDir()) + FIconFile->DestName());
+    if (FIconFile) ini.WriteString(section, "Icon", FIconFile->GetDestFile());
     if (FAncestor)
-      ini.WriteString(section, "Ancestor", DirectoryWBS(FAncestor->GetDestDir()) + FAncestor->DestName());
+      ini.WriteString(section, "Ancestor", FAncestor->GetDestFile());
   } catch (...) {
     // An IDE that is not there, or any other failure of the entry, is no
     // reason to stop the install unless the entry asks for it.

@@ -1,7 +1,10 @@
 // The uninstall record as the setup program writes it: numbered "File<n>"
 // values in the partitions Files, Files1, ... and in ActiveX, each with its
-// "Entries" count, below the product's uninstall key.
+// "Entries" count, below the product's uninstall key. Each path is listed
+// once, however often the product is installed.
 #include <windows.h>
+
+#include <map>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
@@ -11,6 +14,97 @@
 #include "foundation/routines/routines_Strings.h"
 
 namespace {
+
+// A path as Windows compares file names: without regard to case.
+std::string Folded(const std::string& Path) {
+  std::wstring w = Widen(Path);
+  if (!w.empty()) CharUpperBuffW(&w[0], static_cast<DWORD>(w.size()));
+  return Narrow(w);
+}
+
+bool IsFilesPartition(const std::string& Name) {
+  if (Name.size() < 5 || !SameText(Name.substr(0, 5), "Files")) return false;
+  for (size_t i = 5; i < Name.size(); ++i)
+    if (Name[i] < '0' || Name[i] > '9') return false;
+  return true;
+}
+
+// Where a record lists a path: the partition's key and the value's name.
+struct TPlace {
+  std::string Key, Name;
+};
+using TPaths = std::map<std::string, TPlace>;  // by folded path
+
+// What one product's record lists, as this process last read or wrote it: a
+// run looks up every file it records, and reading the whole record for each
+// would cost a round trip per entry. The counts of Files and ActiveX, read at
+// every look-up, tell whether anyone else changed the record meanwhile (an
+// uninstall, another run), and a path found is read back from its place:
+// otherwise the record is read again.
+struct TRecordSeen {
+  std::string Key, FilesCount, ActiveXCount;
+  TPaths Files, ActiveX;
+};
+
+TRecordSeen& Seen() {
+  static TRecordSeen seen;
+  return seen;
+}
+
+// The path a value names: a server's entry ends in ";0" or ";1".
+std::string PathOf(const std::string& Value, bool Servers) {
+  return Folded(Servers ? Value.substr(0, Value.rfind(';')) : Value);
+}
+
+void ReadPaths(const std::string& Key, bool Servers, TPaths& Into) {
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, hkLocalMachine);
+  if (!reg.OpenKeyReadOnly(Key)) return;
+  TStringList names;
+  reg.GetValueNames(&names);
+  for (int i = 0; i < names.Count(); ++i) {
+    if (SameText(names[i], "Entries")) continue;
+    try {
+      Into.emplace(PathOf(reg.ReadString(names[i]), Servers), TPlace{Key, names[i]});
+    } catch (const Exception&) {
+      // Not text: no path of ours.
+    }
+  }
+}
+
+TRecordSeen& RecordSeen(const std::string& RegKey, bool Afresh) {
+  TRecordSeen& seen = Seen();
+  const std::string files = GetRVStr(hkLocalMachine, DirectoryWBS(RegKey) + "Files", "Entries", "");
+  const std::string activeX = GetRVStr(hkLocalMachine, DirectoryWBS(RegKey) + "ActiveX", "Entries", "");
+  if (!Afresh && SameText(seen.Key, RegKey) && seen.FilesCount == files && seen.ActiveXCount == activeX) return seen;
+  seen = TRecordSeen{RegKey, files, activeX, {}, {}};
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, hkLocalMachine);
+  if (!reg.OpenKeyReadOnly(RegKey)) return seen;
+  TStringList subkeys;
+  reg.GetKeyNames(&subkeys);
+  for (int i = 0; i < subkeys.Count(); ++i) {
+    const std::string& name = subkeys[i];
+    if (SameText(name, "ActiveX"))
+      ReadPaths(DirectoryWBS(RegKey) + name, true, seen.ActiveX);
+    else if (IsFilesPartition(name))
+      ReadPaths(DirectoryWBS(RegKey) + name, false, seen.Files);
+  }
+  return seen;
+}
+
+// Whether the record below RegKey lists Path (folded) among its servers or
+// its files, as the registry holds it now.
+bool Lists(const std::string& RegKey, const std::string& Path, bool Servers) {
+  for (bool afresh : {false, true}) {
+    TRecordSeen& seen = RecordSeen(RegKey, afresh);
+    const TPaths& paths = Servers ? seen.ActiveX : seen.Files;
+    auto it = paths.find(Path);
+    if (it == paths.end()) return false;
+    if (PathOf(GetRVStr(hkLocalMachine, it->second.Key, it->second.Name, ""), Servers) == Path) return true;
+  }
+  return false;
+}
 
 // The next value number of a partition whose key Reg has open: its count
 // plus one. False when the count is there but is no number (a string that
@@ -48,7 +142,7 @@ bool NextEntry(const TRegistry& Reg, long long& N) {
 // partition cannot take it (the key cannot be opened for writing, its count
 // is no number, or the value is refused). A refused count throws, with the
 // value that was already written.
-bool AppendEntry(const std::string& Key, const std::string& Value) {
+bool AppendEntry(const std::string& Key, const std::string& Value, std::string* Count = nullptr) {
   TRegistry reg;
   SetTheRoot(&reg, hkLocalMachine);
   if (!reg.OpenKey(Key, true)) return false;
@@ -64,6 +158,7 @@ bool AppendEntry(const std::string& Key, const std::string& Value) {
   } catch (const ERegistryException&) {
     throw EIRCannotWriteValue("Cannot install into registry. Key: %s Ident: %s Value %s", {Key, "Entries", IntToStr(n)});
   }
+  if (Count) *Count = IntToStr(n);
   return true;
 }
 
@@ -71,15 +166,35 @@ bool AppendEntry(const std::string& Key, const std::string& Value) {
 
 std::string UninstallFilesPartition(int J) { return J == 0 ? "Files" : "Files" + IntToStr(J); }
 
+bool UninstallRecordLists(const std::string& RegKey, const std::string& FullPath) {
+  const std::string path = Folded(FullPath);
+  return Lists(RegKey, path, false) || Lists(RegKey, path, true);
+}
+
 void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullPath) {
-  for (int j = 0; j < MaxUninstallFilesPartitions; ++j)
-    if (AppendEntry(DirectoryWBS(RegKey) + UninstallFilesPartition(j), FullPath)) return;
+  const std::string path = Folded(FullPath);
+  if (Lists(RegKey, path, false)) return;
+  TRecordSeen& seen = Seen();
+  for (int j = 0; j < MaxUninstallFilesPartitions; ++j) {
+    const std::string key = DirectoryWBS(RegKey) + UninstallFilesPartition(j);
+    std::string count;
+    if (!AppendEntry(key, FullPath, &count)) continue;
+    if (j == 0) seen.FilesCount = count;
+    seen.Files[path] = TPlace{key, "File" + count};
+    return;
+  }
   throw EIRCannotWriteValue("Cannot install into registry. Key: %s Ident: %s Value %s",
                             {DirectoryWBS(RegKey) + "Files", "Entries", FullPath});
 }
 
 void WriteUninstallActiveXEntry(const std::string& RegKey, const std::string& FullPath, bool ExeServer) {
+  const std::string path = Folded(FullPath);
+  if (Lists(RegKey, path, true)) return;
+  TRecordSeen& seen = Seen();
   const std::string key = DirectoryWBS(RegKey) + "ActiveX";
-  if (!AppendEntry(key, FullPath + (ExeServer ? ";1" : ";0")))
+  std::string count;
+  if (!AppendEntry(key, FullPath + (ExeServer ? ";1" : ";0"), &count))
     throw EIRCannotWriteValue("Cannot install into registry. Key: %s Ident: %s Value %s", {key, "Entries", FullPath});
+  seen.ActiveXCount = count;
+  seen.ActiveX[path] = TPlace{key, "File" + count};
 }

@@ -225,7 +225,7 @@ void TCustomInstallShellLink::SetObjectLink(TInstallContainer* AContainer) {
   FObjectLocationType = ddObjectLink;
   FObjectLocation.clear();
   if (auto* file = dynamic_cast<TCustomInstallFile*>(AContainer))
-    FLinkName = ChangeFileExt(file->DestName(), ".lnk");
+    FLinkName = ChangeFileExt(file->DestFileName(), ".lnk");
   else if (auto* group = dynamic_cast<TInstallFileGroup*>(AContainer))
     FLinkName = group->GroupName() + ".lnk";
   else
@@ -239,7 +239,7 @@ std::string TCustomInstallShellLink::GetObjectLocation() {
     case ddObjectLink:
       if (!FObjectLink) throw IEInstallShellLink(SCannotExpand, {Name()});
       if (auto* file = dynamic_cast<TCustomInstallFile*>(FObjectLink))
-        return DirectoryWOBS(file->GetDestDir()) + "\\" + file->DestName();
+        return file->GetDestFile();
       return DirectoryWOBS(FObjectLink->GetDestDir());
     case ddContainerDestDir:
       if (!FContainer) throw IEInstallShellLink(SCannotExpand, {Name()});

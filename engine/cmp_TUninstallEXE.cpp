@@ -47,6 +47,47 @@ void TUninstallEXE::WriteInstallInfo(const std::string& RegKey) {
         "%s could not write information about the uninstall to the registry because there was no TInstall "
         "component",
         {Name()});
-  WriteUninstallEntry(RegKey, MainInstallProductName ? MainInstallProductName() : "",
-                      DirectoryWBS(GetDestDir()) + DestName());
+  WriteUninstallEntry(RegKey, MainInstallProductName ? MainInstallProductName() : "", GetDestFile());
 }
+
+void TUninstallEXE::InstallUnique() {
+  if (FInPlace && !FAhead) {
+    FInPlace = false;
+    ReportInformationEvent(eieInstallFileAbortOlder, this);
+    return;
+  }
+  TCustomInstallFile::InstallUnique();
+  FInPlace = FAhead;
+}
+
+bool TUninstallEXE::InstalledBy(TInstallContainer* Controller) {
+  for (TInstallContainer* node = this; node != Controller;) {
+    auto* o = dynamic_cast<TInstallObject*>(node);
+    if (!o || !o->AutomaticInstallation() || !IsIncluded(o)) return false;
+    node = o->Container();
+  }
+  return true;
+}
+
+void TUninstallEXE::InstallAhead() {
+  FInPlace = false;
+  FAhead = true;
+  try {
+    Install();
+  } catch (...) {
+    FAhead = false;
+    throw;
+  }
+  FAhead = false;
+}
+
+void InstallUninstallersAhead(TInstallContainer* Controller) {
+  if (!InstallFileList) return;
+  for (int i = 0; i < InstallFileList->Count(); ++i)
+    if (auto* u = dynamic_cast<TUninstallEXE*>(InstallFileList->Items(i)))
+      if (u->InstalledBy(Controller)) u->InstallAhead();
+}
+
+namespace {
+const bool AheadOfTree = (InstallAheadOfTree = InstallUninstallersAhead, true);
+}  // namespace

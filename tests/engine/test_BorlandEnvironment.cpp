@@ -234,7 +234,8 @@ public:
 QNT_PUBLISH(TRepositoryModule);
 
 // Two units installed into Dest: Unit1 with entries for the IDEs marked in
-// Register (its icon streamed as a forward reference), and its icon file.
+// Register (its icon streamed as a forward reference), and its icon file,
+// whose module leaves DestName out: it is installed under its FileName.
 std::string ModuleText(const std::string& Dest, bool Delphi2, bool Delphi3, bool CBuilder, bool Raise) {
   auto entry = [&](const char* Ide, bool On) {
     const std::string p = std::string("    Repository.") + Ide + ".";
@@ -251,7 +252,7 @@ std::string ModuleText(const std::string& Dest, bool Delphi2, bool Delphi3, bool
          entry("Delphi2", Delphi2) + entry("Delphi3", Delphi3) + entry("CBuilder", CBuilder) +
          "  end\n"
          "  object Icon1: TInstallFile\n"
-         "    DestName = 'orbmp_TWelcomeForm.ico'\n"
+         "    FileName = 'orbmp_TWelcomeForm.ico'\n"
          "    DestDirType = ddAbsolute\n"
          "    DestDir = '" + Dest + "\\Icons'\n"
          "  end\n"

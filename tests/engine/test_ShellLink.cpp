@@ -111,6 +111,12 @@ TEST_F(ShellLinks, WritersNameAdoptAndRefuse) {
   EXPECT_EQ(toFile->ObjectLocationType(), ddObjectLink);
   EXPECT_EQ(toFile->Container(), file);
   EXPECT_EQ(toFile->DestDirType(), ddContainerDestDir);
+  // A file whose module leaves its destination name out is named by its own.
+  auto* unnamed = Make<TInstallFile>(m, "Unnamed");
+  Loading(unnamed, [&] { unnamed->SetFileName("Read Me.txt"); });
+  auto* toUnnamed = Make<TInstallShellLink>(m, "ToUnnamed");
+  toUnnamed->SetObjectLink(unnamed);
+  EXPECT_EQ(toUnnamed->LinkName(), "Read Me.lnk");
 
   auto* group = Make<TInstallFileGroup>(m, "Docs");
   group->SetGroupName("Documents");
@@ -181,6 +187,11 @@ TEST_F(ShellLinks, TargetPathPerBase) {
     file->SetDestDir("C:\\App\\");
     file->SetDestName("a.exe");
   });
+  auto* unnamed = Make<TInstallFile>(m, "Unnamed");
+  Loading(unnamed, [&] {
+    unnamed->SetDestDir("C:\\App\\");
+    unnamed->SetFileName("b.exe");
+  });
   auto* dir = Make<TTestGroup>(m, "Dir");
   dir->SetDestDir("C:\\App\\Data\\");
   auto* link = Make<TInstallShellLink>(m, "L");
@@ -191,6 +202,7 @@ TEST_F(ShellLinks, TargetPathPerBase) {
     std::string Expected;
   } rows[] = {
       {ddObjectLink, file, "", "C:\\App\\a.exe"},
+      {ddObjectLink, unnamed, "", "C:\\App\\b.exe"},  // no DestName: the file's own name
       {ddObjectLink, dir, "", "C:\\App\\Data"},
       {ddContainerDestDir, nullptr, "\\b.txt", "C:\\App\\Data\\b.txt"},
       {ddWindows, nullptr, "\\x\\", WindowsDir + "\\x"},

@@ -452,6 +452,10 @@ protected:
 TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
   Install("roundtrip_product");
   Install("roundtrip_other");
+  // Installed again, twice: the product lists each file once and counts the
+  // library once.
+  Install("roundtrip_product");
+  Install("roundtrip_product");
   const std::string server = Dest + "\\QNTREG.DLL";
   const std::vector<std::string> recorded = RecordedPaths(Product);
   std::vector<std::string> expected = {Dest + "\\APP.TXT", Dest + "\\Docs\\README.TXT", Shared, server,
@@ -505,14 +509,51 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Other));
 }
 
+// A setup cancelled as its first, a middle or its last file begins: the
+// entry it leaves starts the product's own uninstaller, which removes what
+// the run kept.
+TEST_F(UninstallRoundTrip, ACancelledSetupLeavesAnEntryThatRemovesWhatItKept) {
+  const std::string program = CopyProgram("qnt_roundtrip_product.exe", FWork, "roundtrip_product.exe");
+  const std::string app = Dest + "\\APP.TXT", readme = Dest + "\\Docs\\README.TXT";
+  const struct {
+    const char* CancelAt;
+    std::vector<std::string> Kept;
+  } rows[] = {
+      {"AppFile", {}},
+      {"SharedFile", {app, readme}},
+      {"ServerFile", {app, readme, Shared}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.CancelAt);
+    SetEnvironmentVariableW(L"QNT_CANCEL_AT", Widen(row.CancelAt).c_str());
+    RunAndWait("\"" + program + "\" *NOTSELFEXTRACT setup.exe " + FDist, FWork, 120000);
+    SetEnvironmentVariableW(L"QNT_CANCEL_AT", nullptr);
+    std::vector<std::string> kept = row.Kept;
+    std::sort(kept.begin(), kept.end());
+    ASSERT_EQ(RecordedPaths(Product), kept);
+    for (const auto& path : kept) ASSERT_TRUE(FileExists(path)) << path;
+    EXPECT_EQ(GetRVStr(hkLocalMachine, std::string(UninstallRootKey) + Product, "DisplayName", ""), Product);
+    const std::string line = UninstallString(Product);
+    ASSERT_FALSE(line.empty());
+    Uninstall(line, Product, [](const std::string& Text) {
+      return Text.find("Is it o.k.") != std::string::npos ? IDYES : IDOK;
+    });
+    for (const auto& path : kept) EXPECT_FALSE(FileExists(path)) << path;
+    EXPECT_FALSE(DirectoryExists(Dest + "\\Docs"));
+    EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, NoSharedCount), NoSharedCount);
+    EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Product));
+  }
+}
+
 TEST_F(UninstallRoundTrip, OnTheWindows95FamilyTheUninstallerIsNamedInWininit) {
   SetReportedWindowsVersion("uninstall.exe", "win95");
   const std::string wininit = DirectoryWBS(WindowsDir) + "WININIT.INI";
   RemoveFile(wininit);
-  Install("roundtrip_product");
+  for (int run = 0; run < 3; ++run) Install("roundtrip_product");
   const std::string own = Dest + "\\uninstall.exe";
 
-  // The library's only user: asked, and No keeps it with its count.
+  // The library's only user, however often it was installed: asked, and No
+  // keeps it with its count.
   std::vector<std::string> texts = Uninstall(UninstallString(Product), Product, [](const std::string& Text) {
     return Text.find("Is it o.k.") != std::string::npos ? IDNO : IDOK;
   });

@@ -6,6 +6,7 @@
 // The restart of Windows is recorded in "restart.log" beside the program
 // instead of carried out: under Wine a restart would end every program on
 // the display.
+#include <cstdlib>
 #include <fstream>
 
 #include "classlib/Forms.h"
@@ -41,9 +42,18 @@ bool RecordRestart() {
   return true;
 }
 
+// QNT_CANCEL_AT names a file component: the run is cancelled as the user
+// cancels it, as that file's install begins.
+void CancelAtTheNamedFile(TComponent* Module) {
+  const char* name = std::getenv("QNT_CANCEL_AT");
+  if (!name) return;
+  if (auto* file = dynamic_cast<TCustomInstallFile*>(Module->FindComponent(name)))
+    file->SetOnBeforeInstall([](TInstallObject*) { throw EAIUserAbort(); });
+}
+
 }  // namespace
 
 int main() {
   SystemRestart = RecordRestart;
-  return SetupMain("Quillant Test Product", [] { new TSetupModule(Application); });
+  return SetupMain("Quillant Test Product", [] { CancelAtTheNamedFile(new TSetupModule(Application)); });
 }

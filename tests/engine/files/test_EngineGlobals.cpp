@@ -62,14 +62,18 @@ std::string Value(const std::string& Key, const std::string& Name) {
 TEST(UninstallRecord, PartitionsCountsAndActiveXEntries) {
   const std::string rec = UninstallKeyFor("QntRecordTest");
   DeleteKey(hkLocalMachine, rec);
-  // Two runs of three files: the numbering goes on, paths are listed twice.
-  for (int run = 0; run < 2; ++run)
-    for (const char* f : {"C:\\App\\A.TXT", "C:\\App\\B.TXT", "C:\\Program Files\\Q\\c d.txt"})
-      WriteUninstallFileEntry(rec, f);
-  EXPECT_EQ(Value(rec + "\\Files", "Entries"), "6");
-  EXPECT_EQ(Value(rec + "\\Files", "File4"), "C:\\App\\A.TXT");
-  EXPECT_EQ(Value(rec + "\\Files", "File6"), "C:\\Program Files\\Q\\c d.txt");
+  // Two runs of three files (the second names one in other letters): each
+  // path is listed once.
+  for (const char* f : {"C:\\App\\A.TXT", "C:\\App\\B.TXT", "C:\\Program Files\\Q\\c d.txt", "C:\\App\\A.TXT",
+                        "c:\\app\\b.txt", "C:\\Program Files\\Q\\c d.txt"})
+    WriteUninstallFileEntry(rec, f);
+  EXPECT_EQ(Value(rec + "\\Files", "Entries"), "3");
+  EXPECT_EQ(Value(rec + "\\Files", "File1"), "C:\\App\\A.TXT");
+  EXPECT_EQ(Value(rec + "\\Files", "File3"), "C:\\Program Files\\Q\\c d.txt");
+  EXPECT_EQ(Value(rec + "\\Files", "File4"), "<none>");
   EXPECT_EQ(Value(rec + "\\Files1", "Entries"), "<none>");
+  EXPECT_TRUE(UninstallRecordLists(rec, "C:\\APP\\a.txt"));
+  EXPECT_FALSE(UninstallRecordLists(rec, "C:\\App\\A.TXT.bak"));
 
   // A count that is no number, or a count of another type, passes the
   // partition over; the next one starts at 1.
@@ -87,6 +91,14 @@ TEST(UninstallRecord, PartitionsCountsAndActiveXEntries) {
   EXPECT_EQ(Value(rec + "\\ActiveX", "File1"), "C:\\App\\X.OCX;0");
   EXPECT_EQ(Value(rec + "\\ActiveX", "File2"), "C:\\App\\S.EXE;1");
   EXPECT_EQ(Value(rec + "\\ActiveX", "Entries"), "2");
+  // Installed again: listed once; an entry another run wrote meanwhile is
+  // seen too.
+  WriteUninstallActiveXEntry(rec, "C:\\App\\X.OCX", false);
+  WriteRVStr(hkLocalMachine, rec + "\\ActiveX", "File3", "C:\\App\\Y.OCX;0");
+  WriteRVStr(hkLocalMachine, rec + "\\ActiveX", "Entries", "3");
+  WriteUninstallActiveXEntry(rec, "C:\\App\\Y.OCX", false);
+  EXPECT_EQ(Value(rec + "\\ActiveX", "Entries"), "3");
+  EXPECT_TRUE(UninstallRecordLists(rec, "C:\\App\\S.EXE"));
   DeleteKey(hkLocalMachine, rec);
 }
 
