@@ -300,6 +300,11 @@ TWinControl::~TWinControl() {
     if (!FControls.empty() && FControls.back() == c) delete c;
   }
   DestroyHandle();
+  // Out of the parent's lists while this is still a windowed control: by the
+  // time ~TControl runs, nothing tells the parent that this one was in its
+  // tab order, and the parent would walk a freed control there later (when
+  // its window is destroyed or made again).
+  SetParent(nullptr);
   if (FBrush) DeleteObject(FBrush);
 }
 

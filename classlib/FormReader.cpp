@@ -475,25 +475,31 @@ private:
     Fail(std::string(expected) + " expected, not " + KindName(v.kind));
   }
 
-  void Apply(TComponent* instance, const std::string& propPath, const Value& v) {
-    // Walk nested objects: every part but the last names an object property.
-    TPersistent* target = instance;
-    const TPropInfo* prop = nullptr;
+  // The object that holds the last part of propPath and that part's
+  // property: every part but the last names an object property ("Font.Name"),
+  // and a string list's items may be named "Lines.Strings".
+  const TPropInfo* ResolveProperty(TComponent* instance, const std::string& propPath, TPersistent*& target) {
+    target = instance;
     size_t start = 0;
     for (;;) {
       size_t dot = propPath.find('.', start);
       std::string part = propPath.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-      prop = target->ClassInfo().FindProp(part);
+      const TPropInfo* prop = target->ClassInfo().FindProp(part);
       if (!prop) Fail("Unknown property " + part + " of " + target->ClassName());
-      if (dot == std::string::npos) break;
+      if (dot == std::string::npos) return prop;
       start = dot + 1;
-      if (prop->Kind == pkStrings && SameText(propPath.substr(start), "Strings")) break;
+      if (prop->Kind == pkStrings && SameText(propPath.substr(start), "Strings")) return prop;
       if (prop->Kind != pkObject) Fail(part + " has no properties of its own");
       TPersistent* inner = nullptr;
       Guard([&] { inner = prop->GetNested(target); });
       if (!inner) Fail(part + " is not assigned");
       target = inner;
     }
+  }
+
+  void Apply(TComponent* instance, const std::string& propPath, const Value& v) {
+    TPersistent* target = nullptr;
+    const TPropInfo* prop = ResolveProperty(instance, propPath, target);
     if (prop->ReadOnly) Fail(prop->Name + " is read-only");
     switch (prop->Kind) {
       case pkString:
@@ -504,18 +510,7 @@ private:
         if (v.kind != Value::Binary) Wrong(v, "Binary data");
         Guard([&] { prop->SetString(target, v.s); });
         break;
-      case pkInteger: {
-        long long n = 0;
-        if (v.kind == Value::Integer) {
-          n = v.i;
-        } else if (v.kind == Value::Ident) {
-          if (!prop->Idents || !prop->Idents->Find(v.s, n)) Fail(v.s + " is not a valid value of " + prop->Name);
-        } else {
-          Wrong(v, "An integer");
-        }
-        Guard([&] { prop->SetInt(target, n); });
-        break;
-      }
+      case pkInteger: ApplyInteger(target, prop, v); break;
       case pkBoolean:
         if (v.kind != Value::Ident || !(SameText(v.s, "True") || SameText(v.s, "False")))
           Fail("True or False expected");
@@ -528,54 +523,75 @@ private:
         Guard([&] { prop->SetInt(target, ord); });
         break;
       }
-      case pkSet: {
-        if (v.kind != Value::Set) Wrong(v, "A set");
-        uint64_t bits = 0;
-        for (const std::string& e : v.items) {
-          int ord = prop->Enum->IndexOf(e);
-          if (ord < 0 || ord >= 64) Fail(e + " is not a " + prop->Enum->TypeName + " value");
-          bits |= uint64_t{1} << ord;
-        }
-        Guard([&] { prop->SetSet(target, bits); });
-        break;
-      }
-      case pkFloat:
-        if (v.kind == Value::Float)
-          Guard([&] { prop->SetFloat(target, v.f); });
-        else if (v.kind == Value::Integer)
-          Guard([&] { prop->SetFloat(target, static_cast<double>(v.i)); });
-        else
-          Wrong(v, "A number");
-        break;
+      case pkSet: ApplySet(target, prop, v); break;
+      case pkFloat: ApplyFloat(target, prop, v); break;
       case pkObject:
         Fail(prop->Name + " is an object: set its properties as " + prop->Name + ".<property>");
-      case pkStrings: {
-        if (v.kind != Value::List) Wrong(v, "A list of strings");
-        TStrings* list = nullptr;
-        Guard([&] { list = prop->GetStrings(target); });
-        if (!list) Fail(prop->Name + " is not assigned");
-        Guard([&] {
-          list->Clear();
-          for (const std::string& s : v.items) list->Add(s);
-        });
-        break;
-      }
+      case pkStrings: ApplyStrings(target, prop, v); break;
       case pkComponent:
+        // Components are looked up once the whole text is read.
         if (v.kind != Value::Ident) Wrong(v, "A component name");
         fixups.push_back(Fixup{instance, target, prop, v.s, line, comp, path});
         break;
-      case pkEvent: {
-        if (v.kind != Value::Ident) Wrong(v, "A handler name");
-        if (SameText(v.s, "nil")) {
-          Guard([&] { prop->SetEvent(target, nullptr); });
-          break;
-        }
-        const std::any* h = root->FindHandler(v.s);
-        if (!h) Fail("No handler named " + v.s);
-        Guard([&] { prop->SetEvent(target, h); });
-        break;
-      }
+      case pkEvent: ApplyEvent(target, prop, v); break;
     }
+  }
+
+  // A number, or a name of the property's own (clBtnFace, mrOk).
+  void ApplyInteger(TPersistent* target, const TPropInfo* prop, const Value& v) {
+    long long n = 0;
+    if (v.kind == Value::Integer) {
+      n = v.i;
+    } else if (v.kind == Value::Ident) {
+      if (!prop->Idents || !prop->Idents->Find(v.s, n)) Fail(v.s + " is not a valid value of " + prop->Name);
+    } else {
+      Wrong(v, "An integer");
+    }
+    Guard([&] { prop->SetInt(target, n); });
+  }
+
+  void ApplySet(TPersistent* target, const TPropInfo* prop, const Value& v) {
+    if (v.kind != Value::Set) Wrong(v, "A set");
+    uint64_t bits = 0;
+    for (const std::string& e : v.items) {
+      int ord = prop->Enum->IndexOf(e);
+      if (ord < 0 || ord >= 64) Fail(e + " is not a " + prop->Enum->TypeName + " value");
+      bits |= uint64_t{1} << ord;
+    }
+    Guard([&] { prop->SetSet(target, bits); });
+  }
+
+  void ApplyFloat(TPersistent* target, const TPropInfo* prop, const Value& v) {
+    if (v.kind == Value::Float)
+      Guard([&] { prop->SetFloat(target, v.f); });
+    else if (v.kind == Value::Integer)
+      Guard([&] { prop->SetFloat(target, static_cast<double>(v.i)); });
+    else
+      Wrong(v, "A number");
+  }
+
+  // The list's lines are replaced by the text's.
+  void ApplyStrings(TPersistent* target, const TPropInfo* prop, const Value& v) {
+    if (v.kind != Value::List) Wrong(v, "A list of strings");
+    TStrings* list = nullptr;
+    Guard([&] { list = prop->GetStrings(target); });
+    if (!list) Fail(prop->Name + " is not assigned");
+    Guard([&] {
+      list->Clear();
+      for (const std::string& s : v.items) list->Add(s);
+    });
+  }
+
+  // A handler the root registered, by name; nil clears the event.
+  void ApplyEvent(TPersistent* target, const TPropInfo* prop, const Value& v) {
+    if (v.kind != Value::Ident) Wrong(v, "A handler name");
+    if (SameText(v.s, "nil")) {
+      Guard([&] { prop->SetEvent(target, nullptr); });
+      return;
+    }
+    const std::any* h = root->FindHandler(v.s);
+    if (!h) Fail("No handler named " + v.s);
+    Guard([&] { prop->SetEvent(target, h); });
   }
 };
 

@@ -76,136 +76,164 @@ std::string Thousands(const std::string& fixed) {
 
 }  // namespace
 
-std::string Format(const std::string& fmt, const TVarRecs& args) {
-  std::string out;
+namespace {
+
+// One conversion of a format string: "%" [index ":"] ["-"] [width] ["." prec] type.
+struct TFormatSpec {
+  bool Left = false;
+  int Width = 0;
+  int Prec = -1;
+  char Type = 0;  // lower case
+};
+
+// Walks a format string once, taking the arguments in turn.
+class TFormatter {
+public:
+  TFormatter(const std::string& Fmt, const TVarRecs& Args) : fmt(Fmt), args(Args), n(Fmt.size()) {}
+
+  std::string Run() {
+    std::string out;
+    while (i < n) {
+      if (fmt[i] != '%') {
+        out.push_back(fmt[i++]);
+        continue;
+      }
+      ++i;
+      if (i >= n) InvalidFormat(fmt);
+      if (fmt[i] == '%') {
+        out.push_back('%');
+        ++i;
+        continue;
+      }
+      const TFormatSpec spec = ReadSpec();
+      out += Pad(Convert(spec, NextArgument()), spec.Width, spec.Left);
+    }
+    return out;
+  }
+
+private:
+  const std::string& fmt;
+  const TVarRecs& args;
+  const size_t n;
+  size_t i = 0;
   size_t argIndex = 0;
-  const size_t n = fmt.size();
-  auto takeNumber = [&](size_t& i, int& value) -> bool {
+
+  // Digits at i, refused past 100000 (a width or index no text needs).
+  long ReadDigits() {
+    long v = 0;
+    while (i < n && std::isdigit(static_cast<unsigned char>(fmt[i]))) {
+      v = v * 10 + (fmt[i] - '0');
+      if (v > 100000) InvalidFormat(fmt);
+      ++i;
+    }
+    return v;
+  }
+
+  // "n:" moves the next argument to index n; digits without the colon are
+  // the width, read again by ReadNumber.
+  void ReadArgumentIndex() {
+    if (i >= n || !std::isdigit(static_cast<unsigned char>(fmt[i]))) return;
+    const size_t start = i;
+    const long idx = ReadDigits();
+    if (i < n && fmt[i] == ':') {
+      argIndex = static_cast<size_t>(idx);
+      ++i;
+    } else {
+      i = start;
+    }
+  }
+
+  // A width or precision: "*" takes it from the next argument (an integer).
+  void ReadNumber(int& Value) {
     if (i < n && fmt[i] == '*') {
       if (argIndex >= args.size() || args[argIndex].kind != TVarRec::Kind::Int) InvalidFormat(fmt);
-      value = static_cast<int>(args[argIndex++].i);
+      Value = static_cast<int>(args[argIndex++].i);
       ++i;
-      return true;
+    } else if (i < n && std::isdigit(static_cast<unsigned char>(fmt[i]))) {
+      Value = static_cast<int>(ReadDigits());
     }
-    if (i < n && std::isdigit(static_cast<unsigned char>(fmt[i]))) {
-      long v = 0;
-      while (i < n && std::isdigit(static_cast<unsigned char>(fmt[i]))) {
-        v = v * 10 + (fmt[i] - '0');
-        if (v > 100000) InvalidFormat(fmt);
-        ++i;
-      }
-      value = static_cast<int>(v);
-      return true;
-    }
-    return false;
-  };
-  for (size_t i = 0; i < n;) {
-    char c = fmt[i];
-    if (c != '%') {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    ++i;
-    if (i >= n) InvalidFormat(fmt);
-    if (fmt[i] == '%') {
-      out.push_back('%');
-      ++i;
-      continue;
-    }
-    // Optional argument index "n:".
-    {
-      size_t j = i;
-      int idx = 0;
-      if (j < n && std::isdigit(static_cast<unsigned char>(fmt[j]))) {
-        while (j < n && std::isdigit(static_cast<unsigned char>(fmt[j]))) {
-          idx = idx * 10 + (fmt[j] - '0');
-          if (idx > 100000) InvalidFormat(fmt);
-          ++j;
-        }
-        if (j < n && fmt[j] == ':') {
-          argIndex = static_cast<size_t>(idx);
-          i = j + 1;
-        }
-      }
-    }
-    bool left = false;
+  }
+
+  TFormatSpec ReadSpec() {
+    TFormatSpec spec;
+    ReadArgumentIndex();
     if (i < n && fmt[i] == '-') {
-      left = true;
+      spec.Left = true;
       ++i;
     }
-    int width = 0, prec = -1;
-    takeNumber(i, width);
+    ReadNumber(spec.Width);
     if (i < n && fmt[i] == '.') {
       ++i;
-      prec = 0;
-      takeNumber(i, prec);
+      spec.Prec = 0;
+      ReadNumber(spec.Prec);
     }
     if (i >= n) InvalidFormat(fmt);
-    char type = static_cast<char>(std::tolower(static_cast<unsigned char>(fmt[i])));
+    spec.Type = static_cast<char>(std::tolower(static_cast<unsigned char>(fmt[i])));
     ++i;
-    if (argIndex >= args.size())
-      throw EConvertError("No argument for format '" + fmt + "'");
-    const TVarRec& a = args[argIndex++];
-    std::string body;
-    switch (type) {
+    return spec;
+  }
+
+  const TVarRec& NextArgument() {
+    if (argIndex >= args.size()) throw EConvertError("No argument for format '" + fmt + "'");
+    return args[argIndex++];
+  }
+
+  void Expect(const TVarRec& A, TVarRec::Kind Kind) const {
+    if (A.kind != Kind) InvalidFormat(fmt);
+  }
+
+  std::string Convert(const TFormatSpec& Spec, const TVarRec& A) const {
+    switch (Spec.Type) {
       case 'd':
-        if (a.kind != TVarRec::Kind::Int) InvalidFormat(fmt);
-        if (a.i < 0) {
-          unsigned long long mag = static_cast<unsigned long long>(-(a.i + 1)) + 1;
-          body = "-" + MinDigits(std::to_string(mag), prec);
-        } else {
-          body = MinDigits(std::to_string(a.i), prec);
-        }
-        break;
+        Expect(A, TVarRec::Kind::Int);
+        if (A.i < 0) return "-" + MinDigits(std::to_string(static_cast<unsigned long long>(-(A.i + 1)) + 1), Spec.Prec);
+        return MinDigits(std::to_string(A.i), Spec.Prec);
       case 'u':
-        if (a.kind != TVarRec::Kind::Int) InvalidFormat(fmt);
-        body = MinDigits(std::to_string(AsUnsigned(a.i)), prec);
-        break;
+        Expect(A, TVarRec::Kind::Int);
+        return MinDigits(std::to_string(AsUnsigned(A.i)), Spec.Prec);
       case 'x':
-        if (a.kind != TVarRec::Kind::Int) InvalidFormat(fmt);
-        body = IntToHex(AsUnsigned(a.i), prec < 0 ? 0 : prec);
-        break;
+        Expect(A, TVarRec::Kind::Int);
+        return IntToHex(AsUnsigned(A.i), Spec.Prec < 0 ? 0 : Spec.Prec);
       case 'p':
-        if (a.kind != TVarRec::Kind::Pointer) InvalidFormat(fmt);
-        body = IntToHex(static_cast<unsigned long long>(a.i), static_cast<int>(sizeof(void*) * 2));
-        break;
-      case 's':
-        if (a.kind != TVarRec::Kind::String && a.kind != TVarRec::Kind::Char) InvalidFormat(fmt);
-        body = a.s;
-        if (prec >= 0 && static_cast<size_t>(prec) < body.size()) body.resize(static_cast<size_t>(prec));
-        break;
+        Expect(A, TVarRec::Kind::Pointer);
+        return IntToHex(static_cast<unsigned long long>(A.i), static_cast<int>(sizeof(void*) * 2));
+      case 's': {
+        if (A.kind != TVarRec::Kind::String && A.kind != TVarRec::Kind::Char) InvalidFormat(fmt);
+        std::string body = A.s;
+        if (Spec.Prec >= 0 && static_cast<size_t>(Spec.Prec) < body.size()) body.resize(static_cast<size_t>(Spec.Prec));
+        return body;
+      }
       case 'f':
       case 'n':
       case 'e':
-      case 'g': {
-        if (a.kind != TVarRec::Kind::Float) InvalidFormat(fmt);
-        if (type == 'f' || type == 'n') {
-          body = Printf("%.*f", prec < 0 ? 2 : prec, a.f);
-          if (type == 'n') body = Thousands(body);
-        } else if (type == 'e') {
-          int p = prec < 0 ? 15 : (prec == 0 ? 1 : prec);
-          body = Printf("%.*E", p - 1, a.f);
-          // The class library writes at least three exponent digits.
-          size_t e = body.find('E');
-          if (e != std::string::npos && e + 2 < body.size()) {
-            std::string digits = body.substr(e + 2);
-            while (digits.size() < 3) digits.insert(digits.begin(), '0');
-            body = body.substr(0, e + 2) + digits;
-          }
-        } else {
-          int p = prec < 0 ? 15 : (prec == 0 ? 1 : prec);
-          body = Printf("%.*G", p, a.f);
-        }
-        break;
-      }
+      case 'g':
+        Expect(A, TVarRec::Kind::Float);
+        return ConvertFloat(Spec, A.f);
       default:
         InvalidFormat(fmt);
     }
-    out += Pad(body, width, left);
   }
-  return out;
-}
+
+  static std::string ConvertFloat(const TFormatSpec& Spec, double V) {
+    if (Spec.Type == 'f') return Printf("%.*f", Spec.Prec < 0 ? 2 : Spec.Prec, V);
+    if (Spec.Type == 'n') return Thousands(Printf("%.*f", Spec.Prec < 0 ? 2 : Spec.Prec, V));
+    const int p = Spec.Prec < 0 ? 15 : (Spec.Prec == 0 ? 1 : Spec.Prec);
+    if (Spec.Type == 'g') return Printf("%.*G", p, V);
+    std::string body = Printf("%.*E", p - 1, V);
+    // The class library writes at least three exponent digits.
+    size_t e = body.find('E');
+    if (e != std::string::npos && e + 2 < body.size()) {
+      std::string digits = body.substr(e + 2);
+      while (digits.size() < 3) digits.insert(digits.begin(), '0');
+      body = body.substr(0, e + 2) + digits;
+    }
+    return body;
+  }
+};
+
+}  // namespace
+
+std::string Format(const std::string& fmt, const TVarRecs& args) { return TFormatter(fmt, args).Run(); }
 
 std::string IntToStr(long long v) { return std::to_string(v); }
 

@@ -1,5 +1,6 @@
 #include "wizard/WizardRules.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "classlib/base/PathBase.h"
@@ -76,8 +77,9 @@ bool IsValidProgramFolderName(const std::string& Name) {
 TFolderFault DestinationFolderFault(const std::string& Folder) {
   if (Folder.empty()) return {"No destination folder was chosen", ""};
   // Where the folder names begin: after the drive, or after the two
-  // backslashes of a share (whose server and share are names too).
-  size_t names = 0;
+  // backslashes of a share (whose server and share are names too); and where
+  // the drive's or the share's root ends.
+  size_t names = 0, rootEnd = 0;
   const char letter = Folder[0];
   const bool drive =
       Folder.size() >= 2 && ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) && Folder[1] == ':';
@@ -86,16 +88,21 @@ TFolderFault DestinationFolderFault(const std::string& Folder) {
   if (drive) {
     if (Folder.size() > 2 && Folder[2] != '\\') return relative;
     names = 3;
+    rootEnd = 2;
   } else if (Folder.compare(0, 2, "\\\\") == 0) {
     // \\server\share: both must be there.
     const size_t share = Folder.find('\\', 2);
     if (share == std::string::npos || share == 2 || share + 1 >= Folder.size() || Folder[share + 1] == '\\')
       return relative;
     names = 2;
+    rootEnd = std::min(Folder.find('\\', share + 1), Folder.size());
   } else {
     return relative;
   }
-  if (names >= Folder.size()) return {};
+  // A root holds other things already: the product gets a folder of its own
+  // there, which its uninstall can remove whole.
+  if (Folder.find_first_not_of('\\', rootEnd) == std::string::npos)
+    return {"%s is the root of a drive or a share: the files need a folder of their own there", ""};
   const std::string rest = Folder.substr(names);
   for (unsigned char c : rest)
     if (c < 32 || std::string("/:*?\"<>|").find(static_cast<char>(c)) != std::string::npos)

@@ -75,11 +75,11 @@ int LanguageGridRows(int Count, int Columns);
 // and names holding a character that a folder name cannot hold.
 bool IsValidProgramFolderName(const std::string& Name);
 
-// Why the files cannot be installed into Folder, the folder part of a name
-// confirmed in the open dialog (which takes any text as typed): an English
-// text with two %s, the folder and Part, to be translated before formatting;
-// Why is empty for a usable absolute folder: a drive ("C:", "C:\Tools") or
-// a network share ("\\server\share\Tools").
+// Why the files cannot be installed into Folder, a name confirmed in the
+// open dialog (which takes any text as typed): an English text with two %s,
+// the folder and Part, to be translated before formatting. Why is empty for
+// a usable absolute folder below a drive ("C:\Tools") or a network share
+// ("\\server\share\Tools"); the root of either is refused.
 struct TFolderFault {
   std::string Why;
   std::string Part;  // the character or the folder name at fault

@@ -147,10 +147,16 @@ void TFileGroupSelectForm::ToggleBtnClick(TObject*) {
 void TFileGroupSelectForm::BrowseBtnClick(TObject*) {
   if (!CurrentGroup) return;
   if (OpenDialog->Execute()) {
-    // The dialog takes any text as typed: a folder that no file can have
-    // would only fail once the files are copied.
-    const std::string folder = DirectoryWOBS(ExtractFilePath(OpenDialog->FileName()));
-    const TFolderFault fault = DestinationFolderFault(folder);
+    // The name confirmed is the folder: one typed there names the folder to
+    // make, and a file picked in the list stands for the folder it is in.
+    // The dialog takes any text as typed, and a folder that no file can have
+    // would only fail once the files are copied: the whole name is checked.
+    std::string folder = DirectoryWOBS(OpenDialog->FileName());
+    TFolderFault fault = DestinationFolderFault(folder);
+    if (fault.Why.empty() && FileExists(folder)) {
+      folder = DirectoryWOBS(ExtractFilePath(folder));
+      fault = DestinationFolderFault(folder);
+    }
     if (fault.Why.empty()) {
       CurrentGroup->SetDestDirType(ddAbsolute);
       CurrentGroup->SetDestDir(folder);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 
 #include "classlib/Buttons.h"
 #include "classlib/ExtCtrls.h"
@@ -245,6 +246,41 @@ TEST(UiForms, ChildFormInsideAnotherForm) {
   EXPECT_EQ(outer->ShowModal(), mrRetry) << "Return reaches the page's default button";
   EXPECT_TRUE(run.Finished() && run.Errors().empty()) << run.Report();
   outer->Free();
+}
+
+// A windowed control freed on its own (a panel, an edit, a button, a page
+// form inside a panel) leaves its parent's tab order with it: the parent
+// keeps no pointer to it that destroying or making its window again, or the
+// parent's own end, would follow to freed memory.
+TEST(UiForms, AFreedWindowedControlLeavesItsParentsTabOrder) {
+  auto* d = new TTestDialog(Application);
+  auto* host = new TPanel(d);
+  host->SetParent(d);
+  d->HandleNeeded();
+  const std::function<TWinControl*(TComponent*)> kinds[] = {
+      [](TComponent* Owner) -> TWinControl* { return new TPanel(Owner); },
+      [](TComponent* Owner) -> TWinControl* { return new TEdit(Owner); },
+      [](TComponent* Owner) -> TWinControl* { return new TButton(Owner); },
+      [](TComponent* Owner) -> TWinControl* { return new TForm(Owner); },
+  };
+  for (const auto& make : kinds) {
+    TWinControl* first = make(d);
+    TWinControl* gone = make(d);
+    TWinControl* last = make(d);
+    for (TWinControl* c : {first, gone, last}) c->SetParent(host);
+    ASSERT_EQ(last->TabOrder(), 2) << gone->ClassName();
+    const std::string kind = gone->ClassName();
+    gone->Free();
+    EXPECT_EQ(host->ControlCount(), 2) << kind;
+    EXPECT_EQ(first->TabOrder(), 0) << kind;
+    ASSERT_EQ(last->TabOrder(), 1) << kind << ": the freed one still counts in the tab order";
+    host->DestroyHandle();
+    host->HandleNeeded();
+    EXPECT_TRUE(last->HandleAllocated()) << kind;
+    first->Free();
+    last->Free();
+  }
+  d->Free();
 }
 
 TEST(UiForms, EventsOnChangesMadeInCode) {

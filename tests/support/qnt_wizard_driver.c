@@ -8,8 +8,10 @@
      qnt_wizard_driver <setup|uninstall> <unix folder for pictures> <command line>
 
    Exits 0 once the other program's windows are gone after the last button
-   (Finish, or Start for the uninstaller), 1 when they went before it or a
-   message box showed under "setup", 2 when nothing happened in time. */
+   (Finish, or Start for the uninstaller), 1 when they went before it, a
+   message box showed under "setup" or a program whose window it saw ended
+   in a crash (an exception's code as its exit code: Wine's "Program Error"
+   box, where one is shown), 2 when nothing happened in time. */
 #include <windows.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -30,6 +32,38 @@ struct Found {
 };
 
 static const wchar_t* const GoOn[] = {L"&Finish", L"Finish", L"Next >", L"&Start"};
+
+/* The programs whose windows were seen, to read how each ended. */
+#define MAX_PROGRAMS 16
+static HANDLE Programs[MAX_PROGRAMS];
+static DWORD ProgramIds[MAX_PROGRAMS];
+static int ProgramCount;
+
+static void NoteProgram(DWORD Pid) {
+  for (int i = 0; i < ProgramCount; ++i)
+    if (ProgramIds[i] == Pid) return;
+  if (ProgramCount == MAX_PROGRAMS) return;
+  HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, Pid);
+  if (!h) return;
+  ProgramIds[ProgramCount] = Pid;
+  Programs[ProgramCount++] = h;
+}
+
+/* 1 when a program whose window was seen ended with an exception's code:
+   its run ended in a crash, however whole its work looks. */
+static int AnyCrashed(void) {
+  int crashed = 0;
+  for (int i = 0; i < ProgramCount; ++i) {
+    DWORD code = 0;
+    WaitForSingleObject(Programs[i], 10000);
+    if (GetExitCodeProcess(Programs[i], &code) && code != STILL_ACTIVE && code >= 0xC0000000u) {
+      wprintf(L"  program %lu crashed: exit code 0x%08lx\n", ProgramIds[i], code);
+      fflush(stdout);
+      crashed = 1;
+    }
+  }
+  return crashed;
+}
 static const wchar_t* Mode;
 
 static BOOL CALLBACK Child(HWND W, LPARAM L) {
@@ -58,6 +92,7 @@ static BOOL CALLBACK Top(HWND W, LPARAM L) {
   GetWindowRect(W, &r);
   if (r.right <= 0 || r.bottom <= 0) return TRUE; /* placed off the screen on purpose */
   ++f->Windows;
+  NoteProgram(pid);
   if (wcscmp(cls, L"#32770") == 0) {
     f->Box = W;
     return TRUE;
@@ -205,7 +240,10 @@ int wmain(int argc, wchar_t** argv) {
     if (f.Windows == 0) {
       /* between two programs (the loader, then the setup program it
          starts) no window may show for a while */
-      if (sawWindow && ++quiet >= (finished ? 30 : 600)) return finished && !failed ? 0 : 1;
+      if (sawWindow && ++quiet >= (finished ? 30 : 600)) {
+        const int crashed = AnyCrashed();
+        return finished && !failed && !crashed ? 0 : 1;
+      }
       continue;
     }
     quiet = 0;

@@ -244,13 +244,39 @@ TEST_F(WizardFiles, FileGroupsToggleAndSpace) {
   EXPECT_EQ(DriveFreeBytes(missing), -1);
 }
 
-// Browse takes only a folder that files can have: the open dialog takes any
-// text as typed, and a name whose folder part no file can have leaves the
-// destination as it was and says why; a good one becomes the destination.
+// Browse takes the whole name confirmed in the open dialog, which takes any
+// text as typed, as the folder: a name that is no usable folder (a character
+// or a device no folder name can have, a drive's root) leaves the destination
+// as it was and says why; a new folder's name becomes the destination as
+// typed, and a file picked in the list stands for its folder.
 TEST_F(WizardFiles, BrowseRefusesAFolderNoFileCanHave) {
+  const std::string start = "C:\\Program Files\\Quillant Test";
   Top->SetDestDirType(ddAbsolute);
-  Top->SetDestDir("C:\\Program Files\\Quillant Test");
+  Top->SetDestDir(start);
   Top->SetSelectedInstallType(itCustom);
+  // A file in a drive's root, to pick there.
+  const std::string rootFile = "C:\\qnt-browse-root.txt";
+  testsupport::WriteFileText(rootFile, "x");
+  // A folder that is there, to name a new one in.
+  ForceDirectories("C:\\Apps");
+  const struct {
+    const char* Typed;
+    const char* Said;  // in the box of a refusal; none when taken
+    const char* Dest;  // the destination afterwards
+  } rows[] = {
+      // After the dialog's preset "*.", as a user types it.
+      {"*C:\\Charts", "cannot take the files: a folder name cannot hold the character *", start.c_str()},
+      // The folder part alone was "C:", and the whole product went there.
+      {"C:\\a|b", "C:\\a|b cannot take the files: a folder name cannot hold the character |", start.c_str()},
+      {"CON", "cannot take the files: CON is the name of a device", start.c_str()},
+      {rootFile.c_str(), "C: is the root of a drive or a share: the files need a folder of their own there",
+       start.c_str()},
+      {"C:\\Apps\\Notebook", nullptr, "C:\\Apps\\Notebook"},
+      {"C:\\windows\\win.ini", nullptr, "C:\\windows"},
+  };
+  // An open dialog for each row takes longer than one page.
+  delete Run;
+  Run = new PageRunner(90000);
   Page<TInstallFileGroupsDlg>("Groups1", Manager(dmBeforeInstall))->SetContainer(Top);
   auto page = [] { return dynamic_cast<TFileGroupSelectForm*>(CurrentPage()); };
   // The open dialog has the name box; a message box has none.
@@ -262,45 +288,61 @@ TEST_F(WizardFiles, BrowseRefusesAFolderNoFileCanHave) {
     HWND w = PageRunner::MessageBoxWindow();
     return w && !GetDlgItem(w, cmb13) ? w : nullptr;
   };
-  std::string said, refusedDest, dirShown;
+  struct TSeen {
+    std::string Said, Dest, Shown;
+  };
+  std::vector<TSeen> seen(std::size(rows));
   int ticks = 0;
   // The page, which is not the wizard's shown page while a box is up.
   TFileGroupSelectForm* groups = nullptr;
-  auto browse = [&](const std::string& Typed) {
-    Run->Step("browse for " + Typed, [&] { return page() && !PageRunner::MessageBoxWindow(); },
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    // Each step reads its row by index: the loop's own variables are gone
+    // by the time the steps run.
+    const std::string typed = rows[i].Typed;
+    Run->Step("browse for " + typed, [&] { return page() && !PageRunner::MessageBoxWindow(); },
               [&] {
                 ticks = 0;
                 groups = page();
                 PageRunner::Click(groups->BrowseBtn);
               })
         // The dialog fills its list first: a few ticks.
-        .Step("type " + Typed, [&] { return openDialog() && ++ticks > 20; },
-              [&, Typed] {
-                SetDlgItemTextW(openDialog(), cmb13, Widen(Typed).c_str());
+        .Step("type " + typed, [&] { return openDialog() && ++ticks > 20; },
+              [&, typed] {
+                SetDlgItemTextW(openDialog(), cmb13, Widen(typed).c_str());
                 PostMessageW(openDialog(), WM_COMMAND, IDOK, 0);
               });
-  };
-  // After the dialog's preset "*.", as a user types it.
-  browse("*C:\\Charts");
-  Run->Step("refused", [&] { return messageBox() != nullptr; },
-            [&] {
-              said = PageRunner::MessageBoxText(messageBox());
-              Picture("browse_refused_en", messageBox());
-              refusedDest = Top->DestDir();
-              dirShown = groups->DirectoryLabel->Text();
-              PageRunner::AnswerMessageBox(messageBox(), IDOK);
-            });
-  browse("C:\\windows\\win.ini");
-  Run->Step("taken",
-            [&] { return page() && !PageRunner::MessageBoxWindow() && SameText(Top->DestDir(), "C:\\windows"); },
-            [&] {
-              EXPECT_TRUE(SameText(page()->DirectoryLabel->Text(), "C:\\windows"));
-              PageRunner::Click(page()->ProceedBtn);
-            });
+    if (rows[i].Said)
+      Run->Step("refused " + typed, [&] { return messageBox() != nullptr; },
+                [&, i] {
+                  seen[i].Said = PageRunner::MessageBoxText(messageBox());
+                  if (i == 0 || i == 3) Picture(i == 0 ? "browse_refused_en" : "browse_root_refused_en", messageBox());
+                  PageRunner::AnswerMessageBox(messageBox(), IDOK);
+                });
+    // Taken or refused, the page is back with the destination it shows.
+    Run->Step("back from " + typed,
+              [&, i] {
+                return page() && !PageRunner::MessageBoxWindow() &&
+                       (rows[i].Said || SameText(Top->DestDir(), rows[i].Dest));
+              },
+              [&, i] {
+                seen[i].Dest = Top->DestDir();
+                seen[i].Shown = groups->DirectoryLabel->Text();
+              });
+  }
+  Run->Step("next", [&] { return page() && !PageRunner::MessageBoxWindow(); },
+            [&] { PageRunner::Click(page()->ProceedBtn); });
   EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
-  EXPECT_NE(said.find("cannot take the files: a folder name cannot hold the character *"), std::string::npos) << said;
-  EXPECT_EQ(refusedDest, "C:\\Program Files\\Quillant Test");
-  EXPECT_TRUE(SameText(dirShown, "C:\\Program Files\\Quillant Test")) << dirShown;
+  DeleteFileW(Widen(rootFile).c_str());
+  RemoveDirectoryW(L"C:\\Apps");
+  for (size_t i = 0; i < std::size(rows); ++i) {
+    const auto& row = rows[i];
+    if (row.Said)
+      EXPECT_NE(seen[i].Said.find(row.Said), std::string::npos) << row.Typed << ": " << seen[i].Said;
+    else
+      EXPECT_EQ(seen[i].Said, "") << row.Typed;
+    EXPECT_TRUE(SameText(seen[i].Dest, row.Dest)) << row.Typed << ": " << seen[i].Dest;
+    EXPECT_TRUE(SameText(seen[i].Shown, row.Dest)) << row.Typed << ": " << seen[i].Shown;
+  }
   EXPECT_EQ(Top->DestDirType(), ddAbsolute);
 }
 

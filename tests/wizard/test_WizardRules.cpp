@@ -166,25 +166,29 @@ TEST(WizardMeasures, ProgramFolderNames) {
     EXPECT_FALSE(IsValidProgramFolderName(bad)) << bad;
 }
 
-// The folder part of a name confirmed in the file-groups page's open dialog,
-// which takes any text as typed: only a usable absolute folder may become a
-// destination; the fault names the character or folder name at fault.
+// A name confirmed in the file-groups page's open dialog, which takes any
+// text as typed: only a usable absolute folder may become a destination; the
+// fault names the character or folder name at fault.
 TEST(WizardMeasures, DestinationFolders) {
   const std::string notFull =
       "%s is not a full folder name: it must begin with a drive, such as C:\\, or a network share";
   const std::string badChar = "%s cannot take the files: a folder name cannot hold the character %s";
   const std::string badName = "%s cannot take the files: it holds an empty folder name or one of dots only";
   const std::string device = "%s cannot take the files: %s is the name of a device";
+  const std::string root = "%s is the root of a drive or a share: the files need a folder of their own there";
   const struct {
     const char* Folder;
     std::string Why;
     const char* Part;
   } rows[] = {
-      {"C:", "", ""},
       {"c:\\downloads", "", ""},
       {"D:\\Program Files\\Quillant 2.5\\", "", ""},
-      {"\\\\server\\share", "", ""},
       {"\\\\server\\share\\Tools", "", ""},
+      // A drive's or a share's root is no product's own folder.
+      {"C:", root, ""},
+      {"C:\\", root, ""},
+      {"\\\\server\\share", root, ""},
+      {"\\\\server\\share\\", root, ""},
       {"", "No destination folder was chosen", ""},
       // What typing "*C:\Charts" after the dialog's "*." gives.
       {"c:\\downloads\\*c:", badChar, "*"},
