@@ -166,18 +166,6 @@ TEST(RoundTrip, GuideExampleInstallsTwoFilesShortcutAndUninstaller) {
 }
 
 namespace {
-// The Unix path of a Windows path, for the wizard driver's pictures.
-std::string UnixPathOf(const std::string& WindowsPath) {
-  using TUnixName = char* (*)(const wchar_t*);
-  auto unixName = reinterpret_cast<TUnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!unixName) return "";
-  char* name = unixName(Widen(WindowsPath).c_str());
-  const std::string r = name ? name : "";
-  HeapFree(GetProcessHeap(), 0, name);
-  return r;
-}
-
 // The captions of the pages that the driver pictured, in its order (its
 // pictures are named <mode>-<number>-<caption, other characters as '-'>).
 std::string PicturedPages(const std::string& Dir, const std::string& Mode) {
