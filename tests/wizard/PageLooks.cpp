@@ -35,8 +35,9 @@ int WrappedHeight(HFONT Font, const std::string& Text, int Width) {
   return r.bottom - r.top;
 }
 
-// The visible controls of Parent (and below) whose text is wider than they
-// are, or that reach outside their parent: "Name: why".
+// The visible controls of Parent (and below) whose text is wider or taller
+// than they are, that reach outside their parent, or whose text runs into
+// another's: "Name: why".
 void Misfits(TWinControl* Parent, std::vector<std::string>& Out) {
   for (int i = 0; i < Parent->ControlCount(); ++i) {
     TControl* c = Parent->Controls(i);
@@ -62,6 +63,16 @@ void Misfits(TWinControl* Parent, std::vector<std::string>& Out) {
       Out.push_back(name + ": text taller than the control");
     if (auto* w = dynamic_cast<TWinControl*>(c)) Misfits(w, Out);
   }
+  // Two texts side by side, one grown into the other.
+  for (int i = 0; i < Parent->ControlCount(); ++i)
+    for (int j = i + 1; j < Parent->ControlCount(); ++j) {
+      auto* a = dynamic_cast<TLabel*>(Parent->Controls(i));
+      auto* b = dynamic_cast<TLabel*>(Parent->Controls(j));
+      if (!a || !b || !a->Visible() || !b->Visible() || a->Caption().empty() || b->Caption().empty()) continue;
+      if (a->Left() < b->Left() + b->Width() && b->Left() < a->Left() + a->Width() &&
+          a->Top() < b->Top() + b->Height() && b->Top() < a->Top() + a->Height())
+        Out.push_back(a->Name() + ": overlaps " + b->Name());
+    }
 }
 
 }  // namespace
