@@ -294,9 +294,9 @@ TEST_F(SetupModule, EveryListIsWholeInItsLanguage) {
 }
 
 // Every page and window of this setup in each of its fourteen languages, as
-// a user of that language sees it: each text fits its control and each
-// control lies inside its window. A picture of each lands in the build's
-// look-pictures folder, one folder per language.
+// a user of that language sees it: each text fits its control and runs into
+// no other, and each control lies inside its window. A picture of each
+// lands in the build's look-pictures folder, one folder per language.
 struct LookLanguage {
   TQlntLanguage Lang;
   const char* Tag;
@@ -342,9 +342,10 @@ TEST_P(SetupLooks, EveryPageFits) {
   EXPECT_EQ(Broadcast(eccDoneCopyingFiles), "");
   auto* status = dynamic_cast<TInstallStatusDlg*>(IM->FindComponent("InstallStatusDlg1"));
   ASSERT_NE(status, nullptr);
-  for (const char* text : {"Reading file information...", "Logging onto remote server"}) {
+  for (const auto& [text, name] : {std::pair{"Reading file information...", "install_status_reading"},
+                                   std::pair{"Logging onto remote server", "install_status_logging"}}) {
     IM->Controller()->DisplayMessage(text);
-    look(status->Form(), std::string("install_status_") + (text[0] == 'R' ? "reading" : "logging"));
+    look(status->Form(), name);
     IM->Controller()->HideMessage();
   }
 
