@@ -295,8 +295,9 @@ TEST_F(SetupModule, EveryListIsWholeInItsLanguage) {
 
 // Every page and window of this setup in each of its fourteen languages, as
 // a user of that language sees it: each text fits its control and runs into
-// no other, and each control lies inside its window. A picture of each
-// lands in the build's look-pictures folder, one folder per language.
+// no other, each control lies inside its window, no two share an Alt key.
+// A picture of each lands in the build's look-pictures folder, one folder
+// per language.
 struct LookLanguage {
   TQlntLanguage Lang;
   const char* Tag;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <vector>
 
 #include "classlib/StdCtrls.h"
@@ -75,6 +76,29 @@ void Misfits(TWinControl* Parent, std::vector<std::string>& Out) {
     }
 }
 
+// Two visible controls of one window answering the same Alt key. A
+// word-wrapped label is left out: it is a sentence that may name another
+// control's key.
+void SameKeys(TWinControl* Parent, std::map<wchar_t, std::string>& Keys, std::vector<std::string>& Out) {
+  for (int i = 0; i < Parent->ControlCount(); ++i) {
+    TControl* c = Parent->Controls(i);
+    if (!c->Visible()) continue;
+    const std::wstring text = Widen(c->Caption());
+    const size_t at = text.find(L'&');
+    auto* l = dynamic_cast<TLabel*>(c);
+    if (at != std::wstring::npos && at + 1 < text.size() && text[at + 1] != L'&' && !(l && l->WordWrap())) {
+      wchar_t key[2] = {text[at + 1], 0};
+      CharLowerW(key);
+      const std::string name = c->Name().empty() ? c->ClassName() : c->Name();
+      if (const auto k = Keys.find(key[0]); k != Keys.end())
+        Out.push_back(name + ": the Alt key of " + k->second);
+      else
+        Keys.emplace(key[0], name);
+    }
+    if (auto* w = dynamic_cast<TWinControl*>(c)) SameKeys(w, Keys, Out);
+  }
+}
+
 }  // namespace
 
 std::string Looks(TForm* Whole) {
@@ -82,7 +106,9 @@ std::string Looks(TForm* Whole) {
   RedrawWindow(Whole->Handle(), nullptr, nullptr,
                RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   std::vector<std::string> bad;
+  std::map<wchar_t, std::string> keys;
   Misfits(Whole, bad);
+  SameKeys(Whole, keys, bad);
   // A wizard's page is a window inside the wizard's, not one of its
   // controls: its controls are looked at on their own.
   if (auto* wizard = dynamic_cast<TBaseFormContainer*>(Whole))
@@ -91,6 +117,7 @@ std::string Looks(TForm* Whole) {
           page->Top() + page->Height() > wizard->ClientHeight())
         bad.push_back(page->Name() + ": outside " + wizard->Name());
       Misfits(page, bad);
+      SameKeys(page, keys, bad);
     }
   std::string s;
   for (const std::string& b : bad) s += b + "; ";

@@ -1,7 +1,8 @@
 // What a person sees of a page, for the look tests of the wizard and of
-// this setup: the misfit rule (a text wider or taller than its control, a
-// control reaching outside its parent), the page shown now and the button
-// that goes on from it.
+// this setup: the misfit rule (a text wider or taller than its control or
+// running into another, a control reaching outside its parent, two controls
+// answering one Alt key), the page shown now and the button that goes on
+// from it.
 #pragma once
 #include <string>
 
