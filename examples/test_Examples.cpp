@@ -21,18 +21,6 @@ using namespace testsupport;
 using buildtest::TRoundTrip;
 
 namespace {
-// The Unix path of a Windows path, for the wizard driver's pictures.
-std::string UnixPathOf(const std::string& WindowsPath) {
-  using TUnixName = char* (*)(const wchar_t*);
-  auto unixName = reinterpret_cast<TUnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!unixName) return "";
-  char* name = unixName(Widen(WindowsPath).c_str());
-  const std::string r = name ? name : "";
-  HeapFree(GetProcessHeap(), 0, name);
-  return r;
-}
-
 // Runs the wizard driver; its exit code, and in Walked the captions of the
 // windows it met, in its order, each followed by '|' (its lines
 // "  picture NN: <caption>", which it writes whether or not the picture

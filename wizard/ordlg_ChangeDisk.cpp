@@ -22,11 +22,29 @@ TChangeDiskForm::TChangeDiskForm(TComponent* AOwner) : TBaseChangeDiskForm(AOwne
 }
 
 void TChangeDiskForm::FormShow(TObject*) {
+  MakeRoomFor(FindChild<TTranslateLabel>(this, "Label2"));
   if (DiskParameter()) {
     PromptDiskLabel->SetCaption(DiskPromptText(DiskParameter()->Disk));
     PathEdit->SetText(DiskParameter()->SourceDir);
   }
   if (InstallBtn->CanFocus()) InstallBtn->SetFocus();
+}
+
+// A translation may take more lines than the English text, and a language's
+// face taller lines: the label grows to its text and what lies below it
+// moves down, the window with it. The English text fits as designed.
+void TChangeDiskForm::MakeRoomFor(TLabel* Label) {
+  const int designed = Label->Height();
+  Label->SetAutoSize(true);  // keeps the width, measures the wrapped height
+  const int grow = Label->Height() - designed;
+  Label->SetAutoSize(false);
+  if (grow <= 0) {
+    Label->SetHeight(designed);
+    return;
+  }
+  for (int i = 0; i < ControlCount(); ++i)
+    if (TControl* c = Controls(i); c != Label && c->Top() >= Label->Top() + designed) c->SetTop(c->Top() + grow);
+  SetClientHeight(ClientHeight() + grow);
 }
 
 void TChangeDiskForm::BrowseBtnClick(TObject*) {

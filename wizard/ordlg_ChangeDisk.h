@@ -19,6 +19,7 @@ public:
 
 private:
   void FormShow(TObject* Sender);
+  void MakeRoomFor(TLabel* Label);
   void BrowseBtnClick(TObject* Sender);
   void CancelBtnClick(TObject*) { TryCancel(); }
 };

@@ -187,4 +187,15 @@ std::vector<DialogWatcher::Seen> DialogWatcher::Dialogs() const {
   return FState->seen;
 }
 
+std::string UnixPathOf(const std::string& WindowsPath) {
+  using TUnixName = char* (*)(const wchar_t*);
+  auto unixName = reinterpret_cast<TUnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!unixName) return "";
+  char* name = unixName(Widen(WindowsPath).c_str());
+  const std::string r = name ? name : "";
+  HeapFree(GetProcessHeap(), 0, name);
+  return r;
+}
+
 }  // namespace testsupport

@@ -15,6 +15,9 @@ std::string StaticTexts(HWND__* Window);
 // The folder of the running test program (where every built program lies),
 // without a trailing backslash.
 std::string BinDir();
+// The Unix path of a Windows path (for pictures and Unix programs); "" when
+// Wine cannot tell it.
+std::string UnixPathOf(const std::string& WindowsPath);
 // A new, empty folder under the temporary directory; its name starts with Tag.
 std::string ScratchDir(const std::string& Tag);
 void RemoveTree(const std::string& Dir);

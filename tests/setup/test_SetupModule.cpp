@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
@@ -24,7 +25,15 @@
 #include "setup/GoodInstall.h"
 #include "setup/InstallModule.h"
 #include "setup/QuillantSplash.h"
+#include "wizard/PageLooks.h"
 #include "wizard/dlgcmp_TBaseContainer.h"
+#include "wizard/dlgcmp_TCopyFile.h"
+#include "wizard/dlgcmp_TInstallStatusDlg.h"
+#include "wizard/ordlg_BadInstallForm.h"
+#include "wizard/ordlg_ChangeDisk.h"
+#include "wizard/ordlg_FileGroupSelect.h"
+#include "wizard/ordlg_SelectFolder.h"
+#include "wizard/ordlg_WelcomeDlg.h"
 #include "wizard/ordlg_Reboot.h"
 #include "wizard/ordlg_SelectLanguage.h"
 
@@ -114,9 +123,9 @@ protected:
     delete Run;
     Application->DestroyComponents();
   }
-  std::string Broadcast(int Code) {
+  std::string Broadcast(int Code, TObject* PO = nullptr) {
     try {
-      IM->Controller()->ExternalComponentCall(IM->Controller(), Code, nullptr);
+      IM->Controller()->ExternalComponentCall(IM->Controller(), Code, PO);
     } catch (const EAIUserAbort&) {
       return "EAIUserAbort";
     } catch (const std::exception& e) {
@@ -236,6 +245,137 @@ TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
                                              "TFileGroupSelectForm", "TSelectFolderForm"}));
   EXPECT_LT(splashSizeAtLeave, 42);
 }
+
+// Every list other than English carries each English text in its own
+// language: a text left as the English one is a text the user reads in
+// English. Kept English on purpose: the two status texts outside Japanese,
+// and the language names, which a list may leave as they are. A few words
+// are spelt alike in a language; they are the rows below. A text keeps its
+// %d and, where the English one has an accelerator, an accelerator of its own.
+TEST_F(SetupModule, EveryListIsWholeInItsLanguage) {
+  const std::set<std::pair<TQlntLanguage, TGlobalId>> spelledAlike = {
+      {qlFrench, 29},     // "Description"
+      {qlSpanish, 33},    // "bytes"
+      {qlPortugese, 33},  // "bytes"
+  };
+  auto texts = [](const TLanguage* L) {
+    std::map<TGlobalId, std::string> t;
+    for (int i = 0; i < L->LangStringCount(); ++i) t.emplace(L->LangString(i)->GLID(), L->LangString(i)->Text());
+    return t;
+  };
+  auto count = [](const std::string& S, const std::string& What) {
+    int n = 0;
+    for (size_t p = S.find(What); p != std::string::npos; p = S.find(What, p + What.size())) ++n;
+    return n;
+  };
+  const auto english = texts(IM->MainTranslator->lgEnglish());
+  for (int l = 0; l < IM->MainTranslator->LanguageCount(); ++l) {
+    const TLanguage* lang = IM->MainTranslator->Language(l);
+    if (lang->LanguageIdent() == qlEnglish || lang->LanguageIdent() == qlHebrew) continue;
+    const auto own = texts(lang);
+    std::vector<std::string> bad;
+    for (const auto& [glid, en] : english) {
+      const auto it = own.find(glid);
+      if (it == own.end()) {
+        bad.push_back(std::to_string(glid) + ": missing");
+        continue;
+      }
+      const std::string& t = it->second;
+      const bool status = glid == 75 || glid == 76;
+      const bool keptEnglish = status && lang->LanguageIdent() != qlJapanese;
+      if (keptEnglish && t != en) bad.push_back(std::to_string(glid) + ": not the English text");
+      if (t == en && !keptEnglish && !(glid >= 63 && glid <= 70) && !spelledAlike.count({lang->LanguageIdent(), glid}))
+        bad.push_back(std::to_string(glid) + ": English \"" + en + "\"");
+      if (count(t, "%d") != count(en, "%d")) bad.push_back(std::to_string(glid) + ": %d lost or added");
+      if ((count(en, "&") > 0) != (count(t, "&") == 1)) bad.push_back(std::to_string(glid) + ": accelerator");
+    }
+    EXPECT_TRUE(bad.empty()) << lang->GetName() << ": " << testing::PrintToString(bad);
+  }
+}
+
+// Every page and window of this setup in each of its fourteen languages, as
+// a user of that language sees it: each text fits its control and runs into
+// no other, each control lies inside its window, no two share an Alt key.
+// A picture of each lands in the build's look-pictures folder, one folder
+// per language.
+struct LookLanguage {
+  TQlntLanguage Lang;
+  const char* Tag;
+};
+void PrintTo(const LookLanguage& L, std::ostream* Out) { *Out << L.Tag; }
+class SetupLooks : public SetupModule, public testing::WithParamInterface<LookLanguage> {};
+
+TEST_P(SetupLooks, EveryPageFits) {
+  const std::string pictures = BinDir() + "\\..\\look-pictures\\" + GetParam().Tag;
+  RemoveTree(pictures);
+  ForceDirectories(pictures);
+  IM->MainTranslator->SetTranslateIntoLanguage(GetParam().Lang);
+  std::vector<std::string> bad;
+  auto look = [&](TForm* Whole, const std::string& Name) {
+    const std::string m = pagelooks::Looks(Whole);
+    if (!m.empty()) bad.push_back(Name + ": " + m);
+    EXPECT_TRUE(Screenshot(Whole->Handle(), UnixPathOf(pictures) + "/" + Name + ".png")) << Name;
+  };
+  auto lookAndGo = [&]<class F>(F*, const std::string& Name) {
+    Run->Step(Name, [] { return pagelooks::ShownPage<F>() && pagelooks::Settled(pagelooks::ShownPage<F>()); },
+              [&look, Name] {
+                F* f = pagelooks::ShownPage<F>();
+                TForm* whole = PageRunner::ShownForm<TBaseFormContainer>();
+                look(whole ? whole : f, Name);
+                PageRunner::Click(pagelooks::GoOn(f));
+              });
+  };
+  lookAndGo(static_cast<TBeforeInstallDialog*>(nullptr), "splash");
+  lookAndGo(static_cast<TSelectLanguageForm*>(nullptr), "select_language");
+  lookAndGo(static_cast<TWelcomeForm*>(nullptr), "welcome");
+  lookAndGo(static_cast<TFileGroupSelectForm*>(nullptr), "file_groups");
+  lookAndGo(static_cast<TSelectFolderForm*>(nullptr), "select_folder");
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+
+  auto* copy = dynamic_cast<TCopyFileDlg*>(IM->FindComponent("CopyFileDlg1"));
+  ASSERT_NE(copy, nullptr);
+  TFileStatusParameter fs;
+  fs.FileName = "Qlnt32.hlp";
+  fs.FileComplete = 40;
+  fs.TotalComplete = 10;
+  EXPECT_EQ(Broadcast(eccCopyingFile, &fs), "");
+  look(copy->Form(), "copy_progress");
+  EXPECT_EQ(Broadcast(eccDoneCopyingFiles), "");
+  auto* status = dynamic_cast<TInstallStatusDlg*>(IM->FindComponent("InstallStatusDlg1"));
+  ASSERT_NE(status, nullptr);
+  for (const auto& [text, name] : {std::pair{"Reading file information...", "install_status_reading"},
+                                   std::pair{"Logging onto remote server", "install_status_logging"}}) {
+    IM->Controller()->DisplayMessage(text);
+    look(status->Form(), name);
+    IM->Controller()->HideMessage();
+  }
+
+  lookAndGo(static_cast<TChangeDiskForm*>(nullptr), "change_disk");
+  TDiskParameter disk;
+  disk.Disk = 2;
+  disk.SourceDir = "C:\\Setup";
+  TEventParameterList list;
+  list.Items = {IM->HelpFile, &disk};
+  EXPECT_EQ(Broadcast(eccChangeDiskManager, &list), "");
+  lookAndGo(static_cast<TRebootForm*>(nullptr), "reboot");
+  EXPECT_EQ(Broadcast(eccShutDownDialog), "");
+  lookAndGo(static_cast<TBadInstallForm*>(nullptr), "setup_incomplete");
+  EXPECT_EQ(Broadcast(eccBadInstallDialogManager), "");
+  lookAndGo(static_cast<TGoodInstallForm*>(nullptr), "setup_complete");
+  EXPECT_EQ(Broadcast(eccGoodInstallDialogManager), "");
+  EXPECT_TRUE(bad.empty()) << testing::PrintToString(bad);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryLanguage, SetupLooks,
+                         testing::Values(LookLanguage{qlEnglish, "English"}, LookLanguage{qlGerman, "German"},
+                                         LookLanguage{qlFrench, "French"}, LookLanguage{qlSpanish, "Spanish"},
+                                         LookLanguage{qlItalian, "Italian"}, LookLanguage{qlJapanese, "Japanese"},
+                                         LookLanguage{qlCzech, "Czech"}, LookLanguage{qlDanish, "Danish"},
+                                         LookLanguage{qlPortugese, "Portuguese"},
+                                         LookLanguage{qlChineseSimplified, "ChineseSimplified"},
+                                         LookLanguage{qlGreek, "Greek"}, LookLanguage{qlKorean, "Korean"},
+                                         LookLanguage{qlVietnamese, "Vietnamese"}, LookLanguage{qlRussian, "Russian"}),
+                         [](const testing::TestParamInfo<LookLanguage>& I) { return std::string(I.param.Tag); });
 
 // After the copy: without Delphi 3.0 nothing is compiled and no compiling
 // window shows, yet the help is linked into C++Builder 1.0; with it the

@@ -22,105 +22,13 @@
 #include "wizard/dlgcmp_TSelectLanguage.h"
 #include "wizard/dlgcmp_TWelcomeDlg.h"
 #include "wizard/ordlg_ChangeDisk.h"
+#include "wizard/PageLooks.h"
 
 using testsupport::PageRunner;
-
-namespace {
-
-int TextWidth(HFONT Font, const std::string& Text) {
-  std::wstring w;
-  for (wchar_t c : Widen(Text))
-    if (c != L'&') w += c;
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, Font);
-  SIZE size{};
-  GetTextExtentPoint32W(dc, w.c_str(), static_cast<int>(w.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  return size.cx;
-}
-
-// The height of Text word-wrapped at Width.
-int WrappedHeight(HFONT Font, const std::string& Text, int Width) {
-  std::wstring w = Widen(Text);
-  HDC dc = GetDC(nullptr);
-  HGDIOBJ old = SelectObject(dc, Font);
-  RECT r{0, 0, Width, 0};
-  DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &r, DT_CALCRECT | DT_WORDBREAK);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  return r.bottom - r.top;
-}
-
-// The visible controls of Parent (and below) whose text is wider than they
-// are, or that reach outside their parent: "Name: why".
-void Misfits(TWinControl* Parent, std::vector<std::string>& Out) {
-  for (int i = 0; i < Parent->ControlCount(); ++i) {
-    TControl* c = Parent->Controls(i);
-    if (!c->Visible()) continue;
-    const std::string name = c->Name().empty() ? c->ClassName() : c->Name();
-    if (c->Left() < 0 || c->Top() < 0 || c->Left() + c->Width() > Parent->ClientWidth() ||
-        c->Top() + c->Height() > Parent->ClientHeight())
-      Out.push_back(name + ": outside " + Parent->Name());
-    int room = -1;
-    if (auto* w = dynamic_cast<TWinControl*>(c)) {
-      wchar_t cls[32] = {};
-      GetClassNameW(w->Handle(), cls, 32);
-      const LONG_PTR kind = GetWindowLongPtrW(w->Handle(), GWL_STYLE) & BS_TYPEMASK;
-      if (std::wstring(cls) == L"Button" && kind != BS_GROUPBOX)
-        room = c->Width() - (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON ? 4 : 20);
-    } else if (auto* l = dynamic_cast<TLabel*>(c); l && !l->WordWrap()) {
-      room = c->Width();
-    }
-    if (room >= 0 && !c->Caption().empty() && TextWidth(c->FontHandle(), c->Caption()) > room)
-      Out.push_back(name + ": text wider than the control");
-    if (auto* l = dynamic_cast<TLabel*>(c);
-        l && l->WordWrap() && WrappedHeight(c->FontHandle(), c->Caption(), c->Width()) > c->Height())
-      Out.push_back(name + ": text taller than the control");
-    if (auto* w = dynamic_cast<TWinControl*>(c)) Misfits(w, Out);
-  }
-}
-
-// The problems of what Whole shows, "" when none.
-std::string Looks(TForm* Whole) {
-  // Everything painted as it stands now, before the picture.
-  RedrawWindow(Whole->Handle(), nullptr, nullptr,
-               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  std::vector<std::string> bad;
-  Misfits(Whole, bad);
-  std::string s;
-  for (const std::string& b : bad) s += b + "; ";
-  return s;
-}
-
-// The page of class F shown now: the wizard's current page, or a form shown
-// on its own.
-template <class F>
-F* ShownPage() {
-  if (auto* w = PageRunner::ShownForm<TBaseFormContainer>())
-    if (auto* p = dynamic_cast<F*>(w->CurrentPage())) return p;
-  for (int i = 0; i < Screen->FormCount(); ++i)
-    if (auto* f = dynamic_cast<F*>(Screen->Forms(i));
-        f && PageRunner::Shown(f) && !(GetWindowLongPtrW(f->Handle(), GWL_STYLE) & WS_CHILD))
-      return f;
-  return nullptr;
-}
-
-// A page inside a wizard is done with its refresh once it is brought to the
-// front of its siblings.
-bool Settled(TForm* Page) {
-  HWND h = Page->Handle();
-  return !(GetWindowLongPtrW(h, GWL_STYLE) & WS_CHILD) || GetWindow(h, GW_HWNDPREV) == nullptr;
-}
-
-// The button that goes on: Next, else Finish, else Proceed.
-TWinControl* GoOn(TForm* Page) {
-  for (const char* name : {"ProceedBtn", "FinishBtn", "InstallBtn"})
-    if (auto* b = dynamic_cast<TWinControl*>(Page->FindComponent(name)); b && b->Visible()) return b;
-  return nullptr;
-}
-
-}  // namespace
+using pagelooks::GoOn;
+using pagelooks::Looks;
+using pagelooks::Settled;
+using pagelooks::ShownPage;
 
 // Every page of every kind, in one language; a picture of each named after
 // the page and the language.
@@ -162,16 +70,13 @@ void WizardLooks::EveryPage(TQlntLanguage lang, const std::string& tag) {
 
   std::vector<std::string> bad;
   // Japanese is asked for with its own face and character set; the face
-  // that stands in for it here has taller lines than Japanese Windows' own
-  // (three lines of the change-disk prompt need more than its 41 pixels),
-  // so there only the request is checked.
-  bool measure = true;
-  // AnyFace: a window of one line of text, which fits whatever the face.
-  auto look = [&](TForm* Whole, TForm* Page, const std::string& Name, bool AnyFace = false) {
+  // that stands in for it here has taller lines than Japanese Windows' own,
+  // for which a page makes room.
+  auto look = [&](TForm* Whole, TForm* Page, const std::string& Name) {
     const std::string m = Looks(Whole);
     Picture(Name, Whole->Handle());
-    if ((measure || AnyFace) && !m.empty()) bad.push_back(Name + ": " + m);
-    if (!measure && Page->Font()->Charset() != 128) bad.push_back(Name + ": not the Japanese character set");
+    if (!m.empty()) bad.push_back(Name + ": " + m);
+    if (lang == qlJapanese && Page->Font()->Charset() != 128) bad.push_back(Name + ": not the Japanese character set");
   };
   auto lookAndGo = [&]<class F>(F*, const std::string& Name) {
     Run->Step(Name, [] { return ShownPage<F>() != nullptr && Settled(ShownPage<F>()); },
@@ -184,7 +89,6 @@ void WizardLooks::EveryPage(TQlntLanguage lang, const std::string& tag) {
   };
   {
     Translator->SetTranslateIntoLanguage(lang);
-    measure = lang != qlJapanese;
     lookAndGo(static_cast<TSelectLanguageForm*>(nullptr), "select_language_" + tag);
     lookAndGo(static_cast<TWelcomeForm*>(nullptr), "welcome_" + tag);
     lookAndGo(static_cast<TFileGroupSelectForm*>(nullptr), "file_groups_" + tag);
@@ -211,7 +115,7 @@ void WizardLooks::EveryPage(TQlntLanguage lang, const std::string& tag) {
     EXPECT_EQ(Broadcast(eccDoneCopyingFiles), "");
     // The status window is as wide as the text it shows, in its language.
     Controller->DisplayMessage("Reading file information...");
-    look(status->Form(), status->Form(), "install_status_" + tag, true);
+    look(status->Form(), status->Form(), "install_status_" + tag);
     Controller->HideMessage();
   }
   EXPECT_TRUE(bad.empty()) << testing::PrintToString(bad);
