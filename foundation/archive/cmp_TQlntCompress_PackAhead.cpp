@@ -9,6 +9,7 @@
 
 #include "classlib/WinText.h"
 #include "foundation/archive/cmp_TQlntCompress.h"
+#include "foundation/archive/cmp_TQlntCompress_Ahead.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
 
