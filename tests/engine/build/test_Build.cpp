@@ -218,6 +218,58 @@ TEST(Build, StandAloneSetupExeHoldsBothArchivesAndItsTrailer) {
   RemoveTree(product);
 }
 
+// A build that fails while it writes an archive leaves no archive cut off
+// under its own name, nothing under a private name and no temporary file of
+// its packing; the next build writes the same bytes as before.
+TEST(Build, AFailedBuildLeavesNoArchiveCutOff) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("failing");
+  rig.AddFile("A.TXT", std::string(300000, 'a'), "FileA");
+  rig.AddFile("B.TXT", "b", "FileB");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  WriteFileText(rig.Source + "\\presetup.txt", "pre");
+  rig.Install->PresetupFiles()->Add("presetup.txt");
+  const Names outputs = {"setup.exe", "setup.1", "files.1"};
+  rig.Install->BuildDistributables(setupProgram, out, true);
+  std::vector<std::string> whole;
+  for (const std::string& o : outputs) whole.push_back(Bytes(out + "\\" + o));
+  const auto temporaries = [] {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    Names found;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((std::string(temp) + "bat*.tmp").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do found.push_back(fd.cFileName);
+      while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+    return found;
+  };
+  const Names before = temporaries();
+  // The entry after which the build fails: one of setup.1, one of files.1.
+  for (const char* failAfter : {"Quillant20.exe", "A.TXT"}) {
+    QlntCompress->SetOnAfterAdding([&](TQlntCompress*, const TlzhFileStats& St) {
+      if (ExtractFileName(St.IFName) == failAfter) throw IEInstall("the disk went away");
+    });
+    EXPECT_ANY_THROW(rig.Install->BuildDistributables(setupProgram, out, true)) << failAfter;
+    QlntCompress->SetOnAfterAdding(nullptr);
+    QlntCompress->SetAbort(false);
+    for (size_t i = 0; i < outputs.size(); ++i) {
+      const std::string name = out + "\\" + outputs[i];
+      if (FileExists(name)) EXPECT_TRUE(Bytes(name) == whole[i]) << failAfter << ": " << outputs[i] << " cut off";
+      EXPECT_FALSE(FileExists(name + ".partial")) << failAfter << ": " << outputs[i];
+    }
+    EXPECT_EQ(temporaries(), before) << failAfter;
+  }
+  rig.Install->BuildDistributables(setupProgram, out, true);
+  for (size_t i = 0; i < outputs.size(); ++i) EXPECT_TRUE(Bytes(out + "\\" + outputs[i]) == whole[i]) << outputs[i];
+  RemoveTree(out);
+  RemoveTree(product);
+}
+
 // A controller used without the loader: its own folder is the source, a
 // build copies the setup program itself beside files.1, and a stand-alone
 // setup.exe, which needs the loader, is refused.
