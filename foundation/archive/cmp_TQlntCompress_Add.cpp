@@ -30,22 +30,25 @@ std::string TemporaryFolder() {
 // Extracting keeps its read buffer for the next file, and adding may find it.
 static_assert(kSourceChunk <= TQlntCompress::kInBufferSize, "the buffer an extraction leaves must hold a source read");
 
-// The deflated stream of one source in its temporary file, which goes with it.
+// The deflated stream of one source in its temporary file, which goes with
+// it (the system removes the file when it closes, also after a kill).
 struct TQlntCompress::TPackedEntry {
   std::string Temp;
-  std::unique_ptr<TFileStream> File;
+  THandleOwner File;
   std::unique_ptr<TQlntNormalHandleStream> Stream;
   int64_t SourceBytes = 0;  // read so far
   int64_t PackedBytes = 0;  // written so far
   TPackedEntry() = default;
   TPackedEntry(const TPackedEntry&) = delete;
   TPackedEntry& operator=(const TPackedEntry&) = delete;
-  ~TPackedEntry() {
-    Stream.reset();
-    File.reset();
-    RemoveTemp();
+  ~TPackedEntry() { RemoveTemp(); }
+  void Open(HANDLE Handle) {
+    File.Reset(Handle);
+    Stream = std::make_unique<TQlntNormalHandleStream>(reinterpret_cast<THandle>(Handle));
   }
   void RemoveTemp() {
+    Stream.reset();
+    File.Reset();
     if (!Temp.empty()) DeleteFileW(Widen(Temp).c_str());
     Temp.clear();
   }
@@ -160,17 +163,12 @@ bool TQlntCompress::TakePackedAhead(const TlzhFileHeader& Entry, TPackedEntry& P
       ready);
   if (!taken) return false;
   Packed.Temp = ready.TempFile;
+  Packed.Open(static_cast<HANDLE>(ready.TempHandle));
   // The source changed since its header was made: it is packed here.
   if (ready.SourceBytes != static_cast<int64_t>(static_cast<uint32_t>(Entry.NormalSize))) {
     Packed.RemoveTemp();
     return false;
   }
-  try {
-    Packed.File = std::make_unique<TFileStream>(Packed.Temp, fmOpenReadWrite);
-  } catch (const EStreamError&) {
-    throw EQlntCompress("Cannot open the file %s", {Packed.Temp});
-  }
-  Packed.Stream = std::make_unique<TQlntNormalHandleStream>(Packed.File->Handle());
   Packed.SourceBytes = ready.SourceBytes;
   Packed.PackedBytes = ready.PackedBytes;
   return true;
@@ -184,12 +182,9 @@ void TQlntCompress::PackHere(const TlzhFileHeader& Entry, TPackedEntry& Packed) 
   }
   THandleOwner src(OpenShared(Entry.FileName));
   if (!src.Valid()) throw EQlntCompress("Cannot open the file %s", {Entry.FileName});
-  try {
-    Packed.File = std::make_unique<TFileStream>(Packed.Temp, fmCreate);
-  } catch (const EFCreateError&) {
-    throw EQlntCompress("Cannot create the file %s", {Packed.Temp});
-  }
-  Packed.Stream = std::make_unique<TQlntNormalHandleStream>(Packed.File->Handle());
+  HANDLE temp = CreatePackTemp(Packed.Temp);
+  if (temp == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot create the file %s", {Packed.Temp});
+  Packed.Open(temp);
   TQlntNormalHandleStream source(reinterpret_cast<THandle>(src.Get()));
   TCountingStream counting(Packed.Stream.get(), &Packed.PackedBytes);
   TZCompressor c(&counting, ZlibLevel(FCompressionLevel));

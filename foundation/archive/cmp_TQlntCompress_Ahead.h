@@ -69,6 +69,11 @@ private:
   std::vector<std::thread> FThreads;
 };
 
+// Creates (emptied) the temporary file a packed stream is written to, open
+// for reading and writing. The system removes it when its last handle
+// closes, also when the program is killed. INVALID_HANDLE_VALUE on failure.
+void* CreatePackTemp(const std::string& Name);
+
 // Deflates the sources that later additions will pack, on worker threads
 // and a bounded number of files ahead, each into a temporary file; the
 // addition takes each stream in its own order. zlib makes the same bytes
@@ -77,7 +82,8 @@ private:
 class TPackAhead {
 public:
   struct TResult {
-    std::string TempFile;  // the caller's from Take on
+    std::string TempFile;
+    void* TempHandle = nullptr;  // the stream's file, open; the caller's from Take on
     int64_t SourceBytes = 0;
     int64_t PackedBytes = 0;
   };
