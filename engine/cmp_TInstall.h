@@ -333,7 +333,8 @@ private:
   TNotifyEvent FOnBeforeCopyingEXE, FOnAfterCopyingEXE, FOnBeforeBuildSetup1, FOnAfterBuildSetup1,
       FOnBeforeBuildFiles1, FOnAfterBuildFiles1, FOnBeforeBuildSelfExtractor, FOnAfterBuildSelfExtractor;
   TlzhFileStatsEvent FOnMoveToFloppyStatus;
-  std::string FLoaderCopy;  // where CreateStub copies the loader
+  // Where a build writes setup.exe and setup.1 until each is whole.
+  std::string FLoaderCopy, FSetup1Copy;
 
   // Appends setup.1 and files.1 to setup.exe (written under a temporary
   // name) with the trailer, then puts it in place.

@@ -55,6 +55,10 @@ std::string FileVersion(const std::string& Path);
 }
 
 namespace {
+// Names the install file's component, which the author finds in the module,
+// and the file the build looked for.
+const char* const SNoSourceFile =
+    "Could not open or find the file of the component %s when trying to read the Size, Date, and Version: %s";
 const char* const SBlankDest =
     "Cannot compress,copy, or install the following file because it's destination directory is blank. File is :%s";
 const char* const SBlankArchive =
@@ -330,15 +334,13 @@ void TCustomInstallFile::ReadInfoFromDisk() {
   HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE)
-    throw IECustomInstallFile("Could not open or find the following file when trying to read the Size, Date, and Version :%s",
-                              {path});
+    throw IECustomInstallFile(SNoSourceFile, {Name(), path});
   FILETIME ft{};
   LARGE_INTEGER size{};
   const bool ok = GetFileTime(h, nullptr, nullptr, &ft) && GetFileSizeEx(h, &size);
   CloseHandle(h);
   if (!ok)
-    throw IECustomInstallFile("Could not open or find the following file when trying to read the Size, Date, and Version :%s",
-                              {path});
+    throw IECustomInstallFile(SNoSourceFile, {Name(), path});
   // The same conversion the archive headers use, so dates compare alike.
   // What the archive and the file list cannot hold is refused here, naming
   // the file, rather than stored wrong.

@@ -78,6 +78,15 @@ bool ReplaceFile(const std::string& From, const std::string& To) {
   return MoveFileExW(Widen(From).c_str(), Widen(To).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
 
+// An output of the build is written under this name and put in place only
+// when whole, so that a failed or killed build leaves none of them cut off
+// under its own name.
+std::string PartialName(const std::string& Output) { return Output + ".partial"; }
+
+void PutInPlace(const std::string& Partial, const std::string& Output) {
+  if (FileExists(Partial) && !ReplaceFile(Partial, Output)) throw IEInstall(SCannotReplace, {Output});
+}
+
 bool CopyOver(const std::string& From, const std::string& To) {
   return CopyFileW(Widen(From).c_str(), Widen(To).c_str(), FALSE) != 0;
 }
@@ -163,16 +172,26 @@ void TCustomInstall::BuildDistributables(const std::string& ExePath, const std::
   if (DefaultNetLocation) DefaultNetLocation->SetLoginInformation(FLoginInformation);
   const std::string dir = DirectoryWBS(BuildPath);
   const std::string exe = dir + "setup.exe", setup1 = dir + "setup.1", files1 = dir + "files.1";
-  // A stand-alone build writes setup.exe under another name and puts it in
-  // place only when it is whole: a failed build leaves no setup.exe, not
-  // even the previous build's.
-  FLoaderCopy = StandAlone ? exe + ".partial" : exe;
+  // The archives, and setup.exe of a stand-alone build, are written under
+  // other names and put in place when whole: a failed build leaves none of
+  // them cut off, nor the previous build's beside its own. What a killed
+  // build left under those names goes first.
+  std::vector<std::string> outputs = {setup1, files1};
+  if (StandAlone) outputs.push_back(exe);
+  FLoaderCopy = StandAlone ? PartialName(exe) : exe;
+  FSetup1Copy = PartialName(setup1);
+  const std::string files1Copy = PartialName(files1);
   TScopeGuard dropPartial([&] {
-    if (StandAlone) RemoveFile(FLoaderCopy);
+    for (const std::string& o : outputs) RemoveFile(PartialName(o));
     FLoaderCopy.clear();
+    FSetup1Copy.clear();
   });
-  if (StandAlone && FileExists(exe) && !RemoveFile(exe)) throw IEInstall(SCannotReplace, {exe});
+  for (const std::string& o : outputs) {
+    if (FileExists(o) && !RemoveFile(o)) throw IEInstall(SCannotReplace, {o});
+    RemoveFile(PartialName(o));
+  }
   CreateStub(BuildPath, ExePath);
+  PutInPlace(FSetup1Copy, setup1);
   if (FOnBeforeBuildFiles1) FOnBeforeBuildFiles1(this);
   const TPathSpecifiers savedType = FArchiveFileType;
   const std::string savedFile = FArchiveFile;
@@ -182,7 +201,7 @@ void TCustomInstall::BuildDistributables(const std::string& ExePath, const std::
   };
   try {
     TFileRelated::SetArchiveFileType(ddAbsolute);
-    TFileRelated::SetArchiveFile(files1);
+    TFileRelated::SetArchiveFile(files1Copy);
     TCompressOptionsSet options =
         CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceDirectory) | CompressOptionBit(coSourceDirToBuildDir);
     if (FDistributeType == dtTraditional) options |= CompressOptionBit(coForceNetFilesLocal);
@@ -198,6 +217,7 @@ void TCustomInstall::BuildDistributables(const std::string& ExePath, const std::
     throw;
   }
   restore();
+  PutInPlace(files1Copy, files1);
   if (FOnAfterBuildFiles1) FOnAfterBuildFiles1(this);
   if (StandAlone) BuildSelfExtractor(exe, setup1, files1);
 }
@@ -238,7 +258,7 @@ void TCustomInstall::CreateSetup1File(const std::string& Path, const std::string
   std::unique_ptr<TFileContainer> container(new TFileContainer(this));
   container->SetAddToArchive(lzcOverwrite);
   container->SetArchiveFileType(ddAbsolute);
-  container->SetArchiveFile(DirectoryWBS(Path) + "setup.1");
+  container->SetArchiveFile(FSetup1Copy.empty() ? DirectoryWBS(Path) + "setup.1" : FSetup1Copy);
   if (!FileExists(Executable)) throw IEInstall(SNoExecutable, {Executable});
   std::vector<std::unique_ptr<TInstallFile>> files;
   auto add = [&](const std::string& Source, bool Local) {
@@ -308,7 +328,7 @@ void TCustomInstall::BuildSelfExtractor(const std::string& ExeName, const std::s
     if (out.Write(raw, sizeof raw) != static_cast<int64_t>(sizeof raw))
       throw IEInstall(SCannotAppend, {Setup1Name, ExeName});
   }
-  if (!ReplaceFile(FLoaderCopy, ExeName)) throw IEInstall(SCannotReplace, {ExeName});
+  PutInPlace(FLoaderCopy, ExeName);
   if (FOnAfterBuildSelfExtractor) FOnAfterBuildSelfExtractor(this);
 }
 

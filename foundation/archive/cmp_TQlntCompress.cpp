@@ -13,6 +13,7 @@
 #include "classlib/Handles.h"
 #include "classlib/Threads.h"
 #include "classlib/WinText.h"
+#include "foundation/archive/cmp_TQlntCompress_Ahead.h"
 #include "foundation/archive/cmp_TVersion.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
@@ -43,14 +44,9 @@ const char* const kIncomplete = "The compressed data of the following file is in
 const char* const kHeadersIncomplete = "The compressed file %s is incomplete: it ends before its file headers do";
 const char* const kDamaged = "The compressed data of the following file are damaged: %s in the archive %s (%s)";
 
-constexpr size_t kInBuffer = 65536;      // archive reads while extracting
-constexpr size_t kOutBlock = 4096;       // one progress step while extracting
-constexpr size_t kWriteBuffer = 1 << 20;  // targets are written in large pieces
-constexpr size_t kCopyChunk = 8192;      // plain copy and volume copy
-constexpr size_t kSourceChunk = 65536;   // source reads while compressing
+constexpr size_t kOutBlock = 4096;   // one progress step while extracting
+constexpr size_t kCopyChunk = 8192;  // plain copy and volume copy
 constexpr uint64_t kPumpIntervalMs = 10;
-// Extracting keeps its read buffer for the next file, and adding may find it.
-static_assert(kSourceChunk <= kInBuffer, "the buffer an extraction leaves must hold a source read");
 // An entry inflated ahead is given out in blocks that never straddle a piece.
 static_assert(TAheadMemory::kPiece % kOutBlock == 0, "a piece holds whole blocks");
 
@@ -72,13 +68,6 @@ bool SafeNamePart(const std::string& Path, std::string& Name) {
   return !qbase::IsDeviceName(t);
 }
 
-// The folder temporary files go to, as the system names it.
-std::string TemporaryFolder() {
-  wchar_t dir[MAX_PATH + 1] = {};
-  DWORD n = GetTempPathW(MAX_PATH + 1, dir);
-  return n == 0 || n > MAX_PATH ? std::string() : Narrow(dir, n);
-}
-
 // The drive a path lies on, as the user knows it: "C:", or "\\server\share".
 std::string DriveOf(const std::string& Path) {
   if (Path.size() >= 2 && Path[1] == ':') return Path.substr(0, 2);
@@ -95,7 +84,7 @@ EycDiskFull DiskFull(const std::string& FileName) {
                      {DriveOf(FileName), InstallPartOwner(FileName)});
 }
 
-HANDLE OpenShared(const std::string& Name) {
+HANDLE OpenSharedRead(const std::string& Name) {
   return CreateFileW(Widen(Name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
@@ -119,7 +108,7 @@ void TFileHeader::ReadFileInformation(const std::string& FileName) {
   std::string name = qbase::CutBytes(FirstField(FileName), lzh::kMaxFileName);
   Data.FileName = name;
   {
-    THandleOwner f(OpenShared(name));
+    THandleOwner f(OpenSharedRead(name));
     if (!f.Valid()) throw EQlntCompress("Cannot open the file %s", {name});
     Data.Date = HandleDate(f.Get(), name);
     LARGE_INTEGER size{};
@@ -388,59 +377,9 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
   FExtractName.clear();
 }
 
-void TQlntCompress::SetUnpackAhead(int Threads) {
-  FUnpackThreads = std::max(Threads, 0);
-  FUnpackAhead.reset();
-  // The memory is kept while there are workers, across sets and archives;
-  // without workers it goes.
-  if (FUnpackThreads == 0) FAheadMemory.reset();
-}
-
-bool TQlntCompress::TakeUnpacked(int Index, TUnpackAhead::TBytes& Bytes) {
-  if (!FUnpackAhead || !FUnpackAhead->Serves(FCompressedFile, FOffset, FHeadersGeneration)) return false;
-  return FUnpackAhead->Take(
-      Index,
-      [this] {
-        CheckAbort();
-        PumpMessages();
-        CheckAbort();
-      },
-      Bytes);
-}
-
-void TQlntCompress::UnpackAfter(int Index) {
-  if (FUnpackThreads <= 0 || FFileHeaders->MultiPartition()) return;
-  if (FUnpackAhead && FUnpackAhead->Serves(FCompressedFile, FOffset, FHeadersGeneration) &&
-      FUnpackAhead->Expects(Index + 1))
-    return;
-  FUnpackAhead.reset();
-  constexpr int kMaxEntries = 4096;  // a longer run starts a new set
-  const int end = std::min(FFileHeaders->Count(), Index + 1 + kMaxEntries);
-  if (Index + 1 >= end) return;
-  const int64_t size = ArchiveEnd(FArchive);
-  std::vector<TUnpackAhead::TEntry> entries;
-  for (int i = Index + 1; i < end; ++i) {
-    const TlzhFileHeader& d = FFileHeaders->FileHeaders(i)->Data;
-    entries.push_back({d.StartOffset, d.EndOffset, d.NormalSize, lzh::EntryFits(d, false, FOffset, size)});
-  }
-  try {
-    if (!FAheadMemory) FAheadMemory = std::make_shared<TAheadMemory>();
-    FUnpackAhead = std::make_unique<TUnpackAhead>(FCompressedFile, FOffset, FHeadersGeneration, Index + 1,
-                                                  std::move(entries), FUnpackThreads, FAheadMemory);
-  } catch (...) {
-    // No threads to be had: this thread extracts every entry itself.
-  }
-}
-
 void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::string& Target) {
   const TlzhFileHeader& d = Header->Data;
-  ForceDirectories(ExtractFileDir(Target));
-  std::unique_ptr<TFileStream> file;
-  try {
-    file = std::make_unique<TFileStream>(Target, fmCreate);
-  } catch (const EFCreateError&) {
-    throw EQlntCompress("Cannot create the file %s", {InstallPartOwner(Target)});
-  }
+  std::unique_ptr<TFileStream> file = OpenTarget(Target);
   TQlntNormalHandleStream out(file->Handle());
   FTarget = &out;
   FWriting = Target;
@@ -452,17 +391,11 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
     file.reset();
     if (!complete) RemoveFile(Target);
   });
-
-  // The buffers outlive the Extract: an install extracts one file per call,
-  // and fresh megabytes per file would cost more than the inflating.
-  if (!FInBuffer) FInBuffer.reset(new unsigned char[kInBuffer]);
-  if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
-  unsigned char* const in = FInBuffer.get();
-  // An entry a worker inflated is written from its memory, a piece at a
-  // time; any other is inflated here, while the workers go on with the ones
-  // after it. The memory goes back for the next entries once written (or
-  // when this one fails), and the workers waiting for room are told.
-  TUnpackAhead::TBytes ahead;
+  // An entry a worker inflated is written from its memory; any other is
+  // inflated here, while the workers go on with the ones after it. The memory
+  // goes back for the next entries once written (or when this one fails), and
+  // the workers waiting for room are told.
+  TAheadBytes ahead;
   TScopeGuard giveBack([&] {
     if (!ahead.Size()) return;
     ahead.Clear();
@@ -470,90 +403,153 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
   });
   const bool fromAhead = TakeUnpacked(Index, ahead);
   UnpackAfter(Index);
-  size_t taken = 0;  // bytes of ahead given out as blocks
-  unsigned char* pending = fromAhead ? ahead.At(0) : FOutBuffer.get();
-  size_t pendingSize = 0;
-  int64_t written = 0;
-  auto writeOut = [&](size_t count) {
-    int64_t w = count ? out.Write(pending, static_cast<int64_t>(count)) : 0;
-    if (w < 0) w = 0;
-    written += w;
-    if (fromAhead) pending = ahead.At(taken);
-    pendingSize = 0;
-    if (w < static_cast<int64_t>(count)) InformDiskFull();
-  };
+  const bool ended = fromAhead ? WriteInflatedAhead(d, ahead) : InflateHere(d);
+  FinishTarget(d, file->Handle(), ended);
+  complete = true;
+  delete FArchive;
+  FArchive = nullptr;
+}
 
+std::unique_ptr<TFileStream> TQlntCompress::OpenTarget(const std::string& Target) {
+  ForceDirectories(ExtractFileDir(Target));
+  try {
+    return std::make_unique<TFileStream>(Target, fmCreate);
+  } catch (const EFCreateError&) {
+    throw EQlntCompress("Cannot create the file %s", {InstallPartOwner(Target)});
+  }
+}
+
+bool TQlntCompress::WriteInflatedAhead(const TlzhFileHeader& Entry, TAheadBytes& Ahead) {
+  size_t taken = 0;  // bytes given out as blocks
+  unsigned char* pending = Ahead.At(0);
+  size_t pendingSize = 0;
+  for (;;) {
+    const size_t got = std::min<size_t>(kOutBlock, Ahead.Size() - taken);
+    if (!BlockDone(Entry, got)) break;
+    pendingSize += got;
+    taken += got;
+    // A piece ends on a block's end: it is written whole.
+    if (taken % TAheadMemory::kPiece == 0) {
+      WriteTarget(pending, pendingSize);
+      pending = Ahead.At(taken);
+      pendingSize = 0;
+    }
+    CountProgress(static_cast<int64_t>(got), false);
+  }
+  WriteTarget(pending, pendingSize);
+  return true;  // a worker gives only a stream that ended
+}
+
+bool TQlntCompress::InflateHere(const TlzhFileHeader& Entry) {
+  // The buffers outlive the Extract: an install extracts one file per call,
+  // and fresh megabytes per file would cost more than the inflating.
+  unsigned char* const buffer = OutBuffer();
+  size_t pendingSize = 0;
   TZDecompressor z;
-  FArchive->Seek(static_cast<int64_t>(FOffset) + d.StartOffset, soBeginning);
-  const int64_t last = static_cast<int64_t>(FOffset) + d.EndOffset;
-  int fragments = d.EndDisk - FCurrentDisk + 1;
+  FArchive->Seek(static_cast<int64_t>(FOffset) + Entry.StartOffset, soBeginning);
+  const int fragments = Entry.EndDisk - FCurrentDisk + 1;
   for (int frag = 0; frag < fragments; ++frag) {
     for (;;) {
-      // One output block.
-      size_t got = 0;
-      unsigned char* block = pending + pendingSize;
-      if (fromAhead) got = std::min<size_t>(kOutBlock, ahead.Size() - taken);
-      while (!fromAhead && got < kOutBlock && !z.Ended()) {
-        if (z.InputLeft() == 0) {
-          int64_t want = static_cast<int64_t>(kInBuffer);
-          if (FCurrentDisk == d.EndDisk) {
-            int64_t pos = FArchive->Position();
-            want = pos > last ? 0 : std::min<int64_t>(want, last - pos + 1);
-          }
-          int64_t n = want > 0 ? FArchive->Read(in, want) : 0;
-          if (n <= 0) break;
-          z.SetInput(in, static_cast<size_t>(n));
-        }
-        try {
-          got += z.Inflate(block + got, kOutBlock - got);
-        } catch (const EDecompressionError& e) {
-          // The zlib layer knows no names: say which file of which archive.
-          throw EDecompressionError(kDamaged, {d.FileName, FCompressedFile, e.Message});
-        }
-      }
-      CheckAbort();
-      PumpMessages();
-      // A Cancel handled in that pump counts too, also after the last block.
-      CheckAbort();
-      if (got == 0) break;
-      // More output than the header promised: the entry is not what it
-      // claims, and need not be written to its end to know that.
-      if (FFileStats.IFBytesProcessed + static_cast<int64_t>(got) > d.NormalSize)
-        throw EQlntCompress(kSizeMismatch, {d.FileName, FCompressedFile});
+      const size_t got = InflateBlock(z, Entry, buffer + pendingSize);
+      if (!BlockDone(Entry, got)) break;
       pendingSize += got;
-      if (fromAhead) {
-        // A piece ends on a block's end: it is written whole.
-        taken += got;
-        if (taken % TAheadMemory::kPiece == 0) writeOut(pendingSize);
-      } else if (pendingSize + kOutBlock > kWriteBuffer) {
-        writeOut(pendingSize);
+      if (pendingSize + kOutBlock > kOutBufferSize) {
+        WriteTarget(buffer, pendingSize);
+        pendingSize = 0;
       }
-      FFileStats.IFBytesProcessed += static_cast<int32_t>(got);
-      FFileStats.TotalBytesProcessed += static_cast<int32_t>(got);
-      FFileStats.IFCompletion = Percentage(FFileStats.IFBytesProcessed, FFileStats.IFSize);
-      FFileStats.TotalCompletion = Percentage(FFileStats.TotalBytesProcessed, FFileStats.TotalSize);
-      Status();
+      CountProgress(static_cast<int64_t>(got), false);
     }
-    if (FCurrentDisk < d.EndDisk) {
+    if (FCurrentDisk < Entry.EndDisk) {
       ++FCurrentDisk;
       ChangeToPartition(FArchive, FCurrentDisk, FCompressedFile, omRead);
       FArchive->Seek(0, soBeginning);
     }
   }
-  writeOut(pendingSize);
+  WriteTarget(buffer, pendingSize);
+  return z.Ended();
+}
 
+size_t TQlntCompress::InflateBlock(TZDecompressor& Z, const TlzhFileHeader& Entry, unsigned char* Block) {
+  unsigned char* const in = InBuffer();
+  const int64_t last = static_cast<int64_t>(FOffset) + Entry.EndOffset;
+  size_t got = 0;
+  while (got < kOutBlock && !Z.Ended()) {
+    if (Z.InputLeft() == 0) {
+      int64_t want = static_cast<int64_t>(kInBufferSize);
+      if (FCurrentDisk == Entry.EndDisk) {
+        int64_t pos = FArchive->Position();
+        want = pos > last ? 0 : std::min<int64_t>(want, last - pos + 1);
+      }
+      int64_t n = want > 0 ? FArchive->Read(in, want) : 0;
+      if (n <= 0) break;
+      Z.SetInput(in, static_cast<size_t>(n));
+    }
+    try {
+      got += Z.Inflate(Block + got, kOutBlock - got);
+    } catch (const EDecompressionError& e) {
+      // The zlib layer knows no names: say which file of which archive.
+      throw EDecompressionError(kDamaged, {Entry.FileName, FCompressedFile, e.Message});
+    }
+  }
+  return got;
+}
+
+bool TQlntCompress::BlockDone(const TlzhFileHeader& Entry, size_t Got) {
+  CheckAbort();
+  PumpMessages();
+  // A Cancel handled in that pump counts too, also after the last block.
+  CheckAbort();
+  if (Got == 0) return false;
+  // More output than the header promised: the entry is not what it claims,
+  // and need not be written to its end to know that.
+  if (FFileStats.IFBytesProcessed + static_cast<int64_t>(Got) > Entry.NormalSize)
+    throw EQlntCompress(kSizeMismatch, {Entry.FileName, FCompressedFile});
+  return true;
+}
+
+void TQlntCompress::CountProgress(int64_t Bytes, bool OfPacked) {
+  FFileStats.IFBytesProcessed += static_cast<int32_t>(Bytes);
+  FFileStats.TotalBytesProcessed += static_cast<int32_t>(Bytes);
+  FFileStats.IFCompletion =
+      Percentage(FFileStats.IFBytesProcessed, OfPacked ? FFileStats.IFPackedSize : FFileStats.IFSize);
+  FFileStats.TotalCompletion =
+      Percentage(FFileStats.TotalBytesProcessed, OfPacked ? FFileStats.TotalPackedSize : FFileStats.TotalSize);
+  Status();
+}
+
+void TQlntCompress::WriteTarget(const unsigned char* Data, size_t Count) {
+  int64_t w = Count ? FTarget->Write(Data, static_cast<int64_t>(Count)) : 0;
+  if (w < static_cast<int64_t>(Count)) InformDiskFull();
+}
+
+void TQlntCompress::FinishTarget(const TlzhFileHeader& Entry, THandle Handle, bool Ended) {
   FFileStats.Last = true;
   Status();
   CheckAbort();
-  if (out.Size() != d.NormalSize) throw EQlntCompress(kSizeMismatch, {d.FileName, FCompressedFile});
-  if (!fromAhead && !z.Ended()) throw EQlntCompress(kIncomplete, {d.FileName, FCompressedFile});
+  if (FTarget->Size() != Entry.NormalSize) throw EQlntCompress(kSizeMismatch, {Entry.FileName, FCompressedFile});
+  if (!Ended) throw EQlntCompress(kIncomplete, {Entry.FileName, FCompressedFile});
   // The stored date is outside bytes too: only a real date is converted.
-  int32_t dos = std::isfinite(d.Date) && d.Date > 0 && d.Date < 100000 ? DateTimeToFileDate(d.Date) : 0;
-  if (dos == 0 || !FileSetDate(file->Handle(), dos)) throw EQlntCompress("Cannot set the date of the file just extracted.");
-  complete = true;
-  delete FArchive;
-  FArchive = nullptr;
+  int32_t dos = std::isfinite(Entry.Date) && Entry.Date > 0 && Entry.Date < 100000 ? DateTimeToFileDate(Entry.Date) : 0;
+  if (dos == 0 || !FileSetDate(Handle, dos)) throw EQlntCompress("Cannot set the date of the file just extracted.");
 }
+
+unsigned char* TQlntCompress::InBuffer() {
+  if (!FInBuffer) FInBuffer.reset(new unsigned char[kInBufferSize]);
+  return FInBuffer.get();
+}
+
+unsigned char* TQlntCompress::OutBuffer() {
+  if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kOutBufferSize]);
+  return FOutBuffer.get();
+}
+
+void TQlntCompress::WritingFailed() {
+  InformDiskFull();
+  // The handler returned, but what was being written is not whole.
+  throw DiskFull(FWriting);
+}
+
+void* TQlntCompress::OpenShared(const std::string& Name) { return OpenSharedRead(Name); }
 
 // ------------------------------------------------------------ Copy
 
@@ -565,17 +561,8 @@ void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestP
   FOffset = 0;
   FExtractDirectory = ExtractFileDir(DestPath);
   FExtractName = ExtractFileName(DestPath);
-  std::string target = DestPath;
-  bool newer = true;
-  if (FileExists(DestPath)) {
-    newer = SourceWins(
-        TVersionResource::IsFileNewerByName(SourcePath, DestPath, ConvertToVersionCompareCriteria(FOverwrite)));
-    if (newer && FOnReplace) {
-      FOnReplace(this, FFileStats);
-      target = IncludeTrailingBackslash(FExtractDirectory) + ExtractFileName(FExtractName);
-    }
-  }
-  if (FSkipFile || !newer) return;
+  std::string target;
+  if (!CopyReplaces(SourcePath, DestPath, target)) return;
 
   THandleOwner src(OpenShared(SourcePath));
   if (!src.Valid()) throw EQlntCompress("Cannot open the file %s", {SourcePath});
@@ -620,214 +607,18 @@ void TQlntCompress::Copy(const std::string& SourcePath, const std::string& DestP
   Status();
 }
 
-// ------------------------------------------------------------ Add
-
-void TQlntCompress::Add(TlzhCommand Cmd) {
-  StartOperation();
-  FAction = acAdd;
-  FFileHeaders->SetMultiPartition(false);
-  FOffset = 0;
-  FInMemory = false;
-  FUnpackAhead.reset();
-  ++FHeadersGeneration;
-  std::unique_ptr<TFileStream> archive;
-  TScopeGuard done([&] {
-    FArchive = nullptr;
-    archive.reset();
-    FInBuffer.reset();
-    FOutBuffer.reset();
-    FFilesToProcess->Clear();
-  });
-  try {
-    ForceDirectories(ExtractFileDir(FCompressedFile));
-    bool append = Cmd == lzcOnlyAdd && FileExists(FCompressedFile);
-    try {
-      archive = std::make_unique<TFileStream>(FCompressedFile, append ? (fmOpenReadWrite | fmShareDenyNone) : fmCreate);
-    } catch (const EStreamError&) {
-      throw EQlntCompress("Cannot create the file %s", {FCompressedFile});
-    }
-    FArchive = archive.get();
-    if (append) {
-      FFileHeaders->ReadHeaderInformation(archive.get(), 0);
-      // Entries of a disk set lie on several volumes: one more appended to a
-      // volume would be written over the data of the first.
-      if (FFileHeaders->MultiPartition())
-        throw EQlntCompress("Cannot add files to %s: it is a volume of a disk set", {FCompressedFile});
-      FFileHeaders->CreateHeaderInformation(FFilesToProcess, true);
-    } else {
-      FFileHeaders->CreateHeaderInformation(FFilesToProcess, false);
-    }
-    AddEntries();
-  } catch (const EycAborted&) {
-    if (FOnAborted) FOnAborted(this);
-  } catch (const EAbort&) {
-  } catch (...) {
-    FAbort = true;
-    throw;
-  }
-}
-
-void TQlntCompress::AddEntries() {
-  // What the archive holds whole so far: on a failure it is cut back to this,
-  // so an interrupted addition never leaves a count that claims lost entries.
-  int whole = 0;
-  while (whole < FFileHeaders->Count() && FFileHeaders->FileHeaders(whole)->ReadInfo) ++whole;
-  int64_t wholeEnd = FArchive->Size();
-  if (whole == 0) wholeEnd = static_cast<int64_t>(lzh::kStartSize);
-  try {
-    FFileHeaders->WriteHeaderInformation(FArchive);
-    FArchive->Seek(0, soEnd);
-    FFileHeaders->ProcessTotalStatistics(FFileStats);
-    FFileStats.TotalPackedSize = 0;
-    for (int i = 0; i < FFileHeaders->Count(); ++i) {
-      TFileHeader* h = FFileHeaders->FileHeaders(i);
-      if (h->ReadInfo) continue;
-      AddEntry(h);
-      whole = i + 1;
-      wholeEnd = FArchive->Position();
-    }
-  } catch (...) {
-    try {
-      FArchive->SetSize(wholeEnd);
-      uint8_t start[lzh::kStartSize];
-      lzh::EncodeStart({whole, 0}, start);
-      FArchive->Seek(0, soBeginning);
-      FArchive->Write(start, sizeof start);
-    } catch (...) {
-    }
-    // The list in memory describes the file as it now stands.
-    FFileHeaders->DeleteFrom(whole);
-    throw;
-  }
-}
-
-void TQlntCompress::AddEntry(TFileHeader* Header) {
-  TlzhFileHeader& d = Header->Data;
-  FCurrentHeader = Header;
-  std::string tmp;
-  TScopeGuard removeTmp([&] {
-    if (!tmp.empty()) DeleteFileW(Widen(tmp).c_str());
-  });
-  std::unique_ptr<TFileStream> tmpFile;
-  std::unique_ptr<TQlntNormalHandleStream> packedOwner;
-  int64_t sourcePos = 0, packedSize = 0;
-
-  Header->ProcessFileStatistics(FFileStats);
-  FFileStats.IFPackedSize = 0;
-  if (FOnBeforeAdding) FOnBeforeAdding(this, FFileStats);
-
-  auto addStatus = [&] {
-    CheckAbort();
-    PumpMessages();
-    FFileStats.TotalBytesProcessed += static_cast<int32_t>(sourcePos - FFileStats.IFBytesProcessed - 1);
-    FFileStats.IFBytesProcessed = static_cast<int32_t>(sourcePos - 1);
-    FFileStats.IFPackedSize = static_cast<int32_t>(packedSize);
-    FFileStats.IFCompletion = Percentage(FFileStats.IFBytesProcessed, FFileStats.IFSize);
-    FFileStats.TotalCompletion = Percentage(FFileStats.TotalBytesProcessed, FFileStats.TotalSize);
-    Status();
-  };
-
-  // A stream deflated ahead on a worker thread is the same bytes this
-  // thread would make; while it is not ready its progress is reported here.
-  TPackAhead::TResult ready;
-  bool fromAhead = false;
-  if (FPackAhead) {
-    fromAhead = FPackAhead->Take(
-        d.FileName, ZlibLevel(FCompressionLevel),
-        [&](int64_t Read) {
-          sourcePos = Read;
-          addStatus();
-        },
-        ready);
-    if (fromAhead) {
-      tmp = ready.TempFile;
-      // The source changed since its header was made: pack it here.
-      if (ready.SourceBytes != static_cast<int64_t>(static_cast<uint32_t>(d.NormalSize))) fromAhead = false;
+bool TQlntCompress::CopyReplaces(const std::string& SourcePath, const std::string& DestPath, std::string& Target) {
+  Target = DestPath;
+  bool newer = true;
+  if (FileExists(DestPath)) {
+    newer = SourceWins(
+        TVersionResource::IsFileNewerByName(SourcePath, DestPath, ConvertToVersionCompareCriteria(FOverwrite)));
+    if (newer && FOnReplace) {
+      FOnReplace(this, FFileStats);
+      Target = IncludeTrailingBackslash(FExtractDirectory) + ExtractFileName(FExtractName);
     }
   }
-  if (fromAhead) {
-    try {
-      tmpFile = std::make_unique<TFileStream>(tmp, fmOpenReadWrite);
-    } catch (const EStreamError&) {
-      throw EQlntCompress("Cannot open the file %s", {tmp});
-    }
-    packedOwner = std::make_unique<TQlntNormalHandleStream>(tmpFile->Handle());
-    sourcePos = ready.SourceBytes;
-    packedSize = ready.PackedBytes;
-  } else {
-    if (!tmp.empty()) DeleteFileW(Widen(tmp).c_str());
-    tmp.clear();
-    try {
-      tmp = MakeTempFileName(true);
-    } catch (const Exception&) {
-      throw EQlntCompress("Cannot create the file %s", {IncludeTrailingBackslash(TemporaryFolder()) + "bat*.tmp"});
-    }
-    THandleOwner src(OpenShared(d.FileName));
-    if (!src.Valid()) throw EQlntCompress("Cannot open the file %s", {d.FileName});
-    try {
-      tmpFile = std::make_unique<TFileStream>(tmp, fmCreate);
-    } catch (const EFCreateError&) {
-      throw EQlntCompress("Cannot create the file %s", {tmp});
-    }
-    packedOwner = std::make_unique<TQlntNormalHandleStream>(tmpFile->Handle());
-    TQlntNormalHandleStream source(reinterpret_cast<THandle>(src.Get()));
-    TCountingStream counting(packedOwner.get(), &packedSize);
-    TZCompressor c(&counting, ZlibLevel(FCompressionLevel));
-    c.OnBlock = addStatus;
-    c.OnShortWrite = [this, &tmp] {
-      FWriting = tmp;
-      InformDiskFull();
-      throw DiskFull(tmp);
-    };
-    if (!FInBuffer) FInBuffer.reset(new unsigned char[kSourceChunk]);
-    for (;;) {
-      int64_t n = source.Read(FInBuffer.get(), static_cast<int64_t>(kSourceChunk));
-      if (n <= 0) break;
-      sourcePos += n;
-      c.Write(FInBuffer.get(), static_cast<size_t>(n));
-    }
-    c.Finish();
-  }
-  TQlntNormalHandleStream& packed = *packedOwner;
-  // The ratio of the whole stream, also its end that followed the last block.
-  FFileStats.IFPackedSize = static_cast<int32_t>(packedSize);
-  FFileStats.IFRatio = Percentage(FFileStats.IFPackedSize, FFileStats.IFSize);
-  FFileStats.Last = true;
-  addStatus();
-  FFileStats.Last = false;
-
-  int64_t p = FArchive->Position();
-  if (p + static_cast<int64_t>(lzh::kHeaderSize) + packedSize > INT32_MAX)
-    throw EQlntCompress("The compressed file %s would grow beyond 2 GB", {FCompressedFile});
-  Header->WriteHeaderInformation(FArchive);
-  d.StartOffset = static_cast<int32_t>(p + static_cast<int64_t>(lzh::kHeaderSize));
-  packed.Seek(0, soBeginning);
-  if (!FOutBuffer) FOutBuffer.reset(new unsigned char[kWriteBuffer]);
-  unsigned char* const buf = FOutBuffer.get();
-  int64_t copied = 0;
-  for (;;) {
-    int64_t n = packed.Read(buf, static_cast<int64_t>(kWriteBuffer));
-    if (n <= 0) break;
-    int64_t w = FArchive->Write(buf, n);
-    if (w > 0) copied += w;
-    if (w != n) break;
-  }
-  if (copied != packedSize) {
-    FWriting = FCompressedFile;
-    InformDiskFull();
-    // The handler returned, but the entry is not whole: it must not stay.
-    throw DiskFull(FCompressedFile);
-  }
-  FFileStats.TotalPackedSize += static_cast<int32_t>(packedSize);
-  int64_t end = FArchive->Position();
-  d.EndOffset = static_cast<int32_t>(end - 1);
-  d.NextHeaderOffset = static_cast<int32_t>(end);
-  d.PackedSize = static_cast<int32_t>(packedSize);
-  FArchive->Seek(p, soBeginning);
-  Header->WriteHeaderInformation(FArchive);
-  FArchive->Seek(0, soEnd);
-  FFileStats.IFHeader = d;
-  if (FOnAfterAdding) FOnAfterAdding(this, FFileStats);
+  return newer && !FSkipFile;
 }
 
 // ------------------------------------------------------------ CopyToDisk
@@ -889,35 +680,39 @@ void TQlntCompress::CopyToDiskRun(const std::string& Path, const std::string& Fi
       if (w < 0) w = 0;
       if (w < n) {
         // This disk is full: the rest of the chunk starts the next one.
-        volume.reset();
-        ++disk;
-        if (disk > 255) throw EQlntCompress("An archive cannot be spread over more than 255 disks");
-        if (!FOnNewDisk)
-          throw EQlntCompress(
-              "There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
-        FOnNewDisk(this, disk, path);
-        volumeName = IncludeTrailingBackslash(path) + ExtractFileName(lzh::VolumeName(FileName, disk));
-        volume.reset(CreateVolume(volumeName));
-        if (!volume) throw EQlntCompress("Cannot create the file %s", {volumeName});
+        NextVolume(volume, disk, path, volumeName, FileName);
         int64_t rest = n - w;
         if (volume->Write(buf.data() + w, rest) < rest)
           throw EQlntCompress("There is too little space on this disk to operate");
       }
-      FFileStats.IFBytesProcessed += static_cast<int32_t>(n);
-      FFileStats.TotalBytesProcessed += static_cast<int32_t>(n);
-      FFileStats.IFCompletion = Percentage(FFileStats.IFBytesProcessed, FFileStats.IFPackedSize);
-      FFileStats.TotalCompletion = Percentage(FFileStats.TotalBytesProcessed, FFileStats.TotalPackedSize);
-      Status();
+      CountProgress(n, true);
     }
     d.EndOffset = static_cast<int32_t>(volume->Position() - 1);
     d.EndDisk = static_cast<uint8_t>(disk);
   }
   volume.reset();
-  // Volume 1 again for the final headers; the last disk may still be in the drive.
+  WriteFinalHeaders(volumeName);
+}
+
+void TQlntCompress::WriteFinalHeaders(const std::string& LastVolume) {
+  // Volume 1 again; the last disk may still be in the drive.
   TStream* first = nullptr;
   std::unique_ptr<TStream> firstOwner;
-  std::string name = volumeName;
+  std::string name = LastVolume;
   ChangeToPartition(first, 1, name, omReadWrite);
   firstOwner.reset(first);
   FFileHeaders->WriteHeaderInformation(first);
+}
+
+void TQlntCompress::NextVolume(std::unique_ptr<TStream>& Volume, int& Disk, std::string& Path, std::string& VolumeName,
+                               const std::string& FileName) {
+  Volume.reset();
+  ++Disk;
+  if (Disk > 255) throw EQlntCompress("An archive cannot be spread over more than 255 disks");
+  if (!FOnNewDisk)
+    throw EQlntCompress("There was no event handler for the OnNewDisk event, therefore no new disk could be inserted");
+  FOnNewDisk(this, Disk, Path);
+  VolumeName = IncludeTrailingBackslash(Path) + ExtractFileName(lzh::VolumeName(FileName, Disk));
+  Volume.reset(CreateVolume(VolumeName));
+  if (!Volume) throw EQlntCompress("Cannot create the file %s", {VolumeName});
 }

@@ -2,13 +2,10 @@
 // files into archives, unpacking them under the overwrite rules, plain copies
 // and the spreading of an archive over a set of disks.
 #pragma once
-#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "classlib/Classes.h"
@@ -95,185 +92,17 @@ using TlzhFileStatsEvent = std::function<void(TQlntCompress* Sender, const TlzhF
 using TlzhNewDiskEvent = std::function<void(TQlntCompress* Sender, int32_t DiskNumber, std::string& Path)>;
 using TlzhNotifyEvent = std::function<void(TObject* Sender)>;
 
-// The lock and the signal of the work ahead: the system's slim lock and
-// condition variable, whose waits and wakes stay inside the process. The
-// standard ones of this tool chain wait on kernel objects, and under Wine
-// every such wait and wake is a round trip to its server, which the setup
-// program's own thread waits for as well.
-class TAheadLock {
-public:
-  void lock();
-  void unlock();
-  bool try_lock();
-
-private:
-  friend class TAheadSignal;
-  void* FLock = nullptr;  // an SRWLOCK, unlocked
-};
-
-class TAheadSignal {
-public:
-  void notify_all();
-  template <class Pred>
-  void wait(std::unique_lock<TAheadLock>& Guard, Pred Ready) {
-    while (!Ready()) WaitOnce(Guard, -1);
-  }
-  // Waits until Ready or for about Period; returns Ready().
-  template <class Rep, class Period, class Pred>
-  bool wait_for(std::unique_lock<TAheadLock>& Guard, std::chrono::duration<Rep, Period> Time, Pred Ready) {
-    const auto end = std::chrono::steady_clock::now() + Time;
-    while (!Ready()) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-      if (left.count() <= 0) return Ready();
-      WaitOnce(Guard, static_cast<long>(left.count()));
-    }
-    return true;
-  }
-
-private:
-  void WaitOnce(std::unique_lock<TAheadLock>& Guard, long Milliseconds);  // -1: no limit
-  void* FCondition = nullptr;  // a CONDITION_VARIABLE
-};
-
-// The worker threads of the component's work ahead, with the lock and the
-// signal they share with the thread that takes their results.
-class TAheadThreads {
-public:
-  TAheadLock Lock;
-  TAheadSignal Wake;
-  bool Stop = false;  // under Lock
-  // Starts Count threads running Work. When one cannot start, those started
-  // are stopped and the error is raised.
-  void Start(int Count, const std::function<void()>& Work);
-  // Asks the workers to stop and waits for them.
-  void StopAll();
-
-private:
-  std::vector<std::thread> FThreads;
-};
-
-// Deflates the sources that later additions will pack, on worker threads
-// and a bounded number of files ahead, each into a temporary file; the
-// addition takes each stream in its own order. zlib makes the same bytes
-// for the same input and level, so the archive is the one a single thread
-// writes. Memory stays a few buffers per thread.
-class TPackAhead {
-public:
-  struct TResult {
-    std::string TempFile;  // the caller's from Take on
-    int64_t SourceBytes = 0;
-    int64_t PackedBytes = 0;
-  };
-  TPackAhead(std::vector<std::string> Sources, int Level, int Threads);
-  // Stops the workers and removes every temporary file not taken.
-  ~TPackAhead();
-  TPackAhead(const TPackAhead&) = delete;
-  TPackAhead& operator=(const TPackAhead&) = delete;
-  // The stream of Source at Level, waiting for it (Waiting gets the bytes
-  // read so far, on this thread, while it is not ready). False when Source
-  // is not among the files ahead or its packing failed: the caller packs it.
-  // Files ahead of Source that were never taken are given up.
-  bool Take(const std::string& Source, int Level, const std::function<void(int64_t)>& Waiting, TResult& Result);
-
-private:
-  struct TJob;
-  struct TShared;
-  void Work();
-  static void Pack(TJob& Job, int Level);
-  std::unique_ptr<TShared> F;
-};
-
-// The memory entries are inflated into ahead of the extraction: pieces of
-// one size, kept when an entry is written and handed to the next one. Fresh
-// memory is faulted in page by page, and the faults of several threads queue
-// on one address space, so an extraction faults its pieces in about once
-// rather than once per entry. Pieces still out are counted, which bounds what
-// the work ahead holds. The component keeps it for as long as it has workers.
-class TAheadMemory {
-public:
-  static constexpr size_t kPiece = 262144;  // a multiple of the extraction's block
-  TAheadMemory() = default;
-  ~TAheadMemory();
-  TAheadMemory(const TAheadMemory&) = delete;
-  TAheadMemory& operator=(const TAheadMemory&) = delete;
-  static size_t PiecesFor(int64_t Bytes) { return static_cast<size_t>((Bytes + kPiece - 1) / kPiece); }
-  // Count pieces, kept ones first (the last one given back first: its pages
-  // are the ones most likely still in place).
-  void Take(size_t Count, std::vector<unsigned char*>& Pieces);
-  // Gives Pieces back and clears the list.
-  void Give(std::vector<unsigned char*>& Pieces);
-  // Bytes of the pieces taken and not given back.
-  int64_t Out() const;
-
-private:
-  mutable TAheadLock FLock;
-  std::vector<unsigned char*> FKept;
-  int64_t FOut = 0;
-};
-
-// Inflates the entries of one archive that follow the one being extracted,
-// on worker threads and into memory, while the extraction writes: an install
-// extracts an archive's entries one at a time and mostly in their stored
-// order. Entries too large to hold, and any a worker could not inflate whole
-// and exactly, are left to the extraction, which reports their faults.
-class TUnpackAhead {
-public:
-  struct TEntry {
-    int64_t Start = 0, End = -1;  // the packed bytes, from the archive's offset on
-    int32_t Size = 0;             // inflated
-    bool Fits = false;            // the entry lies inside the archive file
-  };
-  // The inflated bytes of one entry, in pieces of the memory they came from,
-  // given back to it when this is cleared or destroyed.
-  class TBytes {
-  public:
-    TBytes() = default;
-    ~TBytes() { Clear(); }
-    TBytes(const TBytes&) = delete;
-    TBytes& operator=(const TBytes&) = delete;
-    size_t Size() const { return FSize; }
-    // Where byte At lies; the bytes from there to the end of its piece follow
-    // it. nullptr at the end.
-    unsigned char* At(size_t At) const {
-      return At < FSize ? FPieces[At / TAheadMemory::kPiece] + At % TAheadMemory::kPiece : nullptr;
-    }
-    void Clear();
-    void Swap(TBytes& Other);
-
-  private:
-    friend class TUnpackAhead;
-    std::shared_ptr<TAheadMemory> FMemory;
-    std::vector<unsigned char*> FPieces;
-    size_t FSize = 0;
-  };
-  // Entries[0] is the archive's entry First; Memory holds what is inflated.
-  TUnpackAhead(const std::string& Archive, int64_t Offset, int Generation, int First, std::vector<TEntry> Entries,
-               int Threads, std::shared_ptr<TAheadMemory> Memory);
-  ~TUnpackAhead();
-  TUnpackAhead(const TUnpackAhead&) = delete;
-  TUnpackAhead& operator=(const TUnpackAhead&) = delete;
-  bool Serves(const std::string& Archive, int64_t Offset, int Generation) const;
-  // Whether Index is the entry the set is to give next.
-  bool Expects(int Index) const;
-  // The inflated bytes of entry Index, waiting for them while a worker is at
-  // it (Waiting runs on this thread meanwhile and may raise). False when the
-  // entry is not ahead, not yet begun, or failed: the caller inflates it.
-  // Entries before Index are given up.
-  bool Take(int Index, const std::function<void()>& Waiting, TBytes& Bytes);
-  // Memory came back: workers waiting for room look again.
-  void Nudge();
-
-private:
-  struct TJob;
-  struct TShared;
-  void Work();
-  bool Inflate(TJob& Job, void* Archive, unsigned char* In);
-  std::unique_ptr<TShared> F;
-};
+// The workers of the work ahead (cmp_TQlntCompress_Ahead.h).
+class TPackAhead;
+class TUnpackAhead;
+class TAheadMemory;
+class TAheadBytes;
 
 class TQlntCompress : public TComponent {
   QNT_PUBLISHED(TQlntCompress, TComponent)
 public:
+  static constexpr size_t kInBufferSize = 65536;     // archive and source reads
+  static constexpr size_t kOutBufferSize = 1 << 20;  // target and archive writes
   explicit TQlntCompress(TComponent* AOwner);
   ~TQlntCompress() override;
 
@@ -374,14 +203,50 @@ private:
   void StartOperation() { FAbort = FUserAbort; }
   void Status();
   void ExtractOne(const std::string& Line);
+  // Extracting one entry: open the target, take the entry inflated ahead or
+  // inflate it here, finish the target (its size, the stream's end, its date).
   void InflateEntry(TFileHeader* Header, int Index, const std::string& Target);
+  std::unique_ptr<TFileStream> OpenTarget(const std::string& Target);
+  // Both return whether the entry's stream ended.
+  bool WriteInflatedAhead(const TlzhFileHeader& Entry, TAheadBytes& Ahead);
+  bool InflateHere(const TlzhFileHeader& Entry);
+  // Up to one progress block of the entry's bytes into Block.
+  size_t InflateBlock(TZDecompressor& Z, const TlzhFileHeader& Entry, unsigned char* Block);
+  // After each block: a Cancel, the window's messages; false when the block
+  // was empty; an entry longer than its header says is refused.
+  bool BlockDone(const TlzhFileHeader& Entry, size_t Got);
+  // Bytes more done and the progress event; completions are of the packed
+  // sizes when OfPacked (a volume copy), else of the files' sizes.
+  void CountProgress(int64_t Bytes, bool OfPacked);
+  void WriteTarget(const unsigned char* Data, size_t Count);
+  void FinishTarget(const TlzhFileHeader& Entry, THandle Handle, bool Ended);
   // Starts inflating ahead the entries after Index, unless that is running.
   void UnpackAfter(int Index);
   // Entry Index inflated ahead, or false.
-  bool TakeUnpacked(int Index, TUnpackAhead::TBytes& Bytes);
+  bool TakeUnpacked(int Index, TAheadBytes& Bytes);
+
+  // Adding: each new entry's stream, deflated ahead or here, then written
+  // into the archive behind its header.
+  struct TPackedEntry;
   void AddEntries();
   void AddEntry(TFileHeader* Header);
+  bool TakePackedAhead(const TlzhFileHeader& Entry, TPackedEntry& Packed);
+  void PackHere(const TlzhFileHeader& Entry, TPackedEntry& Packed);
+  void WriteEntry(TFileHeader* Header, TStream& Packed, int64_t PackedSize);
+  void AddStatus(int64_t SourcePos, int64_t PackedSize);
+  // InformDiskFull for FWriting; when a handler returns, the disk-full error
+  // all the same: what was being written is not whole.
+  [[noreturn]] void WritingFailed();
+  // A source or archive opened for reading, shared with every other use.
+  static void* OpenShared(const std::string& Name);
+  // Whether a plain copy replaces DestPath, and under which name (Target).
+  bool CopyReplaces(const std::string& SourcePath, const std::string& DestPath, std::string& Target);
   void CopyToDiskRun(const std::string& Path, const std::string& FileName);
+  // The volume after a full one: asked for, then made in Path.
+  void NextVolume(std::unique_ptr<TStream>& Volume, int& Disk, std::string& Path, std::string& VolumeName,
+                  const std::string& FileName);
+  // The disk set's headers with their final places, onto volume 1.
+  void WriteFinalHeaders(const std::string& LastVolume);
 
   bool FAbort = false;
   bool FUserAbort = false;  // a Cancel that no operation has ended with yet
@@ -408,7 +273,10 @@ private:
   TFileHeader* FCurrentHeader = nullptr;
   TlzhFileStats FFileStats;
   bool FInMemory = false;
-  // Transfer buffers of the running Add or Extract.
+  // Transfer buffers of the running Add or Extract, made when first needed:
+  // archive and source reads, and target and archive writes in large pieces.
+  unsigned char* InBuffer();
+  unsigned char* OutBuffer();
   std::unique_ptr<unsigned char[]> FInBuffer, FOutBuffer;
   uint64_t FLastPump = 0;
   std::unique_ptr<TPackAhead> FPackAhead;

@@ -9,6 +9,7 @@
 
 #include "classlib/WinText.h"
 #include "foundation/archive/cmp_TQlntCompress.h"
+#include "foundation/archive/cmp_TQlntCompress_Ahead.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
 
@@ -53,6 +54,7 @@ struct TPackAhead::TJob {
   enum TState { jsWaiting, jsRunning, jsDone, jsFailed, jsGivenUp };
   std::string Source;
   std::string TempFile;
+  HANDLE Temp = INVALID_HANDLE_VALUE;  // open until taken
   std::atomic<int64_t> Read{0};
   int64_t Packed = 0;
   TState State = jsWaiting;
@@ -80,8 +82,10 @@ TPackAhead::TPackAhead(std::vector<std::string> Sources, int Level, int Threads)
 
 TPackAhead::~TPackAhead() {
   F->Workers.StopAll();
-  for (auto& job : F->Jobs)
+  for (auto& job : F->Jobs) {
+    if (job->Temp != INVALID_HANDLE_VALUE) CloseHandle(job->Temp);
     if (!job->Taken && !job->TempFile.empty()) DeleteFileW(Widen(job->TempFile).c_str());
+  }
 }
 
 void TPackAhead::Work() {
@@ -122,8 +126,7 @@ void TPackAhead::Pack(TJob& Job, int Level) {
   if (src == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot open the file %s", {Job.Source});
   std::unique_ptr<void, decltype(&CloseHandle)> srcOwner(src, &CloseHandle);
   Job.TempFile = MakeTempFileName(true);
-  HANDLE dst = CreateFileW(Widen(Job.TempFile).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_TEMPORARY, nullptr);
+  HANDLE dst = CreatePackTemp(Job.TempFile);
   if (dst == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot create the file %s", {Job.TempFile});
   std::unique_ptr<void, decltype(&CloseHandle)> dstOwner(dst, &CloseHandle);
   TQlntNormalHandleStream out(reinterpret_cast<THandle>(dst));
@@ -140,6 +143,13 @@ void TPackAhead::Pack(TJob& Job, int Level) {
     Job.Read += n;
   }
   c.Finish();
+  Job.Temp = dstOwner.release();
+}
+
+void* CreatePackTemp(const std::string& Name) {
+  return CreateFileW(Widen(Name).c_str(), GENERIC_READ | GENERIC_WRITE,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
 bool TPackAhead::Take(const std::string& Source, int Level, const std::function<void(int64_t)>& Waiting,
@@ -168,6 +178,8 @@ bool TPackAhead::Take(const std::string& Source, int Level, const std::function<
       if (job->State == TJob::jsDone) {
         job->Taken = true;
         Result.TempFile = job->TempFile;
+        Result.TempHandle = job->Temp;
+        job->Temp = INVALID_HANDLE_VALUE;
         Result.SourceBytes = job->Read;
         Result.PackedBytes = job->Packed;
         return true;

@@ -9,6 +9,8 @@
 
 #include "classlib/WinText.h"
 #include "foundation/archive/cmp_TQlntCompress.h"
+#include "foundation/archive/cmp_TQlntCompress_Ahead.h"
+#include "foundation/archive/lzhFormat.h"
 
 namespace {
 constexpr size_t kReadChunk = 262144;
@@ -75,7 +77,7 @@ int64_t TAheadMemory::Out() const {
   return FOut;
 }
 
-void TUnpackAhead::TBytes::Clear() {
+void TAheadBytes::Clear() {
   if (FMemory) FMemory->Give(FPieces);
   for (unsigned char* p : FPieces) delete[] p;  // none kept: no memory to give them to
   FPieces.clear();
@@ -83,7 +85,7 @@ void TUnpackAhead::TBytes::Clear() {
   FSize = 0;
 }
 
-void TUnpackAhead::TBytes::Swap(TBytes& Other) {
+void TAheadBytes::Swap(TAheadBytes& Other) {
   FMemory.swap(Other.FMemory);
   FPieces.swap(Other.FPieces);
   std::swap(FSize, Other.FSize);
@@ -147,6 +149,43 @@ bool TUnpackAhead::Expects(int Index) const {
   return Index == F->First + static_cast<int64_t>(F->NextTake) && F->NextTake < F->Jobs.size();
 }
 
+// The next entry to inflate, in order and within the budget, with its
+// memory; nullptr when the workers stop.
+TUnpackAhead::TJob* TUnpackAhead::NextJob() {
+  TJob* job = nullptr;
+  std::unique_lock<TAheadLock> g(F->Workers.Lock);
+  F->Workers.Wake.wait(g, [&] {
+    if (F->Workers.Stop) return true;
+    const size_t end = std::min(F->Jobs.size(), F->NextTake + F->Ahead);
+    for (size_t i = F->NextTake; i < end; ++i) {
+      TJob* j = F->Jobs[i].get();
+      if (j->State != TJob::jsWaiting) continue;
+      // In order: a later entry does not pass one the budget holds back.
+      // What is out is given back as the extraction writes and takes.
+      const int64_t out = F->Memory->Out();
+      if (out > 0 && out + static_cast<int64_t>(TAheadMemory::PiecesFor(j->Entry.Size) * TAheadMemory::kPiece) >
+                         kBudget)
+        return false;
+      job = j;
+      return true;
+    }
+    return false;
+  });
+  if (F->Workers.Stop) return nullptr;
+  job->State = TJob::jsRunning;
+  // Its memory is taken while the lock is held, so that two workers
+  // never both count on the same room.
+  TBytes& bytes = job->Bytes;
+  bytes.FMemory = F->Memory;
+  bytes.FSize = static_cast<size_t>(job->Entry.Size);
+  try {
+    F->Memory->Take(TAheadMemory::PiecesFor(job->Entry.Size), bytes.FPieces);
+  } catch (...) {
+    bytes.Clear();
+  }
+  return job;
+}
+
 void TUnpackAhead::Work() {
   // Each worker opens the archive once for all its entries (an open costs a
   // round trip to Wine's server), and lets others delete it meanwhile.
@@ -163,39 +202,8 @@ void TUnpackAhead::Work() {
     return;  // the extraction inflates what this worker would have
   }
   for (;;) {
-    TJob* job = nullptr;
-    {
-      std::unique_lock<TAheadLock> g(F->Workers.Lock);
-      F->Workers.Wake.wait(g, [&] {
-        if (F->Workers.Stop) return true;
-        const size_t end = std::min(F->Jobs.size(), F->NextTake + F->Ahead);
-        for (size_t i = F->NextTake; i < end; ++i) {
-          TJob* j = F->Jobs[i].get();
-          if (j->State != TJob::jsWaiting) continue;
-          // In order: a later entry does not pass one the budget holds back.
-          // What is out is given back as the extraction writes and takes.
-          const int64_t out = F->Memory->Out();
-          if (out > 0 && out + static_cast<int64_t>(TAheadMemory::PiecesFor(j->Entry.Size) * TAheadMemory::kPiece) >
-                             kBudget)
-            return false;
-          job = j;
-          return true;
-        }
-        return false;
-      });
-      if (F->Workers.Stop) return;
-      job->State = TJob::jsRunning;
-      // Its memory is taken while the lock is held, so that two workers
-      // never both count on the same room.
-      TBytes& bytes = job->Bytes;
-      bytes.FMemory = F->Memory;
-      bytes.FSize = static_cast<size_t>(job->Entry.Size);
-      try {
-        F->Memory->Take(TAheadMemory::PiecesFor(job->Entry.Size), bytes.FPieces);
-      } catch (...) {
-        bytes.Clear();
-      }
-    }
+    TJob* job = NextJob();
+    if (!job) return;
     bool ok = false;
     try {
       ok = owner && job->Bytes.FMemory && Inflate(*job, archive, in.get());
@@ -302,4 +310,50 @@ bool TUnpackAhead::Take(int Index, const std::function<void()>& Waiting, TBytes&
   }
   F->Workers.Wake.notify_all();
   return true;
+}
+
+// ------------------------------------------------------------ the component's side
+
+void TQlntCompress::SetUnpackAhead(int Threads) {
+  FUnpackThreads = std::max(Threads, 0);
+  FUnpackAhead.reset();
+  // The memory is kept while there are workers, across sets and archives;
+  // without workers it goes.
+  if (FUnpackThreads == 0) FAheadMemory.reset();
+}
+
+bool TQlntCompress::TakeUnpacked(int Index, TAheadBytes& Bytes) {
+  if (!FUnpackAhead || !FUnpackAhead->Serves(FCompressedFile, FOffset, FHeadersGeneration)) return false;
+  return FUnpackAhead->Take(
+      Index,
+      [this] {
+        CheckAbort();
+        PumpMessages();
+        CheckAbort();
+      },
+      Bytes);
+}
+
+void TQlntCompress::UnpackAfter(int Index) {
+  if (FUnpackThreads <= 0 || FFileHeaders->MultiPartition()) return;
+  if (FUnpackAhead && FUnpackAhead->Serves(FCompressedFile, FOffset, FHeadersGeneration) &&
+      FUnpackAhead->Expects(Index + 1))
+    return;
+  FUnpackAhead.reset();
+  constexpr int kMaxEntries = 4096;  // a longer run starts a new set
+  const int end = std::min(FFileHeaders->Count(), Index + 1 + kMaxEntries);
+  if (Index + 1 >= end) return;
+  const int64_t size = ArchiveEnd(FArchive);
+  std::vector<TUnpackAhead::TEntry> entries;
+  for (int i = Index + 1; i < end; ++i) {
+    const TlzhFileHeader& d = FFileHeaders->FileHeaders(i)->Data;
+    entries.push_back({d.StartOffset, d.EndOffset, d.NormalSize, lzh::EntryFits(d, false, FOffset, size)});
+  }
+  try {
+    if (!FAheadMemory) FAheadMemory = std::make_shared<TAheadMemory>();
+    FUnpackAhead = std::make_unique<TUnpackAhead>(FCompressedFile, FOffset, FHeadersGeneration, Index + 1,
+                                                  std::move(entries), FUnpackThreads, FAheadMemory);
+  } catch (...) {
+    // No threads to be had: this thread extracts every entry itself.
+  }
 }

@@ -4,6 +4,7 @@ list(APPEND FOUNDATION_SOURCES
 list(APPEND FOUNDATION_WIN32_SOURCES
   archive/cmp_TVersion.cpp
   archive/cmp_TQlntCompress.cpp
+  archive/cmp_TQlntCompress_Add.cpp
   archive/cmp_TQlntCompress_PackAhead.cpp
   archive/cmp_TQlntCompress_UnpackAhead.cpp)
 list(APPEND FOUNDATION_LIBS z)

@@ -6,10 +6,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <memory>
+#include <thread>
 
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
+#include "common/PageRunner.h"
 #include "common/TestSupport.h"
 #include "engine/build/BuildRig.h"
 #include "foundation/archive/archive_test_util.h"
@@ -214,6 +218,140 @@ TEST(Build, StandAloneSetupExeHoldsBothArchivesAndItsTrailer) {
   EXPECT_FALSE(FileExists(out + "\\setup.exe"));
   EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
   EXPECT_EQ(rig.Install->ArchiveFile(), savedArchive);
+  RemoveTree(out);
+  RemoveTree(product);
+}
+
+// A build that fails while it writes an archive leaves no archive cut off
+// under its own name, nothing under a private name and no temporary file of
+// its packing; the next build writes the same bytes as before.
+TEST(Build, AFailedBuildLeavesNoArchiveCutOff) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("failing");
+  rig.AddFile("A.TXT", std::string(300000, 'a'), "FileA");
+  rig.AddFile("B.TXT", "b", "FileB");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  WriteFileText(rig.Source + "\\presetup.txt", "pre");
+  rig.Install->PresetupFiles()->Add("presetup.txt");
+  const Names outputs = {"setup.exe", "setup.1", "files.1"};
+  rig.Install->BuildDistributables(setupProgram, out, true);
+  std::vector<std::string> whole;
+  for (const std::string& o : outputs) whole.push_back(Bytes(out + "\\" + o));
+  const auto temporaries = [] {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    Names found;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((std::string(temp) + "bat*.tmp").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do found.push_back(fd.cFileName);
+      while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+    return found;
+  };
+  const Names before = temporaries();
+  // The entry after which the build fails: one of setup.1, one of files.1.
+  for (const char* failAfter : {"Quillant20.exe", "A.TXT"}) {
+    QlntCompress->SetOnAfterAdding([&](TQlntCompress*, const TlzhFileStats& St) {
+      if (ExtractFileName(St.IFName) == failAfter) throw IEInstall("the disk went away");
+    });
+    EXPECT_ANY_THROW(rig.Install->BuildDistributables(setupProgram, out, true)) << failAfter;
+    QlntCompress->SetOnAfterAdding(nullptr);
+    QlntCompress->SetAbort(false);
+    for (size_t i = 0; i < outputs.size(); ++i) {
+      const std::string name = out + "\\" + outputs[i];
+      if (FileExists(name)) EXPECT_TRUE(Bytes(name) == whole[i]) << failAfter << ": " << outputs[i] << " cut off";
+      EXPECT_FALSE(FileExists(name + ".partial")) << failAfter << ": " << outputs[i];
+    }
+    EXPECT_EQ(temporaries(), before) << failAfter;
+  }
+  rig.Install->BuildDistributables(setupProgram, out, true);
+  for (size_t i = 0; i < outputs.size(); ++i) EXPECT_TRUE(Bytes(out + "\\" + outputs[i]) == whole[i]) << outputs[i];
+  RemoveTree(out);
+  RemoveTree(product);
+}
+
+namespace {
+// The first visible dialog box of this process, or nullptr.
+BOOL CALLBACK FindOwnBox(HWND W, LPARAM L) {
+  DWORD pid = 0;
+  wchar_t cls[16] = L"";
+  GetWindowThreadProcessId(W, &pid);
+  GetClassNameW(W, cls, 16);
+  if (pid != GetCurrentProcessId() || !IsWindowVisible(W) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
+  *reinterpret_cast<HWND*>(L) = W;
+  return FALSE;
+}
+
+// Whether every static text of Box fits inside its control, drawn as the
+// control draws it (its font, broken at words): a text that needs a wider
+// or taller rectangle runs past the box's edge.
+bool TextsFit(HWND Box, std::string& Why) {
+  for (HWND c = GetWindow(Box, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    wchar_t cls[16] = L"";
+    GetClassNameW(c, cls, 16);
+    if (lstrcmpiW(cls, L"Static") != 0 || GetWindowTextLengthW(c) == 0) continue;
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(c)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(c, text.data(), static_cast<int>(text.size()))));
+    RECT client{};
+    GetClientRect(c, &client);
+    HDC dc = GetDC(c);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(c, WM_GETFONT, 0, 0)));
+    RECT need = client;
+    DrawTextW(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(c, dc);
+    if (need.right > client.right || need.bottom > client.bottom) {
+      Why = Narrow(text) + ": needs " + std::to_string(need.right) + "x" + std::to_string(need.bottom) + ", has " +
+            std::to_string(client.right) + "x" + std::to_string(client.bottom);
+      return false;
+    }
+  }
+  return true;
+}
+}  // namespace
+
+// A *BUILD whose install file lacks its source says which component and
+// which file, and its box shows the whole text.
+TEST(Build, AFailedBuildsBoxNamesTheComponentAndTheFile) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("boxbuild");
+  rig.AddFile("A.TXT", "a", "FileA");
+  // A file deep in folders of long names, as a product's tree holds them.
+  TInstallFile* readme = rig.AddFile("ReadMeOfTheProductWithALongName.TXT", "b", "ReadMeFile");
+  readme->SetIncludeFromDir(rig.Source + "\\Documentation of the product\\Release notes and licences");
+  const std::string missing = readme->IncludeFromDir() + "\\ReadMeOfTheProductWithALongName.TXT";
+  const std::string inf = BinDir() + "\\BUILD.INF";
+  WriteFileText(inf, out + "\r\n");
+  std::string shown, why;
+  bool fits = false;
+  std::atomic<bool> done{false};
+  std::thread answer([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 600 && !done && !box; ++i) {
+      EnumWindows(FindOwnBox, reinterpret_cast<LPARAM>(&box));
+      if (!box) Sleep(50);
+    }
+    if (!box) return;
+    Sleep(300);
+    shown = StaticTexts(box);
+    fits = TextsFit(box, why);
+    if (const char* dir = std::getenv("QNT_SCREENSHOTS"); dir && *dir)
+      Screenshot(box, std::string(dir) + "/build-error-box.png");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  rig.Install->ProcessBuildParam();
+  done = true;
+  answer.join();
+  RemoveFile(inf);
+  EXPECT_NE(shown.find("ReadMeFile"), std::string::npos) << shown;
+  EXPECT_NE(shown.find(missing), std::string::npos) << shown;
+  EXPECT_EQ(shown.find(" :"), std::string::npos) << shown;
+  EXPECT_TRUE(fits) << why;
   RemoveTree(out);
   RemoveTree(product);
 }

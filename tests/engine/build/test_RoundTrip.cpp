@@ -43,6 +43,65 @@ TEST(RoundTrip, BuildThenSetupExeInstallsTheSources) {
   EXPECT_TRUE(fromWorkFolder);
 }
 
+// A *BUILD killed while it packs files.1 leaves no archive cut off under its
+// own name and none of its temporary files; the next build writes the same
+// bytes as one never killed.
+TEST(RoundTrip, AKilledBuildLeavesNoArchiveCutOffNorItsTemporaryFiles) {
+  TRoundTrip rt("C:\\qnt-roundtrip-dest");
+  std::string noise(48 << 20, '\0');  // bytes that take the build seconds to deflate
+  uint32_t x = 12345;
+  for (char& c : noise) c = static_cast<char>((x = x * 1103515245 + 12345) >> 24);
+  WriteFileText(rt.Sources + "\\DATA.BIN", noise);
+  rt.BuildDistribution();
+  const char* const outputs[] = {"setup.exe", "setup.1", "files.1"};
+  std::vector<std::string> whole;
+  for (const char* o : outputs) whole.push_back(ReadFileText(rt.Build + "\\" + o));
+  const auto temporaries = [] {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((std::string(temp) + "bat*.tmp").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do found.push_back(fd.cFileName);
+      while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+    return found;
+  };
+  const std::vector<std::string> before = temporaries();
+
+  std::string line = "\"" + rt.Work + "\\Quillant20.exe\" *BUILD";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, rt.Work.c_str(), &si, &pi));
+  bool packing = false;
+  for (int i = 0; i < 6000 && !packing; ++i) {
+    // files.1 begun, under whichever name the build writes it.
+    WIN32_FILE_ATTRIBUTE_DATA a{};
+    const bool begun = FileExists(rt.Build + "\\files.1.partial") ||
+                       (GetFileAttributesExA((rt.Build + "\\files.1").c_str(), GetFileExInfoStandard, &a) &&
+                        a.nFileSizeLow < whole[2].size());
+    packing = begun && temporaries() != before;
+    if (!packing) Sleep(10);
+  }
+  TerminateProcess(pi.hProcess, 9);
+  WaitForSingleObject(pi.hProcess, 30000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  ASSERT_TRUE(packing) << "the build was not seen packing files.1";
+  for (size_t i = 0; i < whole.size(); ++i) {
+    const std::string name = rt.Build + "\\" + outputs[i];
+    if (FileExists(name)) EXPECT_TRUE(ReadFileText(name) == whole[i]) << outputs[i] << " cut off";
+  }
+  EXPECT_EQ(temporaries(), before);
+
+  rt.BuildDistribution();
+  for (size_t i = 0; i < whole.size(); ++i)
+    EXPECT_TRUE(ReadFileText(rt.Build + "\\" + outputs[i]) == whole[i]) << outputs[i] << " differs after the kill";
+}
+
 TEST(RoundTrip, WebBuildServedOverFtpInstallsTheSources) {
   QNT_NEED_VSFTPD();
   // The setup program takes the network module and the server's port from here.
