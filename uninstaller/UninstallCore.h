@@ -47,8 +47,9 @@ void UnregisterActiveX_EXEStyle(const std::string& FilePath);
 // False when the file is read-only and stays so.
 bool ClearReadOnly(const std::string& FilePath);
 // Removes the private unfinished copies that setup runs stopped while writing
-// them left in Dir: every name holding InstallPartName's mark, whichever file
-// it was a copy of. True when one went.
+// them left in Dir (InstallPartsIn: names of exactly the form a run writes,
+// whose run has ended), whichever file they were copies of. True when one
+// went.
 bool RemoveInstallLeftovers(const std::string& Dir);
 // The text in the OEM code page, as the database engine takes names.
 std::string StrToOem(const std::string& S);
