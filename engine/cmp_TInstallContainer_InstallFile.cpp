@@ -97,7 +97,7 @@ void TCustomInstallFile::InstallUnique() {
     if (FUpdateDLLCounter && FileExists(GetDestFile()) && !UpdateDLLCount())
       throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
     // What stopped earlier runs left of this file goes all the same.
-    TPrivateCopy::RemoveLeftovers(GetDestDir(), FinalName(FDestName, SourcePath()));
+    TPrivateCopy::RemoveLeftovers(GetDestDir(), FinalName(FDestName, SourcePath()), InstallStartTime);
     ReportInformationEvent(eieInstallFileAbortOlder, this);
     return;
   }
@@ -158,7 +158,7 @@ void TCustomInstallFile::ExtractFromArchive() {
   ForceDirectories(dir);
   const std::string archive = GetArchiveFile();
   if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
-  TPrivateCopy copy(dir, FinalName(FDestName, SourcePath()), Name());
+  TPrivateCopy copy(dir, FinalName(FDestName, SourcePath()), Name(), InstallStartTime);
   const TPrivateCopy::TOutcome outcome = copy.Install([&](const std::string& Part) {
     FExtractName = Part;
     TQlntCompress* c = QlntCompress;

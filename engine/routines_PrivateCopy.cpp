@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <map>
+#include <vector>
+
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "foundation/exceptions_Quillant.h"
@@ -34,8 +38,8 @@ constexpr DWORD ReplacePauseMs = 25;
 constexpr int MaxNumberedNames = 999;
 }  // namespace
 
-TPrivateCopy::TPrivateCopy(std::string Dir, std::string Name, std::string Component)
-    : FDir(std::move(Dir)), FName(std::move(Name)), FComponent(std::move(Component)) {}
+TPrivateCopy::TPrivateCopy(std::string Dir, std::string Name, std::string Component, double RunStart)
+    : FDir(std::move(Dir)), FName(std::move(Name)), FComponent(std::move(Component)), FRunStart(RunStart) {}
 
 TPrivateCopy::~TPrivateCopy() {
   if (!FPart.empty()) RemoveFile(Path(FPart));
@@ -45,12 +49,37 @@ std::string TPrivateCopy::Path(const std::string& Name) const { return Directory
 
 std::string TPrivateCopy::Destination() const { return Path(FName); }
 
-void TPrivateCopy::RemoveLeftovers(const std::string& Dir, const std::string& Name) {
-  for (const std::string& part : InstallPartsIn(Dir, Name)) RemoveFile(DirectoryWBS(Dir) + part);
+void TPrivateCopy::RemoveLeftovers(const std::string& Dir, const std::string& Name, double RunStart) {
+  // The folders this run looked through, with what ended runs had left there
+  // of any file: a file of a hundred in one folder costs no listing of its own.
+  static double listedIn = 0;
+  static std::map<std::string, std::vector<std::string>> listed;
+  std::vector<std::string> parts;
+  if (RunStart == 0) {
+    parts = InstallPartsIn(Dir, Name);
+  } else {
+    if (listedIn != RunStart) {
+      listed.clear();
+      listedIn = RunStart;
+    }
+    const std::string key = UpperCase(DirectoryWBS(Dir));
+    auto folder = listed.find(key);
+    if (folder == listed.end()) folder = listed.emplace(key, InstallPartsIn(Dir, "")).first;
+    std::vector<std::string>& left = folder->second;
+    uint32_t owner = 0;
+    for (auto it = left.begin(); it != left.end();)
+      if (ParseInstallPart(*it, Name, owner)) {
+        parts.push_back(*it);
+        it = left.erase(it);
+      } else {
+        ++it;
+      }
+  }
+  for (const std::string& part : parts) RemoveFile(DirectoryWBS(Dir) + part);
 }
 
 TPrivateCopy::TOutcome TPrivateCopy::Install(const TWriter& Write) {
-  RemoveLeftovers(FDir, FName);
+  RemoveLeftovers(FDir, FName, FRunStart);
   for (int write = 0; write < MaxWrites; ++write) {
     FPart = NewInstallPart(FDir, FName);
     if (!Write(FPart)) {
@@ -71,6 +100,31 @@ TPrivateCopy::TOutcome TPrivateCopy::Install(const TWriter& Write) {
                             {FComponent, Destination()});
 }
 
+namespace {
+// Renames From to To, replacing a file that stands there, in one step:
+// opened, renamed through the handle and closed, fewer requests to the
+// system than a move by names, which also looks at the target first.
+// ERROR_SUCCESS or the system's error.
+DWORD RenameReplacing(const std::string& From, const std::string& To) {
+  HANDLE h = CreateFileW(Widen(From).c_str(), DELETE | SYNCHRONIZE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  const std::wstring to = Widen(To);
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(wchar_t));
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+  std::memcpy(info->FileName, to.c_str(), (to.size() + 1) * sizeof(wchar_t));
+  const bool renamed =
+      SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
+  const DWORD error = renamed ? ERROR_SUCCESS : GetLastError();
+  CloseHandle(h);
+  return error;
+}
+}  // namespace
+
 TPrivateCopy::TPlaced TPrivateCopy::PutInPlace() {
   const std::string part = Path(FPart), dest = Destination();
   // One step: under its real name stands either the old file or the new one,
@@ -78,11 +132,11 @@ TPrivateCopy::TPlaced TPrivateCopy::PutInPlace() {
   DWORD error = ERROR_SUCCESS;
   for (int attempt = 0; attempt < MaxReplaceAttempts; ++attempt) {
     if (attempt > 0) Sleep(ReplacePauseMs);
-    if (MoveFileExW(Widen(part).c_str(), Widen(dest).c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    error = RenameReplacing(part, dest);
+    if (error == ERROR_SUCCESS) {
       FPart.clear();
       return plInPlace;
     }
-    error = GetLastError();
     if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
   }
   if (!FileExists(part)) {

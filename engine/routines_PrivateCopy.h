@@ -24,8 +24,9 @@ public:
   // stands there, empty); false when it ended quietly.
   using TWriter = std::function<bool(const std::string& PrivateName)>;
 
-  // The copy of Dir\Name; Component names the install file in messages.
-  TPrivateCopy(std::string Dir, std::string Name, std::string Component);
+  // The copy of Dir\Name; Component names the install file in messages;
+  // RunStart is the moment the setup's run began (0 outside a run).
+  TPrivateCopy(std::string Dir, std::string Name, std::string Component, double RunStart);
   // Ends the copy: whatever of it took no name goes.
   ~TPrivateCopy();
   TPrivateCopy(const TPrivateCopy&) = delete;
@@ -41,8 +42,11 @@ public:
   const std::string& NumberedName() const { return FNumbered; }
   std::string Destination() const;
 
-  // Removes the private copies of Dir\Name that ended runs left.
-  static void RemoveLeftovers(const std::string& Dir, const std::string& Name);
+  // Removes the private copies of Dir\Name that ended runs left. Within one
+  // run (RunStart not 0) a folder is looked through once, at its first file:
+  // the copies of runs that had ended then; one that ends while this run goes
+  // on leaves its copies to the next run and the uninstaller.
+  static void RemoveLeftovers(const std::string& Dir, const std::string& Name, double RunStart);
 
 private:
   enum TPlaced { plInPlace, plNumbered, plVanished };
@@ -51,6 +55,7 @@ private:
   [[noreturn]] void Fail(const std::string& Reason);
 
   std::string FDir, FName, FComponent;
+  double FRunStart;
   std::string FPart;  // the copy this run holds now, none once it took a name
   std::string FNumbered;
 };

@@ -394,7 +394,9 @@ TEST_F(OneFile, ASetupStoppedMidFileLeavesNoCutOffFileAndTheNextRunClearsUp) {
     ASSERT_EQ(left.size(), 1u);
     EXPECT_LT(ReadBytes(left[0]).size(), payload.size());
     EXPECT_FALSE(FileExists(numbered));
-    // The next run installs the file and takes the leftover away.
+    // The next run installs the file and takes the leftover away (the
+    // folder looked through once in the run).
+    InstallStartTime += 1;
     FFile->Install();
     EXPECT_EQ(ReadBytes(Dest()), payload);
     EXPECT_TRUE(privateFiles().empty());
@@ -404,7 +406,9 @@ TEST_F(OneFile, ASetupStoppedMidFileLeavesNoCutOffFileAndTheNextRunClearsUp) {
   // that has ended: a process number no process has).
   WriteBytes(part + "fffffff0-0", "cut off");
   FFile->SetOverwriteMode(owNever);
+  InstallStartTime += 1;
   FFile->Install();
+  InstallStartTime = 0;
   EXPECT_EQ(ReadBytes(Dest()), payload);
   EXPECT_TRUE(privateFiles().empty());
   SetEnvironmentVariableA(StoppedDirVariable, nullptr);
@@ -515,7 +519,7 @@ TEST(SecondProcess, DISABLED_TakesThePrivateCopy) {
   if (std::string(way) == "delete") {
     ASSERT_TRUE(DeleteFileA(path));
   } else {
-    TPrivateCopy::RemoveLeftovers(dir, "taken.dat");
+    TPrivateCopy::RemoveLeftovers(dir, "taken.dat", 0);
     for (const std::string& part : InstallPartsIn(dir, "")) RemoveFile(dir + "\\" + part);
     ASSERT_TRUE(FileExists(path));
   }
