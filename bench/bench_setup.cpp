@@ -53,7 +53,14 @@ std::string UnixNow() {
 // activation (the install run starts), the file information read, the
 // group's files begun and done, and the end. "record" is the time between
 // each file's end of installing and its end of processing, summed over the
-// files: the file's line in the uninstall record.
+// files: the file's line in the uninstall record. The other per-file phases,
+// also summed over the files: "file-before" from the file's before-install
+// event to its first progress report (the overwrite decision, the clear-up of
+// leftovers, the private copy made and the archive opened), "file-write" to
+// its last progress report (inflating and writing), "file-finish" to its
+// after-install event (the copy closed, dated and renamed), and
+// "file-between" from one file's end of processing to the next one's
+// before-install event (the walk, the events before the install).
 class TTrace {
 public:
   void Mark(const char* Phase) { Add(Phase, UnixNow()); }
@@ -64,13 +71,39 @@ public:
     Add((std::string("counters-") + Phase).c_str(), buf);
   }
   void Add(const char* Phase, const std::string& Value) { FLines += std::string(Phase) + " " + Value + "\n"; }
-  void FileInstalled() { FInstalled = Precise(); }
-  void FileProcessed() { FRecord += Precise() - FInstalled; }
+  void FileBegins() {
+    FBegin = Precise();
+    if (FProcessed > 0) FBetween += FBegin - FProcessed;
+    FFirstStatus = FLastStatus = 0;
+  }
+  void FileStatus() {
+    FLastStatus = Precise();
+    if (FFirstStatus == 0) FFirstStatus = FLastStatus;
+  }
+  void FileInstalled() {
+    FInstalled = Precise();
+    if (FFirstStatus > 0) {
+      FBefore += FFirstStatus - FBegin;
+      FWrite += FLastStatus - FFirstStatus;
+      FFinish += FInstalled - FLastStatus;
+    }
+  }
+  void FileProcessed() {
+    FProcessed = Precise();
+    FRecord += FProcessed - FInstalled;
+  }
   void Write(const std::string& Path) {
     if (Path.empty()) return;
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%.6f", FRecord);
-    if (FRecord > 0) Add("record", buf);
+    auto sum = [this](const char* Phase, double Seconds) {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "%.6f", Seconds);
+      if (Seconds > 0) Add(Phase, buf);
+    };
+    sum("record", FRecord);
+    sum("file-before", FBefore);
+    sum("file-write", FWrite);
+    sum("file-finish", FFinish);
+    sum("file-between", FBetween);
     HANDLE h = CreateFileW(Widen(Path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_ALWAYS, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
@@ -87,7 +120,8 @@ private:
     return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
   }
   std::string FLines;
-  double FInstalled = 0, FRecord = 0;
+  double FBegin = 0, FFirstStatus = 0, FLastStatus = 0, FInstalled = 0, FProcessed = 0;
+  double FRecord = 0, FBefore = 0, FWrite = 0, FFinish = 0, FBetween = 0;
 };
 TTrace Trace;
 
@@ -147,6 +181,8 @@ void HookTrace(TDataModule* Module) {
         Trace.Counters("files-end");
       });
     } else if (auto* file = dynamic_cast<TInstallFile*>(c)) {
+      file->SetOnBeforeInstall([](TInstallObject*) { Trace.FileBegins(); });
+      file->SetOnStatus([](TInstallObject*, int, int) { Trace.FileStatus(); });
       file->SetOnAfterInstall([](TInstallObject*) { Trace.FileInstalled(); });
       file->SetOnAfterProcess([](TInstallContainer*) { Trace.FileProcessed(); });
     }

@@ -780,10 +780,6 @@ public:
 // The seams of the boot-time replacement, for tests: the delayed move and
 // the Windows version that decides between WININIT.INI and the delayed move.
 extern std::function<bool(const std::string& Source, const std::string& Target)> DelayedMoveFile;
-// The seam of the private file, for tests: a name under which nothing stands
-// in Dir, for the new copy of Dir\Name while it is written (InstallPartName
-// followed by characters of this run's own).
-extern std::function<std::string(const std::string& Dir, const std::string& Name)> NewInstallPart;
 
 class TCustomInstallFile : public TFileRelated {
   QNT_PUBLISHED(TCustomInstallFile, TFileRelated)
@@ -894,14 +890,14 @@ public:
 protected:
   void DoNewDisk(TQlntCompress* Compressor, int32_t DiskNumber, std::string& Path);
   void DoStatus(TQlntCompress* Compressor, const TlzhFileStats& FileStats);
-  // Extracts the file from its archive under a private name of this run's
-  // own (NewInstallPart), removing the leftovers of earlier runs first.
+  // Downloads the file's archive when it comes over the network, extracts
+  // the file through its private copy (TPrivateCopy) and puts it in place,
+  // or under a numbered name that replaces the old one at the next restart.
   void ExtractFromArchive();
-  // Puts the extracted file in place of the old one in one step, or, when
-  // the old one cannot be replaced now, under a numbered name that replaces
-  // it at the next restart. False when the private file was gone before it
-  // took its name and MayWriteAgain: the file is to be written again.
-  bool ReplaceWithExtracted(bool MayWriteAgain);
+  // The end of every install of the file, also of a failed one: the
+  // archive's handlers cleared, "done copying" broadcast. A broadcast that
+  // raises stops the archive and passes on when PassOnError.
+  void EndCopying(bool PassOnError);
   void ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath);
 
   bool FActiveX = false;

@@ -7,12 +7,11 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include <cstdio>
-
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "engine/cmp_TInstallContainer.h"
+#include "engine/routines_PrivateCopy.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_FileSystem.h"
@@ -29,36 +28,6 @@ std::function<bool(const std::string&, const std::string&)> DelayedMoveFile = []
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 };
 
-std::function<std::string(const std::string& Dir, const std::string& Name)> NewInstallPart =
-    [](const std::string& Dir, const std::string& Name) {
-      // The process id keeps the name apart from every other setup running
-      // now, the counter from this run's earlier files; a file of that name
-      // that a stopped run left and that could not be removed (it is open
-      // somewhere) makes the next number taken.
-      static unsigned counter = 0;
-      const std::string prefix = InstallPartName(Name);
-      const std::string dir = DirectoryWBS(Dir);
-      for (int attempt = 0; attempt < 16; ++attempt) {
-        char unique[32];
-        std::snprintf(unique, sizeof unique, "%lx-%x", static_cast<unsigned long>(GetCurrentProcessId()), counter++);
-        const std::string path = dir + prefix + unique;
-        HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-          // Made new, so the name is this run's; the archive makes the file
-          // again when it writes it, and leaves none when it stops first.
-          CloseHandle(h);
-          RemoveFile(path);
-          return prefix + unique;
-        }
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED &&
-            error != ERROR_SHARING_VIOLATION)
-          break;
-      }
-      throw IECustomInstallFile("Cannot create the file %s", {dir + Name});
-    };
-
 namespace engine_versions {
 bool SourceWins(double SourceDate, const std::string& SourceVersion, const std::string& Dest, TOverwriteType Mode);
 }
@@ -72,7 +41,6 @@ const char* const SBlankArchive =
 const char* const SCannotRegisterReboot =
     "%s cannot register a routine in the register to move the files after the computer is reboot";
 const char* const SharedDLLsKey = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
-constexpr int MaxNumberedNames = 999;
 
 // Restores the archive component's range whatever happens.
 class TOffsetGuard {
@@ -95,21 +63,6 @@ std::string FinalName(const std::string& DestName, const std::string& Stored) {
   const size_t p = name.find_last_of("\\/:");
   return p == std::string::npos ? name : name.substr(p + 1);
 }
-
-// Removes the private files (InstallPartName) that earlier runs left of
-// Dir\Name. One that another setup running now still writes is open, cannot
-// be removed and is passed over: it is no leftover.
-void RemoveInstallParts(const std::string& Dir, const std::string& Name) {
-  for (const std::string& part : InstallPartsIn(Dir, Name)) RemoveFile(FullPath(Dir, part));
-}
-
-// How often a file is written again when another setup's clear-up took its
-// private copy away in the moment between its writing and its renaming.
-constexpr int MaxWrites = 3;
-// How often, and how far apart, the one-step replacement is tried before the
-// old file counts as in use.
-constexpr int MaxReplaceAttempts = 4;
-constexpr DWORD ReplacePauseMs = 25;
 
 }  // namespace
 
@@ -146,35 +99,14 @@ void TCustomInstallFile::InstallUnique() {
     if (FUpdateDLLCounter && FileExists(GetDestFile()) && !UpdateDLLCount())
       throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
     // What stopped earlier runs left of this file goes all the same.
-    RemoveInstallParts(GetDestDir(), FinalName(FDestName, SourcePath()));
-    FExtractName.clear();
+    TPrivateCopy::RemoveLeftovers(GetDestDir(), FinalName(FDestName, SourcePath()), InstallStartTime);
     ReportInformationEvent(eieInstallFileAbortOlder, this);
     return;
   }
 
   FState = ifsInstall;
   try {
-    {
-      TOffsetGuard offset;
-      // Only a file that comes over the network can have been downloaded:
-      // the others need not look for the record of a download.
-      const TDistributeType dt = GetDistributeType();
-      const bool net = dt != dtTraditional && (FNet || dt == dtWeb);
-      std::string downloaded;
-      if (net && AlreadyDownloaded(downloaded)) FNetArchiveFile = downloaded;
-      if (net) {
-        QlntCompress->SetOffset(0);
-        if (GetPlaceInOwnArchive()) {
-          DownloadRemoteFile();
-        } else if (auto* fc = dynamic_cast<TFileContainer*>(FContainer)) {
-          fc->DownloadWholeArchive();
-        }
-      }
-      for (int write = 1;; ++write) {
-        ExtractFromArchive();
-        if (ReplaceWithExtracted(write < MaxWrites)) break;
-      }
-    }
+    ExtractFromArchive();
     if (FRegisterAsHelp)
       WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help",
                  UpperCase(FinalName(FDestName, SourcePath())), GetDestDir());
@@ -190,16 +122,13 @@ void TCustomInstallFile::InstallUnique() {
     ReportInformationEvent(eieAfterInstallFile, this);
     TInstallObject::InstallUnique();
   } catch (...) {
-    QlntCompress->SetOnNewDisk(nullptr);
-    QlntCompress->SetOnStatus(nullptr);
-    FState = ifsNone;
-    try {
-      ExternalComponentCall(this, eccDoneCopyingFiles, nullptr);
-    } catch (...) {
-      QlntCompress->SetAbort(true);
-    }
+    EndCopying(false);
     throw;
   }
+  EndCopying(true);
+}
+
+void TCustomInstallFile::EndCopying(bool PassOnError) {
   QlntCompress->SetOnNewDisk(nullptr);
   QlntCompress->SetOnStatus(nullptr);
   FState = ifsNone;
@@ -207,48 +136,54 @@ void TCustomInstallFile::InstallUnique() {
     ExternalComponentCall(this, eccDoneCopyingFiles, nullptr);
   } catch (...) {
     QlntCompress->SetAbort(true);
-    throw;
+    if (PassOnError) throw;
   }
 }
 
 void TCustomInstallFile::ExtractFromArchive() {
+  TOffsetGuard offset;
+  // Only a file that comes over the network can have been downloaded: the
+  // others need not look for the record of a download.
+  const TDistributeType dt = GetDistributeType();
+  const bool net = dt != dtTraditional && (FNet || dt == dtWeb);
+  std::string downloaded;
+  if (net && AlreadyDownloaded(downloaded)) FNetArchiveFile = downloaded;
+  if (net) {
+    QlntCompress->SetOffset(0);
+    if (GetPlaceInOwnArchive()) {
+      DownloadRemoteFile();
+    } else if (auto* fc = dynamic_cast<TFileContainer*>(FContainer)) {
+      fc->DownloadWholeArchive();
+    }
+  }
   const std::string dir = GetDestDir();
   ForceDirectories(dir);
   const std::string archive = GetArchiveFile();
   if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
-  // The file is written under a private name of this run's own and takes
-  // its real one only when whole: a run that is stopped or killed midway
-  // leaves no cut-off file under the real name, and the old copy stays until
-  // the new one is complete. Nothing is flushed to the disk before the
-  // rename, so this does not hold when the power fails. What earlier runs
-  // left of the file goes first.
-  const std::string name = FinalName(FDestName, SourcePath());
-  RemoveInstallParts(dir, name);
-  FExtractName = NewInstallPart(dir, name);
-  const std::string part = FullPath(dir, FExtractName);
-  TQlntCompress* c = QlntCompress;
-  PointQlntCompressAt(archive);
-  c->SetExtractDirectory(dir);
-  c->SetExtractName(FExtractName);
-  c->SetOverwrite(FOverwriteMode);
-  c->SetOnAborted([this](TObject* Sender) { DoAbort(Sender); });
-  c->SetOnNewDisk([this](TQlntCompress* S, int32_t Disk, std::string& Path) { DoNewDisk(S, Disk, Path); });
-  c->SetOnStatus([this](TQlntCompress* S, const TlzhFileStats& St) { DoStatus(S, St); });
-  c->FilesToProcess()->Clear();
-  c->FilesToProcess()->Add(SourcePath());
-  try {
-    c->Extract();
-  } catch (...) {
-    // A partial copy must not stay behind; the old file is untouched.
-    RemoveFile(part);
-    FExtractName.clear();
-    throw;
-  }
-  // The archive ends a silent abort quietly, having removed what it wrote:
-  // the file's install ends quietly too.
-  if (!FileExists(part)) {
-    FExtractName.clear();
-    throw EAbort("");
+  TPrivateCopy copy(dir, FinalName(FDestName, SourcePath()), Name(), InstallStartTime);
+  const TPrivateCopy::TOutcome outcome = copy.Install([&](const std::string& Part) {
+    FExtractName = Part;
+    TQlntCompress* c = QlntCompress;
+    PointQlntCompressAt(archive);
+    c->SetExtractDirectory(dir);
+    c->SetExtractName(Part);
+    // The overwrite rule was weighed against the destination: the private
+    // copy is this run's own.
+    c->SetOverwrite(owAlways);
+    c->SetOnAborted([this](TObject* Sender) { DoAbort(Sender); });
+    c->SetOnNewDisk([this](TQlntCompress* S, int32_t Disk, std::string& Path) { DoNewDisk(S, Disk, Path); });
+    c->SetOnStatus([this](TQlntCompress* S, const TlzhFileStats& St) { DoStatus(S, St); });
+    c->FilesToProcess()->Clear();
+    c->FilesToProcess()->Add(SourcePath());
+    return c->Extract();
+  });
+  FExtractName.clear();
+  // The archive ended quietly (a silent abort): so does the file's install.
+  if (outcome == TPrivateCopy::pcQuietEnd) throw EAbort("");
+  if (outcome == TPrivateCopy::pcAtRestart) {
+    FExtractName = copy.NumberedName();
+    FDelayedReplace = true;
+    ScheduleBootReplacement(copy.Destination(), FullPath(dir, FExtractName));
   }
 }
 
@@ -257,58 +192,6 @@ void TCustomInstallFile::DoReplace() {
   ExternalComponentCall(this, eccReplacingFile, this);
   ReportInformationEvent(eieReplaceInstallFile, this);
   FIsNewer = true;
-}
-
-bool TCustomInstallFile::ReplaceWithExtracted(bool MayWriteAgain) {
-  const std::string dir = GetDestDir();
-  const std::string name = FinalName(FDestName, SourcePath());
-  const std::string oldPath = FullPath(dir, name);
-  const std::string part = FullPath(dir, FExtractName);
-  // One step: under its real name stands either the old file or the new one,
-  // whatever fails or stops the run. A file held for a moment is not in use:
-  // another setup of the same files may just be putting its copy in place.
-  DWORD error = ERROR_SUCCESS;
-  for (int attempt = 0; attempt < MaxReplaceAttempts; ++attempt) {
-    if (attempt > 0) Sleep(ReplacePauseMs);
-    if (MoveFileExW(Widen(part).c_str(), Widen(oldPath).c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      FExtractName.clear();
-      return true;
-    }
-    error = GetLastError();
-    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-  }
-  // Closed once written, the private file could be taken for a leftover by
-  // another setup of the same files running now.
-  if (MayWriteAgain && !FileExists(part)) {
-    FExtractName.clear();
-    return false;
-  }
-  auto fail = [&](const std::string& Target, DWORD Code) {
-    RemoveFile(part);
-    FExtractName.clear();
-    throw IECustomInstallFile("%s could not rename %s to %s: %s",
-                              {Name(), part, Target, Trim(SysErrorMessage(Code))});
-  };
-  if (!FileExists(oldPath)) fail(oldPath, error);
-  // The old file cannot be replaced now (in use, or protected): the new one
-  // waits under a free numbered name and takes its place at the restart.
-  std::string numbered;
-  for (int i = 1; i <= MaxNumberedNames && numbered.empty(); ++i) {
-    std::string candidate = ChangeFileExt(name, "." + IntToStr(i));
-    if (!FileExists(FullPath(dir, candidate))) numbered = candidate;
-  }
-  if (numbered.empty()) {
-    RemoveFile(part);
-    FExtractName.clear();
-    throw IECustomInstallFile("%s cannot find a free temporary name beside %s (tried %d)",
-                              {Name(), oldPath, MaxNumberedNames});
-  }
-  if (!MoveFileW(Widen(part).c_str(), Widen(FullPath(dir, numbered)).c_str()))
-    fail(FullPath(dir, numbered), GetLastError());
-  FExtractName = numbered;
-  FDelayedReplace = true;
-  ScheduleBootReplacement(oldPath, FullPath(dir, numbered));
-  return true;
 }
 
 void TCustomInstallFile::ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath) {

@@ -50,8 +50,9 @@ bool ClearReadOnly(const std::string& FilePath);
 // ClearReadOnly. Tests put in one that fails, as on a read-only medium.
 extern bool (*ClearRecordedReadOnly)(const std::string& FilePath);
 // Removes the private unfinished copies that setup runs stopped while writing
-// them left in Dir: every name holding InstallPartName's mark, whichever file
-// it was a copy of. True when one went.
+// them left in Dir (InstallPartsIn: names of exactly the form a run writes,
+// whose run has ended), whichever file they were copies of. True when one
+// went.
 bool RemoveInstallLeftovers(const std::string& Dir);
 // The folder part of Path (the text up to its last backslash); empty when
 // it has none.

@@ -300,7 +300,7 @@ void TQlntCompress::ChangeToPartition(TStream*& Stream, int Disk, std::string& C
 
 // ------------------------------------------------------------ Extract
 
-void TQlntCompress::Extract() {
+bool TQlntCompress::Extract() {
   StartOperation();
   FAction = acExtract;
   TScopeGuard done([this] {
@@ -318,6 +318,7 @@ void TQlntCompress::Extract() {
     std::vector<std::string> lines;
     for (int i = 0; i < FFilesToProcess->Count(); ++i) lines.push_back(FFilesToProcess->Get(i));
     for (const std::string& line : lines) ExtractOne(line);
+    return true;
   } catch (const EycAborted&) {
     if (FOnAborted) FOnAborted(this);
   } catch (const EAbort&) {
@@ -325,6 +326,7 @@ void TQlntCompress::Extract() {
     FAbort = true;
     throw;
   }
+  return false;
 }
 
 void TQlntCompress::ExtractOne(const std::string& Line) {

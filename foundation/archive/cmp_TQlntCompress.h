@@ -177,7 +177,9 @@ public:
 
   void ReadInformation();
   int FindFile(const std::string& FilePath);
-  void Extract();
+  // False when it ended quietly (a silent abort, or a Cancel that OnAborted
+  // let pass): the file it stopped at and those after it were not written.
+  bool Extract();
   void Copy(const std::string& SourcePath, const std::string& DestPath);
   void Add(TlzhCommand Cmd);
   void CopyToDisk(const std::string& Path, const std::string& FileName);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -137,17 +138,37 @@ TEST_F(UninstallSteps, PartitionsEndAtTheFirstGap) {
 }
 
 TEST_F(UninstallSteps, UnfinishedCopiesThatAStoppedSetupLeftGoToo) {
+  // A setup that is still running: its copies are not leftovers.
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION running{};
+  std::wstring line = L"\"" + std::wstring(self) + L"\" --gtest_list_tests";
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si,
+                             &running));
+  TScopeGuard stop([&] {
+    TerminateProcess(running.hProcess, 0);
+    CloseHandle(running.hThread);
+    CloseHandle(running.hProcess);
+  });
+  char live[16];
+  snprintf(live, sizeof live, "%lx", static_cast<unsigned long>(running.dwProcessId));
   // Beside a recorded file, beside one no longer there, beside a server, of
   // a file the record does not list (never recorded, as the setup was stopped
-  // before it), read-only as a CD's file, and alone in a folder of its own.
+  // before it), read-only as a CD's file, and alone in a folder of its own;
+  // each written by a setup that has ended (a process number no process has).
   std::string a = MakeFile("a.dll"), gone = FDir + "\\gone.dll", server = FDir + "\\server.ocx";
   std::string gone2 = FDir + "\\parts only\\gone.txt";
-  std::vector<std::string> parts = {MakeFile("a.dll.~qnt1F3A"),    MakeFile("a.dll.~qntZ9"),
-                                    MakeFile("gone.dll.~qnt"),     MakeFile("server.ocx.~qnt07B2"),
-                                    MakeFile("b.dll.~qnt4C1D"),    MakeFile("read only.txt.~QNTA1B2"),
-                                    MakeFile("parts only\\gone.txt.~qnt5E6F")};
+  std::vector<std::string> parts = {MakeFile("a.dll.~qntfffffff0-1f3a"),      MakeFile("a.dll.~qntFFFFFFF0-0"),
+                                    MakeFile("gone.dll.~qntfffffff0-2"),       MakeFile("server.ocx.~qntfffffff0-7b2"),
+                                    MakeFile("b.dll.~qntfffffff0-4c1d"),       MakeFile("read only.txt.~QNTFFFFFFF0-A"),
+                                    MakeFile("parts only\\gone.txt.~qntfffffff0-5e6f")};
   SetFileAttributesW(Widen(parts[5]).c_str(), FILE_ATTRIBUTE_READONLY);
-  std::string mine = MakeFile("b.dll.qnt");  // the user's, no setup's
+  // The user's files, whatever their names hold, and the running setup's copy.
+  std::vector<std::string> kept = {MakeFile("b.dll.qnt"),         MakeFile("notes.~qnt.bak"),
+                                   MakeFile("gone.dll.~qnt"),      MakeFile("a.dll.~qntfffffff0-"),
+                                   MakeFile("a.dll.~qnt12-3.bak"), MakeFile("a.dll.~qnt" + std::string(live) + "-0")};
   ASSERT_EQ(parts[0].rfind(InstallPartName(a), 0), 0u);
   WriteList("Files", {a, gone, gone2});
   WriteList("ActiveX", {server + ";0"});
@@ -156,7 +177,7 @@ TEST_F(UninstallSteps, UnfinishedCopiesThatAStoppedSetupLeftGoToo) {
   U->RemoveDirectories();
   EXPECT_FALSE(FileExists(a));
   for (const auto& part : parts) EXPECT_FALSE(FileExists(part)) << part;
-  EXPECT_TRUE(FileExists(mine));
+  for (const auto& file : kept) EXPECT_TRUE(FileExists(file)) << file;
   EXPECT_FALSE(DirectoryExists(FDir + "\\parts only"));
 }
 

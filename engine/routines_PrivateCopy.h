@@ -1,0 +1,68 @@
+// The private copy of a file being installed. The new file is written beside
+// its destination under a name of the run's own (InstallPartName with the
+// process id and a counter, "x.dll.~qnt1a2c-3") and takes its real name in
+// one step only when whole: a run that is stopped or killed midway leaves no
+// cut-off file under the real name, and the old file stays until the new
+// one is complete. Nothing is flushed to the disk before the rename, so a
+// power cut is not covered. The copy is made (and so reserved) before it is
+// written and keeps its name until the rename; a run removes only copies
+// whose run has ended, never a running setup's.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class TPrivateCopy {
+public:
+  // What became of the copy.
+  enum TOutcome {
+    pcInPlace,    // it took the destination's name
+    pcAtRestart,  // the old file is in use: the copy waits under NumberedName for the restart
+    pcQuietEnd,   // the writer ended quietly: nothing changed
+  };
+  // Writes the copy, the file PrivateName in the destination's folder (it
+  // stands there, empty); false when it ended quietly.
+  using TWriter = std::function<bool(const std::string& PrivateName)>;
+
+  // The copy of Dir\Name; Component names the install file in messages;
+  // RunStart is the moment the setup's run began (0 outside a run).
+  TPrivateCopy(std::string Dir, std::string Name, std::string Component, double RunStart);
+  // Ends the copy: whatever of it took no name goes.
+  ~TPrivateCopy();
+  TPrivateCopy(const TPrivateCopy&) = delete;
+  TPrivateCopy& operator=(const TPrivateCopy&) = delete;
+
+  // Clears what ended runs left of the file, then writes the copy and puts
+  // it in place. A copy that another program took away before it took its
+  // name is written again; when that keeps happening the install fails
+  // naming the file.
+  TOutcome Install(const TWriter& Write);
+  // The numbered name (Name's extension replaced by a number) under which the
+  // copy waits for the restart (pcAtRestart).
+  const std::string& NumberedName() const { return FNumbered; }
+  std::string Destination() const;
+
+  // Removes the private copies of Dir\Name that ended runs left. Within one
+  // run (RunStart not 0) a folder is looked through once, at its first file:
+  // the copies of runs that had ended then; one that ends while this run goes
+  // on leaves its copies to the next run and the uninstaller.
+  static void RemoveLeftovers(const std::string& Dir, const std::string& Name, double RunStart);
+
+private:
+  enum TPlaced { plInPlace, plNumbered, plVanished };
+  TPlaced PutInPlace();
+  std::string Path(const std::string& Name) const;
+  [[noreturn]] void Fail(const std::string& Reason);
+
+  std::string FDir, FName, FComponent;
+  double FRunStart;
+  std::string FPart;  // the copy this run holds now, none once it took a name
+  std::string FNumbered;
+};
+
+// Seams for tests. NewInstallPart makes the private copy of Dir\Name (a new,
+// empty file of this run's own) and returns its name. PrivateCopyWritten, when
+// set, is called with the copy's full path between its writing and its
+// renaming.
+extern std::function<std::string(const std::string& Dir, const std::string& Name)> NewInstallPart;
+extern std::function<void(const std::string& Path)> PrivateCopyWritten;
