@@ -14,9 +14,25 @@
 #endif
 
 namespace {
-std::string Describe(const std::string& res, int line, const std::string& comp, const std::string& prop,
-                     const std::string& detail) {
-  std::string r = "Error reading " + res + ", line " + IntToStr(line);
+// The registered texts and source files, by upper-case resource name. Built on
+// first use: the registrations run while the program's objects are being
+// initialised, in an order no one chooses.
+std::mutex& TextsLock() {
+  static std::mutex m;
+  return m;
+}
+std::map<std::string, std::string>& Texts() {
+  static std::map<std::string, std::string> t;
+  return t;
+}
+std::map<std::string, std::string>& Sources() {
+  static std::map<std::string, std::string> s;
+  return s;
+}
+
+std::string Describe(const std::string& res, const std::string& file, int line, const std::string& comp,
+                     const std::string& prop, const std::string& detail) {
+  std::string r = "Error reading " + (file.empty() ? res : file + " (" + res + ")") + ", line " + IntToStr(line);
   if (!comp.empty()) r += ", component " + comp;
   if (!prop.empty()) r += ", property " + prop;
   return r + ": " + detail;
@@ -25,8 +41,14 @@ std::string Describe(const std::string& res, int line, const std::string& comp, 
 
 EFormReadError::EFormReadError(const std::string& AResourceName, int ALine, const std::string& AComponentName,
                                const std::string& APropertyName, const std::string& ADetail)
-    : EReadError(Describe(AResourceName, ALine, AComponentName, APropertyName, ADetail)),
+    : EFormReadError(AResourceName, ResourceSource(AResourceName), ALine, AComponentName, APropertyName, ADetail) {}
+
+EFormReadError::EFormReadError(const std::string& AResourceName, const std::string& ASourceFile, int ALine,
+                               const std::string& AComponentName, const std::string& APropertyName,
+                               const std::string& ADetail)
+    : EReadError(Describe(AResourceName, ASourceFile, ALine, AComponentName, APropertyName, ADetail)),
       ResourceName(AResourceName),
+      SourceFile(ASourceFile),
       Line(ALine),
       ComponentName(AComponentName),
       PropertyName(APropertyName),
@@ -595,14 +617,6 @@ private:
   }
 };
 
-std::mutex& TextsLock() {
-  static std::mutex m;
-  return m;
-}
-std::map<std::string, std::string>& Texts() {
-  static std::map<std::string, std::string> t;
-  return t;
-}
 }  // namespace
 
 void ReadComponentText(TComponent* Root, const std::string& Text, const std::string& ResourceName) {
@@ -613,6 +627,17 @@ void ReadComponentText(TComponent* Root, const std::string& Text, const std::str
 void RegisterResourceText(const std::string& ResourceName, const std::string& Text) {
   std::lock_guard<std::mutex> g(TextsLock());
   Texts()[UpperCase(ResourceName)] = Text;
+}
+
+void RegisterResourceSource(const std::string& ResourceName, const std::string& File) {
+  std::lock_guard<std::mutex> g(TextsLock());
+  Sources()[UpperCase(ResourceName)] = File;
+}
+
+std::string ResourceSource(const std::string& ResourceName) {
+  std::lock_guard<std::mutex> g(TextsLock());
+  auto it = Sources().find(UpperCase(ResourceName));
+  return it == Sources().end() ? std::string() : it->second;
 }
 
 #ifdef _WIN32

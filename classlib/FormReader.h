@@ -24,8 +24,9 @@
 // writers after everything has been read, in the order of the text; then
 // csReading is cleared and Loaded is called on the root and every created
 // component in the order of the text. Errors while reading or resolving raise
-// EFormReadError naming the resource, line, component and property; an
-// exception from a Loaded passes unchanged.
+// EFormReadError naming the resource (and the file it was made from, when
+// that is registered), line, component and property; an exception from a
+// Loaded passes unchanged.
 //
 // A form read after its ancestor form's resource names the components that
 // the ancestor made with "inherited Name: TClass ... end" (the outer one too):
@@ -35,6 +36,9 @@
 // A program carries the text as an RCDATA resource named after the module's
 // class, listed in a .rc file of its target (paths from the source root):
 //     TIM RCDATA "setup/InstallModule.txt"
+// A setup program built with quillant_add_setup also registers, for each such
+// line, the file the text came from (RegisterResourceSource), so that a box
+// about a bad text names the file its author edits.
 #pragma once
 #include <string>
 
@@ -43,13 +47,19 @@
 
 class EFormReadError : public EReadError {
 public:
+  // The source file is the one registered for the resource, if any.
   EFormReadError(const std::string& AResourceName, int ALine, const std::string& AComponentName,
                  const std::string& APropertyName, const std::string& ADetail);
   std::string ResourceName;
+  std::string SourceFile;  // empty when none is registered
   int Line;
   std::string ComponentName;
   std::string PropertyName;
   std::string Detail;
+
+private:
+  EFormReadError(const std::string& AResourceName, const std::string& ASourceFile, int ALine,
+                 const std::string& AComponentName, const std::string& APropertyName, const std::string& ADetail);
 };
 
 // Reads Text into Root; ResourceName is only used in messages.
@@ -60,6 +70,11 @@ void ReadComponentText(TComponent* Root, const std::string& Text, const std::str
 // holds this code. False when there is none.
 bool FindResourceText(const std::string& ResourceName, std::string& Text);
 void RegisterResourceText(const std::string& ResourceName, const std::string& Text);
+
+// The file a resource's text was made from, as the program's build names it
+// (messages only); empty when none was registered.
+void RegisterResourceSource(const std::string& ResourceName, const std::string& File);
+std::string ResourceSource(const std::string& ResourceName);
 
 // Finds the resource and reads it into Root; EResNotFound when it is missing.
 class EResNotFound : public Exception {

@@ -154,6 +154,13 @@ TEST(FormReader, ErrorsNameTheResourceLineComponentAndProperty) {
   EXPECT_EQ(e.PropertyName, "Colour");
   EXPECT_EQ(e.Message, "Error reading TFIXTUREMODULE, line 4, component A, property Colour: "
                        "Unknown property Colour of TFixtureItem");
+  // With the file it was made from registered, the message names that file.
+  RegisterResourceSource("TFixtureModule", "forms/Fixture.txt");
+  e = LoadError("object Fixtures: TFixtureModule\n  object A: TFixtureItem\n\n    Colour = 3\n  end\nend\n");
+  RegisterResourceSource("TFixtureModule", "");
+  EXPECT_EQ(e.SourceFile, "forms/Fixture.txt");
+  EXPECT_EQ(e.Message, "Error reading forms/Fixture.txt (TFIXTUREMODULE), line 4, component A, property Colour: "
+                       "Unknown property Colour of TFixtureItem");
 
   e = LoadError("object Fixtures: TFixtureModule\n  object A: TFixtureItem\n    Shade = shPink\n  end\nend\n");
   EXPECT_EQ(e.Line, 3);

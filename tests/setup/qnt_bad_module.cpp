@@ -1,7 +1,7 @@
 // A setup program whose start fails: started without arguments its module
-// names a class that does not exist (a setup author's typo); started with
-// *ABOOT its module is whole, but the run after the restart lacks the
-// arguments it needs.
+// (bad_module.txt, built in as an author's setup builds it) names a class
+// that does not exist (a setup author's typo); started with *ABOOT its module
+// is whole, but the run after the restart lacks the arguments it needs.
 #include "classlib/FormReader.h"
 #include "classlib/Forms.h"
 #include "engine/cmp_TInstall.h"
@@ -24,21 +24,11 @@ const char* const WholeModule =
     "    AutoMaximizeWindow = False\n"
     "  end\n"
     "end\n";
-const char* const ModuleWithATypo =
-    "object BadModule: TBadModule\n"
-    "  object Install1: TInstall\n"
-    "    AutoMaximizeWindow = False\n"
-    "  end\n"
-    "  object Group1: TInstalFileGroup\n"
-    "    Container = Install1\n"
-    "  end\n"
-    "end\n";
 }  // namespace
 
 int main() {
   return SetupMain("Quillant Bad Module", [] {
-    RegisterResourceText("TBADMODULE",
-                         StartSwitch(InstallParams()) == TStartSwitch::ssABoot ? WholeModule : ModuleWithATypo);
+    if (StartSwitch(InstallParams()) == TStartSwitch::ssABoot) RegisterResourceText("TBADMODULE", WholeModule);
     new TBadModule(Application);
   });
 }

@@ -699,14 +699,15 @@ TEST_F(SetupModule, EveryCompileErrorIsSwallowed) {
 
 // A setup program whose start fails shows why, and stays until the message
 // is answered; then it ends with exit code 1. A module with a typo names the
-// module, the line and the component; a run after the restart without its
-// arguments says what is missing.
+// module's file as the build names it, the line and the component; a run
+// after the restart without its arguments says what is missing.
 TEST(SetupStart, ErrorIsShownUntilAnswered) {
   struct Case {
     const char* Arguments;
     const char* Text;
   } cases[] = {
-      {"", "Error reading TBADMODULE, line 5, component Group1: Class TInstalFileGroup not found"},
+      {"", "Error reading tests/setup/bad_module.txt (TBADMODULE), line 5, component Group1: "
+           "Class TInstalFileGroup not found"},
       {" *ABOOT", "The self-extract parameter was not found"},
   };
   for (const Case& c : cases) {
