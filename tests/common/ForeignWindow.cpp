@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "classlib/WinText.h"
+#include "common/TestSupport.h"
 
 namespace testsupport {
 
@@ -79,21 +80,6 @@ HWND FindWindowOf(uint32_t Pid, const std::string& Caption) {
   return s.Found;
 }
 
-BOOL CALLBACK CollectStatic(HWND H, LPARAM P) {
-  wchar_t cls[64] = {};
-  GetClassNameW(H, cls, 64);
-  if (lstrcmpiW(cls, L"Static") == 0) {
-    wchar_t text[4096] = {};
-    GetWindowTextW(H, text, 4096);
-    auto* out = reinterpret_cast<std::wstring*>(P);
-    if (text[0]) {
-      if (!out->empty()) *out += L"\n";
-      *out += text;
-    }
-  }
-  return TRUE;
-}
-
 struct TDialogSearch {
   DWORD Pid;
   HWND Found = nullptr;
@@ -134,12 +120,10 @@ TForeignBox Answer(HWND H, const std::function<int(const std::string&)>& Choose)
   GetWindowTextW(H, caption, 512);
   box.Caption = Narrow(std::wstring(caption));
   // The box may still be filling in its controls right after it appears.
-  std::wstring text;
-  for (int i = 0; i < 40 && text.empty(); ++i) {
-    EnumChildWindows(H, CollectStatic, reinterpret_cast<LPARAM>(&text));
-    if (text.empty()) Sleep(50);
+  for (int i = 0; i < 40 && box.Text.empty(); ++i) {
+    box.Text = StaticTexts(H);
+    if (box.Text.empty()) Sleep(50);
   }
-  box.Text = Narrow(text);
   int ButtonId = Choose(box.Text);
   HWND button = GetDlgItem(H, ButtonId);
   PostMessageW(H, WM_COMMAND, MAKEWPARAM(ButtonId, BN_CLICKED), reinterpret_cast<LPARAM>(button));

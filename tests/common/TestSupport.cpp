@@ -16,10 +16,26 @@ namespace testsupport {
 
 std::string BinDir() { return ExcludeTrailingBackslash(ExtractFilePath(ParamStr(0))); }
 
-std::string ScratchDir(const std::string& Tag) {
+std::string TempDir() {
   wchar_t tmp[MAX_PATH];
   GetTempPathW(MAX_PATH, tmp);
-  std::string base = ExcludeTrailingBackslash(Narrow(std::wstring(tmp)));
+  return Narrow(std::wstring(tmp));
+}
+
+std::vector<std::string> FileNamesMatching(const std::string& Pattern) {
+  std::vector<std::string> found;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(Widen(Pattern).c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do found.push_back(Narrow(std::wstring(fd.cFileName)));
+    while (FindNextFileW(h, &fd));
+    FindClose(h);
+  }
+  return found;
+}
+
+std::string ScratchDir(const std::string& Tag) {
+  std::string base = ExcludeTrailingBackslash(TempDir());
   static unsigned counter = 0;
   for (;;) {
     std::string dir = base + "\\" + Tag + "-" + std::to_string(GetCurrentProcessId()) + "-" +

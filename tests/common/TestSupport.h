@@ -18,6 +18,11 @@ std::string BinDir();
 // The Unix path of a Windows path (for pictures and Unix programs); "" when
 // Wine cannot tell it.
 std::string UnixPathOf(const std::string& WindowsPath);
+// The temporary directory, with its trailing backslash.
+std::string TempDir();
+// The names of the files that a wildcard pattern (a folder and a name with
+// * and ?) finds, in the order the system lists them.
+std::vector<std::string> FileNamesMatching(const std::string& Pattern);
 // A new, empty folder under the temporary directory; its name starts with Tag.
 std::string ScratchDir(const std::string& Tag);
 void RemoveTree(const std::string& Dir);

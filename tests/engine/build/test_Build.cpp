@@ -239,19 +239,7 @@ TEST(Build, AFailedBuildLeavesNoArchiveCutOff) {
   rig.Install->BuildDistributables(setupProgram, out, true);
   std::vector<std::string> whole;
   for (const std::string& o : outputs) whole.push_back(Bytes(out + "\\" + o));
-  const auto temporaries = [] {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    Names found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((std::string(temp) + "bat*.tmp").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do found.push_back(fd.cFileName);
-      while (FindNextFileA(h, &fd));
-      FindClose(h);
-    }
-    return found;
-  };
+  const auto temporaries = [] { return FileNamesMatching(TempDir() + "bat*.tmp"); };
   const Names before = temporaries();
   // The entry after which the build fails: one of setup.1, one of files.1.
   for (const char* failAfter : {"Quillant20.exe", "A.TXT"}) {

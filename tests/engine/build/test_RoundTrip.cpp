@@ -56,19 +56,7 @@ TEST(RoundTrip, AKilledBuildLeavesNoArchiveCutOffNorItsTemporaryFiles) {
   const char* const outputs[] = {"setup.exe", "setup.1", "files.1"};
   std::vector<std::string> whole;
   for (const char* o : outputs) whole.push_back(ReadFileText(rt.Build + "\\" + o));
-  const auto temporaries = [] {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::vector<std::string> found;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((std::string(temp) + "bat*.tmp").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-      do found.push_back(fd.cFileName);
-      while (FindNextFileA(h, &fd));
-      FindClose(h);
-    }
-    return found;
-  };
+  const auto temporaries = [] { return FileNamesMatching(TempDir() + "bat*.tmp"); };
   const std::vector<std::string> before = temporaries();
 
   std::string line = "\"" + rt.Work + "\\Quillant20.exe\" *BUILD";

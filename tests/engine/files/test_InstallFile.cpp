@@ -550,10 +550,10 @@ TEST_F(OneFile, ACopyTakenAwayBeforeItsRenameIsKeptOrWrittenAgain) {
     const char* way;
     int writes;
   } rows[] = {{"clear-up", 1}, {"delete", 2}};
-  int entries = 0;
   for (const auto& r : rows) {
     SCOPED_TRACE(r.way);
     RemoveTree(FDst);
+    DeleteKey(hkLocalMachine, RecordKey());
     FController->Events.clear();
     int writes = 0;
     PrivateCopyWritten = [&](const std::string& Path) {
@@ -567,7 +567,7 @@ TEST_F(OneFile, ACopyTakenAwayBeforeItsRenameIsKeptOrWrittenAgain) {
     EXPECT_EQ(writes, r.writes);
     EXPECT_TRUE(ReadBytes(Dest()) == payload);
     EXPECT_TRUE(Saw("eieAfterInstallFile"));
-    EXPECT_EQ(GetRVStr(hkLocalMachine, RecordKey() + "\\Files", "File" + IntToStr(++entries), ""), Dest());
+    EXPECT_EQ(GetRVStr(hkLocalMachine, RecordKey() + "\\Files", "File1", ""), Dest());
     WIN32_FIND_DATAW fd;
     EXPECT_EQ(FindFirstFileW(Widen(FDst + "\\*.~qnt*").c_str(), &fd), INVALID_HANDLE_VALUE);
   }
