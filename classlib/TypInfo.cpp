@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <mutex>
 
 int TEnumInfo::IndexOf(const std::string& Name) const {
   for (size_t i = 0; i < Names.size(); ++i)
@@ -73,17 +74,45 @@ bool TClassInfo::InheritsFrom(const std::string& Name) const {
 }
 
 namespace {
-std::map<std::string, const TClassInfo*>& Registry() {
-  static std::map<std::string, const TClassInfo*> r;
+struct TRegistry {
+  std::mutex Lock;
+  std::map<std::string, const TClassInfo*> Classes;
+  std::vector<typinfo_detail::TClassInfoFunc> AtStartUp;  // not built yet, in registration order
+};
+TRegistry& Registry() {
+  static TRegistry r;
   return r;
+}
+// Builds the tables recorded at start-up ahead of any later registration, so
+// the first registration of a name still counts. Called with the lock held.
+void BuildRecorded(TRegistry& r) {
+  for (typinfo_detail::TClassInfoFunc f : r.AtStartUp) {
+    const TClassInfo& info = f();
+    r.Classes.emplace(UpperCase(info.ClassName()), &info);
+  }
+  r.AtStartUp.clear();
 }
 }  // namespace
 
-void RegisterClassInfo(const TClassInfo& Info) { Registry().emplace(UpperCase(Info.ClassName()), &Info); }
+void typinfo_detail::RegisterClassInfoAtStartUp(TClassInfoFunc Info) {
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> hold(r.Lock);
+  r.AtStartUp.push_back(Info);
+}
+
+void RegisterClassInfo(const TClassInfo& Info) {
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> hold(r.Lock);
+  BuildRecorded(r);
+  r.Classes.emplace(UpperCase(Info.ClassName()), &Info);
+}
 
 const TClassInfo* FindClassInfo(const std::string& ClassName) {
-  auto it = Registry().find(UpperCase(ClassName));
-  return it == Registry().end() ? nullptr : it->second;
+  TRegistry& r = Registry();
+  std::lock_guard<std::mutex> hold(r.Lock);
+  BuildRecorded(r);
+  auto it = r.Classes.find(UpperCase(ClassName));
+  return it == r.Classes.end() ? nullptr : it->second;
 }
 
 namespace Prop::detail {

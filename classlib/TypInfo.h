@@ -56,7 +56,11 @@
 //
 // Lookup by property name, enumeration name and class name ignores case.
 // Declaring the table registers the class by name for the form reader when it
-// is a non-abstract component with a constructor (TComponent* AOwner). A class
+// is a non-abstract component with a constructor (TComponent* AOwner); the
+// table itself is built on the first lookup, after start-up, so its defaults
+// may name enumerations and ident maps of any unit whatever the link order.
+// For the same reason no code that runs at start-up (a global's constructor)
+// may ask for a class's table. A class
 // whose unit nothing else references may be left out of a program by the
 // linker; a module that streams it then calls RegisterClasses<TFoo, TBar>() in
 // its constructor (which also documents what its resource needs).
@@ -507,8 +511,14 @@ TClassInfo::TCreator CreatorOf() {
   else
     return nullptr;
 }
+// Registration at start-up records only where the class's table is: building
+// the table reads enumeration names and ident maps (InstallTypeInfo,
+// ColorIdents) that are globals of other units, which may not have started
+// yet. The registry builds the recorded tables on its first lookup.
+using TClassInfoFunc = const TClassInfo& (*)();
+void RegisterClassInfoAtStartUp(TClassInfoFunc Info);
 struct TAutoRegistration {
-  explicit TAutoRegistration(const TClassInfo& Info) { RegisterClassInfo(Info); }
+  explicit TAutoRegistration(TClassInfoFunc Info) { RegisterClassInfoAtStartUp(Info); }
 };
 }  // namespace typinfo_detail
 
@@ -519,4 +529,4 @@ struct TAutoRegistration {
                                  std::vector<TPropInfo>{__VA_ARGS__});                       \
     return info;                                                                             \
   }                                                                                          \
-  static const typinfo_detail::TAutoRegistration qnt_autoreg_##ThisClass(ThisClass::StaticClassInfo())
+  static const typinfo_detail::TAutoRegistration qnt_autoreg_##ThisClass(&ThisClass::StaticClassInfo)
