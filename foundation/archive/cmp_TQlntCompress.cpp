@@ -350,7 +350,11 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
   if (!safe) throw EQlntCompress("Cannot create the file %s", {target});
 
   bool newer = true;
-  if (FileExists(target)) {
+  // Under "always", with no one to tell of a replacement, an existing target
+  // changes nothing: the look for it (a search of the whole folder under
+  // Wine when there is none) is saved, once per file of an install.
+  const bool weighs = FOverwrite != owAlways || FOnReplace;
+  if (weighs && FileExists(target)) {
     newer = SourceWins(TVersionResource::IsFileNewerHaveSource(h->Data.Date, h->Data.Version, target,
                                                                ConvertToVersionCompareCriteria(FOverwrite)));
     if (newer && FOnReplace) {
