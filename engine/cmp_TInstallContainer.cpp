@@ -96,6 +96,7 @@ TInstallContainer::TInstallContainer(TComponent* AOwner)
 TInstallContainer::~TInstallContainer() {
   AnnounceDestruction();
   FHelpers.clear();
+  FDialogs.clear();
   NoteFreedDuringLanguageSwitch(this);
   if (QuillantComps) {
     auto it = std::find(QuillantComps->begin(), QuillantComps->end(), this);
@@ -182,6 +183,7 @@ void TInstallContainer::DoInformationEventControl(TInstallContainer*, int, TObje
 void TInstallContainer::HandleExternalComponentCall(TInstallContainer*, int, TObject*) {}
 
 void TInstallContainer::ExternalComponentCall(TInstallContainer* Container, int ComponentCall, TObject* PO) {
+  if (!FSuppressExceptFor && FDialogs.empty()) return;
   const size_t count = FHelpers.size();
   // A receiver may free or move children: every step re-checks the list.
   for (size_t i = 0; i < count && i < FHelpers.size(); ++i) {
@@ -247,6 +249,8 @@ void TInstallContainer::InsertHelperComponent(TInstallObject* BHC) {
   const int type = BHC->RegisteredType();
   auto existing = std::find(FHelpers.begin(), FHelpers.end(), BHC);
   if (existing != FHelpers.end()) FHelpers.erase(existing);
+  ForgetDialog(BHC);
+  if (type == cDialog) FDialogs.push_back(BHC);
   size_t at = FHelpers.size();
   for (size_t i = 0; i < FHelpers.size(); ++i) {
     int t = FHelpers[i]->RegisteredType();
@@ -259,11 +263,17 @@ void TInstallContainer::InsertHelperComponent(TInstallObject* BHC) {
   if (!Loading()) UpdateOrderProperties();
 }
 
+void TInstallContainer::ForgetDialog(TInstallObject* BHC) {
+  auto it = std::find(FDialogs.begin(), FDialogs.end(), BHC);
+  if (it != FDialogs.end()) FDialogs.erase(it);
+}
+
 void TInstallContainer::RemoveHelperComponent(TInstallObject* BHC) {
   if (!BHC) return;
   auto it = std::find(FHelpers.begin(), FHelpers.end(), BHC);
   if (it == FHelpers.end()) return;
   FHelpers.erase(it);
+  ForgetDialog(BHC);
   if (!Loading()) UpdateOrderProperties();
 }
 

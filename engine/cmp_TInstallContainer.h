@@ -247,6 +247,11 @@ protected:
 private:
   friend class TInstallObject;
   std::vector<TInstallObject*> FHelpers;
+  // Those of the helpers that are dialogs, the only ones a broadcast reaches:
+  // a group of hundreds of files passes on every progress step of every
+  // file, and without a dialog among them it need not look at each.
+  std::vector<TInstallObject*> FDialogs;
+  void ForgetDialog(TInstallObject* BHC);
   bool FAnnounced = false;
   bool FResolving = false;  // guards GetDestDir against bases that lead back here
 };
