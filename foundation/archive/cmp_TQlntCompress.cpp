@@ -310,7 +310,7 @@ bool TQlntCompress::Extract() {
     FFilesToProcess->Clear();
     FExtractName.clear();
   });
-  try {
+  return RunOperation([this] {
     if (!FInMemory) ReadInformation();
     FCurrentDisk = 0;
     FFileHeaders->ProcessTotalStatistics(FFileStats);
@@ -318,10 +318,20 @@ bool TQlntCompress::Extract() {
     std::vector<std::string> lines;
     for (int i = 0; i < FFilesToProcess->Count(); ++i) lines.push_back(FFilesToProcess->Get(i));
     for (const std::string& line : lines) ExtractOne(line);
+  });
+}
+
+bool TQlntCompress::RunOperation(const std::function<void()>& Body, bool QuietEndAllowed) {
+  try {
+    Body();
     return true;
   } catch (const EycAborted&) {
     if (FOnAborted) FOnAborted(this);
   } catch (const EAbort&) {
+    if (!QuietEndAllowed) {
+      FAbort = true;
+      throw;
+    }
   } catch (...) {
     FAbort = true;
     throw;
@@ -634,14 +644,7 @@ void TQlntCompress::CopyToDisk(const std::string& Path, const std::string& FileN
   // The copy rewrites the headers in memory for the disk set: they no
   // longer describe the source, which the next operation must read again.
   TScopeGuard forget([this] { FInMemory = false; });
-  try {
-    CopyToDiskRun(Path, FileName);
-  } catch (const EycAborted&) {
-    if (FOnAborted) FOnAborted(this);
-  } catch (...) {
-    FAbort = true;
-    throw;
-  }
+  RunOperation([&] { CopyToDiskRun(Path, FileName); }, false);
 }
 
 void TQlntCompress::CopyToDiskRun(const std::string& Path, const std::string& FileName) {

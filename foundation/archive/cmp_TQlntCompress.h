@@ -203,6 +203,10 @@ private:
   // The start of every operation: clears Abort, unless a Cancel not yet seen
   // set it.
   void StartOperation() { FAbort = FUserAbort; }
+  // Runs an operation's body as every operation ends: a Cancel reported
+  // (OnAborted), a quiet end (EAbort, where QuietEndAllowed) swallowed, any
+  // other failure sets Abort and goes on. True when the body ran to its end.
+  bool RunOperation(const std::function<void()>& Body, bool QuietEndAllowed = true);
   void Status();
   void ExtractOne(const std::string& Line);
   // Extracting one entry: open the target, take the entry inflated ahead or

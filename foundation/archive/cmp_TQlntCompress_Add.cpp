@@ -70,7 +70,7 @@ void TQlntCompress::Add(TlzhCommand Cmd) {
     FOutBuffer.reset();
     FFilesToProcess->Clear();
   });
-  try {
+  RunOperation([&] {
     ForceDirectories(ExtractFileDir(FCompressedFile));
     bool append = Cmd == lzcOnlyAdd && FileExists(FCompressedFile);
     try {
@@ -90,13 +90,7 @@ void TQlntCompress::Add(TlzhCommand Cmd) {
       FFileHeaders->CreateHeaderInformation(FFilesToProcess, false);
     }
     AddEntries();
-  } catch (const EycAborted&) {
-    if (FOnAborted) FOnAborted(this);
-  } catch (const EAbort&) {
-  } catch (...) {
-    FAbort = true;
-    throw;
-  }
+  });
 }
 
 void TQlntCompress::AddEntries() {
