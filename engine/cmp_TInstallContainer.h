@@ -923,6 +923,10 @@ protected:
   bool FDelayedReplace = false;
   bool FIsNewer = false;
   std::string FExtractName;  // private name while written; numbered while waiting for the restart
+  // The progress report's parameters, made once: a report comes every 4 KB,
+  // and strings and a list made afresh for each cost more than the copying.
+  TFileStatusParameter FStatus;
+  TEventParameterList FStatusList;
   TInstallFileNotifyEvent FOnBeforeInstall, FOnAfterInstall, FOnReplacing, FOnBeforeCompress, FOnAfterCompress,
       FOnBeforeCopy, FOnAfterCopy;
   TInstallFileStatusEvent FOnStatus;

@@ -161,7 +161,8 @@ void TCustomInstallFile::ExtractFromArchive() {
   const std::string archive = GetArchiveFile();
   if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
   TPrivateCopy copy(dir, FinalName(FDestName, SourcePath()), Name(), InstallStartTime);
-  const TPrivateCopy::TOutcome outcome = copy.Install([&](const std::string& Part) {
+  const TPrivateCopy::TOutcome outcome = copy.Install([&](const std::string& Part,
+                                                         const TPrivateCopy::TPlacer& Place) {
     FExtractName = Part;
     TQlntCompress* c = QlntCompress;
     PointQlntCompressAt(archive);
@@ -173,6 +174,7 @@ void TCustomInstallFile::ExtractFromArchive() {
     c->SetOnAborted([this](TObject* Sender) { DoAbort(Sender); });
     c->SetOnNewDisk([this](TQlntCompress* S, int32_t Disk, std::string& Path) { DoNewDisk(S, Disk, Path); });
     c->SetOnStatus([this](TQlntCompress* S, const TlzhFileStats& St) { DoStatus(S, St); });
+    c->SetOnTargetWhole([&Place](TQlntCompress*, THandle Target) { Place(reinterpret_cast<void*>(Target)); });
     c->FilesToProcess()->Clear();
     c->FilesToProcess()->Add(SourcePath());
     return c->Extract();
@@ -404,15 +406,16 @@ void TCustomInstallFile::ReadInfoFromArchive() {
 void TCustomInstallFile::DoAbort(TObject*) { throw EAIUserAbort(); }
 
 void TCustomInstallFile::DoStatus(TQlntCompress*, const TlzhFileStats& FileStats) {
-  TFileStatusParameter p;
+  // Every field is set afresh: a receiver may have changed the last report's.
+  TFileStatusParameter& p = FStatus;
   p.FileBytesProcessed = FileStats.IFBytesProcessed;
   p.FileComplete = FileStats.IFCompletion;
   p.FileName = FFileName;
   p.FileStats = FileStats;
   p.TotalBytesProcessed = FileStats.TotalBytesProcessed;
   p.TotalComplete = FileStats.TotalCompletion;
-  TEventParameterList list;
-  list.Items = {this, &p};
+  TEventParameterList& list = FStatusList;
+  list.Items.assign({this, &p});
   if (FOnStatus) FOnStatus(this, p.FileComplete, p.TotalComplete);
   ExternalComponentCall(this, eccCopyingFile, &p);
   switch (FState) {

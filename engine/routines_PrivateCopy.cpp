@@ -82,10 +82,19 @@ TPrivateCopy::TOutcome TPrivateCopy::Install(const TWriter& Write) {
   RemoveLeftovers(FDir, FName, FRunStart);
   for (int write = 0; write < MaxWrites; ++write) {
     FPart = NewInstallPart(FDir, FName);
-    if (!Write(FPart)) {
+    bool placed = false;
+    const TPlacer place = [&](void* Handle) {
+      if (PrivateCopyWritten || RenameThrough(Handle, Destination()) != ERROR_SUCCESS) return;
+      placed = true;
+      FPart.clear();
+    };
+    if (!Write(FPart, place)) {
       FPart.clear();  // the writer removed what it wrote
       return pcQuietEnd;
     }
+    if (placed) return pcInPlace;
+    // Closed and not yet renamed: the one moment another program can take
+    // the copy away, which PutInPlace finds.
     if (PrivateCopyWritten) PrivateCopyWritten(Path(FPart));
     switch (PutInPlace()) {
       case plInPlace:
@@ -100,16 +109,7 @@ TPrivateCopy::TOutcome TPrivateCopy::Install(const TWriter& Write) {
                             {FComponent, Destination()});
 }
 
-namespace {
-// Renames From to To, replacing a file that stands there, in one step:
-// opened, renamed through the handle and closed, fewer requests to the
-// system than a move by names, which also looks at the target first.
-// ERROR_SUCCESS or the system's error.
-DWORD RenameReplacing(const std::string& From, const std::string& To) {
-  HANDLE h = CreateFileW(Widen(From).c_str(), DELETE | SYNCHRONIZE,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+DWORD TPrivateCopy::RenameThrough(void* Handle, const std::string& To) {
   const std::wstring to = Widen(To);
   std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(wchar_t));
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -117,13 +117,22 @@ DWORD RenameReplacing(const std::string& From, const std::string& To) {
   info->RootDirectory = nullptr;
   info->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
   std::memcpy(info->FileName, to.c_str(), (to.size() + 1) * sizeof(wchar_t));
-  const bool renamed =
-      SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != FALSE;
-  const DWORD error = renamed ? ERROR_SUCCESS : GetLastError();
+  return SetFileInformationByHandle(Handle, FileRenameInfo, info, static_cast<DWORD>(buffer.size()))
+             ? ERROR_SUCCESS
+             : GetLastError();
+}
+
+DWORD TPrivateCopy::RenameReplacing(const std::string& From, const std::string& To) {
+  // Opened, renamed through the handle and closed: fewer requests to the
+  // system than a move by names, which also looks at the target first.
+  HANDLE h = CreateFileW(Widen(From).c_str(), DELETE | SYNCHRONIZE,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return GetLastError();
+  const DWORD error = RenameThrough(h, To);
   CloseHandle(h);
   return error;
 }
-}  // namespace
 
 TPrivateCopy::TPlaced TPrivateCopy::PutInPlace() {
   const std::string part = Path(FPart), dest = Destination();

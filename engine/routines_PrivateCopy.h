@@ -20,9 +20,13 @@ public:
     pcAtRestart,  // the old file is in use: the copy waits under NumberedName for the restart
     pcQuietEnd,   // the writer ended quietly: nothing changed
   };
-  // Writes the copy, the file PrivateName in the destination's folder (it
-  // stands there, empty); false when it ended quietly.
-  using TWriter = std::function<bool(const std::string& PrivateName)>;
+  // Given the copy's handle once it is whole and dated, still open and with
+  // the right to delete it: gives the copy its real name through it at once,
+  // where it can, which saves opening it again.
+  using TPlacer = std::function<void(void* Handle)>;
+  // Writes the copy, the file PrivateName in the destination's folder, and
+  // passes its handle to Place when it is whole; false when it ended quietly.
+  using TWriter = std::function<bool(const std::string& PrivateName, const TPlacer& Place)>;
 
   // The copy of Dir\Name; Component names the install file in messages;
   // RunStart is the moment the setup's run began (0 outside a run).
@@ -50,6 +54,11 @@ public:
 
 private:
   enum TPlaced { plInPlace, plNumbered, plVanished };
+  // Renames the file of Handle (opened with the right to delete it), or
+  // From, to To, replacing a file that stands there, in one step.
+  // ERROR_SUCCESS or the system's error.
+  static unsigned long RenameThrough(void* Handle, const std::string& To);
+  static unsigned long RenameReplacing(const std::string& From, const std::string& To);
   TPlaced PutInPlace();
   std::string Path(const std::string& Name) const;
   [[noreturn]] void Fail(const std::string& Reason);
@@ -60,9 +69,10 @@ private:
   std::string FNumbered;
 };
 
-// Seams for tests. NewInstallPart makes the private copy of Dir\Name (a new,
-// empty file of this run's own) and returns its name. PrivateCopyWritten, when
-// set, is called with the copy's full path between its writing and its
-// renaming.
+// Seams for tests. NewInstallPart gives the name of the private copy of
+// Dir\Name, one of this run's own. PrivateCopyWritten, when set, is called
+// with the copy's full path between its writing and its renaming; the copy
+// is then closed before it is renamed, as when its renaming through its own
+// handle failed.
 extern std::function<std::string(const std::string& Dir, const std::string& Name)> NewInstallPart;
 extern std::function<void(const std::string& Path)> PrivateCopyWritten;

@@ -309,6 +309,7 @@ bool TQlntCompress::Extract() {
     FCurrentHeader = nullptr;
     FFilesToProcess->Clear();
     FExtractName.clear();
+    FOnTargetWhole = nullptr;
   });
   return RunOperation([this] {
     if (!FInMemory) ReadInformation();
@@ -395,8 +396,8 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
 
 void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::string& Target) {
   const TlzhFileHeader& d = Header->Data;
-  std::unique_ptr<TFileStream> file = OpenTarget(Target);
-  TQlntNormalHandleStream out(file->Handle());
+  const THandle handle = OpenTarget(Target);
+  TQlntNormalHandleStream out(handle);
   FTarget = &out;
   FWriting = Target;
   // A target that did not come out whole is removed, never left looking
@@ -404,7 +405,7 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
   bool complete = false;
   TScopeGuard cleanup([&] {
     FTarget = nullptr;
-    file.reset();
+    CloseHandle(reinterpret_cast<HANDLE>(handle));
     if (!complete) RemoveFile(Target);
   });
   // An entry a worker inflated is written from its memory; any other is
@@ -420,19 +421,27 @@ void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::stri
   const bool fromAhead = TakeUnpacked(Index, ahead);
   UnpackAfter(Index);
   const bool ended = fromAhead ? WriteInflatedAhead(d, ahead) : InflateHere(d);
-  FinishTarget(d, file->Handle(), ended);
+  FinishTarget(d, handle, ended);
   complete = true;
+  if (FOnTargetWhole) FOnTargetWhole(this, handle);
   delete FArchive;
   FArchive = nullptr;
 }
 
-std::unique_ptr<TFileStream> TQlntCompress::OpenTarget(const std::string& Target) {
+THandle TQlntCompress::OpenTarget(const std::string& Target) {
   ForceDirectories(ExtractFileDir(Target));
-  try {
-    return std::make_unique<TFileStream>(Target, fmCreate);
-  } catch (const EFCreateError&) {
-    throw EQlntCompress("Cannot create the file %s", {InstallPartOwner(Target)});
-  }
+  // A target that is not there yet is made new, with the right to delete it:
+  // a file this run made is its own, so its handler may rename it through
+  // this handle. One that stands there is made afresh, asking no more than
+  // the right to write it.
+  const std::wstring name = Widen(Target);
+  HANDLE h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS)
+    h = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                    nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw EQlntCompress("Cannot create the file %s", {InstallPartOwner(Target)});
+  return reinterpret_cast<THandle>(h);
 }
 
 bool TQlntCompress::WriteInflatedAhead(const TlzhFileHeader& Entry, TAheadBytes& Ahead) {

@@ -91,6 +91,7 @@ class TQlntCompress;
 using TlzhFileStatsEvent = std::function<void(TQlntCompress* Sender, const TlzhFileStats& FileStats)>;
 using TlzhNewDiskEvent = std::function<void(TQlntCompress* Sender, int32_t DiskNumber, std::string& Path)>;
 using TlzhNotifyEvent = std::function<void(TObject* Sender)>;
+using TlzhTargetEvent = std::function<void(TQlntCompress* Sender, THandle Target)>;
 
 // The workers of the work ahead (cmp_TQlntCompress_Ahead.h).
 class TPackAhead;
@@ -174,6 +175,11 @@ public:
   void SetOnReplace(TlzhFileStatsEvent E) { FOnReplace = std::move(E); }
   const TlzhFileStatsEvent& OnStatus() const { return FOnStatus; }
   void SetOnStatus(TlzhFileStatsEvent E) { FOnStatus = std::move(E); }
+  // For the next Extract only, as ExtractName: called with a target's handle
+  // once the file is whole and dated, before it is closed. The handle may
+  // delete the file, so the handler can give it another name through it
+  // without opening it again.
+  void SetOnTargetWhole(TlzhTargetEvent E) { FOnTargetWhole = std::move(E); }
 
   void ReadInformation();
   int FindFile(const std::string& FilePath);
@@ -212,7 +218,8 @@ private:
   // Extracting one entry: open the target, take the entry inflated ahead or
   // inflate it here, finish the target (its size, the stream's end, its date).
   void InflateEntry(TFileHeader* Header, int Index, const std::string& Target);
-  std::unique_ptr<TFileStream> OpenTarget(const std::string& Target);
+  // The target, open for writing; INVALID_HANDLE_VALUE (as a THandle) never.
+  THandle OpenTarget(const std::string& Target);
   // Both return whether the entry's stream ended.
   bool WriteInflatedAhead(const TlzhFileHeader& Entry, TAheadBytes& Ahead);
   bool InflateHere(const TlzhFileHeader& Entry);
@@ -270,6 +277,7 @@ private:
   TlzhFileStatsEvent FOnAfterAdding, FOnBeforeAdding, FOnAfterExtracting, FOnBeforeExtracting, FOnListing,
       FOnReplace, FOnStatus;
   TlzhNewDiskEvent FOnNewDisk;
+  TlzhTargetEvent FOnTargetWhole;
 
   TlzhAction FAction = acNone;
   int FCurrentDisk = 0;

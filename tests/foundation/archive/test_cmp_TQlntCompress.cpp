@@ -204,6 +204,29 @@ TEST(ArchiveExtract, NamesEventsAndOverwriteRules) {
   EXPECT_FALSE(FileExists(s("out\\t2")));
   c.SetOnBeforeExtracting(nullptr);
 
+  // The target-whole handler, for the next Extract only, gets the file whole
+  // and open, and may name it through its handle; what it named stays.
+  int wholes = 0;
+  c.SetOnTargetWhole([&](TQlntCompress*, THandle h) {
+    ++wholes;
+    LARGE_INTEGER size{};
+    EXPECT_TRUE(GetFileSizeEx(reinterpret_cast<HANDLE>(h), &size));
+    EXPECT_EQ(size.QuadPart, 3);
+    const std::wstring to = Widen(s("out\\named"));
+    std::vector<unsigned char> info(sizeof(FILE_RENAME_INFO) + to.size() * sizeof(wchar_t));
+    auto* r = reinterpret_cast<FILE_RENAME_INFO*>(info.data());
+    r->FileNameLength = static_cast<DWORD>(to.size() * sizeof(wchar_t));
+    std::copy(to.begin(), to.end(), r->FileName);
+    EXPECT_TRUE(SetFileInformationByHandle(reinterpret_cast<HANDLE>(h), FileRenameInfo, r,
+                                           static_cast<DWORD>(info.size())));
+  });
+  Unpack(c, s("a.1"), {s("t2")}, s("out"));
+  Unpack(c, s("a.1"), {s("t1")}, s("out3"));
+  EXPECT_EQ(wholes, 1);
+  EXPECT_EQ(ReadBytes(s("out\\named")), "two");
+  EXPECT_FALSE(FileExists(s("out\t2")));
+  EXPECT_EQ(ReadBytes(s("out3\\t1")), "one");
+
   // Totals cover the whole archive.
   uint8_t lastTotal = 0;
   c.SetOnStatus([&](TQlntCompress*, const TlzhFileStats& st) { lastTotal = st.TotalCompletion; });
