@@ -58,7 +58,7 @@ std::string UnixNow() {
 // event to its first progress report (the overwrite decision, the clear-up of
 // leftovers, the private copy made and the archive opened), "file-write" to
 // its last progress report (inflating and writing), "file-finish" to its
-// after-install event (the copy closed, dated and renamed), and
+// after-install event (the copy dated, renamed and closed), and
 // "file-between" from one file's end of processing to the next one's
 // before-install event (the walk, the events before the install).
 class TTrace {

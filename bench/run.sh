@@ -292,7 +292,7 @@ phases "$work/trace-$ins_run" | awk -v one="$one_thread" -v onec="$one_faults $o
     d["record"] = "the uninstall record"
     d["file-before"] = "  per file, summed: decision, clear-up, archive opened"
     d["file-write"] = "  per file, summed: inflating and writing"
-    d["file-finish"] = "  per file, summed: closed, dated, renamed"
+    d["file-finish"] = "  per file, summed: dated, renamed, closed"
     d["file-between"] = "  per file, summed: the walk between files"
     d["end"] = "the end (clean-up, closing)"
     d["total"] = "total"
