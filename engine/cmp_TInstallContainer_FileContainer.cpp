@@ -421,22 +421,24 @@ void TFileContainer::DiscardUnreadableDownload(std::exception_ptr Failure) {
   const std::string failing = QlntCompress->CompressedFile();
   // What the archive component says of the archive itself (it names it, or
   // the file it lacks) or of its data; a target it could not write, a full
-  // disk or a Cancel leave the download as it is.
-  bool damaged = false;
+  // disk or a Cancel leave the download as it is. Failure keeps the
+  // exception alive, so its message can name the archive as the server has it.
+  Exception* damage = nullptr;
   try {
     std::rethrow_exception(Failure);
   } catch (const EycDiskFull&) {
   } catch (const EycAborted&) {
-  } catch (const EQlntCompress& e) {
-    damaged = e.Message.find(failing) != std::string::npos ||
-              e.Message.rfind("The following file was not found in the archive", 0) == 0;
-  } catch (const EZlibError&) {
-    damaged = true;
+  } catch (EQlntCompress& e) {
+    if (e.Message.find(failing) != std::string::npos ||
+        e.Message.rfind("The following file was not found in the archive", 0) == 0)
+      damage = &e;
+  } catch (EZlibError& e) {
+    damage = &e;
   } catch (...) {
   }
   std::string reason;
   // One that another program holds now is not damaged, and could not go.
-  if (!damaged || !Openable(failing, reason)) return;
+  if (!damage || !Openable(failing, reason)) return;
   // Workers still reading ahead in the archive would keep it from going.
   QlntCompress->SetUnpackAhead(QlntCompress->UnpackAhead());
   std::vector<TFileRelated*> owners{this};
@@ -446,14 +448,9 @@ void TFileContainer::DiscardUnreadableDownload(std::exception_ptr Failure) {
     if (!(o->AlreadyDownloaded(recorded) && SameText(recorded, failing))) continue;
     o->DiscardDownload();
     // The message would name a copy that is gone.
-    try {
-      std::rethrow_exception(Failure);
-    } catch (Exception& e) {
-      std::string host;
-      const std::string remote = RemoteArchive(o, host);
-      e.Message = StringReplaceAll(e.Message, failing, remote + " downloaded from " + host);
-    } catch (...) {
-    }
+    std::string host;
+    const std::string remote = RemoteArchive(o, host);
+    damage->Message = StringReplaceAll(damage->Message, failing, remote + " downloaded from " + host);
   }
 }
 

@@ -80,22 +80,6 @@ HWND FindWindowOf(uint32_t Pid, const std::string& Caption) {
   return s.Found;
 }
 
-struct TDialogSearch {
-  DWORD Pid;
-  HWND Found = nullptr;
-};
-
-BOOL CALLBACK MatchDialog(HWND H, LPARAM P) {
-  auto* s = reinterpret_cast<TDialogSearch*>(P);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(H, &pid);
-  wchar_t cls[64] = {};
-  GetClassNameW(H, cls, 64);
-  if (pid != s->Pid || !IsWindowVisible(H) || lstrcmpW(cls, L"#32770") != 0) return TRUE;
-  s->Found = H;
-  return FALSE;
-}
-
 struct TButtonSearch {
   std::wstring Text;
   HWND Found = nullptr;
@@ -135,14 +119,16 @@ TForeignBox Answer(HWND H, const std::function<int(const std::string&)>& Choose)
 TForeignBox AnswerForeignDialog(uint32_t Pid, const std::function<int(const std::string&)>& Choose,
                                 uint32_t TimeoutMs) {
   DWORD start = GetTickCount();
-  TDialogSearch s{Pid};
+  HWND h = nullptr;
   for (;;) {
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&s));
-    if (s.Found) break;
+    const std::vector<HWND> dialogs = VisibleDialogsOf(Pid);
+    if (!dialogs.empty()) {
+      h = dialogs.front();
+      break;
+    }
     if (GetTickCount() - start > TimeoutMs) return {};
     Sleep(50);
   }
-  HWND h = s.Found;
   TForeignBox box = Answer(h, Choose);
   // Gone before the next one is looked for, so that one box counts once.
   for (int i = 0; i < 200 && IsWindow(h) && IsWindowVisible(h); ++i) Sleep(25);

@@ -163,6 +163,12 @@ BOOL CALLBACK CollectStaticText(HWND h, LPARAM p) {
 }
 }  // namespace
 
+std::vector<HWND> VisibleDialogsOf(uint32_t Pid) {
+  FindCtx ctx{Pid, {}};
+  EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&ctx));
+  return ctx.found;
+}
+
 std::string StaticTexts(HWND Window) {
   std::wstring text;
   EnumChildWindows(Window, CollectStaticText, reinterpret_cast<LPARAM>(&text));
@@ -172,9 +178,7 @@ std::string StaticTexts(HWND Window) {
 DialogWatcher::DialogWatcher() : FState(new State) {
   FState->worker = std::thread([s = FState] {
     while (!s->stop) {
-      FindCtx ctx{GetCurrentProcessId(), {}};
-      EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&ctx));
-      for (HWND h : ctx.found) {
+      for (HWND h : VisibleDialogsOf(GetCurrentProcessId())) {
         wchar_t cap[512] = {};
         GetWindowTextW(h, cap, 512);
         std::string text = StaticTexts(h);

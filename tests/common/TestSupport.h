@@ -11,6 +11,9 @@ namespace testsupport {
 
 // The texts of a window's static children (a message box's message), one line each.
 std::string StaticTexts(HWND__* Window);
+// The visible dialog boxes (class "#32770") of process Pid, in the system's
+// window order.
+std::vector<HWND__*> VisibleDialogsOf(uint32_t Pid);
 
 // The folder of the running test program (where every built program lies),
 // without a trailing backslash.
