@@ -259,8 +259,11 @@ protected:
 void MakeDiskSet(const std::string& Archive, const std::string& Dir, int64_t Capacity) {
   TSmallDisks disks(nullptr);
   disks.Capacity = Capacity;
-  for (const char* d : {"\\d1", "\\d2", "\\d3"}) ForceDirectories(Dir + d);
-  disks.SetOnNewDisk([&](TQlntCompress*, int32_t Disk, std::string& Path) { Path = Dir + "\\d" + IntToStr(Disk); });
+  ForceDirectories(Dir + "\\d1");
+  disks.SetOnNewDisk([&](TQlntCompress*, int32_t Disk, std::string& Path) {
+    Path = Dir + "\\d" + IntToStr(Disk);
+    ForceDirectories(Path);
+  });
   disks.SetCompressedFile(Archive);
   disks.CopyToDisk(Dir + "\\d1", "files.1");
 }
@@ -273,9 +276,7 @@ void MakeDiskSet(const std::string& Archive, const std::string& Dir, int64_t Cap
 TEST(Distribution, AnArchiveLackingAFileInstallsNothing) {
   const std::string dir = ScratchDir("lacking"), src = dir + "\\src", dst = dir + "\\dst";
   CreateDirectoryA(src.c_str(), nullptr);
-  std::string noise(60000, '\0');
-  uint32_t x = 99;
-  for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+  const std::string noise = archtest::Payload(60000, 9);
   WriteBytes(src + "\\a.bin", noise);
   WriteBytes(src + "\\b.txt", "bee");
   WriteBytes(src + "\\c.txt", "sea");
@@ -284,8 +285,8 @@ TEST(Distribution, AnArchiveLackingAFileInstallsNothing) {
   Pack(dir + "\\own.1", src, {"a.bin"});
   const std::string lacking = ReadBytes(dir + "\\lacking.1"), head(4000, 'L');
   WriteBytes(dir + "\\setup.exe", head + lacking + std::string(56, '\0'));
-  MakeDiskSet(dir + "\\lacking.1", dir + "\\lackingset", 30000);
-  MakeDiskSet(dir + "\\whole.1", dir + "\\wholeset", 30000);
+  MakeDiskSet(dir + "\\lacking.1", dir + "\\lackingset", 8000);
+  MakeDiskSet(dir + "\\whole.1", dir + "\\wholeset", 8000);
   ASSERT_TRUE(FileExists(dir + "\\wholeset\\d2\\files.2"));
 
   TTestController install(nullptr);
