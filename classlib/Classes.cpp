@@ -219,9 +219,21 @@ void TStrings::LoadFromStream(TStream* Stream) {
     Stream->ReadBuffer(text.data(), size);
   }
   if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  Batch([&] { SetText(text); });
+}
+
+void TStrings::Batch(const std::function<void()>& Edits) {
   BeginUpdate();
-  TScopeGuard endUpdate([this] { EndUpdate(); });
-  SetText(text);
+  try {
+    Edits();
+  } catch (...) {
+    try {
+      EndUpdate();
+    } catch (...) {
+    }
+    throw;
+  }
+  EndUpdate();
 }
 
 void TStrings::SaveToFile(const std::string& FileName) const {

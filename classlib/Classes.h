@@ -217,9 +217,23 @@ public:
   std::string Values(const std::string& Name) const;
   int IndexOfName(const std::string& Name) const;
 
+  // A batch of edits: SetUpdateState(true) at the first BeginUpdate,
+  // SetUpdateState(false) at the last EndUpdate.
   int UpdateCount() const { return FUpdateCount; }
-  void BeginUpdate() { ++FUpdateCount; }
-  void EndUpdate() { if (FUpdateCount > 0) --FUpdateCount; }
+  void BeginUpdate() {
+    if (FUpdateCount++ == 0) SetUpdateState(true);
+  }
+  void EndUpdate() {
+    if (FUpdateCount > 0 && --FUpdateCount == 0) SetUpdateState(false);
+  }
+  // Edits as one batch. The batch's end may raise (a list that checks its
+  // lines then); after a failed edit that is passed over, and the edit's
+  // failure passes on.
+  void Batch(const std::function<void()>& Edits);
+
+protected:
+  // A list that reacts to every edit can react once, when the batch ends.
+  virtual void SetUpdateState(bool) {}
 
 private:
   int FUpdateCount = 0;

@@ -592,15 +592,18 @@ private:
       Wrong(v, "A number");
   }
 
-  // The list's lines are replaced by the text's.
+  // The list's lines are replaced by the text's, in one batch: a list that
+  // checks its lines after every edit (a language's) checks them once.
   void ApplyStrings(TPersistent* target, const TPropInfo* prop, const Value& v) {
     if (v.kind != Value::List) Wrong(v, "A list of strings");
     TStrings* list = nullptr;
     Guard([&] { list = prop->GetStrings(target); });
     if (!list) Fail(prop->Name + " is not assigned");
     Guard([&] {
-      list->Clear();
-      for (const std::string& s : v.items) list->Add(s);
+      list->Batch([&] {
+        list->Clear();
+        for (const std::string& s : v.items) list->Add(s);
+      });
     });
   }
 

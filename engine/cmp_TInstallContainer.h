@@ -626,8 +626,19 @@ public:
 protected:
   // Adopts the download of an earlier run when it is whole and is the archive
   // the container's files come from (their sizes compared with CompareSizes,
-  // once the file list gave them); a damaged one is discarded.
-  void AdoptWholeDownload(bool CompareSizes);
+  // once the file list gave them); a damaged one is discarded. One that
+  // another program holds now stays with its record: with HeldStops that
+  // raises, else the result is false and nothing is adopted.
+  bool AdoptWholeDownload(bool CompareSizes, bool HeldStops);
+  // Before the first file of an install job is written: every archive at
+  // hand that an included file of the job comes from holds that file (an
+  // earlier run's download as AdoptWholeDownload judges it), and the file
+  // list describes every included file that a container's download gives.
+  // Downloads still to come are checked when they arrive.
+  void CheckArchivesOfJob();
+  // The first included file taking this container's download that the file
+  // list read in this run has no record of raises.
+  void RefuseUnlistedFiles();
   // What a downloaded archive is when read whole: every entry lies in the
   // file (one volume: a downloaded archive is one file), its bytes end early,
   // it is damaged, or it cannot be opened now (held by another program; then
@@ -830,6 +841,10 @@ public:
   // name when an in-use file is replaced at the restart.
   std::string ExtractedName() const { return FExtractName.empty() ? DestFileName() : FExtractName; }
   bool DelayedReplace() const { return FDelayedReplace; }
+  // The file list read in this run has no record of the file: its size,
+  // date and version are not the server's.
+  bool MissingFromFileList() const { return FMissingFromFileList; }
+  void SetMissingFromFileList(bool Value) { FMissingFromFileList = Value; }
 
   const TInstallFileNotifyEvent& OnBeforeInstall() const { return FOnBeforeInstall; }
   void SetOnBeforeInstall(TInstallFileNotifyEvent V) { FOnBeforeInstall = std::move(V); }
@@ -922,6 +937,7 @@ protected:
   TCompressInfo FCompressInfo;
   bool FDelayedReplace = false;
   bool FIsNewer = false;
+  bool FMissingFromFileList = false;
   std::string FExtractName;  // private name while written; numbered while waiting for the restart
   // The progress report's parameters, made once: a report comes every 4 KB,
   // and strings and a list made afresh for each cost more than the copying.

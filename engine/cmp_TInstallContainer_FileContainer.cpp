@@ -5,6 +5,8 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "classlib/Forms.h"
 #include "classlib/SysUtils.h"
@@ -65,12 +67,56 @@ int32_t Clamp32(int64_t V) {
   return static_cast<int32_t>(V);
 }
 
-// Whether F, installed in this run, takes its archive from its container's
-// download (as its own GetArchiveFile decides).
-bool TakesContainerDownload(TCustomInstallFile* F) {
+// Whether F, installed in this run, comes over the network (as its install
+// decides), and whether it then takes its container's download (as its own
+// GetArchiveFile decides).
+bool ComesOverNetwork(TCustomInstallFile* F) {
   const TDistributeType dt = GetDistributeType();
-  return dt != dtTraditional && (F->Net() || dt == dtWeb) && !F->GetPlaceInOwnArchive();
+  return dt != dtTraditional && (F->Net() || dt == dtWeb);
 }
+bool TakesContainerDownload(TCustomInstallFile* F) { return ComesOverNetwork(F) && !F->GetPlaceInOwnArchive(); }
+
+// Whether a container around O runs an install job now.
+bool InsideInstallJob(TInstallObject* O) {
+  for (TInstallContainer* c = O->Container(); c;) {
+    auto* fc = dynamic_cast<TFileContainer*>(c);
+    if (fc && fc->State() == fcsInstall) return true;
+    auto* o = dynamic_cast<TInstallObject*>(c);
+    c = o ? o->Container() : nullptr;
+  }
+  return false;
+}
+
+// Whether the file's container installs it in this job.
+bool Installs(TInstallObject* O) { return O->AutomaticInstallation() && IsIncluded(O); }
+
+// Whether the archive component can read the file at all now; why not.
+bool Openable(const std::string& Archive, std::string& Reason) {
+  HANDLE h = CreateFileW(Widen(Archive).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    Reason = Trim(SysErrorMessage(GetLastError()));
+    return false;
+  }
+  CloseHandle(h);
+  return true;
+}
+
+// The archive of Owner as the server has it ("/dir/Name.1"), and the server.
+std::string RemoteArchive(TFileRelated* Owner, std::string& Host) {
+  TNetInstallLocation* loc = Owner->EffectiveNetLocation();
+  Host = loc ? loc->LoginInformation()->Hostname() : std::string();
+  return (loc ? loc->LoginInformation()->Directory() : std::string()) + "/" + Owner->Name() + ".1";
+}
+
+// The file list as the server has it, and the server.
+std::string RemoteFileList(std::string& Host) {
+  const TLoginInformation* login = DefaultNetLocation ? DefaultNetLocation->LoginInformation() : nullptr;
+  Host = login ? login->Hostname() : std::string();
+  return (login ? login->Directory() : std::string()) + "/filelist.lst";
+}
+
+const char* const SCannotOpenDownload = "The archive %s downloaded from %s cannot be opened as %s: %s";
 
 template <class T>
 T* FirstAs(TObject* PO, const char* WrongText) {
@@ -140,8 +186,11 @@ void TFileContainer::InstallUnique() {
     TWaitCursor cursor;
     try {
       // The file list has given the files' sizes by now.
-      AdoptWholeDownload(true);
+      AdoptWholeDownload(true, true);
       ReadInfoFromArchive();
+      // The pages have chosen what to install: nothing of it is written
+      // while an archive it needs lacks a file.
+      if (!InsideInstallJob(this)) CheckArchivesOfJob();
       ExternalComponentCall(this, eccBeforeInstallFileGroup, nullptr);
       if (FContainer) FContainer->DoInformationEventControl(this, eieBPFileContainer, this);
       FPredictedProcessBytes = GetSize(false);
@@ -331,39 +380,68 @@ std::string TFileContainer::GetNetArchive() {
   return file;
 }
 
-void TFileContainer::AdoptWholeDownload(bool CompareSizes) {
-  if (GetDistributeType() == dtTraditional) return;
+bool TFileContainer::AdoptWholeDownload(bool CompareSizes, bool HeldStops) {
+  if (GetDistributeType() == dtTraditional) return true;
   std::string downloaded;
-  if (!AlreadyDownloaded(downloaded)) return;
-  // One that cannot be read now is passed over, as a damaged one is: the
-  // files download the archive again.
+  if (!AlreadyDownloaded(downloaded)) return true;
   std::string reason;
-  if (CheckDownload(downloaded, reason) == TDownloadCheck::Whole && !FileNotInDownload(downloaded, CompareSizes))
+  const TDownloadCheck check = CheckDownload(downloaded, reason);
+  if (check == TDownloadCheck::Unopenable) {
+    // Held by another program (a virus scanner looking at it): nothing says
+    // it is damaged, so it stays with its record, as a fresh one does.
+    if (!HeldStops) return false;
+    std::string host;
+    const std::string remote = RemoteArchive(this, host);
+    throw IEFileContainer(SCannotOpenDownload, {remote, host, downloaded, reason});
+  }
+  // A damaged one goes: the files download the archive again.
+  if (check == TDownloadCheck::Whole && !FileNotInDownload(downloaded, CompareSizes))
     FNetArchiveFile = downloaded;
   else
     DiscardDownload();
-}
-
-namespace {
-// Whether the archive component can read the file at all now; why not.
-bool Openable(const std::string& Archive, std::string& Reason) {
-  HANDLE h = CreateFileW(Widen(Archive).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    Reason = Trim(SysErrorMessage(GetLastError()));
-    return false;
-  }
-  CloseHandle(h);
   return true;
 }
 
-// The archive of Owner as the server has it ("/dir/Name.1"), and the server.
-std::string RemoteArchive(TFileRelated* Owner, std::string& Host) {
-  TNetInstallLocation* loc = Owner->EffectiveNetLocation();
-  Host = loc ? loc->LoginInformation()->Hostname() : std::string();
-  return (loc ? loc->LoginInformation()->Directory() : std::string()) + "/" + Owner->Name() + ".1";
+void TFileContainer::CheckArchivesOfJob() {
+  std::vector<TFileContainer*> containers{this};
+  std::vector<std::pair<std::string, TCustomInstallFile*>> local;
+  for (size_t i = 0; i < containers.size(); ++i) {
+    TFileContainer* c = containers[i];
+    for (int k = 0; k < c->HCCount(); ++k) {
+      TInstallObject* o = c->HC(k);
+      if (!Installs(o)) continue;
+      if (auto* fc = dynamic_cast<TFileContainer*>(o)) containers.push_back(fc);
+      auto* f = dynamic_cast<TCustomInstallFile*>(o);
+      if (!f || ComesOverNetwork(f)) continue;
+      try {
+        local.emplace_back(f->GetArchiveFile(), f);
+      } catch (const IException&) {
+        // An archive path that cannot be made: the file's install names that.
+      }
+    }
+    if (c != this) c->AdoptWholeDownload(true, true);
+    c->RefuseUnlistedFiles();
+  }
+  // Read as the install reads them: a disk set's headers all stand on its
+  // first volume, so no other disk is asked for here.
+  for (const auto& [archive, f] : local) {
+    if (Trim(archive).empty()) continue;
+    PointQlntCompressAt(archive);
+    if (QlntCompress->FindFile(f->SourcePath()) < 0)
+      throw IEFileContainer("The archive %s does not hold the file %s", {archive, f->SourcePath()});
+  }
 }
-}  // namespace
+
+void TFileContainer::RefuseUnlistedFiles() {
+  for (int i = 0; i < FileCount(); ++i) {
+    TCustomInstallFile* f = Files(i);
+    if (!f->MissingFromFileList() || !Installs(f) || !TakesContainerDownload(f)) continue;
+    std::string host;
+    const std::string list = RemoteFileList(host);
+    throw IEFileContainer("The remote list of files %s downloaded from %s has no record of the file %s (%s)",
+                          {list, host, f->SourcePath(), f->Name()});
+  }
+}
 
 TFileContainer::TDownloadCheck TFileContainer::CheckDownload(const std::string& Archive, std::string& Reason) {
   if (!Openable(Archive, Reason)) return TDownloadCheck::Unopenable;
@@ -387,13 +465,17 @@ TCustomInstallFile* TFileContainer::FileNotInDownload(const std::string& Archive
     TCustomInstallFile* f = Files(i);
     if (!TakesContainerDownload(f)) continue;
     const int at = QlntCompress->FindFile(f->SourcePath());
-    if (at < 0 || (CompareSizes && headers->FileHeaders(at)->Data.NormalSize != f->Size())) return f;
+    // A file the list does not describe has no size to compare.
+    const bool sized = CompareSizes && !f->MissingFromFileList();
+    if (at < 0 || (sized && headers->FileHeaders(at)->Data.NormalSize != f->Size())) return f;
   }
   return nullptr;
 }
 
 void TFileContainer::DownloadWholeArchive() {
   if (GetDownloadedRemoteFile()) return;
+  // Nothing is fetched for files the list cannot describe.
+  RefuseUnlistedFiles();
   DownloadRemoteFile();
   // A fresh download is checked as an earlier run's is, before any file is
   // taken from it: a transfer that ended early without an error, a damaged
@@ -403,8 +485,7 @@ void TFileContainer::DownloadWholeArchive() {
   const TDownloadCheck check = CheckDownload(FNetArchiveFile, reason);
   const std::string remote = RemoteArchive(this, host);
   if (check == TDownloadCheck::Unopenable)
-    throw IEFileContainer("The archive %s downloaded from %s cannot be opened as %s: %s",
-                          {remote, host, FNetArchiveFile, reason});
+    throw IEFileContainer(SCannotOpenDownload, {remote, host, FNetArchiveFile, reason});
   TCustomInstallFile* missing = check == TDownloadCheck::Whole ? FileNotInDownload(FNetArchiveFile, true) : nullptr;
   if (check == TDownloadCheck::Whole && !missing) return;
   DiscardDownload();
@@ -457,9 +538,11 @@ void TFileContainer::DiscardUnreadableDownload(std::exception_ptr Failure) {
 void TFileContainer::ReadInfoFromArchive() {
   TWaitCursor cursor;
   // A damaged download of an earlier run is not read: the files then
-  // download it again when they install.
-  AdoptWholeDownload(false);
-  for (int i = 0; i < FileCount(); ++i) Files(i)->ReadInfoFromArchive();
+  // download it again when they install. One that another program holds is
+  // not read now either; the install job looks at it again.
+  const bool held = !AdoptWholeDownload(false, false);
+  for (int i = 0; i < FileCount(); ++i)
+    if (!held || !TakesContainerDownload(Files(i))) Files(i)->ReadInfoFromArchive();
   for (int i = 0; i < HCCount(); ++i)
     if (auto* fc = dynamic_cast<TFileContainer*>(HC(i))) fc->ReadInfoFromArchive();
 }

@@ -13,7 +13,7 @@ namespace {
 const char* const SNoExtractInfo =
     "Could not read the extraction info from the archive file %s when trying to find the correct offset into the "
     "self extracting file";
-const char* const SCannotReadFileList = "Cannot read the remote list of files: %s";
+const char* const SCannotReadFileList = "Cannot read the remote list of files: %s downloaded from %s";
 }  // namespace
 
 lzh::TSelfExtractInfo TCustomInstall::ReadSelfExtractInfo(const std::string& AFile) {
@@ -55,6 +55,8 @@ void TCustomInstall::ReadNetFileList() {
 }
 
 void TCustomInstall::ApplyFileList(const std::string& Path) {
+  // Until its record comes, a file is one the list does not describe.
+  for (int i = 0; i < InstallFileList->Count(); ++i) InstallFileList->Items(i)->SetMissingFromFileList(true);
   lzh::TFileListResult r;
   try {
     TFileStream fs(Path, fmOpenRead | fmShareDenyNone);
@@ -66,11 +68,17 @@ void TCustomInstall::ApplyFileList(const std::string& Path) {
                               f->SetSize(Rec.Size);
                               f->SetDate(Rec.Date);
                               f->SetVersion(Rec.szVersion);
+                              f->SetMissingFromFileList(false);
                               break;
                             }
                           });
   } catch (const EStreamError&) {
-    throw IEInstall(SCannotReadFileList, {Path});
+    r = lzh::TFileListResult::ShortCount;
   }
-  if (r != lzh::TFileListResult::Ok) throw IEInstall(SCannotReadFileList, {Path});
+  // The copy read here is gone once the failure is shown: the message names
+  // the list as the server has it.
+  if (r != lzh::TFileListResult::Ok) {
+    const TLoginInformation* login = DefaultNetLocation->LoginInformation();
+    throw IEInstall(SCannotReadFileList, {login->Directory() + "/filelist.lst", login->Hostname()});
+  }
 }

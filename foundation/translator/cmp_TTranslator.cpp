@@ -61,6 +61,13 @@ std::string TrimLine(const std::string& s) {
 // valid UTF-8 is cut by bytes).
 std::string Cut255(const std::string& s) { return qbase::CutChars(s, 255); }
 
+// A bad line as its error quotes it: a long one (an author's list can hold
+// a megabyte on one line) by its first 80 characters and an ellipsis.
+std::string Quoted(const std::string& Line) {
+  std::string cut = qbase::CutChars(Line, 80);
+  return cut.size() < Line.size() ? cut + "\xE2\x80\xA6" : Line;
+}
+
 bool ReadGLID(const std::string& s, TGlobalId& out) {
   long long v;
   if (!TryStrToInt(s, v) || v < INT32_MIN || v > INT32_MAX) return false;
@@ -100,8 +107,14 @@ TLanguageMemo::TLanguageMemo(TLanguage* ALanguage, TGlobalId AGLID, int32_t AStr
 
 // ------------------------------------------------------------ line list
 
+// Within BeginUpdate and EndUpdate (the module's streaming adds the lines
+// one by one) the lines are parsed once, at the end.
 void TLangFormatStrings::Changed() {
-  if (Language && Language->DoUpdate) Language->Update();
+  if (Language && Language->DoUpdate && UpdateCount() == 0) Language->Update();
+}
+
+void TLangFormatStrings::SetUpdateState(bool Updating) {
+  if (!Updating) Changed();
 }
 
 int TLangFormatStrings::Add(const std::string& S) {
@@ -239,6 +252,7 @@ void TLanguage::ClearEntries() {
 
 void TLanguage::Update() {
   if (!DoUpdate) return;
+  ++FParseCount;
   ClearEntries();
   bool inMemo = false;
   TGlobalId memoGLID = 0;
@@ -268,9 +282,9 @@ void TLanguage::Update() {
     size_t semi = line.find(';');
     std::string number = line.substr(0, semi);
     if (line[0] == '#') number.erase(0, 1);
-    if (number.empty()) fail(badFormat, {i, line});
+    if (number.empty()) fail(badFormat, {i, Quoted(line)});
     TGlobalId glid;
-    if (!ReadGLID(number, glid)) fail(badNumber, {i, line});
+    if (!ReadGLID(number, glid)) fail(badNumber, {i, Quoted(line)});
     if (line[0] == '#') {
       gathered.Clear();
       memoGLID = glid;
@@ -283,7 +297,7 @@ void TLanguage::Update() {
       size_t second = line.find(';', semi + 1);
       text = line.substr(semi + 1, second == std::string::npos ? std::string::npos : second - semi - 1);
     }
-    if (TrimLine(text).empty()) fail(badFormat, {i, line});
+    if (TrimLine(text).empty()) fail(badFormat, {i, Quoted(line)});
     FLangStrings.push_back(new TLanguageString(this, glid, i, text));
   }
   // A multi-line text still open at the end is dropped.

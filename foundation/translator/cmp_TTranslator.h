@@ -99,6 +99,9 @@ public:
   void LoadFromStream(TStream* Stream) override;
   void Move(int CurIndex, int NewIndex) override;
 
+protected:
+  void SetUpdateState(bool Updating) override;
+
 private:
   void Changed();
   void WithoutReparse(const std::function<void()>& Edit, bool SwitchOn = false);
@@ -136,6 +139,8 @@ public:
   // line leaves the language without entries and raises an Exception that
   // names the zero-based line index.
   void Update();
+  // How often the lines were parsed since the language was made.
+  int ParseCount() const { return FParseCount; }
   TLanguageString* FindStringByGlobalId(TGlobalId GLID) const;
   TLanguageMemo* FindMemoByGlobalId(TGlobalId GLID) const;
   // Ignores case as the user's locale compares.
@@ -155,6 +160,7 @@ private:
   TLangFormatStrings* FStrings;
   std::vector<TLanguageString*> FLangStrings;
   std::vector<TLanguageMemo*> FLangMemos;
+  int FParseCount = 0;
 };
 
 class TTranslator : public TComponent {

@@ -129,6 +129,7 @@ TEST(FileList, ReadOverFtpMatchedByNameTemporaryCopyAlwaysDeleted) {
   TRig rig(dtWeb);
   TInstallFile* a = rig.AddFile("A.TXT", "a", "FileA");
   TInstallFile* b = rig.AddFile("B.TXT", "b", "FileB");
+  TInstallFile* c = rig.AddFile("C.TXT", "c", "FileC");
   const std::string sub = "qntlist" + std::to_string(GetCurrentProcessId());
   const std::string served = ftptest::Env("QNT_FTP_ANON_DIR") + "/" + sub;
   CreateDirectoryA(ftptest::UnixPath(served).c_str(), nullptr);
@@ -155,6 +156,9 @@ TEST(FileList, ReadOverFtpMatchedByNameTemporaryCopyAlwaysDeleted) {
   EXPECT_EQ(a->Version(), "1.2");
   EXPECT_EQ(a->Date(), 36000.5);
   EXPECT_EQ(b->Size(), 22);
+  // The list says which files it describes.
+  EXPECT_FALSE(a->MissingFromFileList());
+  EXPECT_TRUE(c->MissingFromFileList());
   EXPECT_EQ(TempFiles(), before);
 
   // A count larger than the records, a negative count, a short count.
@@ -168,7 +172,8 @@ TEST(FileList, ReadOverFtpMatchedByNameTemporaryCopyAlwaysDeleted) {
       rig.Install->ReadNetFileList();
       ADD_FAILURE() << "read a damaged list";
     } catch (const IEInstall& e) {
-      EXPECT_NE(e.Message.find("Cannot read the remote list of files: "), std::string::npos);
+      // Named as the server has it: the copy read here is gone.
+      EXPECT_EQ(e.Message, "Cannot read the remote list of files: /" + sub + "/filelist.lst downloaded from 127.0.0.1");
     }
     EXPECT_EQ(TempFiles(), before);
   }

@@ -12,6 +12,7 @@
 #include "classlib/SysUtils.h"
 #include "common/TestSupport.h"
 #include "engine/files/InstallFileFixtures.h"
+#include "foundation/archive/archive_test_util.h"
 #include "foundation/ftp/FtpTestSupport.h"
 #include "foundation/routines/routines_Registry.h"
 
@@ -243,6 +244,125 @@ TEST(FileGroup, CopyJobSumsRefreshAndDownloadQuestion) {
   RemoveTree(dir);
 }
 
+namespace {
+// A disk drive whose disks take Capacity bytes each.
+class TSmallDisks : public TQlntCompress {
+public:
+  using TQlntCompress::TQlntCompress;
+  int64_t Capacity = 0;
+
+protected:
+  TStream* CreateVolume(const std::string& Name) override { return new archtest::TSmallVolume(Name, Capacity); }
+};
+
+// Spreads Archive over disks of Capacity bytes: volume N in Dir\dN.
+void MakeDiskSet(const std::string& Archive, const std::string& Dir, int64_t Capacity) {
+  TSmallDisks disks(nullptr);
+  disks.Capacity = Capacity;
+  ForceDirectories(Dir + "\\d1");
+  disks.SetOnNewDisk([&](TQlntCompress*, int32_t Disk, std::string& Path) {
+    Path = Dir + "\\d" + IntToStr(Disk);
+    ForceDirectories(Path);
+  });
+  disks.SetCompressedFile(Archive);
+  disks.CopyToDisk(Dir + "\\d1", "files.1");
+}
+}  // namespace
+
+// An archive that lacks one of the files to install installs none of them,
+// wherever it lies: beside the setup, inside setup.exe, a group's own one, or
+// a disk set, whose first disk holds every header. A group not chosen needs
+// nothing.
+TEST(Distribution, AnArchiveLackingAFileInstallsNothing) {
+  const std::string dir = ScratchDir("lacking"), src = dir + "\\src", dst = dir + "\\dst";
+  CreateDirectoryA(src.c_str(), nullptr);
+  const std::string noise = archtest::Payload(60000, 9);
+  WriteBytes(src + "\\a.bin", noise);
+  WriteBytes(src + "\\b.txt", "bee");
+  WriteBytes(src + "\\c.txt", "sea");
+  Pack(dir + "\\lacking.1", src, {"a.bin", "b.txt"});
+  Pack(dir + "\\whole.1", src, {"a.bin", "b.txt", "c.txt"});
+  Pack(dir + "\\own.1", src, {"a.bin"});
+  const std::string lacking = ReadBytes(dir + "\\lacking.1"), head(4000, 'L');
+  WriteBytes(dir + "\\setup.exe", head + lacking + std::string(56, '\0'));
+  MakeDiskSet(dir + "\\lacking.1", dir + "\\lackingset", 8000);
+  MakeDiskSet(dir + "\\whole.1", dir + "\\wholeset", 8000);
+  ASSERT_TRUE(FileExists(dir + "\\wholeset\\d2\\files.2"));
+
+  TTestController install(nullptr);
+  install.SetName("Install1");
+  install.SetArchiveFileType(ddAbsolute);
+  std::vector<std::unique_ptr<TInstallFileGroup>> groups;
+  for (const auto& names : {std::vector<const char*>{"a.bin", "b.txt"}, std::vector<const char*>{"c.txt"}}) {
+    groups.emplace_back(new TInstallFileGroup(nullptr));
+    groups.back()->SetName("G" + IntToStr(static_cast<int>(groups.size())));
+    groups.back()->SetContainer(&install);
+    for (const char* n : names) {
+      auto* f = new TInstallFile(nullptr);  // freed with its group
+      f->SetName(std::string("F") + n[0]);
+      f->SetIncludeFromDir(src);
+      f->SetFileName(n);
+      f->SetContainer(groups.back().get());
+      f->SetDestDirType(ddAbsolute);
+      f->SetDestDir(dst);
+    }
+  }
+  TInstallFileGroup* two = groups[1].get();
+  std::vector<int> asked;
+  install.SetOnNewDisk([&](TInstallObject*, int32_t Disk, std::string& Path) {
+    asked.push_back(Disk);
+    Path = ExtractFileDir(Path) + "\\d" + IntToStr(Disk);
+  });
+  struct {
+    const char* what;
+    std::string archive;  // the setup's own
+    std::string own;      // the second group's own, when not blank
+    bool twoChosen;
+    std::string lacks;  // the archive named; blank: everything chosen installs
+  } rows[] = {
+      {"files.1 beside the setup", dir + "\\lacking.1", "", true, dir + "\\lacking.1"},
+      {"files.1 inside setup.exe", dir + "\\setup.exe", "", true, dir + "\\setup.exe"},
+      {"a group's own archive", dir + "\\whole.1", dir + "\\own.1", true, dir + "\\own.1"},
+      {"a disk set, read from its first disk", dir + "\\lackingset\\d1\\files.1", "", true,
+       dir + "\\lackingset\\d1\\files.1"},
+      {"a whole disk set", dir + "\\wholeset\\d1\\files.1", "", true, ""},
+      {"a group not chosen", dir + "\\lacking.1", "", false, ""},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    RemoveTree(dst);
+    asked.clear();
+    QlntCompress->SetCompressedFile("");  // no headers of another row's archive
+    SelfExtractArchive = r.archive == dir + "\\setup.exe" ? r.archive : "";
+    SelfExtractOffset = SelfExtractArchive.empty() ? 0 : static_cast<int32_t>(head.size());
+    SelfExtractLast = SelfExtractArchive.empty() ? -1 : static_cast<int32_t>(head.size() + lacking.size() - 1);
+    install.SetArchiveFile(r.archive);
+    two->SetArchiveFileType(r.own.empty() ? ddContainerArchiveFile : ddAbsolute);
+    two->SetArchiveFile(r.own);
+    two->SetInclude(r.twoChosen);
+    if (r.lacks.empty()) {
+      EXPECT_NO_THROW(install.Install());
+      EXPECT_TRUE(ReadBytes(dst + "\\a.bin") == noise);
+      EXPECT_EQ(FileExists(dst + "\\c.txt"), r.twoChosen);
+      EXPECT_EQ(asked.empty(), r.archive.find("set\\") == std::string::npos);  // a set asks for disk 2
+      continue;
+    }
+    try {
+      install.Install();
+      ADD_FAILURE() << "installed";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message, "The archive " + r.lacks + " does not hold the file " + src + "\\c.txt");
+    }
+    EXPECT_FALSE(FileExists(dst + "\\a.bin"));
+    EXPECT_EQ(asked, std::vector<int>{});  // no other disk asked for
+  }
+  SelfExtractArchive.clear();
+  SelfExtractOffset = 0;
+  SelfExtractLast = -1;
+  DeleteKey(hkLocalMachine, RecordKey());
+  RemoveTree(dir);
+}
+
 // ------------------------------------------------------------------ downloads
 
 namespace {
@@ -276,6 +396,21 @@ protected:
     if (!FAnon.empty()) RemoveFile(ServerFile());
   }
   std::string Record() { return GetRVStr(hkLocalMachine, FKey + "\\" + FName, "LocalFile", ""); }
+  // The group's two files from Dir\src, installed into Dir\dst, sized as the
+  // file list gives them: the archive's first one (First, first.bin: "first"),
+  // then Data (data.bin) of DataSize bytes.
+  void AddFiles(const std::string& Dir, int32_t DataSize) {
+    for (const char* name : {"First", "Data"}) {
+      auto* file = new TInstallFile(nullptr);  // freed with the group
+      file->SetName(name);
+      file->SetIncludeFromDir(Dir + "\\src");
+      file->SetFileName(name == std::string("First") ? "first.bin" : "data.bin");
+      file->SetSize(name == std::string("First") ? 5 : DataSize);
+      file->SetContainer(FGroup);
+      file->SetDestDirType(ddAbsolute);
+      file->SetDestDir(Dir + "\\dst");
+    }
+  }
   std::string ServerFile() { return ftptest::UnixPath(FAnon + "/" + FName + ".1"); }
 
   std::string FName, FKey, FAnon, FPayload;
@@ -362,17 +497,7 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
   install.FDistributeType = dtWeb;
   FGroup->SetContainer(&install);
   // The archive's first file installs first, its last one is cut off.
-  for (const char* name : {"First", "Data"}) {
-    auto* file = new TInstallFile(nullptr);  // freed with the group
-    file->SetName(name);
-    file->SetIncludeFromDir(dir + "\\src");
-    file->SetFileName(name == std::string("First") ? "first.bin" : "data.bin");
-    // As the file list gives them.
-    file->SetSize(name == std::string("First") ? 5 : static_cast<int32_t>(payload.size()));
-    file->SetContainer(FGroup);
-    file->SetDestDirType(ddAbsolute);
-    file->SetDestDir(dir + "\\dst");
-  }
+  AddFiles(dir, static_cast<int32_t>(payload.size()));
   std::string downloaded;
   FGroup->SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t, int32_t) {
     downloaded = FGroup->NetArchiveFile();
@@ -438,6 +563,76 @@ TEST_F(Download, ADamagedArchiveIsFetchedAfresh) {
     }
   }
   RemoveFile(Record());
+  DeleteKey(hkLocalMachine, RecordKey());
+  RemoveTree(dir);
+}
+
+// What the server did not damage stays: an earlier run's download that
+// another program (a virus scanner) holds keeps its record and is taken once
+// free, and a file the list has no record of is named as such, before
+// anything is fetched. Nothing is installed before either is said.
+TEST_F(Download, AHeldDownloadOrAFileTheListLacksIsNotTheArchivesFault) {
+  QNT_NEED_VSFTPD();
+  const std::string dir = ScratchDir("notdamaged");
+  CreateDirectoryA((dir + "\\src").c_str(), nullptr);
+  WriteBytes(dir + "\\src\\first.bin", "first");
+  WriteBytes(dir + "\\src\\data.bin", "data");
+  Pack(dir + "\\good.1", dir + "\\src", {"first.bin", "data.bin"});
+  WriteBytes(ServerFile(), ReadBytes(dir + "\\good.1"));
+  TTestController install(nullptr);
+  install.SetName("Install1");
+  install.FDistributeType = dtWeb;
+  FGroup->SetContainer(&install);
+  AddFiles(dir, 4);
+  TCustomInstallFile* data = FGroup->Files(1);
+  bool fetched = false;
+  FGroup->SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t, int32_t) { fetched = true; });
+  const std::string earlier = dir + "\\earlier.1";
+  TLoginInformation lists, none;
+  lists.SetHostname("lists.example");
+  lists.SetDirectory("/pub");
+  DefaultNetLocation->SetLoginInformation(&lists);
+  struct {
+    const char* what;
+    bool held, unlisted;
+    std::string says;
+  } rows[] = {
+      {"an earlier run's download held by another program", true, false,
+       "The archive /" + FName + ".1 downloaded from 127.0.0.1 cannot be opened as " + earlier + ": "},
+      {"a file the list has no record of", false, true,
+       "The remote list of files /pub/filelist.lst downloaded from lists.example has no record of the file " + dir +
+           "\\src\\data.bin (Data)"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.what);
+    RemoveTree(dir + "\\dst");
+    fetched = false;
+    CopyFileA((dir + "\\good.1").c_str(), earlier.c_str(), FALSE);
+    if (r.held) FGroup->RegisterAsDownloaded(earlier);
+    // Without a record the file keeps the size it had, none.
+    data->SetMissingFromFileList(r.unlisted);
+    data->SetSize(r.unlisted ? 0 : 4);
+    HANDLE h = r.held ? CreateFileA(earlier.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                      : INVALID_HANDLE_VALUE;
+    try {
+      install.Install();
+      ADD_FAILURE() << "installed";
+    } catch (const Exception& e) {
+      EXPECT_NE(e.Message.find(r.says), std::string::npos) << e.Message;
+    }
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+    EXPECT_FALSE(FileExists(dir + "\\dst\\first.bin"));
+    EXPECT_FALSE(fetched);
+    EXPECT_EQ(Record(), r.held ? earlier : "");
+    data->SetMissingFromFileList(false);
+    data->SetSize(4);
+    // Free again, the same download installs; nothing is fetched for it.
+    EXPECT_NO_THROW(install.Install());
+    EXPECT_EQ(ReadBytes(dir + "\\dst\\data.bin"), "data");
+    EXPECT_EQ(fetched, !r.held);
+    FGroup->DiscardDownload();
+  }
+  DefaultNetLocation->SetLoginInformation(&none);
   DeleteKey(hkLocalMachine, RecordKey());
   RemoveTree(dir);
 }

@@ -100,6 +100,13 @@ TEST(TranslatorLines, MalformedLinesNameTheirZeroBasedIndex) {
   EXPECT_EQ(ParseError(en, {"#;"}), "The 0'th string (#;) does not have the proper format of GLID;Text");
   EXPECT_EQ(ParseError(en, {"#4x;"}),
             "The 0'th string (#4x;) does not have the proper format of GLID;Text or .GLID;");
+  // A long bad line is quoted by its first 80 characters, never cut inside one.
+  const std::string x80(80, 'x'), tail = ") does not have the proper format of GLID;Text or .GLID;";
+  std::string e80;
+  for (int i = 0; i < 80; ++i) e80 += "\xC3\xA9";
+  EXPECT_EQ(ParseError(en, {x80}), "The 0'th string (" + x80 + tail);
+  EXPECT_EQ(ParseError(en, {x80 + std::string(1 << 20, 'x')}), "The 0'th string (" + x80 + "\xE2\x80\xA6" + tail);
+  EXPECT_EQ(ParseError(en, {"1;a", "7" + e80}), "The 1'th string (7" + e80.substr(0, 158) + "\xE2\x80\xA6" + tail);
 
   // The bad line stays, and the language has no entries at all.
   ParseError(en, {"1;a", "2;b", "bad"});
@@ -239,7 +246,9 @@ TEST(Translator, WindowsUserLanguage) {
   }
 }
 
-TEST(Translator, StreamedWithTheModuleAndReparsedPerLine) {
+// Streamed in, a language's lines are parsed once, when the list is whole,
+// and a bad line stops the loading as it always did.
+TEST(Translator, StreamedWithTheModuleAndParsedOnce) {
   const std::string text =
       "object IM: TDataModule\n"
       "  object MainTranslator: TTranslator\n"
@@ -260,6 +269,8 @@ TEST(Translator, StreamedWithTheModuleAndReparsedPerLine) {
   ASSERT_NE(t, nullptr);
   EXPECT_EQ(t->lgEnglish()->Font()->Charset(), 128);
   EXPECT_EQ(t->lgEnglish()->LangStringCount(), 2);
+  EXPECT_EQ(t->lgEnglish()->ParseCount(), 1);
+  EXPECT_EQ(t->lgGerman()->ParseCount(), 1);
   EXPECT_EQ(TSE("< Previous"), "< Zur\xC3\xBC" "ck");
 
   TDataModule bad(nullptr);
