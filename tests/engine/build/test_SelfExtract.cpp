@@ -175,3 +175,29 @@ TEST(FileList, ReadOverFtpMatchedByNameTemporaryCopyAlwaysDeleted) {
   RemoveFile(ftptest::UnixPath(served + "/filelist.lst"));
   RemoveDirectoryA(ftptest::UnixPath(served).c_str());
 }
+
+// A file list past its bound is refused as it arrives, whatever size the
+// server announced, and leaves no temporary copy behind.
+TEST(FileList, AListPastItsBoundIsRefusedAsItArrives) {
+  QNT_NEED_VSFTPD();
+  TRig rig(dtWeb);
+  const std::string sub = "qntbiglist" + std::to_string(GetCurrentProcessId());
+  const std::string served = ftptest::Env("QNT_FTP_ANON_DIR") + "/" + sub;
+  CreateDirectoryA(ftptest::UnixPath(served).c_str(), nullptr);
+  TLoginInformation login;
+  login.SetHostname("127.0.0.1");
+  login.SetPort(ftptest::VsftpdPort());
+  login.SetDirectory("/" + sub);
+  DefaultNetLocation->SetLoginInformation(&login);
+  WriteFileText(ftptest::UnixPath(served + "/filelist.lst"), std::string(MaxFileListSize + 1, '\0'));
+  const std::vector<std::string> before = TempFiles();
+  try {
+    rig.Install->ReadNetFileList();
+    ADD_FAILURE() << "read a list past its bound";
+  } catch (const IENetInstallLocation& e) {
+    EXPECT_NE(e.Message.find(Format("is longer than %d bytes", {MaxFileListSize})), std::string::npos) << e.Message;
+  }
+  EXPECT_EQ(TempFiles(), before);
+  RemoveFile(ftptest::UnixPath(served + "/filelist.lst"));
+  RemoveDirectoryA(ftptest::UnixPath(served).c_str());
+}
