@@ -235,14 +235,16 @@ TEST_F(NetLocation, AServerIsHeldToItsWord) {
     const char* what;
     std::string scenario;
     int64_t maxBytes;
+    int code;
     std::string error;  // "" when the file arrives whole
   } rows[] = {
-      {"another address", R"({"files": {"a.bin": 5000000}, "pasv_host": "127.0.0.3"})", 0, ""},
-      {"no size", R"({"files": {"a.bin": 5000000}, "replies": {"SIZE": "550 No."}})", 0, ""},
+      {"another address", R"({"files": {"a.bin": 5000000}, "pasv_host": "127.0.0.3"})", 0, 0, ""},
+      {"no size", R"({"files": {"a.bin": 5000000}, "replies": {"SIZE": "550 No."}})", 0, 0, ""},
       {"longer than its size", R"({"files": {"a.bin": 100000}, "chunk": 4096, "replies": {"SIZE": "213 148"}})", 0,
-       "The server sent more than the 148 bytes it announced for /d/a.bin"},
-      {"past the caller's bound", R"({"files": {"a.bin": 100000}, "replies": {"SIZE": "550 No."}})", 1000,
+       999, "The server sent more than the 148 bytes it announced for /d/a.bin"},
+      {"past the caller's bound", R"({"files": {"a.bin": 100000}, "replies": {"SIZE": "550 No."}})", 1000, 999,
        "/d/a.bin is longer than 1000 bytes, the most this download may bring"},
+      {"a refused file", R"({"replies": {"RETR": "550 Failed to open file."}})", 0, 550, "Failed to open file."},
   };
   for (const Row& row : rows) {
     Responder r(row.scenario);
@@ -263,7 +265,7 @@ TEST_F(NetLocation, AServerIsHeldToItsWord) {
       EXPECT_EQ(loc.MyFTP()->Stream()->Size(), 0) << row.what;
     } else {
       std::string msg = ExpectInstallError([&] { loc.DownloadFile("a.bin", file, row.maxBytes); });
-      EXPECT_EQ(msg, Format(SFTPFileProcessError, {"127.0.0.1", "/d/a.bin", 999, row.error})) << row.what;
+      EXPECT_EQ(msg, Format(SFTPFileProcessError, {"127.0.0.1", "/d/a.bin", row.code, row.error})) << row.what;
       EXPECT_FALSE(FileExists(file)) << row.what;
     }
     RemoveFile(file);
