@@ -32,6 +32,20 @@ std::vector<std::string> TempFiles() {
   FindClose(h);
   return names;
 }
+
+// A folder of this process's own on vsftpd, where the default location
+// looks; its path on the server's side.
+std::string ServeFromVsftpd(const std::string& Tag) {
+  const std::string sub = Tag + std::to_string(GetCurrentProcessId());
+  const std::string served = ftptest::Env("QNT_FTP_ANON_DIR") + "/" + sub;
+  CreateDirectoryA(ftptest::UnixPath(served).c_str(), nullptr);
+  TLoginInformation login;
+  login.SetHostname("127.0.0.1");
+  login.SetPort(ftptest::VsftpdPort());
+  login.SetDirectory("/" + sub);
+  DefaultNetLocation->SetLoginInformation(&login);
+  return served;
+}
 }  // namespace
 
 TEST(SelfExtract, TrailerOffsetsCheckedAndAppliedToFilesOneOnly) {
@@ -129,14 +143,7 @@ TEST(FileList, ReadOverFtpMatchedByNameTemporaryCopyAlwaysDeleted) {
   TRig rig(dtWeb);
   TInstallFile* a = rig.AddFile("A.TXT", "a", "FileA");
   TInstallFile* b = rig.AddFile("B.TXT", "b", "FileB");
-  const std::string sub = "qntlist" + std::to_string(GetCurrentProcessId());
-  const std::string served = ftptest::Env("QNT_FTP_ANON_DIR") + "/" + sub;
-  CreateDirectoryA(ftptest::UnixPath(served).c_str(), nullptr);
-  TLoginInformation login;
-  login.SetHostname("127.0.0.1");
-  login.SetPort(ftptest::VsftpdPort());
-  login.SetDirectory("/" + sub);
-  DefaultNetLocation->SetLoginInformation(&login);
+  const std::string served = ServeFromVsftpd("qntlist");
 
   auto rec = [](const std::string& Name, int32_t Size, const std::string& Version) {
     lzh::TFilePropInfo r;
@@ -181,14 +188,7 @@ TEST(FileList, ReadOverFtpMatchedByNameTemporaryCopyAlwaysDeleted) {
 TEST(FileList, AListPastItsBoundIsRefusedAsItArrives) {
   QNT_NEED_VSFTPD();
   TRig rig(dtWeb);
-  const std::string sub = "qntbiglist" + std::to_string(GetCurrentProcessId());
-  const std::string served = ftptest::Env("QNT_FTP_ANON_DIR") + "/" + sub;
-  CreateDirectoryA(ftptest::UnixPath(served).c_str(), nullptr);
-  TLoginInformation login;
-  login.SetHostname("127.0.0.1");
-  login.SetPort(ftptest::VsftpdPort());
-  login.SetDirectory("/" + sub);
-  DefaultNetLocation->SetLoginInformation(&login);
+  const std::string served = ServeFromVsftpd("qntbiglist");
   WriteFileText(ftptest::UnixPath(served + "/filelist.lst"), std::string(MaxFileListSize + 1, '\0'));
   const std::vector<std::string> before = TempFiles();
   try {
