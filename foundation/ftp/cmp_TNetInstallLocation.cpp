@@ -134,7 +134,7 @@ void TCustomNetInstallLocation::DownloadFile(const std::string& SourceFile, cons
   try {
     DownloadOnce(remote, MaxBytes);
   } catch (const EQlntFTPCode& e) {
-    // A location streamed without a name (the default one) is named by its
+    // A location without a name (the default one) is named by its
     // server, so that the message does not begin with a blank.
     const std::string who = Trim(Name()).empty() ? FMyFTP->Hostname() : Name();
     throw IENetInstallLocation(SFTPFileProcessError, {who, remote, static_cast<int>(e.ErrorNumber), e.Message});
