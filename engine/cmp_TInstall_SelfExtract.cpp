@@ -49,7 +49,7 @@ void TCustomInstall::SetCompressOffset() {
 void TCustomInstall::ReadNetFileList() {
   const std::string tmp = MakeTempFileName(true);
   TScopeGuard remove([&] { RemoveFile(tmp); });
-  DefaultNetLocation->DownloadFile("filelist.lst", tmp);
+  DefaultNetLocation->DownloadFile("filelist.lst", tmp, MaxFileListSize);
   if (AbortDownload) throw EAIUserAbort();
   ApplyFileList(tmp);
 }

@@ -409,7 +409,6 @@ void TFTPThread::Run() {
   ftp.SetUsername(Kit->UserName());
   ftp.SetURI(Kit->Directory() + "/" + Kit->LoadingEXE());
   ftp.SetPassword(Kit->Password());
-  ftp.SetOnActionComplete([this](TObject* S, TFTPMode M) { FTPComplete(S, M); });
   ftp.SetOnDataReceived([this](TObject* S, TFTPMode M, int32_t B) { DoDataReceived(S, M, B); });
 
   FMessage = Kit->GetLogonMsg();
@@ -417,6 +416,10 @@ void TFTPThread::Run() {
   ftp.Login();
   FMessage = Kit->GetDownloadingMsg();
   Synchronize([this] { SetFormProperties(); });
+  // The setup goes to its file as it arrives, never held whole in memory;
+  // Execute removes what a failed or cancelled download left.
+  TFileStream out(Kit->RunEXE, fmCreate);
+  ftp.SetDownloadTarget(&out);
   ftp.Download();
   if (AbortDownload) return;
   Successful = true;
@@ -428,14 +431,6 @@ void TFTPThread::DoDataReceived(TObject*, TFTPMode, int32_t Bytes) {
   FTransferred += Bytes;
   FProgress = FTP ? ProgressPercent(FTransferred, FTP->Size()) : 0;
   Synchronize([this] { SetFormProperties(); });
-}
-
-void TFTPThread::FTPComplete(TObject*, TFTPMode Mode) {
-  if (Mode != fmDownload || !FTP) return;
-  TMemoryStream* s = FTP->Stream();
-  TFileStream out(Kit->RunEXE, fmCreate);
-  s->SetPosition(0);
-  out.CopyFrom(s, s->Size());
 }
 
 void TFTPThread::SetFormProperties() {

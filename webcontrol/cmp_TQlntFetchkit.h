@@ -37,7 +37,6 @@ protected:
 private:
   void Run();
   void DoDataReceived(TObject* Sender, TFTPMode Mode, int32_t Bytes);
-  void FTPComplete(TObject* Sender, TFTPMode Mode);
   void SetFormProperties();
 
   TQlntFTP* FTP = nullptr;

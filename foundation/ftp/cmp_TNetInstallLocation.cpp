@@ -91,14 +91,11 @@ void TCustomNetInstallLocation::DoDataReceived(TObject*, TFTPMode, int32_t Bytes
 }
 
 void TCustomNetInstallLocation::FTPComplete(TObject*, TFTPMode Mode) {
-  if (Mode != fmDownload) return;
-  // A file cut short by a failed write must not pass for the download.
-  TScopeGuard removePartial([this] { RemoveFile(FDestFile); });
-  FMyFTP->Stream()->SaveToFile(FDestFile);
-  removePartial.Dismiss();
+  // The file was written as the data arrived; only now is it whole.
+  if (Mode == fmDownload) FStored = true;
 }
 
-void TCustomNetInstallLocation::TryDownload(const std::string& Remote) {
+void TCustomNetInstallLocation::TryDownload(const std::string& Remote, int64_t MaxBytes) {
   if (!FMyFTP->LoggedIn()) {
     if (FBeforeLoginEvent) FBeforeLoginEvent(this);
     FMyFTP->Login();
@@ -107,13 +104,50 @@ void TCustomNetInstallLocation::TryDownload(const std::string& Remote) {
   FMyFTP->SetURI(Remote);
   FMyFTP->SetOnDataReceived([this](TObject* s, TFTPMode m, int32_t b) { DoDataReceived(s, m, b); });
   FTotalBytes = 0;
+  // An archive may be larger than memory can hold: it goes to its file
+  // block by block, never held whole.
+  TFileStream target(FDestFile, fmCreate);
+  FTargetMade = true;
+  FMyFTP->SetDownloadTarget(&target);
+  FMyFTP->SetMaxTransferSize(MaxBytes);
+  TScopeGuard detach([this] {
+    FMyFTP->SetDownloadTarget(nullptr);
+    FMyFTP->SetMaxTransferSize(0);
+  });
   FMyFTP->Download();
   FTotalBytes = 0;
   FMyFTP->SetOnDataReceived(nullptr);
 }
 
-void TCustomNetInstallLocation::DownloadFile(const std::string& SourceFile, const std::string& DestFile) {
+void TCustomNetInstallLocation::DownloadFile(const std::string& SourceFile, const std::string& DestFile,
+                                             int64_t MaxBytes) {
   FDestFile = DestFile;
+  FStored = false;
+  FTargetMade = false;
+  // Only a whole download stays: a cancelled, failed or refused one leaves
+  // no file of its own behind.
+  TScopeGuard removePartial([this] {
+    if (FTargetMade && !FStored) RemoveFile(FDestFile);
+  });
+  PrepareClient();
+  const std::string remote = FLoginInformation->Directory() + "/" + SourceFile;
+  try {
+    DownloadOnce(remote, MaxBytes);
+  } catch (const EQlntFTPCode& e) {
+    // A location without a name (the default one) is named by its
+    // server, so that the message does not begin with a blank.
+    const std::string who = Trim(Name()).empty() ? FMyFTP->Hostname() : Name();
+    throw IENetInstallLocation(SFTPFileProcessError, {who, remote, static_cast<int>(e.ErrorNumber), e.Message});
+  } catch (const EQlntSocketLogin&) {
+    throw IENetInstallLocation(SFTPCouldNotLogin, {FMyFTP->Hostname(), FMyFTP->Username()});
+  } catch (const EQlntFTPLogin_UserName&) {
+    throw IENetInstallLocation(SFTPCouldNotLoginUserName, {FMyFTP->Hostname(), FMyFTP->Username()});
+  } catch (const EQlntFTPLogin_Password&) {
+    throw IENetInstallLocation(SFTPCouldNotLoginPassword, {FMyFTP->Hostname(), FMyFTP->Username()});
+  }
+}
+
+void TCustomNetInstallLocation::PrepareClient() {
   const TLoginInformation& li = *FLoginInformation;
   // A blank user name is an anonymous login, not "USER " with nothing.
   std::string user = Trim(li.Username()).empty() ? std::string("ftp") : li.Username();
@@ -128,30 +162,22 @@ void TCustomNetInstallLocation::DownloadFile(const std::string& SourceFile, cons
   FMyFTP->SetPort(li.Port());
   FMyFTP->SetUsername(user);
   FMyFTP->SetOnActionComplete([this](TObject* s, TFTPMode m) { FTPComplete(s, m); });
-  std::string remote = li.Directory() + "/" + SourceFile;
+}
+
+void TCustomNetInstallLocation::DownloadOnce(const std::string& Remote, int64_t MaxBytes) {
   bool reused = FMyFTP->LoggedIn();
   try {
-    try {
-      TryDownload(remote);
-      // A cancelled transfer leaves the client busy and the server's replies
-      // to it unread: the session ends here (without waiting for the server),
-      // so the next download logs in afresh instead of finding it busy.
-      if (AbortDownload && FMyFTP->Busy()) FMyFTP->Logout();
-    } catch (const EQlntFTPCode& e) {
-      // A login kept from an earlier download may have been ended by the
-      // server's idle time-out; that shows before any data arrives. One
-      // fresh login then.
-      if (!reused || FTotalBytes != 0 || !(e.ErrorNumber == 421 || FMyFTP->ConnectionLost())) throw;
-      FMyFTP->Logout();
-      TryDownload(remote);
-    }
+    TryDownload(Remote, MaxBytes);
+    // A cancelled transfer leaves the client busy and the server's replies
+    // to it unread: the session ends here (without waiting for the server),
+    // so the next download logs in afresh instead of finding it busy.
+    if (AbortDownload && FMyFTP->Busy()) FMyFTP->Logout();
   } catch (const EQlntFTPCode& e) {
-    throw IENetInstallLocation(SFTPFileProcessError, {Name(), remote, static_cast<int>(e.ErrorNumber), e.Message});
-  } catch (const EQlntSocketLogin&) {
-    throw IENetInstallLocation(SFTPCouldNotLogin, {FMyFTP->Hostname(), FMyFTP->Username()});
-  } catch (const EQlntFTPLogin_UserName&) {
-    throw IENetInstallLocation(SFTPCouldNotLoginUserName, {FMyFTP->Hostname(), FMyFTP->Username()});
-  } catch (const EQlntFTPLogin_Password&) {
-    throw IENetInstallLocation(SFTPCouldNotLoginPassword, {FMyFTP->Hostname(), FMyFTP->Username()});
+    // A login kept from an earlier download may have been ended by the
+    // server's idle time-out; that shows before any data arrives. One
+    // fresh login then.
+    if (!reused || FTotalBytes != 0 || !(e.ErrorNumber == 421 || FMyFTP->ConnectionLost())) throw;
+    FMyFTP->Logout();
+    TryDownload(Remote, MaxBytes);
   }
 }

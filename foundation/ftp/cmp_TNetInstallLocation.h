@@ -58,6 +58,10 @@ extern const char* const SFTPCouldNotLogin;
 extern const char* const SFTPCouldNotLoginUserName;
 extern const char* const SFTPCouldNotLoginPassword;
 
+// The most a file list of the server's may have: real ones hold a few
+// hundred bytes for each file of a distribution.
+constexpr int64_t MaxFileListSize = ftpreply::MaxUnsizedInMemory;
+
 class TCustomNetInstallLocation : public TComponent {
   QNT_PUBLISHED(TCustomNetInstallLocation, TComponent)
 public:
@@ -67,10 +71,12 @@ public:
   TLoginInformation* LoginInformation() const { return FLoginInformation; }
   // Copies New into the location's own login information.
   virtual void SetLoginInformation(const TLoginInformation* New);
-  // Brings Directory + "/" + SourceFile to DestFile. Returns normally after
-  // a download and after one ended by AbortDownload (which stores nothing);
-  // raises IENetInstallLocation for the server's and the login's refusals.
-  virtual void DownloadFile(const std::string& SourceFile, const std::string& DestFile);
+  // Brings Directory + "/" + SourceFile to DestFile, written as it arrives.
+  // Returns normally after a download and after one ended by AbortDownload
+  // (which stores nothing); raises IENetInstallLocation for the server's
+  // and the login's refusals, and for a file longer than the size the
+  // server announced or than MaxBytes (when above 0).
+  virtual void DownloadFile(const std::string& SourceFile, const std::string& DestFile, int64_t MaxBytes = 0);
 
   int32_t TotalBytes() const { return FTotalBytes; }
   void SetTotalBytes(int32_t Value) { FTotalBytes = Value; }
@@ -92,10 +98,15 @@ protected:
   void FTPComplete(TObject* Sender, TFTPMode Mode);
 
 private:
-  void TryDownload(const std::string& Remote);
+  void PrepareClient();
+  void DownloadOnce(const std::string& Remote, int64_t MaxBytes);
+  void TryDownload(const std::string& Remote, int64_t MaxBytes);
 
   TQlntFTP* FMyFTP = nullptr;
   std::string FDestFile;
+  // The target was made (so is ours to remove) and the download ended whole.
+  bool FTargetMade = false;
+  bool FStored = false;
   TLoginInformation* FLoginInformation = nullptr;
   int32_t FTotalBytes = 0;
   TLoginEvent FAfterLoginEvent;

@@ -11,6 +11,7 @@
 #include "classlib/Streams.h"
 #include "classlib/TypInfo.h"
 #include "foundation/ftp/cmp_TQlntTCPIP.h"
+#include "foundation/ftp/ftpReply.h"
 
 // A WinSock socket handle; NoSocket is WinSock's INVALID_SOCKET.
 using TSocket = uintptr_t;
@@ -185,6 +186,17 @@ public:
   // True when the control connection ended, timed out or went out of step:
   // the login is no longer usable.
   bool ConnectionLost() const { return FConnectionLost; }
+  // Where a download goes: Stream when none is set, else this stream of the
+  // caller's, written block by block as the data arrives (Stream stays
+  // empty).
+  TStream* DownloadTarget() const { return FDownloadTarget; }
+  void SetDownloadTarget(TStream* Target) { FDownloadTarget = Target; }
+  // The most bytes one download or listing may bring, whatever the server
+  // announced; 0: no bound of the caller's. Besides it a download stops past
+  // the size the server announced, and a listing, or a download of unknown
+  // size held in Stream, past ftpreply::MaxUnsizedInMemory.
+  int64_t MaxTransferSize() const { return FMaxTransferSize; }
+  void SetMaxTransferSize(int64_t Bytes) { FMaxTransferSize = Bytes > 0 ? Bytes : 0; }
 
   void Login() override;
   void Logout() override;
@@ -213,7 +225,15 @@ private:
   enum TDataResult { drData, drEnd, drCancelled };
   TDataResult ReadBlock();
   void CloseDataSocket();
+  // The address of the control connection's peer (network order).
+  uint32_t ControlPeer();
+  void OpenPassiveData();
+  void ListenForActiveData();
   void AcceptDataConnection();
+  void QuerySize();
+  void StartTransfer(const std::string& TypeBefore, const std::string& TypeAfter, const std::string& Command);
+  void BeginBound(int64_t Announced, int64_t UnsizedLimit);
+  std::string PastBoundMessage() const;
   void StoreBlock(int Count);
   // Closes everything and forgets the login; never raises.
   void DropConnection();
@@ -241,7 +261,11 @@ private:
   TStringList FCurrentDirList;
   int32_t FCurrentDirList_index = 0;
   int32_t FSize = 0;
-  int64_t FReceived = 0;
+  // The bound of the transfer in progress and what it brought so far.
+  ftpreply::TTransferBound FBound;
+  std::string FTransferName;
+  TStream* FDownloadTarget = nullptr;
+  int64_t FMaxTransferSize = 0;
   bool FBusy = false;
   bool FConnectionLost = false;
   TFTPActionCompleteProc FActionEvent;

@@ -113,6 +113,29 @@ bool ParsePasvReply(const std::string& Text, TPasvAddress& Out) {
   return true;
 }
 
+TDataTarget PasvDataTarget(const TPasvAddress& Reply, uint32_t ControlPeer) {
+  TDataTarget t;
+  t.Address = ControlPeer;
+  t.Port = Reply.Port;
+  return t;
+}
+
+TTransferBound::TTransferBound(int64_t Announced, int64_t Limit, int64_t UnsizedLimit) {
+  if (Limit > 0 && Limit < Most) Most = Limit;
+  if (Announced > 0 && Announced <= Most) {
+    Most = Announced;
+    ByAnnounced = true;
+  } else if (Announced <= 0 && UnsizedLimit > 0 && UnsizedLimit < Most) {
+    Most = UnsizedLimit;
+  }
+}
+
+bool TTransferBound::Take(int64_t Count) {
+  if (Count < 0 || Count > Most - Received) return false;
+  Received += Count;
+  return true;
+}
+
 int32_t ParseSizeReply(const std::string& Text) {
   size_t b = Text.find_first_not_of(' ');
   size_t e = Text.find_last_not_of(' ');

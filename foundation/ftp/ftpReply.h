@@ -68,9 +68,41 @@ struct TPasvAddress {
 };
 bool ParsePasvReply(const std::string& Text, TPasvAddress& Out);
 
+// Where a passive data connection goes: the control connection's peer
+// (ControlPeer, network order), at the port the reply names. The reply's
+// address is never followed: a server could send every client that asks it
+// to probe any host and port of the client's network.
+struct TDataTarget {
+  uint32_t Address = 0;
+  uint16_t Port = 0;
+};
+TDataTarget PasvDataTarget(const TPasvAddress& Reply, uint32_t ControlPeer);
+
 // The size of a SIZE reply text: a decimal number (blanks around it allowed)
 // between 0 and 2^31-1. Anything else gives 0: the size counts as unknown.
 int32_t ParseSizeReply(const std::string& Text);
+
+// The most bytes one transfer may bring (the counters are 32-bit), and the
+// most that a transfer of unknown size may bring into memory: a file list, a
+// listing. Real ones stay far below it.
+constexpr int64_t MaxTransfer = 0x7FFFFFFF;
+constexpr int64_t MaxUnsizedInMemory = 4 << 20;
+
+// How much one transfer may bring. A size the server announced binds: more
+// than it stops the transfer. Limit, when above 0, binds whatever was
+// announced; UnsizedLimit, when above 0, binds only without an announced
+// size. Nothing passes MaxTransfer.
+struct TTransferBound {
+  TTransferBound() = default;
+  TTransferBound(int64_t Announced, int64_t Limit, int64_t UnsizedLimit);
+  // Counts Count more bytes; false, counting nothing, when they would pass
+  // Most.
+  bool Take(int64_t Count);
+  int64_t Most = MaxTransfer;
+  // Most is the size the server announced (else a limit of ours).
+  bool ByAnnounced = false;
+  int64_t Received = 0;
+};
 
 // The lines of a listing: CR LF, LF or a lone CR end a line; a last line
 // without an end counts too.

@@ -4,6 +4,9 @@
 list(APPEND FOUNDATION_SOURCES ftp/ftpReply.cpp)
 list(APPEND FOUNDATION_WIN32_SOURCES
   ftp/cmp_TQlntTCPIP.cpp
+  ftp/cmp_TQlntFTP_Socket.cpp
   ftp/cmp_TQlntFTP.cpp
+  ftp/cmp_TQlntFTP_Data.cpp
+  ftp/cmp_TQlntFTP_Transfer.cpp
   ftp/cmp_TNetInstallLocation.cpp)
 list(APPEND FOUNDATION_WIN32_LIBS wsock32)

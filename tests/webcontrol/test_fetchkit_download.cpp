@@ -180,13 +180,18 @@ public:
   ftptest::Responder R;
 };
 
+// A setup of unknown size larger than a download may hold in memory goes to
+// its file as it arrives; a passive reply that names another address than
+// the server's own is followed to its port only.
 TEST(FetchkitDownload, AServerWithoutSizeStillCompletes) {
   QNT_NEED_PORT21();
   QNT_NEED_RESPONDER();
   std::string name = UniqueName("nosize");
+  const int size = 5000000;
   // The stub itself is not what the responder serves; the file it stores
   // is started and fails to run as a program, which is reported.
-  ResponderOn21 srv("127.0.0.2", "{\"files\": {\"" + name + "\": 70000}, \"replies\": {\"SIZE\": \"550 No size.\"}}");
+  ResponderOn21 srv("127.0.0.2", "{\"files\": {\"" + name + "\": " + std::to_string(size) +
+                                     "}, \"replies\": {\"SIZE\": \"550 No size.\"}, \"pasv_host\": \"127.0.0.8\"}");
   ASSERT_NE(srv.R.Port(), 0) << "127.0.0.2:21 taken";
   testsupport::DialogWatcher boxes;
   IDispatch* d = ControlFor("127.0.0.2", name);
@@ -199,7 +204,10 @@ TEST(FetchkitDownload, AServerWithoutSizeStillCompletes) {
   barProc = reinterpret_cast<WNDPROC>(
       SetWindowLongPtrW(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RecordBarPosition)));
   ASSERT_TRUE(PumpUntil([&] { return !FindDownloaded(name).empty() && !boxes.Dialogs().empty(); }, 30000));
-  EXPECT_EQ(testsupport::ReadFileText(FindDownloaded(name)), ftptest::ResponderContent(70000));
+  EXPECT_TRUE(testsupport::ReadFileText(FindDownloaded(name)) == ftptest::ResponderContent(size));
+  auto log = srv.R.Log();
+  EXPECT_EQ(ftptest::Count(log, "DATA 127.0.0.2"), 1);
+  EXPECT_EQ(ftptest::Count(log, "DATA 127.0.0.8"), 0);
   // No size announced: 0 % all through the download, 100 % at its end.
   EXPECT_EQ(barPositions, std::vector<WPARAM>{100});
   // Not a program: the start fails and says so with the code.
@@ -308,6 +316,15 @@ TEST(FetchkitDownload, TheProgressWindowFollowsTheDownloadAndAbortEndsItWithNoth
         },
         20000))
         << "run " << run << ": no progress window at 20 %";
+    // What arrived is in the setup's file already, not held in memory.
+    EXPECT_TRUE(PumpUntil(
+        [&] {
+          WIN32_FILE_ATTRIBUTE_DATA a{};
+          return GetFileAttributesExW(Widen(FindDownloaded(name)).c_str(), GetFileExInfoStandard, &a) &&
+                 a.nFileSizeLow >= 40000;
+        },
+        5000))
+        << "run " << run;
     RECT client;
     GetClientRect(form, &client);
     EXPECT_EQ(client.right, 472);

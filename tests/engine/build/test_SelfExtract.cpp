@@ -32,6 +32,20 @@ std::vector<std::string> TempFiles() {
   FindClose(h);
   return names;
 }
+
+// A folder of this process's own on vsftpd, where the default location
+// looks; its path on the server's side.
+std::string ServeFromVsftpd(const std::string& Tag) {
+  const std::string sub = Tag + std::to_string(GetCurrentProcessId());
+  const std::string served = ftptest::Env("QNT_FTP_ANON_DIR") + "/" + sub;
+  CreateDirectoryA(ftptest::UnixPath(served).c_str(), nullptr);
+  TLoginInformation login;
+  login.SetHostname("127.0.0.1");
+  login.SetPort(ftptest::VsftpdPort());
+  login.SetDirectory("/" + sub);
+  DefaultNetLocation->SetLoginInformation(&login);
+  return served;
+}
 }  // namespace
 
 TEST(SelfExtract, TrailerOffsetsCheckedAndAppliedToFilesOneOnly) {
@@ -130,14 +144,8 @@ TEST(FileList, ReadOverFtpMatchedByNameTemporaryCopyAlwaysDeleted) {
   TInstallFile* a = rig.AddFile("A.TXT", "a", "FileA");
   TInstallFile* b = rig.AddFile("B.TXT", "b", "FileB");
   TInstallFile* c = rig.AddFile("C.TXT", "c", "FileC");
-  const std::string sub = "qntlist" + std::to_string(GetCurrentProcessId());
-  const std::string served = ftptest::Env("QNT_FTP_ANON_DIR") + "/" + sub;
-  CreateDirectoryA(ftptest::UnixPath(served).c_str(), nullptr);
-  TLoginInformation login;
-  login.SetHostname("127.0.0.1");
-  login.SetPort(ftptest::VsftpdPort());
-  login.SetDirectory("/" + sub);
-  DefaultNetLocation->SetLoginInformation(&login);
+  const std::string served = ServeFromVsftpd("qntlist");
+  const std::string sub = served.substr(served.rfind('/') + 1);
 
   auto rec = [](const std::string& Name, int32_t Size, const std::string& Version) {
     lzh::TFilePropInfo r;
@@ -177,6 +185,25 @@ TEST(FileList, ReadOverFtpMatchedByNameTemporaryCopyAlwaysDeleted) {
     }
     EXPECT_EQ(TempFiles(), before);
   }
+  RemoveFile(ftptest::UnixPath(served + "/filelist.lst"));
+  RemoveDirectoryA(ftptest::UnixPath(served).c_str());
+}
+
+// A file list past its bound is refused as it arrives, whatever size the
+// server announced, and leaves no temporary copy behind.
+TEST(FileList, AListPastItsBoundIsRefusedAsItArrives) {
+  QNT_NEED_VSFTPD();
+  TRig rig(dtWeb);
+  const std::string served = ServeFromVsftpd("qntbiglist");
+  WriteFileText(ftptest::UnixPath(served + "/filelist.lst"), std::string(MaxFileListSize + 1, '\0'));
+  const std::vector<std::string> before = TempFiles();
+  try {
+    rig.Install->ReadNetFileList();
+    ADD_FAILURE() << "read a list past its bound";
+  } catch (const IENetInstallLocation& e) {
+    EXPECT_NE(e.Message.find(Format("is longer than %d bytes", {MaxFileListSize})), std::string::npos) << e.Message;
+  }
+  EXPECT_EQ(TempFiles(), before);
   RemoveFile(ftptest::UnixPath(served + "/filelist.lst"));
   RemoveDirectoryA(ftptest::UnixPath(served).c_str());
 }

@@ -27,6 +27,13 @@ Scenario keys (all optional):
                 when it cannot be bound
   block_send    true: a RETR sends all in one blocking call, reading no
                 command meanwhile (426 when the client breaks it off)
+  list_bytes    n: a LIST sends one line of n bytes instead of the files
+  pasv_host     the address a PASV reply names instead of the session's
+                own; data connections are taken on both, at the same port,
+                and each is logged as "DATA <address it reached>"
+
+Passive data connections are taken on the address the session's control
+connection came in on.
 """
 import json
 import select
@@ -86,16 +93,48 @@ class Session:
             self.cache[name] = content(int(files[name]))
         return self.cache[name]
 
+    def close_pasv(self):
+        for s in self.pasv or []:
+            s.close()
+        self.pasv = None
+
+    def listen_pasv(self):
+        # The session's own address, and the one the reply names (a port
+        # free on both).
+        own = self.c.getsockname()[0]
+        named = self.sc.get("pasv_host", own)
+        for _ in range(20):
+            first = socket.socket()
+            first.bind((own, 0))
+            first.listen(1)
+            socks = [first]
+            port = first.getsockname()[1]
+            if named == own:
+                return socks, named, port
+            other = socket.socket()
+            try:
+                other.bind((named, port))
+            except OSError:
+                other.close()
+                first.close()
+                continue
+            other.listen(1)
+            return socks + [other], named, port
+        raise OSError("no port free on %s and %s" % (own, named))
+
     def open_data(self):
         if self.pasv is None:
             return None
-        self.pasv.settimeout(10)
-        try:
-            d, _ = self.pasv.accept()
-        except OSError:
-            d = None
-        self.pasv.close()
-        self.pasv = None
+        r, _, _ = select.select(self.pasv, [], [], 10)
+        d = None
+        if r:
+            try:
+                d, _ = r[0].accept()
+                if "pasv_host" in self.sc:
+                    self.log.append("DATA %s" % d.getsockname()[0])
+            except OSError:
+                d = None
+        self.close_pasv()
         return d
 
     def retr(self, arg):
@@ -212,13 +251,9 @@ class Session:
                 data = self.file(arg)
                 self.send("550 Could not get file size." if data is None else "213 %d" % len(data))
             elif verb == "PASV":
-                if self.pasv:
-                    self.pasv.close()
-                self.pasv = socket.socket()
-                self.pasv.bind(("127.0.0.1", 0))
-                self.pasv.listen(1)
-                p = self.pasv.getsockname()[1]
-                self.send("227 Entering Passive Mode (127,0,0,1,%d,%d)." % (p >> 8, p & 0xFF))
+                self.close_pasv()
+                self.pasv, named, p = self.listen_pasv()
+                self.send("227 Entering Passive Mode (%s,%d,%d)." % (named.replace(".", ","), p >> 8, p & 0xFF))
             elif verb == "RETR":
                 if not self.retr(arg):
                     return
@@ -226,8 +261,13 @@ class Session:
                 self.send("150 Here comes the directory listing.")
                 d = self.open_data()
                 if d:
-                    for name, size in sc.get("files", {}).items():
-                        d.sendall(("-rw-r--r--    1 0        0        %10d Jan 01 00:00 %s\r\n" % (int(size), name)).encode())
+                    try:
+                        if "list_bytes" in sc:
+                            d.sendall(b"x" * int(sc["list_bytes"]) + b"\r\n")
+                        for name, size in sc.get("files", {}).items():
+                            d.sendall(("-rw-r--r--    1 0        0        %10d Jan 01 00:00 %s\r\n" % (int(size), name)).encode())
+                    except OSError:
+                        pass
                     d.close()
                 self.send("226 Directory send OK.")
             elif verb == "STOR":

@@ -106,6 +106,11 @@ TEST(PasvReply, AddressAndPort) {
   ASSERT_TRUE(ParsePasvReply("( 10, 0, 0, 1, 4, 1 )", p));
   EXPECT_EQ(p.Dotted(), "10.0.0.1");
   EXPECT_EQ(p.Port, 1025);
+  // The data connection goes to the control connection's peer, never to the
+  // address the reply names.
+  const TDataTarget to = PasvDataTarget(p, 0x0100007F);
+  EXPECT_EQ(to.Address, 0x0100007Fu);
+  EXPECT_EQ(to.Port, 1025);
 
   for (const char* bad : {"Entering Passive Mode (127,0,0,1,19", "Entering Passive Mode (127,0,0,1,300,1)",
                           "(127,0,0,256,1,1)", "(127,0,0,1,1)", "(127,0,0,1,1,2,3)", "(127,0,0,1,-1,2)",
@@ -125,6 +130,38 @@ TEST(SizeReply, OnlyAPlainNumberCounts) {
   EXPECT_EQ(ParseSizeReply("12 bytes"), 0);
   EXPECT_EQ(ParseSizeReply("Could not get file size."), 0);
   EXPECT_EQ(ParseSizeReply(""), 0);
+}
+
+TEST(TransferBound, TheAnnouncedSizeAndTheLimitsBind) {
+  const int64_t mem = MaxUnsizedInMemory;
+  struct Row {
+    int64_t announced, limit, unsized, most;
+    bool byAnnounced;
+  } rows[] = {
+      {148, 0, mem, 148, true},           // a size binds, however small
+      {100000000, 0, mem, 100000000, true},  // ... and however large
+      {0, 0, mem, mem, false},            // none: the bound of memory
+      {0, 0, 0, MaxTransfer, false},      // none, to a file: only the counters'
+      {5000, 1000, 0, 1000, false},       // the caller's bound below the size
+      {500, 1000, 0, 500, true},
+      {0, 1000, mem, 1000, false},
+      {-1, -1, -1, MaxTransfer, false},   // nonsense counts as nothing
+  };
+  for (const Row& r : rows) {
+    TTransferBound b(r.announced, r.limit, r.unsized);
+    EXPECT_EQ(b.Most, r.most) << r.announced << " " << r.limit << " " << r.unsized;
+    EXPECT_EQ(b.ByAnnounced, r.byAnnounced) << r.announced << " " << r.limit;
+    // Up to the bound exactly; one byte more is refused and not counted.
+    if (r.most > 1 << 30) continue;
+    EXPECT_TRUE(b.Take(r.most - 1));
+    EXPECT_TRUE(b.Take(1));
+    EXPECT_FALSE(b.Take(1));
+    EXPECT_EQ(b.Received, r.most);
+  }
+  TTransferBound b(100, 0, 0);
+  EXPECT_FALSE(b.Take(-1));
+  EXPECT_FALSE(b.Take(101));
+  EXPECT_EQ(b.Received, 0);
 }
 
 TEST(Listing, LineEnds) {

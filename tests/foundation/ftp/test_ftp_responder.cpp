@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "FtpTestSupport.h"
+#include "classlib/SysUtils.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/ftp/cmp_TQlntFTP.h"
 
@@ -406,4 +407,76 @@ TEST_F(Scripted, ConnectingAndSendingAreBounded) {
   EXPECT_NE(msg.find("took no data"), std::string::npos) << msg;
   EXPECT_FALSE(f.Busy());
   EXPECT_FALSE(f.LoggedIn());
+}
+
+// A passive reply that names another address than the server's own is
+// followed to its port only: every data connection goes to the control
+// connection's peer.
+TEST_F(Scripted, ThePassiveReplysAddressIsNeverFollowed) {
+  Responder r(R"({"files": {"a.bin": 70000}, "pasv_host": "127.0.0.2"})");
+  TQlntFTP f(nullptr);
+  Point(f, r);
+  f.SetURI("a.bin");
+  f.Download();
+  EXPECT_TRUE(StreamText(f.Stream()) == ResponderContent(70000));
+  f.GetDir(".");
+  EXPECT_EQ(f.CurrentDirList().Count(), 1);
+  f.Stream()->Clear();
+  f.Stream()->WriteBuffer("up", 2);
+  f.SetURI("up.bin");
+  f.Upload();
+  f.Logout();
+  auto log = r.LogWhenClosed();
+  EXPECT_EQ(Count(log, "DATA 127.0.0.1"), 3);
+  EXPECT_EQ(Count(log, "DATA 127.0.0.2"), 0);
+}
+
+// What a transfer may bring: no more than the size the server announced, nor
+// than the caller's bound; without a size, a download held in memory and a
+// listing stop at a few MB, and a download into the caller's stream goes on.
+TEST_F(Scripted, TransfersStayWithinTheirBounds) {
+  const int64_t unsized = ftpreply::MaxUnsizedInMemory;
+  struct Row {
+    const char* what;
+    std::string scenario;
+    bool toTarget, listing;
+    int64_t maxBytes;
+    std::string error;  // "" when the transfer completes
+  } rows[] = {
+      {"longer than SIZE", R"({"files": {"a.bin": 1000000}, "replies": {"SIZE": "213 148"}})", false, false, 0,
+       "The server sent more than the 148 bytes it announced for a.bin"},
+      {"longer than SIZE, to a stream", R"({"files": {"a.bin": 1000000}, "replies": {"SIZE": "213 40000"}})", true,
+       false, 0, "The server sent more than the 40000 bytes it announced for a.bin"},
+      {"no SIZE, in memory", R"({"files": {"a.bin": 5000000}, "replies": {"SIZE": "550 No."}})", false, false, 0,
+       Format("a.bin is longer than %d bytes, the most this download may bring", {unsized})},
+      {"no SIZE, to a stream", R"({"files": {"a.bin": 5000000}, "replies": {"SIZE": "550 No."}})", true, false, 0, ""},
+      {"the caller's bound", R"({"files": {"a.bin": 5000}})", true, false, 1000,
+       "a.bin is longer than 1000 bytes, the most this download may bring"},
+      {"a listing of one long line", R"({"list_bytes": 5000000})", false, true, 0,
+       Format("The listing of . is longer than %d bytes", {unsized})},
+  };
+  for (const Row& row : rows) {
+    Responder r(row.scenario);
+    TQlntFTP f(nullptr);
+    Point(f, r);
+    TMemoryStream target;
+    if (row.toTarget) f.SetDownloadTarget(&target);
+    f.SetMaxTransferSize(row.maxBytes);
+    TEventLog ev;
+    ev.Attach(f);
+    f.SetURI("a.bin");
+    auto run = [&] { row.listing ? f.GetDir(".") : f.Download(); };
+    if (row.error.empty()) {
+      run();
+      EXPECT_TRUE(StreamText(&target) == ResponderContent(5000000)) << row.what;
+      EXPECT_EQ(f.Stream()->Size(), 0) << row.what << ": held in memory besides";
+      continue;
+    }
+    EXPECT_EQ(ExpectCode(999, run), row.error) << row.what;
+    EXPECT_EQ(ev.Completions(), 0) << row.what;
+    EXPECT_LE(ev.DataSum(), row.maxBytes ? row.maxBytes : unsized) << row.what;
+    EXPECT_FALSE(f.Busy()) << row.what;
+    // The server's closing reply is unread: the session ends with it.
+    EXPECT_FALSE(f.LoggedIn()) << row.what;
+  }
 }

@@ -223,24 +223,58 @@ TEST_F(NetLocation, AbortStoresNothing) {
   EXPECT_TRUE(ReadWholeFile(Target("a.bin")) == ResponderContent(500000));
 }
 
-// A size the server announced below what arrives is no size: from the block
-// that passes it on, the file's size is reported as unknown (0), so no
-// progress goes beyond the whole.
-TEST_F(NetLocation, ASizeBelowWhatArrivesBecomesUnknown) {
+// What the setup's downloads take from a server that lies: the data
+// connection goes to the server itself whatever its passive reply names; a
+// file goes to its target as it arrives and stops past the size announced
+// or the caller's bound, with a message that names the file (and, for a
+// location without a name, the server) and no file left behind.
+TEST_F(NetLocation, AServerIsHeldToItsWord) {
   QNT_NEED_RESPONDER();
-  Responder r(R"({"files": {"a.bin": 100000}, "chunk": 4096, "replies": {"SIZE": "213 40000"}})");
-  TNetInstallLocation loc(nullptr);
-  Point(loc, r.Port());
-  std::vector<std::pair<int32_t, int32_t>> seen;  // running total, size
-  loc.SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t Total, int32_t Size) {
-    seen.emplace_back(Total, Size);
-  });
-  loc.DownloadFile("a.bin", Target("a.bin"));
-  ASSERT_FALSE(seen.empty());
-  EXPECT_EQ(seen.front().second, 40000);
-  for (const auto& [total, size] : seen) EXPECT_EQ(size, total <= 40000 ? 40000 : 0) << total;
-  EXPECT_EQ(seen.back(), std::make_pair(100000, 0));
-  EXPECT_TRUE(ReadWholeFile(Target("a.bin")) == ResponderContent(100000));
+  const int32_t big = 5000000;  // more than a download may hold in memory
+  struct Row {
+    const char* what;
+    std::string scenario;
+    int64_t maxBytes;
+    int code;
+    std::string error;  // "" when the file arrives whole
+  } rows[] = {
+      {"another address", R"({"files": {"a.bin": 5000000}, "pasv_host": "127.0.0.3"})", 0, 0, ""},
+      {"no size", R"({"files": {"a.bin": 5000000}, "replies": {"SIZE": "550 No."}})", 0, 0, ""},
+      {"longer than its size", R"({"files": {"a.bin": 100000}, "chunk": 4096, "replies": {"SIZE": "213 148"}})", 0,
+       999, "The server sent more than the 148 bytes it announced for /d/a.bin"},
+      {"past the caller's bound", R"({"files": {"a.bin": 100000}, "replies": {"SIZE": "550 No."}})", 1000, 999,
+       "/d/a.bin is longer than 1000 bytes, the most this download may bring"},
+      {"a refused file", R"({"replies": {"RETR": "550 Failed to open file."}})", 0, 550, "Failed to open file."},
+  };
+  for (const Row& row : rows) {
+    Responder r(row.scenario);
+    TNetInstallLocation loc(nullptr);
+    Point(loc, r.Port(), "/d");
+    const std::string file = Target("a.bin");
+    int64_t onDisk = 0, total = 0;
+    loc.SetOnDataReceived([&](TObject*, const std::string&, int32_t, int32_t Total, int32_t) {
+      WIN32_FILE_ATTRIBUTE_DATA a{};
+      if (GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &a)) onDisk = a.nFileSizeLow;
+      total = Total;
+    });
+    if (row.error.empty()) {
+      loc.DownloadFile("a.bin", file, row.maxBytes);
+      EXPECT_TRUE(ReadWholeFile(file) == ResponderContent(big)) << row.what;
+      // Written block by block: on disk at every report, never held whole.
+      EXPECT_EQ(onDisk, total) << row.what;
+      EXPECT_EQ(loc.MyFTP()->Stream()->Size(), 0) << row.what;
+    } else {
+      std::string msg = ExpectInstallError([&] { loc.DownloadFile("a.bin", file, row.maxBytes); });
+      EXPECT_EQ(msg, Format(SFTPFileProcessError, {"127.0.0.1", "/d/a.bin", row.code, row.error})) << row.what;
+      EXPECT_FALSE(FileExists(file)) << row.what;
+    }
+    RemoveFile(file);
+    loc.MyFTP()->Logout();
+    auto log = r.LogWhenClosed();
+    const bool elsewhere = row.scenario.find("pasv_host") != std::string::npos;
+    EXPECT_EQ(Count(log, "DATA 127.0.0.1"), elsewhere ? 1 : 0) << row.what;
+    EXPECT_EQ(Count(log, "DATA 127.0.0.3"), 0) << row.what;
+  }
 }
 
 TEST_F(NetLocation, FailuresLeaveNoFileBehind) {
