@@ -14,7 +14,6 @@
 #include "engine/routines_PrivateCopy.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
-#include "foundation/routines/routines_FileSystem.h"
 #include "foundation/routines/routines_INIFiles.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"

@@ -9,10 +9,9 @@
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "foundation/exceptions_Quillant.h"
-#include "foundation/routines/routines_FileSystem.h"
+#include "foundation/routines/routines_InstallParts.h"
 #include "foundation/routines/routines_Strings.h"
 #include "foundation/translator/cmp_TTranslator.h"
-#include "foundation/types_Quillant.h"
 
 std::function<std::string(const std::string& Dir, const std::string& Name)> NewInstallPart =
     [](const std::string&, const std::string& Name) {

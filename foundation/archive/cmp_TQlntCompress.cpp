@@ -17,6 +17,7 @@
 #include "foundation/archive/cmp_TVersion.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_InstallParts.h"
 
 const char* const SArchiveDateOutOfRange =
     "The file %s cannot be packed: it was last changed outside the years 1980 to 2107, the dates an archive can "

@@ -16,7 +16,7 @@
 #include "engine/files/InstallFileFixtures.h"
 #include "engine/routines_PrivateCopy.h"
 #include "foundation/routines/routines_API.h"
-#include "foundation/routines/routines_FileSystem.h"
+#include "foundation/routines/routines_InstallParts.h"
 #include "foundation/routines/routines_Registry.h"
 
 using namespace testsupport;
