@@ -87,22 +87,18 @@ TPrivateCopy::TOutcome TPrivateCopy::Install(const TWriter& Write) {
       placed = true;
       FPart.clear();
     };
-    if (!Write(FPart, place)) {
-      FPart.clear();  // the writer removed what it wrote
-      return pcQuietEnd;
+    const TWritten written = Write(FPart, place);
+    if (written != wrWhole) {
+      FPart.clear();  // the writer removed what it wrote, if anything
+      return written == wrSkipped ? pcSkipped : pcQuietEnd;
     }
-    if (placed) return pcInPlace;
+    TPlaced where = plInPlace;
     // Closed and not yet renamed: the one moment another program can take
     // the copy away, which PutInPlace finds.
-    if (PrivateCopyWritten) PrivateCopyWritten(Path(FPart));
-    switch (PutInPlace()) {
-      case plInPlace:
-        return pcInPlace;
-      case plNumbered:
-        return pcAtRestart;
-      case plVanished:
-        break;
-    }
+    if (!placed && PrivateCopyWritten) PrivateCopyWritten(Path(FPart));
+    if (!placed) where = PutInPlace();
+    if (where == plVanished) continue;
+    return where == plNumbered ? pcAtRestart : pcInPlace;
   }
   throw IECustomInstallFile("%s: the new copy of %s was taken away by another program before it could take its name",
                             {FComponent, Destination()});

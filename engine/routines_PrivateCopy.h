@@ -18,15 +18,20 @@ public:
   enum TOutcome {
     pcInPlace,    // it took the destination's name
     pcAtRestart,  // the old file is in use: the copy waits under NumberedName for the restart
+    pcSkipped,    // the writer left the file as it stands (a handler skipped it)
     pcQuietEnd,   // the writer ended quietly: nothing changed
   };
+  // How the writer ended: the copy whole, nothing written by choice, or a
+  // quiet end (nothing written).
+  enum TWritten { wrWhole, wrSkipped, wrQuietEnd };
   // Given the copy's handle once it is whole and dated, still open and with
   // the right to delete it: gives the copy its real name through it at once,
   // where it can, which saves opening it again.
   using TPlacer = std::function<void(void* Handle)>;
   // Writes the copy, the file PrivateName in the destination's folder, and
-  // passes its handle to Place when it is whole; false when it ended quietly.
-  using TWriter = std::function<bool(const std::string& PrivateName, const TPlacer& Place)>;
+  // passes its handle to Place when it is whole; what it left of a copy
+  // it did not finish, it removed.
+  using TWriter = std::function<TWritten(const std::string& PrivateName, const TPlacer& Place)>;
 
   // The copy of Dir\Name; Component names the install file in messages;
   // RunStart is the moment the setup's run began (0 outside a run).
