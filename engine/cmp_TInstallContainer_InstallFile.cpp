@@ -122,7 +122,9 @@ void TCustomInstallFile::InstallUnique() {
   // lowers its count: raise it here too, or it could take another's to zero.
   if (FUpdateDLLCounter && FileExists(GetDestFile()) && !UpdateDLLCount())
     throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
-  // What stopped earlier runs left of this file goes all the same.
+  // A deletion at the restart that an uninstall before this run left is
+  // withdrawn; what stopped earlier runs left of the file goes all the same.
+  if (FileExists(GetDestFile())) TPrivateCopy::KeepInPlace(GetDestFile(), Name());
   TPrivateCopy::RemoveLeftovers(GetDestDir(), FinalName(FDestName, SourcePath()), InstallStartTime);
   ReportInformationEvent(eieInstallFileAbortOlder, this);
 }

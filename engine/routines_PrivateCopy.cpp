@@ -9,6 +9,7 @@
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "foundation/exceptions_Quillant.h"
+#include "foundation/routines/routines_INIFiles.h"
 #include "foundation/routines/routines_InstallParts.h"
 #include "foundation/routines/routines_Strings.h"
 #include "foundation/translator/cmp_TTranslator.h"
@@ -98,10 +99,17 @@ TPrivateCopy::TOutcome TPrivateCopy::Install(const TWriter& Write) {
     if (!placed && PrivateCopyWritten) PrivateCopyWritten(Path(FPart));
     if (!placed) where = PutInPlace();
     if (where == plVanished) continue;
+    KeepInPlace(Destination(), FComponent);
     return where == plNumbered ? pcAtRestart : pcInPlace;
   }
   throw IECustomInstallFile("%s: the new copy of %s was taken away by another program before it could take its name",
                             {FComponent, Destination()});
+}
+
+void TPrivateCopy::KeepInPlace(const std::string& Path, const std::string& Component) {
+  if (!KeepAfterBoot(Path))
+    throw IECustomInstallFile("%s: %s is to be deleted at the next restart, and that could not be withdrawn",
+                              {Component, Path});
 }
 
 DWORD TPrivateCopy::RenameThrough(void* Handle, const std::string& To) {

@@ -44,7 +44,9 @@ public:
   // Clears what ended runs left of the file, then writes the copy and puts
   // it in place. A copy that another program took away before it took its
   // name is written again; when that keeps happening the install fails
-  // naming the file.
+  // naming the file. A file put in place (now or at the restart) is kept
+  // there: a deletion of it or of its folders waiting for the restart is
+  // withdrawn (KeepInPlace).
   TOutcome Install(const TWriter& Write);
   // The numbered name (Name's extension replaced by a number) under which the
   // copy waits for the restart (pcAtRestart).
@@ -56,6 +58,11 @@ public:
   // the copies of runs that had ended then; one that ends while this run goes
   // on leaves its copies to the next run and the uninstaller.
   static void RemoveLeftovers(const std::string& Dir, const std::string& Name, double RunStart);
+  // Withdraws the deletions of Path and of its folders that wait for the
+  // next restart (an uninstall of the product before this setup scheduled
+  // them): the file the setup puts or keeps there stays. When one cannot
+  // be withdrawn the install fails, naming Component and the file.
+  static void KeepInPlace(const std::string& Path, const std::string& Component);
 
 private:
   enum TPlaced { plInPlace, plNumbered, plVanished };
