@@ -97,8 +97,8 @@ TEST_F(OneFile, OverwriteMatrix) {
     TOverwriteType mode;
     const char* expect;
     bool skippedByHandler;
-  } modes[] = {{owAlways, "IIIII"}, {owNever, "ISSSS"}, {owVersion, "IISSI"}, {owDate, "IISSI"},
-               {owVersionDate, "IISSI"}, {owAlways, "SSSSS", true}};
+  } modes[] = {{owAlways, "IIIII", false}, {owNever, "ISSSS", false},      {owVersion, "IISSI", false},
+               {owDate, "IISSI", false},   {owVersionDate, "IISSI", false}, {owAlways, "SSSSS", true}};
   Make("qnt_ver_2_0.dll");
   const std::string fresh = ReadBytes(Source()), dest = Dest();
   // The name given: the file's own, none (a module may leave it out), or one
