@@ -913,7 +913,9 @@ protected:
   // Downloads the file's archive when it comes over the network, extracts
   // the file through its private copy (TPrivateCopy) and puts it in place,
   // or under a numbered name that replaces the old one at the next restart.
-  void ExtractFromArchive();
+  // False when a handler of the archive skipped the file: it stays as it
+  // stands.
+  bool ExtractFromArchive();
   // The end of every install of the file, also of a failed one: the
   // archive's handlers cleared, "done copying" broadcast. A broadcast that
   // raises stops the archive and passes on when PassOnError.

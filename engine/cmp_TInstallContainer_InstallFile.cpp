@@ -14,7 +14,6 @@
 #include "engine/routines_PrivateCopy.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
-#include "foundation/routines/routines_FileSystem.h"
 #include "foundation/routines/routines_INIFiles.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
@@ -82,7 +81,6 @@ void TCustomInstallFile::InstallUnique() {
     return;
   }
   if (Trim(GetDestDir()).empty()) throw IECustomInstallFile(SBlankDest, {Name()});
-
   // Weighed against the very file the new one replaces.
   bool install = engine_versions::SourceWins(FDate, FVersion, GetDestFile(), FOverwriteMode);
   if (install) {
@@ -92,40 +90,43 @@ void TCustomInstallFile::InstallUnique() {
       install = false;
     }
   }
-  if (!install) {
-    // The record lists the file for the uninstaller, which lowers its count:
-    // raise it here too, or uninstalling could take another product's count
-    // to zero.
-    if (FUpdateDLLCounter && FileExists(GetDestFile()) && !UpdateDLLCount())
-      throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
-    // What stopped earlier runs left of this file goes all the same.
-    TPrivateCopy::RemoveLeftovers(GetDestDir(), FinalName(FDestName, SourcePath()), InstallStartTime);
-    ReportInformationEvent(eieInstallFileAbortOlder, this);
-    return;
+  if (install) {
+    FState = ifsInstall;
+    try {
+      install = ExtractFromArchive();
+      if (install) {
+        if (FRegisterAsHelp)
+          WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help",
+                     UpperCase(FinalName(FDestName, SourcePath())), GetDestDir());
+        if (FUpdateDLLCounter && !UpdateDLLCount())
+          throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
+        if (FRepository) FRepository->Install();
+        auto* controller = dynamic_cast<TFileContainer*>(MainInstall);
+        if (FDelayedReplace && controller)
+          controller->WriteUnfinished(Name(), ufcReinstall);
+        else if (FActiveX)
+          RegisterActiveX();
+        if (FOnAfterInstall) FOnAfterInstall(this);
+        ReportInformationEvent(eieAfterInstallFile, this);
+        TInstallObject::InstallUnique();
+      }
+    } catch (...) {
+      EndCopying(false);
+      throw;
+    }
+    EndCopying(true);
+    if (install) return;
   }
-
-  FState = ifsInstall;
-  try {
-    ExtractFromArchive();
-    if (FRegisterAsHelp)
-      WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help",
-                 UpperCase(FinalName(FDestName, SourcePath())), GetDestDir());
-    if (FUpdateDLLCounter && !UpdateDLLCount())
-      throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
-    if (FRepository) FRepository->Install();
-    auto* controller = dynamic_cast<TFileContainer*>(MainInstall);
-    if (FDelayedReplace && controller)
-      controller->WriteUnfinished(Name(), ufcReinstall);
-    else if (FActiveX)
-      RegisterActiveX();
-    if (FOnAfterInstall) FOnAfterInstall(this);
-    ReportInformationEvent(eieAfterInstallFile, this);
-    TInstallObject::InstallUnique();
-  } catch (...) {
-    EndCopying(false);
-    throw;
-  }
-  EndCopying(true);
+  // The file stays as it stands (the overwrite rule kept it, or a handler of
+  // the archive skipped it). The record lists it for the uninstaller, which
+  // lowers its count: raise it here too, or it could take another's to zero.
+  if (FUpdateDLLCounter && FileExists(GetDestFile()) && !UpdateDLLCount())
+    throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
+  // A deletion at the restart that an uninstall before this run left is
+  // withdrawn; what stopped earlier runs left of the file goes all the same.
+  if (FileExists(GetDestFile())) TPrivateCopy::KeepInPlace(GetDestFile(), Name());
+  TPrivateCopy::RemoveLeftovers(GetDestDir(), FinalName(FDestName, SourcePath()), InstallStartTime);
+  ReportInformationEvent(eieInstallFileAbortOlder, this);
 }
 
 void TCustomInstallFile::EndCopying(bool PassOnError) {
@@ -140,7 +141,7 @@ void TCustomInstallFile::EndCopying(bool PassOnError) {
   }
 }
 
-void TCustomInstallFile::ExtractFromArchive() {
+bool TCustomInstallFile::ExtractFromArchive() {
   TOffsetGuard offset;
   // Only a file that comes over the network can have been downloaded: the
   // others need not look for the record of a download.
@@ -177,16 +178,26 @@ void TCustomInstallFile::ExtractFromArchive() {
     c->SetOnTargetWhole([&Place](TQlntCompress*, THandle Target) { Place(reinterpret_cast<void*>(Target)); });
     c->FilesToProcess()->Clear();
     c->FilesToProcess()->Add(SourcePath());
-    return c->Extract();
+    switch (c->Extract()) {
+      case eoWritten:
+        return TPrivateCopy::wrWhole;
+      case eoSkipped:
+        return TPrivateCopy::wrSkipped;
+      case eoQuietEnd:
+        break;
+    }
+    return TPrivateCopy::wrQuietEnd;
   });
   FExtractName.clear();
   // The archive ended quietly (a silent abort): so does the file's install.
   if (outcome == TPrivateCopy::pcQuietEnd) throw EAbort("");
+  if (outcome == TPrivateCopy::pcSkipped) return false;
   if (outcome == TPrivateCopy::pcAtRestart) {
     FExtractName = copy.NumberedName();
     FDelayedReplace = true;
     ScheduleBootReplacement(copy.Destination(), FullPath(dir, FExtractName));
   }
+  return true;
 }
 
 void TCustomInstallFile::DoReplace() {

@@ -9,10 +9,10 @@
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "foundation/exceptions_Quillant.h"
-#include "foundation/routines/routines_FileSystem.h"
+#include "foundation/routines/routines_INIFiles.h"
+#include "foundation/routines/routines_InstallParts.h"
 #include "foundation/routines/routines_Strings.h"
 #include "foundation/translator/cmp_TTranslator.h"
-#include "foundation/types_Quillant.h"
 
 std::function<std::string(const std::string& Dir, const std::string& Name)> NewInstallPart =
     [](const std::string&, const std::string& Name) {
@@ -88,25 +88,28 @@ TPrivateCopy::TOutcome TPrivateCopy::Install(const TWriter& Write) {
       placed = true;
       FPart.clear();
     };
-    if (!Write(FPart, place)) {
-      FPart.clear();  // the writer removed what it wrote
-      return pcQuietEnd;
+    const TWritten written = Write(FPart, place);
+    if (written != wrWhole) {
+      FPart.clear();  // the writer removed what it wrote, if anything
+      return written == wrSkipped ? pcSkipped : pcQuietEnd;
     }
-    if (placed) return pcInPlace;
+    TPlaced where = plInPlace;
     // Closed and not yet renamed: the one moment another program can take
     // the copy away, which PutInPlace finds.
-    if (PrivateCopyWritten) PrivateCopyWritten(Path(FPart));
-    switch (PutInPlace()) {
-      case plInPlace:
-        return pcInPlace;
-      case plNumbered:
-        return pcAtRestart;
-      case plVanished:
-        break;
-    }
+    if (!placed && PrivateCopyWritten) PrivateCopyWritten(Path(FPart));
+    if (!placed) where = PutInPlace();
+    if (where == plVanished) continue;
+    KeepInPlace(Destination(), FComponent);
+    return where == plNumbered ? pcAtRestart : pcInPlace;
   }
   throw IECustomInstallFile("%s: the new copy of %s was taken away by another program before it could take its name",
                             {FComponent, Destination()});
+}
+
+void TPrivateCopy::KeepInPlace(const std::string& Path, const std::string& Component) {
+  if (!KeepAfterBoot(Path))
+    throw IECustomInstallFile("%s: %s is to be deleted at the next restart, and that could not be withdrawn",
+                              {Component, Path});
 }
 
 DWORD TPrivateCopy::RenameThrough(void* Handle, const std::string& To) {

@@ -18,15 +18,20 @@ public:
   enum TOutcome {
     pcInPlace,    // it took the destination's name
     pcAtRestart,  // the old file is in use: the copy waits under NumberedName for the restart
+    pcSkipped,    // the writer left the file as it stands (a handler skipped it)
     pcQuietEnd,   // the writer ended quietly: nothing changed
   };
+  // How the writer ended: the copy whole, nothing written by choice, or a
+  // quiet end (nothing written).
+  enum TWritten { wrWhole, wrSkipped, wrQuietEnd };
   // Given the copy's handle once it is whole and dated, still open and with
   // the right to delete it: gives the copy its real name through it at once,
   // where it can, which saves opening it again.
   using TPlacer = std::function<void(void* Handle)>;
   // Writes the copy, the file PrivateName in the destination's folder, and
-  // passes its handle to Place when it is whole; false when it ended quietly.
-  using TWriter = std::function<bool(const std::string& PrivateName, const TPlacer& Place)>;
+  // passes its handle to Place when it is whole; what it left of a copy
+  // it did not finish, it removed.
+  using TWriter = std::function<TWritten(const std::string& PrivateName, const TPlacer& Place)>;
 
   // The copy of Dir\Name; Component names the install file in messages;
   // RunStart is the moment the setup's run began (0 outside a run).
@@ -39,7 +44,9 @@ public:
   // Clears what ended runs left of the file, then writes the copy and puts
   // it in place. A copy that another program took away before it took its
   // name is written again; when that keeps happening the install fails
-  // naming the file.
+  // naming the file. A file put in place (now or at the restart) is kept
+  // there: a deletion of it or of its folders waiting for the restart is
+  // withdrawn (KeepInPlace).
   TOutcome Install(const TWriter& Write);
   // The numbered name (Name's extension replaced by a number) under which the
   // copy waits for the restart (pcAtRestart).
@@ -51,6 +58,11 @@ public:
   // the copies of runs that had ended then; one that ends while this run goes
   // on leaves its copies to the next run and the uninstaller.
   static void RemoveLeftovers(const std::string& Dir, const std::string& Name, double RunStart);
+  // Withdraws the deletions of Path and of its folders that wait for the
+  // next restart (an uninstall of the product before this setup scheduled
+  // them): the file the setup puts or keeps there stays. When one cannot
+  // be withdrawn the install fails, naming Component and the file.
+  static void KeepInPlace(const std::string& Path, const std::string& Component);
 
 private:
   enum TPlaced { plInPlace, plNumbered, plVanished };

@@ -50,10 +50,11 @@ bool ClearReadOnly(const std::string& FilePath);
 // ClearReadOnly. Tests put in one that fails, as on a read-only medium.
 extern bool (*ClearRecordedReadOnly)(const std::string& FilePath);
 // Removes the private unfinished copies that setup runs stopped while writing
-// them left in Dir (InstallPartsIn: names of exactly the form a run writes,
+// them left in Dir (InstallPartsOf: names of exactly the form a run writes,
 // whose run has ended), whichever file they were copies of. True when one
-// went.
-bool RemoveInstallLeftovers(const std::string& Dir);
+// went. Left, when given, gets the full paths of the copies that stay: those
+// of a setup still running and those that could not be deleted.
+bool RemoveInstallLeftovers(const std::string& Dir, std::vector<std::string>* Left = nullptr);
 // The folder part of Path (the text up to its last backslash); empty when
 // it has none.
 std::string ParentFolder(const std::string& Path);

@@ -10,9 +10,8 @@
 #include "classlib/WinText.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_ExpandPaths.h"
-#include "foundation/routines/routines_FileSystem.h"
+#include "foundation/routines/routines_InstallParts.h"
 #include "foundation/routines/routines_Strings.h"
-#include "foundation/types_Quillant.h"
 #include "uninstaller/UninstallCore.h"
 
 bool ClearReadOnly(const std::string& FilePath) {
@@ -24,14 +23,17 @@ bool ClearReadOnly(const std::string& FilePath) {
 
 bool (*ClearRecordedReadOnly)(const std::string& FilePath) = ClearReadOnly;
 
-bool RemoveInstallLeftovers(const std::string& Dir) {
+bool RemoveInstallLeftovers(const std::string& Dir, std::vector<std::string>* Left) {
   bool removed = false;
-  for (const std::string& part : InstallPartsIn(Dir, "")) {
-    const std::string path = DirectoryWBS(Dir) + part;
+  for (const TInstallPart& part : InstallPartsOf(Dir, "")) {
+    const std::string path = DirectoryWBS(Dir) + part.Name;
     // The setup wrote it with the source's attributes, a CD's read-only one
     // among them.
-    ClearReadOnly(path);
-    if (RemoveFile(path)) removed = true;
+    if (!part.OwnerRuns) ClearReadOnly(path);
+    if (!part.OwnerRuns && RemoveFile(path))
+      removed = true;
+    else if (Left && FileExists(path))
+      Left->push_back(path);
   }
   return removed;
 }

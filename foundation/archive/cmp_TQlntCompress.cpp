@@ -17,6 +17,7 @@
 #include "foundation/archive/cmp_TVersion.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_InstallParts.h"
 
 const char* const SArchiveDateOutOfRange =
     "The file %s cannot be packed: it was last changed outside the years 1980 to 2107, the dates an archive can "
@@ -300,7 +301,7 @@ void TQlntCompress::ChangeToPartition(TStream*& Stream, int Disk, std::string& C
 
 // ------------------------------------------------------------ Extract
 
-bool TQlntCompress::Extract() {
+TExtractOutcome TQlntCompress::Extract() {
   StartOperation();
   FAction = acExtract;
   TScopeGuard done([this] {
@@ -311,15 +312,19 @@ bool TQlntCompress::Extract() {
     FExtractName.clear();
     FOnTargetWhole = nullptr;
   });
-  return RunOperation([this] {
+  bool allWritten = true;
+  const bool ran = RunOperation([this, &allWritten] {
     if (!FInMemory) ReadInformation();
     FCurrentDisk = 0;
     FFileHeaders->ProcessTotalStatistics(FFileStats);
     FFileHeaders->ProcessDecompressSize(FFileStats);
     std::vector<std::string> lines;
     for (int i = 0; i < FFilesToProcess->Count(); ++i) lines.push_back(FFilesToProcess->Get(i));
-    for (const std::string& line : lines) ExtractOne(line);
+    for (const std::string& line : lines)
+      if (!ExtractOne(line)) allWritten = false;
   });
+  if (!ran) return eoQuietEnd;
+  return allWritten ? eoWritten : eoSkipped;
 }
 
 bool TQlntCompress::RunOperation(const std::function<void()>& Body, bool QuietEndAllowed) {
@@ -340,7 +345,7 @@ bool TQlntCompress::RunOperation(const std::function<void()>& Body, bool QuietEn
   return false;
 }
 
-void TQlntCompress::ExtractOne(const std::string& Line) {
+bool TQlntCompress::ExtractOne(const std::string& Line) {
   FSkipFile = false;
   int idx = FFileHeaders->IndexOf(Line);
   if (idx < 0) throw EQlntCompress("The following file was not found in the archive: %s", {Line});
@@ -392,6 +397,7 @@ void TQlntCompress::ExtractOne(const std::string& Line) {
     InflateEntry(h, idx, target);
   }
   FExtractName.clear();
+  return newer;
 }
 
 void TQlntCompress::InflateEntry(TFileHeader* Header, int Index, const std::string& Target) {

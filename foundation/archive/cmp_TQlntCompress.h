@@ -19,6 +19,15 @@ using lzh::TlzhFileHeader;
 
 enum TlzhCommand { lzcOverwrite, lzcOnlyAdd };
 enum TlzhAction { acNone, acAdd, acExtract };
+// How an Extract ended.
+enum TExtractOutcome {
+  eoWritten,   // every file listed was written
+  eoSkipped,   // it ran to its end, but a file was left as it stood: a
+               // handler's SkipFile, or the overwrite rule kept the target
+  eoQuietEnd,  // it ended quietly (a silent abort, or a Cancel that
+               // OnAborted let pass): the file it stopped at and those
+               // after it were not written
+};
 
 using lzh::TlzhFileStats;
 
@@ -183,9 +192,7 @@ public:
 
   void ReadInformation();
   int FindFile(const std::string& FilePath);
-  // False when it ended quietly (a silent abort, or a Cancel that OnAborted
-  // let pass): the file it stopped at and those after it were not written.
-  bool Extract();
+  TExtractOutcome Extract();
   void Copy(const std::string& SourcePath, const std::string& DestPath);
   void Add(TlzhCommand Cmd);
   void CopyToDisk(const std::string& Path, const std::string& FileName);
@@ -214,7 +221,9 @@ private:
   // other failure sets Abort and goes on. True when the body ran to its end.
   bool RunOperation(const std::function<void()>& Body, bool QuietEndAllowed = true);
   void Status();
-  void ExtractOne(const std::string& Line);
+  // False when the file was left as it stood (skipped, or kept by the
+  // overwrite rule).
+  bool ExtractOne(const std::string& Line);
   // Extracting one entry: open the target, take the entry inflated ahead or
   // inflate it here, finish the target (its size, the stream's end, its date).
   void InflateEntry(TFileHeader* Header, int Index, const std::string& Target);

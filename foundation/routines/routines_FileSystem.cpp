@@ -4,13 +4,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <cstdio>
-
 #include "classlib/SysUtils.h"
 #include "classlib/WinText.h"
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_Strings.h"
-#include "foundation/types_Quillant.h"
 
 bool TOpenFolderDialog::Execute() {
   wchar_t display[261] = {};
@@ -111,61 +108,4 @@ void TProgramLauncher::Launch() {
   DWORD code = 0;
   GetExitCodeProcess(sei.hProcess, &code);
   FExitCode = code;
-}
-
-std::string InstallPartName(const std::string& FileName, uint32_t Owner, uint32_t Counter) {
-  char unique[24];
-  std::snprintf(unique, sizeof unique, "%lx-%lx", static_cast<unsigned long>(Owner),
-                static_cast<unsigned long>(Counter));
-  return InstallPartName(FileName) + unique;
-}
-
-bool ParseInstallPart(const std::string& Name, const std::string& FileName, uint32_t& Owner) {
-  const std::string mark = InstallPartName("");
-  size_t at;
-  if (FileName.empty()) {
-    at = UpperCase(Name).rfind(UpperCase(mark));
-    if (at == std::string::npos || at == 0) return false;
-  } else {
-    at = FileName.size();
-    if (Name.size() <= at + mark.size() || !SameText(Name.substr(0, at), FileName)) return false;
-  }
-  if (!SameText(Name.substr(at, mark.size()), mark)) return false;
-  // Hex digits, "-", hex digits, and nothing after them.
-  const std::string rest = Name.substr(at + mark.size());
-  const size_t dash = rest.find('-');
-  auto hex = [](const std::string& S) {
-    return !S.empty() && S.size() <= 8 && S.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
-  };
-  if (dash == std::string::npos || !hex(rest.substr(0, dash)) || !hex(rest.substr(dash + 1))) return false;
-  Owner = static_cast<uint32_t>(std::stoul(rest.substr(0, dash), nullptr, 16));
-  return true;
-}
-
-bool InstallPartOwnerRuns(uint32_t Owner) {
-  if (Owner == GetCurrentProcessId()) return true;
-  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, Owner);
-  if (!h) return GetLastError() == ERROR_ACCESS_DENIED;
-  const bool runs = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
-  CloseHandle(h);
-  return runs;
-}
-
-std::vector<std::string> InstallPartsIn(const std::string& Dir, const std::string& FileName) {
-  std::vector<std::string> found;
-  if (Trim(Dir).empty()) return found;
-  const std::string pattern = InstallPartName(FileName) + "*-*";
-  WIN32_FIND_DATAW fd;
-  HANDLE h = FindFirstFileW(Widen(DirectoryWBS(Dir) + (FileName.empty() ? "*" : "") + pattern).c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return found;
-  do {
-    // The pattern also meets short names: only the long name counts.
-    const std::string name = Narrow(fd.cFileName, wcslen(fd.cFileName));
-    uint32_t owner = 0;
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && ParseInstallPart(name, FileName, owner) &&
-        !InstallPartOwnerRuns(owner))
-      found.push_back(name);
-  } while (FindNextFileW(h, &fd));
-  FindClose(h);
-  return found;
 }

@@ -3,7 +3,6 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "classlib/Classes.h"
 #include "classlib/TypInfo.h"
@@ -67,20 +66,3 @@ private:
 
 // The message the launcher gives for a shell start error code.
 std::string ProgramLauncherErrorText(int32_t Code);
-
-// The name of the private copy that the process Owner writes beside FileName
-// while it installs it, its Counter-th: InstallPartName, then the process id
-// and the counter in hex with a "-" between them ("x.dll.~qnt1a2c-3").
-std::string InstallPartName(const std::string& FileName, uint32_t Owner, uint32_t Counter);
-// True when Name is exactly such a name, of FileName (of any file when
-// FileName is empty): Owner is then the process that wrote it. Any other
-// name (a user's "notes.~qnt.bak") is no private copy.
-bool ParseInstallPart(const std::string& Name, const std::string& FileName, uint32_t& Owner);
-// Whether the process Owner still runs. This process counts as running; one
-// that cannot be looked at (another user's) too: its copies are not ours to
-// take.
-bool InstallPartOwnerRuns(uint32_t Owner);
-// The private copies that setup runs left in Dir and whose run has ended:
-// those of FileName, or of any file when FileName is empty. A running
-// setup's copy is never listed. Long names, without the folder.
-std::vector<std::string> InstallPartsIn(const std::string& Dir, const std::string& FileName);

@@ -1,4 +1,5 @@
-// INI section names and removing a file at the next start of Windows.
+// INI section names, and removing a file at the next start of Windows (or
+// withdrawing such a removal).
 #pragma once
 #include <string>
 
@@ -21,4 +22,10 @@ bool RemoveFileAfterBoot(const std::string& FileName);
 // NT family removes folders at its start (WININIT.INI deletes files only), so
 // elsewhere nothing is scheduled and the result is false.
 bool RemoveFolderAfterBoot(const std::string& Dir);
-
+// Withdraws every deletion of Path, and of each folder that holds it, that
+// waits for the next restart (a delayed move without a target on the Windows
+// NT family, a "Nul=" line of WININIT.INI on the Windows 95 family): a setup
+// that puts a file in place wants it and its folders kept, whatever an
+// uninstall scheduled before. A pending rename that has a target (a
+// replacement) stays. Raises nothing; true when no such deletion stays.
+bool KeepAfterBoot(const std::string& Path);

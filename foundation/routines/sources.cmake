@@ -12,3 +12,6 @@ list(APPEND FOUNDATION_WIN32_SOURCES
 list(APPEND FOUNDATION_WIN32_LIBS advapi32)
 # One product, one run at a time (the setup program and the uninstaller).
 list(APPEND FOUNDATION_WIN32_SOURCES routines/routines_ProductLock.cpp)
+# The private copies a setup writes while it installs a file (the setup
+# program and the uninstaller).
+list(APPEND FOUNDATION_WIN32_SOURCES routines/routines_InstallParts.cpp)

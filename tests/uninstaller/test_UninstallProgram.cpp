@@ -567,4 +567,35 @@ TEST_F(UninstallRoundTrip, OnTheWindows95FamilyTheUninstallerIsNamedInWininit) {
   EXPECT_EQ(PendingRenames().find(own), std::string::npos);
 }
 
+// Uninstalled and installed again at once, before the restart the uninstall
+// asked for (it left its own file and folder for deletion then): after the
+// restart every file the product lists is there, and its entry removes it;
+// on the Windows NT family and on the Windows 95 family.
+TEST_F(UninstallRoundTrip, InstalledAgainBeforeTheRestartItKeepsItsFiles) {
+  const std::string own = Dest + "\\uninstall.exe";
+  auto answer = [](const std::string& Text) { return Text.find("Is it o.k.") != std::string::npos ? IDYES : IDOK; };
+  for (const char* version : {"", "win95"}) {
+    SCOPED_TRACE(*version ? version : "the Windows NT family");
+    if (*version) {
+      SetReportedWindowsVersion("uninstall.exe", version);
+      SetReportedWindowsVersion("roundtrip_product.exe", version);
+    }
+    Install("roundtrip_product");
+    Uninstall(UninstallString(Product), Product, answer);
+    ASSERT_TRUE(FileExists(own));  // until the restart
+    Install("roundtrip_product");
+    const std::vector<std::string> recorded = RecordedPaths(Product);
+    ASSERT_EQ(recorded.size(), 6u);
+    ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
+    for (const auto& path : recorded) EXPECT_TRUE(FileExists(path)) << path;
+    EXPECT_TRUE(FileExists(own));
+    Uninstall(UninstallString(Product), Product, answer);
+    for (const auto& path : recorded) EXPECT_FALSE(FileExists(path)) << path;
+    EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Product));
+    // Its own restart takes the uninstaller, as before.
+    ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
+    EXPECT_FALSE(FileExists(own));
+  }
+}
+
 }  // namespace

@@ -15,9 +15,9 @@
 #include "common/TestSupport.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_ExpandPaths.h"
+#include "foundation/routines/routines_InstallParts.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
-#include "foundation/types_Quillant.h"
 #include "uninstaller/UninstallCore.h"
 #include "uninstaller/OwnDesktop.h"
 
@@ -165,6 +165,22 @@ TEST_F(UninstallSteps, UnfinishedCopiesThatAStoppedSetupLeftGoToo) {
                                     MakeFile("b.dll.~qntfffffff0-4c1d"),       MakeFile("read only.txt.~QNTFFFFFFF0-A"),
                                     MakeFile("parts only\\gone.txt.~qntfffffff0-5e6f")};
   SetFileAttributesW(Widen(parts[5]).c_str(), FILE_ATTRIBUTE_READONLY);
+  // One whose process id the running program has taken since: made before
+  // that program started, it is no copy of its run.
+  parts.push_back(MakeFile("a.dll.~qnt" + std::string(live) + "-1"));
+  {
+    FILETIME started, exited, kernel, user;
+    ASSERT_TRUE(GetProcessTimes(running.hProcess, &started, &exited, &kernel, &user));
+    ULARGE_INTEGER t;
+    t.LowPart = started.dwLowDateTime;
+    t.HighPart = started.dwHighDateTime;
+    t.QuadPart -= 36000000000ull;  // an hour
+    const FILETIME before{t.LowPart, t.HighPart};
+    THandleOwner copy(CreateFileW(Widen(parts.back()).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr));
+    // Written then too: Wine keeps one time for both.
+    ASSERT_TRUE(SetFileTime(copy.Get(), &before, nullptr, &before));
+  }
   // The user's files, whatever their names hold, and the running setup's copy.
   std::vector<std::string> kept = {MakeFile("b.dll.qnt"),         MakeFile("notes.~qnt.bak"),
                                    MakeFile("gone.dll.~qnt"),      MakeFile("a.dll.~qntfffffff0-"),
@@ -179,6 +195,10 @@ TEST_F(UninstallSteps, UnfinishedCopiesThatAStoppedSetupLeftGoToo) {
   for (const auto& part : parts) EXPECT_FALSE(FileExists(part)) << part;
   for (const auto& file : kept) EXPECT_TRUE(FileExists(file)) << file;
   EXPECT_FALSE(DirectoryExists(FDir + "\\parts only"));
+  // What stays is told: the running setup's copy, not the user's files.
+  std::vector<std::string> left;
+  EXPECT_FALSE(RemoveInstallLeftovers(FDir, &left));
+  EXPECT_EQ(left, std::vector<std::string>{kept.back()});
 }
 
 TEST_F(UninstallSteps, ActiveXServersAreUnregisteredByTheirType) {

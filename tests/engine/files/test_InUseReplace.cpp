@@ -15,6 +15,7 @@
 #include "common/TestSupport.h"
 #include "engine/files/InstallFileFixtures.h"
 #include "foundation/routines/routines_API.h"
+#include "foundation/routines/routines_INIFiles.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
 
@@ -99,6 +100,36 @@ protected:
 };
 
 }  // namespace
+
+// An uninstall before this setup left the file (in use), a second one, its
+// folder and a file of another product for deletion at the restart. The
+// setup installs the first again, to replace it at the restart, and keeps the
+// second as it stands: both are there after the restart, and the other
+// product's file is gone.
+TEST_F(InUse, WhatASetupPutsOrKeepsInPlaceOutlivesTheDeletionsAnUninstallLeft) {
+  const std::string kept = FDir + "\\dst\\kept.dll", other = FDir + "\\other.txt";
+  WriteBytes(kept, "kept");
+  WriteBytes(other, "other");
+  WriteBytes(FDir + "\\src\\kept.dll", "newer bytes");
+  Pack(FDir + "\\files.1", FDir + "\\src", {"data.dll", "kept.dll"});
+  FFile->ReadInfoFromArchive();
+  TInstallFile keep(nullptr);
+  keep.SetName("File2");
+  keep.SetIncludeFromDir(FDir + "\\src");
+  keep.SetFileName("kept.dll");
+  keep.SetContainer(FController);
+  keep.SetDestDirType(ddAbsolute);
+  keep.SetDestDir(FDir + "\\dst");
+  keep.SetOverwriteMode(owNever);
+  keep.ReadInfoFromArchive();
+  for (const std::string& path : {Dest(), kept, other}) ASSERT_TRUE(RemoveFileAfterBoot(path));
+  RemoveFolderAfterBoot(FDir + "\\dst");  // the Windows NT family only
+  FFile->Install();
+  keep.Install();
+  ExpectRealNamesThenRestart();
+  EXPECT_EQ(ReadBytes(kept), "kept");
+  EXPECT_FALSE(FileExists(other));
+}
 
 #ifndef QNT_TEST_WIN95
 

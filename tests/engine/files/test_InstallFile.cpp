@@ -16,7 +16,7 @@
 #include "engine/files/InstallFileFixtures.h"
 #include "engine/routines_PrivateCopy.h"
 #include "foundation/routines/routines_API.h"
-#include "foundation/routines/routines_FileSystem.h"
+#include "foundation/routines/routines_InstallParts.h"
 #include "foundation/routines/routines_Registry.h"
 
 using namespace testsupport;
@@ -90,12 +90,15 @@ TEST_F(OneFile, OverwriteMatrix) {
     double days;          // its date against the archived one
   } dests[] = {{nullptr, 0}, {"qnt_ver_1_9.dll", -1}, {"qnt_ver_2_0.dll", 0}, {"qnt_ver_max.dll", 1},
                {"qnt_ver_none.dll", -1}};
-  // Installed (I) or skipped (S), per mode, for the five destinations.
+  // Installed (I) or skipped (S), per mode, for the five destinations; last,
+  // an author's handler of the archive that skips the file: the run goes on
+  // as for a file the mode keeps.
   const struct {
     TOverwriteType mode;
     const char* expect;
-  } modes[] = {{owAlways, "IIIII"}, {owNever, "ISSSS"}, {owVersion, "IISSI"}, {owDate, "IISSI"},
-               {owVersionDate, "IISSI"}};
+    bool skippedByHandler;
+  } modes[] = {{owAlways, "IIIII", false}, {owNever, "ISSSS", false},      {owVersion, "IISSI", false},
+               {owDate, "IISSI", false},   {owVersionDate, "IISSI", false}, {owAlways, "SSSSS", true}};
   Make("qnt_ver_2_0.dll");
   const std::string fresh = ReadBytes(Source()), dest = Dest();
   // The name given: the file's own, none (a module may leave it out), or one
@@ -104,7 +107,8 @@ TEST_F(OneFile, OverwriteMatrix) {
   for (const char* destName : destNames)
     for (const auto& m : modes)
       for (int d = Absent; d <= NoVersion; ++d) {
-        SCOPED_TRACE(std::string(destName) + "/" + std::to_string(m.mode) + "/" + std::to_string(d));
+        SCOPED_TRACE(std::string(destName) + "/" + std::to_string(m.mode) + (m.skippedByHandler ? "/skip/" : "/") +
+                     std::to_string(d));
         RemoveTree(FDst);
         CreateDirectoryA(FDst.c_str(), nullptr);
         std::string old;
@@ -116,12 +120,15 @@ TEST_F(OneFile, OverwriteMatrix) {
         FController->Events.clear();
         FFile->SetDestName(destName);
         FFile->SetOverwriteMode(m.mode);
+        if (m.skippedByHandler)
+          QlntCompress->SetOnBeforeExtracting([](TQlntCompress* C, const TlzhFileStats&) { C->SetSkipFile(true); });
         FFile->Install();
+        QlntCompress->SetOnBeforeExtracting(nullptr);
         const bool installed = m.expect[d] == 'I';
-        EXPECT_EQ(ReadBytes(dest) == fresh, installed || old == fresh);
+        EXPECT_EQ(FileExists(dest) && ReadBytes(dest) == fresh, installed || old == fresh);
         EXPECT_EQ(Saw("eieAfterInstallFile"), installed);
         EXPECT_EQ(Saw("eieInstallFileAbortOlder"), !installed);
-        EXPECT_TRUE(Saw("eieReplaceInstallFile") == installed);
+        EXPECT_TRUE(Saw("eieReplaceInstallFile") == (installed || m.skippedByHandler));
         EXPECT_FALSE(FileExists(FDst + "\\lib.1"));  // the numbered copy took the old one's place
         // Skipped or not, the file is recorded under its real name, once
         // however often the product installs it.

@@ -72,13 +72,13 @@ inline void Pack(TQlntCompress& c, const std::string& Archive, const std::vector
   c.Add(Append ? lzcOnlyAdd : lzcOverwrite);
 }
 
-inline void Unpack(TQlntCompress& c, const std::string& Archive, const std::vector<std::string>& Names,
-                   const std::string& Dir) {
+inline TExtractOutcome Unpack(TQlntCompress& c, const std::string& Archive, const std::vector<std::string>& Names,
+                              const std::string& Dir) {
   c.SetCompressedFile(Archive);
   c.SetExtractDirectory(Dir);
   c.FilesToProcess()->Clear();
   for (const auto& n : Names) c.FilesToProcess()->Add(n);
-  c.Extract();
+  return c.Extract();
 }
 
 }  // namespace archtest

@@ -178,7 +178,8 @@ TEST(ArchiveExtract, NamesEventsAndOverwriteRules) {
     lastOnes += st.Last;
   });
   c.SetOnReplace([&](TQlntCompress*, const TlzhFileStats&) { ++replaced; });
-  Unpack(c, s("a.1"), {v19}, s("out"));
+  // Kept, skipped, written and a quiet end are told apart.
+  EXPECT_EQ(Unpack(c, s("a.1"), {v19}, s("out")), eoSkipped);
   EXPECT_EQ(statuses, 1);
   EXPECT_EQ(lastOnes, 1);
   EXPECT_EQ(replaced, 0);
@@ -192,7 +193,7 @@ TEST(ArchiveExtract, NamesEventsAndOverwriteRules) {
     ++replaced;
     q->SetExtractName("other\\moved.dll");
   });
-  Unpack(c, s("a.1"), {v19}, s("out"));
+  EXPECT_EQ(Unpack(c, s("a.1"), {v19}, s("out")), eoWritten);
   EXPECT_EQ(replaced, 1);
   EXPECT_EQ(ReadBytes(dest), kept);
   EXPECT_EQ(ReadBytes(s("out\\moved.dll")), ReadBytes(v19));
@@ -200,7 +201,7 @@ TEST(ArchiveExtract, NamesEventsAndOverwriteRules) {
   c.SetOnReplace(nullptr);
   c.SetOnBeforeExtracting([](TQlntCompress* q, const TlzhFileStats&) { q->SetSkipFile(true); });
   RemoveFile(s("out\\t2"));
-  Unpack(c, s("a.1"), {s("t2")}, s("out"));
+  EXPECT_EQ(Unpack(c, s("a.1"), {s("t2")}, s("out")), eoSkipped);
   EXPECT_FALSE(FileExists(s("out\\t2")));
   c.SetOnBeforeExtracting(nullptr);
 
@@ -353,7 +354,7 @@ TEST(ArchiveAbort, ExtractionStopsWithoutAHalfFile) {
   c.SetOnStatus([&](TQlntCompress* q, const TlzhFileStats&) {
     if (++statuses == 10) q->SetAbort(true);
   });
-  Unpack(c, s("a.1"), {s("big")}, s("out"));
+  EXPECT_EQ(Unpack(c, s("a.1"), {s("big")}, s("out")), eoQuietEnd);
   EXPECT_EQ(aborted, 1);
   EXPECT_EQ(statuses, 10);
   EXPECT_FALSE(FileExists(s("out\\big")));
