@@ -273,13 +273,18 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
 
 TEST_F(UninstallProgram, AFileInUseGoesAtTheRestartAndTheEmptiedFoldersWithIt) {
   // The product's folder lies in a maker's folder ("Program Files" here),
-  // beside the folder of another product.
+  // beside the folder of another product; the setup made the product's
+  // folder and those in it.
   std::string plain = File("app.txt");
   std::string held = File("Data\\Cache\\held.dat");
   const std::string sibling = FRoot + "\\Qnt Sibling\\other.txt";
   ForceDirectories(ExtractFileDir(sibling));
   WriteFileText(sibling, "x");
   WriteRecord({plain, held}, {});
+  WriteRVStr(hkLocalMachine, Key(), "RecordForm", "2");
+  const std::vector<std::string> made = {FApp, FApp + "\\Data", FApp + "\\Data\\Cache"};
+  for (size_t i = 0; i < made.size(); ++i)
+    WriteRVStr(hkLocalMachine, Key("Folders"), "Folder" + std::to_string(i + 1), made[i]);
   // Held open without delete sharing, as a running program holds its files.
   HANDLE lock = CreateFileW(Widen(held).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
@@ -297,14 +302,15 @@ TEST_F(UninstallProgram, AFileInUseGoesAtTheRestartAndTheEmptiedFoldersWithIt) {
   EXPECT_FALSE(FileExists(plain));
   EXPECT_TRUE(FileExists(held));
   EXPECT_FALSE(KeyExists(hkLocalMachine, Key()));
-  // The restart: the file, the uninstaller, the product's folders and the
-  // maker's folder they emptied go; the folder of the other product stays.
+  // The restart: the file, the uninstaller and the product's folders go;
+  // the maker's folder, which the setup did not make, stays emptied, and
+  // the folder of the other product stays.
   ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
   EXPECT_FALSE(FileExists(held));
   EXPECT_FALSE(FileExists(FOwn));
   EXPECT_FALSE(DirectoryExists(FApp + "\\Data"));
   EXPECT_FALSE(DirectoryExists(FApp));
-  EXPECT_FALSE(DirectoryExists(FRoot + "\\Program Files"));
+  EXPECT_TRUE(DirectoryExists(FRoot + "\\Program Files"));
   EXPECT_TRUE(FileExists(sibling));
 }
 
@@ -400,8 +406,8 @@ TEST_F(UninstallProgram, TheWizardDriverAnswersAsEnterDoes) {
 }
 
 // Every path the record of Product lists: its servers (without their type)
-// and its files and shortcuts, sorted.
-std::vector<std::string> RecordedPaths(const std::string& Product) {
+// and its files and shortcuts (or the paths of the lists Parts), sorted.
+std::vector<std::string> RecordedPaths(const std::string& Product, const std::vector<std::string>& Parts = {}) {
   std::vector<std::string> paths;
   auto read = [&](const std::string& Part) {
     TRegistry reg(KEY_READ);
@@ -413,8 +419,9 @@ std::vector<std::string> RecordedPaths(const std::string& Product) {
       if (names[i] != "Entries") paths.push_back(srExtract(reg.ReadString(names[i]), 1, ';'));
     return true;
   };
-  read("ActiveX");
-  for (int j = 0; read(j ? "Files" + std::to_string(j) : "Files"); ++j) {
+  for (const auto& part : Parts) read(part);
+  if (Parts.empty()) read("ActiveX");
+  for (int j = 0; Parts.empty() && read(j ? "Files" + std::to_string(j) : "Files"); ++j) {
   }
   std::sort(paths.begin(), paths.end());
   return paths;
@@ -450,10 +457,18 @@ protected:
 };
 
 TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
+  // Wine writes the paths of some known folders the first time a program
+  // asks for them, as the uninstaller does.
+  ShellFolderKeys();
+  const auto settings = SoftwareSettings();
+  // Its first version installed the library without counting it.
+  SetEnvironmentVariableW(L"QNT_UNCOUNTED", L"SharedFile");
   Install("roundtrip_product");
+  SetEnvironmentVariableW(L"QNT_UNCOUNTED", nullptr);
+  ASSERT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, NoSharedCount), NoSharedCount);
   Install("roundtrip_other");
   // Installed again, twice: the product lists each file once and counts the
-  // library once.
+  // library once, though its record listed the library before it counted it.
   Install("roundtrip_product");
   Install("roundtrip_product");
   const std::string server = Dest + "\\QNTREG.DLL";
@@ -466,6 +481,13 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   for (const auto& path : recorded) ASSERT_TRUE(FileExists(path)) << path;
   ASSERT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, 0), 2);
   ASSERT_EQ(GetRVInteger(hkCurrentUser, SelfReg, server, 0), 1);
+  ASSERT_EQ(GetRVStr(hkLocalMachine, HelpKey, "README.TXT", ""), Dest + "\\Docs");
+  // The folders the setup made, not the shell folders they are in.
+  std::vector<std::string> made = RecordedPaths(Product, {"Folders"});
+  std::vector<std::string> expectedMade = {Dest, Dest + "\\Docs", ExtractFileDir(Shared),
+                                           ExpandProgramMenuDir() + "\\Qnt Round Trip"};
+  std::sort(expectedMade.begin(), expectedMade.end());
+  EXPECT_EQ(made, expectedMade);
   const std::vector<std::string> others = RecordedPaths(Other);
   ASSERT_EQ(others.size(), 2u);
   // What the product did not install: a file of the user's in its folder.
@@ -494,6 +516,7 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   EXPECT_TRUE(FileExists(notes));
   EXPECT_EQ(RecordedPaths(Other), others);
   for (const auto& path : others) EXPECT_TRUE(FileExists(path)) << path;
+  EXPECT_EQ(GetRVStr(hkLocalMachine, HelpKey, "README.TXT", "<none>"), "<none>");
 
   // Its last user goes: the question, answered Yes.
   bool shot = false;
@@ -507,6 +530,11 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   EXPECT_FALSE(DirectoryExists(ExtractFileDir(Shared)));
   EXPECT_TRUE(DirectoryExists(ExpandCommonFilesDir()));
   EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Other));
+  // The settings are as they were, but for the key that the test's server
+  // keeps when it unregisters.
+  EXPECT_EQ(SettingsChanged(settings, SoftwareSettings()),
+            (std::vector<std::string>{"+ HKCU\\Software\\Quillant Tests\\",
+                                      "+ HKCU\\Software\\Quillant Tests\\SelfReg\\"}));
 }
 
 // A setup cancelled as its first, a middle or its last file begins: the
