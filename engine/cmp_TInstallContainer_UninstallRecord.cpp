@@ -111,14 +111,9 @@ bool Lists(const std::string& RegKey, const std::string& Path, bool Servers) {
   return false;
 }
 
-// The next value number of a partition whose key Reg has open: its count
-// plus one. False when the count is there but is no number (a string that
-// does not convert, or a value of another type that another tool wrote): the
-// partition is passed over. A count is a short string, so one query with a
-// small buffer reads it whole; a longer one is read the ordinary way.
+// Whether the open key holds a value of that name.
 bool ValueThere(const TRegistry& Reg, const std::string& Name) {
-  return RegQueryValueExW(Reg.CurrentKey(), Widen(Name).c_str(), nullptr, nullptr, nullptr, nullptr) ==
-         ERROR_SUCCESS;
+  return RegQueryValueExW(Reg.CurrentKey(), Widen(Name).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
 // The highest n of the values "<Prefix><n>" of the open key; 0 when none.
@@ -137,6 +132,11 @@ long long HighestEntry(TRegistry& Reg, const std::string& Prefix) {
   return highest;
 }
 
+// The next value number of a partition whose key Reg has open: its count
+// plus one. False when the count is there but is no number (a string that
+// does not convert, or a value of another type that another tool wrote): the
+// partition is passed over. A count is a short string, so one query with a
+// small buffer reads it whole; a longer one is read the ordinary way.
 bool NextEntry(const TRegistry& Reg, long long& N) {
   try {
     long long count = 0;

@@ -153,7 +153,8 @@ void AddKnownFolders(std::vector<std::string>& Kept) {
     if (SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
       for (UINT i = 0; i < count; ++i) {
         PWSTR path = nullptr;
-        if (getPath(ids[i], KF_FLAG_DONT_VERIFY, nullptr, &path) == S_OK && path) Kept.push_back(Narrow(std::wstring(path)));
+        if (getPath(ids[i], KF_FLAG_DONT_VERIFY, nullptr, &path) == S_OK && path)
+          Kept.push_back(Narrow(std::wstring(path)));
         CoTaskMemFree(path);
       }
       CoTaskMemFree(ids);
@@ -163,62 +164,47 @@ void AddKnownFolders(std::vector<std::string>& Kept) {
   if (SUCCEEDED(co)) CoUninitialize();
 }
 
-// A string value of an open key, its environment variables expanded.
-std::string PathValue(HKEY Key, const wchar_t* Name) {
-  wchar_t buf[MAX_PATH * 2] = {};
-  DWORD type = 0, size = sizeof buf - sizeof(wchar_t);
-  if (RegQueryValueExW(Key, Name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) != ERROR_SUCCESS ||
-      (type != REG_SZ && type != REG_EXPAND_SZ))
+// A text value of the open key, its environment variables expanded (the
+// profile list names folders with %SystemDrive%); "" when there is none.
+std::string PathValue(const TRegistry& Reg, const std::string& Name) {
+  std::string path;
+  try {
+    if (Reg.ValueExists(Name)) path = Reg.ReadString(Name);
+  } catch (const Exception&) {
     return {};
-  wchar_t expanded[MAX_PATH * 2] = {};
-  const DWORD n = ExpandEnvironmentStringsW(buf, expanded, MAX_PATH * 2);
-  return n > 0 && n <= MAX_PATH * 2 ? Narrow(std::wstring(expanded)) : std::string();
-}
-
-// The names of the subkeys of an open key.
-std::vector<std::wstring> SubkeysOf(HKEY Key) {
-  std::vector<std::wstring> names;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD n = 256;
-    if (RegEnumKeyExW(Key, i, name, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    names.emplace_back(name, n);
   }
-  return names;
+  wchar_t expanded[MAX_PATH * 2] = {};
+  const DWORD n = ExpandEnvironmentStringsW(Widen(path).c_str(), expanded, MAX_PATH * 2);
+  return n > 0 && n <= MAX_PATH * 2 ? Narrow(std::wstring(expanded)) : std::string();
 }
 
 // The folder of profiles and every user's profile folder (the default
 // user's and the public one among them), as the machine lists them.
 std::vector<std::string> ProfileFolders() {
+  const std::string list = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
   std::vector<std::string> profiles;
-  HKEY list = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList", 0,
-                    KEY_READ | KEY_WOW64_64KEY, &list) != ERROR_SUCCESS)
-    return profiles;
-  for (const wchar_t* name : {L"ProfilesDirectory", L"Default", L"Public"}) profiles.push_back(PathValue(list, name));
-  for (const std::wstring& sid : SubkeysOf(list)) {
-    HKEY user = nullptr;
-    if (RegOpenKeyExW(list, sid.c_str(), 0, KEY_READ, &user) != ERROR_SUCCESS) continue;
-    profiles.push_back(PathValue(user, L"ProfileImagePath"));
-    RegCloseKey(user);
-  }
-  RegCloseKey(list);
+  TRegistry reg(KEY_READ | KEY_WOW64_64KEY);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  if (!reg.OpenKey(list, false)) return profiles;
+  for (const char* name : {"ProfilesDirectory", "Default", "Public"}) profiles.push_back(PathValue(reg, name));
+  TStringList users;
+  reg.GetKeyNames(&users);
+  for (int i = 0; i < users.Count(); ++i)
+    if (reg.OpenKey(list + "\\" + users[i], false)) profiles.push_back(PathValue(reg, "ProfileImagePath"));
   return profiles;
 }
 
 // The shell folders of every user whose settings are loaded now.
 void AddLoadedUsersFolders(std::vector<std::string>& Kept) {
-  for (const std::wstring& sid : SubkeysOf(HKEY_USERS)) {
-    HKEY folders = nullptr;
-    const std::wstring key = sid + L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-    if (RegOpenKeyExW(HKEY_USERS, key.c_str(), 0, KEY_READ, &folders) != ERROR_SUCCESS) continue;
-    wchar_t name[256];
-    for (DWORD i = 0;; ++i) {
-      DWORD n = 256;
-      if (RegEnumValueW(folders, i, name, &n, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      Kept.push_back(PathValue(folders, name));
-    }
-    RegCloseKey(folders);
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_USERS);
+  const std::string folders = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  TStringList users, names;
+  if (reg.OpenKey("\\", false)) reg.GetKeyNames(&users);
+  for (int i = 0; i < users.Count(); ++i) {
+    if (!reg.OpenKey("\\" + users[i] + folders, false)) continue;
+    reg.GetValueNames(&names);
+    for (int v = 0; v < names.Count(); ++v) Kept.push_back(PathValue(reg, names[v]));
   }
 }
 

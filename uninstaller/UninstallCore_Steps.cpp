@@ -81,24 +81,29 @@ std::vector<std::string> ListedPaths(const std::string& Key) {
 
 size_t Depth(const std::string& Dir) { return static_cast<size_t>(std::count(Dir.begin(), Dir.end(), '\\')); }
 
-// Whether the path lies in the folder Dir, as recorded or in short form.
-bool Inside(const std::string& Path, const std::string& Dir) {
-  for (const std::string& d : {ComparablePath(Dir), UpperCase(DirectoryWOBS(Dir))})
-    for (const std::string& p : {ComparablePath(Path), UpperCase(Path)})
+// A path as recorded and in short form, both as Windows compares them.
+std::vector<std::string> Forms(const std::string& Path) {
+  return {UpperCase(DirectoryWOBS(Path)), ComparablePath(Path)};
+}
+
+// Whether a path of the forms Path lies in the folder of the forms Dir.
+bool Inside(const std::vector<std::string>& Path, const std::vector<std::string>& Dir) {
+  for (const std::string& d : Dir)
+    for (const std::string& p : Path)
       if (p.size() > d.size() && p[d.size()] == '\\' && p.compare(0, d.size(), d) == 0) return true;
   return false;
 }
 
-// Every path the record Key lists: its servers' and its files' (the lists
-// of what it made aside).
-std::vector<std::string> RecordedPaths(const std::string& Key) {
-  std::vector<std::string> paths;
-  for (const std::string& server : ListedPaths(Key + "\\ActiveX")) paths.push_back(srExtract(server, 1, ';'));
+// The forms of every path the record Key lists: its servers' and its
+// files' (the lists of what it made aside).
+std::vector<std::vector<std::string>> RecordedPaths(const std::string& Key) {
+  std::vector<std::vector<std::string>> paths;
+  for (const std::string& server : ListedPaths(Key + "\\ActiveX")) paths.push_back(Forms(srExtract(server, 1, ';')));
   for (int j = 0;; ++j) {
     const std::string part = Key + "\\Files" + (j ? IntToStr(j) : std::string());
     TRegistry reg(KEY_READ);
     if (!MachineRegistry(reg)->OpenKeyReadOnly(part)) break;
-    for (const std::string& file : ListedPaths(part)) paths.push_back(file);
+    for (const std::string& file : ListedPaths(part)) paths.push_back(Forms(file));
   }
   return paths;
 }
@@ -415,18 +420,18 @@ void TUninstaller::HandOverFolders() {
   // A folder the product made that another product's files keep (a shared
   // library's) passes to the records of those products: the last of them
   // to go removes it. One that the user's own files keep stays theirs.
-  std::vector<std::string> kept;
+  std::vector<std::pair<std::string, std::vector<std::string>>> kept;
   for (const auto& dir : Made().Folders)
-    if (DirectoryExists(dir) && !GoesAtRestart(dir)) kept.push_back(dir);
+    if (DirectoryExists(dir) && !GoesAtRestart(dir)) kept.emplace_back(dir, Forms(dir));
   if (kept.empty()) return;
   TStringList products;
   GetKeys(hkLocalMachine, DirectoryWOBS(UninstallRootKey), &products);
   for (int i = 0; i < products.Count(); ++i) {
     const std::string key = UninstallRootKey + products[i];
     if (SameText(key, FUninstallKey)) continue;
-    const std::vector<std::string> theirs = RecordedPaths(key);
-    for (const auto& dir : kept) {
-      if (std::none_of(theirs.begin(), theirs.end(), [&](const std::string& p) { return Inside(p, dir); })) continue;
+    const auto theirs = RecordedPaths(key);
+    for (const auto& [dir, forms] : kept) {
+      if (std::none_of(theirs.begin(), theirs.end(), [&](const auto& p) { return Inside(p, forms); })) continue;
       try {
         ListFolder(key, dir);
       } catch (const Exception&) {
