@@ -52,11 +52,12 @@ inline void ReadRegistryTree(HKEY Root, const std::wstring& Key, std::map<std::s
   for (const auto& sub : subkeys) ReadRegistryTree(Root, Key + L"\\" + sub, Into);
 }
 
-// The machine's and the user's software settings, Wine's own (which every
-// program with a window changes) aside.
+// The machine's settings (its software and system) and the user's software
+// settings, Wine's own (which every program with a window changes) aside.
 inline std::map<std::string, std::string> SoftwareSettings() {
   std::map<std::string, std::string> all, user;
   ReadRegistryTree(HKEY_LOCAL_MACHINE, L"Software", all);
+  ReadRegistryTree(HKEY_LOCAL_MACHINE, L"System", all);
   ReadRegistryTree(HKEY_CURRENT_USER, L"Software", user);
   for (const auto& [k, v] : user)
     if (k.rfind("Software\\Wine\\", 0) != 0) all["HKCU\\" + k] = v;

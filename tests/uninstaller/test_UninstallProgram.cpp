@@ -458,8 +458,11 @@ protected:
 
 TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
   // Wine writes the paths of some known folders the first time a program
-  // asks for them, as the uninstaller does.
+  // asks for them, as the uninstaller does. The copy of the build's prefix
+  // may hold other tests' setup keys and restart jobs: none here.
   ShellFolderKeys();
+  DeleteKey(hkLocalMachine, "\\SOFTWARE\\Quillant");
+  DeleteIdent(hkLocalMachine, "\\System\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations");
   const auto settings = SoftwareSettings();
   // Its first version installed the library without counting it.
   SetEnvironmentVariableW(L"QNT_UNCOUNTED", L"SharedFile");
@@ -531,10 +534,12 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   EXPECT_TRUE(DirectoryExists(ExpandCommonFilesDir()));
   EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Other));
   // The settings are as they were, but for the key that the test's server
-  // keeps when it unregisters.
+  // keeps when it unregisters, and the uninstallers' removal at the restart.
   EXPECT_EQ(SettingsChanged(settings, SoftwareSettings()),
             (std::vector<std::string>{"+ HKCU\\Software\\Quillant Tests\\",
-                                      "+ HKCU\\Software\\Quillant Tests\\SelfReg\\"}));
+                                      "+ HKCU\\Software\\Quillant Tests\\SelfReg\\",
+                                      "+ System\\CurrentControlSet\\Control\\Session "
+                                      "Manager\\:PendingFileRenameOperations"}));
 }
 
 // A setup cancelled as its first, a middle or its last file begins: the
