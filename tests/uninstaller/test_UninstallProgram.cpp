@@ -442,10 +442,45 @@ protected:
     ASSERT_EQ(ExpandDesktopDir(), "C:\\users\\Qnt Desktop");
     ASSERT_EQ(GetFileCount(DirectoryWBS(ExpandDesktopDir())), 0);
   }
-  // Runs the setup program linked with Module as the loader starts it.
-  void Install(const std::string& Module) {
+  // Runs the setup program linked with Module as the loader starts it; the
+  // file component Uncounted (if any) does not count its shared file.
+  void Install(const std::string& Module, const std::string& Uncounted = "") {
     std::string program = CopyProgram("qnt_" + Module + ".exe", FWork, Module + ".exe");
-    ASSERT_EQ(RunAndWait("\"" + program + "\" *NOTSELFEXTRACT setup.exe " + FDist, FWork, 120000), 0) << Module;
+    if (!Uncounted.empty()) SetEnvironmentVariableW(L"QNT_UNCOUNTED", Widen(Uncounted).c_str());
+    EXPECT_EQ(RunAndWait("\"" + program + "\" *NOTSELFEXTRACT setup.exe " + FDist, FWork, 120000), 0) << Module;
+    SetEnvironmentVariableW(L"QNT_UNCOUNTED", nullptr);
+  }
+  // Every path the product's record lists, sorted; and the folders its
+  // setup made, not the shell folders they are in.
+  std::vector<std::string> ProductPaths() const {
+    return Sorted({Dest + "\\APP.TXT", Dest + "\\Docs\\README.TXT", Shared, Dest + "\\QNTREG.DLL",
+                   ExpandProgramMenuDir() + "\\Qnt Round Trip\\Qnt App.lnk",
+                   ExpandDesktopDir() + "\\Qnt Round Trip.lnk"});
+  }
+  std::vector<std::string> ProductFolders() const {
+    return Sorted({Dest, Dest + "\\Docs", ExtractFileDir(Shared), ExpandProgramMenuDir() + "\\" + Product});
+  }
+  static std::vector<std::string> Sorted(std::vector<std::string> Paths) {
+    std::sort(Paths.begin(), Paths.end());
+    return Paths;
+  }
+  // The settings before the first install. Wine writes the paths of some
+  // known folders the first time a program asks for them, as the
+  // uninstaller does; the copy of the build's prefix may hold other tests'
+  // setup keys and restart jobs: none here.
+  static std::map<std::string, std::string> SettingsBefore() {
+    ShellFolderKeys();
+    DeleteKey(hkLocalMachine, "\\SOFTWARE\\Quillant");
+    DeleteIdent(hkLocalMachine, "\\System\\CurrentControlSet\\Control\\Session Manager",
+                "PendingFileRenameOperations");
+    return SoftwareSettings();
+  }
+  // What installs and their uninstalls change in them: the key that the
+  // test's server keeps when it unregisters, and the uninstallers' removal
+  // at the restart.
+  static std::vector<std::string> SettingsLeft() {
+    return {"+ HKCU\\Software\\Quillant Tests\\", "+ HKCU\\Software\\Quillant Tests\\SelfReg\\",
+            "+ System\\CurrentControlSet\\Control\\Session Manager\\:PendingFileRenameOperations"};
   }
   static std::string UninstallString(const std::string& P) {
     return GetRVStr(hkLocalMachine, std::string(UninstallRootKey) + P, "UninstallString", "");
@@ -457,17 +492,9 @@ protected:
 };
 
 TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther) {
-  // Wine writes the paths of some known folders the first time a program
-  // asks for them, as the uninstaller does. The copy of the build's prefix
-  // may hold other tests' setup keys and restart jobs: none here.
-  ShellFolderKeys();
-  DeleteKey(hkLocalMachine, "\\SOFTWARE\\Quillant");
-  DeleteIdent(hkLocalMachine, "\\System\\CurrentControlSet\\Control\\Session Manager", "PendingFileRenameOperations");
-  const auto settings = SoftwareSettings();
+  const auto settings = SettingsBefore();
   // Its first version installed the library without counting it.
-  SetEnvironmentVariableW(L"QNT_UNCOUNTED", L"SharedFile");
-  Install("roundtrip_product");
-  SetEnvironmentVariableW(L"QNT_UNCOUNTED", nullptr);
+  Install("roundtrip_product", "SharedFile");
   ASSERT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, NoSharedCount), NoSharedCount);
   Install("roundtrip_other");
   // Installed again, twice: the product lists each file once and counts the
@@ -476,27 +503,17 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   Install("roundtrip_product");
   const std::string server = Dest + "\\QNTREG.DLL";
   const std::vector<std::string> recorded = RecordedPaths(Product);
-  std::vector<std::string> expected = {Dest + "\\APP.TXT", Dest + "\\Docs\\README.TXT", Shared, server,
-                                       ExpandProgramMenuDir() + "\\Qnt Round Trip\\Qnt App.lnk",
-                                       ExpandDesktopDir() + "\\Qnt Round Trip.lnk"};
-  std::sort(expected.begin(), expected.end());
-  ASSERT_EQ(recorded, expected);
+  ASSERT_EQ(recorded, ProductPaths());
   for (const auto& path : recorded) ASSERT_TRUE(FileExists(path)) << path;
   ASSERT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, 0), 2);
   ASSERT_EQ(GetRVInteger(hkCurrentUser, SelfReg, server, 0), 1);
   ASSERT_EQ(GetRVStr(hkLocalMachine, HelpKey, "README.TXT", ""), Dest + "\\Docs");
-  // The folders the setup made, not the shell folders they are in.
-  std::vector<std::string> made = RecordedPaths(Product, {"Folders"});
-  std::vector<std::string> expectedMade = {Dest, Dest + "\\Docs", ExtractFileDir(Shared),
-                                           ExpandProgramMenuDir() + "\\Qnt Round Trip"};
-  std::sort(expectedMade.begin(), expectedMade.end());
-  EXPECT_EQ(made, expectedMade);
+  EXPECT_EQ(RecordedPaths(Product, {"Folders"}), ProductFolders());
   const std::vector<std::string> others = RecordedPaths(Other);
   ASSERT_EQ(others.size(), 2u);
   // What the product did not install: a file of the user's in its folder.
   const std::string notes = Dest + "\\my notes.txt";
   WriteFileText(notes, "mine");
-
   // The other product still uses the library: nothing is asked.
   // The closing message comes with every step ticked.
   std::vector<std::string> ticked;
@@ -520,7 +537,6 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   EXPECT_EQ(RecordedPaths(Other), others);
   for (const auto& path : others) EXPECT_TRUE(FileExists(path)) << path;
   EXPECT_EQ(GetRVStr(hkLocalMachine, HelpKey, "README.TXT", "<none>"), "<none>");
-
   // Its last user goes: the question, answered Yes.
   bool shot = false;
   texts = Uninstall(UninstallString(Other), Other, [&](const std::string&) {
@@ -533,13 +549,7 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   EXPECT_FALSE(DirectoryExists(ExtractFileDir(Shared)));
   EXPECT_TRUE(DirectoryExists(ExpandCommonFilesDir()));
   EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Other));
-  // The settings are as they were, but for the key that the test's server
-  // keeps when it unregisters, and the uninstallers' removal at the restart.
-  EXPECT_EQ(SettingsChanged(settings, SoftwareSettings()),
-            (std::vector<std::string>{"+ HKCU\\Software\\Quillant Tests\\",
-                                      "+ HKCU\\Software\\Quillant Tests\\SelfReg\\",
-                                      "+ System\\CurrentControlSet\\Control\\Session "
-                                      "Manager\\:PendingFileRenameOperations"}));
+  EXPECT_EQ(SettingsChanged(settings, SoftwareSettings()), SettingsLeft());
 }
 
 // A setup cancelled as its first, a middle or its last file begins: the
