@@ -454,6 +454,33 @@ void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullP
 // EIRCannotWriteValue.
 void WriteUninstallActiveXEntry(const std::string& RegKey, const std::string& FullPath, bool ExeServer);
 
+// What the product made, listed beside its files so that the uninstall
+// removes that and nothing else (an uninstaller that does not know these
+// parts passes them over). Each list is a subkey of the record with an
+// "Entries" count and numbered values, each path listed once: "Folders"
+// ("Folder<n>": the folders the setup created, parents first), "Counted"
+// ("File<n>": the files whose SharedDLLs count the product raised) and
+// "Help" ("File<n>": the files it registered as help). The record's value
+// "RecordForm" "2", written when a run begins the record, says that these
+// lists hold all of it; a record without it was begun by an earlier setup.
+inline constexpr const char* UninstallRecordFormName = "RecordForm";
+inline constexpr const char* UninstallRecordForm = "2";
+inline constexpr const char* UninstallFoldersList = "Folders";
+inline constexpr const char* UninstallCountedList = "Counted";
+inline constexpr const char* UninstallHelpList = "Help";
+// Makes the record key RegKey when it is missing, with its form; one that is
+// there keeps its own. Every writer of the record calls it first.
+void OpenUninstallRecord(const std::string& RegKey);
+// Whether the product's record lists FullPath as a file whose count it raised.
+bool UninstallRecordCounted(const std::string& RegKey, const std::string& FullPath);
+void WriteUninstallCountedEntry(const std::string& RegKey, const std::string& FullPath);
+void WriteUninstallHelpEntry(const std::string& RegKey, const std::string& FullPath);
+void WriteUninstallFolderEntry(const std::string& RegKey, const std::string& Dir);
+// Makes the folder Dir and every missing folder above it; with a controller,
+// each folder it made is listed in the product's record (Folders). A folder
+// that was there, or that another program made meanwhile, is not.
+void ForceProductDirectories(const std::string& Dir);
+
 // ===================================================== file-related objects
 
 // Install object with an archive (archive path by base and tail, the build's
@@ -921,6 +948,9 @@ protected:
   // raises stops the archive and passes on when PassOnError.
   void EndCopying(bool PassOnError);
   void ScheduleBootReplacement(const std::string& OldPath, const std::string& NewPath);
+  // Registers the installed file as help (its name in upper case, its
+  // folder) and lists it in the product's record for the uninstall.
+  void RegisterHelp();
 
   bool FActiveX = false;
   std::string FDestName;

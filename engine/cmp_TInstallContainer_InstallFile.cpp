@@ -95,9 +95,7 @@ void TCustomInstallFile::InstallUnique() {
     try {
       install = ExtractFromArchive();
       if (install) {
-        if (FRegisterAsHelp)
-          WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help",
-                     UpperCase(FinalName(FDestName, SourcePath())), GetDestDir());
+        if (FRegisterAsHelp) RegisterHelp();
         if (FUpdateDLLCounter && !UpdateDLLCount())
           throw IECustomInstallFile("Cannot update the DLL count for the following file :%s:", {FFileName});
         if (FRepository) FRepository->Install();
@@ -158,7 +156,7 @@ bool TCustomInstallFile::ExtractFromArchive() {
     }
   }
   const std::string dir = GetDestDir();
-  ForceDirectories(dir);
+  ForceProductDirectories(dir);
   const std::string archive = GetArchiveFile();
   if (Trim(archive).empty()) throw IECustomInstallFile(SBlankArchive, {FFileName});
   TPrivateCopy copy(dir, FinalName(FDestName, SourcePath()), Name(), InstallStartTime);
@@ -244,6 +242,13 @@ void TCustomInstallFile::ScheduleBootReplacement(const std::string& OldPath, con
   Reboot = true;
 }
 
+void TCustomInstallFile::RegisterHelp() {
+  WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help", UpperCase(FinalName(FDestName, SourcePath())),
+             GetDestDir());
+  // The uninstall takes the registration away with the file.
+  if (MainInstall) WriteUninstallHelpEntry(ProductRecordKey(), GetDestFile());
+}
+
 bool TCustomInstallFile::UpdateDLLCount() {
   TRegistry reg;
   reg.SetRootKey(HKEY_LOCAL_MACHINE);
@@ -276,25 +281,29 @@ bool TCustomInstallFile::UpdateDLLCount() {
   };
   const std::string longName = GetDestFile();
   const std::string shortName = GetShortPath(longName);
-  // A product counts a file once, however often it is installed: one its
-  // record lists already was counted by an earlier run, and the one
-  // uninstall lowers the count once.
-  const bool counted = MainInstall && UninstallRecordLists(ProductRecordKey(), longName);
+  // A product counts a file once, however often it is installed, and the
+  // one uninstall lowers the count once. What decides is whether it raised
+  // the count before, as its record says: not whether it listed the file
+  // (an earlier version may have installed it without counting it).
+  const bool counted = MainInstall && UninstallRecordCounted(ProductRecordKey(), longName);
   int32_t count = 0;
   bool binary = false;
   try {
+    std::string name = longName;
     if (!shortName.empty() && readCount(shortName, count, binary)) {
-      if (!counted || count < 1) writeCount(shortName, count + 1, binary);
-      return true;
-    }
-    if (!readCount(longName, count, binary)) {
+      name = shortName;
+    } else if (!readCount(longName, count, binary)) {
       count = 0;
       binary = false;
     }
-    if (!counted || count < 1) writeCount(longName, count + 1, binary);
+    if (counted && count >= 1) return true;
+    writeCount(name, count + 1, binary);
   } catch (const ERegistryException&) {
     return false;
   }
+  // Listed once the count is raised: a run stopped in between leaves a
+  // count too high, never one lowered for another product.
+  if (MainInstall) WriteUninstallCountedEntry(ProductRecordKey(), longName);
   return true;
 }
 

@@ -1,10 +1,15 @@
 // The uninstall record as the setup program writes it: numbered "File<n>"
 // values in the partitions Files, Files1, ... and in ActiveX, each with its
 // "Entries" count, below the product's uninstall key. Each path is listed
-// once, however often the product is installed.
+// once, however often the product is installed. Beside them, what the
+// product made, so that the uninstall takes that and nothing else: the
+// folders it created, the shared counts it raised and the help files it
+// registered, each list in a subkey of its own, and the record's form,
+// which says that these lists hold all of it.
 #include <windows.h>
 
 #include <map>
+#include <vector>
 
 #include "classlib/Registry.h"
 #include "classlib/SysUtils.h"
@@ -106,6 +111,27 @@ bool Lists(const std::string& RegKey, const std::string& Path, bool Servers) {
   return false;
 }
 
+// Whether the open key holds a value of that name.
+bool ValueThere(const TRegistry& Reg, const std::string& Name) {
+  return RegQueryValueExW(Reg.CurrentKey(), Widen(Name).c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+// The highest n of the values "<Prefix><n>" of the open key; 0 when none.
+long long HighestEntry(TRegistry& Reg, const std::string& Prefix) {
+  TStringList names;
+  Reg.GetValueNames(&names);
+  long long highest = 0;
+  for (int i = 0; i < names.Count(); ++i) {
+    const std::string& name = names[i];
+    if (name.size() <= Prefix.size() || !SameText(name.substr(0, Prefix.size()), Prefix)) continue;
+    long long n = 0;
+    const std::string digits = name.substr(Prefix.size());
+    if (digits.find_first_not_of("0123456789") == std::string::npos && TryStrToInt(digits, n) && n > highest)
+      highest = n;
+  }
+  return highest;
+}
+
 // The next value number of a partition whose key Reg has open: its count
 // plus one. False when the count is there but is no number (a string that
 // does not convert, or a value of another type that another tool wrote): the
@@ -137,19 +163,23 @@ bool NextEntry(const TRegistry& Reg, long long& N) {
   }
 }
 
-// Writes FullPath as the next numbered value of the partition Key and raises
-// its count, through one open key: True when written, False when the
-// partition cannot take it (the key cannot be opened for writing, its count
-// is no number, or the value is refused). A refused count throws, with the
-// value that was already written.
-bool AppendEntry(const std::string& Key, const std::string& Value, std::string* Count = nullptr) {
+// Writes Value as the next numbered value "<Prefix><n>" of the list Key and
+// raises its count, through one open key: True when written, False when the
+// list cannot take it (the key cannot be opened for writing, its count is no
+// number, or the value is refused). A refused count throws, with the value
+// that was already written. A value already there is never written over:
+// a count that is missing, or behind (an uninstall or a run stopped between
+// its two writes), gives way to the highest number there.
+bool AppendEntry(const std::string& Key, const std::string& Value, std::string* Count = nullptr,
+                 const std::string& Prefix = "File") {
   TRegistry reg;
   SetTheRoot(&reg, hkLocalMachine);
   if (!reg.OpenKey(Key, true)) return false;
   long long n = 0;
   if (!NextEntry(reg, n)) return false;
+  if (ValueThere(reg, Prefix + IntToStr(n))) n = HighestEntry(reg, Prefix) + 1;
   try {
-    reg.WriteString("File" + IntToStr(n), Value);
+    reg.WriteString(Prefix + IntToStr(n), Value);
   } catch (const ERegistryException&) {
     return false;
   }
@@ -162,9 +192,72 @@ bool AppendEntry(const std::string& Key, const std::string& Value, std::string* 
   return true;
 }
 
+// Whether the list Key (Folders, Counted, Help) holds Path.
+bool ListHolds(const std::string& Key, const std::string& Path) {
+  TPaths paths;
+  ReadPaths(Key, false, paths);
+  return paths.count(Folded(Path)) > 0;
+}
+
+// Lists Path once in the record's list List, its values named Prefix and a
+// number.
+void AppendToList(const std::string& RegKey, const char* List, const char* Prefix, const std::string& Path) {
+  OpenUninstallRecord(RegKey);
+  const std::string key = DirectoryWBS(RegKey) + List;
+  if (ListHolds(key, Path)) return;
+  if (!AppendEntry(key, Path, nullptr, Prefix))
+    throw EIRCannotWriteValue("Cannot install into registry. Key: %s Ident: %s Value %s", {key, "Entries", Path});
+}
+
 }  // namespace
 
 std::string UninstallFilesPartition(int J) { return J == 0 ? "Files" : "Files" + IntToStr(J); }
+
+void OpenUninstallRecord(const std::string& RegKey) {
+  // A record this run begins lists what the product makes from its first
+  // install on, and says so. One already there keeps its form: an earlier
+  // setup may have listed none of it. Once seen, a record stays for the
+  // run (the product's lock keeps its uninstall out): it is looked for once.
+  static std::string seen;
+  if (SameText(seen, RegKey)) return;
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, hkLocalMachine);
+  if (!reg.KeyExists(RegKey)) WriteRVStr(hkLocalMachine, RegKey, UninstallRecordFormName, UninstallRecordForm);
+  seen = RegKey;
+}
+
+bool UninstallRecordCounted(const std::string& RegKey, const std::string& FullPath) {
+  return ListHolds(DirectoryWBS(RegKey) + UninstallCountedList, FullPath);
+}
+
+void WriteUninstallCountedEntry(const std::string& RegKey, const std::string& FullPath) {
+  AppendToList(RegKey, UninstallCountedList, "File", FullPath);
+}
+
+void WriteUninstallHelpEntry(const std::string& RegKey, const std::string& FullPath) {
+  AppendToList(RegKey, UninstallHelpList, "File", FullPath);
+}
+
+void WriteUninstallFolderEntry(const std::string& RegKey, const std::string& Dir) {
+  AppendToList(RegKey, UninstallFoldersList, "Folder", DirectoryWOBS(Dir));
+}
+
+void ForceProductDirectories(const std::string& Dir) {
+  // The folders missing now, the deepest first.
+  std::vector<std::string> missing;
+  for (std::string d = DirectoryWOBS(Trim(Dir)); !d.empty() && !DirectoryExists(d);) {
+    missing.push_back(d);
+    const std::string parent = ExtractFileDir(d);
+    if (parent.empty() || parent.size() >= d.size()) break;
+    d = DirectoryWOBS(parent);
+  }
+  // Each one this run made is listed as soon as it is there; one that
+  // another program made meanwhile is not the product's.
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+    if (CreateDirectoryW(Widen(*it).c_str(), nullptr) && MainInstall)
+      WriteUninstallFolderEntry(ProductRecordKey(), *it);
+  ForceDirectories(Dir);
+}
 
 bool UninstallRecordLists(const std::string& RegKey, const std::string& FullPath) {
   const std::string path = Folded(FullPath);
@@ -172,6 +265,7 @@ bool UninstallRecordLists(const std::string& RegKey, const std::string& FullPath
 }
 
 void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullPath) {
+  OpenUninstallRecord(RegKey);
   const std::string path = Folded(FullPath);
   if (Lists(RegKey, path, false)) return;
   TRecordSeen& seen = Seen();
@@ -188,6 +282,7 @@ void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullP
 }
 
 void WriteUninstallActiveXEntry(const std::string& RegKey, const std::string& FullPath, bool ExeServer) {
+  OpenUninstallRecord(RegKey);
   const std::string path = Folded(FullPath);
   if (Lists(RegKey, path, true)) return;
   TRecordSeen& seen = Seen();

@@ -142,7 +142,7 @@ void TCustomShellLinkGroup::DestroyingContainer(TInstallContainer* AContainer) {
 
 void TCustomShellLinkGroup::InstallUnique() {
   ExternalComponentCall(this, eccSelectFolder, nullptr);
-  ForceDirectories(GetDestDir());
+  ForceProductDirectories(GetDestDir());
   TInstallObject::InstallUnique();
 }
 
@@ -269,9 +269,10 @@ std::string TCustomInstallShellLink::LinkPath() { return DirectoryWBS(GetDestDir
 
 void TCustomInstallShellLink::Install32() {
   FEstablished = true;  // COM is initialised for the program's thread at start-up
-  if (FObjectLink && dynamic_cast<TCustomShellLinkGroup*>(FObjectLink)) ForceDirectories(FObjectLink->GetDestDir());
+  if (FObjectLink && dynamic_cast<TCustomShellLinkGroup*>(FObjectLink))
+    ForceProductDirectories(FObjectLink->GetDestDir());
   if (Trim(FLinkName).empty()) throw IEInstallShellLink(SBlankLinkName, {Name()});
-  ForceDirectories(GetDestDir());
+  ForceProductDirectories(GetDestDir());
   const std::string arguments = ExpandPath(FParameters, this);
   const std::string target = GetObjectLocation();
   const std::string path = LinkPath();

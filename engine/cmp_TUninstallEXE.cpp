@@ -35,6 +35,7 @@ std::string UninstallCommandLine(const std::string& UninstallerPath, const std::
 
 void WriteUninstallEntry(const std::string& RegKey, const std::string& ProductName,
                          const std::string& UninstallerPath) {
+  OpenUninstallRecord(RegKey);
   WriteRVStr(hkLocalMachine, RegKey, "DisplayName", ProductName);
   WriteRVStr(hkLocalMachine, RegKey, "UninstallString", UninstallCommandLine(UninstallerPath, ProductName));
 }

@@ -68,11 +68,19 @@ std::string StrToOem(const std::string& S);
 // recognises that); any other line is split by the class library's rules.
 std::string ProductNameFromCommandLine(const std::string& CmdLine, const std::string& OwnPath);
 
-// Folders the system or the user keeps whether empty or not (the desktop, the
+// Folders the system or a user keeps whether empty or not (the desktop, the
 // Start menu and its folders, the Windows and system folders, program files
-// and common files, the user's own folders, the temporary folder, drive
-// roots): removing emptied folders passes them over and stops below them.
+// and common files, every known folder, the temporary folder, drive roots),
+// those of every user of the machine and the machine's common ones: an
+// uninstall never removes them. ShellFolderKeys gathers them (in the form
+// ComparablePath gives) for the second form, which asks many at once.
 bool IsShellFolder(const std::string& Dir);
+std::set<std::string> ShellFolderKeys();
+bool IsShellFolder(const std::string& Dir, const std::set<std::string>& Keys);
+
+// Help files are registered under the local machine's key: a value named
+// after the file, in upper case, holding its folder.
+inline constexpr const char* HelpKey = "\\SOFTWARE\\Microsoft\\Windows\\Help";
 
 // What the uninstaller says when the product's record is missing.
 std::string NotInstalledMessage(const std::string& ProductName);
@@ -134,6 +142,11 @@ public:
 
   // Puts the folder of FilePath on the folder list.
   void AddDir(const std::string& FilePath);
+  // Whether the folder Dir may go when it is empty: a folder the record
+  // lists as made by the setup (for a record of an earlier setup, which
+  // lists none, the folder of a file it listed), never a junction or link,
+  // nor a shell folder of any user.
+  bool MayRemoveFolder(const std::string& Dir);
   // Files left for the next restart, in the order they were scheduled.
   const TStringList& AfterBoot() const { return FAfterBoot; }
   // Files that could neither be deleted nor scheduled for the restart.
@@ -161,9 +174,36 @@ private:
   bool GoesAtRestart(const std::string& Path) const;
   // The listed folders that hold nothing but what waits for the restart are
   // scheduled after it, the deepest first, and so are their parents that
-  // are then left with nothing else, up to the shell folders.
+  // are then left with nothing else, where they may go (MayRemoveFolder).
   void ScheduleEmptiedFolders();
   std::string ClosingMessage(const std::string& OwnFile, bool OwnGone) const;
+
+  // What the record says the product made (its lists Folders, Counted and
+  // Help), read once, before anything goes. Complete: the record's form
+  // says that the lists hold all of it; otherwise an earlier setup began
+  // the record, and what the lists lack is judged as before.
+  struct TMade {
+    bool Loaded = false;
+    bool Complete = false;
+    std::vector<std::string> Folders;
+    std::set<std::string> FolderKeys;  // ComparablePath of each folder
+    std::set<std::string> Counted;     // ComparablePath of each file
+    std::vector<std::string> Help;
+  };
+  const TMade& Made();
+  // Whether the product raised the shared count of the recorded file Path.
+  bool RaisedCount(const std::string& Path);
+  // The help registrations of the files that went (or go at the restart)
+  // go with them, where they still name those files' folders.
+  void RemoveHelp();
+  // The folders the product made that other products' files keep are
+  // listed in those products' records.
+  void HandOverFolders();
+  TMade FMade;
+  // The recorded files the steps removed or left for the restart.
+  std::vector<std::string> FGone;
+  std::set<std::string> FShellFolders;
+  bool FShellFoldersRead = false;
 
   std::string FProductName;
   std::string FUninstallKey;

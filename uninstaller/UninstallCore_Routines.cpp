@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include <vector>
 
@@ -137,10 +138,100 @@ bool IsRoot(const std::string& Dir) {
   return d.empty();
 }
 
+// Every known folder of the running user that has a path: the shell's own
+// list, which holds more than the CSIDL values (Downloads, Saved Games,
+// Links ...). Systems without it (before Windows Vista) have the CSIDL ones.
+void AddKnownFolders(std::vector<std::string>& Kept) {
+  using TGetPath = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
+  auto getPath = reinterpret_cast<TGetPath>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"shell32.dll"), "SHGetKnownFolderPath")));
+  if (!getPath) return;
+  const HRESULT co = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  IKnownFolderManager* manager = nullptr;
+  if (SUCCEEDED(CoCreateInstance(CLSID_KnownFolderManager, nullptr, CLSCTX_INPROC_SERVER, IID_IKnownFolderManager,
+                                 reinterpret_cast<void**>(&manager)))) {
+    KNOWNFOLDERID* ids = nullptr;
+    UINT count = 0;
+    if (SUCCEEDED(manager->GetFolderIds(&ids, &count))) {
+      for (UINT i = 0; i < count; ++i) {
+        PWSTR path = nullptr;
+        if (getPath(ids[i], KF_FLAG_DONT_VERIFY, nullptr, &path) == S_OK && path)
+          Kept.push_back(Narrow(std::wstring(path)));
+        CoTaskMemFree(path);
+      }
+      CoTaskMemFree(ids);
+    }
+    manager->Release();
+  }
+  if (SUCCEEDED(co)) CoUninitialize();
+}
+
+// A text value of the open key, its environment variables expanded (the
+// profile list names folders with %SystemDrive%); "" when there is none.
+std::string PathValue(const TRegistry& Reg, const std::string& Name) {
+  std::string path;
+  try {
+    if (Reg.ValueExists(Name)) path = Reg.ReadString(Name);
+  } catch (const Exception&) {
+    return {};
+  }
+  wchar_t expanded[MAX_PATH * 2] = {};
+  const DWORD n = ExpandEnvironmentStringsW(Widen(path).c_str(), expanded, MAX_PATH * 2);
+  return n > 0 && n <= MAX_PATH * 2 ? Narrow(std::wstring(expanded)) : std::string();
+}
+
+// The folder of profiles and every user's profile folder (the default
+// user's and the public one among them), as the machine lists them.
+std::vector<std::string> ProfileFolders() {
+  const std::string list = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
+  std::vector<std::string> profiles;
+  TRegistry reg(KEY_READ | KEY_WOW64_64KEY);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  if (!reg.OpenKey(list, false)) return profiles;
+  for (const char* name : {"ProfilesDirectory", "Default", "Public"}) profiles.push_back(PathValue(reg, name));
+  TStringList users;
+  reg.GetKeyNames(&users);
+  for (int i = 0; i < users.Count(); ++i)
+    if (reg.OpenKey(list + "\\" + users[i], false)) profiles.push_back(PathValue(reg, "ProfileImagePath"));
+  return profiles;
+}
+
+// The shell folders of every user whose settings are loaded now.
+void AddLoadedUsersFolders(std::vector<std::string>& Kept) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_USERS);
+  const std::string folders = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+  TStringList users, names;
+  if (reg.OpenKey("\\", false)) reg.GetKeyNames(&users);
+  for (int i = 0; i < users.Count(); ++i) {
+    if (!reg.OpenKey("\\" + users[i] + folders, false)) continue;
+    reg.GetValueNames(&names);
+    for (int v = 0; v < names.Count(); ++v) Kept.push_back(PathValue(reg, names[v]));
+  }
+}
+
+// Every user's profile folder, and each folder of the running user's that
+// lies in its profile as it lies in every other profile: the other users'
+// Start menus, desktops and documents, whose settings need not be loaded.
+void AddOtherUsersFolders(std::vector<std::string>& Kept) {
+  const std::string own = DirectoryWOBS(KnownFolder(CSIDL_PROFILE));
+  const size_t mine = Kept.size();
+  for (const std::string& profile : ProfileFolders()) {
+    if (Trim(profile).empty()) continue;
+    Kept.push_back(profile);
+    if (own.empty() || SameText(DirectoryWOBS(profile), own)) continue;
+    for (size_t i = 0; i < mine; ++i) {
+      const std::string& k = Kept[i];
+      if (k.size() > own.size() && k[own.size()] == '\\' && SameText(k.substr(0, own.size()), own))
+        Kept.push_back(DirectoryWOBS(profile) + k.substr(own.size()));
+    }
+  }
+  AddLoadedUsersFolders(Kept);
+}
+
 }  // namespace
 
-bool IsShellFolder(const std::string& Dir) {
-  if (IsRoot(Dir)) return true;
+std::set<std::string> ShellFolderKeys() {
   std::vector<std::string> kept = {
       WindowsDir,           SystemDir,           ExpandDesktopDir(),   ExpandStartMenuDir(),
       ExpandProgramMenuDir(), ExpandStartupMenuDir(), ExpandFontDir(), ExpandProgramFilesDir(),
@@ -152,13 +243,21 @@ bool IsShellFolder(const std::string& Dir) {
                     CSIDL_STARTUP, CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILES_COMMON, CSIDL_PROGRAM_FILESX86,
                     CSIDL_PROGRAM_FILES_COMMONX86, CSIDL_WINDOWS, CSIDL_SYSTEM, CSIDL_SYSTEMX86,
                     CSIDL_FONTS, CSIDL_PERSONAL, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA,
-                    CSIDL_PROFILE})
+                    CSIDL_PROFILE, CSIDL_COMMON_DOCUMENTS, CSIDL_COMMON_TEMPLATES, CSIDL_COMMON_ADMINTOOLS})
     kept.push_back(KnownFolder(csidl));
+  AddKnownFolders(kept);
   wchar_t temp[MAX_PATH + 1];
   const DWORD n = GetTempPathW(MAX_PATH + 1, temp);
   if (n > 0 && n <= MAX_PATH) kept.push_back(Narrow(temp, n));
-  std::string key = ComparablePath(Dir);
+  AddOtherUsersFolders(kept);
+  std::set<std::string> keys;
   for (const auto& k : kept)
-    if (!Trim(k).empty() && ComparablePath(k) == key) return true;
-  return false;
+    if (!Trim(k).empty()) keys.insert(ComparablePath(k));
+  return keys;
 }
+
+bool IsShellFolder(const std::string& Dir, const std::set<std::string>& Keys) {
+  return IsRoot(Dir) || Keys.count(ComparablePath(Dir)) > 0;
+}
+
+bool IsShellFolder(const std::string& Dir) { return IsShellFolder(Dir, ShellFolderKeys()); }

@@ -101,7 +101,7 @@ void TUninstaller::ScheduleEmptiedFolders() {
     });
     const std::string dir = *deepest;
     dirs.erase(deepest);
-    if (!DirectoryExists(dir) || IsShellFolder(dir) || GoesAtRestart(dir)) continue;
+    if (!DirectoryExists(dir) || !MayRemoveFolder(dir) || GoesAtRestart(dir)) continue;
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW(Widen(DirectoryWBS(dir) + "*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) continue;

@@ -2,6 +2,7 @@
 // undoes it and deletes that part of the record.
 #include <windows.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -58,7 +59,90 @@ void TUninstaller::SetProgress(int Index, int Count) {
   OnProgress(percent);
 }
 
+namespace {
+// The paths a list of the record holds (its values but the count); a value
+// that is no text is passed over.
+std::vector<std::string> ListedPaths(const std::string& Key) {
+  std::vector<std::string> paths;
+  TRegistry reg(KEY_READ);
+  if (!MachineRegistry(reg)->OpenKeyReadOnly(Key)) return paths;
+  TStringList names;
+  reg.GetValueNames(&names);
+  for (int i = 0; i < names.Count(); ++i) {
+    if (SameText(names[i], "Entries")) continue;
+    try {
+      const std::string path = reg.ReadString(names[i]);
+      if (!Trim(path).empty()) paths.push_back(path);
+    } catch (const ERegistryException&) {
+    }
+  }
+  return paths;
+}
+
+size_t Depth(const std::string& Dir) { return static_cast<size_t>(std::count(Dir.begin(), Dir.end(), '\\')); }
+
+// A path as recorded and in short form, both as Windows compares them.
+std::vector<std::string> Forms(const std::string& Path) {
+  return {UpperCase(DirectoryWOBS(Path)), ComparablePath(Path)};
+}
+
+// Whether a path of the forms Path lies in the folder of the forms Dir.
+bool Inside(const std::vector<std::string>& Path, const std::vector<std::string>& Dir) {
+  for (const std::string& d : Dir)
+    for (const std::string& p : Path)
+      if (p.size() > d.size() && p[d.size()] == '\\' && p.compare(0, d.size(), d) == 0) return true;
+  return false;
+}
+
+// The forms of every path the record Key lists: its servers' and its
+// files' (the lists of what it made aside).
+std::vector<std::vector<std::string>> RecordedPaths(const std::string& Key) {
+  std::vector<std::vector<std::string>> paths;
+  for (const std::string& server : ListedPaths(Key + "\\ActiveX")) paths.push_back(Forms(srExtract(server, 1, ';')));
+  for (int j = 0;; ++j) {
+    const std::string part = Key + "\\Files" + (j ? IntToStr(j) : std::string());
+    TRegistry reg(KEY_READ);
+    if (!MachineRegistry(reg)->OpenKeyReadOnly(part)) break;
+    for (const std::string& file : ListedPaths(part)) paths.push_back(Forms(file));
+  }
+  return paths;
+}
+
+// Lists Dir in the Folders list of the record Key, once, after its highest
+// value.
+void ListFolder(const std::string& Key, const std::string& Dir) {
+  const std::string list = Key + "\\Folders";
+  for (const std::string& listed : ListedPaths(list))
+    if (ComparablePath(listed) == ComparablePath(Dir)) return;
+  long long n = std::max(StrToIntDef(GetRVStr(hkLocalMachine, list, "Entries", "0"), 0LL), 0LL);
+  TRegistry reg(KEY_READ);
+  const bool open = MachineRegistry(reg)->OpenKeyReadOnly(list);
+  do ++n;
+  while (open && reg.ValueExists("Folder" + IntToStr(n)));
+  WriteRVStr(hkLocalMachine, list, "Folder" + IntToStr(n), Dir);
+  WriteRVStr(hkLocalMachine, list, "Entries", IntToStr(n));
+}
+}  // namespace
+
+const TUninstaller::TMade& TUninstaller::Made() {
+  if (FMade.Loaded) return FMade;
+  FMade.Loaded = true;
+  FMade.Complete = StrToIntDef(GetRVStr(hkLocalMachine, FUninstallKey, "RecordForm", ""), 0) >= 2;
+  FMade.Folders = ListedPaths(FUninstallKey + "\\Folders");
+  for (const auto& dir : FMade.Folders) FMade.FolderKeys.insert(ComparablePath(dir));
+  for (const auto& file : ListedPaths(FUninstallKey + "\\Counted")) FMade.Counted.insert(ComparablePath(file));
+  FMade.Help = ListedPaths(FUninstallKey + "\\Help");
+  return FMade;
+}
+
+bool TUninstaller::RaisedCount(const std::string& Path) {
+  // A record of an earlier setup does not say: every count found counts as
+  // the product's, as it always did.
+  return !Made().Complete || Made().Counted.count(ComparablePath(Path)) > 0;
+}
+
 bool TUninstaller::SharedFileGoes(std::string& Path) {
+  const bool ours = RaisedCount(Path);
   // A path without a short form (the file is gone) must not look up the
   // key's unnamed value.
   std::string shortPath = GetShortPath(Path);
@@ -69,6 +153,8 @@ bool TUninstaller::SharedFileGoes(std::string& Path) {
   else if (!Path.empty())
     count = GetRVInteger(hkLocalMachine, SharedDLLsKey, Path, NoSharedCount);
   if (count == NoSharedCount) return true;
+  // Counted by other products only: the file is theirs too, and stays.
+  if (!ours && count > 0) return false;
   if (--count > 0) {
     WriteRVInteger(hkLocalMachine, SharedDLLsKey, Path, static_cast<int32_t>(count));
     return false;
@@ -88,9 +174,42 @@ void TUninstaller::RemoveLeftoversBeside(const std::vector<std::string>& Paths) 
   }
 }
 
+bool TUninstaller::MayRemoveFolder(const std::string& Dir) {
+  const DWORD attrs = GetFileAttributesW(Widen(Dir).c_str());
+  // Removing a junction or a symbolic link breaks whatever lies behind it
+  // (and some systems remove the emptied target instead).
+  if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attrs & FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
+  if (!FShellFoldersRead) {
+    FShellFolders = ShellFolderKeys();
+    FShellFoldersRead = true;
+  }
+  if (IsShellFolder(Dir, FShellFolders)) return false;
+  const std::string key = ComparablePath(Dir);
+  if (Made().FolderKeys.count(key)) return true;
+  if (Made().Complete) return false;
+  for (int i = 0; i < FDirList.Count(); ++i)
+    if (ComparablePath(FDirList[i]) == key) return true;
+  return false;
+}
+
 bool TUninstaller::RemoveFolder(const std::string& Dir) {
-  if (IsShellFolder(Dir)) return false;
-  return RemoveDirectoryW(Widen(Dir).c_str()) != 0;
+  return MayRemoveFolder(Dir) && RemoveDirectoryW(Widen(Dir).c_str()) != 0;
+}
+
+void TUninstaller::RemoveHelp() {
+  // A record of an earlier setup lists no help: every file that went is
+  // looked up. A value that names another folder is another copy's.
+  std::vector<std::string> files = Made().Help;
+  if (!Made().Complete) files.insert(files.end(), FGone.begin(), FGone.end());
+  for (const auto& file : files) {
+    if (FileExists(file) && !GoesAtRestart(file)) continue;
+    const std::string name = UpperCase(ExtractFileName(file));
+    const std::string folder = GetRVStr(hkLocalMachine, HelpKey, name, "");
+    if (!Trim(folder).empty() && ComparablePath(folder) == ComparablePath(ExtractFileDir(file)))
+      DeleteIdent(hkLocalMachine, HelpKey, name);
+  }
 }
 
 void TUninstaller::RemoveAliases() {
@@ -148,6 +267,7 @@ void TUninstaller::RemoveActiveX() {
       // A program server just started to unregister itself may still hold
       // its file; it then goes at the next restart.
       if (FileExists(path)) DeleteOwned(path);
+      FGone.push_back(recorded.back());
     }
     RemoveLeftoversBeside(recorded);
   }
@@ -159,7 +279,7 @@ void TUninstaller::RemoveFiles() {
     std::string key = FUninstallKey + "\\Files" + (part ? IntToStr(part) : std::string());
     {
       TRegistry reg;
-      if (!MachineRegistry(reg)->OpenKey(key, false)) return;
+      if (!MachineRegistry(reg)->OpenKey(key, false)) break;
       reg.DeleteValue("Entries");
       TStringList names;
       reg.GetValueNames(&names);
@@ -173,11 +293,13 @@ void TUninstaller::RemoveFiles() {
         // folder may be left empty.
         AddDir(path);
         if (FileExists(path)) DeleteOwned(path);
+        FGone.push_back(recorded.back());
       }
       RemoveLeftoversBeside(recorded);
     }
     DeleteKey(hkLocalMachine, key);
   }
+  RemoveHelp();
 }
 
 namespace {
@@ -279,10 +401,44 @@ void TUninstaller::RemoveBDE() {
 }
 
 void TUninstaller::RemoveDirectories() {
-  // A removed folder may leave its parent empty (a maker's folder above the
-  // product's, made by the install): up it goes too, to the shell folders.
-  for (int i = 0; i < FDirList.Count(); ++i)
-    for (std::string dir = FDirList[i]; RemoveFolder(dir);) dir = ParentFolder(dir);
+  // The folders the setup made join the list; each folder is tried once,
+  // the deepest first, so that a parent the product made goes once its
+  // children have. A parent it did not make stays, empty or not.
+  for (const auto& made : Made().Folders) {
+    const std::string dir = UpperCase(DirectoryWOBS(made));
+    if (!dir.empty() && FDirList.IndexOf(dir) < 0) FDirList.Add(dir);
+  }
+  std::vector<std::string> dirs;
+  for (int i = 0; i < FDirList.Count(); ++i) dirs.push_back(FDirList[i]);
+  std::stable_sort(dirs.begin(), dirs.end(),
+                   [](const std::string& A, const std::string& B) { return Depth(A) > Depth(B); });
+  for (const auto& dir : dirs) RemoveFolder(dir);
+  HandOverFolders();
+}
+
+void TUninstaller::HandOverFolders() {
+  // A folder the product made that another product's files keep (a shared
+  // library's) passes to the records of those products: the last of them
+  // to go removes it. One that the user's own files keep stays theirs.
+  std::vector<std::pair<std::string, std::vector<std::string>>> kept;
+  for (const auto& dir : Made().Folders)
+    if (DirectoryExists(dir) && !GoesAtRestart(dir)) kept.emplace_back(dir, Forms(dir));
+  if (kept.empty()) return;
+  TStringList products;
+  GetKeys(hkLocalMachine, DirectoryWOBS(UninstallRootKey), &products);
+  for (int i = 0; i < products.Count(); ++i) {
+    const std::string key = UninstallRootKey + products[i];
+    if (SameText(key, FUninstallKey)) continue;
+    const auto theirs = RecordedPaths(key);
+    for (const auto& [dir, forms] : kept) {
+      if (std::none_of(theirs.begin(), theirs.end(), [&](const auto& p) { return Inside(p, forms); })) continue;
+      try {
+        ListFolder(key, dir);
+      } catch (const Exception&) {
+        // Not handed over: the folder stays, as one the product did not make.
+      }
+    }
+  }
 }
 
 bool TUninstaller::RemoveRegistryKeys() {

@@ -2,7 +2,10 @@
 // program (and other tools) write them. Runs in a prefix of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shlobj.h>
+#include <knownfolders.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -37,6 +40,29 @@ bool ValueExists(TRootKeys Root, const std::string& Key, const std::string& Name
   return reg.OpenKeyReadOnly(Key) && reg.ValueExists(Name);
 }
 
+// Makes Link a symbolic link to the folder Target. Wine makes neither a
+// junction nor a symbolic link through the system's calls, but shows a link
+// of the host's as one: the host's ln makes it (Wine starts it like a
+// program of its own, but gives no handle to wait on).
+bool MakeFolderLink(const std::string& Link, const std::string& Target) {
+  auto isLink = [&] {
+    const DWORD a = GetFileAttributesW(Widen(Link).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+  };
+  const std::string link = UnixPathOf(ExtractFileDir(Link)) + "/" + ExtractFileName(Link);
+  RunAndWait("/bin/ln -s \"" + UnixPathOf(Target) + "\" \"" + link + "\"", "", 30000);
+  for (int i = 0; i < 100 && !isLink(); ++i) Sleep(50);
+  return isLink();
+}
+
+// Removes the link itself (the system's calls would take its target).
+void RemoveFolderLink(const std::string& Link) {
+  const DWORD a = GetFileAttributesW(Widen(Link).c_str());
+  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  RunAndWait("/bin/rm -f \"" + UnixPathOf(Link) + "\"", "", 30000);
+  for (int i = 0; i < 100 && GetFileAttributesW(Widen(Link).c_str()) != INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+}
+
 // The product's record and the files it lists; each test has a product of
 // its own and a scratch folder with blanks in its name.
 class UninstallSteps : public ::testing::Test {
@@ -67,9 +93,10 @@ protected:
     return path;
   }
   // A Files partition (or ActiveX) as the setup program writes it.
-  void WriteList(const std::string& Sub, const std::vector<std::string>& Entries) const {
+  void WriteList(const std::string& Sub, const std::vector<std::string>& Entries,
+                 const std::string& Prefix = "File") const {
     for (size_t i = 0; i < Entries.size(); ++i)
-      WriteRVStr(hkLocalMachine, Record(Sub), "File" + std::to_string(i + 1), Entries[i]);
+      WriteRVStr(hkLocalMachine, Record(Sub), Prefix + std::to_string(i + 1), Entries[i]);
     WriteRVStr(hkLocalMachine, Record(Sub), "Entries", std::to_string(Entries.size()));
   }
 
@@ -110,6 +137,55 @@ TEST_F(UninstallSteps, SharedFileRule) {
   EXPECT_FALSE(KeyExists(hkLocalMachine, Record("Files")));
   DeleteIdent(hkLocalMachine, SharedDLLsKey, oneNo);
   DeleteIdent(hkLocalMachine, SharedDLLsKey, three);
+
+  // A record that lists the counts the product raised: only those are
+  // lowered; a file that only other products counted stays for them.
+  std::string ours = MakeFile("ours.dll"), theirs = MakeFile("theirs.dll");
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, ours, 1);
+  WriteRVInteger(hkLocalMachine, SharedDLLsKey, theirs, 1);
+  WriteRVStr(hkLocalMachine, Record(), "RecordForm", "2");
+  WriteList("Files", {ours, theirs});
+  WriteList("Counted", {ours});
+  Asked.clear();
+  TUninstaller u(FProduct);
+  u.OnConfirm = U->OnConfirm;
+  u.RemoveFiles();
+  EXPECT_EQ(Asked, (std::vector<std::string>{ours}));
+  EXPECT_FALSE(FileExists(ours));
+  EXPECT_TRUE(FileExists(theirs));
+  EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, theirs, 0), 1);
+  DeleteIdent(hkLocalMachine, SharedDLLsKey, theirs);
+}
+
+TEST_F(UninstallSteps, HelpRegistrationsGoWithTheirFiles) {
+  const struct {
+    const char* Name;
+    bool Complete, Listed;  // the record's form; its Help list names the file
+    bool OtherFolder;       // the value names another copy's folder
+    int Count;              // another product's shared count (0: none)
+    bool Gone;
+  } rows[] = {
+      {"registered, removed", true, true, false, 0, true},
+      {"another copy's", true, true, true, 0, false},
+      {"kept for another product", true, true, false, 2, false},
+      {"an earlier setup's record", false, false, false, 0, true},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    const std::string name = "HELP" + std::to_string(++n) + ".HLP";
+    const std::string file = MakeFile("help\\" + name);
+    WriteRVStr(hkLocalMachine, HelpKey, name, row.OtherFolder ? FDir + "\\other" : FDir + "\\help");
+    if (row.Count) WriteRVInteger(hkLocalMachine, SharedDLLsKey, file, row.Count);
+    if (row.Complete) WriteRVStr(hkLocalMachine, Record(), "RecordForm", "2");
+    WriteList("Files", {file});
+    if (row.Listed) WriteList("Help", {file});
+    TUninstaller(FProduct).RemoveFiles();
+    EXPECT_EQ(ValueExists(hkLocalMachine, HelpKey, name), !row.Gone);
+    DeleteIdent(hkLocalMachine, HelpKey, name);
+    DeleteIdent(hkLocalMachine, SharedDLLsKey, file);
+    DeleteKey(hkLocalMachine, Record());
+  }
 }
 
 TEST_F(UninstallSteps, PartitionsEndAtTheFirstGap) {
@@ -117,6 +193,8 @@ TEST_F(UninstallSteps, PartitionsEndAtTheFirstGap) {
   WriteList("Files", {a});
   WriteList("Files1", {b, c});
   WriteList("Files3", {d});
+  // A count an uninstall stopped halfway took: every value there still goes.
+  DeleteIdent(hkLocalMachine, Record("Files1"), "Entries");
   U->RemoveFiles();
   EXPECT_FALSE(FileExists(a));
   EXPECT_FALSE(FileExists(b));
@@ -402,11 +480,41 @@ TEST_F(UninstallSteps, ShellFoldersStayWhenEmptied) {
   EXPECT_TRUE(DirectoryExists(desktop));
   EXPECT_FALSE(DirectoryExists(FDir + "\\own folder"));
 
+  // Another user's, whose settings are not loaded: found through the
+  // machine's list of profiles. A record of an earlier setup that listed a
+  // shortcut right in their Programs folder leaves that folder.
+  const std::string profiles = "\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-1-5-21-7-7-7-1099";
+  wchar_t profile[MAX_PATH] = {};
+  ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile), S_OK);
+  const std::string otherUser = "C:\\users\\Qnt Other User", ownProfile = Narrow(std::wstring(profile));
+  WriteRVStr(hkLocalMachine, profiles, "ProfileImagePath", otherUser);
+  const TScopeGuard forget([&] {
+    DeleteKey(hkLocalMachine, profiles);
+    RemoveTree(otherUser);
+  });
+  ASSERT_EQ(ExpandProgramMenuDir().rfind(ownProfile + "\\", 0), 0u) << ExpandProgramMenuDir();
+  const std::string otherPrograms = otherUser + ExpandProgramMenuDir().substr(ownProfile.size());
+  const std::string otherLink = otherPrograms + "\\Qnt Product.lnk";
+  ForceDirectories(otherPrograms);
+  WriteFileText(otherLink, "x");
+  WriteList("Files", {otherLink});
+  TUninstaller other(FProduct);
+  other.RemoveFiles();
+  other.RemoveDirectories();
+  EXPECT_FALSE(FileExists(otherLink));
+  EXPECT_TRUE(DirectoryExists(otherPrograms));
+
+  wchar_t* downloads = nullptr;
+  ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_Downloads, KF_FLAG_DONT_VERIFY, nullptr, &downloads), S_OK);
+  const std::string knownOnly = Narrow(std::wstring(downloads));
+  CoTaskMemFree(downloads);
   for (const std::string& dir : {std::string("C:"), std::string("C:\\"), std::string("\\\\server\\share"),
                                  WindowsDir, SystemDir, ExpandProgramMenuDir(), ExpandStartMenuDir(),
-                                 ExpandProgramFilesDir(), ExpandCommonFilesDir(), UpperCase(GetShortPath(desktop))})
+                                 ExpandProgramFilesDir(), ExpandCommonFilesDir(), UpperCase(GetShortPath(desktop)),
+                                 knownOnly, otherUser, otherPrograms})
     EXPECT_TRUE(IsShellFolder(dir)) << dir;
   EXPECT_FALSE(IsShellFolder(FDir));
+  EXPECT_FALSE(IsShellFolder(otherUser + "\\Apps"));
 }
 
 TEST_F(UninstallSteps, RunTakesEveryStepThenTheRecordAndItsOwnFile) {
@@ -562,44 +670,58 @@ TEST_F(UninstallSteps, AProductNoLongerInstalledIsSaidSoAndNothingGoes) {
   EXPECT_EQ(U->AfterBoot().Count(), 0);
 }
 
-TEST_F(UninstallSteps, EmptiedFoldersGoWithTheirEmptiedParentsUpToTheShellFolders) {
-  // A maker's folder holds two of its products, each in a folder the install
-  // made. In the Start menu a first run was stopped after it had removed the
-  // product's shortcuts: only their folder is left.
+TEST_F(UninstallSteps, OnlyFoldersTheSetupMadeGoAndNeverALink) {
+  // The product went to <parent>\Tide, its documents to Tide\Docs. The
+  // parent is the user's own folder (it was there before) or one the setup
+  // made, or a link to a folder elsewhere that holds other programs.
   struct Row {
-    std::string Base;  // a shell folder: it stays
-    std::vector<std::string> Recorded;
-    bool AlreadyGone;
+    const char* Name;
+    bool Complete;                    // the record's form says it lists what was made
+    std::vector<std::string> Made;    // below the parent ("" the parent itself)
+    bool ParentIsLink, FileInParent;  // and a recorded file directly in it
+    std::vector<std::string> Gone;
   };
-  for (const Row& row : {Row{ExpandProgramFilesDir(), {"app.txt", "Docs\\read me.txt"}, false},
-                         Row{ExpandProgramMenuDir(), {"App.lnk", "Read me.lnk"}, true}}) {
-    SCOPED_TRACE(row.Base);
-    const std::string maker = row.Base + "\\Qnt Steps Maker";
-    const std::string sibling = maker + "\\Qnt Other\\other.txt";
-    ForceDirectories(maker + "\\Qnt App");
-    std::vector<std::string> recorded;
-    for (const auto& name : row.Recorded) {
-      recorded.push_back(maker + "\\Qnt App\\" + name);
-      ForceDirectories(ExtractFileDir(recorded.back()));
-      if (!row.AlreadyGone) WriteFileText(recorded.back(), "x");
-    }
-    ForceDirectories(ExtractFileDir(sibling));
-    WriteFileText(sibling, "x");
-    WriteList("Files", recorded);
-    TUninstaller other(FProduct + " sibling");
-    WriteRVStr(hkLocalMachine, other.UninstallKey() + "\\Files", "File1", sibling);
+  const Row rows[] = {
+      {"an empty parent that was there stays", true, {"Tide", "Tide\\Docs"}, false, false, {"Tide", "Tide\\Docs"}},
+      {"a parent the setup made goes", true, {"", "Tide", "Tide\\Docs"}, false, false, {"", "Tide", "Tide\\Docs"}},
+      {"an earlier setup's record: its files' folders only", false, {}, false, false, {"Tide", "Tide\\Docs"}},
+      {"a link above stays", true, {"Tide", "Tide\\Docs"}, true, false, {"Tide", "Tide\\Docs"}},
+      {"a link listed as made stays", true, {"", "Tide", "Tide\\Docs"}, true, true, {"Tide", "Tide\\Docs"}},
+      {"a link an earlier setup's file was in stays", false, {}, true, true, {"Tide", "Tide\\Docs"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.Name);
+    const std::string parent = FDir + "\\Apps", target = FDir + "\\elsewhere";
+    ForceDirectories(target);
+    if (row.ParentIsLink)
+      ASSERT_TRUE(MakeFolderLink(parent, target));
+    else
+      ForceDirectories(parent);
+    const std::string under = row.ParentIsLink ? target : parent;
+    std::vector<std::string> files = {MakeFile("Apps\\Tide\\app.txt"), MakeFile("Apps\\Tide\\Docs\\read me.txt")};
+    if (row.FileInParent) files.push_back(MakeFile("Apps\\top.txt"));
+    WriteList("Files", files);
+    std::vector<std::string> made;
+    for (const auto& m : row.Made) made.push_back(m.empty() ? parent : parent + "\\" + m);
+    if (!made.empty()) WriteList("Folders", made, "Folder");
+    if (row.Complete) WriteRVStr(hkLocalMachine, Record(), "RecordForm", "2");
 
-    TUninstaller first(FProduct);
-    first.RemoveFiles();
-    first.RemoveDirectories();
-    EXPECT_FALSE(DirectoryExists(maker + "\\Qnt App"));
-    EXPECT_TRUE(FileExists(sibling));
-    other.RemoveFiles();
-    other.RemoveDirectories();
-    EXPECT_FALSE(DirectoryExists(maker));
-    EXPECT_TRUE(DirectoryExists(row.Base));
-    DeleteKey(hkLocalMachine, other.UninstallKey());
-    RemoveTree(maker);
+    TUninstaller u(FProduct);
+    u.RemoveFiles();
+    u.RemoveDirectories();
+    for (const char* dir : {"", "Tide", "Tide\\Docs"}) {
+      const bool gone = std::find(row.Gone.begin(), row.Gone.end(), dir) != row.Gone.end();
+      EXPECT_EQ(DirectoryExists(*dir ? parent + "\\" + dir : parent), !gone) << dir;
+    }
+    // What the link points to is untouched.
+    EXPECT_TRUE(DirectoryExists(target));
+    if (row.ParentIsLink) {
+      EXPECT_NE(GetFileAttributesW(Widen(parent).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    }
+    DeleteKey(hkLocalMachine, Record());
+    RemoveFolderLink(parent);
+    RemoveTree(under);
+    RemoveTree(target);
   }
 }
 

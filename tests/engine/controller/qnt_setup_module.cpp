@@ -51,9 +51,21 @@ void CancelAtTheNamedFile(TComponent* Module) {
     file->SetOnBeforeInstall([](TInstallObject*) { throw EAIUserAbort(); });
 }
 
+// QNT_UNCOUNTED names a file component installed without counting it among
+// its shared file's users, as an earlier version of the product did.
+void UncountTheNamedFile(TComponent* Module) {
+  const char* name = std::getenv("QNT_UNCOUNTED");
+  if (!name) return;
+  if (auto* file = dynamic_cast<TCustomInstallFile*>(Module->FindComponent(name))) file->SetUpdateDLLCounter(false);
+}
+
 }  // namespace
 
 int main() {
   SystemRestart = RecordRestart;
-  return SetupMain("Quillant Test Product", [] { CancelAtTheNamedFile(new TSetupModule(Application)); });
+  return SetupMain("Quillant Test Product", [] {
+    auto* module = new TSetupModule(Application);
+    CancelAtTheNamedFile(module);
+    UncountTheNamedFile(module);
+  });
 }

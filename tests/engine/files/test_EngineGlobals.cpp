@@ -68,6 +68,8 @@ TEST(UninstallRecord, PartitionsCountsAndActiveXEntries) {
                         "c:\\app\\b.txt", "C:\\Program Files\\Q\\c d.txt"})
     WriteUninstallFileEntry(rec, f);
   EXPECT_EQ(Value(rec + "\\Files", "Entries"), "3");
+  // Begun by this setup: the record says that it lists what was made.
+  EXPECT_EQ(Value(rec, "RecordForm"), "2");
   EXPECT_EQ(Value(rec + "\\Files", "File1"), "C:\\App\\A.TXT");
   EXPECT_EQ(Value(rec + "\\Files", "File3"), "C:\\Program Files\\Q\\c d.txt");
   EXPECT_EQ(Value(rec + "\\Files", "File4"), "<none>");
@@ -102,17 +104,23 @@ TEST(UninstallRecord, PartitionsCountsAndActiveXEntries) {
   DeleteKey(hkLocalMachine, rec);
 }
 
-// The count as other tools may have left it: each form either numbers the
-// next entry on (in the same partition) or passes the partition over.
+// The count as other tools may have left it, or as an uninstall or a run
+// stopped halfway left it: each form either numbers the next entry on (in
+// the same partition, never over a value there) or passes the partition
+// over.
 TEST(UninstallRecord, StoredCountForms) {
   const std::string rec = UninstallKeyFor("QntRecordCountTest");
   const std::wstring files = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QntRecordCountTest\\Files";
+  constexpr DWORD NoCount = REG_NONE + 100;
   struct Case {
     DWORD Type;
     std::wstring Data;  // stored with its terminator
     const char* Partition;
     const char* Name;
+    int Earlier = 0;  // File1 .. File<Earlier> there already
   } cases[] = {
+      {NoCount, L"", "Files", "File4", 3},   // an uninstall stopped after taking the count
+      {REG_SZ, L"1", "Files", "File4", 3},   // a run stopped before raising it
       {REG_SZ, L"7", "Files", "File8"},
       {REG_SZ, L" 12 ", "Files", "File13"},
       {REG_SZ, std::wstring(60, L'0') + L"3", "Files", "File4"},  // longer than any usual count
@@ -128,13 +136,20 @@ TEST(UninstallRecord, StoredCountForms) {
     HKEY k = nullptr;
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, files.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr),
               ERROR_SUCCESS);
-    RegSetValueExW(k, L"Entries", 0, c.Type, reinterpret_cast<const BYTE*>(c.Data.c_str()),
-                   static_cast<DWORD>((c.Data.size() + 1) * sizeof(wchar_t)));
+    if (c.Type != NoCount)
+      RegSetValueExW(k, L"Entries", 0, c.Type, reinterpret_cast<const BYTE*>(c.Data.c_str()),
+                     static_cast<DWORD>((c.Data.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(k);
+    for (int i = 1; i <= c.Earlier; ++i)
+      WriteRVStr(hkLocalMachine, rec + "\\Files", "File" + std::to_string(i), "C:\\App\\" + std::to_string(i));
     WriteUninstallFileEntry(rec, "C:\\App\\N.TXT");
     const std::string key = rec + "\\" + c.Partition;
     EXPECT_EQ(Value(key, c.Name), "C:\\App\\N.TXT");
     EXPECT_EQ(Value(key, "Entries"), std::string(c.Name).substr(4));
+    for (int i = 1; i <= c.Earlier; ++i)
+      EXPECT_EQ(Value(rec + "\\Files", "File" + std::to_string(i)), "C:\\App\\" + std::to_string(i));
+    // Begun by an earlier setup: it keeps its form.
+    EXPECT_EQ(Value(rec, "RecordForm"), "<none>");
   }
   DeleteKey(hkLocalMachine, rec);
 }

@@ -161,6 +161,18 @@ TEST_F(OneFile, SharedDLLCounts) {
   FFile->SetOverwriteMode(owAlways);
   FFile->Install();
   EXPECT_EQ(reg.ReadInteger(longName), 2);
+  // An earlier version installed the file without counting it, and another
+  // product counted it since: the version that counts it raises the count
+  // once, though the record listed the file before.
+  DeleteKey(hkLocalMachine, RecordKey());
+  reg.DeleteValue(longName);
+  FFile->SetUpdateDLLCounter(false);
+  FFile->Install();
+  EXPECT_FALSE(reg.ValueExists(longName));
+  reg.WriteInteger(longName, 1);
+  FFile->SetUpdateDLLCounter(true);
+  for (int run = 0; run < 2; ++run) FFile->Install();
+  EXPECT_EQ(reg.ReadInteger(longName), 2);
   FFile->SetOverwriteMode(owVersion);
   // The product's first install from here on: a count under the short name
   // only is the one raised.
