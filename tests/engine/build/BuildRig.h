@@ -1,6 +1,7 @@
 // What the build tests share: a controller in a data module, the product
 // folder with our own loader, and archives read back.
 #pragma once
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@ std::string MakeProductFolder();
 // Entry names of an archive (read at Offset).
 std::vector<std::string> Entries(const std::string& Archive, int32_t Offset = 0);
 std::string Bytes(const std::string& Path);
+// Every file under Dir\Rel: its path relative to Dir ("\\sub\\a.1") and bytes.
+std::map<std::string, std::string> Tree(const std::string& Dir, const std::string& Rel = "");
 std::string Slice(const std::string& S, int32_t First, int32_t Last);
 
 }  // namespace buildtest

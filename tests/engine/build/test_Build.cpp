@@ -77,6 +77,23 @@ std::vector<std::string> Entries(const std::string& Archive, int32_t Offset) {
 }
 
 std::string Bytes(const std::string& Path) { return ReadFileText(Path); }
+
+std::map<std::string, std::string> Tree(const std::string& Dir, const std::string& Rel) {
+  std::map<std::string, std::string> files;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((Dir + Rel + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return files;
+  do {
+    const std::string name = fd.cFileName, rel = Rel + "\\" + name;
+    if (name == "." || name == "..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      files.merge(Tree(Dir, rel));
+    else
+      files[rel] = Bytes(Dir + rel);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return files;
+}
 std::string Slice(const std::string& S, int32_t First, int32_t Last) {
   return S.substr(static_cast<size_t>(First), static_cast<size_t>(Last - First + 1));
 }
@@ -206,25 +223,47 @@ TEST(Build, StandAloneSetupExeHoldsBothArchivesAndItsTrailer) {
     // The setup program stays the first entry of setup.1.
     EXPECT_EQ(Entries(out + "\\setup.1"), Names({"Quillant20.exe", "presetup.txt"}));
     EXPECT_EQ(Entries(out + "\\setup.exe", t.Files1StartOffset), Names({"A.TXT", "B.TXT"}));
-    EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
+    EXPECT_FALSE(DirectoryExists(out + "\\build.partial"));
     EXPECT_FALSE(FileExists(out + "\\ftp.example.com\\-pub-app\\filelist.lst"));
   }
   EXPECT_EQ(rig.Install->ArchiveFileType(), ddInstallSourceDir);
   EXPECT_EQ(rig.Install->ArchiveFile(), savedArchive);
 
-  // A build that fails half way leaves no setup.exe, not even the last one.
+  // A build that fails half way leaves the last one as it was.
+  const auto last = Tree(out);
   RemoveFile(rig.Source + "\\B.TXT");
   EXPECT_ANY_THROW(rig.Install->BuildDistributables(setupProgram, out, true));
-  EXPECT_FALSE(FileExists(out + "\\setup.exe"));
-  EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
+  EXPECT_TRUE(Tree(out) == last);
   EXPECT_EQ(rig.Install->ArchiveFile(), savedArchive);
   RemoveTree(out);
   RemoveTree(product);
 }
 
-// A build that fails while it writes an archive leaves no archive cut off
-// under its own name, nothing under a private name and no temporary file of
-// its packing; the next build writes the same bytes as before.
+namespace {
+// The build fails at the end of adding the entry named Entry.
+void FailAfterAdding(const char* Entry) {
+  QlntCompress->SetOnAfterAdding([Entry](TQlntCompress*, const TlzhFileStats& St) {
+    if (ExtractFileName(St.IFName) == Entry) throw IEInstall("the disk went away");
+  });
+}
+
+// A file of the group at Path (its folder made), under the component name LongFile.
+TInstallFile* AddFileAt(TRig& Rig, const std::string& Path) {
+  ForceDirectories(ExtractFileDir(Path));
+  WriteFileText(Path, "the file the author named");
+  auto* f = new TInstallFile(Rig.Module);
+  f->SetName("LongFile");
+  f->SetIncludeFromDir(ExtractFileDir(Path));
+  f->SetFileName(ExtractFileName(Path));
+  f->SetContainer(Rig.Group);
+  return f;
+}
+}  // namespace
+
+// A build that fails, wherever it fails, leaves the build folder as the
+// last good build left it, byte for byte (none of its own files cut off or
+// put in place, nothing under a private name), names its files as the build
+// folder knows them, and leaves no temporary file of its packing.
 TEST(Build, AFailedBuildLeavesNoArchiveCutOff) {
   TRig rig;
   const std::string product = MakeProductFolder();
@@ -233,31 +272,106 @@ TEST(Build, AFailedBuildLeavesNoArchiveCutOff) {
   rig.AddFile("B.TXT", "b", "FileB");
   const std::string setupProgram = rig.Source + "\\Quillant20.exe";
   WriteFileText(setupProgram, "MZ setup program");
-  WriteFileText(rig.Source + "\\presetup.txt", "pre");
   rig.Install->PresetupFiles()->Add("presetup.txt");
-  const Names outputs = {"setup.exe", "setup.1", "files.1"};
-  rig.Install->BuildDistributables(setupProgram, out, true);
-  std::vector<std::string> whole;
-  for (const std::string& o : outputs) whole.push_back(Bytes(out + "\\" + o));
-  const auto temporaries = [] { return FileNamesMatching(TempDir() + "bat*.tmp"); };
-  const Names before = temporaries();
-  // The entry after which the build fails: one of setup.1, one of files.1.
-  for (const char* failAfter : {"Quillant20.exe", "A.TXT"}) {
-    QlntCompress->SetOnAfterAdding([&](TQlntCompress*, const TlzhFileStats& St) {
-      if (ExtractFileName(St.IFName) == failAfter) throw IEInstall("the disk went away");
-    });
-    EXPECT_ANY_THROW(rig.Install->BuildDistributables(setupProgram, out, true)) << failAfter;
+  const Names before = FileNamesMatching(TempDir() + "bat*.tmp");
+  // A source path longer than an entry's name, with a file at the path cut
+  // to that length.
+  const std::string longPath =
+      rig.Source + "\\" + std::string(80 - rig.Source.size() - 1, 'd') + "\\" + std::string(30, 'N');
+  TInstallFile* longFile = nullptr;
+  HANDLE held = INVALID_HANDLE_VALUE;
+  struct {
+    const char* What;
+    bool StandAlone;
+    std::function<void()> Break;
+    std::string Says;
+  } rows[] = {
+      {"packing setup.1", true, [] { FailAfterAdding("Quillant20.exe"); }, "the disk went away"},
+      {"packing files.1", true, [] { FailAfterAdding("A.TXT"); }, "the disk went away"},
+      {"packing files.1 not stand-alone", false, [] { FailAfterAdding("A.TXT"); }, "the disk went away"},
+      {"before the loader is found", true,
+       [] { WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", "c:\\nowhere"); },
+       "key in the registry is either missing"},
+      {"creating files.1", true,
+       [&] {
+         rig.Install->SetOnBeforeBuildFiles1([&](TObject*) { ForceDirectories(out + "\\build.partial\\files.1"); });
+       },
+       "Cannot create the file " + out + "\\files.1"},
+      {"at a source path longer than an entry's name", true,
+       [&] {
+         longFile = AddFileAt(rig, longPath);
+         WriteFileText(longPath.substr(0, 100), "another file");
+       },
+       "The source path of the component LongFile cannot be packed: it is longer than the 100 characters an archive "
+       "keeps of a file's name (a letter beyond ASCII counts as two to four): " +
+           longPath},
+      {"putting setup.exe in place", true,
+       [&] {
+         held = CreateFileA((out + "\\setup.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+       },
+       "Cannot replace the file " + out + "\\setup.exe"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.What);
+    WriteFileText(rig.Source + "\\presetup.txt", "pre");
+    rig.Install->BuildDistributables(setupProgram, out, row.StandAlone);
+    const auto last = Tree(out);
+    // What this build would write differs from the last one.
+    WriteFileText(rig.Source + "\\presetup.txt", std::string("pre ") + row.What);
+    WriteFileText(rig.Source + "\\A.TXT", std::string(300000, 'A') + row.What);
+    row.Break();
+    try {
+      rig.Install->BuildDistributables(setupProgram, out, row.StandAlone);
+      ADD_FAILURE() << "built";
+    } catch (const Exception& e) {
+      EXPECT_NE(e.Message.find(row.Says), std::string::npos) << e.Message;
+      EXPECT_EQ(e.Message.find("build.partial"), std::string::npos) << e.Message;
+    }
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    held = INVALID_HANDLE_VALUE;
     QlntCompress->SetOnAfterAdding(nullptr);
     QlntCompress->SetAbort(false);
-    for (size_t i = 0; i < outputs.size(); ++i) {
-      const std::string name = out + "\\" + outputs[i];
-      if (FileExists(name)) EXPECT_TRUE(Bytes(name) == whole[i]) << failAfter << ": " << outputs[i] << " cut off";
-      EXPECT_FALSE(FileExists(name + ".partial")) << failAfter << ": " << outputs[i];
-    }
-    EXPECT_EQ(temporaries(), before) << failAfter;
+    rig.Install->SetOnBeforeBuildFiles1(nullptr);
+    delete longFile;
+    longFile = nullptr;
+    WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", product);
+    EXPECT_TRUE(Tree(out) == last);
+    EXPECT_EQ(FileNamesMatching(TempDir() + "bat*.tmp"), before);
   }
+  RemoveTree(out);
+  RemoveTree(product);
+}
+
+// A build killed while it put its whole files in place (its list written)
+// is finished by the next build, even by one that fails: the build folder
+// holds the killed build's files, and of the own names only those it made.
+// A stage without the list is a killed build's half and goes.
+TEST(Build, AKilledBuildsWholeFilesArePutInPlaceByTheNext) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("finish");
+  rig.AddFile("A.TXT", "a", "FileA");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
   rig.Install->BuildDistributables(setupProgram, out, true);
-  for (size_t i = 0; i < outputs.size(); ++i) EXPECT_TRUE(Bytes(out + "\\" + outputs[i]) == whole[i]) << outputs[i];
+  const auto last = Tree(out);
+  const std::string stage = out + "\\build.partial";
+  for (bool listed : {false, true}) {
+    SCOPED_TRACE(listed ? "listed" : "not listed");
+    ForceDirectories(stage + "\\sub");
+    WriteFileText(stage + "\\setup.exe", "killed build's setup.exe");
+    WriteFileText(stage + "\\sub\\own.1", "killed build's own archive");
+    if (listed) WriteFileText(stage + "\\~whole.lst", "\\setup.exe\r\n\\sub\\own.1\r\n");
+    rig.Install->SetOnBeforeBuildFiles1([](TObject*) { throw IEInstall("stop"); });
+    EXPECT_THROW(rig.Install->BuildDistributables(setupProgram, out, true), IEInstall);
+    rig.Install->SetOnBeforeBuildFiles1(nullptr);
+    auto expected = last;
+    if (listed) {
+      expected = {{"\\setup.exe", "killed build's setup.exe"}, {"\\sub\\own.1", "killed build's own archive"}};
+    }
+    EXPECT_TRUE(Tree(out) == expected);
+  }
   RemoveTree(out);
   RemoveTree(product);
 }
@@ -410,7 +524,8 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
   EXPECT_EQ(a->Size(), 3);
 
   // Names of 39 characters fit; of 40 the build refuses, naming the file,
-  // and leaves no setup.exe. So for a version of 20 characters or more (a
+  // and leaves the build folder as the build before left it (its setup.exe,
+  // archives and file list). So for a version of 20 characters or more (a
   // version block of 65535.65535.65535.65535).
   struct {
     std::string Name;
@@ -424,6 +539,7 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
   for (const auto& c : fits) {
     v->SetName(c.Name);
     if (c.Source) CopyProgram(c.Source, rig.Source, "V.TXT");
+    const auto last = Tree(out);
     try {
       rig.Install->BuildDistributables(setupProgram, out, true);
       EXPECT_TRUE(c.Fits) << c.Name << " was listed";
@@ -434,7 +550,9 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
         EXPECT_NE(e.Message.find("(65535.65535.65535."), std::string::npos) << e.Message;
       }
     }
-    EXPECT_EQ(FileExists(out + "\\setup.exe"), c.Fits) << c.Name;
+    if (!c.Fits) {
+      EXPECT_TRUE(Tree(out) == last) << c.Name;
+    }
   }
   RemoveTree(out);
   RemoveTree(product);
@@ -442,17 +560,73 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
 
 TEST(Build, BadBuildInfGivesOneMessageAndWritesNothing) {
   TRig rig;
+  const std::string product = MakeProductFolder();
+  rig.AddFile("A.TXT", "a", "FileA");
   TShownMessages messages;
   std::vector<std::string>& shown = messages.Shown;
   const std::string inf = BinDir() + "\\BUILD.INF";
+  struct {
+    const char* Inf;  // nullptr: no BUILD.INF
+    std::string Says;
+  } cases[] = {
+      {nullptr, "Need to have a BUILD.INF file in this directory with the first line specifying the build directory"},
+      {"", "Must be 1 line in BUILD.INF. This line should specify the build directory"},
+      // A drive that is not there: the folder and the file that names it.
+      {"Q:\\dist\r\n", "Cannot create the build directory Q:\\dist that the first line of " + inf + " specifies"},
+  };
+  for (const auto& c : cases) {
+    RemoveFile(inf);
+    if (c.Inf) WriteFileText(inf, c.Inf);
+    shown.clear();
+    rig.Install->ProcessBuildParam();
+    EXPECT_EQ(shown, Names({c.Says}));
+  }
   RemoveFile(inf);
-  rig.Install->ProcessBuildParam();
-  WriteFileText(inf, "");
-  rig.Install->ProcessBuildParam();
-  RemoveFile(inf);
-  EXPECT_EQ(shown, Names({"Need to have a BUILD.INF file in this directory with the first line specifying the build "
-                          "directory",
-                          "Must be 1 line in BUILD.INF. This line should specify the build directory"}));
+  RemoveTree(product);
+}
+
+// A product name that would come back from the uninstaller's command line
+// as another name is refused at the build, naming the property and the
+// name, and again at the install of a module built before, ahead of
+// anything the run writes; names that come back whole build as before.
+TEST(Build, ProductNamesTheEntryCannotCarryAreRefused) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("names");
+  rig.AddFile("A.TXT", "a", "FileA");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  struct {
+    std::string Name;
+    bool Carried;
+  } names[] = {
+      {"Quillant32", true},  {"My App", true},     {"Tide Tables 2.0 (S\u00fcd)", true},
+      {"My  App", false},    {" Lead", false},     {"Trail ", false},
+      {"Say \"Hi\"", false}, {"Tab\tName", false}, {"", false},
+  };
+  for (const auto& n : names) {
+    SCOPED_TRACE(n.Name);
+    rig.Install->Information()->SetProductName(n.Name);
+    const std::string says = "The product name \"" + n.Name + "\" (the property Information.ProductName of Install1)";
+    const auto refused = [&](const std::function<void()>& Run) {
+      try {
+        Run();
+      } catch (const IEInstall& e) {
+        EXPECT_EQ(e.Message.rfind(says, 0), 0u) << e.Message;
+        return true;
+      }
+      return false;
+    };
+    RemoveTree(out);
+    EXPECT_EQ(refused([&] { rig.Install->BuildDistributables(setupProgram, out, true); }), !n.Carried);
+    EXPECT_EQ(FileExists(out + "\\setup.exe"), n.Carried);
+    if (!n.Carried) {
+      EXPECT_TRUE(refused([&] { rig.Install->Install(); }));
+      EXPECT_FALSE(rig.Install->Installing());
+    }
+  }
+  RemoveTree(out);
+  RemoveTree(product);
 }
 
 // Without a product folder the build keeps its old message, which names a
@@ -609,10 +783,12 @@ TEST(Build, SetupExePastTwoGigabytesRefused) {
   const int64_t twoGB = int64_t{1} << 31;
 
   // files.1 grown so that setup.exe would end one byte past the limit.
+  // The build writes into its stage until all is whole.
+  const std::string stage = out + "\\build.partial";
   rig.Install->SetOnAfterBuildFiles1([&](TObject*) {
-    const int64_t head = static_cast<int64_t>(Bytes(product + "\\QuillantLoadProgram.exe").size() +
-                                              Bytes(out + "\\setup.1").size());
-    GrowSparse(out + "\\files.1", twoGB - head - static_cast<int64_t>(lzh::kTrailerSize));
+    const int64_t head =
+        static_cast<int64_t>(Bytes(product + "\\QuillantLoadProgram.exe").size() + Bytes(stage + "\\setup.1").size());
+    GrowSparse(stage + "\\files.1", twoGB - head - static_cast<int64_t>(lzh::kTrailerSize));
   });
   try {
     rig.Install->BuildDistributables(setupProgram, out, true);
@@ -620,9 +796,8 @@ TEST(Build, SetupExePastTwoGigabytesRefused) {
   } catch (const IEInstall& e) {
     EXPECT_NE(e.Message.find("beyond 2 GB"), std::string::npos) << e.Message;
   }
-  RemoveFile(out + "\\files.1");
-  EXPECT_FALSE(FileExists(out + "\\setup.exe"));
-  EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
+  EXPECT_TRUE(Bytes(out + "\\setup.exe") == exe);
+  EXPECT_FALSE(DirectoryExists(stage));
 
   // A setup.exe whose trailer sits past 2 GB: its offsets still fit, the
   // file does not; nothing reaches the disk.
