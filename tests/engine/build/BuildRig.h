@@ -1,6 +1,8 @@
 // What the build tests share: a controller in a data module, the product
 // folder with our own loader, and archives read back.
 #pragma once
+#include <windows.h>
+
 #include <map>
 #include <string>
 #include <vector>
@@ -8,6 +10,22 @@
 #include "engine/cmp_TInstall.h"
 
 namespace buildtest {
+
+using Names = std::vector<std::string>;
+
+// The engine's messages, collected and answered OK while it lives; the
+// previous handler comes back when it goes, also after a failed assertion.
+struct TShownMessages {
+  std::vector<std::string> Shown;
+  decltype(EngineMessageBox) Saved = EngineMessageBox;
+  TShownMessages() {
+    EngineMessageBox = [this](const std::string& Text, const std::string&, unsigned) {
+      Shown.push_back(Text);
+      return IDOK;
+    };
+  }
+  ~TShownMessages() { EngineMessageBox = Saved; }
+};
 
 // A controller (owned by a data module) with a group of files; the group
 // shares the controller's archive.
