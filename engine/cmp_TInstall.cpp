@@ -337,12 +337,17 @@ void TCustomInstall::ReleaseRunLock() {
   if (FRunLock) FRunLock->Release();
 }
 
-void TCustomInstall::Install() {
+bool TCustomInstall::BeginRun() {
+  // A module built before its product name was checked: no entry is written
+  // that the uninstaller could not find, nor anything else.
+  FStartingRun = true;
+  CheckEntryProductName(FInformation->ProductName(), Name());
+  FStartingRun = false;
   // Before anything of the run: the setup key and its jobs are the other
   // run's too while it lasts. Cancel ends the run with nothing changed.
   if (!TakeRunLock()) {
     if (FRunAutomatic && Application) Application->Terminate();
-    return;
+    return false;
   }
   FStartingRun = true;
   FAlreadyReadFromArchive = false;
@@ -359,6 +364,11 @@ void TCustomInstall::Install() {
   SelfExtractOffset = 0;
   SelfExtractLast = -1;
   if (FCalledBySelfExtracting) SetCompressOffset();
+  return true;
+}
+
+void TCustomInstall::Install() {
+  if (!BeginRun()) return;
   ReadInfoFromArchive();
   if (FOnStartInstall) FOnStartInstall(this);
   for (int code : {eccStartingUp, eccLanguageDialog, eccWelcomeDialog, eccLicenseAgreement, eccReadmeDialog,

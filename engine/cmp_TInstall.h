@@ -293,6 +293,9 @@ protected:
   // on Cancel.
   bool TakeRunLock();
   void ReleaseRunLock();
+  // The start of Install: the product name checked, the lock taken (False
+  // on Cancel), the run's state, source folder, setup key and archive offset.
+  bool BeginRun();
 
 private:
   // The handlers this controller puts into the application and the main form.
@@ -333,11 +336,9 @@ private:
   TNotifyEvent FOnBeforeCopyingEXE, FOnAfterCopyingEXE, FOnBeforeBuildSetup1, FOnAfterBuildSetup1,
       FOnBeforeBuildFiles1, FOnAfterBuildFiles1, FOnBeforeBuildSelfExtractor, FOnAfterBuildSelfExtractor;
   TlzhFileStatsEvent FOnMoveToFloppyStatus;
-  // Where a build writes setup.exe and setup.1 until each is whole.
-  std::string FLoaderCopy, FSetup1Copy;
 
-  // Appends setup.1 and files.1 to setup.exe (written under a temporary
-  // name) with the trailer, then puts it in place.
+  // Appends setup.1 and files.1 (when there is one) to the loader's copy
+  // ExeName, then the trailer.
   void BuildSelfExtractor(const std::string& ExeName, const std::string& Setup1Name, const std::string& Files1Name);
 };
 

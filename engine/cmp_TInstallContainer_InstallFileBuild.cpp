@@ -59,13 +59,43 @@ namespace {
 // and the file the build looked for.
 const char* const SNoSourceFile =
     "Could not open or find the file of the component %s when trying to read the Size, Date, and Version: %s";
+const char* const SSourcePathTooLong =
+    "The source path of the component %s cannot be packed: it is longer than the 100 characters an archive keeps "
+    "of a file's name (a letter beyond ASCII counts as two to four): %s";
 const char* const SBlankDest =
     "Cannot compress,copy, or install the following file because it's destination directory is blank. File is :%s";
 const char* const SBlankArchive =
     "Cannot either compress or decompress the following file because it's archive file property is blank. File "
     "is :%s";
 
+const char* const SNotFileContainer =
+    "The following TInstallFile component %s requires the Container property to be a component descended from the "
+    "TFileContainer component";
+const char* const SSharedDLLNot83 =
+    "The following file :%s: is specified to be a Shared DLL file. To be installed on the user's system, shared DLLs "
+    "must be loaded into the WININIT.INI. However, the WININIT.INI supports only old 8.3 character filenames";
+
 bool IsDLLKind(TInstallFileType T) { return T != iftNormal; }
+
+// The folder that a DLL kind prescribes; other kinds keep the one given.
+void FolderOfKind(TInstallFileType Kind, std::string& DestDir, TPathSpecifiers& DestDirType) {
+  switch (Kind) {
+    case iftApplicationSpecificDLL:
+      DestDir = "\\System";
+      DestDirType = ddMainInstallDir;
+      break;
+    case iftVendorSharedDLL:
+      DestDir = "\\System";
+      DestDirType = ddCommonFilesDir;
+      break;
+    case iftSystemWideDLL:
+      DestDir.clear();
+      DestDirType = ddSystem;
+      break;
+    default:
+      break;
+  }
+}
 
 // Self-registration marker of a file's version block, under its first translation.
 bool HasOLESelfRegister(const std::string& Path) {
@@ -161,17 +191,12 @@ void TCustomInstallFile::SetProperties(TInstallContainer* NewContainer, const st
   TPathSpecifiers destDirType = NewDestDirType;
   TInstallFileType fileType = NewFileType;
   bool activeX = NewActiveX;
-
   const bool containerChanged = NewContainer != FContainer;
   const bool destDirTypeChanged = NewDestDirType != FDestDirType;
   const bool fileNameChanged = !SameText(NewFileName, FFileName);
   const bool includeChanged = !SameText(NewIncludeFromDir, FIncludeFromDir);
   auto* fc = dynamic_cast<TFileContainer*>(NewContainer);
-  if (NewContainer && containerChanged && !fc)
-    throw IECustomInstallFile(
-        "The following TInstallFile component %s requires the Container property to be a component descended from "
-        "the TFileContainer component",
-        {Name()});
+  if (NewContainer && containerChanged && !fc) throw IECustomInstallFile(SNotFileContainer, {Name()});
   if (fc && (containerChanged || fileNameChanged || includeChanged)) {
     const std::string source = DirectoryWBS(NewIncludeFromDir) + NewFileName;
     TCustomInstallFile* other = fc->FileByName(source);
@@ -189,34 +214,14 @@ void TCustomInstallFile::SetProperties(TInstallContainer* NewContainer, const st
     activeX = ext == ".OCX" || selfRegistering;
   }
   if (activeX && activeX != FActiveX) fileType = iftSystemWideDLL;
-  if (destName.size() > 12 && IsDLLKind(fileType))
-    throw IECustomInstallFile(
-        "The following file :%s: is specified to be a Shared DLL file. To be installed on the user's system, shared "
-        "DLLs must be loaded into the WININIT.INI. However, the WININIT.INI supports only old 8.3 character "
-        "filenames",
-        {NewFileName});
+  if (destName.size() > 12 && IsDLLKind(fileType)) throw IECustomInstallFile(SSharedDLLNot83, {NewFileName});
   if (destDirTypeChanged && ext.size() == 4 && std::string(".DLL,.OCX,.BLL,.EXE").find(ext) != std::string::npos) {
     if (NewDestDirType == ddWindows || NewDestDirType == ddBDEDLLDir) FOverwriteMode = owVersionDate;
     if (NewDestDirType == ddSystem) fileType = iftSystemWideDLL;
   }
   // The folder follows a DLL kind on every call: a system-wide DLL belongs
   // in the system folder whatever folder is written later.
-  switch (fileType) {
-    case iftApplicationSpecificDLL:
-      destDir = "\\System";
-      destDirType = ddMainInstallDir;
-      break;
-    case iftVendorSharedDLL:
-      destDir = "\\System";
-      destDirType = ddCommonFilesDir;
-      break;
-    case iftSystemWideDLL:
-      destDir.clear();
-      destDirType = ddSystem;
-      break;
-    default:
-      break;
-  }
+  FolderOfKind(fileType, destDir, destDirType);
   if (fileType != FFileType) {
     if (fileType == iftJustADLL || fileType == iftApplicationSpecificDLL) FOverwriteMode = owVersionDate;
     if (fileType == iftVendorSharedDLL || fileType == iftSystemWideDLL) {
@@ -341,6 +346,9 @@ void TCustomInstallFile::ReadInfoFromDisk() {
   CloseHandle(h);
   if (!ok)
     throw IECustomInstallFile(SNoSourceFile, {Name(), path});
+  // The archive stores the source path as the entry's name: a longer one
+  // would be stored cut, and the install would find no entry under it.
+  if (path.size() > lzh::kMaxFileName) throw IECustomInstallFile(SSourcePathTooLong, {Name(), path});
   // The same conversion the archive headers use, so dates compare alike.
   // What the archive and the file list cannot hold is refused here, naming
   // the file, rather than stored wrong.

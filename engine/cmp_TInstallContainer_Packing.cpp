@@ -42,6 +42,69 @@ struct TSavedArchive {
   }
 };
 
+// A network file of Owner: its own network archive (rewritten, since
+// appending would leave the previous build's copy first in it) or Owner's
+// (NetArchive), and its server in its build record.
+void PlaceNetFile(TFileContainer* Owner, TCustomInstallFile* File, const std::string& NetArchive) {
+  TCompressInfo& info = File->CompressInfo();
+  info.AddedAsNet = true;
+  const bool own = File->NetLocation() || File->GetPlaceInOwnArchive();
+  const std::string target = own ? Owner->NetArchiveFor(File) : NetArchive;
+  if (File->NetLocation())
+    File->GetServerAndPath(info.Server, info.ServerPath);
+  else
+    Owner->GetServerAndPath(info.Server, info.ServerPath);
+  File->SetAddToArchive(own ? lzcOverwrite : lzcOnlyAdd);
+  File->SetArchiveFileType(ddAbsolute);
+  File->SetArchiveFile(target);
+}
+
+// A local child under the options: into its container's archive (Archive),
+// or its own archive moved under the build folder.
+void PlaceLocal(TFileRelated* Child, TCompressOptionsSet Options, const std::string& Archive) {
+  if (Has(Options, coForceOneFile)) {
+    Child->SetAddToArchive(lzcOnlyAdd);
+    Child->SetArchiveFileType(ddContainerArchiveFile);
+    Child->SetArchiveFile("");
+  } else if (Has(Options, coForceDirectory)) {
+    if (Child->ArchiveFileType() == ddContainerArchiveFile) {
+      Child->SetAddToArchive(lzcOnlyAdd);
+    } else {
+      const std::string moved = UnderBuildFolder(ExtractFileDir(Archive), Child->GetArchiveFile());
+      Child->SetAddToArchive(lzcOverwrite);
+      Child->SetArchiveFileType(ddAbsolute);
+      Child->SetArchiveFile(moved);
+    }
+  }
+}
+
+// Packs one child of Owner where the options put it, and puts its settings
+// back whatever happens.
+void PackChild(TFileContainer* Owner, TFileRelated* Child, TCompressOptionsSet Options, const std::string& Archive,
+               const std::string& NetArchive) {
+  auto* file = dynamic_cast<TCustomInstallFile*>(Child);
+  const bool isNet = file && !Has(Options, coForceNetFilesLocal) && (file->Net() || Has(Options, coForceFilesNet));
+  const TSavedArchive saved(Child);
+  try {
+    if (!Child->Include() && Has(Options, coIncludeAll)) Child->SetInclude(true);
+    if (isNet)
+      PlaceNetFile(Owner, file, NetArchive);
+    else
+      PlaceLocal(Child, Options, Archive);
+    if (auto* fc = dynamic_cast<TFileContainer*>(Child))
+      fc->Compress(Options);
+    else if (file)
+      file->Compress();
+  } catch (...) {
+    try {
+      saved.Restore();
+    } catch (...) {
+    }
+    throw;
+  }
+  saved.Restore();
+}
+
 void DeleteArchive(const std::string& Owner, const std::string& Path) {
   if (FileExists(Path) && !RemoveFile(Path)) throw IEFileContainer(SCannotDelete, {Owner, Path});
 }
@@ -56,7 +119,6 @@ void TFileContainer::Compress(TCompressOptionsSet CompressOptions) {
   const bool forceNet = Has(CompressOptions, coForceFilesNet);
   if (forceLocal && forceNet)
     throw IEFileContainer("Cannot pass both coForceNetFilesLocal and coForceFilesNet to Compress");
-  const bool includeAll = Has(CompressOptions, coIncludeAll);
   FState = fcsCompress;
   std::exception_ptr error;
   try {
@@ -64,7 +126,7 @@ void TFileContainer::Compress(TCompressOptionsSet CompressOptions) {
     if (FInclude) {
       if (FContainer) FContainer->DoInformationEventControl(this, eieBPFileContainer, this);
       ReadInfoFromDisk();
-      FPredictedProcessBytes = GetSize(includeAll);
+      FPredictedProcessBytes = GetSize(Has(CompressOptions, coIncludeAll));
       FTotalBytesProcessed = 0;
       const std::string archive = GetArchiveFile();
       const std::string netArchive = NetArchiveFor(this);
@@ -76,55 +138,9 @@ void TFileContainer::Compress(TCompressOptionsSet CompressOptions) {
       for (int i = 0; i < FileCount() && !hasNetFile; ++i) hasNetFile = Files(i)->Net();
       if (hasNetFile) DeleteArchive(Name(), netArchive);
 
-      for (int i = 0; i < HCCount(); ++i) {
-        auto* child = dynamic_cast<TFileRelated*>(HC(i));
-        if (!child) continue;
-        auto* file = dynamic_cast<TCustomInstallFile*>(child);
-        const bool isNet = file && !forceLocal && (file->Net() || forceNet);
-        const TSavedArchive saved(child);
-        try {
-          if (!child->Include() && includeAll) child->SetInclude(true);
-          if (isNet) {
-            TCompressInfo& info = file->CompressInfo();
-            info.AddedAsNet = true;
-            // An archive that holds this one file is rewritten: appending
-            // would leave the previous build's copy first in it.
-            const bool own = file->NetLocation() || file->GetPlaceInOwnArchive();
-            const std::string target = own ? NetArchiveFor(file) : netArchive;
-            if (file->NetLocation())
-              file->GetServerAndPath(info.Server, info.ServerPath);
-            else
-              GetServerAndPath(info.Server, info.ServerPath);
-            child->SetAddToArchive(own ? lzcOverwrite : lzcOnlyAdd);
-            child->SetArchiveFileType(ddAbsolute);
-            child->SetArchiveFile(target);
-          } else if (Has(CompressOptions, coForceOneFile)) {
-            child->SetAddToArchive(lzcOnlyAdd);
-            child->SetArchiveFileType(ddContainerArchiveFile);
-            child->SetArchiveFile("");
-          } else if (Has(CompressOptions, coForceDirectory)) {
-            if (child->ArchiveFileType() == ddContainerArchiveFile) {
-              child->SetAddToArchive(lzcOnlyAdd);
-            } else {
-              const std::string moved = UnderBuildFolder(ExtractFileDir(archive), child->GetArchiveFile());
-              child->SetAddToArchive(lzcOverwrite);
-              child->SetArchiveFileType(ddAbsolute);
-              child->SetArchiveFile(moved);
-            }
-          }
-          if (auto* fc = dynamic_cast<TFileContainer*>(child))
-            fc->Compress(CompressOptions);
-          else if (file)
-            file->Compress();
-        } catch (...) {
-          try {
-            saved.Restore();
-          } catch (...) {
-          }
-          throw;
-        }
-        saved.Restore();
-      }
+      for (int i = 0; i < HCCount(); ++i)
+        if (auto* child = dynamic_cast<TFileRelated*>(HC(i)))
+          PackChild(this, child, CompressOptions, archive, netArchive);
       if (FOnAfterProcess) FOnAfterProcess(this);
       if (FContainer) FContainer->DoInformationEventControl(this, eieAPFileContainer, this);
     }

@@ -1,5 +1,14 @@
 #include "engine/cmp_TInstallInformation.h"
 
+#include "classlib/SysUtils.h"
+#include "foundation/translator/cmp_TTranslator.h"
+
+namespace {
+const char* const SNameNotCarried =
+    "The product name \"%s\" (the property Information.ProductName of %s) cannot be passed whole to the "
+    "uninstaller: leave out double quotes and control characters, blanks at either end and blanks in a row";
+}  // namespace
+
 QNT_PUBLISH(TInstallInformation,
   Prop::String("CompanyName", &TInstallInformation::CompanyName, &TInstallInformation::SetCompanyName,
                "Default Company Name"),
@@ -15,4 +24,10 @@ void TInstallInformation::Assign(const TPersistent* Source) {
     return;
   }
   TPersistent::Assign(Source);
+}
+
+void CheckEntryProductName(const std::string& ProductName, const std::string& Controller) {
+  std::string carried;
+  for (const std::string& word : SplitCommandLine(ProductName)) carried += (carried.empty() ? "" : " ") + word;
+  if (carried.empty() || carried != ProductName) throw IEInstall(SNameNotCarried, {ProductName, Controller});
 }

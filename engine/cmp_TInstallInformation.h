@@ -25,3 +25,12 @@ private:
   std::string FProductName = "Default Product Name";
   std::string FVersion = "1.0";
 };
+
+// Refuses, with IEInstall naming the property of the controller Controller
+// and the name, a product name that the uninstaller's entry cannot carry.
+// The uninstaller takes the name from its command line, split at blanks and
+// double quotes and joined again by single blanks: a double quote, a blank at
+// either end, blanks in a row or a control character would give it another
+// name, and so another record and another lock; a blank name would name the
+// list of every product.
+void CheckEntryProductName(const std::string& ProductName, const std::string& Controller);

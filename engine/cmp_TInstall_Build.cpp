@@ -2,6 +2,7 @@
 // onto disks (*TODISK): the setup program's author side.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -41,6 +42,8 @@ const char* const SNoExecutable = "TInstall: Cannot find the executable file %s"
 const char* const SCannotAppend = "Cannot create the self-extracting exe because %s could not be loaded onto %s";
 const char* const STooLarge = "Cannot create the self-extracting exe %s: it would grow beyond 2 GB";
 const char* const SCannotReplace = "Cannot replace the file %s";
+const char* const SNoBuildFolder = "Cannot create the build directory %s";
+const char* const SNoBuildInfFolder = "Cannot create the build directory %s that the first line of %s specifies";
 const char* const SDoesNotFit =
     "The install file %s cannot be listed in filelist.lst: its name must be shorter than 40 characters and its "
     "version (%s) shorter than 20";
@@ -74,19 +77,6 @@ int64_t CopyBytes(TStream& Source, TStream& Dest, int64_t Count, size_t Block, b
   return done;
 }
 
-bool ReplaceFile(const std::string& From, const std::string& To) {
-  return MoveFileExW(Widen(From).c_str(), Widen(To).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
-}
-
-// An output of the build is written under this name and put in place only
-// when whole, so that a failed or killed build leaves none of them cut off
-// under its own name.
-std::string PartialName(const std::string& Output) { return Output + ".partial"; }
-
-void PutInPlace(const std::string& Partial, const std::string& Output) {
-  if (FileExists(Partial) && !ReplaceFile(Partial, Output)) throw IEInstall(SCannotReplace, {Output});
-}
-
 bool CopyOver(const std::string& From, const std::string& To) {
   return CopyFileW(Widen(From).c_str(), Widen(To).c_str(), FALSE) != 0;
 }
@@ -117,6 +107,169 @@ void EndProgram(bool Failed) {
   if (!Application) return;
   Application->Terminate();
   if (Failed) PostQuitMessage(1);  // the latest quit's code counts
+}
+
+// ------------------------------------------------------------ the stage
+
+// Everything a build makes goes into this folder inside the build folder
+// and is put in place when all of it is whole: a failed or killed build
+// leaves the previous distribution as it was.
+const char* const StageName = "build.partial";
+// Written into the stage, one path a line, once its files are whole and
+// about to be put in place: a build killed from then on is finished by the
+// next one.
+const char* const WholeList = "~whole.lst";
+// The files that a build replaces wait here until all the new ones are in.
+const char* const AsideName = "~replaced";
+// Each build's own names: once it is done, a name it did not make holds no
+// older build's file either.
+const char* const OwnNames[] = {"setup.exe", "setup.1", "files.1"};
+
+bool MoveOver(const std::string& From, const std::string& To) {
+  ForceDirectories(ExtractFileDir(To));
+  return MoveFileExW(Widen(From).c_str(), Widen(To).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
+}
+
+// The files under Root\Rel as paths relative to Root ("\files.1"), the
+// stage's own list and set-aside files left out.
+void StagedFiles(const std::string& Root, const std::string& Rel, std::vector<std::string>& Out) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(Widen(Root + Rel + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = Narrow(fd.cFileName);
+    if (name == "." || name == ".." || (Rel.empty() && (SameText(name, WholeList) || SameText(name, AsideName))))
+      continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      StagedFiles(Root, Rel + "\\" + name, Out);
+    else
+      Out.push_back(Rel + "\\" + name);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
+// Removes Dir and what it holds, as far as it can; a link inside goes as a
+// link, never what it points to.
+void RemoveFolder(const std::string& Dir) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(Widen(Dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = Narrow(fd.cFileName), path = Dir + "\\" + name;
+      const DWORD a = fd.dwFileAttributes;
+      if (name == "." || name == "..") continue;
+      if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT))
+        RemoveFolder(path);
+      else if (a & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveDirectoryW(Widen(path).c_str());
+      else
+        DeleteFileW(Widen(path).c_str());
+    } while (FindNextFileW(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryW(Widen(Dir).c_str());
+}
+
+bool Listed(const std::vector<std::string>& Paths, const std::string& Rel) {
+  return std::any_of(Paths.begin(), Paths.end(), [&](const std::string& P) { return SameText(P, Rel); });
+}
+
+// The build folder's stage (StageName) for one build, made afresh.
+class TBuildStage {
+public:
+  explicit TBuildStage(const std::string& BuildPath);
+  TBuildStage(const TBuildStage&) = delete;
+  TBuildStage& operator=(const TBuildStage&) = delete;
+  ~TBuildStage() {
+    if (!FPlaced) RemoveFolder(FDir);
+  }
+  const std::string& Dir() const { return FDir; }
+  // Moves every file of the stage to its place in the build folder; the
+  // own names it did not make go. When one cannot be put in place,
+  // IEInstall SCannotReplace and the build folder as it was.
+  void PutInPlace();
+  // The stage is the build's own business: a message names the files by
+  // the names they are given in the build folder.
+  void NameOutputs(Exception& E) const {
+    E.Message = StringReplaceAll(StringReplaceAll(E.Message, FDir + "\\", FBuild + "\\"), FDir, FBuild);
+  }
+
+private:
+  std::string FBuild, FDir;  // without a trailing backslash
+  bool FPlaced = false;
+  // An earlier build killed while it put its whole files in place: its
+  // remaining ones go there now.
+  void FinishEarlier(const std::vector<std::string>& Made);
+  void PutBack(const std::vector<std::string>& Places, size_t Made, const std::vector<bool>& Aside, size_t Reached);
+};
+
+TBuildStage::TBuildStage(const std::string& BuildPath)
+    : FBuild(DirectoryWOBS(BuildPath)), FDir(FBuild + "\\" + StageName) {
+  if (!ForceDirectories(FBuild)) throw IEInstall(SNoBuildFolder, {BuildPath});
+  const std::string list = FDir + "\\" + WholeList;
+  if (FileExists(list)) {
+    TStringList made;
+    made.LoadFromFile(list);
+    std::vector<std::string> paths;
+    for (int i = 0; i < made.Count(); ++i) paths.push_back(made[i]);
+    FinishEarlier(paths);
+  }
+  // Anything else left here is a failed or killed build's half.
+  RemoveFolder(FDir);
+  if (!ForceDirectories(FDir)) throw IEInstall(SNoBuildFolder, {BuildPath});
+}
+
+void TBuildStage::FinishEarlier(const std::vector<std::string>& Made) {
+  for (const std::string& rel : Made)
+    if (FileExists(FDir + rel) && !MoveOver(FDir + rel, FBuild + rel)) throw IEInstall(SCannotReplace, {FBuild + rel});
+  for (const char* own : OwnNames)
+    if (!Listed(Made, "\\" + std::string(own))) RemoveFile(FBuild + "\\" + own);
+  RemoveFile(FDir + "\\" + WholeList);
+}
+
+void TBuildStage::PutInPlace() {
+  std::vector<std::string> places;
+  StagedFiles(FDir, "", places);
+  const size_t made = places.size();
+  // The list goes in whole or not at all (written aside, then renamed).
+  TStringList list;
+  for (const std::string& rel : places) list.Add(rel);
+  const std::string listName = FDir + "\\" + WholeList;
+  list.SaveToFile(listName + ".new");
+  if (!MoveOver(listName + ".new", listName)) throw IEInstall(SCannotReplace, {listName});
+  for (const char* own : OwnNames)
+    if (!Listed(places, "\\" + std::string(own))) places.push_back("\\" + std::string(own));
+  std::vector<bool> aside(places.size(), false);
+  size_t i = 0;
+  try {
+    for (; i < places.size(); ++i) {
+      const std::string target = FBuild + places[i];
+      if (FileExists(target)) {
+        if (!MoveOver(target, FDir + "\\" + AsideName + places[i])) throw IEInstall(SCannotReplace, {target});
+        aside[i] = true;
+      }
+      if (i < made && !MoveOver(FDir + places[i], target)) throw IEInstall(SCannotReplace, {target});
+    }
+  } catch (...) {
+    RemoveFile(listName);
+    PutBack(places, made, aside, i);
+    throw;
+  }
+  FPlaced = true;
+  RemoveFile(listName);
+  RemoveFolder(FDir);
+}
+
+// Undoes the moves of places 0 .. Reached: each new file back into the
+// stage (the first Made places are the stage's files), each old one back
+// into place.
+void TBuildStage::PutBack(const std::vector<std::string>& Places, size_t Made, const std::vector<bool>& Aside,
+                          size_t Reached) {
+  for (size_t i = std::min(Reached + 1, Places.size()); i-- > 0;) {
+    const std::string target = FBuild + Places[i], staged = FDir + Places[i];
+    if (i < Made && !FileExists(staged)) MoveOver(target, staged);
+    if (Aside[i]) MoveOver(FDir + "\\" + AsideName + Places[i], target);
+  }
 }
 }  // namespace
 
@@ -159,6 +312,9 @@ void TCustomInstall::ProcessBuildParam() {
     lines.LoadFromFile(inf);
     // A blank first line would build into the root of the current drive.
     if (lines.Count() == 0 || Trim(lines[0]).empty()) throw IEInstall(SBuildInfOneLine);
+    // A folder that cannot be made (a drive that is not there) is named with
+    // the file that names it.
+    if (!ForceDirectories(DirectoryWOBS(lines[0]))) throw IEInstall(SNoBuildInfFolder, {lines[0], inf});
     BuildDistributables(ParamStr(0), lines[0], true);
   } catch (...) {
     failed = true;
@@ -169,30 +325,13 @@ void TCustomInstall::ProcessBuildParam() {
 
 void TCustomInstall::BuildDistributables(const std::string& ExePath, const std::string& BuildPath, bool StandAlone) {
   if (StandAlone && !FUseLoadingProgram) throw IEInstall(SNoStandAlone);
+  CheckEntryProductName(FInformation->ProductName(), Name());
   if (DefaultNetLocation) DefaultNetLocation->SetLoginInformation(FLoginInformation);
-  const std::string dir = DirectoryWBS(BuildPath);
-  const std::string exe = dir + "setup.exe", setup1 = dir + "setup.1", files1 = dir + "files.1";
-  // The archives, and setup.exe of a stand-alone build, are written under
-  // other names and put in place when whole: a failed build leaves none of
-  // them cut off, nor the previous build's beside its own. What a killed
-  // build left under those names goes first.
-  std::vector<std::string> outputs = {setup1, files1};
-  if (StandAlone) outputs.push_back(exe);
-  FLoaderCopy = StandAlone ? PartialName(exe) : exe;
-  FSetup1Copy = PartialName(setup1);
-  const std::string files1Copy = PartialName(files1);
-  TScopeGuard dropPartial([&] {
-    for (const std::string& o : outputs) RemoveFile(PartialName(o));
-    FLoaderCopy.clear();
-    FSetup1Copy.clear();
-  });
-  for (const std::string& o : outputs) {
-    if (FileExists(o) && !RemoveFile(o)) throw IEInstall(SCannotReplace, {o});
-    RemoveFile(PartialName(o));
-  }
-  CreateStub(BuildPath, ExePath);
-  PutInPlace(FSetup1Copy, setup1);
-  if (FOnBeforeBuildFiles1) FOnBeforeBuildFiles1(this);
+  // Every output (setup.exe, setup.1, files.1, the network archives and
+  // filelist.lst, the copies of a build that is not stand-alone) is written
+  // into the stage and put in place with the others once all are whole.
+  TBuildStage stage(BuildPath);
+  const std::string dir = DirectoryWBS(stage.Dir());
   const TPathSpecifiers savedType = FArchiveFileType;
   const std::string savedFile = FArchiveFile;
   auto restore = [&] {
@@ -200,26 +339,33 @@ void TCustomInstall::BuildDistributables(const std::string& ExePath, const std::
     TFileRelated::SetArchiveFile(savedFile);
   };
   try {
-    TFileRelated::SetArchiveFileType(ddAbsolute);
-    TFileRelated::SetArchiveFile(files1Copy);
-    TCompressOptionsSet options =
-        CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceDirectory) | CompressOptionBit(coSourceDirToBuildDir);
-    if (FDistributeType == dtTraditional) options |= CompressOptionBit(coForceNetFilesLocal);
-    if (FDistributeType == dtWeb) options |= CompressOptionBit(coForceFilesNet);
-    Compress(options);
-    if (FDistributeType != dtTraditional) WriteCompressedFileList();
-  } catch (...) {
-    // The original error passes on, whatever the restore meets.
+    CreateStub(stage.Dir(), ExePath);
+    if (FOnBeforeBuildFiles1) FOnBeforeBuildFiles1(this);
     try {
-      restore();
+      TFileRelated::SetArchiveFileType(ddAbsolute);
+      TFileRelated::SetArchiveFile(dir + "files.1");
+      TCompressOptionsSet options = CompressOptionBit(coIncludeAll) | CompressOptionBit(coForceDirectory) |
+                                    CompressOptionBit(coSourceDirToBuildDir);
+      if (FDistributeType == dtTraditional) options |= CompressOptionBit(coForceNetFilesLocal);
+      if (FDistributeType == dtWeb) options |= CompressOptionBit(coForceFilesNet);
+      Compress(options);
+      if (FDistributeType != dtTraditional) WriteCompressedFileList();
     } catch (...) {
+      // The original error passes on, whatever the restore meets.
+      try {
+        restore();
+      } catch (...) {
+      }
+      throw;
     }
+    restore();
+    if (FOnAfterBuildFiles1) FOnAfterBuildFiles1(this);
+    if (StandAlone) BuildSelfExtractor(dir + "setup.exe", dir + "setup.1", dir + "files.1");
+    stage.PutInPlace();
+  } catch (Exception& E) {
+    stage.NameOutputs(E);
     throw;
   }
-  restore();
-  PutInPlace(files1Copy, files1);
-  if (FOnAfterBuildFiles1) FOnAfterBuildFiles1(this);
-  if (StandAlone) BuildSelfExtractor(exe, setup1, files1);
 }
 
 void TCustomInstall::CreateStub(const std::string& BuildPath, const std::string& ExePath) {
@@ -241,7 +387,7 @@ void TCustomInstall::CreateStub(const std::string& BuildPath, const std::string&
     }
     const std::string loader = DirectoryWBS(product) + LoaderFileName;
     if (!FileExists(loader)) throw IEInstall(SNoLoader, {loader});
-    const std::string target = FLoaderCopy.empty() ? dir + "setup.exe" : FLoaderCopy;
+    const std::string target = dir + "setup.exe";
     if (!CopyOver(loader, target)) throw IEInstall(SCannotCopyLoader, {loader, target});
     return;
   }
@@ -258,7 +404,7 @@ void TCustomInstall::CreateSetup1File(const std::string& Path, const std::string
   std::unique_ptr<TFileContainer> container(new TFileContainer(this));
   container->SetAddToArchive(lzcOverwrite);
   container->SetArchiveFileType(ddAbsolute);
-  container->SetArchiveFile(FSetup1Copy.empty() ? DirectoryWBS(Path) + "setup.1" : FSetup1Copy);
+  container->SetArchiveFile(DirectoryWBS(Path) + "setup.1");
   if (!FileExists(Executable)) throw IEInstall(SNoExecutable, {Executable});
   std::vector<std::unique_ptr<TInstallFile>> files;
   auto add = [&](const std::string& Source, bool Local) {
@@ -308,7 +454,7 @@ void TCustomInstall::BuildSelfExtractor(const std::string& ExeName, const std::s
                                         const std::string& Files1Name) {
   if (FOnBeforeBuildSelfExtractor) FOnBeforeBuildSelfExtractor(this);
   {
-    TFileStream out(FLoaderCopy, fmOpenReadWrite | fmShareDenyNone);
+    TFileStream out(ExeName, fmOpenReadWrite | fmShareDenyNone);
     out.Seek(0, soEnd);
     auto append = [&](const std::string& Name, int32_t& Start, int32_t& End) {
       TFileStream in(Name, fmOpenRead | fmShareDenyNone);
@@ -328,11 +474,58 @@ void TCustomInstall::BuildSelfExtractor(const std::string& ExeName, const std::s
     if (out.Write(raw, sizeof raw) != static_cast<int64_t>(sizeof raw))
       throw IEInstall(SCannotAppend, {Setup1Name, ExeName});
   }
-  PutInPlace(FLoaderCopy, ExeName);
   if (FOnAfterBuildSelfExtractor) FOnAfterBuildSelfExtractor(this);
 }
 
 // ------------------------------------------------------------------ *TODISK
+
+namespace {
+// The bare loader as setup.exe and setup.1 from the self-extracting File
+// onto Drive; each is listed in OnDisk before it is made.
+void CopyHeadToDisk(const std::string& File, const lzh::TSelfExtractInfo& T, const std::string& Drive,
+                    std::vector<std::string>& OnDisk) {
+  TFileStream in(File, fmOpenRead | fmShareDenyNone);
+  if (in.Size() > INT32_MAX) throw IEInstall(STooLargeToCopy, {File});
+  {
+    OnDisk.push_back(Drive + "setup.exe");
+    TFileStream out(Drive + "setup.exe", fmCreate);
+    if (CopyBytes(in, out, T.Setup1StartOffset, 65536, false) != T.Setup1StartOffset) throw IEInstall(SNoRoomExe);
+  }
+  OnDisk.push_back(Drive + "setup.1");
+  TFileStream out(Drive + "setup.1", fmCreate);
+  const int64_t n = static_cast<int64_t>(T.Setup1EndOffset) - T.Setup1StartOffset + 1;
+  in.Seek(T.Setup1StartOffset, soBeginning);
+  if (CopyBytes(in, out, n, 8192, true) != n) throw IEInstall(SNoRoomSetup1);
+}
+
+// files.1 of File (QlntCompress points at it) onto disks in Drive, asking
+// for each next one with the cursor Saved; OnDisk follows the disk in the
+// drive. Status is the controller's progress event.
+void CopyFilesToDisks(const std::string& File, const std::string& DestDrive, const std::string& Drive, TCursor Saved,
+                      const TlzhFileStatsEvent& Status, std::vector<std::string>& OnDisk) {
+  TScopeGuard unhook([] {
+    QlntCompress->SetOnNewDisk(nullptr);
+    QlntCompress->SetOnStatus(nullptr);
+  });
+  const std::vector<std::string> firstDisk{Drive + "setup.exe", Drive + "setup.1", Drive + "files.1"};
+  QlntCompress->SetOnNewDisk([Saved, &OnDisk, &Drive, &firstDisk](TQlntCompress*, int32_t Disk, std::string&) {
+    if (Screen) Screen->SetCursor(Saved);
+    const int answer =
+        EngineMessageBox(Format(TSE(SInsertDisk), {static_cast<long long>(Disk)}), EngineBoxCaption(), MB_OKCANCEL);
+    if (Screen) Screen->SetCursor(crHourGlass);
+    if (answer == IDCANCEL) throw IEInstall(SAborted);
+    // Disk 1 comes back at the end for the final headers.
+    OnDisk = Disk == 1 ? firstDisk : std::vector<std::string>{Drive + lzh::VolumeName("files.1", Disk)};
+  });
+  QlntCompress->SetOnStatus([&Status](TQlntCompress* S, const TlzhFileStats& St) {
+    if (Status) Status(S, St);
+    PumpMessages();
+  });
+  OnDisk.push_back(Drive + "files.1");
+  PointQlntCompressAt(File);
+  QlntCompress->CopyToDisk(DirectoryWOBS(DestDrive) + "\\", "files.1");
+}
+}  // namespace
 
 void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
   const TCursor saved = Screen ? Screen->Cursor() : crDefault;
@@ -360,44 +553,8 @@ void TCustomInstall::ProcessToDiskParam(const std::string& DestDrive) {
       PointQlntCompressAt(file);
       QlntCompress->ReadInformation();
     }
-    {
-      TFileStream in(file, fmOpenRead | fmShareDenyNone);
-      if (in.Size() > INT32_MAX) throw IEInstall(STooLargeToCopy, {file});
-      {
-        onDisk.push_back(drive + "setup.exe");
-        TFileStream out(drive + "setup.exe", fmCreate);
-        if (CopyBytes(in, out, t.Setup1StartOffset, 65536, false) != t.Setup1StartOffset) throw IEInstall(SNoRoomExe);
-      }
-      onDisk.push_back(drive + "setup.1");
-      TFileStream out(drive + "setup.1", fmCreate);
-      const int64_t n = static_cast<int64_t>(t.Setup1EndOffset) - t.Setup1StartOffset + 1;
-      in.Seek(t.Setup1StartOffset, soBeginning);
-      if (CopyBytes(in, out, n, 8192, true) != n) throw IEInstall(SNoRoomSetup1);
-    }
-    if (t.Files1StartOffset > 0) {
-      TScopeGuard unhook([] {
-        QlntCompress->SetOnNewDisk(nullptr);
-        QlntCompress->SetOnStatus(nullptr);
-      });
-      const std::vector<std::string> firstDisk{drive + "setup.exe", drive + "setup.1", drive + "files.1"};
-      QlntCompress->SetOnNewDisk([this, saved, &onDisk, &drive, &firstDisk](TQlntCompress*, int32_t Disk,
-                                                                            std::string&) {
-        if (Screen) Screen->SetCursor(saved);
-        const int answer =
-            EngineMessageBox(Format(TSE(SInsertDisk), {static_cast<long long>(Disk)}), EngineBoxCaption(), MB_OKCANCEL);
-        if (Screen) Screen->SetCursor(crHourGlass);
-        if (answer == IDCANCEL) throw IEInstall(SAborted);
-        // Disk 1 comes back at the end for the final headers.
-        onDisk = Disk == 1 ? firstDisk : std::vector<std::string>{drive + lzh::VolumeName("files.1", Disk)};
-      });
-      QlntCompress->SetOnStatus([this](TQlntCompress* S, const TlzhFileStats& St) {
-        if (FOnMoveToFloppyStatus) FOnMoveToFloppyStatus(S, St);
-        PumpMessages();
-      });
-      onDisk.push_back(drive + "files.1");
-      PointQlntCompressAt(file);
-      QlntCompress->CopyToDisk(DirectoryWOBS(DestDrive) + "\\", "files.1");
-    }
+    CopyHeadToDisk(file, t, drive, onDisk);
+    if (t.Files1StartOffset > 0) CopyFilesToDisks(file, DestDrive, drive, saved, FOnMoveToFloppyStatus, onDisk);
   } catch (...) {
     failed = true;
     for (const std::string& written : onDisk) RemoveFile(written);

@@ -32,9 +32,11 @@ enum TExtractOutcome {
 using lzh::TlzhFileStats;
 
 // Why a source cannot go into an archive (%s: the file): its date lies
-// outside what the archive's DOS dates hold, or it is larger than 2 GB.
+// outside what the archive's DOS dates hold, or it is larger than 2 GB, or
+// its path, the entry's name, is longer than a header holds.
 extern const char* const SArchiveDateOutOfRange;
 extern const char* const SArchiveFileTooLarge;
+extern const char* const SArchivePathTooLong;
 
 // Quotient times 100, rounded half to even, kept in a byte; 0 for a zero divisor.
 uint8_t Percentage(double Part, double Whole);

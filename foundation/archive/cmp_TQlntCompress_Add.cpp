@@ -14,6 +14,10 @@
 #include "foundation/exceptions_Quillant.h"
 #include "foundation/routines/routines_API.h"
 
+const char* const SArchivePathTooLong =
+    "The file %s cannot be packed: its path is longer than the 100 characters an archive keeps of a file's name "
+    "(a letter beyond ASCII counts as two to four)";
+
 namespace {
 
 constexpr size_t kSourceChunk = 65536;  // source reads while compressing
@@ -71,6 +75,13 @@ void TQlntCompress::Add(TlzhCommand Cmd) {
     FFilesToProcess->Clear();
   });
   RunOperation([&] {
+    // An entry is found by its whole path: one stored cut would be found by
+    // no install, or another file's bytes would be packed in its place.
+    for (int i = 0; i < FFilesToProcess->Count(); ++i) {
+      const std::string line = FFilesToProcess->Get(i);
+      const std::string path = line.substr(0, line.find(';'));
+      if (path.size() > lzh::kMaxFileName) throw EQlntCompress(SArchivePathTooLong, {path});
+    }
     ForceDirectories(ExtractFileDir(FCompressedFile));
     bool append = Cmd == lzcOnlyAdd && FileExists(FCompressedFile);
     try {

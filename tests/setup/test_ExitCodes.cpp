@@ -22,7 +22,7 @@ TEST(SetupStart, FailedBuildOrDiskCopyEndsWithExitCodeOne) {
   } cases[] = {
       {" *BUILD", nullptr, "Need to have a BUILD.INF file in this directory"},
       // The build folder would lie inside a file.
-      {" *build", "afile\\dist", "Cannot create the file"},
+      {" *build", "afile\\dist", "Cannot create the build directory"},
       {" *TODISK setup.exe ", nullptr, "Could not read the extraction info from the archive file"},
   };
   for (const Case& c : cases) {

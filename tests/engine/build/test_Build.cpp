@@ -16,7 +16,6 @@
 #include "common/PageRunner.h"
 #include "common/TestSupport.h"
 #include "engine/build/BuildRig.h"
-#include "foundation/archive/archive_test_util.h"
 #include "foundation/archive/lzhFormat.h"
 #include "foundation/routines/routines_Registry.h"
 
@@ -77,6 +76,23 @@ std::vector<std::string> Entries(const std::string& Archive, int32_t Offset) {
 }
 
 std::string Bytes(const std::string& Path) { return ReadFileText(Path); }
+
+std::map<std::string, std::string> Tree(const std::string& Dir, const std::string& Rel) {
+  std::map<std::string, std::string> files;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((Dir + Rel + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return files;
+  do {
+    const std::string name = fd.cFileName, rel = Rel + "\\" + name;
+    if (name == "." || name == "..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      files.merge(Tree(Dir, rel));
+    else
+      files[rel] = Bytes(Dir + rel);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return files;
+}
 std::string Slice(const std::string& S, int32_t First, int32_t Last) {
   return S.substr(static_cast<size_t>(First), static_cast<size_t>(Last - First + 1));
 }
@@ -84,38 +100,6 @@ std::string Slice(const std::string& S, int32_t First, int32_t Last) {
 }  // namespace buildtest
 
 using namespace buildtest;
-
-namespace {
-using Names = std::vector<std::string>;
-
-// The engine's messages, collected and answered OK while it lives; the
-// previous handler comes back when it goes, also after a failed assertion.
-struct TShownMessages {
-  std::vector<std::string> Shown;
-  decltype(EngineMessageBox) Saved = EngineMessageBox;
-  TShownMessages() {
-    EngineMessageBox = [this](const std::string& Text, const std::string&, unsigned) {
-      Shown.push_back(Text);
-      return IDOK;
-    };
-  }
-  ~TShownMessages() { EngineMessageBox = Saved; }
-};
-
-// The command line of a disk copy from Dist while it lives.
-struct TToDiskCommandLine {
-  decltype(InstallParams) Saved = InstallParams;
-  explicit TToDiskCommandLine(const std::string& Dist) {
-    Folder() = Dist;
-    InstallParams = [] { return std::vector<std::string>{"*TODISK", "setup.exe", Folder()}; };
-  }
-  ~TToDiskCommandLine() { InstallParams = Saved; }
-  static std::string& Folder() {
-    static std::string dist;
-    return dist;
-  }
-};
-}
 
 TEST(Packing, RulesAndSettingsPutBack) {
   TRig rig;
@@ -206,25 +190,47 @@ TEST(Build, StandAloneSetupExeHoldsBothArchivesAndItsTrailer) {
     // The setup program stays the first entry of setup.1.
     EXPECT_EQ(Entries(out + "\\setup.1"), Names({"Quillant20.exe", "presetup.txt"}));
     EXPECT_EQ(Entries(out + "\\setup.exe", t.Files1StartOffset), Names({"A.TXT", "B.TXT"}));
-    EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
+    EXPECT_FALSE(DirectoryExists(out + "\\build.partial"));
     EXPECT_FALSE(FileExists(out + "\\ftp.example.com\\-pub-app\\filelist.lst"));
   }
   EXPECT_EQ(rig.Install->ArchiveFileType(), ddInstallSourceDir);
   EXPECT_EQ(rig.Install->ArchiveFile(), savedArchive);
 
-  // A build that fails half way leaves no setup.exe, not even the last one.
+  // A build that fails half way leaves the last one as it was.
+  const auto last = Tree(out);
   RemoveFile(rig.Source + "\\B.TXT");
   EXPECT_ANY_THROW(rig.Install->BuildDistributables(setupProgram, out, true));
-  EXPECT_FALSE(FileExists(out + "\\setup.exe"));
-  EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
+  EXPECT_TRUE(Tree(out) == last);
   EXPECT_EQ(rig.Install->ArchiveFile(), savedArchive);
   RemoveTree(out);
   RemoveTree(product);
 }
 
-// A build that fails while it writes an archive leaves no archive cut off
-// under its own name, nothing under a private name and no temporary file of
-// its packing; the next build writes the same bytes as before.
+namespace {
+// The build fails at the end of adding the entry named Entry.
+void FailAfterAdding(const char* Entry) {
+  QlntCompress->SetOnAfterAdding([Entry](TQlntCompress*, const TlzhFileStats& St) {
+    if (ExtractFileName(St.IFName) == Entry) throw IEInstall("the disk went away");
+  });
+}
+
+// A file of the group at Path (its folder made), under the component name LongFile.
+TInstallFile* AddFileAt(TRig& Rig, const std::string& Path) {
+  ForceDirectories(ExtractFileDir(Path));
+  WriteFileText(Path, "the file the author named");
+  auto* f = new TInstallFile(Rig.Module);
+  f->SetName("LongFile");
+  f->SetIncludeFromDir(ExtractFileDir(Path));
+  f->SetFileName(ExtractFileName(Path));
+  f->SetContainer(Rig.Group);
+  return f;
+}
+}  // namespace
+
+// A build that fails, wherever it fails, leaves the build folder as the
+// last good build left it, byte for byte (none of its own files cut off or
+// put in place, nothing under a private name), names its files as the build
+// folder knows them, and leaves no temporary file of its packing.
 TEST(Build, AFailedBuildLeavesNoArchiveCutOff) {
   TRig rig;
   const std::string product = MakeProductFolder();
@@ -233,31 +239,106 @@ TEST(Build, AFailedBuildLeavesNoArchiveCutOff) {
   rig.AddFile("B.TXT", "b", "FileB");
   const std::string setupProgram = rig.Source + "\\Quillant20.exe";
   WriteFileText(setupProgram, "MZ setup program");
-  WriteFileText(rig.Source + "\\presetup.txt", "pre");
   rig.Install->PresetupFiles()->Add("presetup.txt");
-  const Names outputs = {"setup.exe", "setup.1", "files.1"};
-  rig.Install->BuildDistributables(setupProgram, out, true);
-  std::vector<std::string> whole;
-  for (const std::string& o : outputs) whole.push_back(Bytes(out + "\\" + o));
-  const auto temporaries = [] { return FileNamesMatching(TempDir() + "bat*.tmp"); };
-  const Names before = temporaries();
-  // The entry after which the build fails: one of setup.1, one of files.1.
-  for (const char* failAfter : {"Quillant20.exe", "A.TXT"}) {
-    QlntCompress->SetOnAfterAdding([&](TQlntCompress*, const TlzhFileStats& St) {
-      if (ExtractFileName(St.IFName) == failAfter) throw IEInstall("the disk went away");
-    });
-    EXPECT_ANY_THROW(rig.Install->BuildDistributables(setupProgram, out, true)) << failAfter;
+  const Names before = FileNamesMatching(TempDir() + "bat*.tmp");
+  // A source path longer than an entry's name, with a file at the path cut
+  // to that length.
+  const std::string longPath =
+      rig.Source + "\\" + std::string(80 - rig.Source.size() - 1, 'd') + "\\" + std::string(30, 'N');
+  TInstallFile* longFile = nullptr;
+  HANDLE held = INVALID_HANDLE_VALUE;
+  struct {
+    const char* What;
+    bool StandAlone;
+    std::function<void()> Break;
+    std::string Says;
+  } rows[] = {
+      {"packing setup.1", true, [] { FailAfterAdding("Quillant20.exe"); }, "the disk went away"},
+      {"packing files.1", true, [] { FailAfterAdding("A.TXT"); }, "the disk went away"},
+      {"packing files.1 not stand-alone", false, [] { FailAfterAdding("A.TXT"); }, "the disk went away"},
+      {"before the loader is found", true,
+       [] { WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", "c:\\nowhere"); },
+       "key in the registry is either missing"},
+      {"creating files.1", true,
+       [&] {
+         rig.Install->SetOnBeforeBuildFiles1([&](TObject*) { ForceDirectories(out + "\\build.partial\\files.1"); });
+       },
+       "Cannot create the file " + out + "\\files.1"},
+      {"at a source path longer than an entry's name", true,
+       [&] {
+         longFile = AddFileAt(rig, longPath);
+         WriteFileText(longPath.substr(0, 100), "another file");
+       },
+       "The source path of the component LongFile cannot be packed: it is longer than the 100 characters an archive "
+       "keeps of a file's name (a letter beyond ASCII counts as two to four): " +
+           longPath},
+      {"putting setup.exe in place", true,
+       [&] {
+         held = CreateFileA((out + "\\setup.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                            nullptr);
+       },
+       "Cannot replace the file " + out + "\\setup.exe"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.What);
+    WriteFileText(rig.Source + "\\presetup.txt", "pre");
+    rig.Install->BuildDistributables(setupProgram, out, row.StandAlone);
+    const auto last = Tree(out);
+    // What this build would write differs from the last one.
+    WriteFileText(rig.Source + "\\presetup.txt", std::string("pre ") + row.What);
+    WriteFileText(rig.Source + "\\A.TXT", std::string(300000, 'A') + row.What);
+    row.Break();
+    try {
+      rig.Install->BuildDistributables(setupProgram, out, row.StandAlone);
+      ADD_FAILURE() << "built";
+    } catch (const Exception& e) {
+      EXPECT_NE(e.Message.find(row.Says), std::string::npos) << e.Message;
+      EXPECT_EQ(e.Message.find("build.partial"), std::string::npos) << e.Message;
+    }
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    held = INVALID_HANDLE_VALUE;
     QlntCompress->SetOnAfterAdding(nullptr);
     QlntCompress->SetAbort(false);
-    for (size_t i = 0; i < outputs.size(); ++i) {
-      const std::string name = out + "\\" + outputs[i];
-      if (FileExists(name)) EXPECT_TRUE(Bytes(name) == whole[i]) << failAfter << ": " << outputs[i] << " cut off";
-      EXPECT_FALSE(FileExists(name + ".partial")) << failAfter << ": " << outputs[i];
-    }
-    EXPECT_EQ(temporaries(), before) << failAfter;
+    rig.Install->SetOnBeforeBuildFiles1(nullptr);
+    delete longFile;
+    longFile = nullptr;
+    WriteRVStr(hkCurrentUser, "\\Software\\Borland\\Delphi\\3.0\\Library", "SearchPath", product);
+    EXPECT_TRUE(Tree(out) == last);
+    EXPECT_EQ(FileNamesMatching(TempDir() + "bat*.tmp"), before);
   }
+  RemoveTree(out);
+  RemoveTree(product);
+}
+
+// A build killed while it put its whole files in place (its list written)
+// is finished by the next build, even by one that fails: the build folder
+// holds the killed build's files, and of the own names only those it made.
+// A stage without the list is a killed build's half and goes.
+TEST(Build, AKilledBuildsWholeFilesArePutInPlaceByTheNext) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("finish");
+  rig.AddFile("A.TXT", "a", "FileA");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
   rig.Install->BuildDistributables(setupProgram, out, true);
-  for (size_t i = 0; i < outputs.size(); ++i) EXPECT_TRUE(Bytes(out + "\\" + outputs[i]) == whole[i]) << outputs[i];
+  const auto last = Tree(out);
+  const std::string stage = out + "\\build.partial";
+  for (bool listed : {false, true}) {
+    SCOPED_TRACE(listed ? "listed" : "not listed");
+    ForceDirectories(stage + "\\sub");
+    WriteFileText(stage + "\\setup.exe", "killed build's setup.exe");
+    WriteFileText(stage + "\\sub\\own.1", "killed build's own archive");
+    if (listed) WriteFileText(stage + "\\~whole.lst", "\\setup.exe\r\n\\sub\\own.1\r\n");
+    rig.Install->SetOnBeforeBuildFiles1([](TObject*) { throw IEInstall("stop"); });
+    EXPECT_THROW(rig.Install->BuildDistributables(setupProgram, out, true), IEInstall);
+    rig.Install->SetOnBeforeBuildFiles1(nullptr);
+    auto expected = last;
+    if (listed) {
+      expected = {{"\\setup.exe", "killed build's setup.exe"}, {"\\sub\\own.1", "killed build's own archive"}};
+    }
+    EXPECT_TRUE(Tree(out) == expected);
+  }
   RemoveTree(out);
   RemoveTree(product);
 }
@@ -410,7 +491,8 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
   EXPECT_EQ(a->Size(), 3);
 
   // Names of 39 characters fit; of 40 the build refuses, naming the file,
-  // and leaves no setup.exe. So for a version of 20 characters or more (a
+  // and leaves the build folder as the build before left it (its setup.exe,
+  // archives and file list). So for a version of 20 characters or more (a
   // version block of 65535.65535.65535.65535).
   struct {
     std::string Name;
@@ -424,6 +506,7 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
   for (const auto& c : fits) {
     v->SetName(c.Name);
     if (c.Source) CopyProgram(c.Source, rig.Source, "V.TXT");
+    const auto last = Tree(out);
     try {
       rig.Install->BuildDistributables(setupProgram, out, true);
       EXPECT_TRUE(c.Fits) << c.Name << " was listed";
@@ -434,7 +517,9 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
         EXPECT_NE(e.Message.find("(65535.65535.65535."), std::string::npos) << e.Message;
       }
     }
-    EXPECT_EQ(FileExists(out + "\\setup.exe"), c.Fits) << c.Name;
+    if (!c.Fits) {
+      EXPECT_TRUE(Tree(out) == last) << c.Name;
+    }
   }
   RemoveTree(out);
   RemoveTree(product);
@@ -442,17 +527,73 @@ TEST(Build, WebBuildWritesContainerArchivesAndTheFileList) {
 
 TEST(Build, BadBuildInfGivesOneMessageAndWritesNothing) {
   TRig rig;
+  const std::string product = MakeProductFolder();
+  rig.AddFile("A.TXT", "a", "FileA");
   TShownMessages messages;
   std::vector<std::string>& shown = messages.Shown;
   const std::string inf = BinDir() + "\\BUILD.INF";
+  struct {
+    const char* Inf;  // nullptr: no BUILD.INF
+    std::string Says;
+  } cases[] = {
+      {nullptr, "Need to have a BUILD.INF file in this directory with the first line specifying the build directory"},
+      {"", "Must be 1 line in BUILD.INF. This line should specify the build directory"},
+      // A drive that is not there: the folder and the file that names it.
+      {"Q:\\dist\r\n", "Cannot create the build directory Q:\\dist that the first line of " + inf + " specifies"},
+  };
+  for (const auto& c : cases) {
+    RemoveFile(inf);
+    if (c.Inf) WriteFileText(inf, c.Inf);
+    shown.clear();
+    rig.Install->ProcessBuildParam();
+    EXPECT_EQ(shown, Names({c.Says}));
+  }
   RemoveFile(inf);
-  rig.Install->ProcessBuildParam();
-  WriteFileText(inf, "");
-  rig.Install->ProcessBuildParam();
-  RemoveFile(inf);
-  EXPECT_EQ(shown, Names({"Need to have a BUILD.INF file in this directory with the first line specifying the build "
-                          "directory",
-                          "Must be 1 line in BUILD.INF. This line should specify the build directory"}));
+  RemoveTree(product);
+}
+
+// A product name that would come back from the uninstaller's command line
+// as another name is refused at the build, naming the property and the
+// name, and again at the install of a module built before, ahead of
+// anything the run writes; names that come back whole build as before.
+TEST(Build, ProductNamesTheEntryCannotCarryAreRefused) {
+  TRig rig;
+  const std::string product = MakeProductFolder();
+  const std::string out = ScratchDir("names");
+  rig.AddFile("A.TXT", "a", "FileA");
+  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
+  WriteFileText(setupProgram, "MZ setup program");
+  struct {
+    std::string Name;
+    bool Carried;
+  } names[] = {
+      {"Quillant32", true},  {"My App", true},     {"Tide Tables 2.0 (S\u00fcd)", true},
+      {"My  App", false},    {" Lead", false},     {"Trail ", false},
+      {"Say \"Hi\"", false}, {"Tab\tName", false}, {"", false},
+  };
+  for (const auto& n : names) {
+    SCOPED_TRACE(n.Name);
+    rig.Install->Information()->SetProductName(n.Name);
+    const std::string says = "The product name \"" + n.Name + "\" (the property Information.ProductName of Install1)";
+    const auto refused = [&](const std::function<void()>& Run) {
+      try {
+        Run();
+      } catch (const IEInstall& e) {
+        EXPECT_EQ(e.Message.rfind(says, 0), 0u) << e.Message;
+        return true;
+      }
+      return false;
+    };
+    RemoveTree(out);
+    EXPECT_EQ(refused([&] { rig.Install->BuildDistributables(setupProgram, out, true); }), !n.Carried);
+    EXPECT_EQ(FileExists(out + "\\setup.exe"), n.Carried);
+    if (!n.Carried) {
+      EXPECT_TRUE(refused([&] { rig.Install->Install(); }));
+      EXPECT_FALSE(rig.Install->Installing());
+    }
+  }
+  RemoveTree(out);
+  RemoveTree(product);
 }
 
 // Without a product folder the build keeps its old message, which names a
@@ -526,236 +667,4 @@ TEST(Packing, WorkerThreadsWriteTheSameBytesAndReportInOrder) {
   BuildPackThreads = 0;
   EXPECT_FALSE(otherThread);
   RemoveTree(out);
-}
-
-TEST(Build, ToDiskCopiesTheLoaderSetupOneAndFilesOne) {
-  TRig rig;
-  const std::string product = MakeProductFolder();
-  const std::string out = ScratchDir("todisk-dist");
-  const std::string disk = ScratchDir("todisk-a");
-  rig.AddFile("A.TXT", std::string(3000, 'a'), "FileA");
-  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
-  WriteFileText(setupProgram, "MZ setup program");
-  rig.Install->BuildDistributables(setupProgram, out, true);
-  TShownMessages messages;
-  std::vector<std::string>& shown = messages.Shown;
-  TToDiskCommandLine commandLine(out);
-  rig.Install->ProcessToDiskParam(disk);
-  EXPECT_EQ(shown, Names());
-  const std::string exe = Bytes(out + "\\setup.exe");
-  EXPECT_EQ(Bytes(disk + "\\setup.exe"), Bytes(product + "\\QuillantLoadProgram.exe"));
-  EXPECT_EQ(Bytes(disk + "\\setup.1"), Bytes(out + "\\setup.1"));
-  EXPECT_EQ(Entries(disk + "\\files.1"), Names({"A.TXT"}));
-
-  // files.1 is read whole before the first disk is written: with its range
-  // cut in the last entry, the message is extraction's, and the disk holds
-  // nothing of the copy.
-  std::string cut = exe;
-  uint8_t* end = reinterpret_cast<uint8_t*>(cut.data()) + cut.size() - lzh::kTrailerSize + 28;
-  lzh::PutI32(end, lzh::GetI32(end) - 10);
-  WriteFileText(out + "\\setup.exe", cut);
-  RemoveTree(disk);
-  ForceDirectories(disk);
-  rig.Install->ProcessToDiskParam(disk);
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_EQ(shown[0], "The compressed data of the following file is incomplete: " + rig.Source +
-                          "\\A.TXT in the archive " + out + "\\setup.exe");
-  for (const char* name : {"setup.exe", "setup.1", "files.1"}) EXPECT_FALSE(FileExists(disk + "\\" + name)) << name;
-  shown.clear();
-
-  // A file without the marker is refused with one message.
-  std::string unmarked = exe;
-  unmarked[exe.size() - lzh::kTrailerSize + 1] = 's';  // "sELFEXTRACTING"
-  WriteFileText(out + "\\setup.exe", unmarked);
-  RemoveFile(disk + "\\setup.exe");
-  rig.Install->ProcessToDiskParam(disk);
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_NE(shown[0].find("is not a self-extracting setup file"), std::string::npos);
-  EXPECT_FALSE(FileExists(disk + "\\setup.exe"));
-  RemoveTree(out);
-  RemoveTree(disk);
-  RemoveTree(product);
-}
-
-namespace {
-// Grows a file to Size bytes without writing them (a sparse file on the
-// host), then writes Tail at its new end.
-void GrowSparse(const std::string& Path, int64_t Size, const std::string& Tail = "") {
-  HANDLE h = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << Path;
-  LARGE_INTEGER at;
-  at.QuadPart = Size;
-  EXPECT_TRUE(SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h));
-  DWORD n = 0;
-  if (!Tail.empty()) {
-    EXPECT_TRUE(WriteFile(h, Tail.data(), static_cast<DWORD>(Tail.size()), &n, nullptr));
-  }
-  CloseHandle(h);
-}
-}  // namespace
-
-// The trailer's offsets are signed 32-bit: neither the build nor the disk copy
-// takes a setup.exe past 2^31-1 bytes.
-TEST(Build, SetupExePastTwoGigabytesRefused) {
-  TRig rig;
-  const std::string product = MakeProductFolder();
-  const std::string out = ScratchDir("huge");
-  const std::string disk = ScratchDir("huge-a");
-  rig.AddFile("A.TXT", "aaaa", "FileA");
-  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
-  WriteFileText(setupProgram, "MZ setup program");
-  rig.Install->BuildDistributables(setupProgram, out, true);
-  const std::string exe = Bytes(out + "\\setup.exe");
-  const int64_t twoGB = int64_t{1} << 31;
-
-  // files.1 grown so that setup.exe would end one byte past the limit.
-  rig.Install->SetOnAfterBuildFiles1([&](TObject*) {
-    const int64_t head = static_cast<int64_t>(Bytes(product + "\\QuillantLoadProgram.exe").size() +
-                                              Bytes(out + "\\setup.1").size());
-    GrowSparse(out + "\\files.1", twoGB - head - static_cast<int64_t>(lzh::kTrailerSize));
-  });
-  try {
-    rig.Install->BuildDistributables(setupProgram, out, true);
-    ADD_FAILURE() << "a setup.exe of 2 GB was built";
-  } catch (const IEInstall& e) {
-    EXPECT_NE(e.Message.find("beyond 2 GB"), std::string::npos) << e.Message;
-  }
-  RemoveFile(out + "\\files.1");
-  EXPECT_FALSE(FileExists(out + "\\setup.exe"));
-  EXPECT_FALSE(FileExists(out + "\\setup.exe.partial"));
-
-  // A setup.exe whose trailer sits past 2 GB: its offsets still fit, the
-  // file does not; nothing reaches the disk.
-  WriteFileText(out + "\\setup.exe", exe.substr(0, exe.size() - lzh::kTrailerSize));
-  GrowSparse(out + "\\setup.exe", twoGB, exe.substr(exe.size() - lzh::kTrailerSize));
-  TShownMessages messages;
-  std::vector<std::string>& shown = messages.Shown;
-  TToDiskCommandLine commandLine(out);
-  rig.Install->ProcessToDiskParam(disk);
-  ASSERT_EQ(shown.size(), 1u);
-  EXPECT_NE(shown[0].find("is larger than 2 GB"), std::string::npos) << shown[0];
-  EXPECT_FALSE(FileExists(disk + "\\setup.exe"));
-  RemoveTree(out);
-  RemoveTree(disk);
-  RemoveTree(product);
-}
-
-namespace {
-class TFloppyCompress : public TQlntCompress {
-public:
-  using TQlntCompress::TQlntCompress;
-
-protected:
-  TStream* CreateVolume(const std::string& Name) override { return new archtest::TSmallVolume(Name, 64 * 1024); }
-};
-
-// Moves every file of From into To.
-void MoveAll(const std::string& From, const std::string& To) {
-  ForceDirectories(To);
-  WIN32_FIND_DATAA fd;
-  HANDLE h = FindFirstFileA((From + "\\*").c_str(), &fd);
-  if (h == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      EXPECT_TRUE(MoveFileA((From + "\\" + fd.cFileName).c_str(), (To + "\\" + fd.cFileName).c_str()));
-    }
-  } while (FindNextFileA(h, &fd));
-  FindClose(h);
-}
-
-// Maps drive Letter to the folder Dir, as Wine does: a link in the prefix's
-// dosdevices, made by the host's ln, which Wine starts like any program (but
-// gives no handle to wait on: the drive is watched until it shows Dir).
-bool MapDrive(char Letter, const std::string& Dir) {
-  using TUnixName = char*(CDECL*)(const wchar_t*);
-  auto unixName = reinterpret_cast<TUnixName>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
-  char prefix[MAX_PATH];
-  if (!unixName || !GetEnvironmentVariableA("WINEPREFIX", prefix, MAX_PATH)) return false;
-  char* target = unixName(Widen(Dir).c_str());
-  if (!target) return false;
-  const std::string link = std::string(prefix) + "/dosdevices/" + static_cast<char>(tolower(Letter)) + ":";
-  WriteFileText(Dir + "\\drive.probe", "");
-  RunAndWait("/bin/ln -sfn " + std::string(target) + " " + link, "", 30000);
-  HeapFree(GetProcessHeap(), 0, target);
-  const std::string probe = std::string(1, Letter) + ":\\drive.probe";
-  for (int i = 0; i < 300 && !FileExists(probe); ++i) Sleep(100);
-  const bool mapped = FileExists(probe);
-  RemoveFile(Dir + "\\drive.probe");
-  return mapped;
-}
-}  // namespace
-
-// *TODISK onto drive a:, disks of 64 KB: files.1 spreads over three disks;
-// each prompt is answered by changing the disk (the drive's files go to
-// that disk's shelf, the asked disk's come back), and the set reads back.
-TEST(Build, ToDiskSpreadsFilesOneOverTheDisksInDriveA) {
-  TRig rig;
-  const std::string product = MakeProductFolder();
-  const std::string out = ScratchDir("floppy-dist");
-  const std::string drive = ScratchDir("floppy-drive");
-  const std::string shelf = ScratchDir("floppy-shelf");
-  std::string noise(150000, '\0');
-  uint32_t x = 7;
-  for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
-  rig.AddFile("A.BIN", noise, "FileA");
-  rig.AddFile("B.TXT", "bbb", "FileB");
-  const std::string setupProgram = rig.Source + "\\Quillant20.exe";
-  WriteFileText(setupProgram, "MZ setup program");
-  rig.Install->BuildDistributables(setupProgram, out, true);
-  ASSERT_TRUE(MapDrive('a', drive));
-
-  TFloppyCompress floppy(nullptr);
-  TQlntCompress* const global = QlntCompress;
-  QlntCompress = &floppy;
-  auto savedBox = EngineMessageBox;
-  TToDiskCommandLine commandLine(out);
-  std::vector<std::string> shown;
-  int inDrive = 1, cancelAt = 0;
-  EngineMessageBox = [&](const std::string& Text, const std::string& Caption, unsigned) {
-    shown.push_back(Text);
-    // Every box has a caption: the program's title.
-    EXPECT_FALSE(Caption.empty()) << Text;
-    int wanted = 0;
-    if (sscanf(Text.c_str(), "Please insert disk %d", &wanted) != 1) return IDOK;
-    if (wanted == cancelAt) return IDCANCEL;
-    MoveAll(drive, shelf + "\\" + std::to_string(inDrive));
-    MoveAll(shelf + "\\" + std::to_string(wanted), drive);
-    inDrive = wanted;
-    return IDOK;
-  };
-  rig.Install->ProcessToDiskParam("a:");
-  MoveAll(drive, shelf + "\\" + std::to_string(inDrive));
-  // Disk 1 again at the end: its headers are written last.
-  EXPECT_EQ(shown, Names({"Please insert disk 2", "Please insert disk 3", "Please insert disk 1"}));
-  EXPECT_EQ(Bytes(shelf + "\\1\\setup.exe"), Bytes(product + "\\QuillantLoadProgram.exe"));
-  EXPECT_EQ(Bytes(shelf + "\\1\\setup.1"), Bytes(out + "\\setup.1"));
-  for (int d = 1; d <= 3; ++d)
-    EXPECT_TRUE(FileExists(shelf + "\\" + std::to_string(d) + "\\files." + std::to_string(d))) << d;
-  TQlntCompress reader(nullptr);
-  reader.SetOnNewDisk([&](TQlntCompress*, int32_t Disk, std::string& Path) {
-    Path = shelf + "\\" + std::to_string(Disk);
-  });
-  reader.SetCompressedFile(shelf + "\\1\\files.1");
-  reader.SetExtractDirectory(shelf + "\\out");
-  reader.FilesToProcess()->Add(rig.Source + "\\A.BIN");
-  reader.FilesToProcess()->Add(rig.Source + "\\B.TXT");
-  reader.Extract();
-  EXPECT_TRUE(Bytes(shelf + "\\out\\A.BIN") == noise);
-  EXPECT_EQ(Bytes(shelf + "\\out\\B.TXT"), "bbb");
-
-  // Cancel at the second disk: the one message that says so.
-  shown.clear();
-  inDrive = 1;
-  cancelAt = 2;
-  rig.Install->ProcessToDiskParam("a:");
-  EXPECT_EQ(shown, Names({"Please insert disk 2", "Aborted by user"}));
-  // The first disk, still in the drive, holds no half of a set.
-  for (const char* name : {"setup.exe", "setup.1", "files.1"}) EXPECT_FALSE(FileExists(drive + "\\" + name)) << name;
-  QlntCompress = global;
-  EngineMessageBox = savedBox;
-  RemoveTree(out);
-  RemoveTree(drive);
-  RemoveTree(shelf);
-  RemoveTree(product);
 }

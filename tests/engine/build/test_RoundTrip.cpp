@@ -43,9 +43,10 @@ TEST(RoundTrip, BuildThenSetupExeInstallsTheSources) {
   EXPECT_TRUE(fromWorkFolder);
 }
 
-// A *BUILD killed while it packs files.1 leaves no archive cut off under its
-// own name and none of its temporary files; the next build writes the same
-// bytes as one never killed.
+// A *BUILD killed while it packs files.1 leaves the last build's setup.exe,
+// setup.1 and files.1 as they were and none of its temporary files; the
+// next build writes the same bytes as one never killed, and clears what the
+// killed one left in its stage.
 TEST(RoundTrip, AKilledBuildLeavesNoArchiveCutOffNorItsTemporaryFiles) {
   TRoundTrip rt("C:\\qnt-roundtrip-dest");
   std::string noise(48 << 20, '\0');  // bytes that take the build seconds to deflate
@@ -66,9 +67,9 @@ TEST(RoundTrip, AKilledBuildLeavesNoArchiveCutOffNorItsTemporaryFiles) {
   ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, rt.Work.c_str(), &si, &pi));
   bool packing = false;
   for (int i = 0; i < 6000 && !packing; ++i) {
-    // files.1 begun, under whichever name the build writes it.
+    // files.1 begun, wherever the build writes it.
     WIN32_FILE_ATTRIBUTE_DATA a{};
-    const bool begun = FileExists(rt.Build + "\\files.1.partial") ||
+    const bool begun = FileExists(rt.Build + "\\build.partial\\files.1") ||
                        (GetFileAttributesExA((rt.Build + "\\files.1").c_str(), GetFileExInfoStandard, &a) &&
                         a.nFileSizeLow < whole[2].size());
     packing = begun && temporaries() != before;
@@ -81,13 +82,14 @@ TEST(RoundTrip, AKilledBuildLeavesNoArchiveCutOffNorItsTemporaryFiles) {
   ASSERT_TRUE(packing) << "the build was not seen packing files.1";
   for (size_t i = 0; i < whole.size(); ++i) {
     const std::string name = rt.Build + "\\" + outputs[i];
-    if (FileExists(name)) EXPECT_TRUE(ReadFileText(name) == whole[i]) << outputs[i] << " cut off";
+    EXPECT_TRUE(FileExists(name) && ReadFileText(name) == whole[i]) << outputs[i] << " not as it was";
   }
   EXPECT_EQ(temporaries(), before);
 
   rt.BuildDistribution();
   for (size_t i = 0; i < whole.size(); ++i)
     EXPECT_TRUE(ReadFileText(rt.Build + "\\" + outputs[i]) == whole[i]) << outputs[i] << " differs after the kill";
+  EXPECT_EQ(GetFileAttributesA((rt.Build + "\\build.partial").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST(RoundTrip, WebBuildServedOverFtpInstallsTheSources) {

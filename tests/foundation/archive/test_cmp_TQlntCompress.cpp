@@ -123,6 +123,20 @@ TEST(ArchiveRoundTrip, EmptyAddAndAppending) {
   // A missing source fails before anything is written.
   EXPECT_EQ(Message([&] { Pack(c, s("b.1"), {s("nothing here")}); }), "Cannot open the file " + s("nothing here"));
   EXPECT_TRUE(c.Abort());
+  // So does a path longer than the 100 characters an entry's name holds,
+  // named whole, even with a file at the path cut to 100; 100 are packed.
+  const std::string deep = s(std::string(80 - s("").size(), 'd'));
+  const std::string longPath = deep + "\\" + std::string(30, 'n'), cutPath = longPath.substr(0, 100);
+  ForceDirectories(deep);
+  WriteBytes(longPath, "the file named");
+  WriteBytes(cutPath, "another file");
+  EXPECT_EQ(Message([&] { Pack(c, s("c.1"), {longPath}); }),
+            "The file " + longPath +
+                " cannot be packed: its path is longer than the 100 characters an archive keeps of a file's name (a "
+                "letter beyond ASCII counts as two to four)");
+  EXPECT_FALSE(FileExists(s("c.1")));
+  Pack(c, s("c.1"), {cutPath});
+  EXPECT_EQ(c.FindFile(cutPath), 0);
 }
 
 TEST(ArchiveRoundTrip, ArchiveAtAnOffsetInsideALargerFile) {
