@@ -6,7 +6,8 @@
 namespace {
 const char* const SNameNotCarried =
     "The product name \"%s\" (the property Information.ProductName of %s) cannot be passed whole to the "
-    "uninstaller: leave out double quotes and control characters, blanks at either end and blanks in a row";
+    "uninstaller: leave out double quotes, backslashes and control characters, blanks at either end and blanks "
+    "in a row";
 }  // namespace
 
 QNT_PUBLISH(TInstallInformation,
@@ -29,5 +30,8 @@ void TInstallInformation::Assign(const TPersistent* Source) {
 void CheckEntryProductName(const std::string& ProductName, const std::string& Controller) {
   std::string carried;
   for (const std::string& word : SplitCommandLine(ProductName)) carried += (carried.empty() ? "" : " ") + word;
-  if (carried.empty() || carried != ProductName) throw IEInstall(SNameNotCarried, {ProductName, Controller});
+  // A backslash would put the entry below a key of another name, where the
+  // system's list of programs does not look.
+  if (carried.empty() || carried != ProductName || ProductName.find('\\') != std::string::npos)
+    throw IEInstall(SNameNotCarried, {ProductName, Controller});
 }

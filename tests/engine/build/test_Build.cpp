@@ -570,6 +570,7 @@ TEST(Build, ProductNamesTheEntryCannotCarryAreRefused) {
       {"Quillant32", true},  {"My App", true},     {"Tide Tables 2.0 (S\u00fcd)", true},
       {"My  App", false},    {" Lead", false},     {"Trail ", false},
       {"Say \"Hi\"", false}, {"Tab\tName", false}, {"", false},
+      {"Tools\\Pro", false},
   };
   for (const auto& n : names) {
     SCOPED_TRACE(n.Name);
