@@ -12,7 +12,8 @@
      qnt_wizard_driver <setup|uninstall|build> <unix folder for pictures> <command line>
 
    A followed program that ends while programs it started run hands the
-   walk on to them (the loader starts the setup program and ends). Once the
+   walk on to them (the loader starts the setup program and ends). Programs
+   of the Windows folder are not followed: Wine's helpers, Notepad. Once the
    last button is clicked (Finish; Start for the uninstaller), the walk ends
    when the program whose button it was has ended: what that one started (a
    readme in Notepad) is left running. Each followed program's end is
@@ -79,6 +80,19 @@ static struct Program* Followed(DWORD Id) {
   return NULL;
 }
 
+/* 1 when the process H runs a program of the Windows folder: Wine's own
+   helpers (its desktop, services and console, which the first program that
+   needs them starts and which outlive it) and Windows' programs, such as the
+   Notepad a closing page opens a readme in. They are not the setup's. */
+static int OfWindows(HANDLE H) {
+  wchar_t path[MAX_PATH], windows[MAX_PATH];
+  DWORD size = MAX_PATH;
+  const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
+  if (!n || n >= MAX_PATH - 1 || !QueryFullProcessImageNameW(H, 0, path, &size)) return 0;
+  wcscat(windows, L"\\");
+  return _wcsnicmp(path, windows, wcslen(windows)) == 0;
+}
+
 /* Follows the programs that followed ones started: a process is a child
    when its parent's id is a followed program's and it began after that
    program (not before, under an id used again). */
@@ -91,7 +105,7 @@ static void FollowChildren(void) {
     if (!parent || Followed(pe.th32ProcessID)) continue;
     HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pe.th32ProcessID);
     if (!h) continue;
-    if (CreationTime(h) < parent->Started)
+    if (CreationTime(h) < parent->Started || OfWindows(h))
       CloseHandle(h);
     else
       Follow(h, pe.th32ProcessID);
@@ -367,15 +381,25 @@ static int PictureFolderFault(void) {
   return 0;
 }
 
-/* Starts the command line as the first followed program. */
-static int StartProgram(const wchar_t* Given) {
-  const wchar_t* cmdStart = wcsstr(GetCommandLineW(), Given);
+/* Starts the command line as the first followed program: the arguments
+   from the third on, as given. One argument alone is the whole command
+   line (a Unix shell passes 'NotesSetup.exe *BUILD' so), or the program,
+   when it names a file (a path with blanks, quoted again). */
+static int StartProgram(int Argc, wchar_t** Argv) {
+  const wchar_t* given = Argv[3];
   wchar_t cmd[2048];
-  wcsncpy(cmd, cmdStart ? cmdStart : Given, 2047);
-  cmd[2047] = 0;
-  if (cmdStart && cmdStart > GetCommandLineW() && cmdStart[-1] == L'"') {
-    /* the first argument was quoted: keep its quotes */
-    swprintf(cmd, 2048, L"\"%ls", cmdStart);
+  if (Argc == 4) {
+    const DWORD a = GetFileAttributesW(given);
+    const int file = a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+    swprintf(cmd, 2048, file ? L"\"%ls\"" : L"%ls", given);
+  } else {
+    const wchar_t* cmdStart = wcsstr(GetCommandLineW(), given);
+    wcsncpy(cmd, cmdStart ? cmdStart : given, 2047);
+    cmd[2047] = 0;
+    if (cmdStart && cmdStart > GetCommandLineW() && cmdStart[-1] == L'"') {
+      /* the first argument was quoted: keep its quotes */
+      swprintf(cmd, 2048, L"\"%ls", cmdStart);
+    }
   }
   STARTUPINFOW si = {sizeof si};
   PROCESS_INFORMATION pi;
@@ -425,7 +449,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   Mode = argv[1];
   Shots = argv[2];
-  if (PictureFolderFault() || !StartProgram(argv[3])) return 2;
+  if (PictureFolderFault() || !StartProgram(argc, argv)) return 2;
   DWORD last = 0; /* the program whose last button was clicked */
   int clickedLast = 0;
   for (int tick = 0; tick < 3000; ++tick) { /* 100 ms each */
