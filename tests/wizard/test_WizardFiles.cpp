@@ -402,9 +402,16 @@ TEST_F(WizardFiles, BrowseRefusesAFolderNoFileCanHave) {
 }
 
 // The groups as a setup author writes them in the install module's text:
-// the tree shows them as written, and a toggle through the tree changes the
-// node and the space required.
+// the tree shows them as written, in the wizard language as the README's
+// guide translates them (a group's name by a text of its own, its
+// description by a multi-line text, which may hold more lines), and a
+// toggle through the tree changes the node and the space required.
 TEST_F(WizardFiles, FileGroupsFromATextForm) {
+  for (const char* line : {"1000;Samples;", "#1001;", "Examples to start from.", "#"})
+    Translator->lgEnglish()->Strings()->Add(line);
+  for (const char* line : {"1000;Beispiele;", "#1001;", "Beispiele, um anzufangen.", "Zwei Zeilen.", "#"})
+    Translator->lgGerman()->Strings()->Add(line);
+  Translator->SetTranslateIntoLanguage(qlGerman);
   auto* module = new TDataModule(Module);
   ReadComponentRes("TWIZARDGROUPS", module);
   auto find = [&](const char* Name) { return dynamic_cast<TFileContainer*>(module->FindComponent(Name)); };
@@ -418,18 +425,21 @@ TEST_F(WizardFiles, FileGroupsFromATextForm) {
             [&] {
               auto* p = page();
               EXPECT_EQ(TreeRows(p->GroupListBox->Handle()),
-                        (std::vector<std::string>{"Product:1", "Program:1", "Samples:2"}));
+                        (std::vector<std::string>{"Product:1", "Program:1", "Beispiele:2"}));
               EXPECT_EQ(p->SpaceRequiredLabel->Caption(), BytesText(1000));
               ClickRow(p->GroupListBox->Handle(), 1);
             })
       .Step("samples current", [&] { return page()->CurrentGroup == samples && page()->DescriptionMemo->Visible(); },
-            [&] { PageRunner::Click(page()->ToggleBtn); })
+            [&] {
+              EXPECT_EQ(page()->DescriptionMemo->Lines()->Text(), "Beispiele, um anzufangen.\r\nZwei Zeilen.\r\n");
+              PageRunner::Click(page()->ToggleBtn);
+            })
       .Step("samples included",
-            [&] { return samples->Include() && TreeRows(page()->GroupListBox->Handle())[2] == "Samples:1"; },
+            [&] { return samples->Include() && TreeRows(page()->GroupListBox->Handle())[2] == "Beispiele:1"; },
             [&] {
               auto* p = page();
               EXPECT_EQ(TreeRows(p->GroupListBox->Handle()),
-                        (std::vector<std::string>{"Product:1", "Program:1", "Samples:1"}));
+                        (std::vector<std::string>{"Product:1", "Program:1", "Beispiele:1"}));
               EXPECT_EQ(p->SpaceRequiredLabel->Caption(), BytesText(4000));
               PageRunner::Click(p->ProceedBtn);
             });
