@@ -83,12 +83,16 @@ static struct Program* Followed(DWORD Id) {
 /* 1 when the process H runs a program of the Windows folder: Wine's own
    helpers (its desktop, services and console, which the first program that
    needs them starts and which outlive it) and Windows' programs, such as the
-   Notepad a closing page opens a readme in. They are not the setup's. */
+   Notepad a closing page opens a readme in. They are not the setup's; what
+   runs from the temporary folder (the loader's setup program) is, also
+   where that lies in the Windows folder. */
 static int OfWindows(HANDLE H) {
-  wchar_t path[MAX_PATH], windows[MAX_PATH];
+  wchar_t path[MAX_PATH], windows[MAX_PATH], temp[MAX_PATH];
   DWORD size = MAX_PATH;
   const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
   if (!n || n >= MAX_PATH - 1 || !QueryFullProcessImageNameW(H, 0, path, &size)) return 0;
+  const DWORD t = GetTempPathW(MAX_PATH, temp);
+  if (t && t < MAX_PATH && _wcsnicmp(path, temp, t) == 0) return 0;
   wcscat(windows, L"\\");
   return _wcsnicmp(path, windows, wcslen(windows)) == 0;
 }
