@@ -61,17 +61,21 @@ static ULONGLONG CreationTime(HANDLE H) {
   return ((ULONGLONG)created.dwHighDateTime << 32) | created.dwLowDateTime;
 }
 
+/* The program file of the process H; 0 while it cannot be read (a process
+   that is still starting, or gone). */
+static int ImagePath(HANDLE H, wchar_t* Path) {
+  DWORD size = MAX_PATH;
+  return QueryFullProcessImageNameW(H, 0, Path, &size);
+}
+
 /* Follows the process H; its name is its program's file name. */
-static void Follow(HANDLE H, DWORD Id) {
+static void Follow(HANDLE H, DWORD Id, const wchar_t* Path) {
   struct Program* p = &Programs[ProgramCount++];
   p->Handle = H;
   p->Id = Id;
   p->Started = CreationTime(H);
-  wchar_t path[MAX_PATH];
-  DWORD size = MAX_PATH;
-  if (!QueryFullProcessImageNameW(H, 0, path, &size)) swprintf(path, MAX_PATH, L"program %lu", Id);
-  const wchar_t* slash = wcsrchr(path, L'\\');
-  wcsncpy(p->Name, slash ? slash + 1 : path, MAX_PATH - 1);
+  const wchar_t* slash = wcsrchr(Path, L'\\');
+  wcsncpy(p->Name, slash ? slash + 1 : Path, MAX_PATH - 1);
 }
 
 static struct Program* Followed(DWORD Id) {
@@ -80,21 +84,20 @@ static struct Program* Followed(DWORD Id) {
   return NULL;
 }
 
-/* 1 when the process H runs a program of the Windows folder: Wine's own
+/* 1 when Path is a program of the Windows folder: Wine's own
    helpers (its desktop, services and console, which the first program that
    needs them starts and which outlive it) and Windows' programs, such as the
    Notepad a closing page opens a readme in. They are not the setup's; what
    runs from the temporary folder (the loader's setup program) is, also
    where that lies in the Windows folder. */
-static int OfWindows(HANDLE H) {
-  wchar_t path[MAX_PATH], windows[MAX_PATH], temp[MAX_PATH];
-  DWORD size = MAX_PATH;
+static int OfWindows(const wchar_t* Path) {
+  wchar_t windows[MAX_PATH], temp[MAX_PATH];
   const UINT n = GetWindowsDirectoryW(windows, MAX_PATH);
-  if (!n || n >= MAX_PATH - 1 || !QueryFullProcessImageNameW(H, 0, path, &size)) return 0;
+  if (!n || n >= MAX_PATH - 1) return 0;
   const DWORD t = GetTempPathW(MAX_PATH, temp);
-  if (t && t < MAX_PATH && _wcsnicmp(path, temp, t) == 0) return 0;
+  if (t && t < MAX_PATH && _wcsnicmp(Path, temp, t) == 0) return 0;
   wcscat(windows, L"\\");
-  return _wcsnicmp(path, windows, wcslen(windows)) == 0;
+  return _wcsnicmp(Path, windows, wcslen(windows)) == 0;
 }
 
 /* Follows the programs that followed ones started: a process is a child
@@ -109,10 +112,12 @@ static void FollowChildren(void) {
     if (!parent || Followed(pe.th32ProcessID)) continue;
     HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, pe.th32ProcessID);
     if (!h) continue;
-    if (CreationTime(h) < parent->Started || OfWindows(h))
+    /* one whose program cannot be read yet is looked at again next time */
+    wchar_t path[MAX_PATH];
+    if (CreationTime(h) < parent->Started || !ImagePath(h, path) || OfWindows(path))
       CloseHandle(h);
     else
-      Follow(h, pe.th32ProcessID);
+      Follow(h, pe.th32ProcessID, path);
   }
   CloseHandle(snap);
 }
@@ -412,7 +417,12 @@ static int StartProgram(int Argc, wchar_t** Argv) {
     return 0;
   }
   CloseHandle(pi.hThread);
-  Follow(pi.hProcess, pi.dwProcessId);
+  wchar_t path[MAX_PATH];
+  if (!ImagePath(pi.hProcess, path)) {
+    wcsncpy(path, cmd, MAX_PATH - 1);
+    path[MAX_PATH - 1] = 0;
+  }
+  Follow(pi.hProcess, pi.dwProcessId, path);
   return 1;
 }
 
@@ -479,6 +489,9 @@ int wmain(int argc, wchar_t** argv) {
       last = pid;
     }
   }
-  fwprintf(stderr, L"the program did not finish in time\n");
+  fwprintf(stderr, L"the program did not finish in time; still running:");
+  for (int i = 0; i < ProgramCount; ++i)
+    if (!Programs[i].Ended) fwprintf(stderr, L" %ls (%lu)", Programs[i].Name, Programs[i].Id);
+  fwprintf(stderr, L"\n");
   return 2;
 }
