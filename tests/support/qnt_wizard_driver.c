@@ -16,8 +16,9 @@
    of the Windows folder are not followed: Wine's helpers, Notepad. Once the
    last button is clicked (Finish; Start for the uninstaller), the walk ends
    when the program whose button it was has ended: what that one started (a
-   readme in Notepad) is left running. Each followed program's end is
-   printed at once, with its exit code.
+   readme in a viewer of its own) is left running. The end of the program
+   started, and of each whose window was met, is printed at once, with its
+   exit code.
 
    Exits 0 once the program of the last button has ended; 1 when the
    followed programs ended before it, a message box showed under "setup", a
