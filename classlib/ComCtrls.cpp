@@ -280,7 +280,8 @@ QNT_PUBLISH(TTreeView,
   Prop::Boolean("HideSelection", &TTreeView::HideSelection, &TTreeView::SetHideSelection, true),
   Prop::Boolean("ReadOnly", &TTreeView::ReadOnly, &TTreeView::SetReadOnly, false),
   Prop::Integer("Indent", &TTreeView::Indent, &TTreeView::SetIndent, 19),
-  Prop::Event("OnClick", &TTreeView::OnClick, &TTreeView::OnClick));
+  Prop::Event("OnClick", &TTreeView::OnClick, &TTreeView::OnClick),
+  Prop::Event("OnStateImageClick", &TTreeView::OnStateImageClick, &TTreeView::OnStateImageClick));
 
 TTreeView::TTreeView(TComponent* AOwner) : TWinControl(AOwner), FItems(new TTreeNodes(this)) {
   FWidth = 121;
@@ -402,10 +403,29 @@ bool TTreeView::CNNotify(NMHDR* Header, LRESULT& Result) {
   // The system tells of the click before it moves the selection: select the
   // node under the mouse first, so that OnClick sees it selected.
   const DWORD pos = GetMessagePos();
-  POINT pt{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
-  ScreenToClient(FHandle, &pt);
-  if (TTreeNode* node = GetNodeAt(pt.x, pt.y)) SetSelected(node);
+  TVHITTESTINFO hit{};
+  hit.pt = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+  ScreenToClient(FHandle, &hit.pt);
+  TTreeNode* node = GetNodeAt(hit.pt.x, hit.pt.y);
+  SendMessageW(FHandle, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+  const bool onState = node && FStateImages && (hit.flags & TVHT_ONITEMSTATEICON);
+  if (node) SetSelected(node);
   Click();
+  if (onState && OnStateImageClick) OnStateImageClick(this);
   Result = 0;
   return true;
+}
+
+LRESULT TTreeView::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  // Space ticks the selected node as a click on its state picture does; its
+  // character would only start a search for a node named so.
+  if (OnStateImageClick && FStateImages && WParam == VK_SPACE) {  // the key's code is the character's
+    if (Msg == WM_KEYDOWN) {
+      const bool repeated = (LParam & (LPARAM{1} << 30)) != 0;  // held down: one tick per press
+      if (!repeated && Selected()) OnStateImageClick(this);
+      return 0;
+    }
+    if (Msg == WM_CHAR) return 0;
+  }
+  return TWinControl::WndProc(Msg, WParam, LParam);
 }

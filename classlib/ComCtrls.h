@@ -160,7 +160,9 @@ private:
 };
 
 // The system tree view over TTreeNodes. OnClick follows a click on a node,
-// which is selected by then.
+// which is selected by then. The state pictures serve as the nodes' check
+// boxes: a click on a node's state picture, or Space on the selected node,
+// fires OnStateImageClick after OnClick, with that node selected.
 class TTreeView : public TWinControl {
   QNT_PUBLISHED(TTreeView, TWinControl)
 public:
@@ -182,6 +184,8 @@ public:
   // The node's text rectangle in client coordinates (empty when not shown).
   RECT NodeRect(TTreeNode* Node) const;
 
+  TNotifyEvent OnStateImageClick;
+
   bool CNNotify(NMHDR* Header, LRESULT& Result) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
@@ -189,6 +193,7 @@ protected:
   void CreateParams(TCreateParams& Params) override;
   void CreateWndDone() override;
   void DestroyWndStarting() override;
+  LRESULT WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) override;
 
 private:
   friend class TTreeNode;

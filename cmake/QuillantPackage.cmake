@@ -16,6 +16,13 @@ install(FILES
   ${CMAKE_SOURCE_DIR}/cmake/toolchain-mingw32.cmake
   DESTINATION ${QNT_INSTALL_PACKAGEDIR})
 
+# The Wine runner of an author's prefix, with the tests' environment that it
+# sources; beside the build's programs too, where the guide's test finds it.
+foreach(script qnt-wine wine-env.sh)
+  configure_file(${CMAKE_SOURCE_DIR}/tools/${script} ${CMAKE_BINARY_DIR}/bin/${script} COPYONLY)
+endforeach()
+install(PROGRAMS ${CMAKE_SOURCE_DIR}/tools/qnt-wine ${CMAKE_SOURCE_DIR}/tools/wine-env.sh DESTINATION ${QNT_INSTALL_BINDIR})
+
 # What `cmake --install` takes, built without the tests:
 #   cmake --build build/win64 --target quillant_package
 get_property(installed GLOBAL PROPERTY QNT_INSTALLED_TARGETS)

@@ -59,7 +59,7 @@ DWORD SharedCount(const std::string& File) {
 // Example Notes (examples/making-a-setup): its program, shipped without
 // debugging information, builds the distribution, and its setup.exe
 // installs the two files (one named beyond ASCII), the uninstaller with its
-// uninstall entry, and the shortcut.
+// uninstall entry, and the shortcuts in the Start menu and on the desktop.
 TEST(Examples, NotesInstallsTwoFilesShortcutAndUninstaller) {
   const std::string program = BinDir() + "\\NotesSetup.exe";
   const std::string debug = ReadFileText(program + ".debug"), shipped = ReadFileText(program);
@@ -85,6 +85,9 @@ TEST(Examples, NotesInstallsTwoFilesShortcutAndUninstaller) {
             "\"" + rt.Dest + "\\uninstall.exe\" Example Notes");
   EXPECT_TRUE(FileExists(link)) << link;
   RemoveTree(ExtractFileDir(link));
+  const std::string desktop = ExpandDesktopDir() + "\\Notes.LNK";
+  EXPECT_TRUE(FileExists(desktop)) << desktop;
+  DeleteFileW(Widen(desktop).c_str());
 }
 
 // Example Journal (examples/complete-example), walked through its wizard

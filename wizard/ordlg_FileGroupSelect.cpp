@@ -56,6 +56,7 @@ void TFileGroupSelectForm::FormCreate(TObject*) {
   BackButton = BackBtn;
   OkButtons = {ProceedBtn};
   ThemeImage->Picture()->LoadFromResourceName("INSTALLTHEME1");
+  GroupListBox->OnStateImageClick = [this](TObject* Sender) { GroupListBoxStateImageClick(Sender); };
 }
 
 bool TFileGroupSelectForm::Skip() {
@@ -136,6 +137,16 @@ void TFileGroupSelectForm::SetButtons() {
 void TFileGroupSelectForm::GroupListBoxClick(TObject*) {
   if (TTreeNode* node = GroupListBox->Selected()) CurrentGroup = static_cast<TFileContainer*>(node->Data());
   SetButtons();
+}
+
+void TFileGroupSelectForm::GroupListBoxStateImageClick(TObject*) {
+  // The group's box ticks as the button does, for the node highlighted now
+  // (Space follows the keys that moved the highlight, which no click told).
+  if (TTreeNode* node = GroupListBox->Selected()) CurrentGroup = static_cast<TFileContainer*>(node->Data());
+  if (CurrentGroup && CurrentGroup->AllowChoice())
+    ToggleBtnClick(ToggleBtn);
+  else
+    SetButtons();
 }
 
 void TFileGroupSelectForm::ToggleBtnClick(TObject*) {

@@ -47,6 +47,8 @@ private:
   void CancelBtnClick(TObject*) { TryCancel(); }
   void GroupListBoxClick(TObject* Sender);
   void ToggleBtnClick(TObject* Sender);
+  // A click on a group's box (its state picture), or Space.
+  void GroupListBoxStateImageClick(TObject* Sender);
   void BrowseBtnClick(TObject* Sender);
   void AddGroups(TTreeNode* Parent, TFileContainer* Container);
 };

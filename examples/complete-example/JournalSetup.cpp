@@ -2,8 +2,9 @@
 // groups the user picks (one always installed, one in a subfolder, one off
 // by default), a shared DLL in Common Files replaced only by a newer
 // version, shortcuts in the Start menu (the uninstaller's among them) and on
-// the desktop, the wizard's pages with a theme picture of its own, a
-// question before a Cancel aborts, and a closing page of its own.
+// the desktop, the wizard's pages with a theme picture of its own (the
+// reboot page that a DLL in use needs, and the setup-incomplete page among
+// them), a question before a Cancel aborts, and a closing page of its own.
 #include <windows.h>
 
 #include "classlib/Buttons.h"
@@ -13,8 +14,10 @@
 #include "engine/cmp_TInstallShellLink.h"
 #include "engine/cmp_TUninstallEXE.h"
 #include "setup/SetupMain.h"
+#include "wizard/dlgcmp_TBadInstallationDlg.h"
 #include "wizard/dlgcmp_TCopyFile.h"
 #include "wizard/dlgcmp_TInstallFileGroup.h"
+#include "wizard/dlgcmp_TReboot.h"
 #include "wizard/dlgcmp_TSelectFolder.h"
 #include "wizard/dlgcmp_TWelcomeDlg.h"
 
@@ -48,7 +51,8 @@ public:
   explicit TJournalModule(TComponent* AOwner) : TDataModule(AOwner) {
     RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE, TMainLinkGroup, TInstallMainLink,
                     TInstallShellLink>();
-    RegisterClasses<TDialogManager, TWelcomeDlg, TInstallFileGroupsDlg, TSelectFolderDlg, TCopyFileDlg>();
+    RegisterClasses<TDialogManager, TWelcomeDlg, TInstallFileGroupsDlg, TSelectFolderDlg, TRebootDlg,
+                    TBadInstallationDlg, TCopyFileDlg>();
     RegisterHandler("Install1UserAbort", this, &TJournalModule::Install1UserAbort);
     AddToBIFList(&TJournalDoneForm::StaticClassInfo(), nullptr, nullptr);
     ReadResource("TJOURNALMODULE");

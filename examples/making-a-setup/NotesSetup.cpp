@@ -1,6 +1,7 @@
 // The setup program of Example Notes, the README's example of a setup for
 // another product: a page-free install module that installs two files, the
-// uninstaller and a shortcut in the Start menu, without asking anything.
+// uninstaller, a shortcut in the Start menu and one on the desktop, without
+// asking anything.
 #include "classlib/Forms.h"
 #include "engine/cmp_TInstall.h"
 #include "engine/cmp_TInstallShellLink.h"
@@ -13,7 +14,8 @@ class TNotesModule : public TDataModule {
 public:
   explicit TNotesModule(TComponent* AOwner) : TDataModule(AOwner) {
     // Every class that the module's text names.
-    RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE, TMainLinkGroup, TInstallMainLink>();
+    RegisterClasses<TInstall, TInstallFileGroup, TInstallFile, TUninstallEXE, TMainLinkGroup, TInstallMainLink,
+                    TInstallShellLink>();
     ReadResource("TNOTESMODULE");
   }
 };

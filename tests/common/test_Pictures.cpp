@@ -10,6 +10,7 @@
 #include <string>
 
 #include "classlib/WinText.h"
+#include "common/ForeignWindow.h"
 #include "common/PageRunner.h"
 #include "common/TestSupport.h"
 
@@ -18,59 +19,6 @@ using namespace testsupport;
 namespace {
 
 const wchar_t* const Caption = L"Qnt picture test";
-
-LRESULT CALLBACK PageProc(HWND W, UINT M, WPARAM Wp, LPARAM Lp) {
-  if (M == WM_COMMAND && HIWORD(Wp) == BN_CLICKED) {
-    DestroyWindow(W);
-    return 0;
-  }
-  return DefWindowProcW(W, M, Wp, Lp);
-}
-
-// A page of this process with the button that ends an uninstaller's walk.
-HWND ShowPage() {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = PageProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = L"QntPicturePage";
-  RegisterClassW(&wc);
-  HWND page = CreateWindowExW(0, wc.lpszClassName, Caption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, 320, 200,
-                              nullptr, nullptr, wc.hInstance, nullptr);
-  CreateWindowExW(0, L"BUTTON", L"&Start", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 110, 100, 90, 30, page, nullptr,
-                  wc.hInstance, nullptr);
-  return page;
-}
-
-// Runs CommandLine with its output in OutPath, handling this thread's
-// messages meanwhile; its exit code, or -2 when it did not end in time.
-long RunPumping(const std::string& CommandLine, const std::string& OutPath) {
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE out = CreateFileW(Widen(OutPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdOutput = si.hStdError = out;
-  PROCESS_INFORMATION pi{};
-  std::wstring cl = Widen(CommandLine);
-  const BOOL started = CreateProcessW(nullptr, cl.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-  CloseHandle(out);
-  if (!started) return -1;
-  CloseHandle(pi.hThread);
-  const DWORD start = GetTickCount();
-  DWORD code = static_cast<DWORD>(-2);
-  while (GetTickCount() - start < 120000) {
-    if (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 100, QS_ALLINPUT) == WAIT_OBJECT_0) {
-      GetExitCodeProcess(pi.hProcess, &code);
-      break;
-    }
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-  }
-  if (code == static_cast<DWORD>(-2)) TerminateProcess(pi.hProcess, 255);
-  CloseHandle(pi.hProcess);
-  return static_cast<long>(code);
-}
 
 }  // namespace
 
@@ -102,15 +50,16 @@ TEST(Pictures, AnImportThatDoesNotEndIsGivenUpAndSaidSo) {
   CloseHandle(pi.hProcess);
   CloseHandle(pi.hThread);
 
-  // The wizard driver's walk over a page of this process: the page is
-  // walked, its picture skipped, and the walk ends with its last button.
-  ShowPage();
+  // The wizard driver's walk over a page of the program it started: the
+  // page is walked, its picture skipped, and the walk ends with its last
+  // button and the program's end.
   const std::string out = ScratchDir("pictures") + "\\driver.txt";
-  EXPECT_EQ(RunPumping("\"" + BinDir() + "\\qnt_wizard_driver.exe\" uninstall " + shots + " \"" + BinDir() +
-                           "\\qnt_probe.exe\" exit 0",
-                       out),
-            0);
+  TChildProcess driver("\"" + BinDir() + "\\qnt_wizard_driver.exe\" uninstall " + shots + " \"" + BinDir() +
+                           "\\qnt_probe.exe\" page &Start \"" + Narrow(Caption) + "\"",
+                       "", "", out);
+  EXPECT_EQ(driver.Wait(120000), 0);
   EXPECT_EQ(ReadLines(out), (std::vector<std::string>{"  picture 01: Qnt picture test",
-                                                       "    no picture: import did not finish within 5 s, skipped"}));
+                                                       "    no picture: import did not finish within 5 s, skipped",
+                                                       "  qnt_probe.exe ended: exit code 0"}));
   EXPECT_FALSE(FindWindowW(nullptr, Caption));
 }

@@ -4,6 +4,12 @@
 //   qnt_probe sleep MS
 //   qnt_probe args OUTFILE ...        ParamCount, each ParamStr, GetParameterAsPath(3), current dir
 //   qnt_probe vertype OUTFILE         the ordinal of GetWindowsVerType
+// and, for the wizard driver's tests, a program with windows:
+//   qnt_probe page BUTTON CAPTION [COMMAND ...]   a window CAPTION with one button BUTTON; a click on it
+//                                                 starts COMMAND when given, closes the window, exits 0
+//   qnt_probe start COMMAND ...                   starts COMMAND and exits 0 at once, as the loader does
+//   qnt_probe box CAPTION TIMES                   a Retry/Cancel box (Retry the default), shown again after
+//                                                 each Retry: exits 4 after TIMES Retries, 3 at Cancel
 #include <windows.h>
 
 #include <cstdio>
@@ -16,6 +22,63 @@
 #include "foundation/routines/routines_Strings.h"
 
 namespace {
+// The arguments from the First-th on, as a command line.
+std::wstring CommandFrom(int First) {
+  std::wstring cl;
+  for (int i = First; i <= ParamCount(); ++i) {
+    const std::wstring a = Widen(ParamStr(i));
+    cl += (cl.empty() ? L"" : L" ") + (a.find(L' ') == std::wstring::npos ? a : L"\"" + a + L"\"");
+  }
+  return cl;
+}
+
+bool Start(std::wstring CommandLine) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return true;
+}
+
+LRESULT CALLBACK PageProc(HWND W, UINT M, WPARAM Wp, LPARAM Lp) {
+  if (M == WM_COMMAND && HIWORD(Wp) == BN_CLICKED) {
+    const std::wstring then = CommandFrom(4);
+    if (!then.empty()) Start(then);
+    DestroyWindow(W);
+    return 0;
+  }
+  if (M == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcW(W, M, Wp, Lp);
+}
+
+int Page() {
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = PageProc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = L"QntProbePage";
+  RegisterClassW(&wc);
+  HWND page = CreateWindowExW(0, wc.lpszClassName, Widen(ParamStr(3)).c_str(), WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100,
+                              100, 320, 200, nullptr, nullptr, wc.hInstance, nullptr);
+  CreateWindowExW(0, L"BUTTON", Widen(ParamStr(2)).c_str(), WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 110, 100, 90, 30,
+                  page, nullptr, wc.hInstance, nullptr);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
+
+int Box() {
+  const std::wstring caption = Widen(ParamStr(2));
+  for (long long left = StrToIntDef(ParamStr(3), 1); left > 0; --left)
+    if (MessageBoxW(nullptr, L"The file is in use.", caption.c_str(), MB_RETRYCANCEL) != IDRETRY) return 3;
+  return 4;
+}
+
 void Write(const std::string& path, const std::string& text) {
   FILE* f = _wfopen(Widen(path).c_str(), L"wb");
   if (!f) return;
@@ -45,6 +108,9 @@ int main() {
     Write(ParamStr(2), out);
     return 0;
   }
+  if (cmd == "page") return Page();
+  if (cmd == "start") return Start(CommandFrom(2)) ? 0 : 1;
+  if (cmd == "box") return Box();
   if (cmd == "vertype") {
     Write(ParamStr(2), std::to_string(static_cast<int>(GetWindowsVerType())));
     return 0;

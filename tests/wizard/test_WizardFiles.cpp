@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "classlib/FormReader.h"
 #include "classlib/Streams.h"
@@ -80,13 +81,19 @@ std::vector<std::string> TreeRows(HWND Tree) {
   return rows;
 }
 
-// A mouse click on the Index-th child of the root, as a user makes it.
-void ClickRow(HWND Tree, int Index) {
+// A mouse click on the Index-th child of the root, as a user makes it: on
+// its text, or on its box (the state picture left of the text).
+void ClickRow(HWND Tree, int Index, bool OnBox = false) {
   HTREEITEM item = TreeView_GetChild(Tree, TreeView_GetRoot(Tree));
   for (int i = 0; i < Index && item; ++i) item = TreeView_GetNextSibling(Tree, item);
   RECT r{};
   TreeView_GetItemRect(Tree, item, &r, TRUE);
   POINT pt{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  for (TVHITTESTINFO hit{}; OnBox && pt.x > 0; --pt.x) {
+    hit.pt = pt;
+    if (TreeView_HitTest(Tree, &hit) == item && (hit.flags & TVHT_ONITEMSTATEICON)) break;
+    if (pt.x > r.left) pt.x = r.left;
+  }
   const LPARAM at = MAKELPARAM(pt.x, pt.y);
   // The mouse goes there too: a posted message carries where the mouse is.
   ClientToScreen(Tree, &pt);
@@ -244,6 +251,54 @@ TEST_F(WizardFiles, FileGroupsToggleAndSpace) {
   EXPECT_EQ(DriveFreeBytes(missing), -1);
 }
 
+// A group's box ticks as the toggle button does: a click on a node's box
+// (its state picture) selects that node and toggles it, and Space toggles
+// the highlighted node, also one the arrow keys moved to; a group the user
+// may not choose keeps its tick. The keys need the foreground (ALONE).
+TEST_F(WizardFiles, GroupBoxesTickByClickAndSpace) {
+  Top->SetDestDirType(ddAbsolute);
+  Top->SetDestDir("C:\\Program Files\\Quillant Test");
+  Group(Top, "Program", 1000);
+  auto* samples = Group(Top, "Samples", 3000);
+  Group(Top, "Extras", 500)->SetAllowChoice(false);
+  Top->SetSelectedInstallType(itCustom);
+  Page<TInstallFileGroupsDlg>("Groups1", Manager(dmBeforeInstall))->SetContainer(Top);
+  auto page = [] { return dynamic_cast<TFileGroupSelectForm*>(CurrentPage()); };
+  auto tree = [&] { return page()->GroupListBox->Handle(); };
+  const struct {
+    const char* Does;
+    std::function<void(HWND)> Act;
+    const char* Samples;  // its row afterwards
+    const char* Extras;
+    int64_t Required;
+  } rows[] = {
+      {"a click on Samples' box", [](HWND t) { ClickRow(t, 1, true); }, "Samples:2", "Extras:1", 1500},
+      {"a second click on it", [](HWND t) { ClickRow(t, 1, true); }, "Samples:1", "Extras:1", 4500},
+      {"Space", [](HWND t) { PageRunner::Key(VK_SPACE, t); }, "Samples:2", "Extras:1", 1500},
+      {"a click on Extras' box", [](HWND t) { ClickRow(t, 2, true); }, "Samples:2", "Extras:1", 1500},
+      {"Space on Extras", [](HWND t) { PageRunner::Key(VK_SPACE, t); }, "Samples:2", "Extras:1", 1500},
+      {"Up to Samples, and Space",
+       [](HWND t) {
+         PageRunner::Key(VK_UP, t);
+         PageRunner::Key(VK_SPACE, t);
+       },
+       "Samples:1", "Extras:1", 4500},
+  };
+  std::vector<std::string> seen;
+  Run->When("tree", [&] { return page() != nullptr; });
+  for (size_t i = 0; i < std::size(rows); ++i)
+    Run->Do(rows[i].Does, [&, i] { rows[i].Act(tree()); })
+        .When("after " + std::string(rows[i].Does),
+              [&, i] {
+                const auto r = TreeRows(tree());
+                return r.size() == 4 && r[2] == rows[i].Samples && r[3] == rows[i].Extras &&
+                       BytesOf(page()->SpaceRequiredLabel->Caption()) == rows[i].Required;
+              });
+  Run->Do("next", [&] { PageRunner::Click(page()->ProceedBtn); });
+  EXPECT_EQ(Broadcast(eccBeginningDialogManager), "");
+  EXPECT_TRUE(samples->Include());
+}
+
 // Browse takes the whole name confirmed in the open dialog, which takes any
 // text as typed, as the folder: a name that is no usable folder (a character
 // or a device no folder name can have, a drive's root) leaves the destination
@@ -347,9 +402,16 @@ TEST_F(WizardFiles, BrowseRefusesAFolderNoFileCanHave) {
 }
 
 // The groups as a setup author writes them in the install module's text:
-// the tree shows them as written, and a toggle through the tree changes the
-// node and the space required.
+// the tree shows them as written, in the wizard language as the README's
+// guide translates them (a group's name by a text of its own, its
+// description by a multi-line text, which may hold more lines), and a
+// toggle through the tree changes the node and the space required.
 TEST_F(WizardFiles, FileGroupsFromATextForm) {
+  for (const char* line : {"1000;Samples;", "#1001;", "Examples to start from.", "#"})
+    Translator->lgEnglish()->Strings()->Add(line);
+  for (const char* line : {"1000;Beispiele;", "#1001;", "Beispiele, um anzufangen.", "Zwei Zeilen.", "#"})
+    Translator->lgGerman()->Strings()->Add(line);
+  Translator->SetTranslateIntoLanguage(qlGerman);
   auto* module = new TDataModule(Module);
   ReadComponentRes("TWIZARDGROUPS", module);
   auto find = [&](const char* Name) { return dynamic_cast<TFileContainer*>(module->FindComponent(Name)); };
@@ -363,18 +425,21 @@ TEST_F(WizardFiles, FileGroupsFromATextForm) {
             [&] {
               auto* p = page();
               EXPECT_EQ(TreeRows(p->GroupListBox->Handle()),
-                        (std::vector<std::string>{"Product:1", "Program:1", "Samples:2"}));
+                        (std::vector<std::string>{"Product:1", "Program:1", "Beispiele:2"}));
               EXPECT_EQ(p->SpaceRequiredLabel->Caption(), BytesText(1000));
               ClickRow(p->GroupListBox->Handle(), 1);
             })
       .Step("samples current", [&] { return page()->CurrentGroup == samples && page()->DescriptionMemo->Visible(); },
-            [&] { PageRunner::Click(page()->ToggleBtn); })
+            [&] {
+              EXPECT_EQ(page()->DescriptionMemo->Lines()->Text(), "Beispiele, um anzufangen.\r\nZwei Zeilen.\r\n");
+              PageRunner::Click(page()->ToggleBtn);
+            })
       .Step("samples included",
-            [&] { return samples->Include() && TreeRows(page()->GroupListBox->Handle())[2] == "Samples:1"; },
+            [&] { return samples->Include() && TreeRows(page()->GroupListBox->Handle())[2] == "Beispiele:1"; },
             [&] {
               auto* p = page();
               EXPECT_EQ(TreeRows(p->GroupListBox->Handle()),
-                        (std::vector<std::string>{"Product:1", "Program:1", "Samples:1"}));
+                        (std::vector<std::string>{"Product:1", "Program:1", "Beispiele:1"}));
               EXPECT_EQ(p->SpaceRequiredLabel->Caption(), BytesText(4000));
               PageRunner::Click(p->ProceedBtn);
             });
