@@ -150,7 +150,8 @@ public:
   bool Installed() const;
   // Whether a setup of the product waits for the restart to finish: the
   // record names its setup key, and that key still holds jobs or its
-  // program's continuation is registered. What that run puts in place at
+  // program's continuation is registered (any continuation, when the key
+  // itself is gone). What that run puts in place at
   // the restart would come back without an entry, so nothing is removed
   // meanwhile. A record without the name (written before setups named
   // themselves there) never waits.

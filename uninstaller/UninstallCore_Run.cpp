@@ -72,8 +72,10 @@ bool TUninstaller::SetupWaits() const {
   }
   // A restart wanted without jobs: the continuation of the key's program
   // (its path quoted, or not as older setups wrote it) is still registered.
+  // Without the key (a later run of the same program ended well and took
+  // it, while the first one's replacements still wait), any continuation.
   const std::string program = Trim(GetRVStr(hkLocalMachine, setupKey, "Path", ""));
-  if (program.empty() || !reg.OpenKeyReadOnly(RunOnceKey)) return false;
+  if (!reg.OpenKeyReadOnly(RunOnceKey)) return false;
   TStringList names;
   reg.GetValueNames(&names);
   for (int i = 0; i < names.Count(); ++i) {
@@ -83,8 +85,9 @@ bool TUninstaller::SetupWaits() const {
     } catch (const ERegistryException&) {
       continue;
     }
+    if (program.empty() && UpperCase(line).find(" *ABOOT ") != std::string::npos) return true;
     for (const std::string& start : {"\"" + program + "\" *ABOOT", program + " *ABOOT"})
-      if (SameText(line.substr(0, start.size()), start)) return true;
+      if (!program.empty() && SameText(line.substr(0, start.size()), start)) return true;
   }
   return false;
 }

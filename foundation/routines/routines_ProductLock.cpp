@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <cwchar>
+
 #include "classlib/WinText.h"
 
 namespace {
@@ -41,7 +43,9 @@ HANDLE MachineWide(const std::wstring& Name, Make MakeIt) {
 class TEveryoneMay {
 public:
   explicit TEveryoneMay(DWORD Access) {
-    const std::wstring sddl = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;" + std::to_wstring(Access) + L";;;WD)";
+    wchar_t rights[16];
+    swprintf(rights, 16, L"0x%lX", static_cast<unsigned long>(Access));  // the form the parser takes
+    const std::wstring sddl = std::wstring(L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;") + rights + L";;;WD)";
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &FDescriptor, nullptr))
       FDescriptor = nullptr;
     FAttributes.nLength = sizeof FAttributes;

@@ -374,20 +374,22 @@ TEST_F(UninstallProgram, ClosedWithoutStartItSaysWhyAndEndsWithItsCode) {
   const std::string setup = FRoot + "\\work\\Quillant20.exe";
   const struct {
     const char* Name;
-    bool Named, Jobs, Continuation;
+    bool Named, Jobs, Continuation, KeyGone;
     long Code;
   } rows[] = {
-      {"no setup named", false, false, false, uoCancelled},
-      {"its jobs wait", true, true, false, uoSetupWaits},
-      {"its restart waits", true, false, true, uoSetupWaits},
-      {"it finished", true, false, false, uoCancelled},
+      {"no setup named", false, false, false, false, uoCancelled},
+      {"its jobs wait", true, true, false, false, uoSetupWaits},
+      {"its restart waits", true, false, true, false, uoSetupWaits},
+      // A later run of the program ended well and took the key.
+      {"its key gone", true, false, true, true, uoSetupWaits},
+      {"it finished", true, false, false, false, uoCancelled},
   };
   const std::string app = File("app.txt");
   for (const auto& row : rows) {
     SCOPED_TRACE(row.Name);
     WriteRecord({app}, {});
     if (row.Named) WriteRVStr(hkLocalMachine, Key(), SetupWaitsValueName, setupKey);
-    WriteRVStr(hkLocalMachine, setupKey, "Path", setup);
+    if (!row.KeyGone) WriteRVStr(hkLocalMachine, setupKey, "Path", setup);
     if (row.Jobs) WriteRVStr(hkLocalMachine, setupKey + "\\Unfinished", "AppFile", "0");
     if (row.Continuation)
       WriteRVStr(hkLocalMachine, RunOnceKey, "QuillantUnfinished", "\"" + setup + "\" *ABOOT *NOSELFEXTRACT setup.exe C:\\d");
