@@ -328,9 +328,16 @@ void TCustomInstall::ReadLoadingInformation() {
 
 bool TCustomInstall::TakeRunLock() {
   if (!FRunLock) FRunLock = std::make_unique<TProductLock>(FInformation->ProductName(), prSetup);
-  return FRunLock->Take([](const std::string& Text) {
-    return EngineMessageBox(Text, EngineBoxCaption(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
-  });
+  try {
+    return FRunLock->Take([](const std::string& Text) {
+      return EngineMessageBox(Text, EngineBoxCaption(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+    });
+  } catch (const EProductLockUnavailable& E) {
+    // Unguarded, a second run could write what this one writes: the run
+    // ends as a Cancel does, with nothing changed, after saying why.
+    EngineMessageBox(E.Message, EngineBoxCaption(), MB_OK | MB_ICONSTOP);
+    return false;
+  }
 }
 
 void TCustomInstall::ReleaseRunLock() {
@@ -554,6 +561,9 @@ void TCustomInstall::WriteUnfinished(const std::string& Data, TUnfinishedCommand
 
 void TCustomInstall::AddInstallStartUp() {
   RegisterContinuation(ContinuationLine(ParamStr(0), FCalledBySelfExtracting, GetInstallationEXEName()));
+  // Until then the product's uninstaller must not remove what the restart
+  // puts in place.
+  MarkSetupWaiting(ProductRecordKey(), UniqueInstallKey);
 }
 
 void TCustomInstall::FinishInstall() {
@@ -589,6 +599,7 @@ void TCustomInstall::FinishInstall() {
   GetUnfinishedInstallList(&jobs);
   WipeUnfinishedInstallList();  // a job is tried once
   RunJobs(&jobs);
+  UnmarkSetupWaiting(ProductRecordKey());
   DoNotifyGoodInstall();
   Cleanup();
   DeleteUniqueInstallKey();

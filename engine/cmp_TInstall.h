@@ -67,6 +67,12 @@ std::string ContinuationLine(const std::string& ProgramPath, bool SelfExtracting
 // Registers it under RunOnce with a name of its own; IEInstall
 // SCannotRegisterRunOnce when the registry refuses.
 void RegisterContinuation(const std::string& Line);
+// The product's uninstall record (RecordKey, when it is there) names the
+// setup key of a run that waits for the restart (SetupWaitsValueName), and
+// no longer once that run after the restart has done its jobs. Failures are
+// ignored.
+void MarkSetupWaiting(const std::string& RecordKey, const std::string& SetupKey);
+void UnmarkSetupWaiting(const std::string& RecordKey);
 
 // ------------------------------------------------------------ the command line
 //

@@ -7,6 +7,7 @@
 #include "classlib/Registry.h"
 #include "classlib/WinText.h"
 #include "engine/cmp_TInstall.h"
+#include "foundation/routines/routines_ProductLock.h"
 #include "foundation/routines/routines_Strings.h"
 #include "foundation/translator/cmp_TTranslator.h"
 
@@ -207,4 +208,32 @@ std::string ContinuationLine(const std::string& ProgramPath, bool SelfExtracting
 
 void RegisterContinuation(const std::string& Line) {
   if (!RegisterRunOnce(ContinuationValueName, Line, true)) throw IEInstall(SCannotRegisterRunOnce);
+}
+
+void MarkSetupWaiting(const std::string& RecordKey, const std::string& SetupKey) {
+  // A blank product would name the list of every product.
+  if (Trim(SetupKey).empty() || RecordKey.empty() || RecordKey.back() == '\\') return;
+  // Only into a record that is there: a product without one has no
+  // uninstaller to hold back, and a record made here would list nothing.
+  try {
+    TRegistry reg;
+    SetTheRoot(&reg, hkLocalMachine);
+    if (!reg.OpenKey(RecordKey, false)) return;
+    reg.WriteString(SetupWaitsValueName, SetupKey);
+    reg.SetLazyWrite(false);  // a restart may follow at once
+    reg.CloseKey();
+  } catch (const Exception&) {
+    // The install stands; its uninstaller is then merely not held back.
+  }
+}
+
+void UnmarkSetupWaiting(const std::string& RecordKey) {
+  if (RecordKey.empty() || RecordKey.back() == '\\') return;
+  try {
+    TRegistry reg;
+    SetTheRoot(&reg, hkLocalMachine);
+    if (reg.OpenKey(RecordKey, false) && reg.ValueExists(SetupWaitsValueName)) reg.DeleteValue(SetupWaitsValueName);
+  } catch (const Exception&) {
+    // Left behind, it names a key without jobs: the uninstaller goes on.
+  }
 }

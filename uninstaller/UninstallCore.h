@@ -12,6 +12,8 @@
 #include "classlib/Classes.h"
 #include "foundation/routines/routines_Registry.h"
 
+class TProductLock;
+
 // Where the record of each installed product lives, under the local machine.
 inline constexpr const char* UninstallRootKey = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 // Shared-file counts, under the local machine: one integer per file path.
@@ -84,8 +86,36 @@ inline constexpr const char* HelpKey = "\\SOFTWARE\\Microsoft\\Windows\\Help";
 
 // What the uninstaller says when the product's record is missing.
 std::string NotInstalledMessage(const std::string& ProductName);
+// What it says while a setup of the product waits for the restart to finish.
+std::string SetupWaitsMessage(const std::string& ProductName);
 
 enum TUninstallStep { usAliases, usActiveX, usFiles, usINIFiles, usBDE, usRegistry };
+
+// How a run of the uninstaller ended: the program's exit code. The codes
+// other than 0 and 1 are those other uninstallers give the same outcomes.
+enum TUninstallOutcome : int {
+  // Nothing of the product stays but the uninstaller, which goes at the
+  // restart (with its folder when that is left empty).
+  uoRemoved = 0,
+  // Something of the product stays in place: a file that could neither go
+  // nor be scheduled for the restart, a registry record that could not be
+  // read, the product's folder still holding files, or an error ended the
+  // removal halfway.
+  uoFilesLeft = 1,
+  // A setup of the product must finish after the restart first; nothing
+  // was removed (ERROR_FAIL_NOACTION_REBOOT).
+  uoSetupWaits = 350,
+  // The window was closed without Start (ERROR_INSTALL_USEREXIT).
+  uoCancelled = 1602,
+  // The product is not installed, or no product was named (ERROR_UNKNOWN_PRODUCT).
+  uoNotInstalled = 1605,
+  // Another setup or uninstall of the product held it and the user cancelled,
+  // or no lock could be had; nothing was removed (ERROR_INSTALL_ALREADY_RUNNING).
+  uoBusy = 1618,
+  // Removed, but files of the product other than the uninstaller go only at
+  // the restart (ERROR_SUCCESS_REBOOT_REQUIRED).
+  uoRemovedAtRestart = 3010,
+};
 
 class TUninstaller {
 public:
@@ -127,18 +157,34 @@ public:
   // Whether the product's record is there: without it the product is not
   // (or no longer) installed.
   bool Installed() const;
+  // Whether a setup of the product waits for the restart to finish: the
+  // record names its setup key, and that key still holds jobs or its
+  // program's continuation is registered (any continuation, when the key
+  // itself is gone). What that run puts in place at
+  // the restart would come back without an entry, so nothing is removed
+  // meanwhile. A record without the name (written before setups named
+  // themselves there) never waits.
+  bool SetupWaits() const;
+  // Whether the record holds the part that Step removes. Files (the
+  // uninstaller's own among them) and registry entries (the record itself)
+  // are always there.
+  bool HasStep(TUninstallStep Step) const;
   // Under the product's lock (while a setup or another uninstall of the
-  // product holds it, OnBusy asks; Cancel removes nothing): every step, then
+  // product holds it, OnBusy asks; Cancel removes nothing; when no lock can
+  // be had, the message says why and nothing is removed): every step, then
   // the record itself and the uninstaller's own file (OwnFile), deleted now
   // or, when it is in use, at the next restart; the closing message names
-  // what waits for the restart. A step that leaves something it recorded is
-  // not ticked. While a file could neither be deleted nor scheduled, the
-  // record (listing such files) and the uninstaller stay, and the message
-  // says so. For a product that is not installed it says so and removes
-  // nothing, its own file included. An error that a step does not handle
-  // ends the run there and passes on. True when nothing that the record
-  // names stays (what waits for the restart goes then).
+  // what waits for the restart and what stays. A step that leaves something
+  // it recorded is not ticked. While a file could neither be deleted nor
+  // scheduled, the record (listing such files) and the uninstaller stay, and
+  // the message says so. For a product that is not installed, or whose
+  // setup waits for the restart, it says so and removes nothing, its own
+  // file included. An error that a step does not handle ends the run there
+  // and passes on (the outcome is then uoFilesLeft). True when the product
+  // was removed (Outcome uoRemoved or uoRemovedAtRestart).
   bool Run(const std::string& OwnFile);
+  // How the last Run ended.
+  TUninstallOutcome Outcome() const { return FOutcome; }
 
   // Puts the folder of FilePath on the folder list.
   void AddDir(const std::string& FilePath);
@@ -177,6 +223,18 @@ private:
   // are then left with nothing else, where they may go (MayRemoveFolder).
   void ScheduleEmptiedFolders();
   std::string ClosingMessage(const std::string& OwnFile, bool OwnGone) const;
+  // Takes the lock and says why not when it cannot be had, or when the
+  // product is not installed or its setup waits; false then, with FOutcome
+  // set.
+  bool Admitted(TProductLock& Lock);
+  // What of Dir is still there now and stays after the restart.
+  std::vector<std::string> StaysIn(const std::string& Dir) const;
+  // Whether the record's entry starts OwnFile: the product's own uninstaller.
+  bool EntryStarts(const std::string& OwnFile) const;
+  // The product's folder (the uninstaller's own) when it stays in place
+  // still holding something.
+  void NoteFolderLeft(const std::string& OwnFile);
+  TUninstallOutcome Ending(const std::string& OwnFile, bool KeysRemoved) const;
 
   // What the record says the product made (its lists Folders, Counted and
   // Help), read once, before anything goes. Complete: the record's form
@@ -212,4 +270,7 @@ private:
   TStringList FNotRemoved;
   // Comparable spellings of every file and folder scheduled for the restart.
   std::set<std::string> FAfterBootKeys;
+  std::string FFolderLeft;
+  std::vector<std::string> FFolderHolds;
+  TUninstallOutcome FOutcome = uoFilesLeft;
 };

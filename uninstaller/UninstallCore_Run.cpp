@@ -49,10 +49,63 @@ std::string NotInstalledMessage(const std::string& ProductName) {
   return ProductName + " is not installed on this computer, or it has already been removed.";
 }
 
+std::string SetupWaitsMessage(const std::string& ProductName) {
+  return "The setup of " + ProductName + " finishes after you restart your computer. Restart it first, then remove " +
+         ProductName + ". Nothing was removed.";
+}
+
 bool TUninstaller::Installed() const {
   TRegistry reg(KEY_READ);
   SetTheRoot(&reg, hkLocalMachine);
   return reg.OpenKeyReadOnly(FUninstallKey);
+}
+
+bool TUninstaller::SetupWaits() const {
+  const std::string setupKey = Trim(GetRVStr(hkLocalMachine, FUninstallKey, SetupWaitsValueName, ""));
+  if (setupKey.empty()) return false;
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, hkLocalMachine);
+  if (reg.OpenKeyReadOnly(DirectoryWBS(setupKey) + "Unfinished")) {
+    TStringList jobs;
+    reg.GetValueNames(&jobs);
+    if (jobs.Count() > 0) return true;
+  }
+  // A restart wanted without jobs: the continuation of the key's program
+  // (its path quoted, or not as older setups wrote it) is still registered.
+  // Without the key (a later run of the same program ended well and took
+  // it, while the first one's replacements still wait), any continuation.
+  const std::string program = Trim(GetRVStr(hkLocalMachine, setupKey, "Path", ""));
+  if (!reg.OpenKeyReadOnly(RunOnceKey)) return false;
+  TStringList names;
+  reg.GetValueNames(&names);
+  for (int i = 0; i < names.Count(); ++i) {
+    std::string line;
+    try {
+      line = TrimLeft(reg.ReadString(names[i]));
+    } catch (const ERegistryException&) {
+      continue;
+    }
+    if (program.empty() && UpperCase(line).find(" *ABOOT ") != std::string::npos) return true;
+    for (const std::string& start : {"\"" + program + "\" *ABOOT", program + " *ABOOT"})
+      if (!program.empty() && SameText(line.substr(0, start.size()), start)) return true;
+  }
+  return false;
+}
+
+bool TUninstaller::HasStep(TUninstallStep Step) const {
+  const char* part = nullptr;
+  switch (Step) {
+    case usAliases: part = "Aliases"; break;
+    case usActiveX: part = "ActiveX"; break;
+    case usINIFiles: part = "INIFiles"; break;
+    case usBDE: part = "BDE"; break;
+    case usFiles:
+    case usRegistry: return true;
+  }
+  if (!part) return true;
+  TRegistry reg(KEY_READ);
+  SetTheRoot(&reg, hkLocalMachine);
+  return reg.OpenKeyReadOnly(FUninstallKey + "\\" + part);
 }
 
 bool TUninstaller::GoesAtRestart(const std::string& Path) const {
@@ -89,6 +142,39 @@ void TUninstaller::KeepEntry() {
   WriteRVStr(hkLocalMachine, key, "Entries", IntToStr(n));
 }
 
+std::vector<std::string> TUninstaller::StaysIn(const std::string& Dir) const {
+  std::vector<std::string> stays;
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(Widen(DirectoryWBS(Dir) + "*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return stays;
+  do {
+    const std::string name = Narrow(std::wstring(fd.cFileName));
+    if (name != "." && name != ".." && !GoesAtRestart(DirectoryWBS(Dir) + name))
+      stays.push_back(DirectoryWBS(Dir) + name);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return stays;
+}
+
+bool TUninstaller::EntryStarts(const std::string& OwnFile) const {
+  const std::string line = TrimLeft(GetRVStr(hkLocalMachine, FUninstallKey, "UninstallString", ""));
+  if (!line.empty() && line[0] == '"') {
+    const size_t end = line.find('"', 1);
+    return end != std::string::npos && ComparablePath(line.substr(1, end - 1)) == ComparablePath(OwnFile);
+  }
+  return SameText(line.substr(0, OwnFile.size() + 1), OwnFile + " ");
+}
+
+void TUninstaller::NoteFolderLeft(const std::string& OwnFile) {
+  // Empty, it is left by the rule that keeps folders the product did not
+  // make; holding something, the product is not gone.
+  const std::string dir = ParentFolder(OwnFile);
+  if (dir.empty() || !DirectoryExists(dir) || IsShellFolder(dir) || GoesAtRestart(dir)) return;
+  FFolderHolds = StaysIn(dir);
+  std::sort(FFolderHolds.begin(), FFolderHolds.end());
+  if (!FFolderHolds.empty()) FFolderLeft = dir;
+}
+
 void TUninstaller::ScheduleEmptiedFolders() {
   if (FAfterBoot.Count() == 0) return;
   // The restart removes a folder only when it is empty by then: children
@@ -102,16 +188,7 @@ void TUninstaller::ScheduleEmptiedFolders() {
     const std::string dir = *deepest;
     dirs.erase(deepest);
     if (!DirectoryExists(dir) || !MayRemoveFolder(dir) || GoesAtRestart(dir)) continue;
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(Widen(DirectoryWBS(dir) + "*").c_str(), &fd);
-    if (h == INVALID_HANDLE_VALUE) continue;
-    bool onlyLeaving = true;
-    do {
-      std::string name = Narrow(std::wstring(fd.cFileName));
-      if (name != "." && name != ".." && !GoesAtRestart(DirectoryWBS(dir) + name)) onlyLeaving = false;
-    } while (onlyLeaving && FindNextFileW(h, &fd));
-    FindClose(h);
-    if (!onlyLeaving || !RemoveFolderAfterBoot(dir)) continue;
+    if (!StaysIn(dir).empty() || !RemoveFolderAfterBoot(dir)) continue;
     FAfterBootKeys.insert(ComparablePath(dir));
     // Its parent may then hold nothing else.
     const std::string parent = UpperCase(ParentFolder(dir));
@@ -138,27 +215,42 @@ std::string TUninstaller::ClosingMessage(const std::string& OwnFile, bool OwnGon
   return text +
          Listed("These files could not be deleted now and will be removed after you reboot your computer:", waiting) +
          Listed("These files could not be removed:", left) +
+         Listed("The folder " + FFolderLeft + " stays, as it still holds:", FFolderHolds) +
          (kept ? "\n\n" + FProductName +
                      " stays in the list of installed programs, so that you can run its uninstall again."
                : std::string());
+}
+
+bool TUninstaller::Admitted(TProductLock& Lock) {
+  auto refused = [this](TUninstallOutcome Outcome, const std::string& Text) {
+    if (!Text.empty() && OnMessage) OnMessage(Text);
+    FOutcome = Outcome;
+    return false;
+  };
+  // A setup of the product writes what this would remove: one run at a time.
+  try {
+    if (!Lock.Take(OnBusy)) return refused(uoBusy, "");
+  } catch (const EProductLockUnavailable& E) {
+    return refused(uoBusy, E.Message);
+  }
+  // Nothing recorded, nothing to remove: the uninstaller of a product already
+  // removed (or never installed here) keeps its own file too.
+  if (!Installed()) return refused(uoNotInstalled, NotInstalledMessage(FProductName));
+  if (SetupWaits()) return refused(uoSetupWaits, SetupWaitsMessage(FProductName));
+  return true;
 }
 
 bool TUninstaller::Run(const std::string& OwnFile) {
   // Without a product the record key would be the list of every product.
   if (Trim(FProductName).empty())
     throw Exception("Please remove this software from the Add/Remove Programs from the Control Panel");
-  auto message = [this](const std::string& Text) {
-    if (OnMessage) OnMessage(Text);
-  };
-  // A setup of the product writes what this would remove: one run at a time.
+  // Until the run says otherwise (an error ends it halfway), something the
+  // record names stays.
+  FOutcome = uoFilesLeft;
   TProductLock lock(FProductName, prUninstall);
-  if (!lock.Take(OnBusy)) return false;
-  // Nothing recorded, nothing to remove: the uninstaller of a product already
-  // removed (or never installed here) keeps its own file too.
-  if (!Installed()) {
-    message(NotInstalledMessage(FProductName));
-    return true;
-  }
+  if (!Admitted(lock)) return false;
+  // Started by the product's entry, it lies in the product's folder.
+  const bool inProductFolder = EntryStarts(OwnFile);
   // A step is ticked once it has left nothing of what it removes.
   auto step = [this](TUninstallStep Step, const std::function<void()>& Remove) {
     const int left = FNotRemoved.Count();
@@ -180,8 +272,8 @@ bool TUninstaller::Run(const std::string& OwnFile) {
   const bool keysRemoved = RemoveRegistryKeys();
   if (keysRemoved) {
     if (OnStepDone) OnStepDone(usRegistry);
-  } else {
-    message("Some or all of the registry keys could not could not be removed");
+  } else if (OnMessage) {
+    OnMessage("Some or all of the registry keys could not could not be removed");
   }
   bool ownGone = false;
   if (FNotRemoved.Count() > 0) {
@@ -200,6 +292,18 @@ bool TUninstaller::Run(const std::string& OwnFile) {
     ownGone = DeleteOwned(OwnFile);
   }
   ScheduleEmptiedFolders();
-  message(ClosingMessage(OwnFile, ownGone));
-  return keysRemoved && FNotRemoved.Count() == 0;
+  if (FNotRemoved.Count() == 0 && inProductFolder) NoteFolderLeft(OwnFile);
+  if (OnMessage) OnMessage(ClosingMessage(OwnFile, ownGone));
+  FOutcome = Ending(OwnFile, keysRemoved);
+  return FOutcome != uoFilesLeft;
+}
+
+TUninstallOutcome TUninstaller::Ending(const std::string& OwnFile, bool KeysRemoved) const {
+  if (!KeysRemoved || FNotRemoved.Count() > 0 || !FFolderLeft.empty()) return uoFilesLeft;
+  // The uninstaller itself is in use while it runs: only other files make
+  // the restart a condition of the removal.
+  const std::string own = ComparablePath(OwnFile);
+  for (int i = 0; i < FAfterBoot.Count(); ++i)
+    if (ComparablePath(FAfterBoot[i]) != own) return uoRemovedAtRestart;
+  return uoRemoved;
 }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "classlib/ComCtrls.h"
 #include "classlib/ExtCtrls.h"
 #include "classlib/StdCtrls.h"
@@ -12,7 +14,9 @@ QNT_PUBLISH(TForm1);
 
 namespace {
 const char* const StepBoxes[] = {"AliasesCB", "ActiveXCB", "FilesCB", "INIFilesCB", "BDECB", "RegistryCB"};
-}
+// The steps as the window lists them, from the top.
+const TUninstallStep ListedSteps[] = {usAliases, usActiveX, usFiles, usINIFiles, usRegistry, usBDE};
+}  // namespace
 
 TForm1::TForm1(TComponent* AOwner) : TForm(AOwner), FUninstaller(std::make_unique<TUninstaller>("")) {
   RegisterHandler("FormCreate", this, &TForm1::FormCreate);
@@ -50,36 +54,60 @@ void TForm1::SetCaptionOfAll(const std::string& Text) {
 void TForm1::FormCreate(TObject*) {
   SetCaptionOfAll(Caption());
   std::string product = ProductNameFromCommandLine(Narrow(std::wstring(GetCommandLineW())), ParamStr(0));
+  // Closed without Start, the window was a question the user declined.
+  FExitCode = uoCancelled;
   // A blank name would make the record key the list of every product.
-  if (Trim(product).empty()) {
-    Control<TButton>("StartBtn")->SetEnabled(false);
-    throw Exception("Please remove this software from the Add/Remove Programs from the Control Panel");
-  }
+  if (Trim(product).empty())
+    Refuse(uoNotInstalled, "Please remove this software from the Add/Remove Programs from the Control Panel");
   FUninstaller = std::make_unique<TUninstaller>(product);
   SetCaptionOfAll("Remove " + product);
-  TUninstaller& u = *FUninstaller;
-  u.OnConfirm = OkToRemove;
-  u.OnShowProgress = [this](bool Visible) {
+  Hook(*FUninstaller);
+  // Said at once rather than after Start: there is nothing to remove, and
+  // the uninstaller's own file stays.
+  if (!FUninstaller->Installed()) Refuse(uoNotInstalled, NotInstalledMessage(product));
+  if (FUninstaller->SetupWaits()) Refuse(uoSetupWaits, SetupWaitsMessage(product));
+  ListRecordedSteps();
+}
+
+void TForm1::Refuse(int ExitCode, const std::string& Text) {
+  FExitCode = ExitCode;
+  Control<TButton>("StartBtn")->SetEnabled(false);
+  throw Exception(Text);
+}
+
+void TForm1::Hook(TUninstaller& U) {
+  U.OnConfirm = OkToRemove;
+  U.OnShowProgress = [this](bool Visible) {
     Control<TProgressBar>("ProgressBar1")->SetVisible(Visible);
     Repainted();
   };
-  u.OnProgress = [this](int Percent) {
+  U.OnProgress = [this](int Percent) {
     Control<TProgressBar>("ProgressBar1")->SetPosition(Percent);
     Repainted();
   };
-  u.OnStepDone = [this](TUninstallStep Step) {
+  U.OnStepDone = [this](TUninstallStep Step) {
     Control<TCheckBox>(StepBoxes[Step])->SetChecked(true);
     Repainted();
   };
-  u.OnMessage = [](const std::string& Text) { Application->MessageBox(Text, Application->Title(), MB_OK); };
-  u.OnBusy = [](const std::string& Text) {
+  U.OnMessage = [](const std::string& Text) { Application->MessageBox(Text, Application->Title(), MB_OK); };
+  U.OnBusy = [](const std::string& Text) {
     return Application->MessageBox(Text, Application->Title(), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
   };
-  // Said at once rather than after Start: there is nothing to remove, and
-  // the uninstaller's own file stays.
-  if (!u.Installed()) {
-    Control<TButton>("StartBtn")->SetEnabled(false);
-    throw Exception(NotInstalledMessage(product));
+}
+
+void TForm1::ListRecordedSteps() {
+  // The steps this product's record has, one under the other in the places
+  // of the first boxes.
+  std::vector<int> places;
+  for (TUninstallStep step : ListedSteps) places.push_back(Control<TCheckBox>(StepBoxes[step])->Top());
+  size_t next = 0;
+  for (TUninstallStep step : ListedSteps) {
+    TCheckBox* box = Control<TCheckBox>(StepBoxes[step]);
+    if (!FUninstaller->HasStep(step)) {
+      box->SetVisible(false);
+      continue;
+    }
+    box->SetTop(places[next++]);
   }
 }
 
@@ -92,8 +120,9 @@ void TForm1::StartBtnClick(TObject*) {
   Repainted();
   // Until the run says otherwise (an error ends it halfway), something the
   // record names stays.
-  FExitCode = 1;
-  if (FUninstaller->Run(ParamStr(0))) FExitCode = 0;
+  FExitCode = uoFilesLeft;
+  FUninstaller->Run(ParamStr(0));
+  FExitCode = FUninstaller->Outcome();
   Application->Terminate();
 }
 
@@ -103,5 +132,5 @@ bool OkToRemove(const std::string& FilePath) {
   return Application->MessageBox(Format("Uninstall has determined that the file %s is no longer used by an "
                                         "application. Is it o.k. to delete it?",
                                         {FilePath}),
-                                 "Confirm", MB_YESNO | MB_ICONQUESTION) == IDYES;
+                                 Application->Title(), MB_YESNO | MB_ICONQUESTION) == IDYES;
 }

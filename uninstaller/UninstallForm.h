@@ -18,9 +18,8 @@ public:
   ~TForm1() override;
 
   const std::string& ProductName() const { return FUninstaller->ProductName(); }
-  // The program's exit code: 1 once Start ran a removal that left something
-  // the record names (a Cancel while another run held the product, a file
-  // that could neither go nor be scheduled, an error), else 0.
+  // The program's exit code: how the run ended (TUninstallOutcome); closed
+  // without Start, uoCancelled.
   int ExitCode() const { return FExitCode; }
   const std::string& UninstallKey() const { return FUninstaller->UninstallKey(); }
   TStringList* DirList() { return &FUninstaller->DirList(); }
@@ -48,10 +47,17 @@ private:
   T* Control(const char* Name) const;
   void Repainted();
   void SetCaptionOfAll(const std::string& Text);
+  // Start stays disabled; the text is shown as the creation's error and
+  // the program ends with ExitCode when the window is closed.
+  [[noreturn]] void Refuse(int ExitCode, const std::string& Text);
+  void Hook(TUninstaller& U);
+  // Hides the boxes of the steps the record does not have.
+  void ListRecordedSteps();
 
   std::unique_ptr<TUninstaller> FUninstaller;
   int FExitCode = 0;
 };
 
-// Asks whether a shared file that no application uses any more may go.
+// Asks whether a shared file that no application uses any more may go, in a
+// box titled as every box of the uninstaller.
 bool OkToRemove(const std::string& FilePath);

@@ -5,9 +5,20 @@
 // system, derived from the product's name (letter case aside, as the
 // product's uninstall entry is found): a run of another product has a lock
 // of its own. A process that ends, killed or not, leaves the lock free.
+// Every user's run can wait on the lock, whoever made it: a run of an
+// administrator and one of a plain user exclude each other too.
 #pragma once
 #include <functional>
 #include <string>
+
+#include "classlib/SysUtils.h"
+
+// A mutex cannot span a restart. A setup of the product that must finish
+// after the restart (its jobs wait, its continuation is registered) names
+// its setup key in the product's uninstall record under this value, from
+// the registration of its continuation until the run after the restart has
+// done the jobs; the uninstaller removes nothing while that setup waits.
+inline constexpr const char* SetupWaitsValueName = "SetupWaitsForRestart";
 
 // Which kind of run holds a product's lock.
 enum TProductRun { prSetup, prUninstall };
@@ -16,6 +27,17 @@ enum TProductRun { prSetup, prUninstall };
 // "Setup of <product> is running. Finish or cancel it, then click Retry."
 // (for an uninstall, "Uninstall of <product> ...").
 std::string ProductBusyMessage(const std::string& ProductName, TProductRun Holder);
+
+// The lock's name in the machine's namespace ("Global\" and this).
+std::string ProductLockName(const std::string& ProductName);
+
+// No lock can be had (the system refuses to make it and to open it, or the
+// name is taken by another kind of object): the run must not go on
+// unguarded. Its message names the run, the product and the system's reason.
+class EProductLockUnavailable : public Exception {
+public:
+  using Exception::Exception;
+};
 
 class TProductLock {
 public:
@@ -28,7 +50,7 @@ public:
   // Takes the lock. While another run of the product holds it, asks
   // Retry with the message that names that run, and tries again while the
   // answer is true; false when it is false (a Cancel): the lock is then not
-  // held. A system that refuses to make the lock lets the run go on.
+  // held. Raises EProductLockUnavailable when no lock can be had.
   // Call it and Release from one thread: the system ties the lock to it.
   bool Take(const std::function<bool(const std::string& Text)>& Retry);
   bool Held() const { return FHeld; }

@@ -1,7 +1,8 @@
 // One product, one run at a time, through the real programs: a setup of the
 // product that waits on its welcome page holds it against the product's
 // uninstaller and a second setup of it, which say what runs and wait for
-// Retry; a setup of another product goes on meanwhile. Runs in a prefix of
+// Retry; a setup of another product goes on meanwhile; a setup that must
+// finish after the restart holds the product until then. Runs in a prefix of
 // its own.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -111,7 +112,7 @@ TEST_F(OneRunPerProduct, AnUninstallDuringASetupRemovesNothingUntilTheSetupEnds)
     TForeignBox box = AnswerForeignDialog(u.Pid(), [](const std::string&) { return IDCANCEL; }, 30000);
     EXPECT_EQ(box.Text, Busy("Setup"));
     EXPECT_EQ(box.Caption, "Remove " + Product);
-    EXPECT_EQ(u.Wait(30000), 1);
+    EXPECT_EQ(u.Wait(30000), uoBusy);
     EXPECT_TRUE(Whole());
   }
   // Retry while the setup runs asks again; once it has ended, the removal goes.
@@ -128,9 +129,18 @@ TEST_F(OneRunPerProduct, AnUninstallDuringASetupRemovesNothingUntilTheSetupEnds)
       },
       30000);
   EXPECT_EQ(again.Text, Busy("Setup"));
-  TForeignBox closing = AnswerForeignDialog(u.Pid(), [](const std::string&) { return IDOK; }, 30000);
+  // The setup could replace the running uninstaller's file only at the
+  // restart: until then nothing goes.
+  EXPECT_EQ(AnswerForeignDialog(u.Pid(), [](const std::string&) { return IDOK; }, 30000).Text,
+            SetupWaitsMessage(Product));
+  EXPECT_EQ(u.Wait(30000), uoSetupWaits);
+  EXPECT_TRUE(Whole());
+  ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
+  TChildProcess after(uninstall);
+  ASSERT_TRUE(ClickForeignButton(after.Pid(), "Remove " + Product, "&Start", 30000));
+  TForeignBox closing = AnswerForeignDialog(after.Pid(), [](const std::string&) { return IDOK; }, 30000);
   EXPECT_NE(closing.Text.find("will be removed after you reboot"), std::string::npos) << closing.Text;
-  EXPECT_EQ(u.Wait(30000), 0);
+  EXPECT_EQ(after.Wait(30000), uoRemoved);
   // Its running uninstaller goes at the restart.
   EXPECT_FALSE(FileExists(Dest + "\\APP.TXT"));
   EXPECT_FALSE(FileExists(Dest + "\\README.TXT"));

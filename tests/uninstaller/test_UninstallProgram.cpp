@@ -21,6 +21,7 @@
 #include "engine/cmp_TInstallContainer.h"
 #include "foundation/routines/routines_API.h"
 #include "foundation/routines/routines_ExpandPaths.h"
+#include "foundation/routines/routines_ProductLock.h"
 #include "foundation/routines/routines_Registry.h"
 #include "foundation/routines/routines_Strings.h"
 #include "uninstaller/UninstallCore.h"
@@ -103,6 +104,8 @@ std::vector<std::string> Uninstall(const std::string& Line, const std::string& P
     TForeignBox box = AnswerForeignDialog(p.Pid(), Answer, 30000);
     if (!box.Found) break;
     texts.push_back(box.Text);
+    // Every box is titled with the product.
+    EXPECT_EQ(box.Caption, "Remove " + Product) << box.Text;
     if (box.Text.find("will be removed after you reboot") != std::string::npos ||
         box.Text.find("has finished removing itself") != std::string::npos ||
         box.Text.find("could not be removed completely") != std::string::npos)
@@ -121,24 +124,51 @@ std::string RestartMessage(const std::string& Product) {
   return "The uninstallation program for " + Product + " will be removed after you reboot your computer.";
 }
 
-BOOL CALLBACK AddTickedBox(HWND W, LPARAM L) {
+// A step's check box as the window shows it.
+struct TStepBox {
+  std::string Text;
+  LONG Top;
+  bool Ticked;
+};
+
+BOOL CALLBACK AddStepBox(HWND W, LPARAM L) {
   wchar_t cls[64];
   GetClassNameW(W, cls, 64);
   LONG kind = GetWindowLongW(W, GWL_STYLE) & BS_TYPEMASK;
-  if (lstrcmpiW(cls, L"BUTTON") != 0 || (kind != BS_AUTOCHECKBOX && kind != BS_CHECKBOX)) return TRUE;
-  if (SendMessageW(W, BM_GETCHECK, 0, 0) != BST_CHECKED) return TRUE;
+  if (lstrcmpiW(cls, L"BUTTON") != 0 || (kind != BS_AUTOCHECKBOX && kind != BS_CHECKBOX) || !IsWindowVisible(W))
+    return TRUE;
   wchar_t text[128];
   GetWindowTextW(W, text, 128);
-  reinterpret_cast<std::vector<std::string>*>(L)->push_back(Narrow(std::wstring(text)));
+  RECT r;
+  GetWindowRect(W, &r);
+  MapWindowPoints(nullptr, GetAncestor(W, GA_ROOT), reinterpret_cast<POINT*>(&r), 2);
+  reinterpret_cast<std::vector<TStepBox>*>(L)->push_back(
+      {Narrow(std::wstring(text)), r.top, SendMessageW(W, BM_GETCHECK, 0, 0) == BST_CHECKED});
   return TRUE;
 }
 
-// The check boxes of the window captioned Caption that show a tick, sorted.
+std::vector<TStepBox> StepBoxesOf(const std::string& Caption) {
+  std::vector<TStepBox> boxes;
+  EnumChildWindows(ShownWindow(Caption), AddStepBox, reinterpret_cast<LPARAM>(&boxes));
+  return boxes;
+}
+
+// The shown check boxes of the window captioned Caption that show a tick, sorted.
 std::vector<std::string> TickedBoxesOf(const std::string& Caption) {
   std::vector<std::string> ticked;
-  EnumChildWindows(ShownWindow(Caption), AddTickedBox, reinterpret_cast<LPARAM>(&ticked));
+  for (const TStepBox& b : StepBoxesOf(Caption))
+    if (b.Ticked) ticked.push_back(b.Text);
   std::sort(ticked.begin(), ticked.end());
   return ticked;
+}
+
+// The steps the window lists, from the top, each with its place.
+std::vector<std::string> ListedStepsOf(const std::string& Caption) {
+  std::vector<TStepBox> boxes = StepBoxesOf(Caption);
+  std::sort(boxes.begin(), boxes.end(), [](const TStepBox& A, const TStepBox& B) { return A.Top < B.Top; });
+  std::vector<std::string> listed;
+  for (const TStepBox& b : boxes) listed.push_back(b.Text + " at " + std::to_string(b.Top));
+  return listed;
 }
 
 // A product installed into "<scratch>\Program Files\Qnt App", with the
@@ -205,15 +235,22 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
 
   // Each question of the file step comes with the progress bar shown at the
   // file's place among the four; the first also gives a picture to look at.
+  // The window lists the steps of this record only, one under the other.
   std::vector<TBarSeen> bars;
-  std::vector<std::string> texts = Uninstall(UninstallString(), Product, [&](const std::string& Text) {
-    if (Text.find("Is it o.k.") != std::string::npos) {
-      bars.push_back(ProgressBarOf("Remove " + Product));
-      if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && bars.size() == 1)
-        Screenshot(ShownWindow("Remove " + Product), shot);
-    }
-    return YesUnlessKeep(Text);
-  });
+  std::vector<std::string> listed;
+  std::vector<std::string> texts = Uninstall(
+      UninstallString(), Product,
+      [&](const std::string& Text) {
+        if (Text.find("Is it o.k.") != std::string::npos) {
+          if (listed.empty()) listed = ListedStepsOf("Remove " + Product);
+          bars.push_back(ProgressBarOf("Remove " + Product));
+          if (const char* shot = std::getenv("QNT_SCREENSHOT"); shot && bars.size() == 1)
+            Screenshot(ShownWindow("Remove " + Product), shot);
+        }
+        return YesUnlessKeep(Text);
+      },
+      uoFilesLeft);
+  EXPECT_EQ(listed, (std::vector<std::string>{"ActiveX/OCX components at 72", "Files at 102", "Registry entries at 133"}));
   ASSERT_EQ(bars.size(), 2u);
   for (size_t i = 0; i < bars.size(); ++i) {
     SCOPED_TRACE(i);
@@ -223,7 +260,11 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
               (std::vector<LONG>{144, 248, 144 + 313, 248 + 16}));
   }
 
-  EXPECT_EQ(texts, (std::vector<std::string>{Question(sharedYes), Question(sharedKeep), RestartMessage(Product)}));
+  // What the user kept and a file of the user's keep the product's folder:
+  // named, and the exit code says so.
+  EXPECT_EQ(texts, (std::vector<std::string>{Question(sharedYes), Question(sharedKeep),
+                                             RestartMessage(Product) + "\n\nThe folder " + FApp +
+                                                 " stays, as it still holds:\n" + notOurs + "\n" + sharedKeep}));
   EXPECT_FALSE(FileExists(plain));
   EXPECT_FALSE(FileExists(sharedYes));
   EXPECT_TRUE(FileExists(sharedKeep));
@@ -266,7 +307,7 @@ TEST_F(UninstallProgram, WithoutAProductOnlyCloseWorks) {
   EXPECT_EQ(box.Caption, "Uninstall program");
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Uninstall program", "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Uninstall program", "&Close", 30000));
-  EXPECT_EQ(p.Wait(30000), 0);
+  EXPECT_EQ(p.Wait(30000), uoNotInstalled);
   EXPECT_TRUE(FileExists(FApp + "\\app.txt"));
   EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
 }
@@ -289,10 +330,14 @@ TEST_F(UninstallProgram, AFileInUseGoesAtTheRestartAndTheEmptiedFoldersWithIt) {
   HANDLE lock = CreateFileW(Widen(held).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
 
-  std::vector<std::string> texts = Uninstall(UninstallString(), Product, [](const std::string& Text) {
-    if (const char* shot = std::getenv("QNT_SCREENSHOT")) Screenshot(GetForegroundWindow(), shot);
-    return YesUnlessKeep(Text);
-  });
+  // Removed, but for a file that goes at the restart: the exit code says so.
+  std::vector<std::string> texts = Uninstall(
+      UninstallString(), Product,
+      [](const std::string& Text) {
+        if (const char* shot = std::getenv("QNT_SCREENSHOT")) Screenshot(GetForegroundWindow(), shot);
+        return YesUnlessKeep(Text);
+      },
+      uoRemovedAtRestart);
   CloseHandle(lock);
 
   EXPECT_EQ(texts, (std::vector<std::string>{RestartMessage(Product) +
@@ -322,10 +367,65 @@ TEST_F(UninstallProgram, AProductNoLongerInstalledIsSaidSo) {
   EXPECT_EQ(box.Caption, "Remove " + Product);
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
-  EXPECT_EQ(p.Wait(30000), 0);
+  EXPECT_EQ(p.Wait(30000), uoNotInstalled);
   // Its own file stays: nothing it removes.
   EXPECT_TRUE(FileExists(FOwn));
   EXPECT_EQ(PendingRenames().find(FOwn), std::string::npos);
+}
+
+TEST_F(UninstallProgram, ClosedWithoutStartItSaysWhyAndEndsWithItsCode) {
+  // A setup of the product as it leaves its key and the record while it
+  // waits for the restart, and as it leaves them once that is over.
+  const std::string setupKey = "\\SOFTWARE\\Quillant\\Install\\Install7";
+  const std::string setup = FRoot + "\\work\\Quillant20.exe";
+  const struct {
+    const char* Name;
+    bool Named, Jobs, Continuation, KeyGone;
+    long Code;
+  } rows[] = {
+      {"no setup named", false, false, false, false, uoCancelled},
+      {"its jobs wait", true, true, false, false, uoSetupWaits},
+      {"its restart waits", true, false, true, false, uoSetupWaits},
+      // A later run of the program ended well and took the key.
+      {"its key gone", true, false, true, true, uoSetupWaits},
+      {"it finished", true, false, false, false, uoCancelled},
+  };
+  const std::string app = File("app.txt");
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Name);
+    WriteRecord({app}, {});
+    if (row.Named) WriteRVStr(hkLocalMachine, Key(), SetupWaitsValueName, setupKey);
+    if (!row.KeyGone) WriteRVStr(hkLocalMachine, setupKey, "Path", setup);
+    if (row.Jobs) WriteRVStr(hkLocalMachine, setupKey + "\\Unfinished", "AppFile", "0");
+    if (row.Continuation)
+      WriteRVStr(hkLocalMachine, RunOnceKey, "QuillantUnfinished", "\"" + setup + "\" *ABOOT *NOSELFEXTRACT setup.exe C:\\d");
+    TChildProcess p(UninstallString());
+    ASSERT_TRUE(p.Started());
+    // Pictures to look at, when asked for: the window, and the box that
+    // refuses.
+    const char* shot = std::getenv("QNT_SCREENSHOT");
+    if (row.Code == uoSetupWaits) {
+      TForeignBox box = AnswerForeignDialog(
+          p.Pid(),
+          [&](const std::string&) {
+            if (shot && row.Jobs) Screenshot(GetForegroundWindow(), std::string(shot) + ".box.png");
+            return IDOK;
+          },
+          30000);
+      EXPECT_EQ(box.Text, SetupWaitsMessage(Product));
+      EXPECT_EQ(box.Caption, "Remove " + Product);
+      EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
+    } else if (shot && !row.Named) {
+      for (int i = 0; i < 300 && !ShownWindow("Remove " + Product); ++i) Sleep(100);
+      Screenshot(ShownWindow("Remove " + Product), shot);
+    }
+    EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
+    EXPECT_EQ(p.Wait(30000), row.Code);
+    EXPECT_TRUE(FileExists(app));
+    EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
+    DeleteKey(hkLocalMachine, "\\SOFTWARE\\Quillant");
+    DeleteIdent(hkLocalMachine, RunOnceKey, "QuillantUnfinished");
+  }
 }
 
 TEST_F(UninstallProgram, AnEntryThatIsNotTextEndsTheRunAndLeavesTheRest) {
@@ -339,7 +439,8 @@ TEST_F(UninstallProgram, AnEntryThatIsNotTextEndsTheRunAndLeavesTheRest) {
   TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
   EXPECT_TRUE(box.Found);
   EXPECT_NE(box.Text.find("File2"), std::string::npos) << box.Text;
-  EXPECT_EQ(TickedBoxesOf("Remove " + Product), (std::vector<std::string>{"ActiveX/OCX components", "Aliases"}));
+  // The record lists files only: no step it shows was done.
+  EXPECT_EQ(TickedBoxesOf("Remove " + Product), std::vector<std::string>{});
   EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
   EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
   // What the record still names stays: a script sees it.
@@ -380,8 +481,7 @@ TEST_F(UninstallProgram, AFileThatStaysLeavesItsStepUntickedAndTheExitCodeOne) {
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0].rfind(Product + " could not be removed completely.", 0), 0u) << texts[0];
   EXPECT_EQ(texts[0].find("after you reboot"), std::string::npos) << texts[0];
-  EXPECT_EQ(ticked, (std::vector<std::string>{"ActiveX/OCX components", "Aliases", "BDE", "INI file entries",
-                                              "Registry entries"}));
+  EXPECT_EQ(ticked, (std::vector<std::string>{"Registry entries"}));
   EXPECT_FALSE(FileExists(plain));
   EXPECT_TRUE(KeyExists(hkLocalMachine, Key()));
 }
@@ -515,15 +615,19 @@ TEST_F(UninstallRoundTrip, TwoProductsShareALibraryAndAreRemovedOneAfterTheOther
   const std::string notes = Dest + "\\my notes.txt";
   WriteFileText(notes, "mine");
   // The other product still uses the library: nothing is asked.
-  // The closing message comes with every step ticked.
+  // The closing message comes with every step ticked, and names what keeps
+  // the product's folder: it stays, and the exit code says so.
   std::vector<std::string> ticked;
-  std::vector<std::string> texts = Uninstall(UninstallString(Product), Product, [&](const std::string&) {
-    ticked = TickedBoxesOf("Remove " + Product);
-    return IDOK;
-  });
-  EXPECT_EQ(texts, (std::vector<std::string>{RestartMessage(Product)}));
-  EXPECT_EQ(ticked, (std::vector<std::string>{"ActiveX/OCX components", "Aliases", "BDE", "Files", "INI file entries",
-                                              "Registry entries"}));
+  std::vector<std::string> texts = Uninstall(
+      UninstallString(Product), Product,
+      [&](const std::string&) {
+        ticked = TickedBoxesOf("Remove " + Product);
+        return IDOK;
+      },
+      uoFilesLeft);
+  EXPECT_EQ(texts, (std::vector<std::string>{RestartMessage(Product) + "\n\nThe folder " + Dest +
+                                             " stays, as it still holds:\n" + notes}));
+  EXPECT_EQ(ticked, (std::vector<std::string>{"ActiveX/OCX components", "Files", "Registry entries"}));
   for (const auto& path : recorded) EXPECT_EQ(FileExists(path), path == Shared) << path;
   EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, 0), 1);
   EXPECT_EQ(GetRVInteger(hkCurrentUser, SelfReg, server, 0), 0);
@@ -586,6 +690,47 @@ TEST_F(UninstallRoundTrip, ACancelledSetupLeavesAnEntryThatRemovesWhatItKept) {
     EXPECT_EQ(GetRVInteger(hkLocalMachine, SharedDLLsKey, Shared, NoSharedCount), NoSharedCount);
     EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Product));
   }
+}
+
+// The setup asked for a restart (the server was in use) and the user chose
+// to restart later: what the restart puts in place and registers must not
+// come back without an entry, so the uninstaller removes nothing until then.
+TEST_F(UninstallRoundTrip, WhileItsSetupWaitsForTheRestartNothingIsRemoved) {
+  const std::string server = Dest + "\\QNTREG.DLL";
+  ForceDirectories(Dest);
+  WriteFileText(server, "in use");
+  HANDLE held = CreateFileW(Widen(server).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Install("roundtrip_product");
+  ASSERT_EQ(ReadFileText(FWork + "\\restart.log"), "restart\n");
+  const std::string line = UninstallString(Product);
+  const std::vector<std::string> recorded = RecordedPaths(Product);
+  {
+    TChildProcess p(line);
+    ASSERT_TRUE(p.Started());
+    TForeignBox box = AnswerForeignDialog(p.Pid(), [](const std::string&) { return IDOK; }, 30000);
+    EXPECT_EQ(box.Text, SetupWaitsMessage(Product));
+    EXPECT_EQ(box.Caption, "Remove " + Product);
+    EXPECT_FALSE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Start", 30000));
+    EXPECT_TRUE(ClickForeignButton(p.Pid(), "Remove " + Product, "&Close", 30000));
+    EXPECT_EQ(p.Wait(30000), uoSetupWaits);
+  }
+  EXPECT_EQ(RecordedPaths(Product), recorded);
+  for (const auto& path : recorded) EXPECT_TRUE(FileExists(path)) << path;
+
+  // The restart puts the server in place and its run registers it; then the
+  // product goes whole.
+  CloseHandle(held);
+  ASSERT_EQ(RunAndWait("wineboot.exe -r", "", 180000), 0);
+  EXPECT_NE(ReadFileText(server), "in use");
+  EXPECT_EQ(GetRVInteger(hkCurrentUser, SelfReg, server, 0), 1);
+  EXPECT_EQ(GetRVStr(hkLocalMachine, std::string(UninstallRootKey) + Product, SetupWaitsValueName, "none"), "none");
+  Uninstall(line, Product, [](const std::string& Text) {
+    return Text.find("Is it o.k.") != std::string::npos ? IDYES : IDOK;
+  });
+  for (const auto& path : recorded) EXPECT_FALSE(FileExists(path)) << path;
+  EXPECT_EQ(GetRVInteger(hkCurrentUser, SelfReg, server, 0), 0);
+  EXPECT_FALSE(KeyExists(hkLocalMachine, std::string(UninstallRootKey) + Product));
 }
 
 TEST_F(UninstallRoundTrip, OnTheWindows95FamilyTheUninstallerIsNamedInWininit) {
