@@ -261,10 +261,13 @@ TEST_F(UninstallProgram, FromTheUnquotedUninstallString) {
   }
 
   // What the user kept and a file of the user's keep the product's folder:
-  // named, and the exit code says so.
+  // named, and the exit code says so. A record of this form names no folder
+  // the setup made, so only the link's own folder goes, not its parents.
   EXPECT_EQ(texts, (std::vector<std::string>{Question(sharedYes), Question(sharedKeep),
                                              RestartMessage(Product) + "\n\nThe folder " + FApp +
-                                                 " stays, as it still holds:\n" + notOurs + "\n" + sharedKeep}));
+                                                 " stays, as it still holds:\n" + FApp + "\\Start Menu\n" +
+                                                 notOurs + "\n" + sharedKeep}));
+  EXPECT_TRUE(DirectoryExists(FApp + "\\Start Menu\\Programs"));
   EXPECT_FALSE(FileExists(plain));
   EXPECT_FALSE(FileExists(sharedYes));
   EXPECT_TRUE(FileExists(sharedKeep));
