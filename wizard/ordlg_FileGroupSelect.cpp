@@ -112,6 +112,8 @@ void TFileGroupSelectForm::SetButtons() {
   const int64_t free = (letter >= 'A' && letter <= 'Z') ? DriveFreeBytes(letter) : -1;
   SpaceAvailableLabel->SetCaption(BytesText(static_cast<double>(free)));
   DirectoryLabel->SetText(dest);
+  // A folder longer than its box shows its end, the part a user chose.
+  DirectoryLabel->SetSelStart(static_cast<int>(Widen(dest).size()));
   BrowseBtn->SetEnabled(CurrentGroup->AllowChangeDir());
   if (TStrings* desc = CurrentGroup->Description()) {
     const bool has = desc->Count() > 0;

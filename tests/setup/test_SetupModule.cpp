@@ -355,7 +355,10 @@ TEST_P(SetupLooks, EveryPageFits) {
   const TQlntLanguage lang = GetParam().Lang;
   Run->Step("flag", [languagePage] { return languagePage() != nullptr; },
             [languagePage, lang] { EXPECT_TRUE(pagelooks::ClickLanguage(languagePage(), lang)); })
-      .When("switched", [lang] { return IM->MainTranslator->TranslateIntoLanguage() == lang; });
+      .When("switched", [languagePage, lang] {  // the grid is enabled again once every page has switched
+        return IM->MainTranslator->TranslateIntoLanguage() == lang && languagePage() &&
+               languagePage()->LanguageGrid->Enabled();
+      });
   lookAndGo(static_cast<TSelectLanguageForm*>(nullptr), "select_language");
   lookAndGo(static_cast<TWelcomeForm*>(nullptr), "welcome");
   lookAndGo(static_cast<TFileGroupSelectForm*>(nullptr), "file_groups");

@@ -222,6 +222,11 @@ std::optional<TShown> ShownText(TControl* C) {
   return std::nullopt;
 }
 
+std::string Span(const RECT& R) {
+  return std::to_string(R.left) + ".." + std::to_string(R.right) + " x " + std::to_string(R.top) + ".." +
+         std::to_string(R.bottom);
+}
+
 bool Inside(const RECT& A, const RECT& B) {
   return A.left >= B.left && A.right <= B.right && A.top >= B.top && A.bottom <= B.bottom;
 }
@@ -329,10 +334,11 @@ void Misfits(TWinControl* Parent, std::vector<std::string>& Out, std::vector<TSh
     CutByTranslator(c, name, Out);
     if (auto* e = dynamic_cast<TEdit*>(c)) EditFits(e, name, Out);
     if (std::optional<TShown> s = ShownText(c)) {
+      const std::string where = " (letters " + Span(s->Ink) + ", room " + Span(s->Room) + ")";
       if (s->Ink.left < s->Room.left || s->Ink.right > s->Room.right)
-        Out.push_back(name + ": text wider than the control");
+        Out.push_back(name + ": text wider than the control" + where);
       else if (!Inside(s->Ink, s->Room))
-        Out.push_back(name + ": text taller than the control");
+        Out.push_back(name + ": text taller than the control" + where);
       if (!s->Flaw.empty()) Out.push_back(name + ": " + s->Flaw);
       FaceOf(*s, name, Out);
       if (s->Black) Black.push_back(*s);

@@ -595,7 +595,11 @@ TEST_F(WizardPages, LanguageSwitchRetranslatesEveryPage) {
               Picture("language_en");
               clickLanguage(qlGerman);
             })
-      .Step("german", [] { return Current<TSelectLanguageForm>()->ProceedBtn->Caption() == "Weiter >"; },
+      .Step("german",
+            [] {  // switched once the grid is enabled again
+              auto* p = Current<TSelectLanguageForm>();
+              return p->ProceedBtn->Caption() == "Weiter >" && p->LanguageGrid->Enabled();
+            },
             [&] {
               auto* p = Current<TSelectLanguageForm>();
               EXPECT_EQ(Wizard()->Pages()[1]->Caption(), "Willkommen");
