@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "classlib/Units.h"
@@ -56,6 +57,17 @@ void TFileGroupSelectForm::FormCreate(TObject*) {
   BackButton = BackBtn;
   OkButtons = {ProceedBtn};
   ThemeImage->Picture()->LoadFromResourceName("INSTALLTHEME1");
+  SpaceValuesLeft = SpaceRequiredLabel->Left();
+}
+
+void TFileGroupSelectForm::PlaceSpaceValues() {
+  int left = SpaceValuesLeft;
+  for (const char* desc : {"SpaceRequiredDesc", "SpaceAvailableDesc"}) {
+    auto* l = FindChild<TLabel>(this, desc);
+    left = std::max(left, l->Left() + l->Width() + 8);
+  }
+  SpaceRequiredLabel->SetLeft(left);
+  SpaceAvailableLabel->SetLeft(left);
 }
 
 bool TFileGroupSelectForm::Skip() {
@@ -70,6 +82,7 @@ void TFileGroupSelectForm::RefreshInformation() {
   BackBtn->SetVisible(!IsFirst());
   RefreshTree();
   SetButtons();
+  PlaceSpaceValues();
   FocusIfVisible(ProceedBtn);
 }
 
