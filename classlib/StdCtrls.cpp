@@ -256,6 +256,11 @@ void TEdit::SelectAll() {
   if (HandleAllocated()) SendMessageW(Handle(), EM_SETSEL, 0, -1);
 }
 
+void TEdit::SetSelStart(int Value) {
+  SendMessageW(Handle(), EM_SETSEL, Value, Value);
+  SendMessageW(Handle(), EM_SCROLLCARET, 0, 0);
+}
+
 void TEdit::Change() {
   if (OnChange && !Loading()) OnChange(this);
 }

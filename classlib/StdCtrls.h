@@ -89,6 +89,9 @@ public:
   TEditCharCase CharCase() const { return FCharCase; }
   void SetCharCase(TEditCharCase Value);
   void SelectAll();
+  // Puts the caret before letter Value (past the last: the end) and scrolls
+  // the text so that the caret shows.
+  void SetSelStart(int Value);
   TNotifyEvent OnChange;
   bool CNCommand(WORD NotifyCode) override;
   bool CNCtlColor(HDC DC, HBRUSH& Result) override;

@@ -359,6 +359,12 @@ private:
   TQlntLanguage FTranslateIntoLanguage = qlUser;
 };
 
+// After a translation: every button of Form too narrow for its caption (and
+// its picture), keeping a blank from its frame on either side, grows to the
+// right as far as its parent leaves a margin. Buttons that fit keep their
+// designed width.
+void FitButtonsToCaptions(TWinControl* Form);
+
 // Tells every live install container and then every live form
 // (QuillantComps, FormList) that the wizard language is now NewLanguage.
 // Each list is walked as it stood at the start; one freed meanwhile (a

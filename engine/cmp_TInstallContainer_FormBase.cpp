@@ -3,6 +3,9 @@
 
 #include "engine/cmp_TInstallContainer.h"
 
+#include "classlib/Buttons.h"
+#include "classlib/WinText.h"
+
 QNT_PUBLISH(TBaseQuillantForm,
   Prop::Boolean("AutoSetFont", &TBaseQuillantForm::AutoSetFont, &TBaseQuillantForm::SetAutoSetFont, true),
   Prop::Boolean("AutoTranslate", &TBaseQuillantForm::AutoTranslate, &TBaseQuillantForm::SetAutoTranslate, true),
@@ -43,8 +46,41 @@ void TBaseQuillantForm::Translate() {
     else
       FCurrentLanguage = TranslateComponent(FCurrentLanguage, this);
   }
+  FitButtonsToCaptions(this);
   // The form may be gone once this returns: nothing of it is touched after.
   if (Application) Application->ProcessMessages();
+}
+
+namespace {
+// The width a button's caption and picture take as the button draws them.
+int CaptionWidth(TButton* Button) {
+  const std::wstring text = Widen(Button->Caption());
+  RECT r{0, 0, 0, 0};
+  HDC dc = GetDC(Button->Handle());
+  HGDIOBJ old = SelectObject(dc, Button->FontHandle());
+  if (!text.empty()) DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_SINGLELINE | DT_CALCRECT);
+  SelectObject(dc, old);
+  ReleaseDC(Button->Handle(), dc);
+  auto* bit = dynamic_cast<TBitBtn*>(Button);
+  const int glyph = bit && !bit->Glyph()->Empty() ? bit->Glyph()->Width() / bit->NumGlyphs() + 4 : 0;
+  return glyph + r.right;
+}
+}  // namespace
+
+void FitButtonsToCaptions(TWinControl* Form) {
+  constexpr int Frame = 1 + 2 + 3;  // the default button's line, the raised edge, a blank
+  constexpr int Reach = 1;          // letters may reach a pixel past their measure
+  constexpr int Margin = 6;         // kept from the parent's right edge
+  for (int i = 0; i < Form->ControlCount(); ++i) {
+    auto* w = dynamic_cast<TWinControl*>(Form->Controls(i));
+    if (!w) continue;
+    if (auto* b = dynamic_cast<TButton*>(w); b && !b->Caption().empty()) {
+      const int need = CaptionWidth(b) + 2 * (Frame + Reach);
+      const int room = Form->ClientWidth() - Margin - b->Left();
+      if (need > b->Width()) b->SetWidth(std::max(b->Width(), std::min(need, room)));
+    }
+    FitButtonsToCaptions(w);
+  }
 }
 
 namespace {

@@ -1,12 +1,13 @@
 # Sourced by the README's commands: installs what is missing (Debian 12, as root).
 qnt_deps() {
-  # The two font packages stand in for the Japanese and Korean faces of
-  # Windows, which show Latin letters too (tools/wine-env.sh maps them).
+  # The font packages stand in for faces of Windows that the wizard asks for
+  # (tools/wine-env.sh maps them): the East Asian faces, which show Latin
+  # letters too, and Arial's Greek and Vietnamese letters.
   local pkgs=(cmake ninja-build python3 git
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev mingw-w64-tools
     wine wine64 xvfb xauth x11-utils xdotool imagemagick
     vsftpd googletest clang libclang-rt-14-dev zlib1g-dev
-    fonts-vlgothic fonts-wqy-microhei)
+    fonts-vlgothic fonts-wqy-microhei fonts-dejavu-extra fonts-croscore)
   local missing=()
   for p in "${pkgs[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

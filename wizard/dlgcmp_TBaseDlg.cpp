@@ -197,6 +197,7 @@ void TCustomBaseInstallDlg::Translate() {
     else
       FCurrentLanguage = TranslateComponent(FCurrentLanguage, FDialog);
   }
+  FitButtonsToCaptions(FDialog);
 }
 
 void TCustomBaseInstallDlg::AssignDialogProperties() {

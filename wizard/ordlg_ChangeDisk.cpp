@@ -23,6 +23,12 @@ TChangeDiskForm::TChangeDiskForm(TComponent* AOwner) : TBaseChangeDiskForm(AOwne
 
 void TChangeDiskForm::FormShow(TObject*) {
   MakeRoomFor(FindChild<TTranslateLabel>(this, "Label2"));
+  // A Browse button grown for its caption keeps its right edge in line with
+  // Cancel's, the path's box giving it the room.
+  if (const int over = BrowseBtn->Left() + BrowseBtn->Width() - (CancelBtn->Left() + CancelBtn->Width()); over > 0) {
+    BrowseBtn->SetLeft(BrowseBtn->Left() - over);
+    PathEdit->SetWidth(PathEdit->Width() - over);
+  }
   if (DiskParameter()) {
     PromptDiskLabel->SetCaption(DiskPromptText(DiskParameter()->Disk));
     PathEdit->SetText(DiskParameter()->SourceDir);

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "classlib/Units.h"
@@ -57,6 +58,17 @@ void TFileGroupSelectForm::FormCreate(TObject*) {
   OkButtons = {ProceedBtn};
   ThemeImage->Picture()->LoadFromResourceName("INSTALLTHEME1");
   GroupListBox->OnStateImageClick = [this](TObject* Sender) { GroupListBoxStateImageClick(Sender); };
+  SpaceValuesLeft = SpaceRequiredLabel->Left();
+}
+
+void TFileGroupSelectForm::PlaceSpaceValues() {
+  int left = SpaceValuesLeft;
+  for (const char* desc : {"SpaceRequiredDesc", "SpaceAvailableDesc"}) {
+    auto* l = FindChild<TLabel>(this, desc);
+    left = std::max(left, l->Left() + l->Width() + 8);
+  }
+  SpaceRequiredLabel->SetLeft(left);
+  SpaceAvailableLabel->SetLeft(left);
 }
 
 bool TFileGroupSelectForm::Skip() {
@@ -71,6 +83,7 @@ void TFileGroupSelectForm::RefreshInformation() {
   BackBtn->SetVisible(!IsFirst());
   RefreshTree();
   SetButtons();
+  PlaceSpaceValues();
   FocusIfVisible(ProceedBtn);
 }
 
@@ -113,6 +126,8 @@ void TFileGroupSelectForm::SetButtons() {
   const int64_t free = (letter >= 'A' && letter <= 'Z') ? DriveFreeBytes(letter) : -1;
   SpaceAvailableLabel->SetCaption(BytesText(static_cast<double>(free)));
   DirectoryLabel->SetText(dest);
+  // A folder longer than its box shows its end, the part a user chose.
+  DirectoryLabel->SetSelStart(static_cast<int>(Widen(dest).size()));
   BrowseBtn->SetEnabled(CurrentGroup->AllowChangeDir());
   if (TStrings* desc = CurrentGroup->Description()) {
     const bool has = desc->Count() > 0;

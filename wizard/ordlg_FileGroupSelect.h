@@ -51,4 +51,8 @@ private:
   void GroupListBoxStateImageClick(TObject* Sender);
   void BrowseBtnClick(TObject* Sender);
   void AddGroups(TTreeNode* Parent, TFileContainer* Container);
+  // The space figures stand a little right of their descriptions, from
+  // where they were designed, or further when a translation is wider.
+  void PlaceSpaceValues();
+  int SpaceValuesLeft = 0;
 };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "classlib/Units.h"
+#include "wizard/dlgcmp_TBaseContainer.h"
 
 bool IsListedLanguage(const TLanguage* Language) { return Language && Language->Strings()->Count() > 1; }
 
@@ -107,6 +108,9 @@ void TSelectLanguageForm::LanguageListClick(TObject*) {
     }
   } restore{LanguageGrid};
   SwitchWizardLanguage(lang->LanguageIdent());
+  // The window's caption is its page's, in the language just chosen.
+  if (TBaseFormContainer* w = Wizard())
+    if (TBaseInstallForm* page = w->CurrentPage()) w->SetCaption(page->Caption());
   LanguageGrid->SetScrollBarsVisible(false);
   LanguageGrid->SetScrollBarsVisible(true);
   CancelBtn->Repaint();

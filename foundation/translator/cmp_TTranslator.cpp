@@ -442,9 +442,9 @@ int GetAppropriateCharSet(TQlntLanguage ALanguage) {
     case qlDanish:
     case qlEnglish:
     case qlFrench:
-    case qlGreek:
     case qlItalian:
     case qlSpanish: return 0;  // ANSI_CHARSET
+    case qlGreek: return 161;  // GREEK_CHARSET: the texts are in Greek letters
     case qlHebrew: return 177;
     case qlJapanese: return 128;  // SHIFTJIS_CHARSET
     case qlKorean: return 129;  // HANGEUL_CHARSET

@@ -27,37 +27,28 @@ const FaceRow Faces[] = {
     {qlDanish, 0, "Arial", 8},
     {qlPortugese, 0, "Arial", 8},
     {qlEnglish, 0, "Arial", 8},
-    // 新細明 and a lead byte whose trail byte is missing: the dangling byte is
-    // dropped, the face names no installed font and the system picks one for
-    // the character set.
-    {qlChineseSimplified, 950, "\xB7\x73\xB2\xD3\xA9\xFA\xC5", 9},
+    // 宋体, the face of Simplified Chinese Windows. (The traditional face
+    // 新細明體 holds too few of the simplified characters, and its name cut
+    // to half a character names no face at all.)
+    {qlChineseSimplified, 936, "\xCB\xCE\xCC\xE5", 9},
     {qlJapanese, 932, "\x82\x6C\x82\x72\x20\x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E", 9},  // ＭＳ Ｐゴシック
     {qlKorean, 949, "\xB9\xD9\xC5\xC1", 9},                                                // 바탕
-    {qlGreek, 0, "SGreek", 8},
-    // Arial carries the Vietnamese letters; the system matches it with
-    // character set 163.
-    {qlVietnamese, 0, "Arial", 8},
+    // The texts are in Greek letters, which Arial carries in the Greek
+    // character set (a symbol face that draws Greek for Latin letters would
+    // turn them into nonsense).
+    {qlGreek, 0, "Arial", 8},
+    // Arial carries the Vietnamese letters in character set 163; below 9
+    // points their stacked tone marks run together.
+    {qlVietnamese, 0, "Arial", 9},
 };
 
-// Decodes Bytes from CodePage into UTF-8, leaving out a lead byte at the end
-// that has lost its trail byte.
+// Decodes Bytes from CodePage into UTF-8.
 std::string Decode(unsigned CodePage, const std::string& Bytes) {
   if (CodePage == 0) return Bytes;
-  std::string whole = Bytes;
-  size_t i = 0;
-  while (i < whole.size()) {
-    bool lead = IsDBCSLeadByteEx(CodePage, static_cast<BYTE>(whole[i]));
-    if (lead && i + 1 >= whole.size()) {
-      whole.resize(i);
-      break;
-    }
-    i += lead ? 2 : 1;
-  }
-  if (whole.empty()) return {};
-  int n = MultiByteToWideChar(CodePage, 0, whole.data(), static_cast<int>(whole.size()), nullptr, 0);
+  const int n = MultiByteToWideChar(CodePage, 0, Bytes.data(), static_cast<int>(Bytes.size()), nullptr, 0);
   if (n <= 0) return {};
   std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CodePage, 0, whole.data(), static_cast<int>(whole.size()), w.data(), n);
+  MultiByteToWideChar(CodePage, 0, Bytes.data(), static_cast<int>(Bytes.size()), w.data(), n);
   return Narrow(w);
 }
 

@@ -175,8 +175,8 @@ TEST(FormLanguage, CharsetFaceAndMinimumSizePerLanguage) {
     int MinSize;
   } rows[] = {
       {qlEnglish, 0, "Arial", 8},           {qlGerman, 238, "Arial", 8},   {qlPortugese, 238, "Arial", 8},
-      {qlRussian, 204, "Arial", 8},         {qlGreek, 0, "SGreek", 8},     {qlVietnamese, 163, "Arial", 8},
-      {qlChineseSimplified, 134, "新細明", 9}, {qlJapanese, 128, kJapaneseFace, 9}, {qlKorean, 129, "바탕", 9},
+      {qlRussian, 204, "Arial", 8},         {qlGreek, 161, "Arial", 8},    {qlVietnamese, 163, "Arial", 9},
+      {qlChineseSimplified, 134, "宋体", 9}, {qlJapanese, 128, kJapaneseFace, 9}, {qlKorean, 129, "바탕", 9},
       {qlHebrew, 177, nullptr, 0},
   };
   for (const Row& r : rows) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -252,6 +253,8 @@ TEST_F(SetupModule, BeforeInstallWizardInOrderAndTheAbortQuestion) {
 // and the language names, which a list may leave as they are. A few words
 // are spelt alike in a language; they are the rows below. A text keeps its
 // %d and, where the English one has an accelerator, an accelerator of its own.
+// No list holds a text longer than the translator keeps, which would show
+// cut off.
 TEST_F(SetupModule, EveryListIsWholeInItsLanguage) {
   const std::set<std::pair<TQlntLanguage, TGlobalId>> spelledAlike = {
       {qlFrench, 29},     // "Description"
@@ -268,12 +271,28 @@ TEST_F(SetupModule, EveryListIsWholeInItsLanguage) {
     for (size_t p = S.find(What); p != std::string::npos; p = S.find(What, p + What.size())) ++n;
     return n;
   };
+  // The letters of a list's line after its number, as the list holds them
+  // before the translator keeps its first 255.
+  auto listedLetters = [](const std::string& Line) {
+    const std::string t = Trim(Line);
+    const size_t semi = t.find(';');
+    if (t.empty() || t[0] == '*' || semi == std::string::npos) return 0L;
+    const std::string text = t.substr(semi + 1, t.find(';', semi + 1) - semi - 1);
+    return static_cast<long>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  };
   const auto english = texts(IM->MainTranslator->lgEnglish());
   for (int l = 0; l < IM->MainTranslator->LanguageCount(); ++l) {
     const TLanguage* lang = IM->MainTranslator->Language(l);
-    if (lang->LanguageIdent() == qlEnglish || lang->LanguageIdent() == qlHebrew) continue;
-    const auto own = texts(lang);
     std::vector<std::string> bad;
+    for (int i = 0; i < lang->Strings()->Count(); ++i)
+      if (const long n = listedLetters(lang->Strings()->Get(i)); n > 255)
+        bad.push_back("line " + std::to_string(i) + ": " + std::to_string(n) + " letters, the translator keeps 255");
+    if (lang->LanguageIdent() == qlEnglish || lang->LanguageIdent() == qlHebrew) {
+      EXPECT_TRUE(bad.empty()) << lang->GetName() << ": " << testing::PrintToString(bad);
+      continue;
+    }
+    const auto own = texts(lang);
     for (const auto& [glid, en] : english) {
       const auto it = own.find(glid);
       if (it == own.end()) {
@@ -309,7 +328,8 @@ TEST_P(SetupLooks, EveryPageFits) {
   const std::string pictures = BinDir() + "\\..\\look-pictures\\" + GetParam().Tag;
   RemoveTree(pictures);
   ForceDirectories(pictures);
-  IM->MainTranslator->SetTranslateIntoLanguage(GetParam().Lang);
+  // The wizard opens in another language; the language page switches it.
+  IM->MainTranslator->SetTranslateIntoLanguage(GetParam().Lang == qlEnglish ? qlFrench : qlEnglish);
   std::vector<std::string> bad;
   auto look = [&](TForm* Whole, const std::string& Name) {
     const std::string m = pagelooks::Looks(Whole);
@@ -326,6 +346,19 @@ TEST_P(SetupLooks, EveryPageFits) {
               });
   };
   lookAndGo(static_cast<TBeforeInstallDialog*>(nullptr), "splash");
+  // The language chosen as a user chooses it: the wizard opens in another
+  // one, and the language's flag is clicked on the language page.
+  auto languagePage = [] {
+    auto* p = pagelooks::ShownPage<TSelectLanguageForm>();
+    return p && pagelooks::Settled(p) ? p : nullptr;
+  };
+  const TQlntLanguage lang = GetParam().Lang;
+  Run->Step("flag", [languagePage] { return languagePage() != nullptr; },
+            [languagePage, lang] { EXPECT_TRUE(pagelooks::ClickLanguage(languagePage(), lang)); })
+      .When("switched", [languagePage, lang] {  // the grid is enabled again once every page has switched
+        return IM->MainTranslator->TranslateIntoLanguage() == lang && languagePage() &&
+               languagePage()->LanguageGrid->Enabled();
+      });
   lookAndGo(static_cast<TSelectLanguageForm*>(nullptr), "select_language");
   lookAndGo(static_cast<TWelcomeForm*>(nullptr), "welcome");
   lookAndGo(static_cast<TFileGroupSelectForm*>(nullptr), "file_groups");

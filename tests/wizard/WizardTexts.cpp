@@ -10,8 +10,8 @@ const char* const EnglishLines = R"(* English
 11;It is strongly recommended that you exit all Windows programs before running this setup. If you need to close any programs, click Cancel to quit the setup and then close the programs.;
 12;Click Next to continue with the installation.;
 14;Processing;
-15;File progress  ;
-16;Total progress  ;
+15;File progress;
+16;Total progress;
 28;Select the components you want to install, clear the components you do not want to install. Double click on a group to see all of its subgroups.;
 29;Description;
 31;Space Required:;
@@ -53,9 +53,9 @@ const char* const GermanLines = R"(* Deutsch
 10;Dieses Programm installiert die Software auf Ihrem Computer.;
 11;Es wird dringend empfohlen, alle Windows-Programme zu beenden, bevor Sie dieses Setup ausführen. Wenn Sie Programme schließen müssen, klicken Sie auf Abbrechen, um das Setup zu beenden, und schließen Sie dann die Programme.;
 12;Klicken Sie auf Weiter, um mit der Installation fortzufahren.;
-14;Verarbeite;
-15;Dateifortschritt  ;
-16;Gesamtfortschritt  ;
+14;Wird verarbeitet;
+15;Dateifortschritt;
+16;Gesamtfortschritt;
 28;Wählen Sie die Komponenten aus, die installiert werden sollen, und entfernen Sie die Markierung bei denen, die nicht installiert werden sollen. Doppelklicken Sie auf eine Gruppe, um ihre Untergruppen zu sehen.;
 29;Beschreibung;
 31;Benötigter Platz:;
@@ -98,8 +98,8 @@ const char* const JapaneseLines = R"(* 日本語
 11;このセットアップを実行する前に、すべての Windows プログラムを終了することを強くお勧めします。プログラムを閉じる必要がある場合は、[キャンセル] をクリックしてセットアップを終了し、プログラムを閉じてください。;
 12;インストールを続けるには [次へ] をクリックしてください。;
 14;処理中;
-15;ファイルの進行状況  ;
-16;全体の進行状況  ;
+15;ファイルの進行状況;
+16;全体の進行状況;
 28;インストールするコンポーネントを選択し、インストールしないコンポーネントの選択を解除してください。グループをダブルクリックするとサブグループが表示されます。;
 29;説明;
 31;必要な領域:;

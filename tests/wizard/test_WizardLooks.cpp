@@ -168,32 +168,90 @@ TEST_F(WizardLooks, EachLanguagePicturesItsOwnPage) {
   }
 }
 
-// The faces that the Japanese and Korean pages ask for hold the Latin
-// letters and digits of their texts (product names, paths, "Next >") as well
-// as their own script, as they do on those systems: none is drawn as a box.
-TEST(WizardFaces, EastAsianFacesHoldLatinLetters) {
+namespace {
+// Text drawn in black on white in Font: how many pixels it darkens and how
+// many of them are dark.
+std::pair<int, int> InkAndDark(HFONT Font, const std::wstring& Text) {
+  constexpr int W = 400, H = 40;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = W;
+  bi.bmiHeader.biHeight = -H;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap), oldFont = SelectObject(dc, Font);
+  RECT all{0, 0, W, H};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetBkMode(dc, TRANSPARENT);
+  TextOutW(dc, 2, 2, Text.c_str(), static_cast<int>(Text.size()));
+  GdiFlush();
+  int ink = 0, dark = 0;
+  for (int i = 0; i < W * H; ++i) {
+    const int grey = static_cast<const uint32_t*>(bits)[i] & 0xFF;
+    ink += grey < 176;
+    dark += grey < 80;
+  }
+  SelectObject(dc, oldFont);
+  SelectObject(dc, oldBitmap);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  return {ink, dark};
+}
+int CALLBACK CountFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM Count) {
+  ++*reinterpret_cast<int*>(Count);
+  return 1;
+}
+}  // namespace
+
+// The face each language's pages ask for is there in that language's
+// character set, holds the letters of its texts (the East Asian faces the
+// Latin letters, digits and paths too, as on those systems) and, at the
+// language's smallest size, draws them black: no face stands in by chance
+// for one that is not there, and none is smoothed to a faint grey.
+TEST(WizardFaces, EachLanguagesFaceIsThereHoldsItsLettersAndDrawsBlack) {
   const std::vector<std::pair<TQlntLanguage, std::wstring>> rows = {
-      {qlJapanese, L"\x6B21\x3078\x30BB\x30C3\x30C8"},  // 次へセット
-      {qlKorean, L"\xB2E4\xC74C\xC124\xCE58"},          // 다음설치
+      {qlEnglish, L"Next > Cancel"},
+      {qlGerman, L"Weiter > \u00FC\u00DF\u00C4"},
+      {qlFrench, L"Pr\u00E9c\u00E9dent \u00E8\u00E7"},
+      {qlSpanish, L"Atr\u00E1s \u00F1"},
+      {qlItalian, L"Indietro \u00E0"},
+      {qlPortugese, L"Seguinte \u00E3\u00E7"},
+      {qlCzech, L"Dal\u0161\u00ED \u0159\u011B\u016F"},
+      {qlDanish, L"N\u00E6ste \u00F8\u00E5"},
+      {qlRussian, L"\u0414\u0430\u043B\u0435\u0435 \u041E\u0442\u043C\u0435\u043D\u0430"},   // Далее Отмена
+      {qlGreek, L"\u0395\u03C0\u03CC\u03BC\u03B5\u03BD\u03BF \u0386\u03BA\u03C5\u03C1\u03BF"},  // Επόμενο Άκυρο
+      {qlVietnamese, L"Ti\u1EBFp \u0110\u01B0\u1EDDng d\u1EABn H\u1EE7y"},                    // Tiếp Đường dẫn Hủy
+      {qlJapanese, L"\u6B21\u3078\u30BB\u30C3\u30C8"},                                               // 次へセット
+      {qlKorean, L"\uB2E4\uC74C\uC124\uCE58"},                                                      // 다음설치
+      {qlChineseSimplified, L"\u4E0B\u4E00\u6B65\u53D6\u6D88"},                                      // 下一步取消
   };
   for (const auto& [lang, own] : rows) {
     const TLanguageFace face = GetLanguageFace(lang);
+    SCOPED_TRACE("language " + std::to_string(lang) + ", face " + face.Name);
     LOGFONTW lf{};
-    lf.lfHeight = -12;
     lf.lfCharSet = static_cast<BYTE>(GetAppropriateCharSet(lang));
     wcsncpy(lf.lfFaceName, Widen(face.Name).c_str(), LF_FACESIZE - 1);
-    HFONT font = CreateFontIndirectW(&lf);
     HDC dc = GetDC(nullptr);
+    int found = 0;
+    EnumFontFamiliesExW(dc, &lf, CountFace, reinterpret_cast<LPARAM>(&found), 0);
+    EXPECT_GT(found, 0) << "the face is not there in character set " << int(lf.lfCharSet);
+    lf.lfHeight = -MulDiv(face.MinSize, 96, 72);
+    HFONT font = CreateFontIndirectW(&lf);
     HGDIOBJ old = SelectObject(dc, font);
     const std::wstring text = L"AZaz09:\\>" + own;
     std::vector<WORD> glyphs(text.size());
     GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(), GGI_MARK_NONEXISTING_GLYPHS);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    DeleteObject(font);
     std::string missing;
     for (size_t i = 0; i < text.size(); ++i)
-      if (glyphs[i] == 0xFFFF) missing += Narrow(text.substr(i, 1)) + " ";
-    EXPECT_EQ(missing, "") << "language " << lang << ", face " << face.Name;
+      if (glyphs[i] == 0xFFFF && text[i] != L' ') missing += Narrow(text.substr(i, 1)) + " ";
+    EXPECT_EQ(missing, "");
+    const auto [ink, dark] = InkAndDark(font, text);
+    EXPECT_GE(dark * 2, ink) << dark << " of " << ink << " pixels dark";
+    DeleteObject(font);
   }
 }

@@ -9,6 +9,7 @@
 // file includes them together.
 #include "engine/cmp_TInstall.h"
 #include "foundation/archive/cmp_TVersion.h"
+#include "wizard/PageLooks.h"
 #include "wizard/WizardFixture.h"
 #include "wizard/dlgcmp_TBadInstallationDlg.h"
 #include "wizard/dlgcmp_TCopyFile.h"
@@ -582,16 +583,7 @@ TEST_F(WizardPages, LanguageSwitchRetranslatesEveryPage) {
   fs.FileName = "A.DLL";
   ASSERT_EQ(Broadcast(eccCopyingFile, &fs), "");
   auto clickLanguage = [](TQlntLanguage L) {
-    auto* p = Current<TSelectLanguageForm>();
-    for (int r = 0; r < p->LanguageGrid->RowCount(); ++r)
-      for (int c = 0; c < p->LanguageGrid->ColCount(); ++c)
-        if (auto* l = dynamic_cast<TLanguage*>(p->LanguageGrid->Objects(c, r)); l && l->LanguageIdent() == L) {
-          RECT cell = p->LanguageGrid->CellRect(c, r);
-          PostMessageW(p->LanguageGrid->Handle(), WM_LBUTTONDOWN, MK_LBUTTON,
-                       MAKELPARAM(cell.left + 5, cell.top + 5));
-          return;
-        }
-    ADD_FAILURE() << "no cell for language " << L;
+    if (!pagelooks::ClickLanguage(Current<TSelectLanguageForm>(), L)) ADD_FAILURE() << "no cell for language " << L;
   };
   Run->Step("grid", [] { return Current<TSelectLanguageForm>() != nullptr; },
             [&] {
@@ -603,10 +595,15 @@ TEST_F(WizardPages, LanguageSwitchRetranslatesEveryPage) {
               Picture("language_en");
               clickLanguage(qlGerman);
             })
-      .Step("german", [] { return Current<TSelectLanguageForm>()->ProceedBtn->Caption() == "Weiter >"; },
+      .Step("german",
+            [] {  // switched once the grid is enabled again
+              auto* p = Current<TSelectLanguageForm>();
+              return p->ProceedBtn->Caption() == "Weiter >" && p->LanguageGrid->Enabled();
+            },
             [&] {
               auto* p = Current<TSelectLanguageForm>();
               EXPECT_EQ(Wizard()->Pages()[1]->Caption(), "Willkommen");
+              EXPECT_EQ(Wizard()->Caption(), p->Caption());  // the window follows its page at once
               EXPECT_EQ(copy->Form()->CancelBtn->Caption(), "Abbrechen");
               EXPECT_EQ(p->ProceedBtn->Font()->Charset(), 238);
               Picture("language_de");
