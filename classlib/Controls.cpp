@@ -675,20 +675,24 @@ bool TWinControl::CNNotify(NMHDR*, LRESULT&) { return false; }
 bool TWinControl::CNCtlColor(HDC, HBRUSH&) { return false; }
 bool TWinControl::CNDrawItem(DRAWITEMSTRUCT*) { return false; }
 
-LRESULT TWinControl::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+bool TWinControl::ChildAnswers(UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result) {
   switch (Msg) {
     case WM_COMMAND:
       if (LParam) {
         TWinControl* child = FindControl(reinterpret_cast<HWND>(LParam));
-        if (child && child != this && child->CNCommand(HIWORD(WParam))) return 0;
+        if (child && child != this && child->CNCommand(HIWORD(WParam))) {
+          Result = 0;
+          return true;
+        }
       }
-      break;
+      return false;
     case WM_NOTIFY: {
       auto* hdr = reinterpret_cast<NMHDR*>(LParam);
       TWinControl* child = FindControl(hdr->hwndFrom);
       LRESULT result = 0;
-      if (child && child != this && child->CNNotify(hdr, result)) return result;
-      break;
+      if (!child || child == this || !child->CNNotify(hdr, result)) return false;
+      Result = result;
+      return true;
     }
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
@@ -696,57 +700,77 @@ LRESULT TWinControl::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
     case WM_CTLCOLORLISTBOX: {
       TWinControl* child = FindControl(reinterpret_cast<HWND>(LParam));
       HBRUSH brush = nullptr;
-      if (child && child != this && child->CNCtlColor(reinterpret_cast<HDC>(WParam), brush))
-        return reinterpret_cast<LRESULT>(brush);
-      if (!FDefProc && (Msg == WM_CTLCOLORSTATIC || Msg == WM_CTLCOLORBTN)) {
+      if (!child || child == this || !child->CNCtlColor(reinterpret_cast<HDC>(WParam), brush)) return false;
+      Result = reinterpret_cast<LRESULT>(brush);
+      return true;
+    }
+    case WM_DRAWITEM: {
+      auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(LParam);
+      TWinControl* child = item->CtlType == ODT_MENU ? nullptr : FindControl(item->hwndItem);
+      if (!child || child == this || !child->CNDrawItem(item)) return false;
+      Result = TRUE;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void TWinControl::PaintWithChildren() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(FHandle, &ps);
+  try {
+    PaintWindow(dc);
+    PaintControls(dc);
+  } catch (...) {
+    EndPaint(FHandle, &ps);
+    throw;
+  }
+  EndPaint(FHandle, &ps);
+}
+
+LRESULT TWinControl::WindowPosChanged(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  LRESULT r = DefaultHandler(Msg, WParam, LParam);
+  auto* wp = reinterpret_cast<WINDOWPOS*>(LParam);
+  if (!(wp->flags & SWP_NOSIZE) || !(wp->flags & SWP_NOMOVE)) {
+    RECT wr;
+    GetWindowRect(FHandle, &wr);
+    HWND parent = GetAncestor(FHandle, GA_PARENT);
+    if ((GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_CHILD) && parent)
+      MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&wr), 2);
+    bool sized = wr.right - wr.left != FWidth || wr.bottom - wr.top != FHeight;
+    UpdateBoundsFromWindow(wr.left, wr.top, wr.right - wr.left, wr.bottom - wr.top);
+    if (!(wp->flags & SWP_NOSIZE)) {
+      Realign();
+      if (sized || !FCreating) Resize();
+    }
+  }
+  return r;
+}
+
+LRESULT TWinControl::WndProc(UINT Msg, WPARAM WParam, LPARAM LParam) {
+  LRESULT answer = 0;
+  if (ChildAnswers(Msg, WParam, LParam, answer)) return answer;
+  switch (Msg) {
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (!FDefProc) {
         // Check boxes and radio buttons take their container's colour.
         SetBkColor(reinterpret_cast<HDC>(WParam), ColorToRGB(FColor));
         return reinterpret_cast<LRESULT>(BackgroundBrush());
       }
       break;
-    }
-    case WM_DRAWITEM: {
-      auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(LParam);
-      TWinControl* child = item->CtlType == ODT_MENU ? nullptr : FindControl(item->hwndItem);
-      if (child && child != this && child->CNDrawItem(item)) return TRUE;
-      break;
-    }
     case WM_ERASEBKGND:
       if (!FDefProc) return 1;  // painted in WM_PAINT, with the windowless children
       break;
     case WM_PAINT:
       if (!FDefProc) {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(FHandle, &ps);
-        try {
-          PaintWindow(dc);
-          PaintControls(dc);
-        } catch (...) {
-          EndPaint(FHandle, &ps);
-          throw;
-        }
-        EndPaint(FHandle, &ps);
+        PaintWithChildren();
         return 0;
       }
       break;
-    case WM_WINDOWPOSCHANGED: {
-      LRESULT r = DefaultHandler(Msg, WParam, LParam);
-      auto* wp = reinterpret_cast<WINDOWPOS*>(LParam);
-      if (!(wp->flags & SWP_NOSIZE) || !(wp->flags & SWP_NOMOVE)) {
-        RECT wr;
-        GetWindowRect(FHandle, &wr);
-        HWND parent = GetAncestor(FHandle, GA_PARENT);
-        if ((GetWindowLongPtrW(FHandle, GWL_STYLE) & WS_CHILD) && parent)
-          MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&wr), 2);
-        bool sized = wr.right - wr.left != FWidth || wr.bottom - wr.top != FHeight;
-        UpdateBoundsFromWindow(wr.left, wr.top, wr.right - wr.left, wr.bottom - wr.top);
-        if (!(wp->flags & SWP_NOSIZE)) {
-          Realign();
-          if (sized || !FCreating) Resize();
-        }
-      }
-      return r;
-    }
+    case WM_WINDOWPOSCHANGED:
+      return WindowPosChanged(Msg, WParam, LParam);
     case WM_SETCURSOR:
       // While the screen has a cursor of its own (the hourglass of a long
       // job), it holds over every window of the program, mouse moves or not.

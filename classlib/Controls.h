@@ -277,6 +277,11 @@ protected:
 
 private:
   static LRESULT CALLBACK StaticWndProc(HWND Wnd, UINT Msg, WPARAM WParam, LPARAM LParam);
+  // A child control's own answer to a notice Windows sends to its parent;
+  // false when the child leaves it to the parent.
+  bool ChildAnswers(UINT Msg, WPARAM WParam, LPARAM LParam, LRESULT& Result);
+  void PaintWithChildren();
+  LRESULT WindowPosChanged(UINT Msg, WPARAM WParam, LPARAM LParam);
   void PaintControls(HDC DC);
   TControl* ControlAtPos(POINT Pt) const;
 };

@@ -197,30 +197,7 @@ private:
     std::string cls = Ident("Class name");
     comp = name;
     path.clear();
-    TComponent* instance;
-    if (!parent) {
-      if (!root->ClassInfo().InheritsFrom(cls))
-        Fail("The resource is for a " + cls + ", not for a " + root->ClassName());
-      instance = root;
-      instance->SetState(csLoading | csReading);
-      watch.Watch(instance);
-      if (root->Name().empty()) Guard([&] { root->SetName(name); });
-    } else if (inherited) {
-      instance = root->FindComponent(name);
-      if (!instance) Fail("Inherited component " + name + " not found");
-      if (!instance->ClassInfo().InheritsFrom(cls)) Fail(name + " is a " + instance->ClassName() + ", not a " + cls);
-      instance->SetState(csLoading | csReading);
-      if (!watch.Alive(instance)) watch.Watch(instance);
-    } else {
-      const TClassInfo* info = FindClassInfo(cls);
-      if (!info) Fail("Class " + cls + " not found");
-      if (!info->Creator()) Fail("Class " + cls + " cannot be created");
-      Guard([&] { instance = info->Creator()(root); });
-      instance->SetState(csLoading | csReading);
-      watch.Watch(instance);
-      Guard([&] { instance->SetName(name); });
-      if (parent != root) Guard([&] { instance->SetParentComponent(parent); });
-    }
+    TComponent* instance = Instance(parent, inherited, name, cls);
     for (;;) {
       SkipBlanks();
       if (AtEnd()) {
@@ -260,6 +237,36 @@ private:
     if (!watch.Alive(instance)) Fail("The component was freed while it was read");
   }
 
+  // The component an object's header names, in the loading state and
+  // watched: the root, an ancestor's component, or one made here.
+  TComponent* Instance(TComponent* parent, bool inherited, const std::string& name, const std::string& cls) {
+    TComponent* instance;
+    if (!parent) {
+      if (!root->ClassInfo().InheritsFrom(cls))
+        Fail("The resource is for a " + cls + ", not for a " + root->ClassName());
+      instance = root;
+      instance->SetState(csLoading | csReading);
+      watch.Watch(instance);
+      if (root->Name().empty()) Guard([&] { root->SetName(name); });
+    } else if (inherited) {
+      instance = root->FindComponent(name);
+      if (!instance) Fail("Inherited component " + name + " not found");
+      if (!instance->ClassInfo().InheritsFrom(cls)) Fail(name + " is a " + instance->ClassName() + ", not a " + cls);
+      instance->SetState(csLoading | csReading);
+      if (!watch.Alive(instance)) watch.Watch(instance);
+    } else {
+      const TClassInfo* info = FindClassInfo(cls);
+      if (!info) Fail("Class " + cls + " not found");
+      if (!info->Creator()) Fail("Class " + cls + " cannot be created");
+      Guard([&] { instance = info->Creator()(root); });
+      instance->SetState(csLoading | csReading);
+      watch.Watch(instance);
+      Guard([&] { instance->SetName(name); });
+      if (parent != root) Guard([&] { instance->SetParentComponent(parent); });
+    }
+    return instance;
+  }
+
   // ------------------------------------------------------------ values
   static void AppendUtf8(std::string& out, unsigned long cp) {
     if (cp < 0x80) {
@@ -286,6 +293,49 @@ private:
     return -1;
   }
 
+  // A quoted part at p, a doubled quote standing for one.
+  void ReadQuoted(std::string& out) {
+    ++p;
+    for (;;) {
+      if (AtEnd() || Cur() == '\n' || Cur() == '\r') Fail("Unterminated string");
+      if (Cur() == '\'') {
+        if (p + 1 < src.size() && src[p + 1] == '\'') {
+          out += '\'';
+          p += 2;
+          continue;
+        }
+        ++p;
+        return;
+      }
+      out += src[p++];
+    }
+  }
+
+  // A #nn or #$hh character at p.
+  void ReadCharacterCode(std::string& out) {
+    ++p;
+    unsigned long cp = 0;
+    int digits = 0;
+    if (Cur() == '$') {
+      ++p;
+      while (HexDigit(Cur()) >= 0) {
+        cp = cp * 16 + static_cast<unsigned long>(HexDigit(Cur()));
+        ++p;
+        if (++digits > 8) Fail("Character code too long");
+      }
+    } else {
+      while (Cur() >= '0' && Cur() <= '9') {
+        cp = cp * 10 + static_cast<unsigned long>(Cur() - '0');
+        ++p;
+        if (++digits > 8) Fail("Character code too long");
+      }
+    }
+    if (digits == 0) Fail("Character code expected after '#'");
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+      Fail("Invalid character code " + IntToStr(static_cast<long long>(cp)));
+    AppendUtf8(out, cp);
+  }
+
   // One string: quoted parts and #nn characters, joined with '+'.
   std::string ReadString() {
     std::string out;
@@ -295,42 +345,10 @@ private:
         char c = Cur();
         if (c == '\'') {
           any = true;
-          ++p;
-          for (;;) {
-            if (AtEnd() || Cur() == '\n' || Cur() == '\r') Fail("Unterminated string");
-            if (Cur() == '\'') {
-              if (p + 1 < src.size() && src[p + 1] == '\'') {
-                out += '\'';
-                p += 2;
-                continue;
-              }
-              ++p;
-              break;
-            }
-            out += src[p++];
-          }
+          ReadQuoted(out);
         } else if (c == '#') {
           any = true;
-          ++p;
-          unsigned long cp = 0;
-          int digits = 0;
-          if (Cur() == '$') {
-            ++p;
-            while (HexDigit(Cur()) >= 0) {
-              cp = cp * 16 + static_cast<unsigned long>(HexDigit(Cur()));
-              ++p;
-              if (++digits > 8) Fail("Character code too long");
-            }
-          } else {
-            while (Cur() >= '0' && Cur() <= '9') {
-              cp = cp * 10 + static_cast<unsigned long>(Cur() - '0');
-              ++p;
-              if (++digits > 8) Fail("Character code too long");
-            }
-          }
-          if (digits == 0) Fail("Character code expected after '#'");
-          if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) Fail("Invalid character code " + IntToStr(static_cast<long long>(cp)));
-          AppendUtf8(out, cp);
+          ReadCharacterCode(out);
         } else {
           break;
         }
@@ -407,6 +425,71 @@ private:
     return v;
   }
 
+  // [a, b]: identifiers.
+  Value ReadSet() {
+    Value v;
+    ++p;
+    v.kind = Value::Set;
+    SkipBlanks();
+    if (Cur() == ']') {
+      ++p;
+      return v;
+    }
+    for (;;) {
+      v.items.push_back(Ident("Set element"));
+      SkipBlanks();
+      if (Cur() == ']') {
+        ++p;
+        return v;
+      }
+      if (Cur() != ',') Fail("',' or ']' expected");
+      ++p;
+    }
+  }
+
+  // ('a' 'b'): strings.
+  Value ReadList() {
+    Value v;
+    ++p;
+    v.kind = Value::List;
+    for (;;) {
+      SkipBlanks();
+      if (Cur() == ')') {
+        ++p;
+        return v;
+      }
+      if (AtEnd()) Fail("')' expected but the text ended");
+      v.items.push_back(ReadString());
+    }
+  }
+
+  // {0A1B}: bytes in hexadecimal pairs.
+  Value ReadBinary() {
+    Value v;
+    ++p;
+    v.kind = Value::Binary;
+    int hi = -1;
+    for (;;) {
+      SkipBlanks();
+      if (Cur() == '}') {
+        ++p;
+        break;
+      }
+      if (AtEnd()) Fail("'}' expected but the text ended");
+      int d = HexDigit(Cur());
+      if (d < 0) Fail("Hexadecimal digit expected in binary data");
+      ++p;
+      if (hi < 0) {
+        hi = d;
+      } else {
+        v.s += static_cast<char>(hi * 16 + d);
+        hi = -1;
+      }
+    }
+    if (hi >= 0) Fail("Binary data has an odd number of hexadecimal digits");
+    return v;
+  }
+
   Value ReadValue() {
     SkipBlanks();
     Value v;
@@ -420,57 +503,11 @@ private:
       v.kind = Value::Ident;
       v.s = Ident("Value");
     } else if (c == '[') {
-      ++p;
-      v.kind = Value::Set;
-      SkipBlanks();
-      if (Cur() == ']') {
-        ++p;
-        return v;
-      }
-      for (;;) {
-        v.items.push_back(Ident("Set element"));
-        SkipBlanks();
-        if (Cur() == ']') {
-          ++p;
-          break;
-        }
-        if (Cur() != ',') Fail("',' or ']' expected");
-        ++p;
-      }
+      v = ReadSet();
     } else if (c == '(') {
-      ++p;
-      v.kind = Value::List;
-      for (;;) {
-        SkipBlanks();
-        if (Cur() == ')') {
-          ++p;
-          break;
-        }
-        if (AtEnd()) Fail("')' expected but the text ended");
-        v.items.push_back(ReadString());
-      }
+      v = ReadList();
     } else if (c == '{') {
-      ++p;
-      v.kind = Value::Binary;
-      int hi = -1;
-      for (;;) {
-        SkipBlanks();
-        if (Cur() == '}') {
-          ++p;
-          break;
-        }
-        if (AtEnd()) Fail("'}' expected but the text ended");
-        int d = HexDigit(Cur());
-        if (d < 0) Fail("Hexadecimal digit expected in binary data");
-        ++p;
-        if (hi < 0) {
-          hi = d;
-        } else {
-          v.s += static_cast<char>(hi * 16 + d);
-          hi = -1;
-        }
-      }
-      if (hi >= 0) Fail("Binary data has an odd number of hexadecimal digits");
+      v = ReadBinary();
     } else if (AtEnd()) {
       Fail("Value expected but the text ended");
     } else {

@@ -702,6 +702,14 @@ protected:
   TInstallFileStatusEvent FOnStatus;
   TInstallFileNewDiskEvent FOnNewDisk;
   TInstallFileNotifyEvent FOnReplacing;
+
+private:
+  // The information events of the files inside, each raising when its
+  // parameter is not what the event carries.
+  TEventParameterList* StatusParameters(TObject* PO);
+  void ReportFileProgress(TObject* PO);
+  void ReportFileSkipped(TObject* PO);
+  void ReportDiskChange(TObject* PO);
 };
 
 // The file group of an install module.

@@ -249,56 +249,22 @@ void TFileContainer::DoInformationEventControl(TInstallContainer*, int Component
   switch (ComponentCall) {
     case eieInstallingFile:
     case eieCompressingFile:
-    case eieCopyingFile: {
-      if (!PO) throw IEFileContainer(SNilPO, {Name()});
-      auto* list = dynamic_cast<TEventParameterList*>(PO);
-      if (!list) throw IEFileContainer("DoInformationEventControl--PO is not a TList object");
-      if (list->Count() < 2) throw IEFileContainer("DoInformationEventControl--Not engouh parameters for status event");
-      auto* file = FirstAs<TCustomInstallFile>(list->Items[0], "DoInformationEventControl says bad first parameter");
-      auto* fsp =
-          FirstAs<TFileStatusParameter>(list->Items[1], "DoInformationEventControl says bad second parameter");
-      const int64_t total = static_cast<int64_t>(FTotalBytesProcessed) + fsp->FileBytesProcessed;
-      fsp->TotalBytesProcessed = Clamp32(total);
-      fsp->TotalComplete = TotalPercent(total);
-      DoStatus(file, fsp);
-      if (fsp->FileStats.Last)
-        SetTotalBytesProcessed(static_cast<int64_t>(FTotalBytesProcessed) + fsp->FileStats.IFSize);
+    case eieCopyingFile:
+      ReportFileProgress(PO);
       break;
-    }
     case eieInstallFileAbortBefore:
-    case eieInstallFileAbortOlder: {
-      if (!PO) throw IEFileContainer(SNilPO, {Name()});
-      auto* file = FirstAs<TCustomInstallFile>(PO, "DoInformationEventControl says bad first parameter");
-      TFileStatusParameter fsp;
-      fsp.FileBytesProcessed = file->Size();
-      fsp.FileComplete = 100;
-      fsp.FileName = file->FileName();
-      const int64_t total = static_cast<int64_t>(FTotalBytesProcessed) + file->Size();
-      fsp.TotalBytesProcessed = Clamp32(total);
-      fsp.TotalComplete = TotalPercent(total);
-      DoStatus(file, &fsp);
-      SetTotalBytesProcessed(total);
+    case eieInstallFileAbortOlder:
+      ReportFileSkipped(PO);
       break;
-    }
     case eieReplaceInstallFile: {
       if (!PO) throw IEFileContainer(SNilPO, {Name()});
       auto* file = FirstAs<TCustomInstallFile>(PO, "DoInformationEventControl parameter is not TInstallFile");
       DoReplaceFile(file);
       break;
     }
-    case eieChangeDisk: {
-      if (!PO) throw IEFileContainer(SNilPO, {Name()});
-      auto* list = dynamic_cast<TEventParameterList*>(PO);
-      if (!list) throw IEFileContainer("DoInformationEventControl--PO is not a TList object");
-      if (list->Count() < 2) throw IEFileContainer("DoInformationEventControl--Not engouh parameters for status event");
-      auto* file = dynamic_cast<TCustomInstallFile*>(list->Items[0]);
-      if (!file) throw IEFileContainer("DoInformationEventControl says bad %d parameter", {1});
-      auto* disk = dynamic_cast<TDiskParameter*>(list->Items[1]);
-      if (!disk) throw IEFileContainer("DoInformationEventControl says bad %d parameter", {2});
-      DoChangeDisk(file, disk);
-      ExternalComponentCall(this, eccChangeDiskManager, list);
+    case eieChangeDisk:
+      ReportDiskChange(PO);
       break;
-    }
     case eieDownloadingNetFile: {
       if (!PO) throw IEFileContainer(SNilPO, {Name()});
       auto* p = dynamic_cast<TDownloadStatusParameter*>(PO);
@@ -311,6 +277,50 @@ void TFileContainer::DoInformationEventControl(TInstallContainer*, int Component
       break;
   }
   if (FContainer) FContainer->DoInformationEventControl(this, ComponentCall, PO);
+}
+
+TEventParameterList* TFileContainer::StatusParameters(TObject* PO) {
+  if (!PO) throw IEFileContainer(SNilPO, {Name()});
+  auto* list = dynamic_cast<TEventParameterList*>(PO);
+  if (!list) throw IEFileContainer("DoInformationEventControl--PO is not a TList object");
+  if (list->Count() < 2) throw IEFileContainer("DoInformationEventControl--Not engouh parameters for status event");
+  return list;
+}
+
+void TFileContainer::ReportFileProgress(TObject* PO) {
+  TEventParameterList* list = StatusParameters(PO);
+  auto* file = FirstAs<TCustomInstallFile>(list->Items[0], "DoInformationEventControl says bad first parameter");
+  auto* fsp = FirstAs<TFileStatusParameter>(list->Items[1], "DoInformationEventControl says bad second parameter");
+  const int64_t total = static_cast<int64_t>(FTotalBytesProcessed) + fsp->FileBytesProcessed;
+  fsp->TotalBytesProcessed = Clamp32(total);
+  fsp->TotalComplete = TotalPercent(total);
+  DoStatus(file, fsp);
+  if (fsp->FileStats.Last) SetTotalBytesProcessed(static_cast<int64_t>(FTotalBytesProcessed) + fsp->FileStats.IFSize);
+}
+
+// A file the job passes over counts as done, whole, in the totals.
+void TFileContainer::ReportFileSkipped(TObject* PO) {
+  if (!PO) throw IEFileContainer(SNilPO, {Name()});
+  auto* file = FirstAs<TCustomInstallFile>(PO, "DoInformationEventControl says bad first parameter");
+  TFileStatusParameter fsp;
+  fsp.FileBytesProcessed = file->Size();
+  fsp.FileComplete = 100;
+  fsp.FileName = file->FileName();
+  const int64_t total = static_cast<int64_t>(FTotalBytesProcessed) + file->Size();
+  fsp.TotalBytesProcessed = Clamp32(total);
+  fsp.TotalComplete = TotalPercent(total);
+  DoStatus(file, &fsp);
+  SetTotalBytesProcessed(total);
+}
+
+void TFileContainer::ReportDiskChange(TObject* PO) {
+  TEventParameterList* list = StatusParameters(PO);
+  auto* file = dynamic_cast<TCustomInstallFile*>(list->Items[0]);
+  if (!file) throw IEFileContainer("DoInformationEventControl says bad %d parameter", {1});
+  auto* disk = dynamic_cast<TDiskParameter*>(list->Items[1]);
+  if (!disk) throw IEFileContainer("DoInformationEventControl says bad %d parameter", {2});
+  DoChangeDisk(file, disk);
+  ExternalComponentCall(this, eccChangeDiskManager, list);
 }
 
 void TFileContainer::DoStatus(TInstallObject* InstallFile, TFileStatusParameter* FileStatusParameter) {

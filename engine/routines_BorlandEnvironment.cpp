@@ -108,60 +108,62 @@ bool TBorlandEnvironment::RemoveVCLTabs(TBorlandProduct Product, const TStrings*
 
 // ------------------------------------------------------------ the compile
 
-bool CompileInstallDelphi3(const std::string& DPKFile, const std::string& DPLFile, const std::string& Description,
-                           const TStrings* DeletePackages) {
-  TBorlandEnvironment& env = *BorlandEnvironment;
-  if (!env.Initialized()) env.Initialize();
-  if (!env.HasProduct(bpDelphi30)) return false;
-
-  const std::string compiler = DirectoryWBS(env.Delphi30Bin()) + "DCC32.EXE";
-  if (!FileExists(compiler)) throw EInstallD3NoDCC(Format("Cannot find Delphi compiler in %s", {compiler}));
-  {
-    // The compiler runs in its own folder; ours comes back afterwards.
-    const std::string previous = GetCurrentDir();
-    if (!SetCurrentDir(env.Delphi30Bin())) return false;
-    TScopeGuard restore([&] { SetCurrentDir(previous); });
-    if (!FileExists(DPKFile)) throw EInstallD3NoDPK(Format("Cannot find the package %s to compile", {DPKFile}));
-
-    const std::string folder = ExtractFileDir(DPKFile);
-    std::string shortFolder = GetShortPath(folder);
-    if (shortFolder.empty()) shortFolder = folder;
-    TProgramLauncher launcher(nullptr);
-    launcher.SetFileName(compiler);
-    launcher.SetParameters(DirectoryWBS(shortFolder) + ExtractFileName(DPKFile));
-    launcher.SetShowMode(smHide);
-    launcher.SetStartDir(folder);
-    launcher.Launch();
-    // A package that did not compile must not be registered.
-    if (launcher.ExitCode() != 0) return false;
-  }
+namespace {
+// False when the compiler's folder cannot be entered or the package did not
+// compile: such a package must not be registered.
+bool CompilePackage(TBorlandEnvironment& Env, const std::string& Compiler, const std::string& DPKFile) {
+  // The compiler runs in its own folder; ours comes back afterwards.
+  const std::string previous = GetCurrentDir();
+  if (!SetCurrentDir(Env.Delphi30Bin())) return false;
+  TScopeGuard restore([&] { SetCurrentDir(previous); });
+  if (!FileExists(DPKFile)) throw EInstallD3NoDPK(Format("Cannot find the package %s to compile", {DPKFile}));
 
   const std::string folder = ExtractFileDir(DPKFile);
-  const std::string source = ExtractFileName(DPKFile);
-  auto reg = CurrentUserRegistry();
+  std::string shortFolder = GetShortPath(folder);
+  if (shortFolder.empty()) shortFolder = folder;
+  TProgramLauncher launcher(nullptr);
+  launcher.SetFileName(Compiler);
+  launcher.SetParameters(DirectoryWBS(shortFolder) + ExtractFileName(DPKFile));
+  launcher.SetShowMode(smHide);
+  launcher.SetStartDir(folder);
+  launcher.Launch();
+  return launcher.ExitCode() == 0;
+}
 
-  if (!reg->OpenKey(SKnownPackagesKey, true)) return false;
-  DeleteValuesWhere(*reg, [&](const std::string& file) {
+bool RegisterKnownPackage(TRegistry& Reg, const std::string& Folder, const std::string& DPLFile,
+                          const std::string& Description, const TStrings* DeletePackages) {
+  if (!Reg.OpenKey(SKnownPackagesKey, true)) return false;
+  DeleteValuesWhere(Reg, [&](const std::string& file) {
     return SameText(file, DPLFile) || InList(DeletePackages, file);
   });
   try {
-    reg->WriteString(DirectoryWBS(folder) + DPLFile, Description);
+    Reg.WriteString(DirectoryWBS(Folder) + DPLFile, Description);
   } catch (const ERegistryException&) {
     throw EInstallD3CannotWriteDPLEntry("Cannot write the DPL entry into the registry");
   }
-  reg->CloseKey();
+  Reg.CloseKey();
+  return true;
+}
 
-  if (!reg->OpenKey(SDisabledPackagesKey, true)) return false;
-  DeleteValuesWhere(*reg, [&](const std::string& file) {
-    return SameText(file, DPLFile) || SameText(file, source) || InList(DeletePackages, file);
+bool EnablePackage(TRegistry& Reg, const std::string& Source, const std::string& DPLFile,
+                   const TStrings* DeletePackages) {
+  if (!Reg.OpenKey(SDisabledPackagesKey, true)) return false;
+  DeleteValuesWhere(Reg, [&](const std::string& file) {
+    return SameText(file, DPLFile) || SameText(file, Source) || InList(DeletePackages, file);
   });
-  reg->CloseKey();
+  Reg.CloseKey();
+  return true;
+}
 
-  if (!reg->OpenKey(SLibraryKey, true)) return false;
+// The package's folder goes last on the library search path, in place of
+// every folder that holds its source or one of the packages it replaces.
+bool PutOnSearchPath(TRegistry& Reg, const std::string& Folder, const std::string& Source,
+                     const TStrings* DeletePackages) {
+  if (!Reg.OpenKey(SLibraryKey, true)) return false;
   std::string searchPath;
   try {
-    if (!reg->ValueExists("SearchPath")) throw ERegistryException("missing");
-    searchPath = reg->ReadString("SearchPath");
+    if (!Reg.ValueExists("SearchPath")) throw ERegistryException("missing");
+    searchPath = Reg.ReadString("SearchPath");
   } catch (const ERegistryException&) {
     throw EInstallD3NoSearchPath("Cannot find the SearchPath entry in the registry");
   }
@@ -170,19 +172,37 @@ bool CompileInstallDelphi3(const std::string& DPKFile, const std::string& DPLFil
   for (int i = folders.Count() - 1; i >= 0; --i) {
     const std::string dir = folders[i];
     if (Trim(dir).empty() || !DirectoryExists(dir)) continue;
-    bool holds = FileExists(DirectoryWBS(dir) + source);
+    bool holds = FileExists(DirectoryWBS(dir) + Source);
     for (int k = 0; !holds && DeletePackages && k < DeletePackages->Count(); ++k)
       holds = FileExists(DirectoryWBS(dir) + (*DeletePackages)[k]);
     if (holds) folders.Delete(i);
   }
-  folders.Add(DirectoryWOBS(folder));
+  folders.Add(DirectoryWOBS(Folder));
   try {
-    reg->WriteString("SearchPath", StringListToString(&folders, ";", false));
+    Reg.WriteString("SearchPath", StringListToString(&folders, ";", false));
   } catch (const ERegistryException&) {
     throw EInstallD3CannotWriteSearchPath("Cannot write the search path entry in the registry");
   }
-  reg->CloseKey();
+  Reg.CloseKey();
   return true;
+}
+}  // namespace
+
+bool CompileInstallDelphi3(const std::string& DPKFile, const std::string& DPLFile, const std::string& Description,
+                           const TStrings* DeletePackages) {
+  TBorlandEnvironment& env = *BorlandEnvironment;
+  if (!env.Initialized()) env.Initialize();
+  if (!env.HasProduct(bpDelphi30)) return false;
+
+  const std::string compiler = DirectoryWBS(env.Delphi30Bin()) + "DCC32.EXE";
+  if (!FileExists(compiler)) throw EInstallD3NoDCC(Format("Cannot find Delphi compiler in %s", {compiler}));
+  if (!CompilePackage(env, compiler, DPKFile)) return false;
+
+  const std::string folder = ExtractFileDir(DPKFile);
+  const std::string source = ExtractFileName(DPKFile);
+  auto reg = CurrentUserRegistry();
+  return RegisterKnownPackage(*reg, folder, DPLFile, Description, DeletePackages) &&
+         EnablePackage(*reg, source, DPLFile, DeletePackages) && PutOnSearchPath(*reg, folder, source, DeletePackages);
 }
 
 // ------------------------------------------------------------------- unit

@@ -97,6 +97,30 @@ struct TCounters {
   int LastPercent = -1;
 };
 
+// The next block of an entry's compressed bytes at Pos, of the Remaining
+// ones; 0 once they are used up or cannot be read.
+size_t ReadCompressed(TByteSource& File, const TArchiveRange& Range, int64_t& Pos, int64_t& Remaining, uint8_t* In) {
+  size_t got = 0;
+  if (Remaining > 0) {
+    size_t want = Remaining < static_cast<int64_t>(ReadBufferSize) ? static_cast<size_t>(Remaining) : ReadBufferSize;
+    got = ReadInRange(File, Range, Pos, In, want);
+  }
+  Pos += static_cast<int64_t>(got);
+  Remaining -= static_cast<int64_t>(got);
+  return got;
+}
+
+void Deliver(TExtractSink& Sink, const std::string& OutPath, const uint8_t* Out, size_t Have, TCounters& C) {
+  if (Sink.WriteOutput(Out, Have) != Have)
+    throw ELoader("LOADER: Could not write to the file " + OutPath + ". This probably means that your disk is full");
+  C.Written += static_cast<int64_t>(Have);
+  int percent = ProgressPercent(C.Written, C.ToWrite);
+  if (percent != C.LastPercent) {
+    C.LastPercent = percent;
+    Sink.Progress(percent);
+  }
+}
+
 void ExtractFile(TByteSource& File, const TArchiveRange& Range, const lzh::TlzhFileHeader& H,
                  const std::string& OutPath, TExtractSink& Sink, uint8_t* In, TCounters& C) {
   std::string name = ExtractName(H.FileName);
@@ -121,17 +145,10 @@ void ExtractFile(TByteSource& File, const TArchiveRange& Range, const lzh::TlzhF
   uint8_t out[WriteBlockSize];
   for (;;) {
     if (zs.avail_in == 0) {
-      size_t got = 0;
-      if (remaining > 0) {
-        size_t want = remaining < static_cast<int64_t>(ReadBufferSize) ? static_cast<size_t>(remaining)
-                                                                         : ReadBufferSize;
-        got = ReadInRange(File, Range, pos, In, want);
-      }
+      const size_t got = ReadCompressed(File, Range, pos, remaining, In);
       // The range is used up (or unreadable) and the stream still wants more:
       // whatever was written is an incomplete file.
       if (got == 0) throw ELoader(EntryError(name, "its compressed data end before the file does"));
-      pos += static_cast<int64_t>(got);
-      remaining -= static_cast<int64_t>(got);
       zs.next_in = In;
       zs.avail_in = static_cast<uInt>(got);
     }
@@ -146,15 +163,7 @@ void ExtractFile(TByteSource& File, const TArchiveRange& Range, const lzh::TlzhF
     if (have > 0) {
       if (static_cast<int64_t>(have) > declared - entryWritten) throw ELoader(sizeError);
       entryWritten += static_cast<int64_t>(have);
-      if (Sink.WriteOutput(out, have) != have)
-        throw ELoader("LOADER: Could not write to the file " + OutPath +
-                      ". This probably means that your disk is full");
-      C.Written += static_cast<int64_t>(have);
-      int percent = ProgressPercent(C.Written, C.ToWrite);
-      if (percent != C.LastPercent) {
-        C.LastPercent = percent;
-        Sink.Progress(percent);
-      }
+      Deliver(Sink, OutPath, out, have, C);
     }
     if (r == Z_STREAM_END) break;
   }

@@ -1,6 +1,7 @@
 #include "foundation/routines/routines_ExpandPaths.h"
 
 #include <cctype>
+#include <optional>
 
 #include "classlib/base/TextBase.h"
 #include "classlib/SysUtils.h"
@@ -72,6 +73,48 @@ std::string ExpandCommonFilesDir() {
                 UnderCurrentDrive("Program Files\\Common Files"));
 }
 
+namespace {
+
+std::string ComponentFolder(char Letter, TDestinationSource* BH) {
+  if (Letter == 'a') {
+    if (!BH)
+      throw EAICannotExpandContainerDirMV(TSE("Cannot expand the %a meta variable because the component is Nil"));
+    return BH->GetDestDir();
+  }
+  if (!BH) throw EAICannotExpandContainerDirMV(TSE("Cannot expand the %c meta variable because the component is Nil"));
+  if (!BH->DestinationContainer())
+    throw EAICannotExpandContainerDirMV(
+        TSE("Cannot expand the %c meta variable because the Container property is Nil"));
+  return BH->DestinationContainer()->GetDestDir();
+}
+
+std::string InstallFolder() {
+  TDestinationSource* main = MainInstallDestination ? MainInstallDestination() : nullptr;
+  if (!main)
+    throw EAICannotExpandInstallDirMV(TSE("Cannot expand the %i meta variable because there is no TInstall component"));
+  return main->GetDestDir();
+}
+
+// The folder the lower-case letter after a percent sign stands for; nothing
+// when the letter names none.
+std::optional<std::string> MetaFolder(char Letter, TDestinationSource* BH) {
+  switch (Letter) {
+    case 'w': return WindowsDir;
+    case 's': return SystemDir;
+    case 'p': return ExpandProgramFilesDir();
+    case 'f': return ExpandCommonFilesDir();
+    case 'b': return ExpandProgramMenuDir();
+    case 'd': return ExpandDesktopDir();
+    case 'm': return ExpandStartMenuDir();
+    case 'a':
+    case 'c': return ComponentFolder(Letter, BH);
+    case 'i': return InstallFolder();
+    default: return std::nullopt;
+  }
+}
+
+}  // namespace
+
 std::string ExpandPath(const std::string& Str, TDestinationSource* BH) {
   std::string result;
   bool afterPercent = false;
@@ -85,62 +128,18 @@ std::string ExpandPath(const std::string& Str, TDestinationSource* BH) {
       continue;
     }
     afterPercent = false;
-    std::string folder;
-    switch (std::tolower(static_cast<unsigned char>(ch))) {
-      case '%':
-        result += '%';
-        continue;
-      case 'w':
-        folder = WindowsDir;
-        break;
-      case 's':
-        folder = SystemDir;
-        break;
-      case 'p':
-        folder = ExpandProgramFilesDir();
-        break;
-      case 'f':
-        folder = ExpandCommonFilesDir();
-        break;
-      case 'b':
-        folder = ExpandProgramMenuDir();
-        break;
-      case 'd':
-        folder = ExpandDesktopDir();
-        break;
-      case 'm':
-        folder = ExpandStartMenuDir();
-        break;
-      case 'a':
-        if (!BH)
-          throw EAICannotExpandContainerDirMV(
-              TSE("Cannot expand the %a meta variable because the component is Nil"));
-        folder = BH->GetDestDir();
-        break;
-      case 'c':
-        if (!BH)
-          throw EAICannotExpandContainerDirMV(
-              TSE("Cannot expand the %c meta variable because the component is Nil"));
-        if (!BH->DestinationContainer())
-          throw EAICannotExpandContainerDirMV(
-              TSE("Cannot expand the %c meta variable because the Container property is Nil"));
-        folder = BH->DestinationContainer()->GetDestDir();
-        break;
-      case 'i': {
-        TDestinationSource* main = MainInstallDestination ? MainInstallDestination() : nullptr;
-        if (!main)
-          throw EAICannotExpandInstallDirMV(
-              TSE("Cannot expand the %i meta variable because there is no TInstall component"));
-        folder = main->GetDestDir();
-        break;
-      }
-      default:
-        // An unknown letter goes with its percent sign, a character of
-        // several bytes as a whole.
-        at += qbase::Utf8SequenceLength(Str, at) - 1;
-        continue;
+    if (ch == '%') {
+      result += '%';
+      continue;
     }
-    result += DirectoryWOBS(folder);
+    const std::optional<std::string> folder =
+        MetaFolder(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))), BH);
+    if (folder)
+      result += DirectoryWOBS(*folder);
+    else
+      // An unknown letter goes with its percent sign, a character of several
+      // bytes as a whole.
+      at += qbase::Utf8SequenceLength(Str, at) - 1;
   }
   return result;
 }
