@@ -20,6 +20,7 @@
 #include "foundation/constants_Quillant.h"
 #include "foundation/ftp/cmp_TNetInstallLocation.h"
 #include "foundation/routines/routines_ExpandPaths.h"
+#include "foundation/routines/routines_UninstallRecord.h"
 #include "foundation/translator/cmp_TTranslator.h"
 
 enum TInstallType { itFull, itDefault, itCompact, itAlways, itCustom };
@@ -460,20 +461,10 @@ void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullP
 // EIRCannotWriteValue.
 void WriteUninstallActiveXEntry(const std::string& RegKey, const std::string& FullPath, bool ExeServer);
 
-// What the product made, listed beside its files so that the uninstall
-// removes that and nothing else (an uninstaller that does not know these
-// parts passes them over). Each list is a subkey of the record with an
-// "Entries" count and numbered values, each path listed once: "Folders"
-// ("Folder<n>": the folders the setup created, parents first), "Counted"
-// ("File<n>": the files whose SharedDLLs count the product raised) and
-// "Help" ("File<n>": the files it registered as help). The record's value
-// "RecordForm" "2", written when a run begins the record, says that these
-// lists hold all of it; a record without it was begun by an earlier setup.
-inline constexpr const char* UninstallRecordFormName = "RecordForm";
-inline constexpr const char* UninstallRecordForm = "2";
-inline constexpr const char* UninstallFoldersList = "Folders";
-inline constexpr const char* UninstallCountedList = "Counted";
-inline constexpr const char* UninstallHelpList = "Help";
+// What the product made is listed beside its files (the lists that
+// foundation/routines/routines_UninstallRecord.h names), so that the
+// uninstall removes that and nothing else.
+//
 // Makes the record key RegKey when it is missing, with its form; one that is
 // there keeps its own. Every writer of the record calls it first.
 void OpenUninstallRecord(const std::string& RegKey);

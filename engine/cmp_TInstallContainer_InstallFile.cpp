@@ -243,8 +243,7 @@ void TCustomInstallFile::ScheduleBootReplacement(const std::string& OldPath, con
 }
 
 void TCustomInstallFile::RegisterHelp() {
-  WriteRVStr(hkLocalMachine, "\\SOFTWARE\\Microsoft\\Windows\\Help", UpperCase(FinalName(FDestName, SourcePath())),
-             GetDestDir());
+  WriteRVStr(hkLocalMachine, HelpKey, UpperCase(FinalName(FDestName, SourcePath())), GetDestDir());
   // The uninstall takes the registration away with the file.
   if (MainInstall) WriteUninstallHelpEntry(ProductRecordKey(), GetDestFile());
 }

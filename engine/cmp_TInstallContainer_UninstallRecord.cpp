@@ -222,7 +222,8 @@ void OpenUninstallRecord(const std::string& RegKey) {
   if (SameText(seen, RegKey)) return;
   TRegistry reg(KEY_READ);
   SetTheRoot(&reg, hkLocalMachine);
-  if (!reg.KeyExists(RegKey)) WriteRVStr(hkLocalMachine, RegKey, UninstallRecordFormName, UninstallRecordForm);
+  if (!reg.KeyExists(RegKey))
+    WriteRVStr(hkLocalMachine, RegKey, UninstallRecordFormName, IntToStr(UninstallRecordForm));
   seen = RegKey;
 }
 

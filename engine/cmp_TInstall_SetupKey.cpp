@@ -7,8 +7,8 @@
 #include "classlib/Registry.h"
 #include "classlib/WinText.h"
 #include "engine/cmp_TInstall.h"
-#include "foundation/routines/routines_ProductLock.h"
 #include "foundation/routines/routines_Strings.h"
+#include "foundation/routines/routines_UninstallRecord.h"
 #include "foundation/translator/cmp_TTranslator.h"
 
 const char* const SCannotReadUnfinished =

@@ -11,6 +11,7 @@
 
 #include "classlib/Classes.h"
 #include "foundation/routines/routines_Registry.h"
+#include "foundation/routines/routines_UninstallRecord.h"
 
 class TProductLock;
 
@@ -79,10 +80,6 @@ std::string ProductNameFromCommandLine(const std::string& CmdLine, const std::st
 bool IsShellFolder(const std::string& Dir);
 std::set<std::string> ShellFolderKeys();
 bool IsShellFolder(const std::string& Dir, const std::set<std::string>& Keys);
-
-// Help files are registered under the local machine's key: a value named
-// after the file, in upper case, holding its folder.
-inline constexpr const char* HelpKey = "\\SOFTWARE\\Microsoft\\Windows\\Help";
 
 // What the uninstaller says when the product's record is missing.
 std::string NotInstalledMessage(const std::string& ProductName);

@@ -111,7 +111,7 @@ std::vector<std::vector<std::string>> RecordedPaths(const std::string& Key) {
 // Lists Dir in the Folders list of the record Key, once, after its highest
 // value.
 void ListFolder(const std::string& Key, const std::string& Dir) {
-  const std::string list = Key + "\\Folders";
+  const std::string list = Key + "\\" + UninstallFoldersList;
   for (const std::string& listed : ListedPaths(list))
     if (ComparablePath(listed) == ComparablePath(Dir)) return;
   long long n = std::max(StrToIntDef(GetRVStr(hkLocalMachine, list, "Entries", "0"), 0LL), 0LL);
@@ -127,11 +127,13 @@ void ListFolder(const std::string& Key, const std::string& Dir) {
 const TUninstaller::TMade& TUninstaller::Made() {
   if (FMade.Loaded) return FMade;
   FMade.Loaded = true;
-  FMade.Complete = StrToIntDef(GetRVStr(hkLocalMachine, FUninstallKey, "RecordForm", ""), 0) >= 2;
-  FMade.Folders = ListedPaths(FUninstallKey + "\\Folders");
+  FMade.Complete =
+      StrToIntDef(GetRVStr(hkLocalMachine, FUninstallKey, UninstallRecordFormName, ""), 0) >= UninstallRecordForm;
+  FMade.Folders = ListedPaths(FUninstallKey + "\\" + UninstallFoldersList);
   for (const auto& dir : FMade.Folders) FMade.FolderKeys.insert(ComparablePath(dir));
-  for (const auto& file : ListedPaths(FUninstallKey + "\\Counted")) FMade.Counted.insert(ComparablePath(file));
-  FMade.Help = ListedPaths(FUninstallKey + "\\Help");
+  for (const auto& file : ListedPaths(FUninstallKey + "\\" + UninstallCountedList))
+    FMade.Counted.insert(ComparablePath(file));
+  FMade.Help = ListedPaths(FUninstallKey + "\\" + UninstallHelpList);
   return FMade;
 }
 

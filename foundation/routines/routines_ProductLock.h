@@ -13,13 +13,6 @@
 
 #include "classlib/SysUtils.h"
 
-// A mutex cannot span a restart. A setup of the product that must finish
-// after the restart (its jobs wait, its continuation is registered) names
-// its setup key in the product's uninstall record under this value, from
-// the registration of its continuation until the run after the restart has
-// done the jobs; the uninstaller removes nothing while that setup waits.
-inline constexpr const char* SetupWaitsValueName = "SetupWaitsForRestart";
-
 // Which kind of run holds a product's lock.
 enum TProductRun { prSetup, prUninstall };
 
