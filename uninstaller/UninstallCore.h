@@ -123,7 +123,8 @@ public:
   const std::string& ProductName() const { return FProductName; }
   // The record key under the local machine.
   const std::string& UninstallKey() const { return FUninstallKey; }
-  // Folders of deleted files, upper case, each once, in the order first met.
+  // Folders of deleted files, upper case, each once, in the order first met;
+  // RemoveDirectories adds the folders the setup made.
   TStringList& DirList() { return FDirList; }
 
   // The database engine's interface library, loaded when aliases are removed.
@@ -200,8 +201,10 @@ private:
   // back as the short form under which its count was found.
   bool SharedFileGoes(std::string& Path);
   void SetProgress(int Index, int Count);
-  // False when the folder stays (a shell folder, not empty, or gone).
+  // False when the folder stays (one it may not remove, not empty, or gone).
   bool RemoveFolder(const std::string& Dir);
+  // IsShellFolder, the shell folders gathered once for the run.
+  bool IsKeptFolder(const std::string& Dir);
   // Deletes the file; a file in use is scheduled for the next restart.
   // False when it is still there.
   bool DeleteOrSchedule(const std::string& Path);

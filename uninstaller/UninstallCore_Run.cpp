@@ -169,7 +169,7 @@ void TUninstaller::NoteFolderLeft(const std::string& OwnFile) {
   // Empty, it is left by the rule that keeps folders the product did not
   // make; holding something, the product is not gone.
   const std::string dir = ParentFolder(OwnFile);
-  if (dir.empty() || !DirectoryExists(dir) || IsShellFolder(dir) || GoesAtRestart(dir)) return;
+  if (dir.empty() || !DirectoryExists(dir) || IsKeptFolder(dir) || GoesAtRestart(dir)) return;
   FFolderHolds = StaysIn(dir);
   std::sort(FFolderHolds.begin(), FFolderHolds.end());
   if (!FFolderHolds.empty()) FFolderLeft = dir;

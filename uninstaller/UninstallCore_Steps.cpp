@@ -183,17 +183,21 @@ bool TUninstaller::MayRemoveFolder(const std::string& Dir) {
   if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_DIRECTORY) ||
       (attrs & FILE_ATTRIBUTE_REPARSE_POINT))
     return false;
-  if (!FShellFoldersRead) {
-    FShellFolders = ShellFolderKeys();
-    FShellFoldersRead = true;
-  }
-  if (IsShellFolder(Dir, FShellFolders)) return false;
+  if (IsKeptFolder(Dir)) return false;
   const std::string key = ComparablePath(Dir);
   if (Made().FolderKeys.count(key)) return true;
   if (Made().Complete) return false;
   for (int i = 0; i < FDirList.Count(); ++i)
     if (ComparablePath(FDirList[i]) == key) return true;
   return false;
+}
+
+bool TUninstaller::IsKeptFolder(const std::string& Dir) {
+  if (!FShellFoldersRead) {
+    FShellFolders = ShellFolderKeys();
+    FShellFoldersRead = true;
+  }
+  return IsShellFolder(Dir, FShellFolders);
 }
 
 bool TUninstaller::RemoveFolder(const std::string& Dir) {
