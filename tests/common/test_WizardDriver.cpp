@@ -34,20 +34,22 @@ TEST(WizardDriver, FollowsItsProgramsToTheirEnd) {
   } rows[] = {
       {"the loader hands over to the setup program", "setup", shots,
        probe + "start " + probe + "page Finish \"Qnt setup page\"", 0,
-       {"qnt_probe.exe ended: exit code 0", "picture 01: Qnt setup page", "qnt_probe.exe ended: exit code 0"}},
+       {"qnt_probe.exe ended: exit code 0", "picture 01: Qnt setup page", "qnt_probe.exe ended: exit code 0"}, nullptr},
       {"the closing page opens a readme", "setup", shots,
        probe + "page Finish \"Qnt closing page\" " + probe + "page Close \"Qnt readme\"", 0,
        {"picture 01: Qnt closing page", "qnt_probe.exe ended: exit code 0"}, L"Qnt readme"},
       {"a program ends before it shows a window", "setup", shots, probe + "exit 7", 1,
-       {"qnt_probe.exe ended: exit code 7", "the programs ended before the last button"}},
+       {"qnt_probe.exe ended: exit code 7", "the programs ended before the last button"}, nullptr},
       {"a busy box that a Retry cannot end", "uninstall", shots, probe + "box \"Qnt busy\" 1000", 1,
        {"message box \"Qnt busy\": The file is in use.",
         "given up: the box \"Qnt busy\" came back 5 times; answered with Cancel",
-        "qnt_probe.exe ended: exit code 3"}},
+        "qnt_probe.exe ended: exit code 3"},
+       nullptr},
       {"a build that answers a box", "build", shots, probe + "box \"Qnt build\" 2", 4,
-       {"message box \"Qnt build\"", "message box \"Qnt build\"", "qnt_probe.exe ended: exit code 4"}},
+       {"message box \"Qnt build\"", "message box \"Qnt build\"", "qnt_probe.exe ended: exit code 4"}, nullptr},
       {"a relative picture folder", "setup", "pictures", probe + "page Finish \"Qnt never shown\"", 2,
-       {"the picture folder must be a Unix path from the root (/tmp/pictures): pictures is relative"}},
+       {"the picture folder must be a Unix path from the root (/tmp/pictures): pictures is relative"},
+       nullptr},
   };
   const std::string dir = ScratchDir("driver");
   int n = 0;
