@@ -77,10 +77,28 @@ qnt_wine_in_time() {
   esac
 }
 
-# Makes the prefix once (serialised across parallel tests) and sets what the
-# tests rely on: no crash dialog that would wait for a click, the faces of
-# every language. A prefix prepared by an older version of the faces gets
-# them now.
+# Prepares the prefix with what the tests rely on, each step once: Wine's
+# own setup with no crash dialog that would wait for a click (marked by
+# .qnt-ready), the faces of every language (their version in .qnt-fonts: a
+# prefix prepared by an older version of them gets them again), and the
+# unsmoothed text of the HOME above. False when a step ran out of time.
+qnt_wine_prepare_prefix() {
+  local prefix="$1"
+  if [ ! -f "$prefix/.qnt-ready" ]; then
+    qnt_wine_in_time "$prefix" 600 wineboot -i || return 1
+    qnt_wine_in_time "$prefix" 120 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || return 1
+    qnt_wine_in_time "$prefix" 300 wineserver -w || return 1
+    touch "$prefix/.qnt-ready"
+  fi
+  if [ "$(cat "$prefix/.qnt-fonts" 2>/dev/null)" != "$QNT_WINE_FONTS_VERSION" ]; then
+    qnt_wine_font_replacements "$prefix"
+    qnt_wine_in_time "$prefix" 300 wineserver -w || return 1
+    echo "$QNT_WINE_FONTS_VERSION" >"$prefix/.qnt-fonts"
+  fi
+  [ -f "$HOME/.config/fontconfig/fonts.conf" ] || qnt_wine_unsmoothed_text
+}
+
+# The tests' prefix, prepared once, serialised across parallel tests.
 qnt_wine_ensure_prefix() {
   local prefix="$1"
   [ -f "$prefix/.qnt-ready" ] && [ "$(cat "$prefix/.qnt-fonts" 2>/dev/null)" = "$QNT_WINE_FONTS_VERSION" ] &&
@@ -88,17 +106,6 @@ qnt_wine_ensure_prefix() {
   mkdir -p "$(dirname "$prefix")"
   (
     flock -w 900 9 || { echo "the Wine prefix $prefix stayed locked for 15 minutes" >&2; exit 1; }
-    if [ ! -f "$prefix/.qnt-ready" ]; then
-      qnt_wine_in_time "$prefix" 600 wineboot -i || exit 1
-      qnt_wine_in_time "$prefix" 120 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f || exit 1
-      qnt_wine_in_time "$prefix" 300 wineserver -w || exit 1
-      touch "$prefix/.qnt-ready"
-    fi
-    if [ "$(cat "$prefix/.qnt-fonts" 2>/dev/null)" != "$QNT_WINE_FONTS_VERSION" ]; then
-      qnt_wine_font_replacements "$prefix"
-      qnt_wine_in_time "$prefix" 300 wineserver -w || exit 1
-      echo "$QNT_WINE_FONTS_VERSION" >"$prefix/.qnt-fonts"
-    fi
-    [ -f "$HOME/.config/fontconfig/fonts.conf" ] || qnt_wine_unsmoothed_text
+    qnt_wine_prepare_prefix "$prefix" || exit 1
   ) 9>"$prefix.lock"
 }
