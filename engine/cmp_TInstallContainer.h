@@ -907,8 +907,8 @@ public:
   virtual void ReadInfoFromDisk();
   virtual bool SupportsSelfRegister();
   // Raises the SharedDLLs count of the installed file, unless the product's
-  // record lists the file already (an earlier run of it counted the file);
-  // True when written or counted already.
+  // record says that an earlier run of it raised that count (its Counted
+  // list), and lists the file there; True when written or counted already.
   virtual bool UpdateDLLCount();
 
   void RegisterActiveX();
