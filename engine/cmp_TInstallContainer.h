@@ -443,8 +443,8 @@ std::string EngineBoxCaption();
 
 // ===================================================== uninstall record
 
-// The partition of the uninstall record's file list: "Files", "Files1", ...
-std::string UninstallFilesPartition(int J);
+// The partitions of the record's file list (UninstallFilesPartition) that a
+// setup writes at the most.
 constexpr int MaxUninstallFilesPartitions = 100;
 // Whether the record below RegKey (local machine) lists FullPath among its
 // files or servers, compared without regard to case.

@@ -79,7 +79,7 @@ void ReadPaths(const std::string& Key, bool Servers, TPaths& Into) {
 
 TRecordSeen& RecordSeen(const std::string& RegKey, bool Afresh) {
   TRecordSeen& seen = Seen();
-  const std::string files = GetRVStr(hkLocalMachine, DirectoryWBS(RegKey) + "Files", "Entries", "");
+  const std::string files = GetRVStr(hkLocalMachine, DirectoryWBS(RegKey) + UninstallFilesPartition(0), "Entries", "");
   const std::string activeX = GetRVStr(hkLocalMachine, DirectoryWBS(RegKey) + "ActiveX", "Entries", "");
   if (!Afresh && SameText(seen.Key, RegKey) && seen.FilesCount == files && seen.ActiveXCount == activeX) return seen;
   seen = TRecordSeen{RegKey, files, activeX, {}, {}};
@@ -211,8 +211,6 @@ void AppendToList(const std::string& RegKey, const char* List, const char* Prefi
 
 }  // namespace
 
-std::string UninstallFilesPartition(int J) { return J == 0 ? "Files" : "Files" + IntToStr(J); }
-
 void OpenUninstallRecord(const std::string& RegKey) {
   // A record this run begins lists what the product makes from its first
   // install on, and says so. One already there keeps its form: an earlier
@@ -279,7 +277,7 @@ void WriteUninstallFileEntry(const std::string& RegKey, const std::string& FullP
     return;
   }
   throw EIRCannotWriteValue("Cannot install into registry. Key: %s Ident: %s Value %s",
-                            {DirectoryWBS(RegKey) + "Files", "Entries", FullPath});
+                            {DirectoryWBS(RegKey) + UninstallFilesPartition(0), "Entries", FullPath});
 }
 
 void WriteUninstallActiveXEntry(const std::string& RegKey, const std::string& FullPath, bool ExeServer) {

@@ -136,7 +136,7 @@ bool TUninstaller::DeleteOwned(const std::string& Path) {
 void TUninstaller::KeepEntry() {
   // Listed as the setup program lists them, after whatever a partition that
   // stayed still holds.
-  const std::string key = FUninstallKey + "\\Files";
+  const std::string key = FUninstallKey + "\\" + UninstallFilesPartition(0);
   long long n = StrToIntDef(GetRVStr(hkLocalMachine, key, "Entries", "0"), 0);
   for (int i = 0; i < FNotRemoved.Count(); ++i) WriteRVStr(hkLocalMachine, key, "File" + IntToStr(++n), FNotRemoved[i]);
   WriteRVStr(hkLocalMachine, key, "Entries", IntToStr(n));

@@ -100,7 +100,7 @@ std::vector<std::vector<std::string>> RecordedPaths(const std::string& Key) {
   std::vector<std::vector<std::string>> paths;
   for (const std::string& server : ListedPaths(Key + "\\ActiveX")) paths.push_back(Forms(srExtract(server, 1, ';')));
   for (int j = 0;; ++j) {
-    const std::string part = Key + "\\Files" + (j ? IntToStr(j) : std::string());
+    const std::string part = Key + "\\" + UninstallFilesPartition(j);
     TRegistry reg(KEY_READ);
     if (!MachineRegistry(reg)->OpenKeyReadOnly(part)) break;
     for (const std::string& file : ListedPaths(part)) paths.push_back(Forms(file));
@@ -282,7 +282,7 @@ void TUninstaller::RemoveActiveX() {
 
 void TUninstaller::RemoveFiles() {
   for (int part = 0;; ++part) {
-    std::string key = FUninstallKey + "\\Files" + (part ? IntToStr(part) : std::string());
+    std::string key = FUninstallKey + "\\" + UninstallFilesPartition(part);
     {
       TRegistry reg;
       if (!MachineRegistry(reg)->OpenKey(key, false)) break;

@@ -1,6 +1,12 @@
 // The names in a product's uninstall record that the setup program writes
 // and the uninstaller reads: one spelling for both programs.
 #pragma once
+#include <string>
+
+// The partitions of the record's file list, each a subkey with an "Entries"
+// count and the values "File<n>": "Files", "Files1", "Files2" ..., read up to
+// the first one missing.
+inline std::string UninstallFilesPartition(int J) { return J == 0 ? "Files" : "Files" + std::to_string(J); }
 
 // What the product made, listed beside its files so that the uninstall
 // removes that and nothing else (an uninstaller that does not know these
