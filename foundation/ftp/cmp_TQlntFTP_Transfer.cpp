@@ -119,11 +119,7 @@ void TQlntFTP::Upload() {
   FSize = static_cast<int32_t>(std::min<int64_t>(FStream->Size(), std::numeric_limits<int32_t>::max()));
   FStream->SetPosition(0);
   TScopeGuard failed([this] { TransferFailed(); });
-  {
-    while (DoWrite()) {
-    }
-    FinishUpload();
-  }
+  FinishUpload();
   failed.Dismiss();
 }
 
